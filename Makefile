@@ -1,4 +1,5 @@
 # The two commands of the README: `make test` and `make run`.
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 RELEASE_DIR := build/release
