@@ -11,6 +11,12 @@ namespace engine {
 
 namespace {
 
+static_assert(std::is_sorted(std::begin(texts::ErrorTexts), std::end(texts::ErrorTexts),
+                             [](const texts::ErrorText& a, const texts::ErrorText& b) {
+                                 return a.code < b.code;
+                             }),
+              "the lookup searches the code table by halves");
+
 // The error context used while no engine session is current, so that raising never needs a session.
 ErrorContext fallbackContext;
 
