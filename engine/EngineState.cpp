@@ -13,8 +13,9 @@ TFileSession* currentSession = nullptr;
 std::unique_ptr<TFileSession> globalSession;
 bool randomSeeded = false;
 
-// The lock protocol draws its reader slots from the runtime's random generator, so it is seeded once per
-// process, when the engine first starts. A test that needs a fixed sequence seeds it after that.
+// The engine's one seeding of the runtime's random generator, from which the lock protocol draws its reader
+// slots: once per process, when the engine first starts. A test that needs a fixed sequence seeds the
+// generator after starting the engine.
 void SeedRandomGenerator() {}
 
 }  // namespace

@@ -36,7 +36,8 @@ public:
     std::int32_t OpenHandle();
     // Unknown numbers are ignored.
     void CloseHandle(std::int32_t handle);
-    bool HasHandle(std::int32_t handle) const noexcept { return FindHandle(handle) >= 0; }
+    // The handle's index among the open handles, or -1.
+    int FindHandle(std::int32_t handle) const noexcept;
 
     // Moves up to count bytes from the handle's position; fewer at the end. Unknown handles move nothing.
     std::int32_t Read(std::int32_t handle, void* buffer, std::int32_t count);
@@ -61,8 +62,6 @@ private:
         std::int64_t end;
         std::int64_t length;
     };
-
-    int FindHandle(std::int32_t handle) const noexcept;
 
     bool exclusive_ = false;
     std::string name_;
