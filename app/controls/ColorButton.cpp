@@ -253,9 +253,7 @@ void TkvColorButton::SetDown(bool down) {
 
 void TkvColorButton::CMButtonPressed(int group, TkvColorButton* sender) {
     if (group != groupIndex_ || sender == this || !pressed_) return;
-    down_ = false;
-    tracking_ = false;
-    SetPressed(false);
+    SetDownAndPressed(false);
 }
 
 void TkvColorButton::Click() {
@@ -337,18 +335,12 @@ void TkvColorButton::mouseReleaseEvent(QMouseEvent* event) {
     emit mouseReleased(event->button(), event->modifiers(), pos);
 
     if (groupIndex_ == 0 || !mouseInside_) {
-        down_ = false;
-        tracking_ = false;
-        SetPressed(false);
+        SetDownAndPressed(false);
     } else if (isEnabled() && !down_) {
-        down_ = true;
-        tracking_ = true;
-        SetPressed(true);
+        SetDownAndPressed(true);
         UpdateExclusive();
     } else if (isEnabled() && down_ && allowAllUp_) {
-        down_ = false;
-        tracking_ = false;
-        SetPressed(false);
+        SetDownAndPressed(false);
     }
 }
 
@@ -415,6 +407,12 @@ void TkvColorButton::SetMouseInside(bool inside) {
     } else {
         SetPressed(groupIndex_ != 0 && down_);
     }
+}
+
+void TkvColorButton::SetDownAndPressed(bool down) {
+    down_ = down;
+    tracking_ = down;
+    SetPressed(down);
 }
 
 void TkvColorButton::SetPressed(bool pressed) {

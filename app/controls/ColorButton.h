@@ -150,6 +150,8 @@ private:
     void LeftButtonDown();
     void SetMouseInside(bool inside);
     void SetPressed(bool pressed);
+    // Down, tracking and the pressed face all at once, as a click or another group button sets them.
+    void SetDownAndPressed(bool down);
 
     BgrColor color_ = kDefaultColor;
     BgrColor fontColor_ = 0x000000;
