@@ -1,5 +1,7 @@
 #include "rtl/DateTimeFormat.h"
 
+#include "rtl/FormatMask.h"
+
 namespace rtl {
 
 namespace {
@@ -38,16 +40,8 @@ bool StartsWithNoCase(std::string_view text, std::size_t i, std::string_view wor
     return true;
 }
 
-bool IsQuote(char c) {
+bool IsMaskQuote(char c) {
     return c == '\'' || c == '"';
-}
-
-// The literal quoted at i, and in `next` the index past its closing quote; an unclosed quote runs to the end.
-std::string_view QuotedAt(std::string_view text, std::size_t i, std::size_t& next) {
-    const std::size_t close = text.find(text[i], i + 1);
-    const std::size_t end = close == std::string_view::npos ? text.size() : close;
-    next = close == std::string_view::npos ? text.size() : close + 1;
-    return text.substr(i + 1, end - i - 1);
 }
 
 // Length of the am/pm code at i: 5 for "am/pm", 3 for "a/p", 4 for "ampm", 0 for none.
@@ -60,8 +54,8 @@ std::size_t AmPmCodeAt(std::string_view text, std::size_t i) {
 
 bool HasAmPmCode(std::string_view format) {
     for (std::size_t i = 0; i < format.size();) {
-        if (IsQuote(format[i])) {
-            QuotedAt(format, i, i);
+        if (IsMaskQuote(format[i])) {
+            QuotedLiteral(format, i, i);
         } else if (AmPmCodeAt(format, i) != 0) {
             return true;
         } else {
@@ -84,8 +78,8 @@ void AppendFormatted(std::string& out, std::string_view format, const Parts& p, 
     bool afterHour = false;
     for (std::size_t i = 0; i < format.size();) {
         const char c = format[i];
-        if (IsQuote(c)) {
-            out += QuotedAt(format, i, i);
+        if (IsMaskQuote(c)) {
+            out += QuotedLiteral(format, i, i);
             continue;
         }
         const char code = Lower(c);

@@ -4,6 +4,7 @@
 
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
+#include "rtl/FormatMask.h"
 #include "rtl/Messages.h"
 #include "rtl/Text.h"
 
@@ -22,19 +23,16 @@ enum class Marker { None, AM, PM };
 
 // The order of the date parts: whichever of day, month and year the short date format names first.
 DateOrder OrderOf(std::string_view format) {
-    for (std::size_t i = 0; i < format.size(); ++i) {
+    for (std::size_t i = 0; i < format.size();) {
         const char c = format[i];
-        if (c == '\'' || c == '"') {
-            const std::size_t close = format.find(c, i + 1);
-            if (close == std::string_view::npos) break;
-            i = close;
-        } else if (c == 'd' || c == 'D') {
-            return DateOrder::DayMonthYear;
-        } else if (c == 'y' || c == 'Y') {
-            return DateOrder::YearMonthDay;
-        } else if (c == 'm' || c == 'M') {
-            return DateOrder::MonthDayYear;
+        if (IsMaskQuote(c)) {
+            QuotedLiteral(format, i, i);
+            continue;
         }
+        if (c == 'd' || c == 'D') return DateOrder::DayMonthYear;
+        if (c == 'y' || c == 'Y') return DateOrder::YearMonthDay;
+        if (c == 'm' || c == 'M') return DateOrder::MonthDayYear;
+        ++i;
     }
     return DateOrder::MonthDayYear;
 }

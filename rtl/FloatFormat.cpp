@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rtl/DecimalNumber.h"
+#include "rtl/FormatMask.h"
 
 namespace rtl {
 
@@ -154,16 +155,8 @@ struct MaskSection {
     bool Scientific = false;
 };
 
-bool IsQuote(char c) {
+bool IsMaskQuote(char c) {
     return c == '\'' || c == '"';
-}
-
-// The literal quoted at i, and in `next` the index past its closing quote; an unclosed quote runs to the end.
-std::string_view QuotedAt(std::string_view text, std::size_t i, std::size_t& next) {
-    const std::size_t close = text.find(text[i], i + 1);
-    const std::size_t end = close == std::string_view::npos ? text.size() : close;
-    next = close == std::string_view::npos ? text.size() : close + 1;
-    return text.substr(i + 1, end - i - 1);
 }
 
 bool IsExponentAt(std::string_view text, std::size_t i) {
@@ -175,8 +168,8 @@ std::vector<std::string_view> SplitSections(std::string_view mask) {
     std::vector<std::string_view> sections;
     std::size_t start = 0;
     for (std::size_t i = 0; i < mask.size();) {
-        if (IsQuote(mask[i])) {
-            QuotedAt(mask, i, i);
+        if (IsMaskQuote(mask[i])) {
+            QuotedLiteral(mask, i, i);
         } else if (mask[i] == ';' && sections.size() < 2) {
             sections.push_back(mask.substr(start, i - start));
             start = ++i;
@@ -195,8 +188,8 @@ MaskSection ParseSection(std::string_view text) {
     int firstZero = -1;
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
-        if (IsQuote(c)) {
-            QuotedAt(text, i, i);
+        if (IsMaskQuote(c)) {
+            QuotedLiteral(text, i, i);
             continue;
         }
         if (IsExponentAt(text, i)) {
@@ -267,8 +260,8 @@ std::string RenderSection(const MaskSection& s, const DecimalNumber& n, bool min
     bool afterExponent = false;
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
-        if (IsQuote(c)) {
-            out += QuotedAt(text, i, i);
+        if (IsMaskQuote(c)) {
+            out += QuotedLiteral(text, i, i);
             continue;
         }
         if (!afterExponent && IsExponentAt(text, i)) {

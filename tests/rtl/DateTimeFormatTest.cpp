@@ -2,22 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "CommaSettings.h"
+
 #include <cmath>
 
 #include "rtl/Exceptions.h"
 
 namespace {
 
-rtl::FormatSettings CommaSettings() {
-    rtl::FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "d.M.yyyy";
-    s.LongTimeFormat = "hh:mm:ss";
-    s.ShortTimeFormat = "hh:mm";
-    return s;
-}
+using rtl_test::CommaSettings;
 
 TEST(DateTimeFormat, EveryCode) {
     // Tuesday 5 March 2024, 14:07:09.045

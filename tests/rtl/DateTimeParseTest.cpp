@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CommaSettings.h"
+
 #include <optional>
 
 #include "rtl/DateTimeFormat.h"
@@ -9,14 +11,7 @@
 
 namespace {
 
-rtl::FormatSettings CommaSettings() {
-    rtl::FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "d.M.yyyy";
-    return s;
-}
+using rtl_test::CommaSettings;
 
 class DateTimeParse : public ::testing::Test {
 protected:

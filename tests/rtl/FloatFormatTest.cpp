@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "CommaSettings.h"
+
 #include <cmath>
 #include <limits>
 
 namespace {
 
-rtl::FormatSettings CommaSettings() {
-    rtl::FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "d.M.yyyy";
-    return s;
-}
+using rtl_test::CommaSettings;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();

@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "CommaSettings.h"
+
 #include <stdexcept>
 #include <thread>
 
 namespace {
 
-rtl::FormatSettings CommaSettings() {
-    rtl::FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "d.M.yyyy";
-    return s;
-}
+using rtl_test::CommaSettings;
 
 TEST(FormatSettings, DefaultsAreTheBuiltInUsSet) {
     const rtl::FormatSettings& d = rtl::DefaultFormatSettings();

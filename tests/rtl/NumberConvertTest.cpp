@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CommaSettings.h"
+
 #include <cmath>
 #include <optional>
 
@@ -9,14 +11,7 @@
 
 namespace {
 
-rtl::FormatSettings CommaSettings() {
-    rtl::FormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "d.M.yyyy";
-    return s;
-}
+using rtl_test::CommaSettings;
 
 TEST(NumberConvert, StrToIntAcceptsDecimalSignAndHex) {
     const struct {
