@@ -33,6 +33,32 @@ public:
     using Exception::Exception;
 };
 
+// The silent exception: it unwinds an operation that the user has cancelled, and the application's
+// handler shows nothing for it.
+class EAbort : public Exception {
+public:
+    EAbort();
+    using Exception::Exception;
+};
+
+// An operating-system resource (a timer, a handle) could not be had.
+class EOutOfResources : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A value outside the range of the type it is converted to or computed in.
+class EOverflow : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A division by zero in fixed-point arithmetic.
+class EZeroDivide : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The data-access framework's database error. It lives here so that the table engine's own
 // error can derive from it without the engine depending on the framework.
 class EDatabaseError : public Exception {

@@ -27,7 +27,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 }  // namespace
 
@@ -102,7 +104,8 @@ std::string Utf16ToCp1252(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t u = text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             ++i;  // a character beyond the basic plane is never in the code page
             out += '?';
         } else if (u >= 0xD800 && u <= 0xDFFF) {
@@ -139,11 +142,16 @@ char AnsiUpperChar(char c) noexcept {
     if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
     if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
     switch (b) {
-        case 0x9A: return static_cast<char>(0x8A);  // š
-        case 0x9C: return static_cast<char>(0x8C);  // œ
-        case 0x9E: return static_cast<char>(0x8E);  // ž
-        case 0xFF: return static_cast<char>(0x9F);  // ÿ
-        default: return c;
+        case 0x9A:
+            return static_cast<char>(0x8A);  // š
+        case 0x9C:
+            return static_cast<char>(0x8C);  // œ
+        case 0x9E:
+            return static_cast<char>(0x8E);  // ž
+        case 0xFF:
+            return static_cast<char>(0x9F);  // ÿ
+        default:
+            return c;
     }
 }
 
@@ -152,11 +160,16 @@ char AnsiLowerChar(char c) noexcept {
     if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 0x20);
     if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<char>(b + 0x20);
     switch (b) {
-        case 0x8A: return static_cast<char>(0x9A);
-        case 0x8C: return static_cast<char>(0x9C);
-        case 0x8E: return static_cast<char>(0x9E);
-        case 0x9F: return static_cast<char>(0xFF);
-        default: return c;
+        case 0x8A:
+            return static_cast<char>(0x9A);
+        case 0x8C:
+            return static_cast<char>(0x9C);
+        case 0x8E:
+            return static_cast<char>(0x9E);
+        case 0x9F:
+            return static_cast<char>(0xFF);
+        default:
+            return c;
     }
 }
 
@@ -207,6 +220,8 @@ int AnsiCompareStr(std::string_view a, std::string_view b) noexcept {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-bool AnsiSameStr(std::string_view a, std::string_view b) noexcept { return a == b; }
+bool AnsiSameStr(std::string_view a, std::string_view b) noexcept {
+    return a == b;
+}
 
 }  // namespace rtl

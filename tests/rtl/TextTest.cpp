@@ -20,9 +20,9 @@ TEST(Text, KnownCharactersMapBothWays) {
 
 TEST(Text, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(rtl::Utf8ToCp1252("a\u4E2Db\U0001F600c"), "a?b?c");
-    EXPECT_EQ(rtl::Utf8ToCp1252("x\xC3"), "x?");          // truncated sequence
-    EXPECT_EQ(rtl::Utf8ToCp1252("\xC0\xAF"), "?");         // overlong form
-    EXPECT_EQ(rtl::Utf16ToCp1252(u"\xD800z"), "?z");       // lone surrogate
+    EXPECT_EQ(rtl::Utf8ToCp1252("x\xC3"), "x?");      // truncated sequence
+    EXPECT_EQ(rtl::Utf8ToCp1252("\xC0\xAF"), "?");    // overlong form
+    EXPECT_EQ(rtl::Utf16ToCp1252(u"\xD800z"), "?z");  // lone surrogate
 }
 
 TEST(Text, TrimRemovesBlanksAndControlCharacters) {
@@ -33,7 +33,10 @@ TEST(Text, TrimRemovesBlanksAndControlCharacters) {
 }
 
 TEST(Text, CaseMappingCoversAccentedLetters) {
-    EXPECT_EQ(rtl::AnsiUpperCase("stra\xDF" "e \xE9\x9A\xFF \xF7"), "STRA\xDF" "E \xC9\x8A\x9F \xF7");
+    EXPECT_EQ(rtl::AnsiUpperCase("stra\xDF"
+                                 "e \xE9\x9A\xFF \xF7"),
+              "STRA\xDF"
+              "E \xC9\x8A\x9F \xF7");
     EXPECT_EQ(rtl::AnsiLowerCase("\xC9\x8A\x9F \xD7Z"), "\xE9\x9A\xFF \xD7z");
     EXPECT_EQ(rtl::UpperCase("abc\xE9"), "ABC\xE9");
     EXPECT_EQ(rtl::LowerCase("ABC\xC9"), "abc\xC9");
