@@ -1,6 +1,7 @@
 #include "engine/EngineState.h"
 
 #include "engine/EngineError.h"
+#include "rtl/Random.h"
 
 namespace engine {
 
@@ -16,7 +17,9 @@ bool randomSeeded = false;
 // The engine's one seeding of the runtime's random generator, from which the lock protocol draws its reader
 // slots: once per process, when the engine first starts. A test that needs a fixed sequence seeds the
 // generator after starting the engine.
-void SeedRandomGenerator() {}
+void SeedRandomGenerator() {
+    rtl::Randomize();
+}
 
 }  // namespace
 

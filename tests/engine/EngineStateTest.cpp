@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "rtl/Random.h"
+
 namespace {
 
 TEST(EngineState, SessionRoutinesRaiseWhenNotStarted) {
@@ -58,6 +60,15 @@ TEST(EngineState, FreeingTheCurrentSessionLeavesNoneCurrent) {
     engine::FreeFileSession(own);
     EXPECT_EQ(engine::CurrentEngineSession(), nullptr);
     EXPECT_THROW(engine::GetEngineSession(), engine::ETARNISEngineError);
+}
+
+// The generator is seeded once per process, so a seed set after starting the engine survives a restart.
+TEST(EngineState, RestartLeavesTheRandomSeedAlone) {
+    engine::InitializeEngine();
+    rtl::SetRandSeed(12345);
+    engine::FinalizeEngine();
+    engine::EngineGuard engine;
+    EXPECT_EQ(rtl::RandSeed(), 12345u);
 }
 
 TEST(EngineState, CriticalSectionsNestAndExcludeOtherThreads) {
