@@ -1,0 +1,113 @@
+#include "engine/PosixFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "TempDirectory.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A descriptor closed with the test.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(PosixFile, CopiesTheWholeFileFromItsStart) {
+    enginetest::TempDirectory directory;
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13);
+    Write("source.DAT", bytes);
+    Write("target.DAT", std::string(300000, 'x'));  // longer: must end up exactly as long as the source
+    Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
+    lseek(source.Get(), 5000, SEEK_SET);
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "target.DAT"), 0);
+    EXPECT_EQ(Contents("target.DAT"), bytes);
+}
+
+TEST(PosixFile, CopyFromADirectoryFailsAndLeavesNoFile) {
+    enginetest::TempDirectory directory;
+    fs::create_directory("sub");
+    Fd source(open("sub", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "copy.DAT"), -EISDIR);
+    EXPECT_FALSE(fs::exists("copy.DAT"));
+}
+
+TEST(PosixFile, CopyNeverEmptiesAFileSomebodyHoldsExclusively) {
+    enginetest::TempDirectory directory;
+    Write("source.DAT", "new");
+    Write("busy.DAT", "old contents");
+    Fd holder(open("busy.DAT", O_RDWR | O_CLOEXEC));
+    ASSERT_EQ(engine::LockShareByte(holder.Get(), true), 0);
+    Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
+    EXPECT_LT(engine::CopyFileByHandle(source.Get(), "busy.DAT"), 0);
+    EXPECT_EQ(Contents("busy.DAT"), "old contents");
+}
+
+TEST(PosixFile, CopyIntoAMissingDirectoryFails) {
+    enginetest::TempDirectory directory;
+    Write("source.DAT", "abc");
+    Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "missing\\copy.DAT"), -ENOENT);
+}
+
+TEST(PosixFile, ShareByteLocksExcludeEachOther) {
+    enginetest::TempDirectory directory;
+    Write("t.DAT", "");
+    Fd a(open("t.DAT", O_RDWR | O_CLOEXEC));
+    Fd b(open("t.DAT", O_RDWR | O_CLOEXEC));
+    EXPECT_EQ(engine::LockShareByte(a.Get(), false), 0);
+    EXPECT_EQ(engine::LockShareByte(b.Get(), false), 0);
+    EXPECT_LT(engine::LockShareByte(b.Get(), true), 0);
+}
+
+TEST(PosixFile, ReserveCreatesOnlyNewFiles) {
+    enginetest::TempDirectory directory;
+    EXPECT_EQ(engine::ReserveNewFile("new.DAT"), 0);
+    EXPECT_TRUE(fs::exists("new.DAT"));
+    EXPECT_EQ(engine::ReserveNewFile("new.DAT"), -EEXIST);
+}
+
+TEST(PosixFile, NamesForTheOperatingSystem) {
+    EXPECT_EQ(engine::ToOsPath("dir\\caf\xE9.DAT"), "dir/caf\u00E9.DAT");
+    enginetest::TempDirectory directory;
+    EXPECT_EQ(engine::CurrentDirectory(), fs::current_path().string());
+}
+
+TEST(PosixFile, DelaySleepsMoreThanTheGivenTime) {
+    for (const int ms : {0, 15}) {
+        const auto start = std::chrono::steady_clock::now();
+        engine::Delay(ms);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ms + 1));
+    }
+}
+
+}  // namespace
