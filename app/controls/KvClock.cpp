@@ -102,6 +102,19 @@ void DrawHand(QPainter& painter, const AnalogHand& hand) {
     painter.drawLine(hand.tail, hand.left);
 }
 
+struct TimeParts {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+TimeParts PartsOf(rtl::TDateTime time) {
+    TimeParts parts;
+    int msec = 0;
+    rtl::DecodeTime(time, parts.hour, parts.minute, parts.second, msec);
+    return parts;
+}
+
 std::int32_t MSecsOfDay(rtl::TDateTime time) {
     return rtl::DateTimeToTimeStamp(time).Time;
 }
@@ -123,8 +136,10 @@ int MulDiv(int a, int b, int c) {
 
 DigitalText FormatDigital(rtl::TDateTime time, const DigitalOptions& options) {
     DigitalText face;
-    int msec = 0;
-    rtl::DecodeTime(time, face.hour, face.minute, face.second, msec);
+    const TimeParts parts = PartsOf(time);
+    face.hour = parts.hour;
+    face.minute = parts.minute;
+    face.second = parts.second;
     std::string format = options.leadingZero ? "hh:mm" : "h:mm";
     if (options.showSeconds) format += ":ss";
     if (options.twelveHour) format += " ampm";
@@ -193,10 +208,10 @@ DigitalUpdate DrawDigital(const DigitalState& last, rtl::TDateTime time, const D
 // ---- Alarm ----
 
 bool IsAlarmTime(rtl::TDateTime alarm, rtl::TDateTime time) {
-    int alarmHour = 0, alarmMinute = 0, alarmSecond = 0, hour = 0, minute = 0, second = 0, msec = 0;
-    rtl::DecodeTime(alarm, alarmHour, alarmMinute, alarmSecond, msec);
-    rtl::DecodeTime(time, hour, minute, second, msec);
-    return hour == alarmHour && minute == alarmMinute && second >= alarmSecond && second <= alarmSecond + 60;
+    const TimeParts due = PartsOf(alarm);
+    const TimeParts now = PartsOf(time);
+    return now.hour == due.hour && now.minute == due.minute && now.second >= due.second &&
+           now.second <= due.second + 60;
 }
 
 bool AlarmArmedAt(rtl::TDateTime alarm, rtl::TDateTime time) {
@@ -396,21 +411,15 @@ void TKvClock::SetCtl3D(bool ctl3D) {
 }
 
 int TKvClock::AlarmHour() const {
-    int hour = 0, minute = 0, second = 0, msec = 0;
-    rtl::DecodeTime(alarm_, hour, minute, second, msec);
-    return hour;
+    return PartsOf(alarm_).hour;
 }
 
 int TKvClock::AlarmMinute() const {
-    int hour = 0, minute = 0, second = 0, msec = 0;
-    rtl::DecodeTime(alarm_, hour, minute, second, msec);
-    return minute;
+    return PartsOf(alarm_).minute;
 }
 
 int TKvClock::AlarmSecond() const {
-    int hour = 0, minute = 0, second = 0, msec = 0;
-    rtl::DecodeTime(alarm_, hour, minute, second, msec);
-    return second;
+    return PartsOf(alarm_).second;
 }
 
 void TKvClock::SetAlarmHour(int hour) {

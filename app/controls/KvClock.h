@@ -190,7 +190,9 @@ class TKvClock : public QWidget {
     Q_OBJECT
 
 public:
+    // The face is brought up to date every 450 ms, so a second never goes unshown.
     static constexpr std::uint32_t kTickInterval = 450;
+    // The clock's published defaults: teal marks, and bevels one pixel wide.
     static constexpr BgrColor kDefaultDotsColor = 0x808000;
     static constexpr int kDefaultBevelWidth = 1;
 

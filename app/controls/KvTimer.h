@@ -78,6 +78,7 @@ class TKvTimer : public QObject {
     Q_OBJECT
 
 public:
+    // The published default: one tick a second.
     static constexpr std::uint32_t kDefaultInterval = 1000;
 
     explicit TKvTimer(QObject* parent = nullptr);

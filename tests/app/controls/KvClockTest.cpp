@@ -326,7 +326,7 @@ TEST(KvClock, PaintsItsFrameOfBevelsAndBorderAndKeepsTheFaceInside) {
         EXPECT_EQ(at(1, i), kMainWindowColor);  // the border
         EXPECT_EQ(at(i, 2), kMainWindowColor);
         if (i < 4 || i > 35) continue;  // the corners belong to the bottom and right edges
-        EXPECT_EQ(at(3, i), dark);  // lowered inner bevel
+        EXPECT_EQ(at(3, i), dark);      // lowered inner bevel
         EXPECT_EQ(at(i, 3), dark);
         EXPECT_EQ(at(36, i), light);
         EXPECT_EQ(at(i, 36), light);
