@@ -71,6 +71,22 @@ void MapInto(std::uint16_t languageId, std::uint16_t sortId, std::string_view so
     destination[length] = '\0';
 }
 
+// Steps a key one collation position up (direction 1) or down (-1). Trailing characters at the end of the
+// order in that direction carry over and wrap to the other end; a key made only of them stays where it is.
+void StepKey(std::uint8_t* key, std::size_t length, const CollationTable& table, int direction) noexcept {
+    if (length == 0) return;
+    const std::uint8_t limit = direction > 0 ? table.back() : table.front();
+    const std::uint8_t wrapped = direction > 0 ? table.front() : table.back();
+    std::size_t i = length - 1;
+    while (i > 0 && key[i] == limit) key[i--] = wrapped;
+    if (key[i] == limit) {
+        std::memset(key, limit, length);
+        return;
+    }
+    const int position = CollationIndex(key[i], table) + direction;
+    key[i] = table[static_cast<std::size_t>(std::clamp(position, 0, 255))];
+}
+
 }  // namespace
 
 // Out of line so that the interface's type information lives in one object file.
@@ -143,31 +159,11 @@ std::uint8_t CollationIndex(std::uint8_t character, const CollationTable& table)
 }
 
 void IncrementKey(std::uint8_t* key, std::size_t length, const CollationTable& table) noexcept {
-    if (length == 0) return;
-    const std::uint8_t lowest = table.front();
-    const std::uint8_t highest = table.back();
-    std::size_t i = length - 1;
-    while (i > 0 && key[i] == highest) key[i--] = lowest;
-    if (key[i] != highest) {
-        const int position = CollationIndex(key[i], table);
-        key[i] = position < 255 ? table[position + 1] : highest;
-    } else {
-        std::memset(key, highest, length);  // every byte was the highest: the key stays at its maximum
-    }
+    StepKey(key, length, table, 1);
 }
 
 void DecrementKey(std::uint8_t* key, std::size_t length, const CollationTable& table) noexcept {
-    if (length == 0) return;
-    const std::uint8_t lowest = table.front();
-    const std::uint8_t highest = table.back();
-    std::size_t i = length - 1;
-    while (i > 0 && key[i] == lowest) key[i--] = highest;
-    if (key[i] != lowest) {
-        const int position = CollationIndex(key[i], table);
-        key[i] = position > 0 ? table[position - 1] : lowest;
-    } else {
-        std::memset(key, lowest, length);  // every byte was the lowest: the key stays at its minimum
-    }
+    StepKey(key, length, table, -1);
 }
 
 }  // namespace engine

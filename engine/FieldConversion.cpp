@@ -113,18 +113,6 @@ bool StoreMomentText(std::string_view text, std::uint8_t type, std::uint8_t* out
     return false;
 }
 
-bool TryTextToBoolean(std::string_view text, bool& value) {
-    const std::string upper = rtl::UpperCase(text);
-    if (upper == rtl::UpperCase(texts::TrueText)) {
-        value = true;
-    } else if (upper == rtl::UpperCase(texts::FalseText)) {
-        value = false;
-    } else {
-        return false;
-    }
-    return true;
-}
-
 bool InRange(std::int64_t value, std::uint8_t integerType) noexcept {
     switch (integerType) {
         case FieldTypeSmallInt:
@@ -187,7 +175,9 @@ void StoreString(std::string_view text, std::size_t targetSize, std::uint8_t* ou
 //                  'C' currency text to BCD;
 //   date and time sources: 'D' to text, 'M' to date-time milliseconds, 'Q' date-time to day or time;
 //   boolean source: 'X' to "True"/"False", 'K' to 1 or 0, 'L' to BCD 1 or 0;
-//   integer sources: 'N' to text, 'S' sign-extended, 'U' zero-extended, 'W' to 16 bits, 'Z' to a boolean,
+//   integer sources: 'N' to text, 'S' sign-extended, 'U' zero-extended, 'W' to a 16-bit type when in its
+//   range,
+//                    'Z' to a boolean,
 //                    'V' to float, 'Y' to BCD;
 //   float source: 'G' to text, 'O' rounded to an integer, 'E' to BCD through currency;
 //   BCD source: 'H' to text, 'O' rounded to an integer, 'P' to float.
@@ -230,7 +220,7 @@ std::int64_t LoadIntegerValue(std::uint8_t type, const std::uint8_t* in) noexcep
 }
 
 // Converts a typed value (everything but same-type copies and raw copies) from `in` into the zeroed `out`.
-// False when it does not convert; `out` then holds the target's zero value. May raise rtl::Exception.
+// False when it does not convert, and the caller stores the target's zero value. May raise rtl::Exception.
 bool ConvertTyped(char code, std::uint8_t sourceType, std::size_t sourceSize, std::uint8_t targetType,
                   std::size_t targetSize, int targetScale, const std::uint8_t* in, std::uint8_t* out) {
     const std::string_view text = sourceType == FieldTypeString ? TextIn(in, sourceSize) : std::string_view();

@@ -211,10 +211,21 @@ std::string BooleanToText(bool value) {
 }
 
 bool TextToBoolean(std::string_view text) {
+    bool value = false;
+    if (!TryTextToBoolean(text, value)) throw rtl::EConvertError(rtl::Format(texts::InvalidBoolean, {text}));
+    return value;
+}
+
+bool TryTextToBoolean(std::string_view text, bool& value) {
     const std::string upper = rtl::UpperCase(text);
-    if (upper == rtl::UpperCase(texts::TrueText)) return true;
-    if (upper == rtl::UpperCase(texts::FalseText)) return false;
-    throw rtl::EConvertError(rtl::Format(texts::InvalidBoolean, {text}));
+    if (upper == rtl::UpperCase(texts::TrueText)) {
+        value = true;
+    } else if (upper == rtl::UpperCase(texts::FalseText)) {
+        value = false;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace engine

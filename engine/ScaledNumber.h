@@ -85,8 +85,10 @@ constexpr std::uint8_t MaxByte(std::uint8_t a, std::uint8_t b) noexcept {
 
 // "True" or "False".
 std::string BooleanToText(bool value);
-// "TRUE" and "FALSE" in any letter case; any other text raises rtl::EConvertError.
+// "TRUE" and "FALSE" in any letter case; any other text raises rtl::EConvertError, or makes the Try form
+// answer false and leave the value alone.
 bool TextToBoolean(std::string_view text);
+bool TryTextToBoolean(std::string_view text, bool& value);
 // Boolean words are 0 or 1: every value above 1 becomes 1.
 constexpr std::uint16_t ClampToOne(std::uint16_t value) noexcept {
     return value > 1 ? 1 : value;
