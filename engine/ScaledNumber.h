@@ -28,7 +28,8 @@ rtl::Currency CurrPower(int exponent, rtl::Currency base);
 
 // A scaled integer holds a decimal value v at scale N (0 .. 9) as sign(v) x (|v rounded to N decimals| x
 // 10^N x 10 + N): 12.34 at scale 2 is 12342, -2.5 at scale 0 is -30. A currency value has at most 4
-// decimals, so above scale 4 the further digits are zeros.
+// decimals, so above scale 4 the further digits are zeros. The scale is the form's last decimal digit, so it
+// runs to 9.
 inline constexpr int MaxScale = 9;
 
 // Both give nothing for a scale outside 0 .. 9, a value that is not finite, or a stored form beyond 64 bits.
