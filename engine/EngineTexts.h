@@ -130,4 +130,9 @@ inline constexpr std::string_view ListIndexError = "List index out of bounds (%d
 inline constexpr std::string_view ListCapacityError = "List capacity out of bounds (%d)";
 inline constexpr std::string_view ListCountError = "List count out of bounds (%d)";
 
+// Truth values as texts; reading them ignores letter case. "%s" stands for the text that is neither.
+inline constexpr std::string_view TrueText = "True";
+inline constexpr std::string_view FalseText = "False";
+inline constexpr std::string_view InvalidBoolean = "'%s' is not a valid boolean value";
+
 }  // namespace engine::texts
