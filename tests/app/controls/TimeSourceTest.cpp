@@ -1,0 +1,18 @@
+#include "app/controls/TimeSource.h"
+
+#include <gtest/gtest.h>
+
+namespace controls {
+namespace {
+
+TEST(SystemTime, FollowsTheRuntimesClockAndGivesTheTimeOfDay) {
+    const rtl::TDateTime moment = rtl::EncodeDateTime(2024, 3, 5, 21, 5, 7, 250);
+    const rtl::FixedClock fixed(moment);
+    EXPECT_EQ(SystemTime().Now(), moment);
+    EXPECT_EQ(rtl::DateTimeToTimeStamp(SystemTime().Time()),
+              rtl::DateTimeToTimeStamp(rtl::EncodeTime(21, 5, 7, 250)));
+    EXPECT_LT(SystemTime().Time(), 1.0);
+}
+
+}  // namespace
+}  // namespace controls
