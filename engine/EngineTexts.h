@@ -135,4 +135,27 @@ inline constexpr std::string_view TrueText = "True";
 inline constexpr std::string_view FalseText = "False";
 inline constexpr std::string_view InvalidBoolean = "'%s' is not a valid boolean value";
 
+// The file layer's trace log, in the current directory, and its lines; numbers follow in decimal.
+inline constexpr std::string_view TraceLogName = "tarnisio.log";
+inline constexpr std::string_view TraceOpen = "Open of file ";
+inline constexpr std::string_view TraceClose = "Close of file ";
+inline constexpr std::string_view TraceCreate = "Creation of file ";
+inline constexpr std::string_view TraceDelete = "Deletion of file ";
+inline constexpr std::string_view TraceRename = "Rename of file ";
+inline constexpr std::string_view TraceCopy = "Copy of file ";
+inline constexpr std::string_view TraceTo = " to ";
+inline constexpr std::string_view TraceRead = "Read from file ";
+inline constexpr std::string_view TraceWrite = "Write to file ";
+inline constexpr std::string_view TraceOf = " of ";
+inline constexpr std::string_view TraceFlush = "Flush to disk for file ";
+inline constexpr std::string_view TraceSeek = "Seek in file ";
+inline constexpr std::string_view TraceSeekFrom = " from ";
+inline constexpr std::string_view TraceSeekTo = " to position ";
+inline constexpr std::string_view TraceGetSize = "Get size of file ";
+inline constexpr std::string_view TraceFileExists = "File exists test for file ";
+inline constexpr std::string_view TraceLock = "Lock in file ";
+inline constexpr std::string_view TraceUnlock = "Unlock in file ";
+inline constexpr std::string_view TraceRangeFrom = " from position ";
+inline constexpr std::string_view TraceRangeFor = " for ";
+
 }  // namespace engine::texts

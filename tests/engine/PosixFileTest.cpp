@@ -1,6 +1,7 @@
 #include "engine/PosixFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,36 @@ TEST(PosixFile, DelaySleepsMoreThanTheGivenTime) {
         engine::Delay(ms);
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ms + 1));
     }
+}
+
+TEST(PosixFile, ResolvesTheLastPartWithoutLetterCase) {
+    enginetest::TempDirectory directory;
+    fs::create_directory("sub");
+    Write("sub/config.DAT", "");
+    Write("A.DAT", "");
+    Write("a.DAT", "");
+    Write("caf\u00E9.DAT", "");
+    const struct {
+        const char* name;
+        const char* path;
+    } cases[] = {
+        {"sub\\Config.Dat", "sub/config.DAT"},  // the directory as spelled, the file as found
+        {"A.DAT", "A.DAT"},                     // an exact spelling wins
+        {"a.dat", "A.DAT"},                     // else the first match in byte order
+        {"CAF\xC9.dat", "caf\u00E9.DAT"},       // accented letters match their other case
+        {"new.Dat", "new.Dat"},                 // nothing found: as spelled
+        {"SUB/config.DAT", "SUB/config.DAT"},   // only the last part is looked for
+    };
+    for (const auto& c : cases) EXPECT_EQ(engine::ResolvePath(c.name), c.path) << c.name;
+}
+
+TEST(PosixFile, OpeningAFifoNeitherBlocksNorSucceeds) {
+    enginetest::TempDirectory directory;
+    ASSERT_EQ(mkfifo("pipe.DAT", 0666), 0);
+    for (const auto access : {engine::FileAccess::Read, engine::FileAccess::ReadWrite}) {
+        EXPECT_EQ(engine::OpenFileHandle("pipe.DAT", {access, false, false, false}), -EPERM);
+    }
+    EXPECT_EQ(engine::CreateFileHandle("pipe.DAT", false), -EPERM);
 }
 
 }  // namespace

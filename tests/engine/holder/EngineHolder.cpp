@@ -1,0 +1,216 @@
+// engine-holder: keeps an engine file, and byte-range locks on it, held from a second process, so that the
+// engine's tests can meet another program's opens and locks.
+//
+//   engine-holder <file> shared|exclusive read|write [--for <ms>]
+//
+// The holder starts the engine and opens the file through TFileHandler (shared or exclusive, read-only or
+// read and write). It then prints one line: "ready", or "error <engine code>" and exits 1. After that it
+// reads commands from its input, one per line, and answers each with one line:
+//
+//   lock <offset> <length>     LockRange(offset, length, lock)    "ok" or "fail"
+//   unlock <offset> <length>   LockRange(offset, length, unlock)  "ok" or "fail"
+//   release                    closes the file                    "ok", then exits 0
+//
+// A command it does not know is answered "unknown", arguments it cannot read "bad". It exits 0 at the end
+// of its input and 2 when its time runs out (--for, default 60000 ms), so that a test that dies leaves
+// nothing held. Usage errors exit 64. A new command is one row of the command table and one function.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "engine/EngineError.h"
+#include "engine/EngineState.h"
+#include "engine/FileHandler.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int ExitDone = 0;
+constexpr int ExitOpenFailed = 1;
+constexpr int ExitTimeUp = 2;
+// The usage-error status of sysexits.h.
+constexpr int ExitUsage = 64;
+// A holder nobody releases gives up after a minute.
+constexpr int DefaultLifetimeMs = 60000;
+
+// What the commands work on; later commands add their own state here.
+struct Holder {
+    engine::TFileHandler file;
+    bool finished = false;
+};
+
+// A command gets the rest of its line and answers the reply line.
+using CommandFunction = std::string (*)(Holder& holder, std::istringstream& arguments);
+
+struct Command {
+    std::string_view name;
+    CommandFunction run;
+};
+
+// Reads "<offset> <length>" and nothing else.
+bool ReadRange(std::istringstream& arguments, std::int64_t& offset, std::int64_t& length) {
+    std::string rest;
+    return static_cast<bool>(arguments >> offset >> length) && !(arguments >> rest);
+}
+
+std::string LockCommand(Holder& holder, std::istringstream& arguments) {
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    if (!ReadRange(arguments, offset, length)) return "bad";
+    return holder.file.LockRange(offset, length, true) ? "ok" : "fail";
+}
+
+std::string UnlockCommand(Holder& holder, std::istringstream& arguments) {
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    if (!ReadRange(arguments, offset, length)) return "bad";
+    return holder.file.LockRange(offset, length, false) ? "ok" : "fail";
+}
+
+std::string ReleaseCommand(Holder& holder, std::istringstream&) {
+    holder.file.Close();
+    holder.finished = true;
+    return "ok";
+}
+
+constexpr Command Commands[] = {
+    {"lock", LockCommand},
+    {"unlock", UnlockCommand},
+    {"release", ReleaseCommand},
+};
+
+std::string Run(Holder& holder, const std::string& line) {
+    std::istringstream arguments(line);
+    std::string name;
+    arguments >> name;
+    for (const Command& command : Commands) {
+        if (command.name != name) continue;
+        try {
+            return command.run(holder, arguments);
+        } catch (const engine::ETARNISEngineError& error) {
+            return "error " + std::to_string(error.ErrorCode());
+        }
+    }
+    return "unknown";
+}
+
+void Reply(std::string line) {
+    line += '\n';
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = write(STDOUT_FILENO, rest.data(), rest.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Lines of the standard input, waiting no longer than a deadline; unbuffered, so that poll sees every
+// byte not yet taken.
+class LineReader {
+public:
+    enum class Status { Line, End, TimeUp };
+
+    Status Next(Clock::time_point deadline, std::string& line) {
+        for (;;) {
+            const std::size_t newline = buffer_.find('\n');
+            if (newline != std::string::npos) {
+                line = buffer_.substr(0, newline);
+                buffer_.erase(0, newline + 1);
+                return Status::Line;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return Status::TimeUp;
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&input, 1, static_cast<int>(left));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0) return Status::TimeUp;
+            char chunk[256];
+            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return Status::End;
+            buffer_.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+
+private:
+    std::string buffer_;
+};
+
+struct Options {
+    std::string fileName;
+    bool exclusive = false;
+    bool write = false;
+    int lifetimeMs = DefaultLifetimeMs;
+};
+
+std::optional<Options> ParseArguments(int argc, char** argv) {
+    if (argc != 4 && argc != 6) return std::nullopt;
+    Options options;
+    options.fileName = argv[1];
+    const std::string_view share = argv[2];
+    const std::string_view access = argv[3];
+    if ((share != "shared" && share != "exclusive") || (access != "read" && access != "write")) {
+        return std::nullopt;
+    }
+    options.exclusive = share == "exclusive";
+    options.write = access == "write";
+    if (argc == 6) {
+        if (std::string_view(argv[4]) != "--for") return std::nullopt;
+        std::istringstream value(argv[5]);
+        if (!(value >> options.lifetimeMs) || options.lifetimeMs < 0) return std::nullopt;
+    }
+    return options;
+}
+
+int Serve(const Options& options) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.lifetimeMs);
+    engine::EngineGuard engine;
+    Holder holder;
+    try {
+        holder.file.SetFileName(options.fileName);
+        holder.file.SetExclusive(options.exclusive);
+        holder.file.SetReadOnly(!options.write);
+        holder.file.Open();
+    } catch (const engine::ETARNISEngineError& error) {
+        Reply("error " + std::to_string(error.ErrorCode()));
+        return ExitOpenFailed;
+    }
+    Reply("ready");
+    LineReader reader;
+    std::string line;
+    for (;;) {
+        switch (reader.Next(deadline, line)) {
+            case LineReader::Status::End:
+                return ExitDone;
+            case LineReader::Status::TimeUp:
+                return ExitTimeUp;
+            case LineReader::Status::Line:
+                Reply(Run(holder, line));
+                if (holder.finished) return ExitDone;
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = ParseArguments(argc, argv);
+    if (!options) {
+        std::fputs("usage: engine-holder <file> shared|exclusive read|write [--for <ms>]\n", stderr);
+        return ExitUsage;
+    }
+    return Serve(*options);
+}
