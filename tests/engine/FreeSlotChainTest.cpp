@@ -1,0 +1,149 @@
+#include "engine/FreeSlotChain.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/EngineError.h"
+#include "engine/EngineErrorCodes.h"
+
+namespace {
+
+using engine::RecordHeaderSize;
+using engine::TDataFileHeader;
+using engine::TRecordHeader;
+
+int CodeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const engine::ETARNISEngineError& error) {
+        return error.ErrorCode();
+    }
+    return 0;
+}
+
+// A record file's header and the record headers of its slots, as the record cache would hold them.
+class Table {
+public:
+    Table(int slots, bool hasPrimaryIndex) : primary_(hasPrimaryIndex) {
+        header_.NextSlotNumber = 1;
+        header_.RecordSize = 20;
+        for (int i = 0; i < slots; ++i) Insert();
+    }
+
+    // Takes a slot the way an insert does: checked first, then fetched, then taken. Answers its number.
+    std::uint32_t Insert() {
+        const std::uint32_t slot = engine::SlotToTake(header_, primary_, "t.DAT");
+        if (slot == header_.NextSlotNumber) slots_.emplace_back();
+        engine::TakeSlot(header_, slot, slots_.at(slot - 1), primary_, "t.DAT");
+        engine::EncodeRecordHeader({engine::RecordActive, slot, ++lastId_}, slots_[slot - 1]);
+        return slot;
+    }
+
+    void Delete(std::uint32_t slot) { engine::FreeSlot(header_, slot, slots_.at(slot - 1), primary_); }
+
+    TRecordHeader Slot(std::uint32_t slot) const { return engine::DecodeRecordHeader(slots_.at(slot - 1)); }
+    TDataFileHeader& Header() { return header_; }
+
+private:
+    bool primary_;
+    std::uint32_t lastId_ = 0;
+    TDataFileHeader header_;
+    std::vector<std::array<std::uint8_t, RecordHeaderSize>> slots_;
+};
+
+TEST(FreeSlotChain, WithAPrimaryIndexDeletedSlotsAreReusedLastDeletedFirst) {
+    Table table(5, true);
+    table.Delete(2);
+    table.Delete(4);
+    EXPECT_EQ(table.Header().FreeSlotHead, 4u);
+    EXPECT_EQ(table.Slot(4).Link, 2u);
+    EXPECT_EQ(table.Slot(2).Link, 0u);
+    EXPECT_TRUE(table.Slot(4).IsDeleted());
+    // The record ID stays with the deleted slot.
+    EXPECT_EQ(table.Slot(4).RecordId, 4u);
+    EXPECT_EQ(engine::NextFreeSlot(table.Header(), true), 4u);
+
+    EXPECT_EQ(table.Insert(), 4u);
+    EXPECT_EQ(table.Header().FreeSlotHead, 2u);
+    EXPECT_EQ(table.Insert(), 2u);
+    EXPECT_EQ(table.Header().FreeSlotHead, 0u);
+    EXPECT_EQ(table.Insert(), 6u);
+    EXPECT_EQ(table.Header().NextSlotNumber, 7u);
+}
+
+TEST(FreeSlotChain, WithoutAPrimaryIndexTheHeadHoldsTheLastDeleteAndNothingIsReused) {
+    Table table(5, false);
+    table.Delete(2);
+    table.Delete(4);
+    EXPECT_EQ(table.Header().FreeSlotHead, 4u);
+    EXPECT_EQ(table.Slot(4).Link, 0u);
+    EXPECT_EQ(table.Slot(2).Link, 0u);
+    EXPECT_EQ(table.Insert(), 6u);
+    EXPECT_EQ(table.Header().FreeSlotHead, 0u);
+    EXPECT_TRUE(table.Slot(4).IsDeleted());
+}
+
+TEST(FreeSlotChain, ADamagedChainStopsTheInsertBeforeAnythingChanges) {
+    for (const std::uint32_t head : {3u, 6u, 99u}) {
+        Table table(5, true);
+        table.Header().FreeSlotHead = head;
+        table.Header().ImageChanged = 0;
+        const TDataFileHeader before = table.Header();
+        const TRecordHeader slot3 = table.Slot(3);
+        EXPECT_EQ(CodeOf([&] { table.Insert(); }), engine::ErrHeaderCorrupt) << head;
+        EXPECT_EQ(table.Header().FreeSlotHead, before.FreeSlotHead) << head;
+        EXPECT_EQ(table.Header().NextSlotNumber, before.NextSlotNumber) << head;
+        EXPECT_EQ(table.Header().ImageChanged, 0) << head;
+        EXPECT_EQ(table.Slot(3).Status, slot3.Status);
+        EXPECT_EQ(table.Slot(3).RecordId, slot3.RecordId);
+        EXPECT_EQ(engine::CurrentErrorContext().FileName, "t.DAT");
+    }
+    // Without a primary index the chain is not used, so a damaged head harms nothing.
+    Table table(5, false);
+    table.Header().FreeSlotHead = 3;
+    EXPECT_EQ(table.Insert(), 6u);
+}
+
+TEST(FreeSlotChain, SetFreeSlotHeadMarksTheHeaderOnlyForANewValue) {
+    TDataFileHeader header;
+    header.FreeSlotHead = 7;
+    EXPECT_FALSE(engine::SetFreeSlotHead(header, 7));
+    EXPECT_EQ(header.ImageChanged, 0);
+    EXPECT_TRUE(engine::SetFreeSlotHead(header, 0));
+    EXPECT_EQ(header.ImageChanged, 1);
+}
+
+TEST(FreeSlotChain, AppendsStopAtTheSlotAndByteLimits) {
+    struct Case {
+        std::uint32_t slot;
+        std::uint16_t recordSize;
+        bool allowed;
+    };
+    const Case cases[] = {{99999999, 9, true},
+                          {100000000, 9, false},
+                          // 65535 x 30518 = 1,999,997,130 fits; one slot more passes 2,000,000,000.
+                          {30518, 65535, true},
+                          {30519, 65535, false},
+                          // A product above 2^32 must not wrap into range.
+                          {65537, 65535, false},
+                          {4294967295u, 9, false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(engine::WithinAppendLimit(c.slot, c.recordSize), c.allowed)
+            << c.slot << " x " << c.recordSize;
+        TDataFileHeader header;
+        header.NextSlotNumber = c.slot;
+        header.RecordSize = c.recordSize;
+        EXPECT_EQ(CodeOf([&] { engine::SlotToTake(header, true, "t.DAT"); }),
+                  c.allowed ? 0 : engine::ErrFileFull);
+        std::array<std::uint8_t, RecordHeaderSize> slot{};
+        EXPECT_EQ(CodeOf([&] { engine::TakeSlot(header, c.slot, slot, true, "t.DAT"); }),
+                  c.allowed ? 0 : engine::ErrFileFull);
+        EXPECT_EQ(header.NextSlotNumber, c.allowed ? c.slot + 1 : c.slot);
+    }
+}
+
+}  // namespace
