@@ -44,6 +44,7 @@ public:
 
     const TableFiles& Files() const noexcept { return files_; }
     RecordFileFacts& Record() noexcept { return record_; }
+    const RecordFileFacts& Record() const noexcept { return record_; }
 
     void Error(std::string_view file, std::string_view place, std::string text);
     void Warning(std::string_view file, std::string_view place, std::string text);
