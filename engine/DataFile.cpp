@@ -259,6 +259,8 @@ void TDataFile::WriteFieldDescs() {
         EncodeFieldDesc(fields_[i], std::span<std::uint8_t, FieldDescSize>(bytes.data() + i * FieldDescSize,
                                                                            FieldDescSize));
     }
+    // A write of no bytes would cut the file: a table without fields has nothing to write.
+    if (bytes.empty()) return;
     if (header_.Protected != 0) ScrambleBuffer(bytes.data(), bytes.size(), DataSeed);
     WriteAt(DataFileHeaderSize, bytes.data(), static_cast<std::int32_t>(bytes.size()));
 }
@@ -330,7 +332,12 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
 
     header_ = std::move(header);
     fields_.assign(fields.begin(), fields.end());
-    CreateFile();
+    try {
+        CreateFile();
+    } catch (...) {
+        CloseFiles();
+        throw;
+    }
     try {
         WriteFieldDescs();
         // The exclusive close writes the header; the reopen runs every check of Open on the new file.

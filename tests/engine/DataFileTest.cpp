@@ -386,6 +386,23 @@ TEST_F(DataFileTest, InMemoryTablesAreCreatedAndOpenedLikeDiskTables) {
     EXPECT_EQ(EngineCode([&] { table.Open(); }), engine::ErrInvalidPath);
 }
 
+TEST_F(DataFileTest, ATableWithoutFieldsHoldsRecordHeadersOnly) {
+    std::vector<TFieldDesc> fields;
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {})};
+    TableOptions options;
+    options.allowNoPrimary = true;
+    CreateTable("bare", fields, indexes, options);
+    EXPECT_EQ(fs::file_size("bare.DAT"), HeaderSize);
+    AppendActiveSlots("bare.DAT", 2);
+    TDataFile table;
+    OpenTable(table, "bare", true);
+    EXPECT_EQ(table.RecordSize(), 9);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 2u);
+    table.EmptyTable();
+    table.Close();
+    EXPECT_EQ(fs::file_size("bare.DAT"), HeaderSize);
+}
+
 TEST_F(DataFileTest, TemporaryTablesGoWhenClosed) {
     CreateSimpleTable("tmp");
     TDataFile table;

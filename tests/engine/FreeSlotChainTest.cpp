@@ -4,9 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
+#include "TableFixture.h"
 #include "engine/EngineError.h"
 #include "engine/EngineErrorCodes.h"
 
@@ -15,15 +15,6 @@ namespace {
 using engine::RecordHeaderSize;
 using engine::TDataFileHeader;
 using engine::TRecordHeader;
-
-int CodeOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const engine::ETARNISEngineError& error) {
-        return error.ErrorCode();
-    }
-    return 0;
-}
 
 // A record file's header and the record headers of its slots, as the record cache would hold them.
 class Table {
@@ -94,7 +85,7 @@ TEST(FreeSlotChain, ADamagedChainStopsTheInsertBeforeAnythingChanges) {
         table.Header().ImageChanged = 0;
         const TDataFileHeader before = table.Header();
         const TRecordHeader slot3 = table.Slot(3);
-        EXPECT_EQ(CodeOf([&] { table.Insert(); }), engine::ErrHeaderCorrupt) << head;
+        EXPECT_EQ(enginetest::EngineCode([&] { table.Insert(); }), engine::ErrHeaderCorrupt) << head;
         EXPECT_EQ(table.Header().FreeSlotHead, before.FreeSlotHead) << head;
         EXPECT_EQ(table.Header().NextSlotNumber, before.NextSlotNumber) << head;
         EXPECT_EQ(table.Header().ImageChanged, 0) << head;
@@ -137,10 +128,10 @@ TEST(FreeSlotChain, AppendsStopAtTheSlotAndByteLimits) {
         TDataFileHeader header;
         header.NextSlotNumber = c.slot;
         header.RecordSize = c.recordSize;
-        EXPECT_EQ(CodeOf([&] { engine::SlotToTake(header, true, "t.DAT"); }),
+        EXPECT_EQ(enginetest::EngineCode([&] { engine::SlotToTake(header, true, "t.DAT"); }),
                   c.allowed ? 0 : engine::ErrFileFull);
         std::array<std::uint8_t, RecordHeaderSize> slot{};
-        EXPECT_EQ(CodeOf([&] { engine::TakeSlot(header, c.slot, slot, true, "t.DAT"); }),
+        EXPECT_EQ(enginetest::EngineCode([&] { engine::TakeSlot(header, c.slot, slot, true, "t.DAT"); }),
                   c.allowed ? 0 : engine::ErrFileFull);
         EXPECT_EQ(header.NextSlotNumber, c.allowed ? c.slot + 1 : c.slot);
     }

@@ -90,6 +90,7 @@ inline constexpr std::string_view MoreSlotsLikeThis = "%s further slots with the
 // Free-slot chain.
 inline constexpr std::string_view HeadOutOfRange =
     "the head is %s, not 0 and not below the next slot number %s";
+inline constexpr std::string_view HeadBeyondSlots = "the head %s lies beyond the last slot %s";
 inline constexpr std::string_view LinkOutOfRange = "its free-chain link %s lies beyond the last slot %s";
 inline constexpr std::string_view ChainNotDeleted = "the slot is on the free-slot chain but not deleted";
 inline constexpr std::string_view ChainLoop = "the slot is on the free-slot chain twice";

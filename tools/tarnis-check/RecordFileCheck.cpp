@@ -487,9 +487,14 @@ private:
         std::uint32_t previous = 0;
         for (std::uint32_t slot = head; slot != 0; previous = slot, slot = LinkOf(slot)) {
             if (slot > facts.SlotCount) {
-                // Only a link can get here: the head was checked against the next slot number.
-                SlotFinding(SlotIssue::LinkOutOfRange, Severity::Error, previous,
-                            rtl::Format(texts::LinkOutOfRange, {Num(slot), Num(facts.SlotCount)}));
+                // A head below the next slot number can still lie beyond a file that holds fewer slots.
+                if (previous == 0) {
+                    Error(texts::ChainPlace,
+                          rtl::Format(texts::HeadBeyondSlots, {Num(slot), Num(facts.SlotCount)}));
+                } else {
+                    SlotFinding(SlotIssue::LinkOutOfRange, Severity::Error, previous,
+                                rtl::Format(texts::LinkOutOfRange, {Num(slot), Num(facts.SlotCount)}));
+                }
                 break;
             }
             if (onChain[slot]) {

@@ -196,6 +196,8 @@ TEST_F(RecordFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
         // Free-slot chain.
         {"head", [](Files& f) { PutLE(f.dat, FreeHeadAt, 4, 7); }, E, "free-slot chain",
          "head is 7, not 0 and not below the next slot number 7"},
+        {"head beyond a short slot area", [](Files& f) { f.dat.resize(Slot(4)); }, E, "free-slot chain",
+         "the head 4 lies beyond the last slot 3"},
         {"link beyond the slots", [](Files& f) { PutLE(f.dat, Slot(2) + 1, 4, 9); }, E, "slot 2",
          "free-chain link 9 lies beyond the last slot 6"},
         {"active slot on the chain", [](Files& f) { PutLE(f.dat, Slot(2) + 1, 4, 3); }, E, "slot 3",
