@@ -160,7 +160,7 @@ void TDataFile::CheckSlotArea() {
     if (size < 0) RaiseTableError(ErrRead);
     // The record size is at least 9 here: it equals the fields' running offset.
     const std::int64_t area = size - start;
-    if (area < 0 || area % recordSize_ != 0 || area / recordSize_ + 1 != header_.NextSlotNumber) {
+    if (area < 0 || area % recordSize_ != 0 || area / recordSize_ + 1 != header_.NextSlotNumber.Value) {
         RaiseTableError(ErrHeaderCorrupt);
     }
 }
@@ -269,9 +269,9 @@ void TDataFile::TruncateFile() {
     // A write of no bytes sets the end of the file.
     WriteAt(SlotAreaStart(header_.FieldCount), nullptr, 0);
     header_.ChangeCounter = 0;
-    header_.FreeSlotHead = 0;
-    header_.NextSlotNumber = 1;
-    header_.LastRecordId = 0;
+    header_.FreeSlotHead = NoSlot;
+    header_.NextSlotNumber = SlotNumber(1);
+    header_.LastRecordId = RecordId(0);
     // Later (table handle): the current record is released.
     MarkHeaderChanged();
 }
@@ -322,9 +322,9 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
     }
     if (recordSize + calcArea > MaxRecordImageSize) RaiseTableError(ErrRecordSizeExceeded);
     header.Version = DataFileVersion;
-    header.FreeSlotHead = 0;
-    header.NextSlotNumber = 1;
-    header.LastRecordId = 0;
+    header.FreeSlotHead = NoSlot;
+    header.NextSlotNumber = SlotNumber(1);
+    header.LastRecordId = RecordId(0);
     header.ChangeCounter = 0;
     header.RecordSize = static_cast<std::uint16_t>(recordSize);
     header.CalcAreaSize = static_cast<std::uint16_t>(calcArea);
@@ -386,11 +386,11 @@ bool TDataFile::HasPrimaryIndex() const noexcept {
     return false;
 }
 
-std::uint32_t TDataFile::NextFreeSlot() const noexcept {
+SlotNumber TDataFile::NextFreeSlot() const noexcept {
     return engine::NextFreeSlot(header_, HasPrimaryIndex());
 }
 
-void TDataFile::SetFreeSlotHead(std::uint32_t slot) noexcept {
+void TDataFile::SetFreeSlotHead(SlotNumber slot) noexcept {
     engine::SetFreeSlotHead(header_, slot);
 }
 

@@ -74,13 +74,13 @@ public:
     void TruncateFile();
 
     // The free-slot chain (FreeSlotChain.h): the slot a new record will take, and a new head.
-    std::uint32_t NextFreeSlot() const noexcept;
-    void SetFreeSlotHead(std::uint32_t slot) noexcept;
+    SlotNumber NextFreeSlot() const noexcept;
+    void SetFreeSlotHead(SlotNumber slot) noexcept;
     // Later: TakeFreeSlot and FreeSlot come with the record cache, which fetches and marks the slots they
     // name; they apply SlotToTake, TakeSlot and FreeSlot of FreeSlotChain.h to this handle's header.
 
     // Slots in the file, deleted ones included.
-    std::uint32_t GetPhysicalRecordCount() const noexcept { return header_.NextSlotNumber - 1; }
+    std::uint32_t GetPhysicalRecordCount() const noexcept { return header_.NextSlotNumber.Value - 1; }
 
     // The working field set: the descriptors record images and field access use.
     // A copy of the physical set, with no calculated-field area.

@@ -31,9 +31,9 @@ void EncodeDataFileHeader(const TDataFileHeader& header, std::span<std::uint8_t,
     StoreU32(b + HeaderChangeCounterOffset, header.ChangeCounter);
     StoreU32(b + HeaderBlockSizeOffset, header.BlockSize);
     b[HeaderVersionOffset] = header.Version;
-    StoreU32(b + HeaderFreeSlotHeadOffset, header.FreeSlotHead);
-    StoreU32(b + HeaderNextSlotOffset, header.NextSlotNumber);
-    StoreU32(b + HeaderLastRecordIdOffset, header.LastRecordId);
+    StoreU32(b + HeaderFreeSlotHeadOffset, header.FreeSlotHead.Value);
+    StoreU32(b + HeaderNextSlotOffset, header.NextSlotNumber.Value);
+    StoreU32(b + HeaderLastRecordIdOffset, header.LastRecordId.Value);
     StoreU16(b + HeaderRecordSizeOffset, header.RecordSize);
     StoreU16(b + HeaderFieldCountOffset, header.FieldCount);
     StoreU16(b + HeaderBlobFieldCountOffset, header.BlobFieldCount);
@@ -54,9 +54,9 @@ bool DecodeDataFileHeader(std::span<const std::uint8_t, DataFileHeaderSize> byte
     header.ChangeCounter = LoadU32(b + HeaderChangeCounterOffset);
     header.BlockSize = LoadU32(b + HeaderBlockSizeOffset);
     header.Version = b[HeaderVersionOffset];
-    header.FreeSlotHead = LoadU32(b + HeaderFreeSlotHeadOffset);
-    header.NextSlotNumber = LoadU32(b + HeaderNextSlotOffset);
-    header.LastRecordId = LoadU32(b + HeaderLastRecordIdOffset);
+    header.FreeSlotHead = SlotNumber(LoadU32(b + HeaderFreeSlotHeadOffset));
+    header.NextSlotNumber = SlotNumber(LoadU32(b + HeaderNextSlotOffset));
+    header.LastRecordId = RecordId(LoadU32(b + HeaderLastRecordIdOffset));
     header.RecordSize = LoadU16(b + HeaderRecordSizeOffset);
     header.FieldCount = LoadU16(b + HeaderFieldCountOffset);
     header.BlobFieldCount = LoadU16(b + HeaderBlobFieldCountOffset);

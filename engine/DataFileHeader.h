@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/FieldDesc.h"
+#include "engine/RecordNumbers.h"
 
 namespace engine {
 
@@ -67,7 +68,7 @@ inline constexpr std::uint8_t DataFileVersion = 3;
 // after the largest positive 32-bit value), and a record image (its sizes are 16-bit).
 inline constexpr std::uint16_t MaxFieldCount = 1024;
 inline constexpr std::uint16_t MaxBlobFieldCount = 32;
-inline constexpr std::uint32_t MaxRecordId = 0x7FFFFFFF;
+inline constexpr RecordId MaxRecordId{0x7FFFFFFF};
 inline constexpr std::uint32_t MaxRecordImageSize = 65535;
 // Large-object block sizes a table may be created with; a stored 0 stands for the default.
 inline constexpr std::uint32_t MinBlobBlockSize = 64;
@@ -83,9 +84,9 @@ struct TDataFileHeader {
     std::uint32_t ChangeCounter = 0;
     std::uint32_t BlockSize = 0;
     std::uint8_t Version = 0;
-    std::uint32_t FreeSlotHead = 0;
-    std::uint32_t NextSlotNumber = 0;
-    std::uint32_t LastRecordId = 0;
+    SlotNumber FreeSlotHead;
+    SlotNumber NextSlotNumber;
+    RecordId LastRecordId;
     std::uint16_t RecordSize = 0;
     std::uint16_t FieldCount = 0;
     std::uint16_t BlobFieldCount = 0;

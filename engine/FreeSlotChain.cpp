@@ -4,21 +4,21 @@
 
 namespace engine {
 
-bool WithinAppendLimit(std::uint32_t slot, std::uint16_t recordSize) noexcept {
+bool WithinAppendLimit(SlotNumber slot, std::uint16_t recordSize) noexcept {
     // 64-bit products: R x n passes 32 bits long before the limit is checked.
-    return static_cast<std::uint64_t>(slot) + 1 <= SlotNumberLimit &&
-           static_cast<std::int64_t>(recordSize) * slot <= MaxSlotAreaBytes;
+    return static_cast<std::uint64_t>(slot.Value) + 1 <= SlotNumberLimit &&
+           static_cast<std::int64_t>(recordSize) * slot.Value <= MaxSlotAreaBytes;
 }
 
-void CheckAppendLimit(std::uint32_t slot, std::uint16_t recordSize, std::string_view fileName) {
+void CheckAppendLimit(SlotNumber slot, std::uint16_t recordSize, std::string_view fileName) {
     if (!WithinAppendLimit(slot, recordSize)) RaiseEngineError(ErrFileFull, fileName);
 }
 
-std::uint32_t NextFreeSlot(const TDataFileHeader& header, bool hasPrimaryIndex) noexcept {
-    return hasPrimaryIndex && header.FreeSlotHead != 0 ? header.FreeSlotHead : header.NextSlotNumber;
+SlotNumber NextFreeSlot(const TDataFileHeader& header, bool hasPrimaryIndex) noexcept {
+    return hasPrimaryIndex && header.FreeSlotHead != NoSlot ? header.FreeSlotHead : header.NextSlotNumber;
 }
 
-bool SetFreeSlotHead(TDataFileHeader& header, std::uint32_t slot) noexcept {
+bool SetFreeSlotHead(TDataFileHeader& header, SlotNumber slot) noexcept {
     if (header.FreeSlotHead == slot) return false;
     header.FreeSlotHead = slot;
     header.ImageChanged = 1;
@@ -29,12 +29,12 @@ namespace {
 
 // Deleted slots are reused only by a table with a primary index, and only while the chain has a head.
 bool ChainInUse(const TDataFileHeader& header, bool hasPrimaryIndex) noexcept {
-    return hasPrimaryIndex && header.FreeSlotHead != 0;
+    return hasPrimaryIndex && header.FreeSlotHead != NoSlot;
 }
 
 }  // namespace
 
-std::uint32_t SlotToTake(const TDataFileHeader& header, bool hasPrimaryIndex, std::string_view fileName) {
+SlotNumber SlotToTake(const TDataFileHeader& header, bool hasPrimaryIndex, std::string_view fileName) {
     if (ChainInUse(header, hasPrimaryIndex)) {
         if (header.FreeSlotHead >= header.NextSlotNumber) RaiseEngineError(ErrHeaderCorrupt, fileName);
         return header.FreeSlotHead;
@@ -43,7 +43,7 @@ std::uint32_t SlotToTake(const TDataFileHeader& header, bool hasPrimaryIndex, st
     return header.NextSlotNumber;
 }
 
-void TakeSlot(TDataFileHeader& header, std::uint32_t slot,
+void TakeSlot(TDataFileHeader& header, SlotNumber slot,
               std::span<const std::uint8_t, RecordHeaderSize> slotImage, bool hasPrimaryIndex,
               std::string_view fileName) {
     if (ChainInUse(header, hasPrimaryIndex)) {
@@ -56,17 +56,17 @@ void TakeSlot(TDataFileHeader& header, std::uint32_t slot,
     }
     if (slot != header.NextSlotNumber) RaiseEngineError(ErrHeaderCorrupt, fileName);
     CheckAppendLimit(slot, header.RecordSize, fileName);
-    header.NextSlotNumber = slot + 1;
+    header.NextSlotNumber = SlotNumber(slot.Value + 1);
     header.ImageChanged = 1;
-    SetFreeSlotHead(header, 0);
+    SetFreeSlotHead(header, NoSlot);
 }
 
-void FreeSlot(TDataFileHeader& header, std::uint32_t slot,
-              std::span<std::uint8_t, RecordHeaderSize> slotImage, bool hasPrimaryIndex) noexcept {
+void FreeSlot(TDataFileHeader& header, SlotNumber slot, std::span<std::uint8_t, RecordHeaderSize> slotImage,
+              bool hasPrimaryIndex) noexcept {
     TRecordHeader record = DecodeRecordHeader(slotImage);
-    const std::uint32_t next = NextFreeSlot(header, hasPrimaryIndex);
+    const SlotNumber next = NextFreeSlot(header, hasPrimaryIndex);
     record.Status = RecordDeleted;
-    record.Link = next != header.NextSlotNumber ? next : 0;
+    record.Link = next != header.NextSlotNumber ? next : NoSlot;
     EncodeRecordHeader(record, slotImage);
     SetFreeSlotHead(header, slot);
 }

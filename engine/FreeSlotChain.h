@@ -22,29 +22,29 @@ inline constexpr std::uint32_t SlotNumberLimit = 100000000;
 inline constexpr std::int64_t MaxSlotAreaBytes = 2000000000;
 
 // Whether slot n may exist: n + 1 <= 100,000,000 and R x n <= 2,000,000,000.
-bool WithinAppendLimit(std::uint32_t slot, std::uint16_t recordSize) noexcept;
+bool WithinAppendLimit(SlotNumber slot, std::uint16_t recordSize) noexcept;
 // Raises 9479 (file full) naming the file when slot n may not be appended.
-void CheckAppendLimit(std::uint32_t slot, std::uint16_t recordSize, std::string_view fileName);
+void CheckAppendLimit(SlotNumber slot, std::uint16_t recordSize, std::string_view fileName);
 
 // The slot a new record will take: the head when the table has a primary index and the chain is not empty,
 // else the next slot number.
-std::uint32_t NextFreeSlot(const TDataFileHeader& header, bool hasPrimaryIndex) noexcept;
+SlotNumber NextFreeSlot(const TDataFileHeader& header, bool hasPrimaryIndex) noexcept;
 // Stores a new head; marks the header changed only when the value differs. Answers whether it did.
-bool SetFreeSlotHead(TDataFileHeader& header, std::uint32_t slot) noexcept;
+bool SetFreeSlotHead(TDataFileHeader& header, SlotNumber slot) noexcept;
 
 // The slot a new record will take, checked before anything is fetched or changed: while the chain is in use a
 // head outside 1 .. next slot number - 1 raises 8961 (a damaged chain must not send an insert onto a live
 // record); an append beyond the limits raises 9479.
-std::uint32_t SlotToTake(const TDataFileHeader& header, bool hasPrimaryIndex, std::string_view fileName);
+SlotNumber SlotToTake(const TDataFileHeader& header, bool hasPrimaryIndex, std::string_view fileName);
 // Takes the slot SlotToTake named, whose record header the caller fetched. A reused slot must be the head and
 // deleted (8961 otherwise, with nothing changed), and its link becomes the head; an appended slot raises the
 // next slot number and empties the head.
-void TakeSlot(TDataFileHeader& header, std::uint32_t slot,
+void TakeSlot(TDataFileHeader& header, SlotNumber slot,
               std::span<const std::uint8_t, RecordHeaderSize> slotImage, bool hasPrimaryIndex,
               std::string_view fileName);
-// Marks the slot's record header deleted, links it to the slot a new record would take (0 when that is an
+// Marks the slot's record header deleted, links it to the slot a new record would take (none when that is an
 // append) and makes it the head. The record ID stays.
-void FreeSlot(TDataFileHeader& header, std::uint32_t slot,
-              std::span<std::uint8_t, RecordHeaderSize> slotImage, bool hasPrimaryIndex) noexcept;
+void FreeSlot(TDataFileHeader& header, SlotNumber slot, std::span<std::uint8_t, RecordHeaderSize> slotImage,
+              bool hasPrimaryIndex) noexcept;
 
 }  // namespace engine

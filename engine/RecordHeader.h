@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/RecordNumbers.h"
+
 namespace engine {
 
 // | Offset | Size | Type | Field                                                                      |
@@ -23,9 +25,9 @@ inline constexpr std::uint8_t RecordDeleted = 1;
 
 struct TRecordHeader {
     std::uint8_t Status = RecordActive;
-    // The slot's own number while active; the next free slot (0 ends the chain) while deleted.
-    std::uint32_t Link = 0;
-    std::uint32_t RecordId = 0;
+    // The slot's own number while active; the next free slot (NoSlot ends the chain) while deleted.
+    SlotNumber Link;
+    RecordId Id;
 
     bool IsDeleted() const noexcept { return Status == RecordDeleted; }
 };

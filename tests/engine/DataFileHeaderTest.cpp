@@ -18,9 +18,9 @@ TDataFileHeader SampleHeader() {
     header.ChangeCounter = 0x01020304;
     header.BlockSize = 1024;
     header.Version = 3;
-    header.FreeSlotHead = 17;
-    header.NextSlotNumber = 0xA0B0C0D0;
-    header.LastRecordId = 0x7FFFFFFF;
+    header.FreeSlotHead = engine::SlotNumber(17);
+    header.NextSlotNumber = engine::SlotNumber(0xA0B0C0D0);
+    header.LastRecordId = engine::RecordId(0x7FFFFFFF);
     header.RecordSize = 0xFFFE;
     header.FieldCount = 1024;
     header.BlobFieldCount = 32;
@@ -46,8 +46,9 @@ TEST(DataFileHeader, EveryFieldSurvivesARoundTrip) {
         TDataFileHeader decoded;
         ASSERT_TRUE(engine::DecodeDataFileHeader(bytes, decoded));
         EXPECT_EQ(decoded.ChangeCounter, header.ChangeCounter);
-        EXPECT_EQ(decoded.NextSlotNumber, header.NextSlotNumber);
-        EXPECT_EQ(decoded.LastRecordId, header.LastRecordId);
+        EXPECT_EQ(decoded.FreeSlotHead.Value, 17u);
+        EXPECT_EQ(decoded.NextSlotNumber.Value, 0xA0B0C0D0u);
+        EXPECT_EQ(decoded.LastRecordId.Value, 0x7FFFFFFFu);
         EXPECT_EQ(decoded.RecordSize, header.RecordSize);
         EXPECT_EQ(decoded.WriteTime, header.WriteTime);
         EXPECT_EQ(decoded.Description, header.Description);

@@ -240,9 +240,9 @@ TEST_F(DataFileTest, CloseWritesAChangedHeaderOnlyForAnExclusiveWritableTable) {
         WriteBytes("t.DAT", before);
         TDataFile table;
         OpenTable(table, "t", c.exclusive, c.readOnly);
-        table.SetFreeSlotHead(0);  // unchanged: marks nothing
-        table.SetFreeSlotHead(3);
-        table.SetFreeSlotHead(3);
+        table.SetFreeSlotHead(engine::NoSlot);  // unchanged: marks nothing
+        table.SetFreeSlotHead(engine::SlotNumber(3));
+        table.SetFreeSlotHead(engine::SlotNumber(3));
         table.Close();
         const std::string after = ReadBytes("t.DAT");
         EXPECT_EQ(after != before, c.written) << c.exclusive << c.readOnly;
@@ -262,7 +262,7 @@ TEST_F(DataFileTest, HeaderChangedRereadsAnotherWritersHeader) {
     AppendActiveSlots("t.DAT", 2);
     PatchFile("t.DAT", 0, 4, table.Header().ChangeCounter + 1);
     EXPECT_TRUE(table.HeaderChanged());
-    EXPECT_EQ(table.Header().NextSlotNumber, 3u);
+    EXPECT_EQ(table.Header().NextSlotNumber.Value, 3u);
     EXPECT_FALSE(table.HeaderChanged());
 }
 

@@ -166,7 +166,7 @@ private:
                   rtl::Format(texts::UnknownLocale, {Num(header.LanguageId), Num(header.SortId)}));
         }
         if (header.LastRecordId > MaxRecordId) {
-            Error(texts::HeaderPlace, rtl::Format(texts::RecordIdTooLarge, {Num(header.LastRecordId)}));
+            Error(texts::HeaderPlace, rtl::Format(texts::RecordIdTooLarge, {Num(header.LastRecordId.Value)}));
         }
         if (header.ImageChanged > 1) {
             Warning(texts::HeaderPlace, rtl::Format(texts::ImageChangedMark, {Num(header.ImageChanged)}));
@@ -350,11 +350,12 @@ private:
             Error(texts::SlotAreaPlace, rtl::Format(texts::PartialSlot, {Num(area), Num(recordSize_)}));
         }
         facts.SlotCount = static_cast<std::uint32_t>(area / recordSize_);
-        if (static_cast<std::uint64_t>(facts.SlotCount) + 1 != header.NextSlotNumber) {
+        if (static_cast<std::uint64_t>(facts.SlotCount) + 1 != header.NextSlotNumber.Value) {
             Error(texts::SlotAreaPlace,
-                  rtl::Format(texts::SlotCountMismatch, {Num(facts.SlotCount), Num(header.NextSlotNumber)}));
+                  rtl::Format(texts::SlotCountMismatch,
+                              {Num(facts.SlotCount), Num(header.NextSlotNumber.Value)}));
         }
-        if (facts.SlotCount > 0 && !WithinAppendLimit(facts.SlotCount, recordSize_)) {
+        if (facts.SlotCount > 0 && !WithinAppendLimit(SlotNumber(facts.SlotCount), recordSize_)) {
             Error(texts::SlotAreaPlace,
                   rtl::Format(texts::BeyondAppendLimit, {Num(facts.SlotCount), Num(recordSize_)}));
         }
@@ -387,7 +388,7 @@ private:
     void CheckSlot(std::uint32_t slot, const TRecordHeader& record) {
         if (record.Status == RecordDeleted) {
             deleted_[slot] = true;
-            links_.emplace_back(slot, record.Link);
+            links_.emplace_back(slot, record.Link.Value);
             return;
         }
         if (record.Status != RecordActive) {
@@ -396,20 +397,21 @@ private:
             return;
         }
         ++check_.Record().ActiveSlots;
-        if (record.RecordId < 1 || record.RecordId > MaxRecordId) {
+        const std::uint32_t id = record.Id.Value;
+        if (id < 1 || record.Id > MaxRecordId) {
             SlotFinding(SlotIssue::BadRecordId, Severity::Error, slot,
-                        rtl::Format(texts::BadRecordId, {Num(record.RecordId)}));
+                        rtl::Format(texts::BadRecordId, {Num(id)}));
         } else {
-            activeIds_.emplace_back(record.RecordId, slot);
-            const std::uint32_t last = check_.Record().Header.LastRecordId;
-            if (record.RecordId > last) {
+            activeIds_.emplace_back(id, slot);
+            const std::uint32_t last = check_.Record().Header.LastRecordId.Value;
+            if (id > last) {
                 SlotFinding(SlotIssue::IdAboveLast, Severity::Warning, slot,
-                            rtl::Format(texts::IdAboveLast, {Num(record.RecordId), Num(last)}));
+                            rtl::Format(texts::IdAboveLast, {Num(id), Num(last)}));
             }
         }
-        if (record.Link != slot) {
+        if (record.Link.Value != slot) {
             SlotFinding(SlotIssue::OwnNumberWrong, Severity::Warning, slot,
-                        rtl::Format(texts::OwnNumberWrong, {Num(record.Link)}));
+                        rtl::Format(texts::OwnNumberWrong, {Num(record.Link.Value)}));
         }
     }
 
@@ -462,8 +464,8 @@ private:
 
     void CheckChain() {
         const RecordFileFacts& facts = check_.Record();
-        const std::uint32_t head = facts.Header.FreeSlotHead;
-        const std::uint32_t next = facts.Header.NextSlotNumber;
+        const std::uint32_t head = facts.Header.FreeSlotHead.Value;
+        const std::uint32_t next = facts.Header.NextSlotNumber.Value;
         if (head != 0 && head >= next) {
             Error(texts::ChainPlace, rtl::Format(texts::HeadOutOfRange, {Num(head), Num(next)}));
             return;
