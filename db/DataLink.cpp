@@ -100,13 +100,13 @@ void TDataLink::DataEvent(TDataEvent event, const TDataEventInfo& info) {
             int moved = 0;
             if (dataSource_->State() != dsSetKey) {
                 const int active = DataSet()->activeRecord_;
-                const int first = std::max(firstRecord_ + info.Distance, 0);
+                const int first = firstRecord_ + info.Distance;
                 const int last = first + bufferCount_ - 1;
                 if (active > last)
                     moved = active - last;
                 else if (active < first)
                     moved = active - first;
-                firstRecord_ = first + moved;
+                firstRecord_ = std::max(first + moved, 0);
             }
             if (event == deDataSetChange)
                 DataSetChanged();
