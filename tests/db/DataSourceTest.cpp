@@ -82,7 +82,7 @@ TEST(DataSource, ALoopOfSourcesIsRefused) {
     EXPECT_THROW(master.SetMasterSource(&masterSource), rtl::EDatabaseError);  // a dataset its own master
     EXPECT_THROW(masterSource.SetDataSet(&detail), rtl::EDatabaseError);  // the source would feed itself
     EXPECT_EQ(masterSource.DataSet(), &master);
-    EXPECT_FALSE(detail.IsLinkedTo(&detailSource));
+    EXPECT_FALSE(detail.IsLinkedTo(&masterSource));
     EXPECT_TRUE(master.IsLinkedTo(&detailSource));
 }
 
