@@ -30,7 +30,8 @@ void TBlobField::CheckTypeSize(int size) const {
 
 std::unique_ptr<rtl::TStream> TBlobField::OpenStream(int mode) const {
     if (DataSet() == nullptr) DatabaseErrorFmt(kFieldHasNoDataSet, {DisplayName()});
-    auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), static_cast<TBlobStreamMode>(mode));
+    auto stream =
+        DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), static_cast<TBlobStreamMode>(mode));
     // A dataset without large-object streams can hold no value, and cannot take one.
     if (stream == nullptr && mode != bmRead) DatabaseErrorFmt(kFieldReadOnly, {DisplayName()});
     return stream;

@@ -1,9 +1,9 @@
 // The large-object fields: TBlobField (bytes of any length), TMemoField (text), TGraphicField (a picture).
 #pragma once
 
-#include "db/Field.h"
 #include <memory>
 
+#include "db/Field.h"
 #include "rtl/Stream.h"
 
 namespace db {

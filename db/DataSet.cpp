@@ -289,7 +289,8 @@ bool TDataSet::GetNextRecord() {
     if (recordCount_ > 0) {
         SetCurrentRecord(recordCount_ - 1);
         // A record inserted at the end of the window has put the cursor on the record that follows it.
-        if (state_ == dsInsert && currentRecord_ == activeRecord_ && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+        if (state_ == dsInsert && currentRecord_ == activeRecord_ &&
+            GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
             mode = gmCurrent;
     }
     if (GetRecord(buffers_[static_cast<std::size_t>(recordCount_)].data(), mode, true) != grOK) {
@@ -859,7 +860,8 @@ void TDataSet::DataEvent(TDataEvent event, const TDataEventInfo& info) {
             break;
     }
     if (disableCount_ > 0) {
-        if ((event == deUpdateState && state_ == dsInactive) || event == deLayoutChange) enableEvent_ = deLayoutChange;
+        if ((event == deUpdateState && state_ == dsInactive) || event == deLayoutChange)
+            enableEvent_ = deLayoutChange;
         return;
     }
     // A copy: a source's handler may detach sources.

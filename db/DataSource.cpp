@@ -105,7 +105,8 @@ void TDataSource::NotifyDataLinks(TDataEvent event, const TDataEventInfo& info) 
     // A copy: a link's handler may attach or detach links.
     const std::vector<TDataLink*> links = dataLinks_;
     for (TDataLink* link : links)
-        if (std::find(dataLinks_.begin(), dataLinks_.end(), link) != dataLinks_.end()) link->DataEvent(event, info);
+        if (std::find(dataLinks_.begin(), dataLinks_.end(), link) != dataLinks_.end())
+            link->DataEvent(event, info);
 }
 
 }  // namespace db

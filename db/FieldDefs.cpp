@@ -79,8 +79,14 @@ TFieldFactory DefaultFieldFactory(TFieldType type) noexcept {
     }
 }
 
-TFieldDef::TFieldDef(TFieldDefs& owner, std::string name, TFieldType dataType, int size, bool required, int fieldNo)
-    : owner_(owner), name_(std::move(name)), dataType_(dataType), size_(size), required_(required), fieldNo_(fieldNo) {}
+TFieldDef::TFieldDef(TFieldDefs& owner, std::string name, TFieldType dataType, int size, bool required,
+                     int fieldNo)
+    : owner_(owner),
+      name_(std::move(name)),
+      dataType_(dataType),
+      size_(size),
+      required_(required),
+      fieldNo_(fieldNo) {}
 
 int TFieldDef::Index() const {
     for (int i = 0; i < owner_.Count(); ++i)
@@ -113,7 +119,8 @@ TField* TFieldDef::CreateField(rtl::TComponent* owner, TDataSet& dataSet) const 
 TFieldDefs::TFieldDefs(TDataSet* dataSet) : dataSet_(dataSet) {}
 
 TFieldDef& TFieldDefs::Items(int index) const {
-    if (index < 0 || index >= Count()) throw rtl::EListError("Field definition " + std::to_string(index) + " out of bounds");
+    if (index < 0 || index >= Count())
+        throw rtl::EListError("Field definition " + std::to_string(index) + " out of bounds");
     return *items_[static_cast<std::size_t>(index)];
 }
 

@@ -1,4 +1,5 @@
-// TFieldDefs: the definitions of the fields a dataset's cursor offers, from which its default fields are made.
+// TFieldDefs: the definitions of the fields a dataset's cursor offers, from which its default fields are
+// made.
 #pragma once
 
 #include <memory>
@@ -79,7 +80,8 @@ public:
     TFieldDef& operator[](int index) const { return Items(index); }
     // A new definition at the end, numbered by its position when fieldNo is 0; a name already in the list
     // (compared without regard to case) raises "Duplicate field name".
-    TFieldDef& Add(std::string name, TFieldType dataType, int size = 0, bool required = false, int fieldNo = 0);
+    TFieldDef& Add(std::string name, TFieldType dataType, int size = 0, bool required = false,
+                   int fieldNo = 0);
     void Clear();
     // Position of the definition with the name (compared without regard to case), or -1.
     int IndexOf(std::string_view name) const;

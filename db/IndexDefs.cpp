@@ -9,7 +9,8 @@
 namespace db {
 
 TIndexDef& TIndexDefs::Items(int index) const {
-    if (index < 0 || index >= Count()) throw rtl::EListError("Index definition " + std::to_string(index) + " out of bounds");
+    if (index < 0 || index >= Count())
+        throw rtl::EListError("Index definition " + std::to_string(index) + " out of bounds");
     return *items_[static_cast<std::size_t>(index)];
 }
 
@@ -25,7 +26,8 @@ void TIndexDefs::Clear() {
 void TIndexDefs::Assign(const TIndexDefs& source) {
     if (&source == this) return;
     Clear();
-    for (const auto& def : source.items_) Add(def->Name(), def->Fields(), def->Options()).SetExpression(def->Expression());
+    for (const auto& def : source.items_)
+        Add(def->Name(), def->Fields(), def->Options()).SetExpression(def->Expression());
 }
 
 int TIndexDefs::IndexOf(std::string_view name) const {

@@ -13,7 +13,8 @@ TIntegerField::TIntegerField(rtl::TComponent* owner)
     : TIntegerField(owner, ftInteger, std::numeric_limits<std::int32_t>::min(),
                     std::numeric_limits<std::int32_t>::max()) {}
 
-TIntegerField::TIntegerField(rtl::TComponent* owner, TFieldType type, std::int64_t minValue, std::int64_t maxValue)
+TIntegerField::TIntegerField(rtl::TComponent* owner, TFieldType type, std::int64_t minValue,
+                             std::int64_t maxValue)
     : TField(owner), minValue_(minValue), maxValue_(maxValue) {
     SetDataType(type);
 }

@@ -120,7 +120,8 @@ void TComponent::Remove(TComponent* component) {
 }
 
 void TComponent::ForgetPartner(TComponent* component) {
-    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component), freeNotifies_.end());
+    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component),
+                        freeNotifies_.end());
 }
 
 }  // namespace rtl

@@ -60,11 +60,14 @@ int Sign(__int128 difference) {
 
 // <0, 0 or >0; unordered (a NaN) raises EVariantError.
 int CompareNumbers(const Number& a, const Number& b) {
-    if (a.Kind == NumberKind::Integer && b.Kind == NumberKind::Integer) return Sign(__int128(a.Integer) - b.Integer);
+    if (a.Kind == NumberKind::Integer && b.Kind == NumberKind::Integer)
+        return Sign(__int128(a.Integer) - b.Integer);
     if (a.Kind != NumberKind::Float && b.Kind != NumberKind::Float) {
         // Both exact: compare in ten-thousandths, which 128 bits hold for every 64-bit integer.
-        const __int128 x = a.Kind == NumberKind::Currency ? __int128(a.Money.Raw()) : __int128(a.Integer) * 10000;
-        const __int128 y = b.Kind == NumberKind::Currency ? __int128(b.Money.Raw()) : __int128(b.Integer) * 10000;
+        const __int128 x =
+            a.Kind == NumberKind::Currency ? __int128(a.Money.Raw()) : __int128(a.Integer) * 10000;
+        const __int128 y =
+            b.Kind == NumberKind::Currency ? __int128(b.Money.Raw()) : __int128(b.Integer) * 10000;
         return Sign(x - y);
     }
     // A float against currency: the float taken to the currency's precision, so that 0.1 equals 0.1.
@@ -125,7 +128,8 @@ const std::vector<Variant>& Variant::Items() const {
 
 const Variant& Variant::operator[](std::size_t index) const {
     const auto& items = Items();
-    if (index >= items.size()) throw EListError("Variant array index " + IntToStr(std::int64_t(index)) + " out of bounds");
+    if (index >= items.size())
+        throw EListError("Variant array index " + IntToStr(std::int64_t(index)) + " out of bounds");
     return items[index];
 }
 
@@ -185,7 +189,8 @@ Number TextAsNumber(const std::string& text, VarType other) {
 bool operator==(const Variant& a, const Variant& b) noexcept {
     const VarType ta = a.Type();
     const VarType tb = b.Type();
-    if (ta == VarType::Empty || tb == VarType::Empty || ta == VarType::Null || tb == VarType::Null) return ta == tb;
+    if (ta == VarType::Empty || tb == VarType::Empty || ta == VarType::Null || tb == VarType::Null)
+        return ta == tb;
     if (ta == VarType::Array || tb == VarType::Array) {
         if (ta != tb) return false;
         const auto& x = a.Items();

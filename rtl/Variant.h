@@ -20,7 +20,18 @@ public:
     using EConvertError::EConvertError;
 };
 
-enum class VarType : std::uint8_t { Empty, Null, Boolean, Integer, Int64, Double, Currency, Date, String, Array };
+enum class VarType : std::uint8_t {
+    Empty,
+    Null,
+    Boolean,
+    Integer,
+    Int64,
+    Double,
+    Currency,
+    Date,
+    String,
+    Array
+};
 
 class Variant {
 public:

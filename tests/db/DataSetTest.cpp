@@ -60,23 +60,88 @@ TEST_F(Window, MovesPastBothEnds) {
         std::vector<int> window;
     } cases[] = {
         {"First", [](TDataSet&) {}, 1, true, false, {}, {1, 2, 3, 4, 5}},
-        {"Next inside the window", [](TDataSet& d) { d.Next(); }, 2, false, false, {"scroll 0"}, {1, 2, 3, 4, 5}},
-        {"MoveBy(5) fetches one", [](TDataSet& d) { d.MoveBy(5); }, 6, false, false, {"scroll 1"}, {2, 3, 4, 5, 6}},
+        {"Next inside the window",
+         [](TDataSet& d) { d.Next(); },
+         2,
+         false,
+         false,
+         {"scroll 0"},
+         {1, 2, 3, 4, 5}},
+        {"MoveBy(5) fetches one",
+         [](TDataSet& d) { d.MoveBy(5); },
+         6,
+         false,
+         false,
+         {"scroll 1"},
+         {2, 3, 4, 5, 6}},
         {"Prior at the first", [](TDataSet& d) { d.Prior(); }, 1, true, false, {}, {1, 2, 3, 4, 5}},
-        {"MoveBy(25) past the end", [](TDataSet& d) { d.MoveBy(25); }, 20, false, true, {"scroll 15"},
+        {"MoveBy(25) past the end",
+         [](TDataSet& d) { d.MoveBy(25); },
+         20,
+         false,
+         true,
+         {"scroll 15"},
          {16, 17, 18, 19, 20}},
-        {"Next after the end", [](TDataSet& d) { d.MoveBy(25); d.Next(); }, 20, false, true, {"scroll 15"},
+        {"Next after the end",
+         [](TDataSet& d) {
+             d.MoveBy(25);
+             d.Next();
+         },
+         20,
+         false,
+         true,
+         {"scroll 15"},
          {16, 17, 18, 19, 20}},
-        {"Prior after the end", [](TDataSet& d) { d.MoveBy(25); d.Prior(); }, 19, false, false,
-         {"scroll 15", "scroll 0"}, {16, 17, 18, 19, 20}},
+        {"Prior after the end",
+         [](TDataSet& d) {
+             d.MoveBy(25);
+             d.Prior();
+         },
+         19,
+         false,
+         false,
+         {"scroll 15", "scroll 0"},
+         {16, 17, 18, 19, 20}},
         {"Last", [](TDataSet& d) { d.Last(); }, 20, false, true, {"change"}, {16, 17, 18, 19, 20}},
-        {"Last, MoveBy(-5)", [](TDataSet& d) { d.Last(); d.MoveBy(-5); }, 15, false, false, {"change", "scroll -1"},
+        {"Last, MoveBy(-5)",
+         [](TDataSet& d) {
+             d.Last();
+             d.MoveBy(-5);
+         },
+         15,
+         false,
+         false,
+         {"change", "scroll -1"},
          {15, 16, 17, 18, 19}},
-        {"Last, MoveBy(-30)", [](TDataSet& d) { d.Last(); d.MoveBy(-30); }, 1, true, false,
-         {"change", "scroll -15"}, {1, 2, 3, 4, 5}},
-        {"MoveBy(10), MoveBy(-3)", [](TDataSet& d) { d.MoveBy(10); d.MoveBy(-3); }, 8, false, false,
-         {"scroll 6", "scroll 0"}, {7, 8, 9, 10, 11}},
-        {"Next, First", [](TDataSet& d) { d.Next(); d.First(); }, 1, true, false, {"scroll 0", "change"},
+        {"Last, MoveBy(-30)",
+         [](TDataSet& d) {
+             d.Last();
+             d.MoveBy(-30);
+         },
+         1,
+         true,
+         false,
+         {"change", "scroll -15"},
+         {1, 2, 3, 4, 5}},
+        {"MoveBy(10), MoveBy(-3)",
+         [](TDataSet& d) {
+             d.MoveBy(10);
+             d.MoveBy(-3);
+         },
+         8,
+         false,
+         false,
+         {"scroll 6", "scroll 0"},
+         {7, 8, 9, 10, 11}},
+        {"Next, First",
+         [](TDataSet& d) {
+             d.Next();
+             d.First();
+         },
+         1,
+         true,
+         false,
+         {"scroll 0", "change"},
          {1, 2, 3, 4, 5}},
     };
     for (const auto& c : cases) {
@@ -246,9 +311,12 @@ TEST_F(Editing, AChangedRecordIsPostedByTheNextMove) {
 
 TEST_F(Editing, EveryKindOfMovePostsFirst) {
     const std::function<void(TDataSet&)> moves[] = {
-        [](TDataSet& d) { d.First(); },          [](TDataSet& d) { d.Last(); },
-        [](TDataSet& d) { d.Prior(); },          [](TDataSet& d) { d.SetRecNo(3); },
-        [](TDataSet& d) { d.Refresh(); },        [](TDataSet& d) { d.Insert(); },
+        [](TDataSet& d) { d.First(); },
+        [](TDataSet& d) { d.Last(); },
+        [](TDataSet& d) { d.Prior(); },
+        [](TDataSet& d) { d.SetRecNo(3); },
+        [](TDataSet& d) { d.Refresh(); },
+        [](TDataSet& d) { d.Insert(); },
         [](TDataSet& d) { d.Append(); },
         [](TDataSet& d) {
             const TBookmark b = d.Bookmark();

@@ -30,7 +30,8 @@ TEST(DataSource, StateFollowsTheDatasetAndIsInactiveWithoutOne) {
     source.SetEnabled(false);
     source.SetEnabled(true);
     source.SetDataSet(nullptr);
-    EXPECT_EQ(states, (std::vector<TDataSetState>{dsBrowse, dsEdit, dsBrowse, dsInactive, dsBrowse, dsInactive}));
+    EXPECT_EQ(states,
+              (std::vector<TDataSetState>{dsBrowse, dsEdit, dsBrowse, dsInactive, dsBrowse, dsInactive}));
 }
 
 TEST(DataSource, EditObeysAutoEdit) {
@@ -54,7 +55,9 @@ TEST(DataSource, DataChangesNameTheFieldOrNothing) {
     source.SetDataSet(&table);
     table.Open();
     std::vector<std::string> seen;
-    source.OnDataChange = [&](TDataSource&, TField* f) { seen.push_back(f == nullptr ? "-" : f->FieldName()); };
+    source.OnDataChange = [&](TDataSource&, TField* f) {
+        seen.push_back(f == nullptr ? "-" : f->FieldName());
+    };
     int updates = 0;
     source.OnUpdateData = [&](TDataSource&) { ++updates; };
     table.Next();
@@ -80,7 +83,7 @@ TEST(DataSource, ALoopOfSourcesIsRefused) {
         EXPECT_EQ(e.Message(), kCircularDataLink);
     }
     EXPECT_THROW(master.SetMasterSource(&masterSource), rtl::EDatabaseError);  // a dataset its own master
-    EXPECT_THROW(masterSource.SetDataSet(&detail), rtl::EDatabaseError);  // the source would feed itself
+    EXPECT_THROW(masterSource.SetDataSet(&detail), rtl::EDatabaseError);       // the source would feed itself
     EXPECT_EQ(masterSource.DataSet(), &master);
     EXPECT_FALSE(detail.IsLinkedTo(&masterSource));
     EXPECT_TRUE(master.IsLinkedTo(&detailSource));

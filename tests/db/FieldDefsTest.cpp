@@ -28,12 +28,14 @@ TEST(FieldDefs, NamesAreUniqueWithoutRegardToCase) {
 }
 
 TEST(FieldDefs, KindsWithoutAFieldClassGetNoField) {
-    for (TFieldType type : {ftUnknown, ftADT, ftArray, ftReference, ftDataSet, ftCursor, ftFixedChar, ftWideString,
-                            ftGuid, ftParadoxOle, ftDBaseOle, ftOraBlob, ftOraClob, ftVariant, ftInterface, ftIDispatch})
+    for (TFieldType type :
+         {ftUnknown, ftADT, ftArray, ftReference, ftDataSet, ftCursor, ftFixedChar, ftWideString, ftGuid,
+          ftParadoxOle, ftDBaseOle, ftOraBlob, ftOraClob, ftVariant, ftInterface, ftIDispatch})
         EXPECT_EQ(DefaultFieldFactory(type), nullptr) << FieldTypeName(type);
-    for (TFieldType type : {ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD, ftDate,
-                            ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic, ftFmtMemo,
-                            ftTypedBinary, ftLargeint})
+    for (TFieldType type :
+         {ftString, ftSmallint, ftInteger, ftWord,     ftBoolean,     ftFloat,    ftCurrency,
+          ftBCD,    ftDate,     ftTime,    ftDateTime, ftBytes,       ftVarBytes, ftAutoInc,
+          ftBlob,   ftMemo,     ftGraphic, ftFmtMemo,  ftTypedBinary, ftLargeint})
         EXPECT_NE(DefaultFieldFactory(type), nullptr) << FieldTypeName(type);
 
     TMemDataSet table;

@@ -69,10 +69,10 @@ TEST_F(AllKinds, EveryKindHasItsClassAndSize) {
         TFieldType type;
         std::size_t dataSize;
     } cases[] = {
-        {"S", ftString, 6},   {"SI", ftSmallint, 2}, {"I", ftInteger, 4},   {"W", ftWord, 2},
-        {"L", ftLargeint, 8}, {"B", ftBoolean, 2},   {"F", ftFloat, 8},     {"C", ftCurrency, 8},
-        {"BCD", ftBCD, 8},    {"Date", ftDate, 4},   {"T", ftTime, 4},      {"DT", ftDateTime, 8},
-        {"BY", ftBytes, 4},   {"VB", ftVarBytes, 3}, {"A", ftAutoInc, 4},   {"M", ftMemo, 0},
+        {"S", ftString, 6},   {"SI", ftSmallint, 2}, {"I", ftInteger, 4}, {"W", ftWord, 2},
+        {"L", ftLargeint, 8}, {"B", ftBoolean, 2},   {"F", ftFloat, 8},   {"C", ftCurrency, 8},
+        {"BCD", ftBCD, 8},    {"Date", ftDate, 4},   {"T", ftTime, 4},    {"DT", ftDateTime, 8},
+        {"BY", ftBytes, 4},   {"VB", ftVarBytes, 3}, {"A", ftAutoInc, 4}, {"M", ftMemo, 0},
         {"BL", ftBlob, 0},    {"G", ftGraphic, 0},
     };
     for (const auto& c : cases) {
@@ -184,7 +184,8 @@ TEST_F(AllKinds, ConversionsRoundHalfToEvenAndRefuseWhatDoesNotFit) {
         {[&] { F("SI").SetAsString("-32769"); }, "Value -32769 is out of range for field 'SI'"},
         {[&] { F("W").SetAsInteger(-1); }, "Value -1 is out of range for field 'W'"},
         {[&] { F("I").SetAsFloat(3e9); }, "Value 3000000000 is out of range for field 'I'"},
-        {[&] { F("I").SetAsLargeInt(std::int64_t{1} << 40); }, "Value 1099511627776 is out of range for field 'I'"},
+        {[&] { F("I").SetAsLargeInt(std::int64_t{1} << 40); },
+         "Value 1099511627776 is out of range for field 'I'"},
         {[&] { F("I").SetValue(rtl::VarArrayOf({1})); }, "Invalid type conversion for field 'I'"},
         {[&] { F("Date").SetAsBoolean(true); }, "Invalid type conversion for field 'Date'"},
         {[&] { F("B").SetAsInteger(1); }, "Invalid type conversion for field 'B'"},
@@ -270,7 +271,9 @@ TEST_F(AllKinds, TextEventsReplaceTheConversions) {
     F("I").OnGetText = [](TField& f, std::string& text, bool display) {
         text = (display ? "#" : "") + f.AsString();
     };
-    F("I").OnSetText = [](TField& f, std::string_view text) { f.SetAsInteger(static_cast<int>(text.size())); };
+    F("I").OnSetText = [](TField& f, std::string_view text) {
+        f.SetAsInteger(static_cast<int>(text.size()));
+    };
     F("I").SetText("abc");
     EXPECT_EQ(F("I").Text(), "3");
     EXPECT_EQ(F("I").DisplayText(), "#3");

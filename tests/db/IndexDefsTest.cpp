@@ -28,14 +28,14 @@ TEST(IndexDefs, GetIndexForFieldsPrefersExactMatchesThenWholePrefixes) {
         const char* expected;  // nullptr: none
     } cases[] = {
         {"ID", false, ""},
-        {"id", false, ""},                // names compare without case
-        {"LAST", false, "BYNAMEX"},       // exact before prefix, though BYNAME comes first
+        {"id", false, ""},           // names compare without case
+        {"LAST", false, "BYNAMEX"},  // exact before prefix, though BYNAME comes first
         {"LAST", true, "BYNAMEX"},
         {"LAST;FIRST", false, "BYNAME"},
-        {"LAST;FIRST", true, nullptr},    // BYNAME is case-sensitive
-        {"LASTN", false, nullptr},        // a prefix must end at ";" or the end
-        {"CITY", false, "CITYSTATE"},     // descending and expression indexes never serve
-        {"STREET", false, "STREETX"},     // exact wins over the earlier prefix
+        {"LAST;FIRST", true, nullptr},  // BYNAME is case-sensitive
+        {"LASTN", false, nullptr},      // a prefix must end at ";" or the end
+        {"CITY", false, "CITYSTATE"},   // descending and expression indexes never serve
+        {"STREET", false, "STREETX"},   // exact wins over the earlier prefix
         {"STREET", true, "STREETX"},
         {"STREET;NO", true, nullptr},
         {"FIRST", false, nullptr},
@@ -45,7 +45,8 @@ TEST(IndexDefs, GetIndexForFieldsPrefersExactMatchesThenWholePrefixes) {
         if (c.expected == nullptr)
             EXPECT_EQ(def, nullptr) << c.fields;
         else
-            EXPECT_EQ(def == nullptr ? "(none)" : def->Name(), c.expected) << c.fields << " " << c.caseInsensitive;
+            EXPECT_EQ(def == nullptr ? "(none)" : def->Name(), c.expected)
+                << c.fields << " " << c.caseInsensitive;
     }
     EXPECT_EQ(defs.FindIndexForFields("last;first").Name(), "BYNAME");
     try {

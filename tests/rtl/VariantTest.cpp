@@ -67,9 +67,19 @@ TEST(Variant, NumberConversionsRoundHalfToEvenAndCheckRanges) {
         Variant value;
         std::int64_t expected;
     } cases[] = {
-        {2.5, 2},       {3.5, 4},        {-2.5, -2},       {2.4999, 2}, {Money(25000), 2},
-        {Money(35000), 4}, {Money(-25000), -2}, {Money(25001), 3}, {"42", 42}, {"2.5", 2},
-        {true, 1},      {Variant(), 0},  {Variant::FromDateTime(1.5), 2},
+        {2.5, 2},
+        {3.5, 4},
+        {-2.5, -2},
+        {2.4999, 2},
+        {Money(25000), 2},
+        {Money(35000), 4},
+        {Money(-25000), -2},
+        {Money(25001), 3},
+        {"42", 42},
+        {"2.5", 2},
+        {true, 1},
+        {Variant(), 0},
+        {Variant::FromDateTime(1.5), 2},
     };
     for (const auto& c : cases) EXPECT_EQ(rtl::VarToInt64(c.value), c.expected) << rtl::VarToStr(c.value);
 
@@ -84,8 +94,8 @@ TEST(Variant, NumberConversionsRoundHalfToEvenAndCheckRanges) {
 TEST(Variant, FailedConversions) {
     // The kind allows no conversion: the variant error; a text that does not parse: the text's own error.
     const std::function<void(const Variant&)> all[] = {
-        [](const Variant& v) { rtl::VarToInt(v); },      [](const Variant& v) { rtl::VarToReal(v); },
-        [](const Variant& v) { rtl::VarToCurr(v); },     [](const Variant& v) { rtl::VarToDateTime(v); },
+        [](const Variant& v) { rtl::VarToInt(v); },  [](const Variant& v) { rtl::VarToReal(v); },
+        [](const Variant& v) { rtl::VarToCurr(v); }, [](const Variant& v) { rtl::VarToDateTime(v); },
         [](const Variant& v) { rtl::VarToBool(v); },
     };
     for (const auto& convert : all) {

@@ -60,7 +60,8 @@ public:
             if (dataSet.State() != dsEdit && dataSet.State() != dsInsert) DatabaseError(kNotEditing);
             // Written into a copy, so that the stored record keeps its value until the post.
             const std::uint32_t old = dataSet.BlobId(buffer_, field.FieldNo());
-            dataSet.SetBlobId(buffer_, field.FieldNo(), dataSet.NewBlob(old == 0 ? "" : dataSet.BlobValue(old)));
+            dataSet.SetBlobId(buffer_, field.FieldNo(),
+                              dataSet.NewBlob(old == 0 ? "" : dataSet.BlobValue(old)));
         }
         opened_ = true;
         if (mode == bmWrite) Truncate();
@@ -114,7 +115,8 @@ public:
     }
 
 private:
-    // The value in the store; a record without one reads as empty (only write modes write, and they made one).
+    // The value in the store; a record without one reads as empty (only write modes write, and they made
+    // one).
     std::string& Value() {
         const std::uint32_t id = dataSet_.BlobId(buffer_, field_.FieldNo());
         if (id == 0) {
@@ -460,8 +462,8 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
     const TDataSetState s = State();
-    if (s != dsEdit && s != dsInsert && s != dsSetKey && s != dsCalcFields && s != dsFilter && s != dsNewValue &&
-        s != dsInternalCalc)
+    if (s != dsEdit && s != dsInsert && s != dsSetKey && s != dsCalcFields && s != dsFilter &&
+        s != dsNewValue && s != dsInternalCalc)
         DatabaseError(kNotEditing);
     if (s == dsSetKey && field->FieldNo() < 0) DatabaseErrorFmt(kNotIndexField, {field->DisplayName()});
     const TRecordBuffer record = GetActiveRecBuf();
@@ -619,7 +621,8 @@ std::ptrdiff_t TMemDataSet::FindMatch(std::string_view keyFields, const rtl::Var
             if (fields[i]->DataType() == ftString && !wanted.IsNull()) {
                 std::string have = fields[i]->AsString();
                 std::string want = rtl::VarToStr(wanted);
-                if ((options & loPartialKey) != 0 && i + 1 == fields.size()) have = have.substr(0, want.size());
+                if ((options & loPartialKey) != 0 && i + 1 == fields.size())
+                    have = have.substr(0, want.size());
                 match = (options & loCaseInsensitive) != 0 ? rtl::AnsiSameText(have, want) : have == want;
             } else {
                 match = fields[i]->Value() == wanted;

@@ -57,7 +57,8 @@ public:
     // The buffer field access uses in the present state.
     db::TRecordBuffer GetActiveRecBuf();
 
-    bool Locate(std::string_view keyFields, const rtl::Variant& keyValues, db::TLocateOptions options) override;
+    bool Locate(std::string_view keyFields, const rtl::Variant& keyValues,
+                db::TLocateOptions options) override;
     rtl::Variant Lookup(std::string_view keyFields, const rtl::Variant& keyValues,
                         std::string_view resultFields) override;
     bool GetFieldData(db::TField* field, void* buffer) override;
@@ -122,7 +123,8 @@ private:
     // 1-based position of the row among the rows the filter accepts.
     int VisiblePosition(std::ptrdiff_t index);
     void FillBuffer(db::TRecordBuffer buffer, std::ptrdiff_t index);
-    std::ptrdiff_t FindMatch(std::string_view keyFields, const rtl::Variant& keyValues, db::TLocateOptions options);
+    std::ptrdiff_t FindMatch(std::string_view keyFields, const rtl::Variant& keyValues,
+                             db::TLocateOptions options);
     // Large objects.
     std::uint32_t BlobId(db::TRecordBuffer buffer, int fieldNo) const;
     void SetBlobId(db::TRecordBuffer buffer, int fieldNo, std::uint32_t id);

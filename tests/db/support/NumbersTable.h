@@ -1,4 +1,5 @@
-// NumbersTable: an in-memory dataset of rows ID 1..n, NAME "row 1".."row n", for navigation and editing tests.
+// NumbersTable: an in-memory dataset of rows ID 1..n, NAME "row 1".."row n", for navigation and editing
+// tests.
 #pragma once
 
 #include <string>
