@@ -38,21 +38,7 @@ std::string TBCDField::GetAsString() const {
 }
 
 void TBCDField::SetAsStringValue(std::string_view value) {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
     SetAsCurrency(rtl::StrToCurr(value));
-}
-
-std::int32_t TBCDField::GetAsInteger() const {
-    const std::int64_t value = GetAsLargeInt();
-    if (value < INT32_MIN || value > INT32_MAX) RangeError(rtl::IntToStr(value));
-    return static_cast<std::int32_t>(value);
-}
-
-void TBCDField::SetAsIntegerValue(std::int32_t value) {
-    SetAsLargeInt(value);
 }
 
 std::int64_t TBCDField::GetAsLargeInt() const {

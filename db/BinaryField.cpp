@@ -36,10 +36,6 @@ std::string TBinaryField::GetAsString() const {
 }
 
 void TBinaryField::SetAsStringValue(std::string_view value) {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
     std::vector<char> bytes(DataSize(), '\0');
     std::memcpy(bytes.data(), value.data(), std::min(value.size(), bytes.size()));
     SetData(bytes.data());

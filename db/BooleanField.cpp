@@ -23,10 +23,7 @@ std::string TBooleanField::GetAsString() const {
 }
 
 void TBooleanField::SetAsStringValue(std::string_view value) {
-    if (value.empty())
-        Clear();
-    else
-        SetAsBoolean(TextToBoolean(value));
+    SetAsBoolean(TextToBoolean(value));
 }
 
 bool TBooleanField::GetAsBoolean() const {

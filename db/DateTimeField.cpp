@@ -63,10 +63,6 @@ std::string TDateTimeField::GetAsString() const {
 }
 
 void TDateTimeField::SetAsStringValue(std::string_view value) {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
     switch (DataType()) {
         case ftDate:
             SetAsDateTime(rtl::StrToDate(value));

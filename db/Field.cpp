@@ -1,10 +1,12 @@
 #include "db/Field.h"
 
 #include <cstring>
+#include <limits>
 
 #include "db/DataSet.h"
 #include "db/DatabaseError.h"
 #include "db/Messages.h"
+#include "rtl/NumberConvert.h"
 
 namespace db {
 
@@ -150,6 +152,13 @@ std::string TField::Text() const {
     return text;
 }
 
+void TField::SetAsString(std::string_view value) {
+    if (value.empty() && dataType_ != ftString)
+        Clear();
+    else
+        SetAsStringValue(value);
+}
+
 void TField::SetText(std::string_view text) {
     if (OnSetText)
         OnSetText(*this, text);
@@ -249,17 +258,19 @@ void TField::SetAsStringValue(std::string_view) {
     AccessError();
 }
 std::int32_t TField::GetAsInteger() const {
-    AccessError();
+    const std::int64_t value = GetAsLargeInt();
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        RangeError(rtl::IntToStr(value));
+    return static_cast<std::int32_t>(value);
 }
-void TField::SetAsIntegerValue(std::int32_t) {
-    AccessError();
+void TField::SetAsIntegerValue(std::int32_t value) {
+    SetAsLargeInt(value);
 }
 std::int64_t TField::GetAsLargeInt() const {
-    return GetAsInteger();
+    AccessError();
 }
-void TField::SetAsLargeIntValue(std::int64_t value) {
-    if (value < INT32_MIN || value > INT32_MAX) RangeError(std::to_string(value));
-    SetAsInteger(static_cast<std::int32_t>(value));
+void TField::SetAsLargeIntValue(std::int64_t) {
+    AccessError();
 }
 double TField::GetAsFloat() const {
     AccessError();

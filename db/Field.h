@@ -101,7 +101,8 @@ public:
     virtual void Clear();
 
     std::string AsString() const { return GetAsString(); }
-    void SetAsString(std::string_view value) { SetAsStringValue(value); }
+    // An empty text clears a field of any kind but text.
+    void SetAsString(std::string_view value);
     std::int32_t AsInteger() const { return GetAsInteger(); }
     void SetAsInteger(std::int32_t value) { SetAsIntegerValue(value); }
     std::int64_t AsLargeInt() const { return GetAsLargeInt(); }
@@ -157,7 +158,9 @@ protected:
     virtual int DefaultDisplayWidth() const { return 10; }
 
     virtual std::string GetAsString() const;
+    // A text that is not empty (or any text of a text field).
     virtual void SetAsStringValue(std::string_view value);
+    // By default through the 64-bit accessors, with the 32-bit range checked.
     virtual std::int32_t GetAsInteger() const;
     virtual void SetAsIntegerValue(std::int32_t value);
     virtual std::int64_t GetAsLargeInt() const;

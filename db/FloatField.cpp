@@ -30,21 +30,7 @@ std::string TFloatField::GetAsString() const {
 }
 
 void TFloatField::SetAsStringValue(std::string_view value) {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
     SetAsFloat(rtl::StrToFloat(value));
-}
-
-std::int32_t TFloatField::GetAsInteger() const {
-    const std::int64_t value = GetAsLargeInt();
-    if (value < INT32_MIN || value > INT32_MAX) RangeError(rtl::IntToStr(value));
-    return static_cast<std::int32_t>(value);
-}
-
-void TFloatField::SetAsIntegerValue(std::int32_t value) {
-    SetAsFloat(value);
 }
 
 std::int64_t TFloatField::GetAsLargeInt() const {

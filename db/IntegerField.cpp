@@ -82,22 +82,7 @@ std::string TIntegerField::GetAsString() const {
 }
 
 void TIntegerField::SetAsStringValue(std::string_view value) {
-    if (value.empty()) {
-        Clear();
-        return;
-    }
     SetAsLargeInt(rtl::StrToInt64(value));
-}
-
-std::int32_t TIntegerField::GetAsInteger() const {
-    const std::int64_t value = GetAsLargeInt();
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        RangeError(rtl::IntToStr(value));
-    return static_cast<std::int32_t>(value);
-}
-
-void TIntegerField::SetAsIntegerValue(std::int32_t value) {
-    SetAsLargeInt(value);
 }
 
 std::int64_t TIntegerField::GetAsLargeInt() const {

@@ -26,8 +26,6 @@ protected:
 
     std::string GetAsString() const override;
     void SetAsStringValue(std::string_view value) override;
-    std::int32_t GetAsInteger() const override;
-    void SetAsIntegerValue(std::int32_t value) override;
     std::int64_t GetAsLargeInt() const override;
     void SetAsLargeIntValue(std::int64_t value) override;
     double GetAsFloat() const override;

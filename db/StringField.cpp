@@ -54,15 +54,6 @@ void TStringField::SetAsStringValue(std::string_view value) {
     SetData(buffer.data());
 }
 
-std::int32_t TStringField::GetAsInteger() const {
-    std::string text;
-    return GetValue(text) ? rtl::StrToInt(text) : 0;
-}
-
-void TStringField::SetAsIntegerValue(std::int32_t value) {
-    SetAsString(rtl::IntToStr(value));
-}
-
 std::int64_t TStringField::GetAsLargeInt() const {
     std::string text;
     return GetValue(text) ? rtl::StrToInt64(text) : 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "MemDataSet.h"
+#include "MessageOf.h"
 #include "NumbersTable.h"
 #include "RecordingLink.h"
 #include "db/DataSource.h"
@@ -20,18 +21,10 @@
 namespace {
 
 using namespace db;
+using db_test::MessageOf;
 using db_test::RecordingLink;
 using db_test::TMemDataSet;
 using Strings = std::vector<std::string>;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
 
 // Twenty rows seen through a link with a window of five records.
 class Window : public ::testing::Test {

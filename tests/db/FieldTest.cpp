@@ -7,6 +7,7 @@
 #include <string>
 
 #include "MemDataSet.h"
+#include "MessageOf.h"
 #include "db/BlobField.h"
 #include "db/IntegerField.h"
 #include "db/Messages.h"
@@ -20,17 +21,9 @@
 namespace {
 
 using namespace db;
+using db_test::MessageOf;
 using db_test::TMemDataSet;
 using rtl::Variant;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
 
 // One field of every kind that has a field class, on a record being inserted.
 class AllKinds : public ::testing::Test {
