@@ -84,9 +84,9 @@ using TDataSetNotifyEvent = std::function<void(TDataSet&)>;
 using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
 
 // A dataset keeps BufferCount record buffers (as many as the largest window a link asks for, at least
-// one) plus one temporary buffer. The active record is the one fields read and write; Bof and Eof tell
-// that a move found no record before or after it (the active record stays where it was), and both hold
-// on an empty dataset.
+// one) plus one temporary buffer. The active record is the one fields read and write. Eof turns true when
+// a forward move finds no record (the last record stays active) and after Last; Bof when a backward move
+// finds none, after First and after Open. Both hold on an empty dataset.
 //
 // Every move, Insert, Append and Refresh starts with CheckBrowseMode, which posts a modified record and
 // cancels an unmodified one. Close never posts. Each concrete dataset closes itself in its own destructor:
