@@ -34,4 +34,20 @@ inline constexpr std::string_view kUnknownException = "Unknown exception";
 // The silent exception's message, never shown by the application's handler.
 inline constexpr std::string_view kOperationAborted = "Operation aborted";
 
+// Variants: a conversion or comparison the value's type does not allow.
+inline constexpr std::string_view kInvalidVariantConversion = "Invalid variant type conversion";
+inline constexpr std::string_view kInvalidVariantOperation = "Invalid variant operation";
+inline constexpr std::string_view kVariantOverflow = "Value %s lies outside the range of %s";
+// Truth values as text, and a text that is neither word.
+inline constexpr std::string_view kTrueText = "True";
+inline constexpr std::string_view kFalseText = "False";
+inline constexpr std::string_view kInvalidBoolean = "'%s' is not a valid boolean value";
+
+// Streams that cannot move the bytes asked for.
+inline constexpr std::string_view kStreamReadError = "Stream read error";
+inline constexpr std::string_view kStreamWriteError = "Stream write error";
+
+// Components: a name another component of the same owner already has.
+inline constexpr std::string_view kDuplicateComponentName = "A component named %s already exists";
+
 }  // namespace rtl
