@@ -368,10 +368,10 @@ void TDataFile::EmptyTable() {
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
     TruncateFile();
-    // Later (table handle): every cached record is emptied in place (slot number 0, buffer cleared, pins
-    // reset). Later (index file): the index file is truncated and its cached pages invalidated. Later
-    // (large-object file): with large-object fields, that file is reset to its header, its blocks dropped.
-    // Later (table cursor): the cursor is set before the first record.
+    // Later, in this order: the record cache empties every cached record in place (slot number 0, buffer
+    // cleared, pins reset); the index file is truncated and its cached pages invalidated; with large-object
+    // fields, the large-object file is reset to its header and its blocks dropped; the cursor is set before
+    // the first record.
 }
 
 void TDataFile::SetTemporary(bool temporary) {

@@ -1,6 +1,5 @@
 #include "engine/DataFileHeader.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "engine/FileBytes.h"

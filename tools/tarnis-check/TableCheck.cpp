@@ -13,7 +13,8 @@ namespace tarnischeck {
 
 namespace {
 
-// Each file kind's check, in the order in which their facts build on each other.
+// Each file kind's check, in the order in which their facts build on each other. Later: the index file's
+// check, then the large-object file's, join the list.
 using FileCheck = void (*)(TableCheck& check);
 constexpr FileCheck FileChecks[] = {CheckRecordFile};
 
