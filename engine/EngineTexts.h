@@ -158,4 +158,7 @@ inline constexpr std::string_view TraceUnlock = "Unlock in file ";
 inline constexpr std::string_view TraceRangeFrom = " from position ";
 inline constexpr std::string_view TraceRangeFor = " for ";
 
+// The name errors give the primary index, which has no name of its own.
+inline constexpr std::string_view PrimaryIndexName = "Primary";
+
 }  // namespace engine::texts

@@ -1,0 +1,488 @@
+#include "engine/DataFile.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "RawTableFile.h"
+#include "TableFixture.h"
+#include "engine/EngineErrorCodes.h"
+#include "engine/EngineState.h"
+#include "engine/FieldTypes.h"
+#include "engine/FileSession.h"
+#include "rtl/DateTime.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using engine::TDataFile;
+using engine::TFieldDesc;
+using engine::TIndexDescriptor;
+using namespace enginetest;
+
+constexpr std::size_t HeaderSize = 127;
+constexpr std::size_t DescSize = 768;
+
+// {autoinc, string 30, int, date, BCD scale 2, large object, bytes 10}: every kind of stored size once.
+std::vector<TFieldDesc> MixedFields() {
+    return {AutoIncDef(1, "SEQ"),
+            FieldDef(2, "NAME", engine::FieldTypeString, 30),
+            FieldDef(3, "QTY", engine::FieldTypeInteger),
+            FieldDef(4, "DAY", engine::FieldTypeDate),
+            FieldDef(5, "PRICE", engine::FieldTypeBcd, 0, 2),
+            FieldDef(6, "MEMO", engine::FieldTypeBlob),
+            FieldDef(7, "CODE", engine::FieldTypeBytes, 10)};
+}
+
+void OpenTable(TDataFile& table, const std::string& name, bool exclusive, bool readOnly = false) {
+    table.SetFileName(name);
+    table.SetExclusive(exclusive);
+    table.SetReadOnly(readOnly);
+    table.Open();
+}
+
+using DataFileTest = TableTest;
+
+TEST_F(DataFileTest, CreatedTableHasTheGoldenBytes) {
+    const rtl::TDateTime moment = rtl::EncodeDateTime(2024, 3, 5, 14, 30, 15, 250);
+    const rtl::FixedClock clock(moment);
+    std::vector<TFieldDesc> fields = MixedFields();
+    fields[1].Required = 1;
+    fields[1].DefaultValue = "abc";
+    fields[2].MinValue = "1";
+    fields[2].MaxValue = "100";
+    // Reserved bytes pass through; the compiled-tree reference never reaches the file.
+    fields[2].Reserved1[0] = 0x11;
+    fields[2].Reserved2 = 0x22;
+    fields[2].Reserved3[259] = 0x33;
+    int tree = 0;
+    fields[5].CompiledExpression = reinterpret_cast<engine::TExprNode*>(&tree);
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TDataFile table;
+    table.SetFileName("golden");
+    table.SetExclusive(true);
+    table.CreateTable(0, 0, 7, 9, false, "", "Golden table", 512, fields, indexes, false);
+
+    std::string expected(HeaderSize + 7 * DescSize, '\0');
+    PutLE(expected, 0, 4, 1);  // change counter: the close after create wrote the header once
+    PutLE(expected, 4, 4, 512);
+    expected[8] = 3;
+    PutLE(expected, 13, 4, 1);  // next slot number
+    PutLE(expected, 21, 2, 76);
+    PutLE(expected, 23, 2, 7);
+    PutLE(expected, 25, 2, 1);
+    PutLE(expected, 27, 8, std::bit_cast<std::uint64_t>(moment - 693594.0));
+    expected[35] = 12;
+    expected.replace(36, 12, "Golden table");
+    PutLE(expected, 107, 2, 7);
+    PutLE(expected, 109, 2, 9);
+    expected[113] = 1;  // the image-changed mark is written as it stood
+
+    struct Expected {
+        const char* name;
+        std::uint8_t type, subType, size, scale, stored;
+        std::uint16_t offset;
+    };
+    const Expected descs[] = {{"SEQ", 6, 29, 0, 0, 4, 5},   {"NAME", 1, 0, 30, 0, 31, 9},
+                              {"QTY", 6, 0, 0, 0, 4, 41},   {"DAY", 2, 0, 0, 0, 4, 46},
+                              {"PRICE", 8, 0, 0, 2, 8, 51}, {"MEMO", 3, 0, 0, 0, 4, 60},
+                              {"CODE", 9, 0, 10, 0, 10, 65}};
+    for (std::size_t i = 0; i < 7; ++i) {
+        const std::size_t at = HeaderSize + i * DescSize;
+        const Expected& d = descs[i];
+        PutLE(expected, at, 2, i + 1);
+        expected[at + 2] = static_cast<char>(std::string(d.name).size());
+        expected.replace(at + 3, std::string(d.name).size(), d.name);
+        expected[at + 84] = static_cast<char>(d.type);
+        expected[at + 85] = static_cast<char>(d.subType);
+        expected[at + 86] = static_cast<char>(d.size);
+        expected[at + 87] = static_cast<char>(d.scale);
+        expected[at + 88] = static_cast<char>(d.stored);
+        expected[at + 89] = static_cast<char>(d.scale);
+        PutLE(expected, at + 90, 2, d.offset);
+    }
+    const std::size_t name = HeaderSize + DescSize;
+    expected[name + 92] = 1;
+    expected.replace(name + 196, 4,
+                     std::string("\x03"
+                                 "abc"));
+    const std::size_t qty = HeaderSize + 2 * DescSize;
+    expected[qty + 33] = 0x11;
+    expected[qty + 93] = 0x22;
+    expected.replace(qty + 94, 2,
+                     std::string("\x01"
+                                 "1"));
+    expected.replace(qty + 145, 4,
+                     std::string("\x03"
+                                 "100"));
+    expected[qty + 767] = 0x33;
+
+    const std::string actual = ReadBytes("golden.DAT");
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(static_cast<int>(static_cast<std::uint8_t>(actual[i])),
+                  static_cast<int>(static_cast<std::uint8_t>(expected[i])))
+            << "byte " << i;
+    }
+
+    OpenTable(table, "golden", true);
+    EXPECT_EQ(table.RecordSize(), 76);
+    EXPECT_EQ(table.Header().BlobFieldCount, 1);
+    ASSERT_EQ(table.PhysicalFields().size(), 7u);
+    EXPECT_EQ(table.PhysicalFields()[2].Reserved1[0], 0x11);
+    EXPECT_EQ(table.PhysicalFields()[5].CompiledExpression, nullptr);
+    EXPECT_TRUE(table.HasValidityChecks());
+    EXPECT_TRUE(table.HasDefaults());
+    EXPECT_FALSE(table.HasCalculatedFields());
+    EXPECT_EQ(table.WorkingFieldCount(), 7);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 0u);
+    table.Close();
+    // Closing without a change writes nothing.
+    EXPECT_EQ(ReadBytes("golden.DAT"), actual);
+}
+
+TEST_F(DataFileTest, TranslateFileNameReplacesTheLastPartsExtension) {
+    const TDataFile table;
+    const std::pair<const char*, const char*> cases[] = {{"t", "t.DAT"},
+                                                         {" t.dat ", "t.DAT"},
+                                                         {"t.x.y", "t.x.DAT"},
+                                                         {"dir.v2/t", "dir.v2/t.DAT"},
+                                                         {"dir\\t.txt", "dir\\t.DAT"}};
+    for (const auto& [name, translated] : cases) EXPECT_EQ(table.TranslateFileName(name), translated) << name;
+}
+
+TEST_F(DataFileTest, ATableOpensUnderAnyExtensionOfItsName) {
+    CreateSimpleTable("orders.txt");
+    EXPECT_TRUE(fs::exists("orders.DAT"));
+    TDataFile table;
+    OpenTable(table, "orders", false);
+    EXPECT_EQ(table.FileName(), "orders.DAT");
+}
+
+// A sound table of mixed fields with three slots, in a subdirectory the test's clean check leaves alone.
+std::string CraftedTable() {
+    fs::create_directory("crafted");
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    CreateTable("crafted/t", fields, indexes);
+    AppendActiveSlots("crafted/t.DAT", 3);
+    return "crafted/t.DAT";
+}
+
+TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
+    const std::size_t descs = HeaderSize;
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        int code;
+    };
+    const Case cases[] = {
+        {"one extra byte", [](std::string& b) { b += '\0'; }, engine::ErrHeaderCorrupt},
+        {"slot count against next slot", [](std::string& b) { PutLE(b, 13, 4, 5); },
+         engine::ErrHeaderCorrupt},
+        {"field number off", [&](std::string& b) { PutLE(b, descs + DescSize, 2, 5); },
+         engine::ErrHeaderCorrupt},
+        {"offset gap", [&](std::string& b) { PutLE(b, descs + 2 * DescSize + 90, 2, 42); },
+         engine::ErrHeaderCorrupt},
+        {"record size 0", [](std::string& b) { PutLE(b, 21, 2, 0); }, engine::ErrHeaderCorrupt},
+        {"field count 5000", [](std::string& b) { PutLE(b, 23, 2, 5000); }, engine::ErrHeaderCorrupt},
+        {"string size 255", [&](std::string& b) { b[descs + DescSize + 86] = static_cast<char>(255); },
+         engine::ErrHeaderCorrupt},
+        {"size on an integer", [&](std::string& b) { b[descs + 2 * DescSize + 86] = 4; },
+         engine::ErrHeaderCorrupt},
+        {"name length 31", [&](std::string& b) { b[descs + 2] = 31; }, engine::ErrHeaderCorrupt},
+        {"description length 51", [](std::string& b) { b[35] = 51; }, engine::ErrHeaderCorrupt},
+        {"last record ID 2^31", [](std::string& b) { PutLE(b, 17, 4, 0x80000000u); },
+         engine::ErrHeaderCorrupt},
+        {"large-object count 2", [](std::string& b) { PutLE(b, 25, 2, 2); }, engine::ErrHeaderCorrupt},
+        {"version 4", [](std::string& b) { b[8] = 4; }, engine::ErrWrongVersion},
+        {"language 9", [](std::string& b) { PutLE(b, 103, 2, 9); }, engine::ErrLanguageDriver},
+        {"cut inside the descriptors", [](std::string& b) { b.resize(HeaderSize + 100); }, engine::ErrRead},
+    };
+    const std::string path = CraftedTable();
+    const std::string sound = ReadBytes(path);
+    for (const Case& c : cases) {
+        std::string bytes = sound;
+        c.damage(bytes);
+        WriteBytes(path, bytes);
+        TDataFile table;
+        table.SetFileName(path);
+        table.SetExclusive(true);
+        EXPECT_EQ(EngineCode([&] { table.Open(); }), c.code) << c.what;
+        EXPECT_FALSE(table.IsOpen()) << c.what;
+        EXPECT_TRUE(table.PhysicalFields().empty()) << c.what;
+        // No descriptor was left holding the file.
+        TDataFile other;
+        other.SetFileName(path);
+        other.SetExclusive(true);
+        other.SetReadOnly(true);
+        EXPECT_EQ(EngineCode([&] { other.Open(); }), c.code) << c.what;
+    }
+    WriteBytes(path, sound);
+    TDataFile table;
+    OpenTable(table, path, true);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 3u);
+}
+
+TEST_F(DataFileTest, CloseWritesAChangedHeaderOnlyForAnExclusiveWritableTable) {
+    CreateSimpleTable("t");
+    AppendActiveSlots("t.DAT", 4);
+    const std::string before = ReadBytes("t.DAT");
+    struct Case {
+        bool exclusive, readOnly, written;
+    };
+    for (const Case c : {Case{false, false, false}, Case{true, true, false}, Case{true, false, true}}) {
+        WriteBytes("t.DAT", before);
+        TDataFile table;
+        OpenTable(table, "t", c.exclusive, c.readOnly);
+        table.SetFreeSlotHead(engine::NoSlot);  // unchanged: marks nothing
+        table.SetFreeSlotHead(engine::SlotNumber(3));
+        table.SetFreeSlotHead(engine::SlotNumber(3));
+        table.Close();
+        const std::string after = ReadBytes("t.DAT");
+        EXPECT_EQ(after != before, c.written) << c.exclusive << c.readOnly;
+        if (c.written) {
+            EXPECT_EQ(GetLE(after, 0, 4), GetLE(before, 0, 4) + 1);
+            EXPECT_EQ(GetLE(after, FreeHeadAt, 4), 3u);
+        }
+    }
+    WriteBytes("t.DAT", before);
+}
+
+TEST_F(DataFileTest, HeaderChangedRereadsAnotherWritersHeader) {
+    CreateSimpleTable("t");
+    TDataFile table;
+    OpenTable(table, "t", false);
+    EXPECT_FALSE(table.HeaderChanged());
+    AppendActiveSlots("t.DAT", 2);
+    PatchFile("t.DAT", 0, 4, table.Header().ChangeCounter + 1);
+    EXPECT_TRUE(table.HeaderChanged());
+    EXPECT_EQ(table.Header().NextSlotNumber.Value, 3u);
+    EXPECT_FALSE(table.HeaderChanged());
+}
+
+TEST_F(DataFileTest, EmptyTableNeedsAnExclusiveWritableTableAndCutsTheSlots) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    CreateTable("t", fields, indexes);
+    AppendActiveSlots("t.DAT", 5);
+    {
+        TDataFile closed;
+        closed.SetFileName("t");
+        closed.SetExclusive(true);
+        EXPECT_EQ(EngineCode([&] { closed.EmptyTable(); }), 0);
+        TDataFile shared;
+        OpenTable(shared, "t", false);
+        EXPECT_EQ(EngineCode([&] { shared.EmptyTable(); }), engine::ErrMustBeExclusive);
+    }
+    {
+        TDataFile readOnly;
+        OpenTable(readOnly, "t", true, true);
+        EXPECT_EQ(EngineCode([&] { readOnly.EmptyTable(); }), engine::ErrAccessDenied);
+    }
+    TDataFile table;
+    OpenTable(table, "t", true);
+    table.EmptyTable();
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 0u);
+    table.Close();
+    const std::string bytes = ReadBytes("t.DAT");
+    EXPECT_EQ(bytes.size(), HeaderSize + 7 * DescSize);
+    EXPECT_EQ(GetLE(bytes, NextSlotAt, 4), 1u);
+    EXPECT_EQ(GetLE(bytes, LastIdAt, 4), 0u);
+    EXPECT_EQ(GetLE(bytes, FreeHeadAt, 4), 0u);
+    // Emptying restarts the change counter; the close's write makes it 1.
+    EXPECT_EQ(GetLE(bytes, 0, 4), 1u);
+    OpenTable(table, "t", false);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 0u);
+}
+
+TEST_F(DataFileTest, CreateTableNeedsAClosedExclusiveWritableHandle) {
+    CreateSimpleTable("open");
+    std::vector<TFieldDesc> fields = {FieldDef(1, "ID", engine::FieldTypeInteger)};
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    auto create = [&](TDataFile& table) {
+        table.CreateTable(0, 0, 0, 0, false, "", "", 512, fields, indexes, false);
+    };
+    TDataFile open;
+    OpenTable(open, "open", true);
+    EXPECT_EQ(EngineCode([&] { create(open); }), engine::ErrFileInUse);
+    TDataFile shared;
+    shared.SetFileName("t");
+    EXPECT_EQ(EngineCode([&] { create(shared); }), engine::ErrMustBeExclusive);
+    TDataFile readOnly;
+    readOnly.SetFileName("t");
+    readOnly.SetExclusive(true);
+    readOnly.SetReadOnly(true);
+    EXPECT_EQ(EngineCode([&] { create(readOnly); }), engine::ErrAccessDenied);
+    EXPECT_FALSE(fs::exists("t.DAT"));
+}
+
+TEST_F(DataFileTest, CreateTableFailingAtItsReopenLeavesNoFileAndNoPassword) {
+    std::vector<TFieldDesc> fields = {FieldDef(2, "A", engine::FieldTypeInteger),
+                                      FieldDef(1, "B", engine::FieldTypeInteger)};
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    engine::TFileSession& session = engine::GetEngineSession();
+    session.AddPassword("kept");
+    TDataFile table;
+    table.SetFileName("t");
+    table.SetExclusive(true);
+    for (const char* password : {"added", "kept"}) {
+        EXPECT_EQ(EngineCode([&] {
+                      table.CreateTable(0, 0, 0, 0, true, password, "", 512, fields, indexes, false);
+                  }),
+                  engine::ErrHeaderCorrupt)
+            << password;
+        EXPECT_FALSE(fs::exists("t.DAT")) << password;
+        EXPECT_FALSE(table.IsOpen());
+    }
+    EXPECT_FALSE(session.FindPassword("added"));
+    EXPECT_TRUE(session.FindPassword("kept"));
+}
+
+TEST_F(DataFileTest, AProtectedTableKeepsItsTextsAndDescriptorsScrambled) {
+    std::vector<TFieldDesc> fields = {FieldDef(1, "SECRETFIELD", engine::FieldTypeString, 20)};
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TableOptions options;
+    options.isProtected = true;
+    options.password = "Sesame";
+    options.description = "Private notes";
+    CreateTable("p", fields, indexes, options);
+    EXPECT_FALSE(engine::GetEngineSession().FindPassword("Sesame"));
+    const std::string bytes = ReadBytes("p.DAT");
+    EXPECT_EQ(bytes[86], 1);
+    EXPECT_EQ(bytes[87], 6);
+    EXPECT_EQ(bytes[35], 13);
+    EXPECT_EQ(bytes.find("Sesame"), std::string::npos);
+    EXPECT_EQ(bytes.find("Private"), std::string::npos);
+    EXPECT_EQ(bytes.find("SECRETFIELD"), std::string::npos);
+
+    TDataFile table;
+    OpenTable(table, "p", true, true);
+    EXPECT_EQ(table.Header().Password, "Sesame");
+    EXPECT_EQ(table.Header().Description, "Private notes");
+    ASSERT_EQ(table.PhysicalFields().size(), 1u);
+    EXPECT_EQ(table.PhysicalFields()[0].Name, "SECRETFIELD");
+    EXPECT_EQ(table.RecordSize(), 9 + 21 + 1);
+}
+
+TEST_F(DataFileTest, InMemoryTablesAreCreatedAndOpenedLikeDiskTables) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TableOptions options;
+    options.inMemory = true;
+    CreateTable("mem", fields, indexes, options);
+    EXPECT_FALSE(fs::exists("mem.DAT"));
+    TDataFile table;
+    table.SetInMemory(true);
+    OpenTable(table, "mem", true);
+    EXPECT_EQ(table.RecordSize(), 76);
+    table.Close();
+    table.DeleteFiles();
+    EXPECT_EQ(EngineCode([&] { table.Open(); }), engine::ErrInvalidPath);
+}
+
+TEST_F(DataFileTest, ATableWithoutFieldsHoldsRecordHeadersOnly) {
+    std::vector<TFieldDesc> fields;
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {})};
+    TableOptions options;
+    options.allowNoPrimary = true;
+    CreateTable("bare", fields, indexes, options);
+    EXPECT_EQ(fs::file_size("bare.DAT"), HeaderSize);
+    AppendActiveSlots("bare.DAT", 2);
+    TDataFile table;
+    OpenTable(table, "bare", true);
+    EXPECT_EQ(table.RecordSize(), 9);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 2u);
+    table.EmptyTable();
+    table.Close();
+    EXPECT_EQ(fs::file_size("bare.DAT"), HeaderSize);
+}
+
+TEST_F(DataFileTest, TemporaryTablesGoWhenClosed) {
+    CreateSimpleTable("tmp");
+    TDataFile table;
+    OpenTable(table, "tmp", true);
+    EXPECT_EQ(EngineCode([&] { table.SetTemporary(true); }), engine::ErrFileInUse);
+    table.Close();
+    table.SetTemporary(true);
+    table.Open();
+    EXPECT_TRUE(fs::exists("tmp.DAT"));
+    table.Close();
+    EXPECT_FALSE(fs::exists("tmp.DAT"));
+    EXPECT_EQ(EngineCode([&] { table.DeleteFiles(); }), engine::ErrDelete);
+}
+
+TEST_F(DataFileTest, WorkingFieldsPlaceCalculatedFieldsAfterTheRecord) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    CreateTable("t", fields, indexes);
+    TDataFile table;
+    OpenTable(table, "t", true);
+    std::vector<TFieldDesc> working = table.PhysicalFields();
+    working.push_back(FieldDef(8, "TOTAL", engine::FieldTypeFloat));
+    working.back().Calculated = 1;
+    working.push_back(FieldDef(9, "LABEL", engine::FieldTypeString, 20));
+    working.back().Calculated = 1;
+    // Only strings, bytes and variable bytes keep a size; stored sizes follow from type and size.
+    working.push_back(FieldDef(10, "COUNT", engine::FieldTypeInteger, 99));
+    working.back().Calculated = 1;
+    table.DefineWorkingFields(working);
+    ASSERT_EQ(table.WorkingFieldCount(), 10);
+    EXPECT_EQ(table.WorkingFields()[7].Offset, 76);
+    EXPECT_EQ(table.WorkingFields()[8].Offset, 76 + 9);
+    EXPECT_EQ(table.WorkingFields()[9].Offset, 76 + 9 + 22);
+    EXPECT_EQ(table.WorkingFields()[9].StoredSize, 4);
+    EXPECT_EQ(table.CalcAreaSize(), 9 + 22 + 5);
+    EXPECT_TRUE(table.HasCalculatedFields());
+    // A second definition starts its area afresh.
+    working.pop_back();
+    working.pop_back();
+    table.DefineWorkingFields(working);
+    EXPECT_EQ(table.WorkingFields()[7].Offset, 76);
+    EXPECT_EQ(table.CalcAreaSize(), 9);
+
+    table.RemoveWorkingFields(1);
+    EXPECT_EQ(table.WorkingFieldCount(), 7);
+    EXPECT_FALSE(table.HasCalculatedFields());
+    table.AddWorkingFields(5);
+    EXPECT_EQ(table.WorkingFieldCount(), 8);
+    EXPECT_TRUE(table.HasCalculatedFields());
+    table.RemoveWorkingFields(100);
+    EXPECT_EQ(table.WorkingFieldCount(), 0);
+    table.ResetWorkingFields();
+    EXPECT_EQ(table.WorkingFieldCount(), 7);
+    EXPECT_EQ(table.CalcAreaSize(), 0);
+}
+
+TEST_F(DataFileTest, WorkingFieldsRefuseWhatFieldAccessCouldNotHold) {
+    CreateSimpleTable("t");
+    TDataFile table;
+    OpenTable(table, "t", true);
+    const std::vector<TFieldDesc> before = table.PhysicalFields();
+    table.DefineWorkingFields(before);
+    auto calculated = [](std::uint16_t number, std::uint8_t size) {
+        TFieldDesc field = FieldDef(number, "C" + std::to_string(number), engine::FieldTypeString, size);
+        field.Calculated = 1;
+        return field;
+    };
+    std::vector<TFieldDesc> tooWide = before;
+    tooWide.push_back(calculated(2, 251));
+    EXPECT_EQ(EngineCode([&] { table.DefineWorkingFields(tooWide); }), engine::ErrInvalidFieldDefinition);
+    std::vector<TFieldDesc> tooLarge = before;
+    for (std::uint16_t i = 0; i < 261; ++i)
+        tooLarge.push_back(calculated(static_cast<std::uint16_t>(i + 2), 250));
+    EXPECT_EQ(EngineCode([&] { table.DefineWorkingFields(tooLarge); }), engine::ErrRecordSizeExceeded);
+    std::vector<TFieldDesc> outside = before;
+    outside[0].Offset = 20;
+    EXPECT_EQ(EngineCode([&] { table.DefineWorkingFields(outside); }), engine::ErrInvalidFieldDefinition);
+    // The set stays as it was.
+    EXPECT_EQ(table.WorkingFieldCount(), 1);
+    EXPECT_EQ(table.CalcAreaSize(), 0);
+}
+
+}  // namespace

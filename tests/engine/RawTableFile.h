@@ -1,0 +1,82 @@
+// Raw bytes of table files for tests: reading, patching and extending a file the way damage, or operations
+// built later, would leave it.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Little-endian values in a byte string, independent of the engine's own codecs.
+inline std::uint32_t GetLE(const std::string& bytes, std::size_t offset, int width) {
+    std::uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<std::uint8_t>(bytes.at(offset + i));
+    return value;
+}
+
+inline void PutLE(std::string& bytes, std::size_t offset, int width, std::uint64_t value) {
+    for (int i = 0; i < width; ++i) bytes.at(offset + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+inline void PatchFile(const std::filesystem::path& path, std::size_t offset, int width, std::uint64_t value) {
+    std::string bytes = ReadBytes(path);
+    PutLE(bytes, offset, width, value);
+    WriteBytes(path, bytes);
+}
+
+// A slot of the record size: status, link, record ID, and zero fields.
+inline std::string SlotImage(std::size_t recordSize, std::uint8_t status, std::uint32_t link,
+                             std::uint32_t id) {
+    std::string slot(recordSize, '\0');
+    slot[0] = static_cast<char>(status);
+    PutLE(slot, 1, 4, link);
+    PutLE(slot, 5, 4, id);
+    return slot;
+}
+
+// Record file header offsets the helpers below touch.
+inline constexpr std::size_t FreeHeadAt = 9;
+inline constexpr std::size_t NextSlotAt = 13;
+inline constexpr std::size_t LastIdAt = 17;
+inline constexpr std::size_t RecordSizeAt = 21;
+
+// Appends the slots to an unprotected record file and moves its next slot number on; the last record ID
+// becomes the largest ID among them when that is higher.
+inline void AppendSlots(const std::filesystem::path& path, const std::vector<std::string>& slots) {
+    std::string bytes = ReadBytes(path);
+    std::uint32_t lastId = GetLE(bytes, LastIdAt, 4);
+    for (const std::string& slot : slots) {
+        bytes += slot;
+        if (slot[0] == 0) lastId = std::max(lastId, GetLE(slot, 5, 4));
+    }
+    PutLE(bytes, NextSlotAt, 4, GetLE(bytes, NextSlotAt, 4) + slots.size());
+    PutLE(bytes, LastIdAt, 4, lastId);
+    WriteBytes(path, bytes);
+}
+
+// n active slots numbered on from the file's next slot, with record IDs equal to their slot numbers.
+inline void AppendActiveSlots(const std::filesystem::path& path, int count) {
+    const std::string bytes = ReadBytes(path);
+    const std::uint32_t recordSize = GetLE(bytes, RecordSizeAt, 2);
+    const std::uint32_t first = GetLE(bytes, NextSlotAt, 4);
+    std::vector<std::string> slots;
+    for (int i = 0; i < count; ++i) slots.push_back(SlotImage(recordSize, 0, first + i, first + i));
+    AppendSlots(path, slots);
+}
+
+}  // namespace enginetest

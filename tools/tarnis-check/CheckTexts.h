@@ -1,0 +1,101 @@
+// tarnis-check's texts, verbatim: the command's messages and every finding. "%s" stands for a value.
+#pragma once
+
+#include <string_view>
+
+namespace tarnischeck::texts {
+
+inline constexpr std::string_view Usage = "usage: tarnis-check TABLE";
+inline constexpr std::string_view CannotRead = "tarnis-check: cannot read %s: %s";
+// Level, file, place and text.
+inline constexpr std::string_view FindingLine = "%s: %s: %s: %s";
+inline constexpr std::string_view ErrorLevel = "error";
+inline constexpr std::string_view WarningLevel = "warning";
+
+// Places in a file.
+inline constexpr std::string_view FilePlace = "file";
+inline constexpr std::string_view HeaderPlace = "header";
+inline constexpr std::string_view DescriptorsPlace = "descriptors";
+inline constexpr std::string_view FieldPlace = "field %s";
+inline constexpr std::string_view SlotAreaPlace = "slot area";
+inline constexpr std::string_view SlotPlace = "slot %s";
+inline constexpr std::string_view SlotsPlace = "slots";
+inline constexpr std::string_view ChainPlace = "free-slot chain";
+
+// Record file header.
+inline constexpr std::string_view ShortHeader = "the file has %s bytes, fewer than the 127 of its header";
+inline constexpr std::string_view DescriptionTooLong =
+    "the description's length byte is %s, more than its room of 50";
+inline constexpr std::string_view PasswordTooLong =
+    "the password's length byte is %s, more than its room of 15";
+inline constexpr std::string_view WrongVersion = "the version is %s, not 3";
+inline constexpr std::string_view TooManyFields = "the field count is %s, more than 1024";
+inline constexpr std::string_view BadBlockSize =
+    "the large-object block size is %s, neither 0 nor 64 to 65535";
+inline constexpr std::string_view ProtectedPassword =
+    "the table is protected but its password has %s characters, not 1 to 15";
+inline constexpr std::string_view UnprotectedPassword =
+    "the table is not protected but holds a password of %s characters";
+inline constexpr std::string_view UnknownLocale = "language id %s with sort id %s names no installed locale";
+inline constexpr std::string_view RecordIdTooLarge = "the last record ID is %s, above 2147483647";
+inline constexpr std::string_view ImageChangedMark = "the image-changed mark is %s, neither 0 nor 1";
+inline constexpr std::string_view UnusedHeaderBytes = "bytes 114 to 126 are not all zero";
+inline constexpr std::string_view BlobCountMismatch =
+    "the large-object field count is %s, but %s fields have type 3";
+inline constexpr std::string_view TooManyBlobFields = "%s large-object fields, more than 32";
+inline constexpr std::string_view RecordSizeMismatch = "the record size is %s, but the stored fields take %s";
+inline constexpr std::string_view CalcAreaMismatch =
+    "the calculated-field area is %s, but the calculated fields take %s";
+inline constexpr std::string_view RecordImageTooLarge =
+    "record size and calculated-field area come to %s bytes, more than 65535";
+
+// Field descriptors.
+inline constexpr std::string_view ShortDescriptors =
+    "the file has %s bytes, fewer than the %s that the header and %s descriptors take";
+inline constexpr std::string_view FieldNumberWrong = "the field number is %s, not its position %s";
+inline constexpr std::string_view NameTooLong = "the name's length byte is %s, more than its room of 30";
+inline constexpr std::string_view TextTooLong = "the %s's length byte is %s, more than its room of 50";
+inline constexpr std::string_view MinimumText = "minimum";
+inline constexpr std::string_view MaximumText = "maximum";
+inline constexpr std::string_view DefaultText = "default";
+inline constexpr std::string_view NameEmpty = "the name is empty";
+inline constexpr std::string_view NameNotTrimmed = "the name \"%s\" has blanks at its ends";
+inline constexpr std::string_view NameNotLetter = "the name \"%s\" does not start with a letter";
+inline constexpr std::string_view NameDuplicate =
+    "the name \"%s\" is also the name of field %s, without regard to case";
+inline constexpr std::string_view TypeZero = "the type is 0";
+inline constexpr std::string_view SizeTooLarge = "the size is %s, more than 250";
+inline constexpr std::string_view SizeNotZero = "the size is %s on type %s, which keeps no size";
+inline constexpr std::string_view ScaleNotZero = "the scale is %s on type %s, which has none";
+inline constexpr std::string_view StoredSizeWrong = "the stored size is %s, but type %s of size %s stores %s";
+inline constexpr std::string_view StoredScaleWrong = "the stored scale is %s, not the scale %s";
+inline constexpr std::string_view OffsetWrong = "the offset is %s, not %s";
+inline constexpr std::string_view TextInvalid = "the %s \"%s\" is not a valid value of type %s";
+inline constexpr std::string_view CompiledNotZero = "the compiled-expression bytes 504 to 507 are not zero";
+
+// Slot area and slots.
+inline constexpr std::string_view RecordSizeTooSmall =
+    "the record size is %s, less than a record header's 9 bytes: the slots cannot be read";
+inline constexpr std::string_view PartialSlot = "%s bytes of slots are not a whole number of %s-byte slots";
+inline constexpr std::string_view SlotCountMismatch =
+    "the file holds %s slots, but the next slot number is %s";
+inline constexpr std::string_view BeyondAppendLimit = "%s slots of %s bytes pass the limit of the slot area";
+inline constexpr std::string_view BadStatus = "the status is %s, neither 0 (active) nor 1 (deleted)";
+inline constexpr std::string_view BadRecordId = "the record ID is %s, outside 1 to 2147483647";
+inline constexpr std::string_view DuplicateRecordId = "the record ID %s is also the ID of active slot %s";
+inline constexpr std::string_view OwnNumberWrong = "the active slot holds %s where its own number belongs";
+inline constexpr std::string_view IdAboveLast = "the record ID %s is above the header's last record ID %s";
+inline constexpr std::string_view MoreSlotsLikeThis = "%s further slots with the finding of slot %s";
+
+// Free-slot chain.
+inline constexpr std::string_view HeadOutOfRange =
+    "the head is %s, not 0 and not below the next slot number %s";
+inline constexpr std::string_view HeadBeyondSlots = "the head %s lies beyond the last slot %s";
+inline constexpr std::string_view LinkOutOfRange = "its free-chain link %s lies beyond the last slot %s";
+inline constexpr std::string_view ChainNotDeleted = "the slot is on the free-slot chain but not deleted";
+inline constexpr std::string_view ChainLoop = "the slot is on the free-slot chain twice";
+inline constexpr std::string_view OffChain = "the deleted slot is not on the free-slot chain";
+inline constexpr std::string_view LinkWithoutPrimary =
+    "the deleted slot links to %s, but a table without a primary index keeps no chain";
+
+}  // namespace tarnischeck::texts
