@@ -4,9 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
