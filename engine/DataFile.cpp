@@ -50,6 +50,21 @@ bool HasValidityCheck(const TFieldDesc& field) noexcept {
     return field.Required != 0 || !field.MinValue.empty() || !field.MaxValue.empty();
 }
 
+// Cleans up after a failure: a failure of the cleanup neither raises nor replaces the error context of the
+// failure being reported.
+template <class Cleanup>
+void CleanUpKeepingError(Cleanup cleanup) noexcept {
+    try {
+        const ErrorContext saved = CurrentErrorContext();
+        try {
+            cleanup();
+        } catch (...) {
+        }
+        CurrentErrorContext() = saved;
+    } catch (...) {
+    }
+}
+
 bool AnyCalculated(std::span<const TFieldDesc> fields) noexcept {
     return std::any_of(fields.begin(), fields.end(), [](const TFieldDesc& f) { return f.IsCalculated(); });
 }
@@ -61,7 +76,7 @@ bool SizeFitsType(const TFieldDesc& field) noexcept {
 
 }  // namespace
 
-TDataFile::TDataFile() = default;
+TDataFile::TDataFile() : indexFile_(*this) {}
 
 TDataFile::~TDataFile() {
     try {
@@ -125,8 +140,10 @@ void TDataFile::DoOpen() {
         ResetWorkingFields();
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         // Later (table handle): the record cache gets its capacity.
-        // Later (index file, large-object file): the index file, then the large-object file when the header
-        // counts large-object fields, get this handle's name and settings and are opened.
+        ConfigureIndexFile();
+        indexFile_.Open();
+        // Later (large-object file): when the header counts large-object fields, the large-object file gets
+        // this handle's name and settings and is opened.
         // Later (locks): the slot area is checked under BeginRead, with EndRead in a guard.
         CheckSlotArea();
     } catch (...) {
@@ -181,9 +198,15 @@ void TDataFile::DoClose(bool deleteTemporary) {
         } catch (...) {
             failure = std::current_exception();
         }
+        // Later (page cache): the index file's dirty pages are written before its header.
+        try {
+            if (indexFile_.IsOpen()) indexFile_.WriteHeader(false);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
     // Later (locks): ReleaseReadLock, UnlockTable, UnlockAllRecords, EndRead, EndWrite.
-    // Later (large-object file, index file): both are closed here, the large-object file first.
+    // Later (large-object file): it is closed here, before the index file.
     CloseFiles();
     if (deleteTemporary && temporary_) {
         try {
@@ -201,6 +224,7 @@ void TDataFile::CloseFiles() noexcept {
     workingFields_.clear();
     workingCount_ = 0;
     // Later (table handle): every cached record is freed, the current record first.
+    indexFile_.Close();
     TFileHandler::Close();
 }
 
@@ -278,11 +302,28 @@ void TDataFile::TruncateFile() {
 
 // ---- Creating, emptying and deleting ----
 
+void TDataFile::ConfigureIndexFile() {
+    indexFile_.SetInMemory(InMemory());
+    indexFile_.SetExclusive(Exclusive());
+    indexFile_.SetReadOnly(ReadOnly());
+    indexFile_.SetWriteThrough(WriteThrough());
+    indexFile_.SetFileName(FileName());
+}
+
 void TDataFile::CreateFile() {
     TFileHandler::CreateFile();
-    // Later (index file): the index file gets this handle's name, exclusive, read-only and in-memory settings
-    // and creates its file. Later (large-object file): so does the large-object file when the header counts
-    // large-object fields.
+    try {
+        ConfigureIndexFile();
+        indexFile_.CreateFile();
+    } catch (...) {
+        // Only the record file is this call's to delete: an index file that could not be created may be
+        // another handle's.
+        TFileHandler::Close();
+        CleanUpKeepingError([this] { TFileHandler::DeleteFile(); });
+        throw;
+    }
+    // Later (large-object file): so does the large-object file when the header counts large-object fields;
+    // when it cannot, the index and record files this call created are deleted again.
 }
 
 void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std::uint16_t reservedA,
@@ -343,15 +384,13 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
         // The exclusive close writes the header; the reopen runs every check of Open on the new file.
         DoClose(false);
         Open();
-        // Later (index file): the primary index is defined from indexes[0] (AddPrimaryIndex), then each
-        // secondary index in list order (AddSecondaryIndex).
+        // No descriptor at all is a primary index without fields: a table without a primary index.
+        indexFile_.AddPrimaryIndex(indexes.empty() ? TIndexDescriptor{} : indexes.front());
+        for (std::size_t k = 1; k < indexes.size(); ++k) indexFile_.AddSecondaryIndex(indexes[k]);
     } catch (...) {
         CloseFiles();
-        try {
-            DeleteFiles();
-        } catch (...) {
-            // The failure that stopped the creation is the one to report.
-        }
+        // The failure that stopped the creation is the one to report.
+        CleanUpKeepingError([this] { DeleteFiles(); });
         throw;
     }
     Close();
@@ -359,8 +398,9 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
 
 void TDataFile::DeleteFiles() {
     TFileHandler::DeleteFile();
-    // Later (index file): the index file is deleted. Later (large-object file): then the large-object file,
-    // when it exists.
+    ConfigureIndexFile();
+    indexFile_.DeleteFile();
+    // Later (large-object file): then the large-object file, when it exists.
 }
 
 void TDataFile::EmptyTable() {
@@ -368,10 +408,12 @@ void TDataFile::EmptyTable() {
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
     TruncateFile();
-    // Later, in this order: the record cache empties every cached record in place (slot number 0, buffer
-    // cleared, pins reset); the index file is truncated and its cached pages invalidated; with large-object
-    // fields, the large-object file is reset to its header and its blocks dropped; the cursor is set before
-    // the first record.
+    // Later (table handle): the record cache empties every cached record in place (slot number 0, buffer
+    // cleared, pins reset).
+    indexFile_.Truncate();
+    // Later (page cache): the index file's cached pages are invalidated. Later, in this order: with
+    // large-object fields, the large-object file is reset to its header and its blocks dropped; the cursor is
+    // set before the first record.
 }
 
 void TDataFile::SetTemporary(bool temporary) {
@@ -382,8 +424,7 @@ void TDataFile::SetTemporary(bool temporary) {
 // ---- Free-slot chain ----
 
 bool TDataFile::HasPrimaryIndex() const noexcept {
-    // Later (index file): the index file's no-primary-index flag answers. Until then no slot is reused.
-    return false;
+    return indexFile_.IsOpen() && !indexFile_.HasNoPrimaryIndex();
 }
 
 SlotNumber TDataFile::NextFreeSlot() const noexcept {
