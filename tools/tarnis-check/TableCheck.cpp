@@ -7,16 +7,17 @@
 #include "rtl/Format.h"
 #include "rtl/Text.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/IndexFileCheck.h"
 #include "tools/tarnis-check/RecordFileCheck.h"
 
 namespace tarnischeck {
 
 namespace {
 
-// Each file kind's check, in the order in which their facts build on each other. Later: the index file's
-// check, then the large-object file's, join the list.
+// Each file kind's check, in the order in which their facts build on each other. Later: the large-object
+// file's check joins the list.
 using FileCheck = void (*)(TableCheck& check);
-constexpr FileCheck FileChecks[] = {CheckRecordFile};
+constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile};
 
 std::string WithExtension(std::string_view tableName, std::string_view extension) {
     return engine::StripExtension(rtl::Trim(tableName)) + std::string(extension);

@@ -30,9 +30,10 @@ struct RecordFileFacts {
     engine::TDataFileHeader Header;
     // Unscrambled, as stored.
     std::vector<engine::TFieldDesc> Fields;
-    // The whole slots in the file, and the active ones among them.
+    // The whole slots in the file, and the active ones among them (counted once SlotsScanned).
     std::uint32_t SlotCount = 0;
     std::uint32_t ActiveSlots = 0;
+    bool SlotsScanned = false;
 };
 
 // One table under check. Every file's check reads its file itself, shared and read-only, without locks, and
