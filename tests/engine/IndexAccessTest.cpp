@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "LocaleDoubles.h"
+#include "StoredValues.h"
 #include "TableFixture.h"
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
@@ -25,24 +26,9 @@ using engine::TDataFile;
 using engine::TFieldDesc;
 using engine::TIndexDescriptor;
 using engine::TIndexKey;
-using Bytes = std::vector<std::uint8_t>;
 
 Bytes KeyBytes(const TIndexKey& key) {
     return Bytes(key.View().begin(), key.View().end());
-}
-
-// The stored form of a value, little-endian, in exactly its size.
-Bytes LE(std::uint64_t value, int width) {
-    Bytes out(static_cast<std::size_t>(width));
-    for (int i = 0; i < width; ++i)
-        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    return out;
-}
-
-Bytes Str(std::string_view text) {
-    Bytes out(text.begin(), text.end());
-    out.push_back(0);
-    return out;
 }
 
 // Field numbers of the table of key types.
@@ -108,18 +94,15 @@ TEST_F(IndexAccessTest, KeysEncodeEachTypeInOrderPreservingForm) {
         Bytes value;  // empty: the field stays blank
         Bytes key;
     } rows[] = {
-        {"integer 1", kQty, LE(1, 4), {1, 0x80, 0, 0, 1}},
+        {"integer 1", kQty, I32(1), {1, 0x80, 0, 0, 1}},
         {"null integer", kQty, {}, {0, 0x80, 0, 0, 0}},
-        {"float -1.0",
-         kRatio,
-         LE(0xBFF0000000000000u, 8),
-         {1, 0x40, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-        {"BCD 12.34 at scale 2", kPrice, LE(12342, 8), {1, 0x80, 0, 0, 0, 0, 0, 0x30, 0x36}},
-        {"date", kDay, LE(738000, 4), {1, 0x80, 0x0B, 0x42, 0xD0}},
-        {"boolean", kFlag, LE(1, 2), {1, 0, 1}},
-        {"word", kCount, LE(0x1234, 2), {1, 0x12, 0x34}},
-        {"16-bit integer -2", kSmall, LE(0xFFFE, 2), {1, 0x7F, 0xFE}},
-        {"date-time 0.0", kStamp, LE(0, 8), {1, 0x80, 0, 0, 0, 0, 0, 0, 0}},
+        {"float -1.0", kRatio, F64(-1.0), {1, 0x40, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {"BCD 12.34 at scale 2", kPrice, I64(12342), {1, 0x80, 0, 0, 0, 0, 0, 0x30, 0x36}},
+        {"date", kDay, I32(738000), {1, 0x80, 0x0B, 0x42, 0xD0}},
+        {"boolean", kFlag, U16(1), {1, 0, 1}},
+        {"word", kCount, U16(0x1234), {1, 0x12, 0x34}},
+        {"16-bit integer -2", kSmall, I16(-2), {1, 0x7F, 0xFE}},
+        {"date-time 0.0", kStamp, F64(0.0), {1, 0x80, 0, 0, 0, 0, 0, 0, 0}},
         {"bytes as stored", kCode, {0xFF, 0, 7}, {1, 0xFF, 0, 7}},
         {"string", kName, Str("ab"), {1, 'a', 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"autoincrement: the record ID", kSeq, {}, {1, 0x80, 0, 0, 3}},
@@ -142,7 +125,7 @@ TEST_F(IndexAccessTest, CaseAndDescendingChangeStringKeys) {
     EXPECT_EQ(Key(On(kName, false, true)),
               (Bytes{0xFE, 0x9E, 0x9D, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
     // Other types invert every byte; a whole descending index inverts nothing.
-    Set(kQty, LE(1, 4));
+    Set(kQty, I32(1));
     EXPECT_EQ(Key(On(kQty, false, true)), (Bytes{0xFE, 0x7F, 0xFF, 0xFF, 0xFE}));
     TIndexDescriptor whole = On(kQty, false, true);
     whole.Descending = 1;
@@ -158,7 +141,7 @@ TEST_F(IndexAccessTest, CaseAndDescendingChangeStringKeys) {
 
 TEST_F(IndexAccessTest, OnlyANonUniqueSecondaryKeyEndsInTheRecordId) {
     Create(KeyTypes(), {IndexDef("", {kQty}), IndexDef("ByQty", {kQty}), IndexDef("ByQtyU", {kQty}, true)});
-    Set(kQty, LE(1, 4));
+    Set(kQty, I32(1));
     // Record ID 3 in slot 7: the suffix is the ID.
     engine::StoreU32(image_.data() + 1, 7);
     table_.SetRecordId(image_, engine::RecordId(3));
@@ -254,7 +237,7 @@ TEST_F(LocaleIndexAccessTest, WithALanguageIdTheLocaleMapsAndTheComparisonOrders
     Create({FieldDef(1, "NAME", engine::FieldTypeString, 3), FieldDef(2, "QTY", engine::FieldTypeInteger)},
            {IndexDef("", {1, 2})}, options);
     Set(1, Str("a\xE9"));
-    Set(2, LE(7, 4));
+    Set(2, I32(7));
     EXPECT_EQ(Key(On(1, true)), (Bytes{1, 'A', 0xC9, 0, 0}));
     // Descending fields are not inverted: the comparison orders them.
     EXPECT_EQ(Key(On(1, false, true)), Key(On(1)));

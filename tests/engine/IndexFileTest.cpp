@@ -26,15 +26,6 @@ using engine::TIndexDescriptor;
 using namespace enginetest;
 
 constexpr std::size_t PageSize = 4096;
-// Header offsets: descriptor slot k starts at 14 + 120 k.
-constexpr std::size_t Slot(std::size_t k) {
-    return 14 + 120 * k;
-}
-constexpr std::size_t KeyLengthAt = 31;
-constexpr std::size_t FieldCountAt = 37;
-constexpr std::size_t FieldNumbersAt = 54;
-constexpr std::size_t RootAt = 86;
-constexpr std::size_t FreeHeadAt = 90;
 
 // ID (integer), NAME (string 10), MEMO (large object), QTY (integer).
 std::vector<TFieldDesc> Fields() {
@@ -71,18 +62,18 @@ TEST_F(IndexFileTest, ANewTableHasAnIndexFileOfOneHeaderPage) {
     // Written by the close after creation and by the close after the indexes were defined.
     EXPECT_EQ(GetLE(idx, 0, 4), 2u);
     EXPECT_EQ(idx[8], 3);
-    EXPECT_EQ(GetLE(idx, 9, 4), PageSize);
-    EXPECT_EQ(idx[13], 0);
-    EXPECT_EQ(GetLE(idx, Slot(0) + KeyLengthAt, 2), 5u);
-    EXPECT_EQ(idx[Slot(0) + 35], 1);  // unique
-    EXPECT_EQ(idx[Slot(0) + FieldCountAt], 1);
-    EXPECT_EQ(GetLE(idx, Slot(0) + FieldNumbersAt, 2), 1u);
+    EXPECT_EQ(GetLE(idx, IndexEndOfFileAt, 4), PageSize);
+    EXPECT_EQ(idx[SecondaryCountAt], 0);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(0) + DescKeyLengthAt, 2), 5u);
+    EXPECT_EQ(idx[IndexSlotAt(0) + DescUniqueAt], 1);
+    EXPECT_EQ(idx[IndexSlotAt(0) + DescFieldCountAt], 1);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(0) + DescFieldNumbersAt, 2), 1u);
     EXPECT_EQ(idx[3734], 11);
     EXPECT_EQ(idx.substr(3735, 11), "Sys Deleted");
     EXPECT_EQ(GetLE(idx, 3765, 2), 5u);
-    for (std::size_t k = 0; k < 32; ++k) EXPECT_EQ(GetLE(idx, Slot(k) + RootAt, 4), 0u) << k;
+    for (std::size_t k = 0; k < 32; ++k) EXPECT_EQ(GetLE(idx, IndexSlotAt(k) + DescRootAt, 4), 0u) << k;
     EXPECT_EQ(GetLE(idx, RecordCountAt, 4), 0u);
-    EXPECT_EQ(idx[3978], 0);
+    EXPECT_EQ(idx[NoPrimaryAt], 0);
 
     fs::create_directory("crafted");
     fs::copy("t.DAT", "crafted/t.DAT");
@@ -247,8 +238,8 @@ std::string CraftedTable() {
     CreateTable("crafted/t", fields, indexes);
     std::string idx = ReadBytes("crafted/t.IDX");
     idx += std::string(PageSize, '\0');
-    PutLE(idx, 9, 4, 2 * PageSize);
-    PutLE(idx, Slot(0) + RootAt, 4, PageSize);
+    PutLE(idx, IndexEndOfFileAt, 4, 2 * PageSize);
+    PutLE(idx, IndexSlotAt(0) + DescRootAt, 4, PageSize);
     return idx;
 }
 
@@ -257,22 +248,24 @@ TEST_F(IndexFileTest, DamagedHeadersFailToOpen) {
         const char* what;
         std::function<void(std::string&)> damage;
     } cases[] = {
-        {"secondary count 31", [](std::string& b) { b[13] = 31; }},
-        {"key length 2000", [](std::string& b) { PutLE(b, Slot(0) + KeyLengthAt, 2, 2000); }},
-        {"key length off by one", [](std::string& b) { PutLE(b, Slot(1) + KeyLengthAt, 2, 15); }},
-        {"17 fields", [](std::string& b) { b[Slot(1) + FieldCountAt] = 17; }},
+        {"secondary count 31", [](std::string& b) { b[SecondaryCountAt] = 31; }},
+        {"key length 2000", [](std::string& b) { PutLE(b, IndexSlotAt(0) + DescKeyLengthAt, 2, 2000); }},
+        {"key length off by one", [](std::string& b) { PutLE(b, IndexSlotAt(1) + DescKeyLengthAt, 2, 15); }},
+        {"17 fields", [](std::string& b) { b[IndexSlotAt(1) + DescFieldCountAt] = 17; }},
         {"field number above the field count",
-         [](std::string& b) { PutLE(b, Slot(1) + FieldNumbersAt, 2, 5); }},
-        {"field number 0", [](std::string& b) { PutLE(b, Slot(0) + FieldNumbersAt, 2, 0); }},
-        {"compression 4", [](std::string& b) { b[Slot(1) + 36] = 4; }},
-        {"name of 31 characters", [](std::string& b) { b[Slot(1)] = 31; }},
-        {"Sys Deleted key length 6", [](std::string& b) { PutLE(b, Slot(31) + KeyLengthAt, 2, 6); }},
-        {"unaligned root", [](std::string& b) { PutLE(b, Slot(0) + RootAt, 4, PageSize + 1); }},
-        {"root at the end of file", [](std::string& b) { PutLE(b, Slot(0) + RootAt, 4, 2 * PageSize); }},
+         [](std::string& b) { PutLE(b, IndexSlotAt(1) + DescFieldNumbersAt, 2, 5); }},
+        {"field number 0", [](std::string& b) { PutLE(b, IndexSlotAt(0) + DescFieldNumbersAt, 2, 0); }},
+        {"compression 4", [](std::string& b) { b[IndexSlotAt(1) + DescCompressionAt] = 4; }},
+        {"name of 31 characters", [](std::string& b) { b[IndexSlotAt(1)] = 31; }},
+        {"Sys Deleted key length 6",
+         [](std::string& b) { PutLE(b, IndexSlotAt(31) + DescKeyLengthAt, 2, 6); }},
+        {"unaligned root", [](std::string& b) { PutLE(b, IndexSlotAt(0) + DescRootAt, 4, PageSize + 1); }},
+        {"root at the end of file",
+         [](std::string& b) { PutLE(b, IndexSlotAt(0) + DescRootAt, 4, 2 * PageSize); }},
         {"free-list head beyond the file",
-         [](std::string& b) { PutLE(b, Slot(20) + FreeHeadAt, 4, 3 * PageSize); }},
-        {"end of file 0", [](std::string& b) { PutLE(b, 9, 4, 0); }},
-        {"unaligned end of file", [](std::string& b) { PutLE(b, 9, 4, 2 * PageSize + 12); }},
+         [](std::string& b) { PutLE(b, IndexSlotAt(20) + DescFreeHeadAt, 4, 3 * PageSize); }},
+        {"end of file 0", [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 0); }},
+        {"unaligned end of file", [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 2 * PageSize + 12); }},
     };
     const std::string sound = CraftedTable();
     for (const auto& c : cases) {
@@ -310,10 +303,10 @@ TEST_F(IndexFileTest, EmptyingATableEmptiesEveryIndex) {
     CreateTable("t", fields, indexes);
     AppendActiveSlots("t.DAT", 3);
     std::string idx = ReadBytes("t.IDX") + std::string(2 * PageSize, '\0');
-    PutLE(idx, 9, 4, 3 * PageSize);
-    PutLE(idx, Slot(0) + RootAt, 4, PageSize);
-    PutLE(idx, Slot(1) + FreeHeadAt, 4, 2 * PageSize);
-    PutLE(idx, Slot(31) + RootAt, 4, 2 * PageSize);
+    PutLE(idx, IndexEndOfFileAt, 4, 3 * PageSize);
+    PutLE(idx, IndexSlotAt(0) + DescRootAt, 4, PageSize);
+    PutLE(idx, IndexSlotAt(1) + DescFreeHeadAt, 4, 2 * PageSize);
+    PutLE(idx, IndexSlotAt(31) + DescRootAt, 4, 2 * PageSize);
     WriteBytes("t.IDX", idx);
     {
         TDataFile table;
@@ -327,13 +320,13 @@ TEST_F(IndexFileTest, EmptyingATableEmptiesEveryIndex) {
     }
     idx = ReadBytes("t.IDX");
     ASSERT_EQ(idx.size(), PageSize);
-    EXPECT_EQ(GetLE(idx, 9, 4), PageSize);
+    EXPECT_EQ(GetLE(idx, IndexEndOfFileAt, 4), PageSize);
     EXPECT_EQ(GetLE(idx, RecordCountAt, 4), 0u);
-    EXPECT_EQ(GetLE(idx, Slot(0) + RootAt, 4), 0u);
-    EXPECT_EQ(GetLE(idx, Slot(1) + FreeHeadAt, 4), 0u);
-    EXPECT_EQ(GetLE(idx, Slot(31) + RootAt, 4), 0u);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(0) + DescRootAt, 4), 0u);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(1) + DescFreeHeadAt, 4), 0u);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(31) + DescRootAt, 4), 0u);
     // The definitions stay.
-    EXPECT_EQ(GetLE(idx, Slot(1) + KeyLengthAt, 2), 16u);
+    EXPECT_EQ(GetLE(idx, IndexSlotAt(1) + DescKeyLengthAt, 2), 16u);
 }
 
 TEST_F(IndexFileTest, RootsAndFreeListsBelongToTheCurrentIndex) {
@@ -375,7 +368,7 @@ TEST_F(IndexFileTest, AProtectedTablesHeaderIsScrambledOnDiskOnly) {
     EXPECT_EQ(idx.find("ByName"), std::string::npos);
     engine::UnscrambleBuffer(idx.data(), idx.size(), engine::DataSeed);
     EXPECT_EQ(idx[8], 3);
-    EXPECT_EQ(idx.substr(Slot(1) + 1, 6), "ByName");
+    EXPECT_EQ(idx.substr(IndexSlotAt(1) + 1, 6), "ByName");
 
     TDataFile writer;
     TDataFile reader;

@@ -54,8 +54,22 @@ inline constexpr std::size_t FreeHeadAt = 9;
 inline constexpr std::size_t NextSlotAt = 13;
 inline constexpr std::size_t LastIdAt = 17;
 inline constexpr std::size_t RecordSizeAt = 21;
-// Index file header offset of the live record count.
+// Index file header offsets: end of file, secondary count, descriptor slot k with the fields of a
+// descriptor, live record count and no-primary-index flag.
+inline constexpr std::size_t IndexEndOfFileAt = 9;
+inline constexpr std::size_t SecondaryCountAt = 13;
+constexpr std::size_t IndexSlotAt(std::size_t k) {
+    return 14 + 120 * k;
+}
+inline constexpr std::size_t DescKeyLengthAt = 31;
+inline constexpr std::size_t DescUniqueAt = 35;
+inline constexpr std::size_t DescCompressionAt = 36;
+inline constexpr std::size_t DescFieldCountAt = 37;
+inline constexpr std::size_t DescFieldNumbersAt = 54;
+inline constexpr std::size_t DescRootAt = 86;
+inline constexpr std::size_t DescFreeHeadAt = 90;
 inline constexpr std::size_t RecordCountAt = 3974;
+inline constexpr std::size_t NoPrimaryAt = 3978;
 
 // The index file beside a record file.
 inline std::filesystem::path IndexFileOf(const std::filesystem::path& dataFile) {

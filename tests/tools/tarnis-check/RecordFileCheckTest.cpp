@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FindingSearch.h"
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
 #include "tools/tarnis-check/TableCheck.h"
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 using namespace enginetest;
 using tarnischeck::Finding;
 using tarnischeck::Severity;
+using tarnischecktest::Describe;
 
 // The sound table: SEQ (autoincrement), NAME (string 30, default "x"), QTY (integer, minimum "1"), MEMO
 // (large object) and CALC (a calculated integer); six slots, of which 2 and 4 are deleted and chained 4 -> 2
@@ -26,8 +28,6 @@ constexpr std::size_t HeaderSize = 127;
 constexpr std::size_t DescSize = 768;
 constexpr std::size_t RecordSize = 9 + 32 + 5 + 5;
 constexpr std::size_t SlotStart = HeaderSize + 5 * DescSize;
-constexpr std::size_t NoPrimaryFlagAt = 3978;
-constexpr std::size_t PrimaryDescAt = 14;
 
 constexpr std::size_t Desc(int field) {
     return HeaderSize + (field - 1) * DescSize;
@@ -67,10 +67,10 @@ Files SoundTable() {
 
 // The index file of a table without a primary index: the flag set and index 0 empty.
 void WithoutPrimaryIndex(std::string& idx) {
-    idx[NoPrimaryFlagAt] = 1;
-    PutLE(idx, PrimaryDescAt + 31, 2, 0);
-    idx[PrimaryDescAt + 37] = 0;
-    PutLE(idx, PrimaryDescAt + 54, 2, 0);
+    idx[NoPrimaryAt] = 1;
+    PutLE(idx, IndexSlotAt(0) + DescKeyLengthAt, 2, 0);
+    idx[IndexSlotAt(0) + DescFieldCountAt] = 0;
+    PutLE(idx, IndexSlotAt(0) + DescFieldNumbersAt, 2, 0);
 }
 
 void WriteFiles(const Files& files) {
@@ -82,18 +82,9 @@ void WriteFiles(const Files& files) {
     }
 }
 
-std::string Describe(const std::vector<Finding>& findings) {
-    std::string text;
-    for (const Finding& f : findings) text += "\n  " + tarnischeck::FormatFinding(f);
-    return text;
-}
-
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
-    return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
-        return f.Level == level && f.File == DataName && f.Place == place &&
-               f.Text.find(text) != std::string::npos;
-    });
+    return tarnischecktest::HasFindingIn(findings, DataName, level, place, text);
 }
 
 void SetName(std::string& dat, int field, const std::string& name) {
