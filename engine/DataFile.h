@@ -42,12 +42,13 @@ public:
     // installed locale (15878); at most 1024 fields, strings within their rooms, a last record ID of at most
     // 0x7FFFFFFF, sizes of at most 250 on strings, bytes and variable bytes and 0 on other types, as many
     // large-object fields as the header counts, stored offsets and field numbers as the field list gives
-    // them, and a record size equal to the fields' sum (8961 for each); then a slot area of whole slots, as
-    // many as the next slot number says (8961). Does nothing when open; a failed open leaves the handle
-    // closed.
+    // them, and a record size equal to the fields' sum (8961 for each); then the index file with the checks
+    // of its header (IndexFile.h); then a slot area of whole slots, as many as the next slot number says
+    // (8961). Does nothing when open; a failed open leaves the handle closed with all its files.
     void Open() override;
-    // An exclusive, writable table writes its changed header first; a temporary table's files are deleted.
-    // The files are closed also when that write fails, which is then raised. Does nothing when closed.
+    // An exclusive, writable table writes its changed headers first, the record file's and then the index
+    // file's; the index file is closed before the record file; a temporary table's files are deleted. The
+    // files are closed also when a write fails, which is then raised. Does nothing when closed.
     void Close() override;
     // Creates the record file (10031 when open, 10253 when not exclusive), then the index file with this
     // handle's name and settings, and leaves them open. When the index file cannot be created the record

@@ -7,7 +7,6 @@
 #include <span>
 #include <vector>
 
-#include "engine/IndexKey.h"
 #include "engine/RecordNumbers.h"
 
 namespace engine {
