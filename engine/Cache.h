@@ -193,9 +193,10 @@ public:
         return found == index_.end() ? nullptr : found->second;
     }
 
-    // An empty entry at the front for a position being appended to the file, pinned; nothing is read. The
-    // position must not be cached.
+    // An empty entry at the front for a position being appended to the file, pinned; nothing is read. An
+    // entry still cached at the position (from before the file was cut) is emptied.
     Pin Append(Position position) {
+        if (Entry* stale = Peek(position)) Empty(*stale);
         Entry& entry = TakeEntry();
         Place(entry, position);
         return PinToFront(entry);

@@ -140,6 +140,15 @@ TEST_F(CacheTest, AnAppendedEntryIsEmptyAndReadsNothing) {
     EXPECT_EQ(cache_.Front(), appended.Get());
 }
 
+TEST_F(CacheTest, AnAppendReplacesAStaleEntryAtItsPosition) {
+    // The file was cut below position 7 and grows again: the old image is no longer the file's.
+    Pin stale = ReadOne(cache_, 7);
+    Pin appended = cache_.Append(P(7));
+    EXPECT_FALSE(stale);
+    EXPECT_EQ(appended->Value(), 0u);
+    EXPECT_EQ(cache_.Find(P(7)).Get(), appended.Get());
+}
+
 TEST_F(CacheTest, EvictionReusesTheOldestCleanUnpinnedEntry) {
     Pin pinned = ReadOne(cache_, 1);
     ReadOne(cache_, 2)->SetValue(7);
