@@ -37,6 +37,8 @@ constexpr int MaxFindingsPerKind = 20;
 // buffer.
 constexpr std::size_t IndexNoPrimaryOffset = 3978;
 constexpr std::size_t IndexHeaderSize = 4096;
+// A large-object field's value: a 32-bit block offset, or a negated handle.
+constexpr std::size_t BlobValueBytes = 4;
 // Header bytes that are always zero.
 constexpr std::size_t HeaderUnusedEnd = DataFileHeaderSize;
 
@@ -367,6 +369,7 @@ private:
         const bool scrambled = facts.Header.Protected != 0;
         const std::size_t chunkSlots = std::max<std::size_t>(1, SlotChunkBytes / recordSize_);
         std::vector<std::uint8_t> chunk(chunkSlots * recordSize_);
+        FindBlobFields();
         deleted_.assign(static_cast<std::size_t>(facts.SlotCount) + 1, false);
         std::uint32_t slot = 1;
         while (slot <= facts.SlotCount) {
@@ -377,8 +380,10 @@ private:
                 std::uint8_t* image = chunk.data() + i * recordSize_;
                 // Each slot is scrambled as one buffer of its own.
                 if (scrambled) UnscrambleBuffer(image, recordSize_, DataSeed);
-                CheckSlot(slot, DecodeRecordHeader(std::span<const std::uint8_t, RecordHeaderSize>(
-                                    image, RecordHeaderSize)));
+                const TRecordHeader record = DecodeRecordHeader(
+                    std::span<const std::uint8_t, RecordHeaderSize>(image, RecordHeaderSize));
+                CheckSlot(slot, record);
+                if (record.Status == RecordActive) CollectBlobValues(slot, image);
             }
             if (got < wanted) break;
         }
@@ -412,6 +417,26 @@ private:
         if (record.Link.Value != slot) {
             SlotFinding(SlotIssue::OwnNumberWrong, Severity::Warning, slot,
                         rtl::Format(texts::OwnNumberWrong, {Num(record.Link.Value)}));
+        }
+    }
+
+    // The large-object fields whose values lie inside the slot; the layout checks report the others.
+    void FindBlobFields() {
+        const std::vector<TFieldDesc>& fields = check_.Record().Fields;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const TFieldDesc& field = fields[i];
+            if (field.FieldType == FieldTypeBlob && field.IsStored() && field.Offset >= FirstFieldOffset &&
+                field.Offset + BlobValueBytes < recordSize_) {
+                blobFields_.emplace_back(static_cast<std::uint32_t>(i + 1), field.Offset);
+            }
+        }
+    }
+
+    void CollectBlobValues(std::uint32_t slot, const std::uint8_t* image) {
+        for (const auto& [field, offset] : blobFields_) {
+            // The u32 after the field's null flag; record images keep their values little-endian.
+            const auto value = static_cast<std::int32_t>(LoadU32(image + offset + 1));
+            if (value != 0) check_.Record().BlobValues.push_back({slot, field, value});
         }
     }
 
@@ -535,6 +560,8 @@ private:
     // Per slot number: whether the slot is deleted; and the links of the deleted slots, by slot number.
     std::vector<bool> deleted_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> links_;
+    // (field position, offset) of the large-object fields.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> blobFields_;
     // (record ID, slot) of the active slots with a valid ID.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> activeIds_;
     std::map<SlotIssue, SlotCount> slotCounts_;
