@@ -12,9 +12,7 @@
 #include "BlobTestTable.h"
 #include "RawTableFile.h"
 #include "TableFixture.h"
-#include "TempDirectory.h"
 #include "engine/EngineError.h"
-#include "engine/EngineState.h"
 
 namespace {
 
@@ -26,11 +24,7 @@ using engine::TBlobBuffer;
 constexpr std::uint32_t B = 512;
 constexpr std::uint32_t Payload = B - 18;
 
-class BlobBufferTest : public ::testing::Test {
-protected:
-    engine::EngineGuard engine_;
-    TempDirectory directory_;
-};
+using BlobBufferTest = TableTest;
 
 // The file's bytes once its blocks and header are written.
 std::string Written(BlobTable& t) {

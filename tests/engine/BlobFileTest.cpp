@@ -11,10 +11,8 @@
 #include "BlobTestTable.h"
 #include "RawTableFile.h"
 #include "TableFixture.h"
-#include "TempDirectory.h"
 #include "engine/BlobBuffer.h"
 #include "engine/EngineError.h"
-#include "engine/EngineState.h"
 #include "engine/Scramble.h"
 
 namespace {
@@ -26,11 +24,7 @@ using engine::BlockPin;
 constexpr std::uint32_t B = 512;
 constexpr std::uint32_t Payload = B - 18;
 
-class BlobFileTest : public ::testing::Test {
-protected:
-    engine::EngineGuard engine_;
-    TempDirectory directory_;
-};
+using BlobFileTest = TableTest;
 
 // A file of n blocks of slot 1 (each a chain of its own, total 1), block k's payload starting with the byte
 // k.

@@ -9,9 +9,7 @@
 
 #include "BlobTestTable.h"
 #include "TableFixture.h"
-#include "TempDirectory.h"
 #include "engine/EngineError.h"
-#include "engine/EngineState.h"
 
 namespace {
 
@@ -24,13 +22,11 @@ using engine::TBlock;
 constexpr std::uint32_t B = 64;
 constexpr std::uint32_t Payload = B - 18;
 
-class BlockTest : public ::testing::Test {
+class BlockTest : public TableTest {
 protected:
     // Blocks take the payload size of the file as created or opened.
     BlockTest() { table_.Create(); }
 
-    engine::EngineGuard engine_;
-    TempDirectory directory_;
     BlobTable table_{B};
 };
 

@@ -9,10 +9,10 @@
 #include "engine/DataFileHeader.h"
 #include "engine/EngineError.h"
 #include "engine/FieldTypes.h"
-#include "engine/FileHandler.h"
 #include "engine/Scramble.h"
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/CheckedFile.h"
 
 namespace tarnischeck {
 
@@ -29,17 +29,15 @@ constexpr int MaxValueFindings = 50;
 constexpr std::uint32_t Unclaimed = 0;
 constexpr std::uint32_t OnFreeList = 0xFFFFFFFF;
 
-std::string Num(std::uint64_t value) {
-    return std::to_string(value);
-}
+using tarnischeck::Num;
 
 std::string Num(BlockOffset offset) {
     return Num(offset.Value);
 }
 
-class BlobFileChecker {
+class BlobFileChecker : private CheckedFile {
 public:
-    explicit BlobFileChecker(TableCheck& check) : check_(check), name_(check.Files().BlobFile) {}
+    explicit BlobFileChecker(TableCheck& check) : CheckedFile(check, check.Files().BlobFile) {}
 
     void Run() {
         const RecordFileFacts& facts = check_.Record();
@@ -65,30 +63,15 @@ public:
     }
 
 private:
-    void Error(std::string_view place, std::string text) { check_.Error(name_, place, std::move(text)); }
-    void Warning(std::string_view place, std::string text) { check_.Warning(name_, place, std::move(text)); }
-
     bool OpenFile() {
-        try {
-            file_.SetFileName(name_);
-            file_.SetExclusive(false);
-            file_.SetReadOnly(true);
-            if (!file_.FileExists()) {
-                Error(texts::FilePlace, std::string(texts::BlobFileMissing));
-                return false;
-            }
-            file_.Open();
-        } catch (const ETARNISEngineError& error) {
-            Error(texts::FilePlace, error.Message());
+        if (!Exists()) {
+            Error(texts::FilePlace, std::string(texts::BlobFileMissing));
             return false;
         }
-        fileSize_ = file_.GetSize();
-        return true;
-    }
-
-    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
-        file_.Seek(offset, 0);
-        return static_cast<std::size_t>(file_.Read(buffer, static_cast<std::int32_t>(count), true));
+        std::string failure;
+        if (OpenShared(failure)) return true;
+        Error(texts::FilePlace, std::move(failure));
+        return false;
     }
 
     bool CheckHeader() {
@@ -274,10 +257,6 @@ private:
         Warning(texts::BlocksPlace, rtl::Format(texts::OrphanBlocks, {Num(count), Num(first)}));
     }
 
-    TableCheck& check_;
-    std::string name_;
-    TFileHandler file_;
-    std::int64_t fileSize_ = 0;
     std::uint32_t blockSize_ = 0;
     std::uint32_t payload_ = 0;
     bool scrambled_ = false;

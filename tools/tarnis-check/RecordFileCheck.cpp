@@ -22,6 +22,7 @@
 #include "rtl/Format.h"
 #include "rtl/Text.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/CheckedFile.h"
 
 namespace tarnischeck {
 
@@ -42,10 +43,6 @@ constexpr std::size_t BlobValueBytes = 4;
 // Header bytes that are always zero.
 constexpr std::size_t HeaderUnusedEnd = DataFileHeaderSize;
 
-std::string Num(std::uint64_t value) {
-    return std::to_string(value);
-}
-
 // Findings about single slots, of which a damaged file may have thousands.
 enum class SlotIssue : std::uint8_t {
     BadStatus,
@@ -63,9 +60,9 @@ enum class SlotIssue : std::uint8_t {
 // How a table with an index file treats its deleted slots.
 enum class ChainMode : std::uint8_t { Unknown, PrimaryIndex, NoPrimaryIndex };
 
-class RecordFileChecker {
+class RecordFileChecker : private CheckedFile {
 public:
-    explicit RecordFileChecker(TableCheck& check) : check_(check), name_(check.Files().DataFile) {}
+    explicit RecordFileChecker(TableCheck& check) : CheckedFile(check, check.Files().DataFile) {}
 
     void Run() {
         if (!OpenFile()) return;
@@ -79,27 +76,11 @@ public:
 
 private:
     bool OpenFile() {
-        try {
-            file_.SetFileName(name_);
-            file_.SetExclusive(false);
-            file_.SetReadOnly(true);
-            file_.Open();
-        } catch (const ETARNISEngineError& error) {
-            check_.SetUnreadable(error.Message());
-            return false;
-        }
-        fileSize_ = file_.GetSize();
-        return true;
+        std::string failure;
+        if (OpenShared(failure)) return true;
+        check_.SetUnreadable(std::move(failure));
+        return false;
     }
-
-    // Reads count bytes at the offset; answers how many came.
-    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
-        file_.Seek(offset, 0);
-        return static_cast<std::size_t>(file_.Read(buffer, static_cast<std::int32_t>(count), true));
-    }
-
-    void Error(std::string_view place, std::string text) { check_.Error(name_, place, std::move(text)); }
-    void Warning(std::string_view place, std::string text) { check_.Warning(name_, place, std::move(text)); }
 
     void SlotFinding(SlotIssue issue, Severity level, std::uint32_t slot, std::string text) {
         SlotCount& count = slotCounts_[issue];
@@ -550,10 +531,6 @@ private:
         std::uint32_t lastListed = 0;
     };
 
-    TableCheck& check_;
-    std::string name_;
-    TFileHandler file_;
-    std::int64_t fileSize_ = 0;
     std::int64_t slotStart_ = 0;
     std::uint16_t recordSize_ = 0;
     bool localeKnown_ = false;

@@ -13,6 +13,7 @@
 #include "engine/DataFile.h"
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
+#include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace {
@@ -114,18 +115,11 @@ std::vector<std::uint32_t> Chain(const std::string& blb, std::uint32_t first) {
     return chain;
 }
 
-std::string Describe(const std::vector<Finding>& findings) {
-    std::string text;
-    for (const Finding& f : findings) text += "\n  " + tarnischeck::FormatFinding(f);
-    return text;
-}
+using tarnischecktest::Describe;
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
-    return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
-        return f.Level == level && f.File == BlobName && f.Place == place &&
-               f.Text.find(text) != std::string::npos;
-    });
+    return tarnischecktest::HasFinding(findings, level, BlobName, place, text);
 }
 
 std::string N(std::uint32_t value) {
