@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "engine/InstalledLocales.h"
 #include "engine/SystemList.h"
 
 namespace engine {
@@ -97,8 +98,8 @@ const Collation& ByteOrderCollation() noexcept {
     return byteOrder;
 }
 
-const Collation* FindCollation(std::uint16_t languageId, std::uint16_t /*sortId*/) noexcept {
-    return languageId == 0 ? &ByteOrderCollation() : nullptr;
+const Collation* FindCollation(std::uint16_t languageId, std::uint16_t sortId) noexcept {
+    return languageId == 0 ? &ByteOrderCollation() : FindInstalledCollation(languageId, sortId);
 }
 
 bool IsLocaleInstalled(std::uint16_t languageId, std::uint16_t sortId) noexcept {

@@ -32,7 +32,8 @@ public:
 // Language id 0, no locale: bytes compare unsigned and only "a".."z" and "A".."Z" change case.
 const Collation& ByteOrderCollation() noexcept;
 
-// The collation of an installed locale, or null. Language id 0 is always installed and no other one is.
+// The collation of an installed locale, or null. Language id 0 is always installed; another one is while an
+// InstalledLocale (InstalledLocales.h) holds it.
 const Collation* FindCollation(std::uint16_t languageId, std::uint16_t sortId) noexcept;
 bool IsLocaleInstalled(std::uint16_t languageId, std::uint16_t sortId) noexcept;
 // The collation of an installed locale; raises 15878 naming the file otherwise.

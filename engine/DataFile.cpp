@@ -123,7 +123,7 @@ void TDataFile::DoOpen() {
         ReadFieldDescs();
         CheckFieldLayout();
         ResetWorkingFields();
-        // Later (field access): the collation table is built from the language id and sort id.
+        BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         // Later (table handle): the record cache gets its capacity.
         // Later (index file): the index file gets this handle's name and settings and is opened.
         if (header_.BlobFieldCount != 0) {

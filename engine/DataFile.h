@@ -4,18 +4,26 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/BlobFile.h"
+#include "engine/Collation.h"
 #include "engine/DataFileHeader.h"
 #include "engine/FieldDesc.h"
 #include "engine/FileHandler.h"
 #include "engine/IndexDescriptor.h"
 
 namespace engine {
+
+struct ExprValue;
+struct TExprNode;
+
+// A value for SetField: the bytes to store, or none (std::nullopt) to blank the field.
+using FieldSource = std::optional<std::span<const std::uint8_t>>;
 
 // One open table and, later, one cursor on it. Every failure raises an engine error naming the record file.
 // The index file, the record cache, locks and the cursor join this class in their own steps; the places where
@@ -108,7 +116,7 @@ public:
     bool TransactionLockHeld() const override;
     bool TableProtected() const override { return header_.Protected != 0; }
     bool BeginRead() override;
-    std::uint32_t BlobBlockSize() const override { return EffectiveBlobBlockSize(header_); }
+    std::uint32_t BlobBlockSize() const override { return GetBlobBlockSize(); }
     // Repair mode and the repair log, which receives each repair message; nothing but tests sets them.
     bool RepairMode() const override { return repairMode_; }
     void LogRepair(std::string_view message) override;
@@ -126,6 +134,87 @@ public:
     bool HasValidityChecks() const noexcept { return hasValidityChecks_; }
     bool HasDefaults() const noexcept { return hasDefaults_; }
     bool HasCalculatedFields() const noexcept { return hasCalculatedFields_; }
+
+    // ---- Field access (FieldAccess.cpp) ----
+    //
+    // A record image is the slot's RecordSize bytes followed by the working set's calculated area
+    // (GetRecordBufferSize in all):
+    //
+    // | Position      | Size        | Content                                                          |
+    // |---------------|-------------|------------------------------------------------------------------|
+    // | 0             | 9           | TRecordHeader (RecordHeader.h); the record ID at 5 is also the   |
+    // |               |             | value of an autoincrement field, which has no room of its own    |
+    // | field offset  | 1           | null flag of a field: 1 has a value, 0 blank                     |
+    // | offset + 1    | stored size | the value, little-endian: a string's characters and a zero;      |
+    // |               |             | booleans u16 0 or 1; dates, times, date-times and BCD values in  |
+    // |               |             | the forms of FieldTypes.h; a large object's i32 first block (0   |
+    // |               |             | empty) or, while open, its negated handle                        |
+    // | RecordSize    | CalcArea    | the working set's calculated fields, laid out like the others    |
+    //
+    // Field numbers count from 1 in the set a flag names: false the physical set (the stored descriptors),
+    // true the working set. A number of 0 or above the set's count raises 9985 naming the number; an image,
+    // source or destination too short for the field raises 8962 and nothing is read or written outside it.
+    // A calculated field with offset 0 (as stored descriptors hold them) has no room in the image: it reads
+    // blank and takes no value.
+
+    // Copies the field's stored bytes into the destination (none when empty; else at least the stored
+    // size) and answers whether the field is blank. An autoincrement field is never blank.
+    bool GetField(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> image,
+                  std::span<std::uint8_t> destination = {}) const;
+    // Stores at most the stored size of the source (a shorter source is zero-extended): strings without
+    // trailing blanks, cut to their size and blank when empty; booleans as 0 or 1; the autoincrement field
+    // as the record ID. Without a source the field is blanked and its bytes zeroed (the autoincrement field
+    // stays). A calculated field changes only with allowCalculated; after any other field the calculated
+    // fields are computed again.
+    void SetField(bool workingSet, std::uint16_t fieldNumber, std::span<std::uint8_t> image,
+                  FieldSource source, bool allowCalculated = false);
+
+    // The next record ID: the header's last one + 1, 1 after 0x7FFFFFFF; the header is marked changed.
+    RecordId NextAutoInc() noexcept;
+    // The record header's record ID and slot number in an image (8962 for one under 9 bytes).
+    RecordId GetRecordId(std::span<const std::uint8_t> image) const;
+    void SetRecordId(std::span<std::uint8_t> image, RecordId id) const;
+    SlotNumber GetSlotNumber(std::span<const std::uint8_t> image) const;
+
+    // The descriptor of a field, by number or by name (without regard to case under the table's locale, the
+    // first match in field order); 9985 naming the number or the name. The reference lasts until the set
+    // changes (DefineWorkingFields, ResetWorkingFields, Close).
+    const TFieldDesc& GetFieldDesc(bool workingSet, std::uint16_t fieldNumber) const;
+    const TFieldDesc& GetFieldDescByName(bool workingSet, std::string_view name) const;
+
+    std::uint16_t GetFieldCount() const noexcept { return workingCount_; }
+    std::uint16_t GetPhysicalFieldCount() const noexcept { return header_.FieldCount; }
+    std::uint16_t GetRecordSize() const noexcept { return recordSize_; }
+    // The record image: the slot and the working set's calculated area.
+    std::uint32_t GetRecordBufferSize() const noexcept { return std::uint32_t{recordSize_} + calcAreaSize_; }
+    // The large-object block size; a stored 0 stands for 512.
+    std::uint32_t GetBlobBlockSize() const noexcept;
+    std::uint16_t GetLanguageId() const noexcept { return header_.LanguageId; }
+    std::uint16_t GetSortId() const noexcept { return header_.SortId; }
+    // The collation table built at open from the language id and sort id (identity for language id 0).
+    const CollationTable& GetLocaleInfo() const noexcept { return collationTable_; }
+
+    // Prepares an image (GetRecordBufferSize bytes) for a new record: all zero, then each working field's
+    // default stored, read under the table's locale formats: "DATE", "TIME" and "NOW" (any letter case)
+    // from the clock (rtl::Now), other texts as the type reads them; a text that does not read raises the
+    // runtime's conversion error. The caller's format settings are back afterwards, also after a failure.
+    void InitRecord(std::span<std::uint8_t> image);
+    // Computes every calculated working field that has a compiled tree, reading the physical set.
+    void CalcFields(std::span<std::uint8_t> image);
+    // Raises 9732 for a required field that is blank, 9730 and 9731 for a value below its minimum or above
+    // its maximum (blank values count as zero or the empty string), naming the field; the limits are read
+    // under the table's locale formats, which are restored afterwards.
+    void CheckValidity(std::span<const std::uint8_t> image);
+    // Whether a field's value (its stored bytes, at least the stored size) lies within the limit text, read
+    // in the current formats: not below a minimum, not above a maximum. Strings compare under the table's
+    // collation, case significant; BCD values by their exact values; types without an order always lie
+    // within.
+    bool CheckLimit(std::string_view limit, bool isMaximum, const TFieldDesc& field,
+                    std::span<const std::uint8_t> value) const;
+
+    // The column procedure of calculated fields: data points to the image (a std::span<std::uint8_t>),
+    // owner to this table; the column's physical field is read into the value, its blank flag into IsNull.
+    static void GetCalcOperand(void* owner, void* data, const TExprNode& column, ExprValue& value);
 
 private:
     void DoOpen();
@@ -156,6 +245,8 @@ private:
     bool hasDefaults_ = false;
     bool hasCalculatedFields_ = false;
     bool temporary_ = false;
+    // Field access.
+    CollationTable collationTable_{};
     bool repairMode_ = false;
     std::function<void(std::string_view)> repairLog_;
     TBlobFile blobFile_{*this};

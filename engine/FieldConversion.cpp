@@ -64,6 +64,12 @@ void StoreDouble(double value, std::uint8_t* p) noexcept {
     StoreLE(std::bit_cast<std::uint64_t>(value), p);
 }
 
+// The words that stand for the clock's date, time and moment in the texts of date and time fields, in any
+// letter case.
+constexpr std::string_view kDateWord = "DATE";
+constexpr std::string_view kTimeWord = "TIME";
+constexpr std::string_view kNowWord = "NOW";
+
 // The moment 0.0 of the runtime's date-time, 30 December 1899 00:00, in the three stored forms.
 constexpr std::int32_t kZeroMomentDay = rtl::DateDelta;
 constexpr std::int32_t kZeroMomentTime = 0;
@@ -393,14 +399,29 @@ bool IsValidFieldText(std::string_view text, std::uint8_t fieldType) {
         case FieldTypeBcd:
             return IsValidCurrencyText(text);
         case FieldTypeDate:
-            return is("DATE") || IsValidDateText(text);
+            return is(kDateWord) || IsValidDateText(text);
         case FieldTypeTime:
-            return is("TIME") || IsValidTimeText(text);
+            return is(kTimeWord) || IsValidTimeText(text);
         case FieldTypeDateTime:
-            return is("NOW") || is("DATE") || is("TIME") || IsValidDateText(text) ||
+            return is(kNowWord) || is(kDateWord) || is(kTimeWord) || IsValidDateText(text) ||
                    IsValidDateTimeText(text) || IsValidTimeText(text);
         default:
             return true;
+    }
+}
+
+rtl::TDateTime FieldTextToMoment(std::string_view text, std::uint8_t fieldType) {
+    const auto is = [text](std::string_view word) { return rtl::AnsiSameText(text, word); };
+    switch (fieldType) {
+        case FieldTypeDate:
+            return is(kDateWord) ? rtl::Date() : rtl::StrToDate(text);
+        case FieldTypeTime:
+            return is(kTimeWord) ? rtl::Time() : rtl::StrToTime(text);
+        default:
+            if (is(kNowWord)) return rtl::Now();
+            if (is(kDateWord)) return rtl::Date();
+            if (is(kTimeWord)) return rtl::Time();
+            return rtl::StrToDateTime(text);
     }
 }
 

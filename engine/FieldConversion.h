@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "rtl/DateTime.h"
+
 namespace engine {
 
 // Every test and conversion reads and writes texts with the calling thread's format settings; callers
@@ -28,6 +30,12 @@ bool IsValidTimeText(std::string_view text);
 // every text for strings, bytes and the types without literals, are valid. Dates also take the word "DATE",
 // times "TIME", date-times "NOW", "DATE" and "TIME" (any letter case, no blanks) or a date or time alone.
 bool IsValidFieldText(std::string_view text, std::uint8_t fieldType);
+
+// The moment a default, minimum or maximum text of a date, time or date-time field stands for: the words
+// IsValidFieldText admits for the type come from the clock ("DATE" today at midnight, "TIME" the time of day
+// on 30 December 1899, "NOW" the current moment), any other text is read as the type reads it (a date-time
+// field reads a date and time). Raises rtl::EConvertError for a text that does not read.
+rtl::TDateTime FieldTextToMoment(std::string_view text, std::uint8_t fieldType);
 
 // Field values are converted in a buffer of at least this many bytes: the largest stored value a conversion
 // handles (a string of 250 characters and its zero).

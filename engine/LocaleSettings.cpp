@@ -4,6 +4,7 @@
 
 #include "engine/Collation.h"
 #include "engine/EngineError.h"
+#include "engine/InstalledLocales.h"
 #include "rtl/NumberConvert.h"
 
 namespace engine {
@@ -60,8 +61,8 @@ std::uint16_t DefaultLanguageId() noexcept {
     return 0;
 }
 
-const LocaleInfoSource* FindLocaleInfo(std::uint16_t /*languageId*/, std::uint16_t /*sortId*/) noexcept {
-    return nullptr;
+const LocaleInfoSource* FindLocaleInfo(std::uint16_t languageId, std::uint16_t sortId) noexcept {
+    return languageId == 0 ? nullptr : FindInstalledLocaleInfo(languageId, sortId);
 }
 
 TLocaleSettings LocaleSettingsFromSource(const LocaleInfoSource& source) {

@@ -184,6 +184,16 @@ rtl::Currency ScaledIntToCurr(std::int64_t scaled) {
     return value;
 }
 
+int CompareScaledIntWithCurr(std::int64_t scaled, rtl::Currency value) noexcept {
+    // Both as counts of 10^-9, the finest unit a scaled integer holds: exact in 128 bits.
+    const ScaledParts parts = SplitScaled(scaled);
+    const auto magnitude = static_cast<Int128>(parts.digits * PowerOfTen(MaxScale - parts.scale));
+    const Int128 left = parts.negative ? -magnitude : magnitude;
+    const Int128 right =
+        static_cast<Int128>(value.Raw()) * static_cast<Int128>(PowerOfTen(MaxScale - kCurrencyDecimals));
+    return left < right ? -1 : left > right ? 1 : 0;
+}
+
 std::string ScaledIntToStr(std::int64_t scaled) {
     const ScaledParts parts = SplitScaled(scaled);
     std::string digits = std::to_string(parts.digits);

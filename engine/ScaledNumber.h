@@ -43,6 +43,9 @@ double ScaledIntToFloat(std::int64_t scaled) noexcept;
 // when the value is beyond the currency range; ScaledIntToCurr raises rtl::EOverflow then.
 bool TryScaledIntToCurr(std::int64_t scaled, rtl::Currency& value) noexcept;
 rtl::Currency ScaledIntToCurr(std::int64_t scaled);
+// -1, 0 or 1: the scaled integer's value against the currency value, compared exactly whatever the scale
+// (the blank value 0, which is 0 at scale 0, equals the currency 0).
+int CompareScaledIntWithCurr(std::int64_t scaled, rtl::Currency value) noexcept;
 // The stored value written exactly with the current DecimalSeparator, without trailing decimal zeros, as
 // CurrToStr writes currency ("12.3", "5", "-0.05").
 std::string ScaledIntToStr(std::int64_t scaled);

@@ -27,15 +27,6 @@ std::string StoredName(std::string_view name, std::size_t room) {
     return trimmed;
 }
 
-// The form in which names are compared without regard to case: upper case under the table's locale.
-std::string NameKey(std::string_view name, std::uint16_t languageId, std::uint16_t sortId,
-                    std::string_view fileName) {
-    std::string upper(name.size() + 1, '\0');
-    LocaleUpperCase(languageId, sortId, name, upper, fileName);
-    upper.resize(name.size());
-    return upper;
-}
-
 bool StartsWithLetter(std::string_view name) noexcept {
     return !name.empty() && IsLetterChar(name.front());
 }
@@ -45,6 +36,14 @@ std::string IndexLabel(std::size_t k, const TIndexDescriptor& index) {
 }
 
 }  // namespace
+
+std::string NameCompareKey(std::string_view name, std::uint16_t languageId, std::uint16_t sortId,
+                           std::string_view fileName) {
+    std::string upper(name.size() + 1, '\0');
+    LocaleUpperCase(languageId, sortId, name, upper, fileName);
+    upper.resize(name.size());
+    return upper;
+}
 
 void ValidateDefinition(std::string_view fileName, std::uint16_t languageId, std::uint16_t sortId,
                         bool isProtected, std::string_view password, std::uint32_t blockSize,
@@ -73,7 +72,8 @@ void ValidateFieldDefs(std::string_view fileName, std::uint16_t languageId, std:
     std::unordered_map<std::string, int> nameCounts;
     std::unordered_map<std::uint16_t, int> numberCounts;
     for (const TFieldDesc& field : fields) {
-        ++nameCounts[NameKey(StoredName(field.Name, MaxFieldNameLength), languageId, sortId, fileName)];
+        ++nameCounts[NameCompareKey(StoredName(field.Name, MaxFieldNameLength), languageId, sortId,
+                                    fileName)];
         ++numberCounts[field.FieldNumber];
     }
 
@@ -82,7 +82,7 @@ void ValidateFieldDefs(std::string_view fileName, std::uint16_t languageId, std:
     for (TFieldDesc& field : fields) {
         field.Name = StoredName(field.Name, MaxFieldNameLength);
         if (!StartsWithLetter(field.Name) ||
-            nameCounts[NameKey(field.Name, languageId, sortId, fileName)] > 1) {
+            nameCounts[NameCompareKey(field.Name, languageId, sortId, fileName)] > 1) {
             RaiseEngineError(ErrInvalidFieldName, fileName, field.Name);
         }
         if (numberCounts[field.FieldNumber] > 1 || field.FieldType == FieldTypeNone) {
@@ -126,7 +126,8 @@ void ValidateIndexDefs(std::string_view fileName, std::uint16_t languageId, std:
     for (const TFieldDesc& field : fields) byNumber.try_emplace(field.FieldNumber, &field);
     std::unordered_map<std::string, int> nameCounts;
     for (std::size_t k = 1; k < indexes.size(); ++k) {
-        ++nameCounts[NameKey(StoredName(indexes[k].Name, MaxIndexNameLength), languageId, sortId, fileName)];
+        ++nameCounts[NameCompareKey(StoredName(indexes[k].Name, MaxIndexNameLength), languageId, sortId,
+                                    fileName)];
     }
 
     for (std::size_t k = 0; k < indexes.size(); ++k) {
@@ -152,10 +153,10 @@ void ValidateIndexDefs(std::string_view fileName, std::uint16_t languageId, std:
             index.Name.clear();
         } else {
             index.Name = StoredName(index.Name, MaxIndexNameLength);
-            if (!StartsWithLetter(NameKey(index.Name, languageId, sortId, fileName))) {
+            if (!StartsWithLetter(NameCompareKey(index.Name, languageId, sortId, fileName))) {
                 RaiseEngineError(ErrInvalidIndexName, fileName, {}, index.Name);
             }
-            if (nameCounts[NameKey(index.Name, languageId, sortId, fileName)] > 1) {
+            if (nameCounts[NameCompareKey(index.Name, languageId, sortId, fileName)] > 1) {
                 RaiseEngineError(ErrIndexExists, fileName, {}, index.Name);
             }
             if (index.Unique == 0) keyLength += RecordIdSuffixLength;

@@ -5,12 +5,19 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/FieldDesc.h"
 #include "engine/IndexDescriptor.h"
 
 namespace engine {
+
+// The form in which field and index names compare without regard to case: the name upper-cased under the
+// table's locale (ASCII letters only for language id 0). Two names are the same name when their forms are
+// equal; the definition checks and the field lookup by name use this one rule.
+std::string NameCompareKey(std::string_view name, std::uint16_t languageId, std::uint16_t sortId,
+                           std::string_view fileName = {});
 
 // Every failure raises at once through RaiseEngineError naming the table's file, with the field or index the
 // rule concerns; descriptors already normalised stay normalised.

@@ -11,6 +11,7 @@
 
 #include "engine/FieldTypes.h"
 #include "rtl/DateTime.h"
+#include "rtl/Exceptions.h"
 #include "tests/rtl/CommaSettings.h"
 
 namespace {
@@ -295,6 +296,32 @@ TEST(FieldConversion, TextToDateTimeValue) {
     buffer = BufferWith(Text("3/7/2024"));
     EXPECT_TRUE(TextToDateTimeValue(buffer, FieldTypeString));
     EXPECT_EQ(buffer, BufferWith(Text("3/7/2024")));
+}
+
+TEST(FieldConversion, FieldTextsStandForMoments) {
+    const rtl::TDateTime moment = rtl::EncodeDateTime(2024, 3, 7, 13, 5, 9, 250);
+    const rtl::FixedClock clock(moment);
+    const rtl::TDateTime day = rtl::EncodeDate(2024, 3, 7);
+    const rtl::TDateTime time = rtl::EncodeTime(13, 5, 9, 250);
+    const struct {
+        const char* text;
+        std::uint8_t type;
+        rtl::TDateTime moment;
+    } cases[] = {
+        {"date", FieldTypeDate, day},
+        {"Time", FieldTypeTime, time},
+        {"NOW", FieldTypeDateTime, moment},
+        {"Date", FieldTypeDateTime, day},
+        {"time", FieldTypeDateTime, time},  // on 30 December 1899
+        {"3/5/2024", FieldTypeDate, rtl::EncodeDate(2024, 3, 5)},
+        {"3/5/2024 1:00 PM", FieldTypeDateTime, rtl::EncodeDateTime(2024, 3, 5, 13, 0, 0, 0)},
+        {"13:05", FieldTypeTime, rtl::EncodeTime(13, 5, 0, 0)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FieldTextToMoment(c.text, c.type), c.moment) << c.text;
+    // A word stands only where a definition admits it.
+    EXPECT_THROW(FieldTextToMoment("now", FieldTypeDate), rtl::EConvertError);
+    EXPECT_THROW(FieldTextToMoment("TIME", FieldTypeDate), rtl::EConvertError);
+    EXPECT_THROW(FieldTextToMoment("soon", FieldTypeDateTime), rtl::EConvertError);
 }
 
 TEST(FieldConversion, ValidFieldTexts) {

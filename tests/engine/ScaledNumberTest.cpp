@@ -132,6 +132,35 @@ TEST(ScaledNumber, ExtremesReadBackExactly) {
     EXPECT_THROW(engine::ScaledIntToCurr(9223372036854775800), rtl::EOverflow);
 }
 
+TEST(ScaledNumber, ComparedWithCurrencyByValueWhateverTheScale) {
+    const struct {
+        std::int64_t scaled;
+        const char* value;
+        int order;
+    } cases[] = {
+        {0, "0", 0},  // a blank field: 0 at scale 0
+        {2, "0", 0},  // 0 at scale 2
+        {0, "0.01", -1},
+        {0, "-0.01", 1},
+        {12342, "12.34", 0},
+        {12342, "12.35", -1},
+        {1234004, "12.34", 0},  // the same value at scale 4
+        {-12342, "-12.34", 0},
+        {-12342, "-12.33", -1},
+        {19, "0", 1},  // 0.000000001 at scale 9
+        {-19, "0", -1},
+        {INT64_MAX, "92233720368.5477", 1},  // 92233720368.5477580 at scale 7
+        {INT64_MAX, "92233720368.5478", -1},
+        {INT64_MIN, "-9223372036.8548", 1},  // -9223372036.85477580 at scale 8
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(engine::CompareScaledIntWithCurr(c.scaled, Curr(c.value)), c.order)
+            << c.scaled << " " << c.value;
+    }
+    EXPECT_EQ(engine::CompareScaledIntWithCurr(9223372036854775800, Currency::FromRaw(INT64_MAX)), 1);
+    EXPECT_EQ(engine::CompareScaledIntWithCurr(-9223372036854775800, Currency::FromRaw(INT64_MIN)), -1);
+}
+
 // The double nearest digits / 10^scale, checked against the C library's correctly rounded reading.
 TEST(ScaledNumber, FloatIsTheNearestDouble) {
     std::mt19937_64 random(20240307);
