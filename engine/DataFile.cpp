@@ -125,8 +125,11 @@ void TDataFile::DoOpen() {
         ResetWorkingFields();
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         // Later (table handle): the record cache gets its capacity.
-        // Later (index file, large-object file): the index file, then the large-object file when the header
-        // counts large-object fields, get this handle's name and settings and are opened.
+        // Later (index file): the index file gets this handle's name and settings and is opened.
+        if (header_.BlobFieldCount != 0) {
+            ConfigureBlobFile();
+            blobFile_.Open();
+        }
         // Later (locks): the slot area is checked under BeginRead, with EndRead in a guard.
         CheckSlotArea();
     } catch (...) {
@@ -178,12 +181,17 @@ void TDataFile::DoClose(bool deleteTemporary) {
     if (Exclusive() && !ReadOnly()) {
         try {
             WriteHeader(false);
+            if (blobFile_.IsOpen()) {
+                blobFile_.UnpinAllBlocks();
+                blobFile_.FlushBlocks();
+                blobFile_.WriteHeader(false);
+            }
         } catch (...) {
             failure = std::current_exception();
         }
     }
     // Later (locks): ReleaseReadLock, UnlockTable, UnlockAllRecords, EndRead, EndWrite.
-    // Later (large-object file, index file): both are closed here, the large-object file first.
+    // Later (index file): closed here, after the large-object file.
     CloseFiles();
     if (deleteTemporary && temporary_) {
         try {
@@ -201,7 +209,15 @@ void TDataFile::CloseFiles() noexcept {
     workingFields_.clear();
     workingCount_ = 0;
     // Later (table handle): every cached record is freed, the current record first.
+    blobFile_.Close();
     TFileHandler::Close();
+}
+
+void TDataFile::ConfigureBlobFile() {
+    blobFile_.SetFileName(FileName());
+    blobFile_.SetInMemory(InMemory());
+    blobFile_.SetExclusive(Exclusive());
+    blobFile_.SetReadOnly(ReadOnly());
 }
 
 // ---- Header and descriptors ----
@@ -281,8 +297,11 @@ void TDataFile::TruncateFile() {
 void TDataFile::CreateFile() {
     TFileHandler::CreateFile();
     // Later (index file): the index file gets this handle's name, exclusive, read-only and in-memory settings
-    // and creates its file. Later (large-object file): so does the large-object file when the header counts
-    // large-object fields.
+    // and creates its file.
+    if (header_.BlobFieldCount != 0) {
+        ConfigureBlobFile();
+        blobFile_.CreateFile();
+    }
 }
 
 void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std::uint16_t reservedA,
@@ -359,8 +378,9 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
 
 void TDataFile::DeleteFiles() {
     TFileHandler::DeleteFile();
-    // Later (index file): the index file is deleted. Later (large-object file): then the large-object file,
-    // when it exists.
+    // Later (index file): the index file is deleted.
+    ConfigureBlobFile();
+    if (blobFile_.FileExists()) blobFile_.DeleteFile();
 }
 
 void TDataFile::EmptyTable() {
@@ -368,15 +388,40 @@ void TDataFile::EmptyTable() {
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
     TruncateFile();
-    // Later, in this order: the record cache empties every cached record in place (slot number 0, buffer
-    // cleared, pins reset); the index file is truncated and its cached pages invalidated; with large-object
-    // fields, the large-object file is reset to its header and its blocks dropped; the cursor is set before
-    // the first record.
+    // Later: the record cache empties every cached record in place (slot number 0, buffer cleared, pins
+    // reset); the index file is truncated and its cached pages invalidated.
+    if (blobFile_.IsOpen()) {
+        blobFile_.InvalidateBlocks();
+        blobFile_.ResetFile();
+    }
+    // Later: the cursor is set before the first record.
 }
 
 void TDataFile::SetTemporary(bool temporary) {
     if (IsOpen()) RaiseTableError(ErrFileInUse);
     temporary_ = temporary;
+}
+
+// ---- What the large-object file asks of its table ----
+
+bool TDataFile::StrictChangeDetection() const {
+    // Later (table handle): the setting made before open.
+    return false;
+}
+
+bool TDataFile::TransactionLockHeld() const {
+    // Later (locks): set while a transaction holds the write semaphore.
+    return false;
+}
+
+bool TDataFile::BeginRead() {
+    // Later (locks): takes the read locks and compares the change counters (CheckForChanges), which drops the
+    // large-object file's blocks when its counter moved.
+    return false;
+}
+
+void TDataFile::LogRepair(std::string_view message) {
+    if (repairLog_) repairLog_(message);
 }
 
 // ---- Free-slot chain ----

@@ -6,6 +6,7 @@
 #include "engine/EngineStrings.h"
 #include "rtl/Format.h"
 #include "rtl/Text.h"
+#include "tools/tarnis-check/BlobFileCheck.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/RecordFileCheck.h"
 
@@ -14,9 +15,9 @@ namespace tarnischeck {
 namespace {
 
 // Each file kind's check, in the order in which their facts build on each other. Later: the index file's
-// check, then the large-object file's, join the list.
+// check joins the list before the large-object file's.
 using FileCheck = void (*)(TableCheck& check);
-constexpr FileCheck FileChecks[] = {CheckRecordFile};
+constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckBlobFile};
 
 std::string WithExtension(std::string_view tableName, std::string_view extension) {
     return engine::StripExtension(rtl::Trim(tableName)) + std::string(extension);

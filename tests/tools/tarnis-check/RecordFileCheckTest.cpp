@@ -10,6 +10,7 @@
 
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
+#include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace {
@@ -73,18 +74,11 @@ void WriteFiles(const Files& files) {
     }
 }
 
-std::string Describe(const std::vector<Finding>& findings) {
-    std::string text;
-    for (const Finding& f : findings) text += "\n  " + tarnischeck::FormatFinding(f);
-    return text;
-}
+using tarnischecktest::Describe;
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
-    return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
-        return f.Level == level && f.File == DataName && f.Place == place &&
-               f.Text.find(text) != std::string::npos;
-    });
+    return tarnischecktest::HasFinding(findings, level, DataName, place, text);
 }
 
 void SetName(std::string& dat, int field, const std::string& name) {
