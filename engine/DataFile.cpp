@@ -76,7 +76,7 @@ bool SizeFitsType(const TFieldDesc& field) noexcept {
 
 }  // namespace
 
-TDataFile::TDataFile() : indexFile_(*this) {}
+TDataFile::TDataFile() = default;
 
 TDataFile::~TDataFile() {
     try {
@@ -142,8 +142,10 @@ void TDataFile::DoOpen() {
         // Later (table handle): the record cache gets its capacity.
         ConfigureIndexFile();
         indexFile_.Open();
-        // Later (large-object file): when the header counts large-object fields, the large-object file gets
-        // this handle's name and settings and is opened.
+        if (header_.BlobFieldCount != 0) {
+            ConfigureBlobFile();
+            blobFile_.Open();
+        }
         // Later (locks): the slot area is checked under BeginRead, with EndRead in a guard.
         CheckSlotArea();
     } catch (...) {
@@ -204,9 +206,18 @@ void TDataFile::DoClose(bool deleteTemporary) {
         } catch (...) {
             if (!failure) failure = std::current_exception();
         }
+        try {
+            if (blobFile_.IsOpen()) {
+                blobFile_.UnpinAllBlocks();
+                blobFile_.FlushBlocks();
+                blobFile_.WriteHeader(false);
+            }
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
     // Later (locks): ReleaseReadLock, UnlockTable, UnlockAllRecords, EndRead, EndWrite.
-    // Later (large-object file): it is closed here, before the index file.
+    // The large-object file is closed first, then the index file, then the record file.
     CloseFiles();
     if (deleteTemporary && temporary_) {
         try {
@@ -224,8 +235,16 @@ void TDataFile::CloseFiles() noexcept {
     workingFields_.clear();
     workingCount_ = 0;
     // Later (table handle): every cached record is freed, the current record first.
+    blobFile_.Close();
     indexFile_.Close();
     TFileHandler::Close();
+}
+
+void TDataFile::ConfigureBlobFile() {
+    blobFile_.SetFileName(FileName());
+    blobFile_.SetInMemory(InMemory());
+    blobFile_.SetExclusive(Exclusive());
+    blobFile_.SetReadOnly(ReadOnly());
 }
 
 // ---- Header and descriptors ----
@@ -322,8 +341,19 @@ void TDataFile::CreateFile() {
         CleanUpKeepingError([this] { TFileHandler::DeleteFile(); });
         throw;
     }
-    // Later (large-object file): so does the large-object file when the header counts large-object fields;
-    // when it cannot, the index and record files this call created are deleted again.
+    if (header_.BlobFieldCount == 0) return;
+    try {
+        ConfigureBlobFile();
+        blobFile_.CreateFile();
+    } catch (...) {
+        // The record and index files this call created go again; a large-object file it could not create
+        // may be another handle's.
+        indexFile_.Close();
+        TFileHandler::Close();
+        CleanUpKeepingError([this] { TFileHandler::DeleteFile(); });
+        CleanUpKeepingError([this] { indexFile_.DeleteFile(); });
+        throw;
+    }
 }
 
 void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std::uint16_t reservedA,
@@ -400,7 +430,8 @@ void TDataFile::DeleteFiles() {
     TFileHandler::DeleteFile();
     ConfigureIndexFile();
     indexFile_.DeleteFile();
-    // Later (large-object file): then the large-object file, when it exists.
+    ConfigureBlobFile();
+    if (blobFile_.FileExists()) blobFile_.DeleteFile();
 }
 
 void TDataFile::EmptyTable() {
@@ -411,14 +442,39 @@ void TDataFile::EmptyTable() {
     // Later (table handle): the record cache empties every cached record in place (slot number 0, buffer
     // cleared, pins reset).
     indexFile_.Truncate();
-    // Later (page cache): the index file's cached pages are invalidated. Later, in this order: with
-    // large-object fields, the large-object file is reset to its header and its blocks dropped; the cursor is
-    // set before the first record.
+    // Later (page cache): the index file's cached pages are invalidated.
+    if (blobFile_.IsOpen()) {
+        blobFile_.InvalidateBlocks();
+        blobFile_.ResetFile();
+    }
+    // Later: the cursor is set before the first record.
 }
 
 void TDataFile::SetTemporary(bool temporary) {
     if (IsOpen()) RaiseTableError(ErrFileInUse);
     temporary_ = temporary;
+}
+
+// ---- What the large-object file asks of its table ----
+
+bool TDataFile::StrictChangeDetection() const {
+    // Later (table handle): the setting made before open.
+    return false;
+}
+
+bool TDataFile::TransactionLockHeld() const {
+    // Later (locks): set while a transaction holds the write semaphore.
+    return false;
+}
+
+bool TDataFile::BeginRead() {
+    // Later (locks): takes the read locks and compares the change counters (CheckForChanges), which drops the
+    // large-object file's blocks when its counter moved.
+    return false;
+}
+
+void TDataFile::LogRepair(std::string_view message) {
+    if (repairLog_) repairLog_(message);
 }
 
 // ---- Free-slot chain ----

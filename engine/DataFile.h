@@ -4,12 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/BlobFile.h"
 #include "engine/Collation.h"
 #include "engine/DataFileHeader.h"
 #include "engine/FieldDesc.h"
@@ -27,9 +29,11 @@ struct TExprNode;
 using FieldSource = std::optional<std::span<const std::uint8_t>>;
 
 // One open table and, later, one cursor on it. Every failure raises an engine error naming the record file.
-// The large-object file, the record cache, locks and the cursor join this class in their own steps; the
-// places where they act are marked "Later:" in DataFile.cpp.
-class TDataFile : public TFileHandler {
+// The record cache, locks and the cursor join this class in their own steps; the places where they act are
+// marked "Later:" in DataFile.cpp. A table keeps its indexes in its index file and the values of its
+// large-object fields in its large-object file, which it creates, opens, empties, closes and deletes with the
+// record file.
+class TDataFile : public TFileHandler, public BlobFileOwner {
 public:
     TDataFile();
     // Closes the table: the base destructor would run only the base Close.
@@ -109,6 +113,23 @@ public:
     // more than the last definition holds, never fewer than none.
     void AddWorkingFields(std::uint16_t count);
     void RemoveWorkingFields(std::uint16_t count);
+
+    // The large-object file; open while the table is, when the table has large-object fields.
+    TBlobFile& BlobFile() noexcept { return blobFile_; }
+
+    // What the large-object file asks of its table (TableFileOwner.h).
+    const std::string& TableFileName() const override { return FileName(); }
+    bool TableExclusive() const override { return Exclusive(); }
+    bool StrictChangeDetection() const override;
+    bool TransactionLockHeld() const override;
+    bool TableProtected() const override { return header_.Protected != 0; }
+    bool BeginRead() override;
+    std::uint32_t BlobBlockSize() const override { return GetBlobBlockSize(); }
+    // Repair mode and the repair log, which receives each repair message; nothing but tests sets them.
+    bool RepairMode() const override { return repairMode_; }
+    void LogRepair(std::string_view message) override;
+    void SetRepairMode(bool repairMode) noexcept { repairMode_ = repairMode; }
+    void SetRepairLog(std::function<void(std::string_view)> log) { repairLog_ = std::move(log); }
 
     const TDataFileHeader& Header() const noexcept { return header_; }
     const std::vector<TFieldDesc>& PhysicalFields() const noexcept { return fields_; }
@@ -250,6 +271,8 @@ private:
     void CheckSlotArea();
     // Closes every file and forgets the descriptors, writing nothing.
     void CloseFiles() noexcept;
+    // Gives the large-object file this handle's name and settings; it must be closed.
+    void ConfigureBlobFile();
     // Whether deleted slots are reused: the open index file's no-primary-index flag is clear.
     bool HasPrimaryIndex() const noexcept;
     // Gives the closed index file this handle's name, sharing, read-only, in-memory and write-through
@@ -272,7 +295,10 @@ private:
     bool temporary_ = false;
     // Field access.
     CollationTable collationTable_{};
-    TIndexFile indexFile_;
+    bool repairMode_ = false;
+    std::function<void(std::string_view)> repairLog_;
+    TIndexFile indexFile_{*this};
+    TBlobFile blobFile_{*this};
 };
 
 }  // namespace engine

@@ -108,6 +108,11 @@ void EncodeDataFileHeader(const TDataFileHeader& header, std::span<std::uint8_t,
 // to the room), which a correct file never holds.
 bool DecodeDataFileHeader(std::span<const std::uint8_t, DataFileHeaderSize> bytes, TDataFileHeader& header);
 
+// The block size a header gives the large-object file: a stored 0 stands for the default.
+constexpr std::uint32_t EffectiveBlobBlockSize(const TDataFileHeader& header) noexcept {
+    return header.BlockSize == 0 ? DefaultBlobBlockSize : header.BlockSize;
+}
+
 // Where the slots start: after the header and the descriptors of fieldCount fields.
 constexpr std::int64_t SlotAreaStart(std::uint32_t fieldCount) noexcept {
     return static_cast<std::int64_t>(DataFileHeaderSize) +

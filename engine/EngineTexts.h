@@ -158,6 +158,15 @@ inline constexpr std::string_view TraceUnlock = "Unlock in file ";
 inline constexpr std::string_view TraceRangeFrom = " from position ";
 inline constexpr std::string_view TraceRangeFor = " for ";
 
+// The repair log's messages about large-object chains: the text, the record's slot number in decimal, the
+// separator and the ending.
+inline constexpr std::string_view RepairInvalidBlockLink =
+    "Invalid intra-block pointer in BLOB file for physical record # ";
+inline constexpr std::string_view RepairRecursiveBlockLink =
+    "Recursive intra-block pointer in BLOB file for physical record # ";
+inline constexpr std::string_view RepairSeparator = ", ";
+inline constexpr std::string_view RepairFixed = "error fixed";
+
 // The name errors give the primary index, which has no name of its own.
 inline constexpr std::string_view PrimaryIndexName = "Primary";
 // The name of the internal index of record statuses, slot 31 of every index file.

@@ -190,7 +190,7 @@ const TFieldDesc& TDataFile::GetFieldDescByName(bool workingSet, std::string_vie
 }
 
 std::uint32_t TDataFile::GetBlobBlockSize() const noexcept {
-    return header_.BlockSize == 0 ? DefaultBlobBlockSize : header_.BlockSize;
+    return EffectiveBlobBlockSize(header_);
 }
 
 // ---- New records and calculated fields ----

@@ -72,7 +72,7 @@ void TIndexFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t c
 }
 
 bool TIndexFile::Scrambled() const noexcept {
-    return owner_.Header().Protected != 0;
+    return owner_.TableProtected();
 }
 
 // ---- Open, close, create ----

@@ -13,11 +13,6 @@ namespace engine {
 
 class TIndexFile;
 
-// A page's position: its offset in the index file, a multiple of PageSize; 0 is no page (page 0 is the
-// header).
-using PageOffset = StoredNumber<struct PageOffsetTag>;
-inline constexpr PageOffset NoPage{};
-
 // The index file is a sequence of pages of this size, addressed by their offsets.
 inline constexpr std::size_t PageSize = 4096;
 

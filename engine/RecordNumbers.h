@@ -1,9 +1,11 @@
-// SlotNumber and RecordId: the two numbers of a record file that must never stand for each other, each a type
-// of its own.
+// SlotNumber, RecordId, BlockOffset and PageOffset: numbers of the table files that must never stand for each
+// other, each a type of its own.
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace engine {
 
@@ -25,5 +27,19 @@ using SlotNumber = StoredNumber<struct SlotNumberTag>;
 using RecordId = StoredNumber<struct RecordIdTag>;
 
 inline constexpr SlotNumber NoSlot{};
+// The file offset of a block of the large-object file; 0 is no block (an empty value, the end of a chain).
+using BlockOffset = StoredNumber<struct BlockOffsetTag>;
+// The file offset of a page of the index file, a multiple of the page size; 0 is no page (page 0 is the
+// header).
+using PageOffset = StoredNumber<struct PageOffsetTag>;
+inline constexpr PageOffset NoPage{};
 
 }  // namespace engine
+
+// Caches look entries up by these numbers.
+template <class Tag>
+struct std::hash<engine::StoredNumber<Tag>> {
+    std::size_t operator()(engine::StoredNumber<Tag> number) const noexcept {
+        return std::hash<std::uint32_t>{}(number.Value);
+    }
+};

@@ -11,6 +11,7 @@
 
 #include "RawTableFile.h"
 #include "TableFixture.h"
+#include "engine/BlobBuffer.h"
 #include "engine/EngineErrorCodes.h"
 #include "engine/EngineState.h"
 #include "engine/FieldTypes.h"
@@ -534,6 +535,123 @@ TEST_F(DataFileTest, WorkingFieldsRefuseWhatFieldAccessCouldNotHold) {
     // The set stays as it was.
     EXPECT_EQ(table.WorkingFieldCount(), 1);
     EXPECT_EQ(table.CalcAreaSize(), 0);
+}
+
+// ---- The large-object file ----
+
+// Slot 1 of the mixed table, its MEMO field (offset 60) holding the first block of a saved value.
+void PointMemoAt(const std::string& dat, std::uint32_t first) {
+    constexpr std::size_t MemoValueAt = HeaderSize + 7 * DescSize + 60 + 1;
+    PatchFile(dat, MemoValueAt - 1, 1, 1);
+    PatchFile(dat, MemoValueAt, 4, first);
+}
+
+TEST_F(DataFileTest, ALargeObjectFileLivesAndDiesWithItsTable) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TableOptions options;
+    options.blockSize = 1024;
+    CreateTable("t", fields, indexes, options);
+    CreateSimpleTable("plain");
+    EXPECT_FALSE(fs::exists("plain.BLB"));
+    // A new file is its header: counter 1, version 3, end of file 512, the changed flag as it stood.
+    std::string header(512, '\0');
+    PutLE(header, 0, 4, 1);
+    header[8] = 3;
+    PutLE(header, 13, 4, 512);
+    header[17] = 1;
+    EXPECT_EQ(ReadBytes("t.BLB"), header);
+
+    AppendActiveSlots("t.DAT", 1);
+    TDataFile table;
+    OpenTable(table, "t", true);
+    ASSERT_TRUE(table.BlobFile().IsOpen());
+    EXPECT_EQ(table.BlobFile().GetBlockSize(), 1024u);
+    engine::TBlobBuffer value(table.BlobFile(), engine::SlotNumber(1), 6, engine::BlockOffset(0),
+                              engine::BlobOpenReadWrite);
+    value.SetSize(2000);
+    value.SaveChain();
+    // The exclusive close writes the blocks and the header.
+    table.Close();
+    EXPECT_EQ(fs::file_size("t.BLB"), 512u + 2 * 1024);
+    PointMemoAt("t.DAT", value.FirstBlock().Value);
+    EXPECT_TRUE(IsCleanTable("t"));
+
+    OpenTable(table, "t", true);
+    table.EmptyTable();
+    table.Close();
+    EXPECT_EQ(fs::file_size("t.BLB"), 512u);
+    EXPECT_EQ(GetLE(ReadBytes("t.BLB"), 13, 4), 512u);
+    table.DeleteFiles();
+    EXPECT_FALSE(fs::exists("t.DAT"));
+    EXPECT_FALSE(fs::exists("t.BLB"));
+}
+
+TEST_F(DataFileTest, AStoredBlockSizeOf0Means512) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    CreateTable("t", fields, indexes);
+    PatchFile("t.DAT", 4, 4, 0);
+    TDataFile table;
+    OpenTable(table, "t", false);
+    EXPECT_EQ(table.BlobFile().GetBlockSize(), 512u);
+    EXPECT_EQ(table.BlobFile().Blocks().Capacity(), 511);
+}
+
+TEST_F(DataFileTest, ATableWhoseLargeObjectFileFailsToOpenStaysClosed) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    fs::create_directory("crafted");
+    CreateTable("crafted/t", fields, indexes);
+    const std::string sound = ReadBytes("crafted/t.BLB");
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+        int code;
+    };
+    const Case cases[] = {
+        {"version 2", [] { PatchFile("crafted/t.BLB", 8, 1, 2); }, engine::ErrWrongVersion},
+        {"missing", [] { fs::remove("crafted/t.BLB"); }, engine::ErrInvalidPath},
+        {"block size 70000", [] { PatchFile("crafted/t.DAT", 4, 4, 70000); }, engine::ErrHeaderCorrupt},
+    };
+    const std::string dat = ReadBytes("crafted/t.DAT");
+    for (const Case& c : cases) {
+        c.damage();
+        TDataFile table;
+        table.SetFileName("crafted/t");
+        table.SetExclusive(true);
+        EXPECT_EQ(EngineCode([&] { table.Open(); }), c.code) << c.what;
+        EXPECT_FALSE(table.IsOpen()) << c.what;
+        EXPECT_FALSE(table.BlobFile().IsOpen()) << c.what;
+        WriteBytes("crafted/t.BLB", sound);
+        WriteBytes("crafted/t.DAT", dat);
+    }
+}
+
+TEST_F(DataFileTest, TheRepairLogReceivesTheLargeObjectFilesMessages) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    fs::create_directory("crafted");
+    CreateTable("crafted/t", fields, indexes);
+    std::string blb = ReadBytes("crafted/t.BLB");
+    blb.resize(1024, '\0');
+    PutLE(blb, 13, 4, 1024);
+    PutLE(blb, 512 + 4, 4, 700);  // a next link off the grid
+    PutLE(blb, 512 + 10, 4, 4);   // slot 4's
+    WriteBytes("crafted/t.BLB", blb);
+    TDataFile table;
+    OpenTable(table, "crafted/t", true);
+    std::vector<std::string> log;
+    table.SetRepairLog([&](std::string_view message) { log.emplace_back(message); });
+    engine::BlockOffset first(512);
+    EXPECT_EQ(EngineCode([&] { table.BlobFile().FreeChainAt(first, engine::SlotNumber(4)); }),
+              engine::ErrBlobBuffersCorrupt);
+    table.SetRepairMode(true);
+    table.BlobFile().FreeChainAt(first, engine::SlotNumber(4));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "Invalid intra-block pointer in BLOB file for physical record # 4, error fixed"}));
+    EXPECT_EQ(first, engine::BlockOffset(0));
+    EXPECT_EQ(table.BlobFile().Header().FreeHead, engine::BlockOffset(512));
 }
 
 }  // namespace

@@ -131,5 +131,42 @@ inline constexpr std::string_view NoPrimaryFlagWrong =
 inline constexpr std::string_view RecordCountWrong =
     "the live record count is %s, but the record file holds %s active slots";
 inline constexpr std::string_view UnusedBytes = "bytes %s to %s are not all zero";
+// Large-object file.
+inline constexpr std::string_view FreeListPlace = "free list";
+inline constexpr std::string_view ValuePlace = "slot %s field %s";
+inline constexpr std::string_view BlocksPlace = "blocks";
+inline constexpr std::string_view ValuesPlace = "values";
+inline constexpr std::string_view BlobFileMissing =
+    "the table has large-object fields, but its large-object file is missing";
+inline constexpr std::string_view BlobShortHeader = "the file has %s bytes, fewer than the 512 of its header";
+inline constexpr std::string_view EndOfFileOffGrid =
+    "the end of file %s is not on the grid of %s-byte blocks from 512 to the append limit";
+inline constexpr std::string_view SizeNotEndOfFile = "the file has %s bytes, but its end of file is %s";
+inline constexpr std::string_view BlobUnusedHeaderBytes = "bytes 18 to 511 are not all zero";
+inline constexpr std::string_view FreeHeadInvalid = "the head %s names no block";
+inline constexpr std::string_view LinkInvalid = "block %s links to %s, which names no block";
+inline constexpr std::string_view FreeListCircular = "block %s is on the free list twice";
+inline constexpr std::string_view OpenHandle =
+    "the field holds %s, the handle of a value that was open when the record was written";
+inline constexpr std::string_view FirstBlockInvalid = "the first block %s names no block";
+inline constexpr std::string_view FirstHasPrevious = "the first block %s links back to %s";
+inline constexpr std::string_view LengthZero = "the first block %s records a length of 0";
+inline constexpr std::string_view BlockOwner = "block %s belongs to slot %s";
+inline constexpr std::string_view PreviousWrong = "block %s links back to %s, not to %s";
+inline constexpr std::string_view TotalNotFirst =
+    "block %s records a length of %s, which only the first block may";
+inline constexpr std::string_view UsedTooLarge = "block %s claims %s bytes used, more than its payload of %s";
+inline constexpr std::string_view BlockNotFull =
+    "block %s holds %s bytes, not a full %s, though the chain goes on";
+inline constexpr std::string_view LastBlockUsed =
+    "the last block %s holds %s bytes, but the length %s leaves %s";
+inline constexpr std::string_view ChainShort = "the chain ends after %s blocks, but the length %s takes %s";
+inline constexpr std::string_view ChainLong = "the chain goes on past the %s blocks that the length %s takes";
+inline constexpr std::string_view BlockOnFreeList = "block %s is also on the free list";
+inline constexpr std::string_view BlockTwiceInChain = "the chain reaches block %s twice";
+inline constexpr std::string_view BlockInTwoChains = "block %s is also in the chain of slot %s field %s";
+inline constexpr std::string_view OrphanBlocks =
+    "%s blocks are in no chain and not on the free list, the first at %s";
+inline constexpr std::string_view MoreValueFindings = "%s further findings about values";
 
 }  // namespace tarnischeck::texts

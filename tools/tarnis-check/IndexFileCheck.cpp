@@ -9,12 +9,12 @@
 #include "engine/EngineError.h"
 #include "engine/EngineTexts.h"
 #include "engine/FieldTypes.h"
-#include "engine/FileHandler.h"
 #include "engine/IndexKey.h"
 #include "engine/KeyEncoding.h"
 #include "engine/Scramble.h"
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/CheckedFile.h"
 
 namespace tarnischeck {
 
@@ -26,55 +26,51 @@ using namespace engine;
 // first multiple of 4096 above it.
 constexpr std::uint64_t MaxEndOfFile = 2000003072;
 
-std::string Num(std::uint64_t value) {
-    return std::to_string(value);
-}
-
 // The reading of the header page: the image, or why there is none.
 struct HeaderRead {
     std::optional<IndexHeaderImage> image;
     std::string problem;
 };
 
-HeaderRead LoadIndexHeader(const TableCheck& check) {
-    HeaderRead result;
-    TFileHandler file;
-    IndexHeaderImage image;
-    try {
-        file.SetFileName(check.Files().IndexFile);
-        file.SetExclusive(false);
-        file.SetReadOnly(true);
-        if (!file.FileExists()) {
-            result.problem = std::string(texts::FileMissing);
+class IndexHeaderReader : protected CheckedFile {
+public:
+    explicit IndexHeaderReader(TableCheck& check) : CheckedFile(check, check.Files().IndexFile) {}
+
+    HeaderRead Load() {
+        HeaderRead result;
+        IndexHeaderImage image;
+        try {
+            if (!Exists()) {
+                result.problem = std::string(texts::FileMissing);
+                return result;
+            }
+            if (!OpenShared(result.problem)) return result;
+            image.FileSize = fileSize_;
+            const std::size_t got = ReadAt(0, image.Bytes.data(), image.Bytes.size());
+            if (got < image.Bytes.size()) {
+                result.problem = rtl::Format(texts::ShortIndexHeader, {Num(got)});
+                return result;
+            }
+        } catch (const ETARNISEngineError& error) {
+            // A read that fails (the file shrank, or the device failed).
+            result.problem = error.Message();
             return result;
         }
-        file.Open();
-        image.FileSize = file.GetSize();
-        file.Seek(0, 0);
-        const std::int32_t got =
-            file.Read(image.Bytes.data(), static_cast<std::int32_t>(image.Bytes.size()), true);
-        if (static_cast<std::size_t>(got) < image.Bytes.size()) {
-            result.problem = rtl::Format(texts::ShortIndexHeader, {Num(static_cast<std::uint64_t>(got))});
-            return result;
+        if (check_.Record().Header.Protected != 0) {
+            UnscrambleBuffer(image.Bytes.data(), image.Bytes.size(), DataSeed);
         }
-    } catch (const ETARNISEngineError& error) {
-        result.problem = error.Message();
+        image.NamesFit = DecodeIndexFileHeader(image.Bytes, image.Header);
+        result.image = std::move(image);
         return result;
     }
-    if (check.Record().Header.Protected != 0) {
-        UnscrambleBuffer(image.Bytes.data(), image.Bytes.size(), DataSeed);
-    }
-    image.NamesFit = DecodeIndexFileHeader(image.Bytes, image.Header);
-    result.image = std::move(image);
-    return result;
-}
+};
 
-class IndexFileChecker {
+class IndexFileChecker : private IndexHeaderReader {
 public:
-    explicit IndexFileChecker(TableCheck& check) : check_(check), name_(check.Files().IndexFile) {}
+    explicit IndexFileChecker(TableCheck& check) : IndexHeaderReader(check) {}
 
     void Run() {
-        HeaderRead read = LoadIndexHeader(check_);
+        HeaderRead read = Load();
         if (!read.image) {
             Error(texts::FilePlace, std::move(read.problem));
             return;
@@ -95,9 +91,6 @@ public:
     }
 
 private:
-    void Error(std::string_view place, std::string text) { check_.Error(name_, place, std::move(text)); }
-    void Warning(std::string_view place, std::string text) { check_.Warning(name_, place, std::move(text)); }
-
     static std::string SlotPlace(std::size_t slot) { return rtl::Format(texts::IndexPlace, {Num(slot)}); }
 
     void CheckEndOfFile() {
@@ -242,8 +235,6 @@ private:
         }
     }
 
-    TableCheck& check_;
-    std::string name_;
     IndexHeaderImage image_;
     // Secondary names upper-cased under the table's locale, with the first slot that has each.
     std::unordered_map<std::string, std::size_t> firstWithName_;
@@ -251,8 +242,8 @@ private:
 
 }  // namespace
 
-std::optional<IndexHeaderImage> ReadIndexHeader(const TableCheck& check) {
-    return LoadIndexHeader(check).image;
+std::optional<IndexHeaderImage> ReadIndexHeader(TableCheck& check) {
+    return IndexHeaderReader(check).Load().image;
 }
 
 void CheckIndexFile(TableCheck& check) {

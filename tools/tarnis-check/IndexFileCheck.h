@@ -22,7 +22,7 @@ struct IndexHeaderImage {
 
 // Reads the header page shared and read-only, without locks, unscrambled when the record file's header says
 // the table is protected. None when the file is missing, cannot be opened or is shorter than a page.
-std::optional<IndexHeaderImage> ReadIndexHeader(const TableCheck& check);
+std::optional<IndexHeaderImage> ReadIndexHeader(TableCheck& check);
 
 // Checks the header and the descriptors against the record file's facts, which must be filled first: a
 // missing or short index file is an error; so is everything a correct engine never writes (a header the

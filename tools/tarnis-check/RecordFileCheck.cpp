@@ -22,6 +22,7 @@
 #include "rtl/Format.h"
 #include "rtl/Text.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/CheckedFile.h"
 #include "tools/tarnis-check/IndexFileCheck.h"
 
 namespace tarnischeck {
@@ -34,12 +35,10 @@ using namespace engine;
 constexpr std::size_t SlotChunkBytes = 65536;
 // A finding that many slots share is listed for this many of them, then counted.
 constexpr int MaxFindingsPerKind = 20;
+// A large-object field's value: a 32-bit block offset, or a negated handle.
+constexpr std::size_t BlobValueBytes = 4;
 // Header bytes that are always zero.
 constexpr std::size_t HeaderUnusedEnd = DataFileHeaderSize;
-
-std::string Num(std::uint64_t value) {
-    return std::to_string(value);
-}
 
 // Findings about single slots, of which a damaged file may have thousands.
 enum class SlotIssue : std::uint8_t {
@@ -58,9 +57,9 @@ enum class SlotIssue : std::uint8_t {
 // How a table with an index file treats its deleted slots.
 enum class ChainMode : std::uint8_t { Unknown, PrimaryIndex, NoPrimaryIndex };
 
-class RecordFileChecker {
+class RecordFileChecker : private CheckedFile {
 public:
-    explicit RecordFileChecker(TableCheck& check) : check_(check), name_(check.Files().DataFile) {}
+    explicit RecordFileChecker(TableCheck& check) : CheckedFile(check, check.Files().DataFile) {}
 
     void Run() {
         if (!OpenFile()) return;
@@ -74,27 +73,11 @@ public:
 
 private:
     bool OpenFile() {
-        try {
-            file_.SetFileName(name_);
-            file_.SetExclusive(false);
-            file_.SetReadOnly(true);
-            file_.Open();
-        } catch (const ETARNISEngineError& error) {
-            check_.SetUnreadable(error.Message());
-            return false;
-        }
-        fileSize_ = file_.GetSize();
-        return true;
+        std::string failure;
+        if (OpenShared(failure)) return true;
+        check_.SetUnreadable(std::move(failure));
+        return false;
     }
-
-    // Reads count bytes at the offset; answers how many came.
-    std::size_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
-        file_.Seek(offset, 0);
-        return static_cast<std::size_t>(file_.Read(buffer, static_cast<std::int32_t>(count), true));
-    }
-
-    void Error(std::string_view place, std::string text) { check_.Error(name_, place, std::move(text)); }
-    void Warning(std::string_view place, std::string text) { check_.Warning(name_, place, std::move(text)); }
 
     void SlotFinding(SlotIssue issue, Severity level, std::uint32_t slot, std::string text) {
         SlotCount& count = slotCounts_[issue];
@@ -364,6 +347,7 @@ private:
         const bool scrambled = facts.Header.Protected != 0;
         const std::size_t chunkSlots = std::max<std::size_t>(1, SlotChunkBytes / recordSize_);
         std::vector<std::uint8_t> chunk(chunkSlots * recordSize_);
+        FindBlobFields();
         deleted_.assign(static_cast<std::size_t>(facts.SlotCount) + 1, false);
         std::uint32_t slot = 1;
         while (slot <= facts.SlotCount) {
@@ -374,8 +358,10 @@ private:
                 std::uint8_t* image = chunk.data() + i * recordSize_;
                 // Each slot is scrambled as one buffer of its own.
                 if (scrambled) UnscrambleBuffer(image, recordSize_, DataSeed);
-                CheckSlot(slot, DecodeRecordHeader(std::span<const std::uint8_t, RecordHeaderSize>(
-                                    image, RecordHeaderSize)));
+                const TRecordHeader record = DecodeRecordHeader(
+                    std::span<const std::uint8_t, RecordHeaderSize>(image, RecordHeaderSize));
+                CheckSlot(slot, record);
+                if (record.Status == RecordActive) CollectBlobValues(slot, image);
             }
             if (got < wanted) break;
         }
@@ -410,6 +396,26 @@ private:
         if (record.Link.Value != slot) {
             SlotFinding(SlotIssue::OwnNumberWrong, Severity::Warning, slot,
                         rtl::Format(texts::OwnNumberWrong, {Num(record.Link.Value)}));
+        }
+    }
+
+    // The large-object fields whose values lie inside the slot; the layout checks report the others.
+    void FindBlobFields() {
+        const std::vector<TFieldDesc>& fields = check_.Record().Fields;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const TFieldDesc& field = fields[i];
+            if (field.FieldType == FieldTypeBlob && field.IsStored() && field.Offset >= FirstFieldOffset &&
+                field.Offset + BlobValueBytes < recordSize_) {
+                blobFields_.emplace_back(static_cast<std::uint32_t>(i + 1), field.Offset);
+            }
+        }
+    }
+
+    void CollectBlobValues(std::uint32_t slot, const std::uint8_t* image) {
+        for (const auto& [field, offset] : blobFields_) {
+            // The u32 after the field's null flag; record images keep their values little-endian.
+            const auto value = static_cast<std::int32_t>(LoadU32(image + offset + 1));
+            if (value != 0) check_.Record().BlobValues.push_back({slot, field, value});
         }
     }
 
@@ -508,16 +514,14 @@ private:
         std::uint32_t lastListed = 0;
     };
 
-    TableCheck& check_;
-    std::string name_;
-    TFileHandler file_;
-    std::int64_t fileSize_ = 0;
     std::int64_t slotStart_ = 0;
     std::uint16_t recordSize_ = 0;
     bool localeKnown_ = false;
     // Per slot number: whether the slot is deleted; and the links of the deleted slots, by slot number.
     std::vector<bool> deleted_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> links_;
+    // (field position, offset) of the large-object fields.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> blobFields_;
     // (record ID, slot) of the active slots with a valid ID.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> activeIds_;
     std::map<SlotIssue, SlotCount> slotCounts_;

@@ -6,6 +6,7 @@
 #include "engine/EngineStrings.h"
 #include "rtl/Format.h"
 #include "rtl/Text.h"
+#include "tools/tarnis-check/BlobFileCheck.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/IndexFileCheck.h"
 #include "tools/tarnis-check/RecordFileCheck.h"
@@ -14,10 +15,9 @@ namespace tarnischeck {
 
 namespace {
 
-// Each file kind's check, in the order in which their facts build on each other. Later: the large-object
-// file's check joins the list.
+// Each file kind's check, in the order in which their facts build on each other.
 using FileCheck = void (*)(TableCheck& check);
-constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile};
+constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile, CheckBlobFile};
 
 std::string WithExtension(std::string_view tableName, std::string_view extension) {
     return engine::StripExtension(rtl::Trim(tableName)) + std::string(extension);

@@ -23,6 +23,14 @@ struct TableFiles {
 };
 TableFiles TableFileNames(std::string_view tableName);
 
+// A large-object field of an active slot that holds something other than 0.
+struct BlobReference {
+    std::uint32_t Slot = 0;
+    // The field's position, from 1.
+    std::uint32_t Field = 0;
+    std::int32_t Value = 0;
+};
+
 // What the record file's check found out, for the checks of the index and large-object files.
 struct RecordFileFacts {
     // The header and descriptors could be read (whatever else is wrong with them).
@@ -34,6 +42,8 @@ struct RecordFileFacts {
     std::uint32_t SlotCount = 0;
     std::uint32_t ActiveSlots = 0;
     bool SlotsScanned = false;
+    // By slot, then field.
+    std::vector<BlobReference> BlobValues;
 };
 
 // One table under check. Every file's check reads its file itself, shared and read-only, without locks, and

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "FindingSearch.h"
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
+#include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace {
@@ -47,7 +47,7 @@ std::string SoundTable() {
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
-    return tarnischecktest::HasFindingIn(findings, IndexName, level, place, text);
+    return tarnischecktest::HasFinding(findings, level, IndexName, place, text);
 }
 
 void SetName(std::string& idx, std::size_t slot, const std::string& name) {
@@ -165,7 +165,7 @@ TEST_F(IndexFileCheckTest, AProtectedTablesIndexFileIsReadUnscrambled) {
     options.password = "pw";
     options.allowNoPrimary = true;
     CreateTable(TableName, fields, indexes, options);
-    const tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
+    tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
     EXPECT_TRUE(check.Findings().empty()) << Describe(check.Findings());
     const std::optional<tarnischeck::IndexHeaderImage> image = tarnischeck::ReadIndexHeader(check);
     ASSERT_TRUE(image);

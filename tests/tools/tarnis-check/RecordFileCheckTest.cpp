@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "FindingSearch.h"
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
+#include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace {
@@ -84,7 +84,7 @@ void WriteFiles(const Files& files) {
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
-    return tarnischecktest::HasFindingIn(findings, DataName, level, place, text);
+    return tarnischecktest::HasFinding(findings, level, DataName, place, text);
 }
 
 void SetName(std::string& dat, int field, const std::string& name) {

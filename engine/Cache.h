@@ -1,0 +1,532 @@
+// TCache: the engine's one cache of fixed-size file images (records, index pages, large-object blocks), with
+// its entries (TCacheEntry), the pins that hold them (TCachePin) and what it asks of its file (TCacheStore).
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace engine {
+
+// An entry is pinned at most this many times at once; one pin more means a fetcher that never releases, and
+// the cache counts itself corrupt (each cache raises its own code: 8962 records, 8963 blocks, 8965 pages).
+inline constexpr std::uint16_t MaxCachePins = 64;
+
+// What a full cache does when every entry that is not pinned is dirty.
+enum class FullCachePolicy : std::uint8_t {
+    // Writes the least recently used dirty entry on its own, then looks again (index pages: an eviction costs
+    // at most one page write).
+    WriteOldestDirty,
+    // Writes every dirty entry in sorted runs, then looks again (records and large-object blocks).
+    FlushAll,
+};
+
+struct CacheSettings {
+    // Entries the cache holds; what a trim goes back to.
+    int Capacity = 0;
+    // Entries added at once when nothing can be evicted while the table holds its transaction lock, whose
+    // changes may not reach the file before they are committed.
+    int GrowthStep = 0;
+    FullCachePolicy WhenNoneClean = FullCachePolicy::FlushAll;
+};
+
+template <class Entry>
+class TCache;
+
+// The cache's part of an entry. An entry type derives from it and adds its image's contents and three
+// operations: Reset() empties the contents, Load(image) takes them from a file image, Store(image) writes
+// them into one (the cache keeps the dirty flag). Position{} marks an entry that holds nothing.
+template <class Position>
+class TCacheEntry {
+public:
+    using PositionType = Position;
+
+    TCacheEntry(const TCacheEntry&) = delete;
+    TCacheEntry& operator=(const TCacheEntry&) = delete;
+
+    Position GetPosition() const noexcept { return position_; }
+    std::uint16_t PinCount() const noexcept { return pins_; }
+    bool Dirty() const noexcept { return dirty_; }
+    // Set only while a multi-entry read places entries, so that it does not evict or write what it reads.
+    bool InReadRange() const noexcept { return inReadRange_; }
+    // Setters of the contents mark the entry dirty when they change it.
+    void MarkDirty() noexcept { dirty_ = true; }
+    void MarkClean() noexcept { dirty_ = false; }
+
+protected:
+    TCacheEntry() = default;
+    ~TCacheEntry() = default;
+
+private:
+    template <class>
+    friend class TCache;
+
+    Position position_{};
+    std::uint16_t pins_ = 0;
+    bool dirty_ = false;
+    bool inReadRange_ = false;
+    // The entry's place in the cache's slot table, which outlives the entry.
+    std::uint32_t slot_ = 0;
+    TCacheEntry* newer_ = nullptr;
+    TCacheEntry* older_ = nullptr;
+};
+
+// What the cache asks of the file behind it. Every entry's image has the same size and lies at a file offset
+// its position gives; entries whose images follow one another are written with one write.
+template <class Entry>
+class TCacheStore {
+public:
+    using Position = typename Entry::PositionType;
+
+    // A new, empty entry for the cache to own.
+    virtual std::unique_ptr<Entry> NewEntry() = 0;
+    virtual std::size_t ImageSize() const = 0;
+    virtual std::int64_t FileOffset(Position position) const = 0;
+    // The position of the image that lies the given number of images after the position's.
+    virtual Position Advance(Position position, std::int64_t images) const = 0;
+    // Reads length bytes at the offset into the buffer and answers how many came. Fewer than length are the
+    // end of the file; the store raises when it cannot accept them, required being the bytes that the entry
+    // asked for needs.
+    virtual std::size_t ReadImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
+                                   std::size_t required) = 0;
+    virtual void WriteImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) = 0;
+    // True while the table holds its transaction lock: a full cache then grows instead of writing.
+    virtual bool GrowInsteadOfWriting() const = 0;
+    // The cache's corrupt-buffers error.
+    [[noreturn]] virtual void RaiseCorrupt() const = 0;
+
+protected:
+    ~TCacheStore() = default;
+};
+
+// One pin on a cache entry, released when the pin goes. An entry that is reset, reused or freed while pinned
+// leaves the pin empty: it then releases nothing and reads nothing. A pin must not outlive its cache.
+template <class Entry>
+class TCachePin {
+public:
+    TCachePin() = default;
+    TCachePin(TCachePin&& other) noexcept
+        : cache_(std::exchange(other.cache_, nullptr)), slot_(other.slot_), generation_(other.generation_) {}
+    TCachePin& operator=(TCachePin&& other) noexcept {
+        if (this != &other) {
+            Release();
+            cache_ = std::exchange(other.cache_, nullptr);
+            slot_ = other.slot_;
+            generation_ = other.generation_;
+        }
+        return *this;
+    }
+    TCachePin(const TCachePin&) = delete;
+    TCachePin& operator=(const TCachePin&) = delete;
+    ~TCachePin() { Release(); }
+
+    // The pinned entry, or null.
+    Entry* Get() const noexcept { return cache_ != nullptr ? cache_->Resolve(slot_, generation_) : nullptr; }
+    explicit operator bool() const noexcept { return Get() != nullptr; }
+    // The pinned entry; an empty pin raises the cache's corrupt code.
+    Entry* operator->() const { return &**this; }
+    Entry& operator*() const {
+        Entry* entry = Get();
+        if (entry == nullptr) cache_->RaiseLost();
+        return *entry;
+    }
+
+    void Release() noexcept {
+        if (Entry* entry = Get()) cache_->Unpin(*entry);
+        cache_ = nullptr;
+    }
+
+private:
+    friend class TCache<Entry>;
+    TCachePin(TCache<Entry>* cache, std::uint32_t slot, std::uint32_t generation) noexcept
+        : cache_(cache), slot_(slot), generation_(generation) {}
+
+    TCache<Entry>* cache_ = nullptr;
+    std::uint32_t slot_ = 0;
+    std::uint32_t generation_ = 0;
+};
+
+// A most-recent-first list of entries with hash lookup by position. A full cache reuses its least recently
+// used entry that is clean, unpinned and not being read; pinned entries are never evicted or written.
+template <class Entry>
+class TCache {
+public:
+    using Position = typename Entry::PositionType;
+    using Pin = TCachePin<Entry>;
+
+    TCache(TCacheStore<Entry>& store, const CacheSettings& settings)
+        : store_(store),
+          capacity_(settings.Capacity),
+          baseCapacity_(settings.Capacity),
+          growthStep_(settings.GrowthStep),
+          policy_(settings.WhenNoneClean) {}
+    TCache(const TCache&) = delete;
+    TCache& operator=(const TCache&) = delete;
+    ~TCache() = default;
+
+    int Count() const noexcept { return count_; }
+    // Entries the cache may hold now; above BaseCapacity only after growth under the transaction lock.
+    int Capacity() const noexcept { return capacity_; }
+    int BaseCapacity() const noexcept { return baseCapacity_; }
+    // A new capacity, which trims go back to; cached entries beyond it stay until then.
+    void SetCapacity(int capacity) noexcept {
+        baseCapacity_ = capacity;
+        capacity_ = std::max(count_, capacity);
+    }
+
+    // The cached entry at the position, pinned and moved to the front; an empty pin when it is not cached.
+    Pin Find(Position position) {
+        const auto found = index_.find(position);
+        if (found == index_.end()) return {};
+        return PinToFront(*found->second);
+    }
+
+    // The cached entry at the position without pinning or moving it; null when it is not cached.
+    Entry* Peek(Position position) const noexcept {
+        const auto found = index_.find(position);
+        return found == index_.end() ? nullptr : found->second;
+    }
+
+    // An empty entry at the front for a position being appended to the file, pinned; nothing is read. An
+    // entry still cached at the position (from before the file was cut) is emptied.
+    Pin Append(Position position) {
+        if (Entry* stale = Peek(position)) Empty(*stale);
+        Entry& entry = TakeEntry();
+        Place(entry, position);
+        return PinToFront(entry);
+    }
+
+    // Gives a cached entry another position (a record that takes another slot number); an entry cached at
+    // that position is emptied.
+    void Relocate(Entry& entry, Position position) {
+        if (entry.position_ == position) return;
+        if (Entry* other = Peek(position)) Empty(*other);
+        if (entry.position_ != Position{}) index_.erase(entry.position_);
+        Place(entry, position);
+    }
+
+    // Pins a cached entry once more (the cursor's current entry after an unpin-all).
+    Pin PinAgain(Entry& entry) { return PinToFront(entry); }
+
+    // Reads count images from the first position on with one read and places every complete one: an entry
+    // already cached at its position is reloaded only when it is neither pinned nor dirty (either is newer
+    // than the file), every other image takes a cache entry. The wanted image, the first or the last of the
+    // run, gets its entry first (writing or growing if need be) and ends at the front, pinned; the others are
+    // placed from the far end towards it, each only when an entry is free without writing. Answers an empty
+    // pin when the wanted image did not come whole.
+    Pin ReadRun(Position first, int count, Position wanted) {
+        const std::size_t size = store_.ImageSize();
+        const int wantedIndex = wanted == first ? 0 : count - 1;
+        ReadRangeMarks marks;
+        for (int i = 0; i < count; ++i) {
+            if (Entry* cached = Peek(store_.Advance(first, i))) marks.Mark(*cached);
+        }
+        readBuffer_.resize(static_cast<std::size_t>(count) * size);
+        const std::size_t got = store_.ReadImages(store_.FileOffset(first), readBuffer_.data(),
+                                                  readBuffer_.size(), (wantedIndex + 1) * size);
+        const int complete = static_cast<int>(std::min<std::size_t>(got / size, count));
+        if (wantedIndex >= complete) return {};
+        if (Peek(wanted) == nullptr) {
+            Entry& entry = TakeEntry();
+            Place(entry, wanted);
+            marks.Mark(entry);
+        }
+        const int step = wantedIndex == 0 ? -1 : 1;
+        for (int i = wantedIndex == 0 ? complete - 1 : 0; i >= 0 && i < complete; i += step) {
+            const std::span<const std::uint8_t> image(readBuffer_.data() + static_cast<std::size_t>(i) * size,
+                                                      size);
+            const Position position = store_.Advance(first, i);
+            if (Entry* cached = Peek(position)) {
+                if (cached->pins_ == 0 && !cached->dirty_) cached->Load(image);
+                continue;
+            }
+            Entry* entry = TryTakeEntry();
+            if (entry == nullptr) continue;
+            Place(*entry, position);
+            entry->Load(image);
+            marks.Mark(*entry);
+        }
+        return PinToFront(*Peek(wanted));
+    }
+
+    // Writes every dirty entry that is neither pinned nor being read, in ascending file order, each run of
+    // adjacent images with one write. Answers whether anything was written.
+    bool Flush() {
+        std::vector<Entry*> entries;
+        CollectDirty(entries);
+        if (entries.empty()) return false;
+        WriteSorted(entries);
+        return true;
+    }
+
+    // Writes the least recently used dirty entry that is neither pinned nor being read, on its own. Answers
+    // whether there was one.
+    bool WriteOldestDirty() {
+        for (Node* node = oldest_; node != nullptr; node = node->newer_) {
+            Entry& entry = AsEntry(*node);
+            if (!Writable(entry)) continue;
+            std::vector<Entry*> one{&entry};
+            WriteSorted(one);
+            return true;
+        }
+        return false;
+    }
+
+    // The entries a flush writes; a file with several caches collects from each and writes them together.
+    void CollectDirty(std::vector<Entry*>& entries) const {
+        for (Node* node = newest_; node != nullptr; node = node->older_) {
+            Entry& entry = AsEntry(*node);
+            if (Writable(entry)) entries.push_back(&entry);
+        }
+    }
+
+    // Writes the entries (of caches on this cache's file) in ascending file order, each run of adjacent
+    // images with one write; each run's entries are clean once it is written.
+    void WriteSorted(std::vector<Entry*>& entries) {
+        std::sort(entries.begin(), entries.end(), [this](const Entry* a, const Entry* b) {
+            return store_.FileOffset(a->position_) < store_.FileOffset(b->position_);
+        });
+        const std::size_t size = store_.ImageSize();
+        std::size_t first = 0;
+        while (first < entries.size()) {
+            const std::int64_t start = store_.FileOffset(entries[first]->position_);
+            std::size_t end = first + 1;
+            while (end < entries.size() && store_.FileOffset(entries[end]->position_) ==
+                                               start + static_cast<std::int64_t>((end - first) * size)) {
+                ++end;
+            }
+            writeBuffer_.resize((end - first) * size);
+            for (std::size_t i = first; i < end; ++i) {
+                entries[i]->Store(std::span<std::uint8_t>(writeBuffer_.data() + (i - first) * size, size));
+            }
+            store_.WriteImages(start, writeBuffer_.data(), writeBuffer_.size());
+            for (std::size_t i = first; i < end; ++i) entries[i]->dirty_ = false;
+            first = end;
+        }
+    }
+
+    // Another program changed the file: every entry is emptied in place (its pins, contents and position go)
+    // and keeps its place in the list.
+    void Invalidate() {
+        for (Node* node = newest_; node != nullptr; node = node->older_) Empty(AsEntry(*node));
+    }
+
+    void UnpinAll() noexcept {
+        for (Node* node = newest_; node != nullptr; node = node->older_) node->pins_ = 0;
+    }
+
+    // Frees every entry; the capacity goes back to its base.
+    void FreeAll() noexcept {
+        while (oldest_ != nullptr) Free(AsEntry(*oldest_));
+        capacity_ = baseCapacity_;
+    }
+
+    // Frees the least recently used entries beyond the base capacity, which the capacity returns to. A kept
+    // entry among them moves to the front first and stays; another goes in its place.
+    void Trim(const Entry* keep = nullptr) noexcept {
+        if (keep != nullptr && Owns(*keep) && count_ > baseCapacity_) {
+            int place = 0;
+            for (Node* node = newest_; node != keep; node = node->older_) ++place;
+            if (place >= baseCapacity_) MoveToFront(*slots_[keep->slot_].entry);
+        }
+        while (count_ > baseCapacity_ && oldest_ != nullptr) Free(AsEntry(*oldest_));
+        capacity_ = baseCapacity_;
+    }
+
+    // Visits every entry, most recently used first.
+    template <class Visit>
+    void ForEach(Visit&& visit) const {
+        for (Node* node = newest_; node != nullptr; node = node->older_) visit(AsEntry(*node));
+    }
+
+    // The most recently used entry; null when the cache is empty.
+    Entry* Front() const noexcept { return newest_ != nullptr ? &AsEntry(*newest_) : nullptr; }
+
+private:
+    using Node = TCacheEntry<Position>;
+    friend class TCachePin<Entry>;
+
+    // The slot table gives pins a place to look that stays when an entry is freed; a slot's generation moves
+    // on whenever its entry is emptied, reused or freed.
+    struct Slot {
+        std::unique_ptr<Entry> entry;
+        std::uint32_t generation = 0;
+    };
+
+    // Clears the read-range marks of a multi-entry read when it ends, also on failure.
+    class ReadRangeMarks {
+    public:
+        ReadRangeMarks() = default;
+        ~ReadRangeMarks() {
+            for (Entry* entry : marked_) entry->inReadRange_ = false;
+        }
+        ReadRangeMarks(const ReadRangeMarks&) = delete;
+        ReadRangeMarks& operator=(const ReadRangeMarks&) = delete;
+
+        void Mark(Entry& entry) {
+            if (entry.inReadRange_) return;
+            entry.inReadRange_ = true;
+            marked_.push_back(&entry);
+        }
+
+    private:
+        std::vector<Entry*> marked_;
+    };
+
+    static Entry& AsEntry(Node& node) noexcept { return static_cast<Entry&>(node); }
+
+    static bool Writable(const Entry& entry) noexcept {
+        return entry.dirty_ && entry.pins_ == 0 && !entry.inReadRange_ && entry.position_ != Position{};
+    }
+    static bool Reusable(const Entry& entry) noexcept {
+        return !entry.dirty_ && entry.pins_ == 0 && !entry.inReadRange_;
+    }
+
+    bool Owns(const Entry& entry) const noexcept {
+        return entry.slot_ < slots_.size() && slots_[entry.slot_].entry.get() == &entry;
+    }
+
+    Entry* Resolve(std::uint32_t slot, std::uint32_t generation) const noexcept {
+        if (slot >= slots_.size() || slots_[slot].generation != generation) return nullptr;
+        return slots_[slot].entry.get();
+    }
+
+    [[noreturn]] void RaiseLost() const {
+        store_.RaiseCorrupt();
+        // An override that returned would break the store's contract.
+        std::terminate();
+    }
+
+    static void Unpin(Entry& entry) noexcept {
+        if (entry.pins_ > 0) --entry.pins_;
+    }
+
+    Pin PinToFront(Entry& entry) {
+        if (entry.pins_ >= MaxCachePins) store_.RaiseCorrupt();
+        ++entry.pins_;
+        MoveToFront(entry);
+        return Pin(this, entry.slot_, slots_[entry.slot_].generation);
+    }
+
+    void Place(Entry& entry, Position position) {
+        entry.position_ = position;
+        index_[position] = &entry;
+    }
+
+    // Resets an entry for reuse; pins to it go empty.
+    void Empty(Entry& entry) {
+        if (entry.position_ != Position{}) index_.erase(entry.position_);
+        entry.Reset();
+        entry.pins_ = 0;
+        entry.dirty_ = false;
+        entry.position_ = Position{};
+        ++slots_[entry.slot_].generation;
+    }
+
+    // An empty entry at the front: a new one while below capacity, else the least recently used reusable one;
+    // when there is none, a write (as the policy says) frees one, or the cache grows under the transaction
+    // lock. Raises the corrupt code when nothing helps.
+    Entry& TakeEntry() {
+        if (Entry* entry = TryTakeEntry()) return *entry;
+        if (!store_.GrowInsteadOfWriting()) {
+            const bool wrote = policy_ == FullCachePolicy::WriteOldestDirty ? WriteOldestDirty() : Flush();
+            if (wrote) {
+                if (Entry* entry = TryTakeEntry()) return *entry;
+            }
+        }
+        if (!store_.GrowInsteadOfWriting()) store_.RaiseCorrupt();
+        capacity_ += growthStep_;
+        return NewAtFront();
+    }
+
+    // TakeEntry without writing or growing; null when nothing is free.
+    Entry* TryTakeEntry() {
+        if (count_ < capacity_) return &NewAtFront();
+        for (Node* node = oldest_; node != nullptr; node = node->newer_) {
+            Entry& entry = AsEntry(*node);
+            if (!Reusable(entry)) continue;
+            Empty(entry);
+            MoveToFront(entry);
+            return &entry;
+        }
+        return nullptr;
+    }
+
+    Entry& NewAtFront() {
+        std::unique_ptr<Entry> created = store_.NewEntry();
+        std::uint32_t slot = 0;
+        if (freeSlots_.empty()) {
+            slot = static_cast<std::uint32_t>(slots_.size());
+            slots_.emplace_back();
+        } else {
+            slot = freeSlots_.back();
+            freeSlots_.pop_back();
+        }
+        Entry& entry = *created;
+        entry.slot_ = slot;
+        slots_[slot].entry = std::move(created);
+        Link(entry);
+        ++count_;
+        return entry;
+    }
+
+    void Free(Entry& entry) noexcept {
+        if (entry.position_ != Position{}) index_.erase(entry.position_);
+        Unlink(entry);
+        --count_;
+        Slot& slot = slots_[entry.slot_];
+        ++slot.generation;
+        freeSlots_.push_back(entry.slot_);
+        slot.entry.reset();
+    }
+
+    void Link(Node& node) noexcept {
+        node.older_ = newest_;
+        node.newer_ = nullptr;
+        if (newest_ != nullptr) newest_->newer_ = &node;
+        newest_ = &node;
+        if (oldest_ == nullptr) oldest_ = &node;
+    }
+
+    void Unlink(Node& node) noexcept {
+        if (node.newer_ != nullptr) {
+            node.newer_->older_ = node.older_;
+        } else {
+            newest_ = node.older_;
+        }
+        if (node.older_ != nullptr) {
+            node.older_->newer_ = node.newer_;
+        } else {
+            oldest_ = node.newer_;
+        }
+        node.newer_ = node.older_ = nullptr;
+    }
+
+    void MoveToFront(Node& node) noexcept {
+        if (newest_ == &node) return;
+        Unlink(node);
+        Link(node);
+    }
+
+    TCacheStore<Entry>& store_;
+    int capacity_;
+    int baseCapacity_;
+    int growthStep_;
+    FullCachePolicy policy_;
+    int count_ = 0;
+    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> freeSlots_;
+    std::unordered_map<Position, Entry*> index_;
+    Node* newest_ = nullptr;
+    Node* oldest_ = nullptr;
+    std::vector<std::uint8_t> readBuffer_;
+    std::vector<std::uint8_t> writeBuffer_;
+};
+
+}  // namespace engine
