@@ -50,13 +50,15 @@ public:
     // of its header (IndexFile.h); then a slot area of whole slots, as many as the next slot number says
     // (8961). Does nothing when open; a failed open leaves the handle closed with all its files.
     void Open() override;
-    // An exclusive, writable table writes its changed headers first, the record file's and then the index
-    // file's; the index file is closed before the record file; a temporary table's files are deleted. The
-    // files are closed also when a write fails, which is then raised. Does nothing when closed.
+    // An exclusive, writable table first writes what changed: the record file's header, the index file's
+    // header, the large-object file's blocks and header. The large-object file and the index file are closed
+    // before the record file; a temporary table's files are deleted. The files are closed also when a write
+    // fails, which is then raised. Does nothing when closed.
     void Close() override;
-    // Creates the record file (10031 when open, 10253 when not exclusive), then the index file with this
-    // handle's name and settings, and leaves them open. When the index file cannot be created the record
-    // file this call created is deleted again; a file it did not create is never touched.
+    // Creates the record file (10031 when open, 10253 when not exclusive), then the index file and, with
+    // large-object fields, the large-object file with this handle's name and settings, and leaves them open.
+    // When a file cannot be created, the files this call created before it are deleted again; a file it did
+    // not create is never touched.
     void CreateFile() override;
 
     // Creates a new table under the handle's file name: the handle must be closed (10031), exclusive (10253)

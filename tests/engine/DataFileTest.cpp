@@ -434,21 +434,32 @@ TEST_F(DataFileTest, CreateTableFailingAfterItsFilesExistLeavesNone) {
     EXPECT_FALSE(fs::exists("t.IDX"));
 }
 
-TEST_F(DataFileTest, CreateTableThatCannotCreateItsIndexFileLeavesOnlyTheHeldFile) {
-    WriteBytes("t.IDX", "held");
-    engine::TFileHandler holder;
-    holder.SetFileName("t.IDX");
-    holder.SetReadOnly(true);
-    holder.Open();
-    std::vector<TFieldDesc> fields = MixedFields();
-    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
-    EXPECT_EQ(EngineCode([&] { CreateTable("t", fields, indexes); }), engine::ErrAccessDenied);
-    EXPECT_EQ(engine::CurrentErrorContext().FileName, "t.IDX");
-    EXPECT_FALSE(fs::exists("t.DAT"));
-    EXPECT_EQ(ReadBytes("t.IDX"), "held");
-    holder.Close();
-    CreateTable("t", fields, indexes);
-    EXPECT_EQ(fs::file_size("t.IDX"), 4096u);
+TEST_F(DataFileTest, CreateTableThatCannotCreateAFileLeavesOnlyTheHeldFile) {
+    // MixedFields has a large-object field: the table has all three files.
+    for (const char* held : {"t.IDX", "t.BLB"}) {
+        WriteBytes(held, "held");
+        engine::TFileHandler holder;
+        holder.SetFileName(held);
+        holder.SetReadOnly(true);
+        holder.Open();
+        std::vector<TFieldDesc> fields = MixedFields();
+        std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+        EXPECT_EQ(EngineCode([&] { CreateTable("t", fields, indexes); }), engine::ErrAccessDenied) << held;
+        EXPECT_EQ(engine::CurrentErrorContext().FileName, held);
+        for (const char* other : {"t.DAT", "t.IDX", "t.BLB"}) {
+            if (std::string(other) != held) {
+                EXPECT_FALSE(fs::exists(other)) << held << " " << other;
+            }
+        }
+        EXPECT_EQ(ReadBytes(held), "held");
+        holder.Close();
+        CreateTable("t", fields, indexes);
+        EXPECT_EQ(fs::file_size("t.IDX"), 4096u);
+        TDataFile table;
+        table.SetFileName("t");
+        table.SetExclusive(true);
+        table.DeleteFiles();
+    }
 }
 
 TEST_F(DataFileTest, OnlyATableWithAPrimaryIndexReusesItsFreeSlots) {
