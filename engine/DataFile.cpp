@@ -50,6 +50,21 @@ bool HasValidityCheck(const TFieldDesc& field) noexcept {
     return field.Required != 0 || !field.MinValue.empty() || !field.MaxValue.empty();
 }
 
+// Cleans up after a failure: a failure of the cleanup neither raises nor replaces the error context of the
+// failure being reported.
+template <class Cleanup>
+void CleanUpKeepingError(Cleanup cleanup) noexcept {
+    try {
+        const ErrorContext saved = CurrentErrorContext();
+        try {
+            cleanup();
+        } catch (...) {
+        }
+        CurrentErrorContext() = saved;
+    } catch (...) {
+    }
+}
+
 bool AnyCalculated(std::span<const TFieldDesc> fields) noexcept {
     return std::any_of(fields.begin(), fields.end(), [](const TFieldDesc& f) { return f.IsCalculated(); });
 }
@@ -125,7 +140,8 @@ void TDataFile::DoOpen() {
         ResetWorkingFields();
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         // Later (table handle): the record cache gets its capacity.
-        // Later (index file): the index file gets this handle's name and settings and is opened.
+        ConfigureIndexFile();
+        indexFile_.Open();
         if (header_.BlobFieldCount != 0) {
             ConfigureBlobFile();
             blobFile_.Open();
@@ -181,17 +197,27 @@ void TDataFile::DoClose(bool deleteTemporary) {
     if (Exclusive() && !ReadOnly()) {
         try {
             WriteHeader(false);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Later (page cache): the index file's dirty pages are written before its header.
+        try {
+            if (indexFile_.IsOpen()) indexFile_.WriteHeader(false);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+        try {
             if (blobFile_.IsOpen()) {
                 blobFile_.UnpinAllBlocks();
                 blobFile_.FlushBlocks();
                 blobFile_.WriteHeader(false);
             }
         } catch (...) {
-            failure = std::current_exception();
+            if (!failure) failure = std::current_exception();
         }
     }
     // Later (locks): ReleaseReadLock, UnlockTable, UnlockAllRecords, EndRead, EndWrite.
-    // Later (index file): closed here, after the large-object file.
+    // The large-object file is closed first, then the index file, then the record file.
     CloseFiles();
     if (deleteTemporary && temporary_) {
         try {
@@ -210,6 +236,7 @@ void TDataFile::CloseFiles() noexcept {
     workingCount_ = 0;
     // Later (table handle): every cached record is freed, the current record first.
     blobFile_.Close();
+    indexFile_.Close();
     TFileHandler::Close();
 }
 
@@ -294,13 +321,38 @@ void TDataFile::TruncateFile() {
 
 // ---- Creating, emptying and deleting ----
 
+void TDataFile::ConfigureIndexFile() {
+    indexFile_.SetInMemory(InMemory());
+    indexFile_.SetExclusive(Exclusive());
+    indexFile_.SetReadOnly(ReadOnly());
+    indexFile_.SetWriteThrough(WriteThrough());
+    indexFile_.SetFileName(FileName());
+}
+
 void TDataFile::CreateFile() {
     TFileHandler::CreateFile();
-    // Later (index file): the index file gets this handle's name, exclusive, read-only and in-memory settings
-    // and creates its file.
-    if (header_.BlobFieldCount != 0) {
+    try {
+        ConfigureIndexFile();
+        indexFile_.CreateFile();
+    } catch (...) {
+        // Only the record file is this call's to delete: an index file that could not be created may be
+        // another handle's.
+        TFileHandler::Close();
+        CleanUpKeepingError([this] { TFileHandler::DeleteFile(); });
+        throw;
+    }
+    if (header_.BlobFieldCount == 0) return;
+    try {
         ConfigureBlobFile();
         blobFile_.CreateFile();
+    } catch (...) {
+        // The record and index files this call created go again; a large-object file it could not create
+        // may be another handle's.
+        indexFile_.Close();
+        TFileHandler::Close();
+        CleanUpKeepingError([this] { TFileHandler::DeleteFile(); });
+        CleanUpKeepingError([this] { indexFile_.DeleteFile(); });
+        throw;
     }
 }
 
@@ -362,15 +414,13 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
         // The exclusive close writes the header; the reopen runs every check of Open on the new file.
         DoClose(false);
         Open();
-        // Later (index file): the primary index is defined from indexes[0] (AddPrimaryIndex), then each
-        // secondary index in list order (AddSecondaryIndex).
+        // No descriptor at all is a primary index without fields: a table without a primary index.
+        indexFile_.AddPrimaryIndex(indexes.empty() ? TIndexDescriptor{} : indexes.front());
+        for (std::size_t k = 1; k < indexes.size(); ++k) indexFile_.AddSecondaryIndex(indexes[k]);
     } catch (...) {
         CloseFiles();
-        try {
-            DeleteFiles();
-        } catch (...) {
-            // The failure that stopped the creation is the one to report.
-        }
+        // The failure that stopped the creation is the one to report.
+        CleanUpKeepingError([this] { DeleteFiles(); });
         throw;
     }
     Close();
@@ -378,7 +428,8 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
 
 void TDataFile::DeleteFiles() {
     TFileHandler::DeleteFile();
-    // Later (index file): the index file is deleted.
+    ConfigureIndexFile();
+    indexFile_.DeleteFile();
     ConfigureBlobFile();
     if (blobFile_.FileExists()) blobFile_.DeleteFile();
 }
@@ -388,8 +439,10 @@ void TDataFile::EmptyTable() {
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
     TruncateFile();
-    // Later: the record cache empties every cached record in place (slot number 0, buffer cleared, pins
-    // reset); the index file is truncated and its cached pages invalidated.
+    // Later (table handle): the record cache empties every cached record in place (slot number 0, buffer
+    // cleared, pins reset).
+    indexFile_.Truncate();
+    // Later (page cache): the index file's cached pages are invalidated.
     if (blobFile_.IsOpen()) {
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
@@ -427,8 +480,7 @@ void TDataFile::LogRepair(std::string_view message) {
 // ---- Free-slot chain ----
 
 bool TDataFile::HasPrimaryIndex() const noexcept {
-    // Later (index file): the index file's no-primary-index flag answers. Until then no slot is reused.
-    return false;
+    return indexFile_.IsOpen() && !indexFile_.HasNoPrimaryIndex();
 }
 
 SlotNumber TDataFile::NextFreeSlot() const noexcept {

@@ -2,6 +2,7 @@
 // free-slot chain and working field set; creating, emptying and deleting tables.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,6 +17,8 @@
 #include "engine/FieldDesc.h"
 #include "engine/FileHandler.h"
 #include "engine/IndexDescriptor.h"
+#include "engine/IndexFile.h"
+#include "engine/IndexKey.h"
 
 namespace engine {
 
@@ -26,9 +29,10 @@ struct TExprNode;
 using FieldSource = std::optional<std::span<const std::uint8_t>>;
 
 // One open table and, later, one cursor on it. Every failure raises an engine error naming the record file.
-// The index file, the record cache, locks and the cursor join this class in their own steps; the places where
-// they act are marked "Later:" in DataFile.cpp. A table with large-object fields keeps their values in its
-// large-object file, which it creates, opens, empties, closes and deletes with the record file.
+// The record cache, locks and the cursor join this class in their own steps; the places where they act are
+// marked "Later:" in DataFile.cpp. A table keeps its indexes in its index file and the values of its
+// large-object fields in its large-object file, which it creates, opens, empties, closes and deletes with the
+// record file.
 class TDataFile : public TFileHandler, public BlobFileOwner {
 public:
     TDataFile();
@@ -42,26 +46,32 @@ public:
     // installed locale (15878); at most 1024 fields, strings within their rooms, a last record ID of at most
     // 0x7FFFFFFF, sizes of at most 250 on strings, bytes and variable bytes and 0 on other types, as many
     // large-object fields as the header counts, stored offsets and field numbers as the field list gives
-    // them, and a record size equal to the fields' sum (8961 for each); then a slot area of whole slots, as
-    // many as the next slot number says (8961). Does nothing when open; a failed open leaves the handle
-    // closed.
+    // them, and a record size equal to the fields' sum (8961 for each); then the index file with the checks
+    // of its header (IndexFile.h); then a slot area of whole slots, as many as the next slot number says
+    // (8961). Does nothing when open; a failed open leaves the handle closed with all its files.
     void Open() override;
-    // An exclusive, writable table writes its changed header first; a temporary table's files are deleted.
-    // The files are closed also when that write fails, which is then raised. Does nothing when closed.
+    // An exclusive, writable table first writes what changed: the record file's header, the index file's
+    // header, the large-object file's blocks and header. The large-object file and the index file are closed
+    // before the record file; a temporary table's files are deleted. The files are closed also when a write
+    // fails, which is then raised. Does nothing when closed.
     void Close() override;
-    // Creates the record file (10031 when open, 10253 when not exclusive) and leaves it open.
+    // Creates the record file (10031 when open, 10253 when not exclusive), then the index file and, with
+    // large-object fields, the large-object file with this handle's name and settings, and leaves them open.
+    // When a file cannot be created, the files this call created before it are deleted again; a file it did
+    // not create is never touched.
     void CreateFile() override;
 
     // Creates a new table under the handle's file name: the handle must be closed (10031), exclusive (10253)
     // and writable (11013). The definition is validated (TableDefinition.h), normalised in the caller's
-    // descriptors, written and opened again through every check of Open; when anything after the file's
-    // creation fails, the files are deleted again. A password the session's list lacked is there only for the
-    // call. The handle is closed when it returns.
+    // descriptors, written and opened again through every check of Open; then the primary index is defined
+    // from the first descriptor (none: a table without a primary index) and the secondary ones in list order.
+    // When anything after the files' creation fails, they are deleted again. A password the session's list
+    // lacked is there only for the call. The handle is closed when it returns.
     void CreateTable(std::uint16_t languageId, std::uint16_t sortId, std::uint16_t reservedA,
                      std::uint16_t reservedB, bool isProtected, std::string_view password,
                      std::string_view description, std::uint32_t blockSize, std::span<TFieldDesc> fields,
                      std::span<TIndexDescriptor> indexes, bool allowNoPrimary);
-    // Deletes the table's files (9220 when a delete fails).
+    // Deletes the table's files, the record file first (9220 when a delete fails; the files after it stay).
     void DeleteFiles();
     // Removes every record of an open table; 10253 when it is not exclusive, 11013 when read-only. Does
     // nothing when closed.
@@ -216,6 +226,43 @@ public:
     // owner to this table; the column's physical field is read into the value, its blank flag into IsNull.
     static void GetCalcOperand(void* owner, void* data, const TExprNode& column, ExprValue& value);
 
+    // ---- Indexes and keys (IndexAccess.cpp) ----
+
+    // The index file, opened after the record file's checks and closed before the record file.
+    TIndexFile& IndexFile() noexcept { return indexFile_; }
+    const TIndexFile& IndexFile() const noexcept { return indexFile_; }
+    // The number of secondary indexes, and the current index's number (255: natural order) and name.
+    std::uint8_t GetIndexCount() const noexcept { return indexFile_.GetIndexCount(); }
+    std::uint8_t GetIndexNumber() const noexcept { return indexFile_.CurrentIndex(); }
+    const std::string& GetIndexName() const noexcept { return indexFile_.CurrentSettings().Name; }
+    // Switch the current index: by number 0..count or 255 (natural order), by name "" (the primary index) or
+    // a secondary index's name without regard to case. Anything else raises 10022 naming the number or the
+    // name before anything changes; asking for the current index changes nothing.
+    void SetIndexNumber(int number);
+    void SetIndexName(std::string_view name);
+    // Index n's 16 key field numbers and its descriptor; n is 0..count (10022 otherwise).
+    std::array<std::uint16_t, MaxIndexFields> GetIndexFields(int number) const;
+    TIndexDescriptor GetIndexDesc(int number) const;
+
+    // The key of a record image for the descriptor given, else the current index's (an empty key in natural
+    // order): per key field its has-value byte and its value encoded (EncodeKeyField), the field's own
+    // descending flag applying unless the whole index is descending; then, when the current index is not 0
+    // and the descriptor not unique, EncodeIntegerKey of the record ID. Key fields are read through the
+    // physical field set. A key that would pass 1040 bytes raises 10026 naming the index.
+    void BuildKey(std::span<const std::uint8_t> record, TIndexKey& key,
+                  const TIndexDescriptor* descriptor = nullptr) const;
+    // Encodes a field's stored bytes (at least its stored size) into the key after the has-value byte at
+    // position, order-preserving by type; strings up to their zero and at most stored size - 1 characters,
+    // upper-cased under the table's locale when case-insensitive. Descending, on a table without a language
+    // id, inverts the has-value byte and the value (of a string all but its last byte); with a language id
+    // the comparison orders descending keys instead.
+    void EncodeKeyField(const TFieldDesc& field, std::span<const std::uint8_t> value, TIndexKey& key,
+                        std::size_t position, bool caseInsensitive, bool descending) const;
+    // The "Sys Deleted" key (5 bytes): the first byte of the status source (a record header) and
+    // EncodeIntegerKey of the record's ID.
+    void BuildPhysicalKey(std::span<const std::uint8_t> statusSource, TIndexKey& key,
+                          std::span<const std::uint8_t> record) const;
+
 private:
     void DoOpen();
     // Writes what an exclusive, writable table changed, closes the files and, when asked, deletes a temporary
@@ -228,8 +275,11 @@ private:
     void CloseFiles() noexcept;
     // Gives the large-object file this handle's name and settings; it must be closed.
     void ConfigureBlobFile();
-    // Whether deleted slots are reused.
+    // Whether deleted slots are reused: the open index file's no-primary-index flag is clear.
     bool HasPrimaryIndex() const noexcept;
+    // Gives the closed index file this handle's name, sharing, read-only, in-memory and write-through
+    // settings.
+    void ConfigureIndexFile();
     void MarkHeaderChanged() noexcept { header_.ImageChanged = 1; }
     [[noreturn]] void RaiseTableError(std::uint16_t code, std::string_view fieldName = {}) const;
     void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
@@ -249,6 +299,7 @@ private:
     CollationTable collationTable_{};
     bool repairMode_ = false;
     std::function<void(std::string_view)> repairLog_;
+    TIndexFile indexFile_{*this};
     TBlobFile blobFile_{*this};
 };
 

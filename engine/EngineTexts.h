@@ -169,5 +169,7 @@ inline constexpr std::string_view RepairFixed = "error fixed";
 
 // The name errors give the primary index, which has no name of its own.
 inline constexpr std::string_view PrimaryIndexName = "Primary";
+// The name of the internal index of record statuses, slot 31 of every index file.
+inline constexpr std::string_view SysDeletedIndexName = "Sys Deleted";
 
 }  // namespace engine::texts

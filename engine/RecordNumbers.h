@@ -1,5 +1,5 @@
-// SlotNumber, RecordId and BlockOffset: numbers of the table files that must never stand for each other, each
-// a type of its own.
+// SlotNumber, RecordId, BlockOffset and PageOffset: numbers of the table files that must never stand for each
+// other, each a type of its own.
 #pragma once
 
 #include <compare>
@@ -29,6 +29,10 @@ using RecordId = StoredNumber<struct RecordIdTag>;
 inline constexpr SlotNumber NoSlot{};
 // The file offset of a block of the large-object file; 0 is no block (an empty value, the end of a chain).
 using BlockOffset = StoredNumber<struct BlockOffsetTag>;
+// The file offset of a page of the index file, a multiple of the page size; 0 is no page (page 0 is the
+// header).
+using PageOffset = StoredNumber<struct PageOffsetTag>;
+inline constexpr PageOffset NoPage{};
 
 }  // namespace engine
 

@@ -383,8 +383,10 @@ TEST_F(DataFileTest, InMemoryTablesAreCreatedAndOpenedLikeDiskTables) {
     OpenTable(table, "mem", true);
     EXPECT_EQ(table.RecordSize(), 76);
     table.Close();
+    EXPECT_TRUE(engine::GetEngineSession().MemoryFiles().FileExists("mem.IDX"));
     table.DeleteFiles();
     EXPECT_EQ(EngineCode([&] { table.Open(); }), engine::ErrInvalidPath);
+    EXPECT_FALSE(engine::GetEngineSession().MemoryFiles().FileExists("mem.IDX"));
 }
 
 TEST_F(DataFileTest, ATableWithoutFieldsHoldsRecordHeadersOnly) {
@@ -415,7 +417,67 @@ TEST_F(DataFileTest, TemporaryTablesGoWhenClosed) {
     EXPECT_TRUE(fs::exists("tmp.DAT"));
     table.Close();
     EXPECT_FALSE(fs::exists("tmp.DAT"));
+    EXPECT_FALSE(fs::exists("tmp.IDX"));
     EXPECT_EQ(EngineCode([&] { table.DeleteFiles(); }), engine::ErrDelete);
+}
+
+TEST_F(DataFileTest, CreateTableFailingAfterItsFilesExistLeavesNone) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> blobKey = {IndexDef("", {6})};
+    EXPECT_EQ(EngineCode([&] { CreateTable("t", fields, blobKey); }), engine::ErrInvalidIndexFieldType);
+    EXPECT_EQ(engine::CurrentErrorContext().IndexName, "Primary");
+    std::vector<TIndexDescriptor> tooMany = {IndexDef("", {1})};
+    for (int i = 1; i <= 31; ++i) tooMany.push_back(IndexDef("I" + std::to_string(i), {3}));
+    EXPECT_EQ(EngineCode([&] { CreateTable("t", fields, tooMany); }), engine::ErrIndexLimits);
+    EXPECT_EQ(engine::CurrentErrorContext().IndexName, "I31");
+    EXPECT_FALSE(fs::exists("t.DAT"));
+    EXPECT_FALSE(fs::exists("t.IDX"));
+}
+
+TEST_F(DataFileTest, CreateTableThatCannotCreateAFileLeavesOnlyTheHeldFile) {
+    // MixedFields has a large-object field: the table has all three files.
+    for (const char* held : {"t.IDX", "t.BLB"}) {
+        WriteBytes(held, "held");
+        engine::TFileHandler holder;
+        holder.SetFileName(held);
+        holder.SetReadOnly(true);
+        holder.Open();
+        std::vector<TFieldDesc> fields = MixedFields();
+        std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+        EXPECT_EQ(EngineCode([&] { CreateTable("t", fields, indexes); }), engine::ErrAccessDenied) << held;
+        EXPECT_EQ(engine::CurrentErrorContext().FileName, held);
+        for (const char* other : {"t.DAT", "t.IDX", "t.BLB"}) {
+            if (std::string(other) != held) {
+                EXPECT_FALSE(fs::exists(other)) << held << " " << other;
+            }
+        }
+        EXPECT_EQ(ReadBytes(held), "held");
+        holder.Close();
+        CreateTable("t", fields, indexes);
+        EXPECT_EQ(fs::file_size("t.IDX"), 4096u);
+        TDataFile table;
+        table.SetFileName("t");
+        table.SetExclusive(true);
+        table.DeleteFiles();
+    }
+}
+
+TEST_F(DataFileTest, OnlyATableWithAPrimaryIndexReusesItsFreeSlots) {
+    for (const bool primary : {true, false}) {
+        const std::string name = primary ? "with" : "without";
+        std::vector<TFieldDesc> fields = MixedFields();
+        std::vector<TIndexDescriptor> indexes = {
+            IndexDef("", {primary ? std::uint16_t{1} : std::uint16_t{0}})};
+        TableOptions options;
+        options.allowNoPrimary = !primary;
+        CreateTable(name, fields, indexes, options);
+        AppendSlots(name + ".DAT", {SlotImage(76, 0, 1, 1), SlotImage(76, 1, 0, 2), SlotImage(76, 0, 3, 3)});
+        PatchFile(name + ".DAT", FreeHeadAt, 4, 2);
+        TDataFile table;
+        OpenTable(table, name, false);
+        EXPECT_EQ(table.IndexFile().HasNoPrimaryIndex(), !primary);
+        EXPECT_EQ(table.NextFreeSlot(), engine::SlotNumber(primary ? 2 : 4)) << name;
+    }
 }
 
 TEST_F(DataFileTest, WorkingFieldsPlaceCalculatedFieldsAfterTheRecord) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "ExprBuilders.h"
 #include "LocaleDoubles.h"
 #include "RawTableFile.h"
+#include "StoredValues.h"
 #include "TableFixture.h"
 #include "engine/Collation.h"
 #include "engine/DataFile.h"
@@ -30,47 +30,6 @@ namespace {
 using namespace enginetest;
 using engine::TDataFile;
 using engine::TFieldDesc;
-using Bytes = std::vector<std::uint8_t>;
-
-// Stored values, little-endian, in vectors of exactly their size (so that the sanitizers see a read past a
-// source's end).
-Bytes LE(std::uint64_t value, int width) {
-    Bytes out(static_cast<std::size_t>(width));
-    for (int i = 0; i < width; ++i)
-        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    return out;
-}
-Bytes I16(std::int16_t v) {
-    return LE(static_cast<std::uint16_t>(v), 2);
-}
-Bytes U16(std::uint16_t v) {
-    return LE(v, 2);
-}
-Bytes I32(std::int32_t v) {
-    return LE(static_cast<std::uint32_t>(v), 4);
-}
-Bytes I64(std::int64_t v) {
-    return LE(static_cast<std::uint64_t>(v), 8);
-}
-Bytes F64(double v) {
-    return LE(std::bit_cast<std::uint64_t>(v), 8);
-}
-// The characters, without a zero.
-Bytes Chars(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-// The characters and their zero.
-Bytes Str(std::string_view text) {
-    Bytes out(text.size() + 1, 0);
-    std::copy(text.begin(), text.end(), out.begin());
-    return out;
-}
-// Bytes zero-extended to a size.
-Bytes Padded(Bytes bytes, std::size_t size) {
-    bytes.resize(size, 0);
-    return bytes;
-}
-
 std::int32_t Day(int year, int month, int day) {
     return rtl::DateToDayNumber(year, month, day);
 }

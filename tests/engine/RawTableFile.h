@@ -54,19 +54,51 @@ inline constexpr std::size_t FreeHeadAt = 9;
 inline constexpr std::size_t NextSlotAt = 13;
 inline constexpr std::size_t LastIdAt = 17;
 inline constexpr std::size_t RecordSizeAt = 21;
+// Index file header offsets: end of file, secondary count, descriptor slot k with the fields of a
+// descriptor, live record count and no-primary-index flag.
+inline constexpr std::size_t IndexEndOfFileAt = 9;
+inline constexpr std::size_t SecondaryCountAt = 13;
+constexpr std::size_t IndexSlotAt(std::size_t k) {
+    return 14 + 120 * k;
+}
+inline constexpr std::size_t DescKeyLengthAt = 31;
+inline constexpr std::size_t DescUniqueAt = 35;
+inline constexpr std::size_t DescCompressionAt = 36;
+inline constexpr std::size_t DescFieldCountAt = 37;
+inline constexpr std::size_t DescFieldNumbersAt = 54;
+inline constexpr std::size_t DescRootAt = 86;
+inline constexpr std::size_t DescFreeHeadAt = 90;
+inline constexpr std::size_t RecordCountAt = 3974;
+inline constexpr std::size_t NoPrimaryAt = 3978;
+
+// The index file beside a record file.
+inline std::filesystem::path IndexFileOf(const std::filesystem::path& dataFile) {
+    return std::filesystem::path(dataFile).replace_extension(".IDX");
+}
 
 // Appends the slots to an unprotected record file and moves its next slot number on; the last record ID
-// becomes the largest ID among them when that is higher.
+// becomes the largest ID among them when that is higher. The index file, when there is one, counts the
+// active slots among them as live records (their keys are not inserted).
 inline void AppendSlots(const std::filesystem::path& path, const std::vector<std::string>& slots) {
     std::string bytes = ReadBytes(path);
     std::uint32_t lastId = GetLE(bytes, LastIdAt, 4);
+    std::uint32_t active = 0;
     for (const std::string& slot : slots) {
         bytes += slot;
-        if (slot[0] == 0) lastId = std::max(lastId, GetLE(slot, 5, 4));
+        if (slot[0] == 0) {
+            lastId = std::max(lastId, GetLE(slot, 5, 4));
+            ++active;
+        }
     }
     PutLE(bytes, NextSlotAt, 4, GetLE(bytes, NextSlotAt, 4) + slots.size());
     PutLE(bytes, LastIdAt, 4, lastId);
     WriteBytes(path, bytes);
+    const std::filesystem::path index = IndexFileOf(path);
+    if (std::filesystem::exists(index)) {
+        std::string indexBytes = ReadBytes(index);
+        PutLE(indexBytes, RecordCountAt, 4, GetLE(indexBytes, RecordCountAt, 4) + active);
+        WriteBytes(index, indexBytes);
+    }
 }
 
 // n active slots numbered on from the file's next slot, with record IDs equal to their slot numbers.

@@ -98,6 +98,39 @@ inline constexpr std::string_view OffChain = "the deleted slot is not on the fre
 inline constexpr std::string_view LinkWithoutPrimary =
     "the deleted slot links to %s, but a table without a primary index keeps no chain";
 
+// Index file.
+inline constexpr std::string_view IndexPlace = "index %s";
+inline constexpr std::string_view FileMissing = "the file is missing";
+inline constexpr std::string_view ShortIndexHeader =
+    "the file has %s bytes, fewer than the 4096 of its header";
+inline constexpr std::string_view EndOfFileWrong =
+    "the end of file is %s, not a multiple of 4096 from 4096 to 2000003072";
+inline constexpr std::string_view FileSizeDiffers = "the file has %s bytes, but the end of file is %s";
+inline constexpr std::string_view TooManySecondaryIndexes = "the secondary index count is %s, more than 30";
+inline constexpr std::string_view UnusedSlotDefined =
+    "the slot lies beyond the %s secondary indexes but has key length %s";
+inline constexpr std::string_view RootText = "root";
+inline constexpr std::string_view FreeHeadText = "free-list head";
+inline constexpr std::string_view PageReferenceWrong =
+    "the %s is %s, neither 0 nor a page offset below the end of file %s";
+inline constexpr std::string_view KeyFieldCountTooLarge = "the key field count is %s, more than 16";
+inline constexpr std::string_view KeyFieldOutside =
+    "key field %s is field number %s, outside the table's %s fields";
+inline constexpr std::string_view KeyFieldLargeObject = "key field %s is field %s, a large object";
+inline constexpr std::string_view CompressionTooLarge = "the compression is %s, not 0 to 3";
+inline constexpr std::string_view KeyLengthTooLarge = "the key length is %s, more than 1040";
+inline constexpr std::string_view KeyLengthMismatch = "the key length is %s, but its fields give %s";
+inline constexpr std::string_view IndexNameDuplicate =
+    "the name \"%s\" is also the name of index %s, without regard to case";
+inline constexpr std::string_view SysDeletedName = "the name is \"%s\", not \"Sys Deleted\"";
+inline constexpr std::string_view SysDeletedKeyLength = "the key length is %s, not 5";
+inline constexpr std::string_view SysDeletedFields = "the internal index has %s key fields, not none";
+inline constexpr std::string_view SysDeletedCompression = "the internal index has compression %s, not 0";
+inline constexpr std::string_view NoPrimaryFlagWrong =
+    "the no-primary-index flag is %s, but index 0 has key length %s";
+inline constexpr std::string_view RecordCountWrong =
+    "the live record count is %s, but the record file holds %s active slots";
+inline constexpr std::string_view UnusedBytes = "bytes %s to %s are not all zero";
 // Large-object file.
 inline constexpr std::string_view FreeListPlace = "free list";
 inline constexpr std::string_view ValuePlace = "slot %s field %s";

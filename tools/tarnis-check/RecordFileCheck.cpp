@@ -23,6 +23,7 @@
 #include "rtl/Text.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/CheckedFile.h"
+#include "tools/tarnis-check/IndexFileCheck.h"
 
 namespace tarnischeck {
 
@@ -34,10 +35,6 @@ using namespace engine;
 constexpr std::size_t SlotChunkBytes = 65536;
 // A finding that many slots share is listed for this many of them, then counted.
 constexpr int MaxFindingsPerKind = 20;
-// The index file's header: its no-primary-index flag, and the bytes a protected table scrambles as one
-// buffer.
-constexpr std::size_t IndexNoPrimaryOffset = 3978;
-constexpr std::size_t IndexHeaderSize = 4096;
 // A large-object field's value: a 32-bit block offset, or a negated handle.
 constexpr std::size_t BlobValueBytes = 4;
 // Header bytes that are always zero.
@@ -368,6 +365,7 @@ private:
             }
             if (got < wanted) break;
         }
+        facts.SlotsScanned = true;
         CheckRecordIds();
     }
 
@@ -448,24 +446,9 @@ private:
     // The index file's no-primary-index flag decides whether the chain is in use; without a readable index
     // file only the rules both kinds of table share are checked.
     ChainMode ReadChainMode() {
-        TFileHandler index;
-        std::array<std::uint8_t, IndexHeaderSize> bytes{};
-        std::size_t got = 0;
-        try {
-            index.SetFileName(check_.Files().IndexFile);
-            index.SetExclusive(false);
-            index.SetReadOnly(true);
-            if (!index.FileExists()) return ChainMode::Unknown;
-            index.Open();
-            got = static_cast<std::size_t>(
-                index.Read(bytes.data(), static_cast<std::int32_t>(bytes.size()), true));
-        } catch (const ETARNISEngineError&) {
-            return ChainMode::Unknown;
-        }
-        if (got <= IndexNoPrimaryOffset) return ChainMode::Unknown;
-        // Scrambling steps its seed byte by byte from the start, so a prefix unscrambles alone.
-        if (check_.Record().Header.Protected != 0) UnscrambleBuffer(bytes.data(), got, DataSeed);
-        return bytes[IndexNoPrimaryOffset] != 0 ? ChainMode::NoPrimaryIndex : ChainMode::PrimaryIndex;
+        const std::optional<IndexHeaderImage> index = ReadIndexHeader(check_);
+        if (!index) return ChainMode::Unknown;
+        return index->Header.NoPrimaryIndex != 0 ? ChainMode::NoPrimaryIndex : ChainMode::PrimaryIndex;
     }
 
     void CheckChain() {

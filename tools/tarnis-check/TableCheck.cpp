@@ -8,16 +8,16 @@
 #include "rtl/Text.h"
 #include "tools/tarnis-check/BlobFileCheck.h"
 #include "tools/tarnis-check/CheckTexts.h"
+#include "tools/tarnis-check/IndexFileCheck.h"
 #include "tools/tarnis-check/RecordFileCheck.h"
 
 namespace tarnischeck {
 
 namespace {
 
-// Each file kind's check, in the order in which their facts build on each other. Later: the index file's
-// check joins the list before the large-object file's.
+// Each file kind's check, in the order in which their facts build on each other.
 using FileCheck = void (*)(TableCheck& check);
-constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckBlobFile};
+constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile, CheckBlobFile};
 
 std::string WithExtension(std::string_view tableName, std::string_view extension) {
     return engine::StripExtension(rtl::Trim(tableName)) + std::string(extension);

@@ -38,9 +38,10 @@ struct RecordFileFacts {
     engine::TDataFileHeader Header;
     // Unscrambled, as stored.
     std::vector<engine::TFieldDesc> Fields;
-    // The whole slots in the file, and the active ones among them.
+    // The whole slots in the file, and the active ones among them (counted once SlotsScanned).
     std::uint32_t SlotCount = 0;
     std::uint32_t ActiveSlots = 0;
+    bool SlotsScanned = false;
     // By slot, then field.
     std::vector<BlobReference> BlobValues;
 };

@@ -19,15 +19,15 @@ namespace fs = std::filesystem;
 using namespace enginetest;
 using tarnischeck::Finding;
 using tarnischeck::Severity;
+using tarnischecktest::Describe;
 
 // The sound table: SEQ (autoincrement), NAME (string 30, default "x"), QTY (integer, minimum "1"), MEMO
 // (large object) and CALC (a calculated integer); six slots, of which 2 and 4 are deleted and chained 4 -> 2
-// -> 0; an index file whose no-primary-index flag is clear.
+// -> 0; its index file counts the four active slots, with the no-primary-index flag clear.
 constexpr std::size_t HeaderSize = 127;
 constexpr std::size_t DescSize = 768;
 constexpr std::size_t RecordSize = 9 + 32 + 5 + 5;
 constexpr std::size_t SlotStart = HeaderSize + 5 * DescSize;
-constexpr std::size_t NoPrimaryFlagAt = 3978;
 
 constexpr std::size_t Desc(int field) {
     return HeaderSize + (field - 1) * DescSize;
@@ -62,7 +62,15 @@ Files SoundTable() {
                            SlotImage(RecordSize, 0, 3, 3), SlotImage(RecordSize, 1, 2, 4),
                            SlotImage(RecordSize, 0, 5, 5), SlotImage(RecordSize, 0, 6, 6)});
     PatchFile(DataName, FreeHeadAt, 4, 4);
-    return {ReadBytes(DataName), std::string(4096, '\0')};
+    return {ReadBytes(DataName), ReadBytes(IndexName)};
+}
+
+// The index file of a table without a primary index: the flag set and index 0 empty.
+void WithoutPrimaryIndex(std::string& idx) {
+    idx[NoPrimaryAt] = 1;
+    PutLE(idx, IndexSlotAt(0) + DescKeyLengthAt, 2, 0);
+    idx[IndexSlotAt(0) + DescFieldCountAt] = 0;
+    PutLE(idx, IndexSlotAt(0) + DescFieldNumbersAt, 2, 0);
 }
 
 void WriteFiles(const Files& files) {
@@ -73,8 +81,6 @@ void WriteFiles(const Files& files) {
         WriteBytes(IndexName, files.idx);
     }
 }
-
-using tarnischecktest::Describe;
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
                 const std::string& text) {
@@ -200,11 +206,11 @@ TEST_F(RecordFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
          "on the free-slot chain twice"},
         {"deleted slot off the chain", [](Files& f) { PutLE(f.dat, FreeHeadAt, 4, 2); }, W, "slot 4",
          "not on the free-slot chain"},
-        {"link without a primary index", [](Files& f) { f.idx[NoPrimaryFlagAt] = 1; }, W, "slot 4",
+        {"link without a primary index", [](Files& f) { WithoutPrimaryIndex(f.idx); }, W, "slot 4",
          "links to 2, but a table without a primary index"},
         {"active head without a primary index",
          [](Files& f) {
-             f.idx[NoPrimaryFlagAt] = 1;
+             WithoutPrimaryIndex(f.idx);
              PutLE(f.dat, FreeHeadAt, 4, 3);
          },
          E, "slot 3", "on the free-slot chain but not deleted"},
@@ -230,7 +236,10 @@ TEST_F(RecordFileCheckTest, WithoutAnIndexFileOnlyTheSharedChainRulesApply) {
     // Slot 4 is off the chain; whether that matters depends on the primary index, which is unknown.
     PutLE(files.dat, FreeHeadAt, 4, 2);
     WriteFiles(files);
-    EXPECT_TRUE(tarnischeck::CheckTable(TableName).Findings().empty());
+    const std::vector<Finding> findings = tarnischeck::CheckTable(TableName).Findings();
+    // The missing index file is the only finding.
+    ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+    EXPECT_EQ(findings[0].File, IndexName);
     PutLE(files.dat, FreeHeadAt, 4, 3);
     WriteFiles(files);
     EXPECT_TRUE(HasFinding(tarnischeck::CheckTable(TableName).Findings(), E, "slot 3", "not deleted"));
@@ -293,6 +302,7 @@ TEST_F(RecordFileCheckTest, SlotsAreReadInChunksAcrossTheirBoundaries) {
     const int chunkSlots = 65536 / RecordSize;
     files.dat[Slot(chunkSlots)] = 5;
     files.dat[Slot(chunkSlots + 1)] = 6;
+    PutLE(files.idx, RecordCountAt, 4, 1996);
     WriteFiles(files);
     const tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
     EXPECT_EQ(check.Record().SlotCount, 2000u);
