@@ -333,7 +333,9 @@ TEST_F(IndexTreeTest, NodesOfThreeEntriesLoseEveryKeyWithoutFailing) {
         std::shuffle(keys.begin(), keys.end(), random);
         for (std::size_t i = 0; i < keys.size(); ++i) {
             Insert(keys[i]);
-            if (i % 25 == 0) ASSERT_TRUE(Sound(true)) << "insert " << i;
+            if (i % 25 == 0) {
+                ASSERT_TRUE(Sound(true)) << "insert " << i;
+            }
         }
         std::shuffle(keys.begin(), keys.end(), random);
         for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -360,6 +362,56 @@ TEST_F(IndexTreeTest, UpdatesNeverReadAPageTheyReleased) {
     }
     EXPECT_TRUE(Sound());
     EXPECT_EQ(Scan(), std::vector<std::uint32_t>(model.begin(), model.end()));
+}
+
+// ---- Damaged files ----
+
+TEST_F(IndexTreeTest, DamagedLinksAreRefusedWithoutGrowingTheFile) {
+    // Keys of 36 bytes: the even keys 2..600 make a root node over leaves of up to 97; deleting 202..400
+    // frees some leaves. Odd keys are free to insert anywhere.
+    Open(36, 0);
+    for (std::uint32_t n = 2; n <= 600; n += 2) Insert(n);
+    for (std::uint32_t n = 202; n <= 400; n += 2) Delete(n);
+    const std::uint32_t root = Index().GetRootPosition().Value;
+    const std::uint32_t end = Index().GetEndOfFile().Value;
+    const std::vector<std::uint32_t> free = FreeList();
+    ASSERT_FALSE(free.empty());
+    ASSERT_TRUE(Sound());
+    const std::uint32_t leaf = Child(root, 1);
+    const std::uint32_t inLeaf = Page(leaf)->Entry(0).Pointer + 2;
+    table_.Close();
+    const std::string sound = ReadBytes(Name + ".IDX");
+    // Node entries: 36 key bytes, the child, the count.
+    const auto childAt = [root](std::size_t entry) { return root + 13 + entry * 44 + 36; };
+    const std::function<void()> find = [&] { Index().KeyExists(K(inLeaf)); };
+    const std::function<void()> allocate = [&] { Index().AllocatePage(); };
+    // Odd keys below the leaf split the page before it, which relinks the leaf.
+    const std::function<void()> split = [&] {
+        for (std::uint32_t n = 1; n < inLeaf; n += 2) Insert(n);
+    };
+    const struct {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+        const std::function<void()>& operation;
+    } damages[] = {
+        {"a child at the end of file", childAt(1), end, find},
+        {"a child off the grid", childAt(1), leaf + 1, find},
+        {"a child on the free list", childAt(1), free.front(), find},
+        {"a child that is the root", childAt(1), root, find},
+        {"the free list through a leaf of the tree", IndexSlotAt(0) + DescFreeHeadAt, leaf, allocate},
+        {"a leaf linked back to another page", leaf + 3, root, split},
+    };
+    for (const auto& d : damages) {
+        std::string idx = sound;
+        PutLE(idx, d.at, 4, d.value);
+        WriteBytes(Name + ".IDX", idx);
+        table_.Open();
+        EXPECT_EQ(EngineCode(d.operation), engine::ErrIndexPagesCorrupt) << d.what;
+        EXPECT_EQ(Index().GetEndOfFile().Value, end) << d.what;
+        table_.Close();
+        EXPECT_EQ(ReadBytes(Name + ".IDX"), idx) << d.what;
+    }
 }
 
 // ---- Errors ----
