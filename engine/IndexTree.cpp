@@ -128,7 +128,7 @@ public:
         AdjustCounts(path, 1);
         const std::uint16_t at = leaf->FindInsertPosition(key.View());
         leaf->InsertEntry(at, key.View(), record.Value);
-        leaf->ComputeCompression();
+        leaf->ComputeCompression(at, at + 1u);
         if (at == 0) PropagateFirstKey(path, path.Depth, key);
         SplitUpward(path, std::move(leaf));
     }
@@ -247,7 +247,7 @@ private:
     void RemoveAt(const TreePath& path, std::size_t level, PagePin page, std::size_t index) {
         for (;;) {
             page->RemoveEntry(index);
-            page->ComputeCompression();
+            page->ComputeCompression(index, index);
             if (page->Count() > 0 && index == 0) PropagateFirstKey(path, level, FirstKey(*page));
             if (page->IsCompressedLeaf() ? page->Count() > 0 : page->Count() >= page->Capacity() / 2) return;
             if (level == 0) {

@@ -163,6 +163,10 @@ bool TPage::Overfull() const noexcept {
 }
 
 void TPage::ComputeCompression() {
+    ComputeCompression(0, entries_.size());
+}
+
+void TPage::ComputeCompression(std::size_t first, std::size_t last) {
     if (!IsCompressedLeaf()) {
         encodedSize_ = 0;
         return;
@@ -170,8 +174,7 @@ void TPage::ComputeCompression() {
     const std::uint8_t mode = format_.Compression;
     const std::size_t k = format_.KeyLength;
     const bool suffix = format_.HasSuffix();
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
+    for (std::size_t i = first; i <= last && i < entries_.size(); ++i) {
         TPageEntry& entry = entries_[i];
         std::size_t leading = 0;
         if (i > 0 && (mode == CompressionLeading || mode == CompressionBoth)) {
@@ -186,8 +189,9 @@ void TPage::ComputeCompression() {
         }
         entry.Leading = static_cast<std::uint16_t>(leading);
         entry.Trailing = static_cast<std::uint16_t>(trailing);
-        total += k - leading - trailing + CompressedEntryExtra;
     }
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < entries_.size(); ++i) total += EntrySize(i);
     // A leaf of more than 65535 bytes never reaches an image: SaveToBuffer refuses anything above 4083.
     encodedSize_ = static_cast<std::uint16_t>(std::min<std::size_t>(total, UINT16_MAX));
 }

@@ -162,6 +162,9 @@ public:
     // Computes L and T of every entry of a compressed leaf and the encoded size; any other page gets encoded
     // size 0.
     void ComputeCompression();
+    // The same after a change at entries first..last only (an entry inserted at i changes i and i + 1, one
+    // removed at i changes the entry that takes its place): the other entries keep their L and T.
+    void ComputeCompression(std::size_t first, std::size_t last);
 
     // Entry i (from 0) and its K key bytes; 8965 for a position beyond the count.
     const TPageEntry& Entry(std::size_t index) const;

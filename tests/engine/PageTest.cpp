@@ -231,6 +231,42 @@ TEST(PageTest, ASuffixedTrailingEntryStoresTheSuffixAfterTheKeptBytes) {
     EXPECT_TRUE(std::all_of(entry + 12, image.cend(), [](std::uint8_t b) { return b == 0; }));
 }
 
+TEST(PageTest, CompressionAfterOneChangeEqualsCompressionFromScratch) {
+    for (std::uint8_t mode = 1; mode <= 3; ++mode) {
+        for (const bool suffix : {false, true}) {
+            const TPageFormat format = Format(16, mode, suffix);
+            const std::vector<Key> keys = MakeKeys(16, suffix, 120, mode + (suffix ? 10u : 0u));
+            TPage page(format);
+            page.SetPageType(engine::PageTypeLeaf);
+            std::mt19937 random(mode);
+            std::vector<bool> placed(keys.size(), false);
+            for (int step = 0; step < 300; ++step) {
+                const std::size_t k = random() % keys.size();
+                // The position the key takes among the keys placed.
+                const std::size_t at =
+                    static_cast<std::size_t>(std::count(placed.begin(), placed.begin() + k, true));
+                if (placed[k]) {
+                    page.RemoveEntry(at);
+                    page.ComputeCompression(at, at);
+                } else {
+                    page.InsertEntry(at, keys[k], 1);
+                    page.ComputeCompression(at, at + 1);
+                }
+                placed[k] = !placed[k];
+                TPage scratch(format);
+                scratch.SetPageType(engine::PageTypeLeaf);
+                for (std::size_t i = 0; i < page.Count(); ++i) {
+                    const auto key = page.Key(i);
+                    scratch.InsertEntry(i, Key(key.begin(), key.end()), 1);
+                }
+                scratch.ComputeCompression();
+                ASSERT_EQ(page.EncodedSize(), scratch.EncodedSize()) << int{mode} << " step " << step;
+                ExpectSameEntries(scratch, page, "step " + std::to_string(step));
+            }
+        }
+    }
+}
+
 TEST(PageTest, CapacitiesFollowTheEntrySizes) {
     const struct {
         std::uint16_t k;
