@@ -95,14 +95,21 @@ inline std::size_t SlotsStart(const std::string& dataBytes) {
     return DescriptorsAt + DescriptorSize * GetLE(dataBytes, FieldCountAt, 2);
 }
 
-// Gives the slots from the first on their index entries, as the record layer does when it writes them: each
-// active slot a key in the primary and every secondary index, and each slot its "Sys Deleted" key when the
-// table has a primary index. The table is opened shared through the engine, and its pages and index header
-// are written before it closes.
-inline void IndexSlots(const std::filesystem::path& path, std::uint32_t first) {
-    const std::string bytes = ReadBytes(path);
-    const std::size_t recordSize = GetLE(bytes, RecordSizeAt, 2);
-    const std::uint32_t next = GetLE(bytes, NextSlotAt, 4);
+// Brings the index entries of the slots up to date with the record file, as the record layer does when it
+// writes a slot: the keys of each slot as it was in before (none when not given) go, the keys of the slot as
+// the file holds it come, and the live record count follows its status. A key goes into the primary and every
+// secondary index for an active slot, into "Sys Deleted" for every slot of a table with a primary index. The
+// table is opened shared through the engine, and its pages and index header are written before it closes.
+inline void UpdateSlotKeys(const std::filesystem::path& path, const std::vector<std::uint32_t>& slots,
+                           const std::string* before) {
+    const std::string after = ReadBytes(path);
+    const std::size_t recordSize = GetLE(after, RecordSizeAt, 2);
+    const std::size_t start = SlotsStart(after);
+    const auto image = [&](const std::string& bytes, std::uint32_t slot) {
+        return std::span<const std::uint8_t>(
+            reinterpret_cast<const std::uint8_t*>(bytes.data()) + start + (slot - 1) * recordSize,
+            recordSize);
+    };
     engine::TDataFile table;
     table.SetFileName(path.string());
     table.SetExclusive(false);
@@ -110,31 +117,44 @@ inline void IndexSlots(const std::filesystem::path& path, std::uint32_t first) {
     engine::TIndexFile& index = table.IndexFile();
     const bool primary = !index.HasNoPrimaryIndex();
     engine::TIndexKey key;
-    for (std::uint32_t slot = first; slot < next; ++slot) {
-        const auto* const start =
-            reinterpret_cast<const std::uint8_t*>(bytes.data()) + SlotsStart(bytes) + (slot - 1) * recordSize;
-        const std::span<const std::uint8_t> image(start, recordSize);
-        if (image[0] == 0) {
-            for (int n = primary ? 0 : 1; n <= index.GetIndexCount(); ++n) {
-                index.SelectIndex(n);
-                table.BuildKey(image, key);
+    const auto change = [&](std::span<const std::uint8_t> record, std::uint32_t slot, bool insert) {
+        for (int n = primary ? 0 : 1; n <= index.GetIndexCount(); ++n) {
+            if (record[0] != 0) break;
+            index.SelectIndex(n);
+            table.BuildKey(record, key);
+            if (insert) {
                 index.InsertKey(key.View(), engine::SlotNumber(slot));
+            } else {
+                index.DeleteKey(key.View());
             }
         }
         if (primary) {
             index.SelectIndex(engine::SysDeletedSlot);
-            table.BuildPhysicalKey(image, key, image);
-            index.InsertKey(key.View(), engine::SlotNumber(slot));
+            table.BuildPhysicalKey(record, key, record);
+            if (insert) {
+                index.InsertKey(key.View(), engine::SlotNumber(slot));
+            } else {
+                index.DeleteKey(key.View());
+            }
         }
+    };
+    for (const std::uint32_t slot : slots) {
+        const std::span<const std::uint8_t> is = image(after, slot);
+        if (before != nullptr) {
+            const std::span<const std::uint8_t> was = image(*before, slot);
+            change(was, slot, false);
+            if (was[0] == 0 && is[0] != 0) index.DecRecordCount();
+            if (was[0] != 0 && is[0] == 0) index.IncRecordCount();
+        }
+        change(is, slot, true);
     }
     index.FlushPages();
     index.WriteHeader(false);
 }
 
-// Brings the index file up to date with the slots whose bytes a test changed in the record file, as the
-// record layer does when it writes a slot: the keys of the slot as it was go, the keys of the slot as it is
-// come, and the live record count follows its status. Before is the record file's bytes before the change;
-// nothing is opened when no slot differs.
+// Brings the index file up to date with the slots whose bytes a test changed in the record file
+// (UpdateSlotKeys); before is the record file's bytes before the change. Nothing is opened when no slot
+// differs.
 inline void ReindexChangedSlots(const std::filesystem::path& path, const std::string& before) {
     const std::string after = ReadBytes(path);
     const std::size_t recordSize = GetLE(after, RecordSizeAt, 2);
@@ -144,50 +164,12 @@ inline void ReindexChangedSlots(const std::filesystem::path& path, const std::st
         const std::size_t at = start + (slot - 1) * recordSize;
         if (before.compare(at, recordSize, after, at, recordSize) != 0) changed.push_back(slot);
     }
-    if (changed.empty()) return;
-    engine::TDataFile table;
-    table.SetFileName(path.string());
-    table.SetExclusive(false);
-    table.Open();
-    engine::TIndexFile& index = table.IndexFile();
-    const bool primary = !index.HasNoPrimaryIndex();
-    const auto image = [&](const std::string& bytes, std::uint32_t slot) {
-        return std::span<const std::uint8_t>(
-            reinterpret_cast<const std::uint8_t*>(bytes.data()) + start + (slot - 1) * recordSize,
-            recordSize);
-    };
-    engine::TIndexKey key;
-    for (const std::uint32_t slot : changed) {
-        const std::span<const std::uint8_t> was = image(before, slot);
-        const std::span<const std::uint8_t> is = image(after, slot);
-        for (int n = primary ? 0 : 1; n <= index.GetIndexCount(); ++n) {
-            index.SelectIndex(n);
-            if (was[0] == 0) {
-                table.BuildKey(was, key);
-                index.DeleteKey(key.View());
-            }
-            if (is[0] == 0) {
-                table.BuildKey(is, key);
-                index.InsertKey(key.View(), engine::SlotNumber(slot));
-            }
-        }
-        if (primary) {
-            index.SelectIndex(engine::SysDeletedSlot);
-            table.BuildPhysicalKey(was, key, was);
-            index.DeleteKey(key.View());
-            table.BuildPhysicalKey(is, key, is);
-            index.InsertKey(key.View(), engine::SlotNumber(slot));
-        }
-        if (was[0] == 0 && is[0] != 0) index.DecRecordCount();
-        if (was[0] != 0 && is[0] == 0) index.IncRecordCount();
-    }
-    index.FlushPages();
-    index.WriteHeader(false);
+    if (!changed.empty()) UpdateSlotKeys(path, changed, &before);
 }
 
 // Appends the slots to an unprotected record file and moves its next slot number on; the last record ID
 // becomes the largest ID among them when that is higher. The index file, when there is one, counts the
-// active slots among them as live records and gets their keys (IndexSlots).
+// active slots among them as live records and gets their keys (UpdateSlotKeys).
 inline void AppendSlots(const std::filesystem::path& path, const std::vector<std::string>& slots) {
     std::string bytes = ReadBytes(path);
     const std::uint32_t first = GetLE(bytes, NextSlotAt, 4);
@@ -208,7 +190,9 @@ inline void AppendSlots(const std::filesystem::path& path, const std::vector<std
         std::string indexBytes = ReadBytes(index);
         PutLE(indexBytes, RecordCountAt, 4, GetLE(indexBytes, RecordCountAt, 4) + active);
         WriteBytes(index, indexBytes);
-        IndexSlots(path, first);
+        std::vector<std::uint32_t> added(slots.size());
+        for (std::size_t i = 0; i < slots.size(); ++i) added[i] = first + static_cast<std::uint32_t>(i);
+        UpdateSlotKeys(path, added, nullptr);
     }
 }
 
