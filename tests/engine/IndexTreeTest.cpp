@@ -364,6 +364,28 @@ TEST_F(IndexTreeTest, UpdatesNeverReadAPageTheyReleased) {
     EXPECT_EQ(Scan(), std::vector<std::uint32_t>(model.begin(), model.end()));
 }
 
+TEST_F(IndexTreeTest, AProtectedTablesPagesAreScrambledInTheFile) {
+    fs::create_directories("trees");
+    std::vector<engine::TFieldDesc> fields = KeyFields(36);
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TableOptions options;
+    options.isProtected = true;
+    options.password = "secret";
+    CreateTable(Name, fields, indexes, options);
+    table_.SetFileName(Name);
+    table_.Open();
+    k_ = 36;
+    for (std::uint32_t n = 1; n <= 300; ++n) Insert(n);
+    ASSERT_TRUE(Sound());
+    // The key of 1 does not stand plain anywhere in the file.
+    const std::string idx = ReadBytes(Name + ".IDX");
+    const Key one = K(1);
+    EXPECT_EQ(idx.find(std::string(one.begin(), one.end())), std::string::npos);
+    table_.Close();
+    table_.Open();
+    EXPECT_EQ(Scan().size(), 300u);
+}
+
 // ---- Damaged files ----
 
 TEST_F(IndexTreeTest, DamagedLinksAreRefusedWithoutGrowingTheFile) {
