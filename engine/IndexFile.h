@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/FileHandler.h"
 #include "engine/IndexDescriptor.h"

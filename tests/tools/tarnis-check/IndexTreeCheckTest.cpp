@@ -11,6 +11,7 @@
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
+#include "tools/tarnis-check/CheckedFile.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace {
@@ -18,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace enginetest;
 using tarnischeck::Finding;
+using tarnischeck::Num;
 using tarnischeck::Severity;
 using tarnischecktest::Describe;
 
@@ -61,10 +63,6 @@ bool HasFinding(const std::vector<Finding>& findings, Severity level, const std:
     return tarnischecktest::HasFinding(findings, level, IndexName, place, text);
 }
 
-std::string N(std::uint32_t value) {
-    return std::to_string(value);
-}
-
 constexpr Severity E = Severity::Error;
 constexpr Severity W = Severity::Warning;
 
@@ -91,33 +89,34 @@ TEST_F(IndexTreeCheckTest, EachDamageIsReportedByItsRule) {
         std::string text;
     } damages[] = {
         {"separator", [&](std::string&, std::string& b) { b[nodeEntry(t.root0, 1) + 4] ^= 1; }, E, "index 0",
-         "page " + N(t.root0) + " entry 2 does not hold the first key of its child " + N(t.leaf1)},
+         "page " + Num(t.root0) + " entry 2 does not hold the first key of its child " + Num(t.leaf1)},
         {"count",
          [&](std::string&, std::string& b) {
              PutLE(b, nodeEntry(t.root0, 1) + 9, 4, GetLE(b, nodeEntry(t.root0, 1) + 9, 4) + 1);
          },
-         E, "index 0", "page " + N(t.root0) + " entry 2 counts"},
+         E, "index 0", "page " + Num(t.root0) + " entry 2 counts"},
         {"next link", [&](std::string&, std::string& b) { PutLE(b, t.leaf0 + 7, 4, 0); }, E, "index 0",
-         "page " + N(t.leaf0) + " links on to 0, not to " + N(t.leaf1)},
+         "page " + Num(t.leaf0) + " links on to 0, not to " + Num(t.leaf1)},
         {"prior link", [&](std::string&, std::string& b) { PutLE(b, t.leaf1 + 3, 4, t.root0); }, E, "index 0",
-         "page " + N(t.leaf1) + " links back to " + N(t.root0) + ", not to " + N(t.leaf0)},
+         "page " + Num(t.leaf1) + " links back to " + Num(t.root0) + ", not to " + Num(t.leaf0)},
         {"a page under two parents",
          [&](std::string&, std::string& b) { PutLE(b, t.root1 + 13 + 24 + 16, 4, t.nameLeaf0); }, E,
          "index 1",
-         "page " + N(t.nameLeaf0) + " is reached again from the tree of index 1, after the tree of index 1"},
+         "page " + Num(t.nameLeaf0) +
+             " is reached again from the tree of index 1, after the tree of index 1"},
         {"a page shared by two indexes",
          [&](std::string&, std::string& b) { PutLE(b, t.root1 + 13 + 16, 4, t.leaf0); }, E, "index 1",
-         "page " + N(t.leaf0) + " is reached again from the tree of index 1, after the tree of index 0"},
+         "page " + Num(t.leaf0) + " is reached again from the tree of index 1, after the tree of index 0"},
         {"key order",
          [&](std::string&, std::string& b) {
              std::string first = b.substr(leafEntry(t.leaf0, 0), 9);
              b.replace(leafEntry(t.leaf0, 0), 9, b.substr(leafEntry(t.leaf0, 1), 9));
              b.replace(leafEntry(t.leaf0, 1), 9, first);
          },
-         E, "index 0", "page " + N(t.leaf0) + " entry 2 is not above the entry before it"},
+         E, "index 0", "page " + Num(t.leaf0) + " entry 2 is not above the entry before it"},
         {"a key that is not its record's",
          [&](std::string&, std::string& b) { PutLE(b, leafEntry(t.leaf0, 2) + 5, 4, 7); }, E, "index 0",
-         "page " + N(t.leaf0) + " entry 3 does not hold the key of slot 7"},
+         "page " + Num(t.leaf0) + " entry 3 does not hold the key of slot 7"},
         {"a slot without its entry",
          [&](std::string&, std::string& b) { PutLE(b, leafEntry(t.leaf0, 2) + 5, 4, 7); }, E, "index 0",
          "slot 3 has no entry"},
@@ -132,27 +131,28 @@ TEST_F(IndexTreeCheckTest, EachDamageIsReportedByItsRule) {
          "names slot 501, beyond the 500 slots"},
         {"a child off the grid",
          [&](std::string&, std::string& b) { PutLE(b, nodeEntry(t.root0, 1) + 5, 4, t.leaf1 + 1); }, E,
-         "index 0", "page " + N(t.root0) + " entry 2 links to " + N(t.leaf1 + 1) + ", which is no page"},
+         "index 0", "page " + Num(t.root0) + " entry 2 links to " + Num(t.leaf1 + 1) + ", which is no page"},
         {"a root type below the root", [&](std::string&, std::string& b) { b[t.leaf1] = 3; }, E, "index 0",
-         "page " + N(t.leaf1) + " below the root has type 3"},
+         "page " + Num(t.leaf1) + " below the root has type 3"},
         {"a node among leaves", [&](std::string&, std::string& b) { b[t.leaf0] = 1; }, E, "index 0",
-         "page " + N(t.leaf1) + " is a leaf at depth 1, but page " + N(t.leaf0) +
+         "page " + Num(t.leaf1) + " is a leaf at depth 1, but page " + Num(t.leaf0) +
              " at the same depth is a node"},
         {"an empty page", [&](std::string&, std::string& b) { PutLE(b, t.leaf1 + 1, 2, 0); }, E, "index 0",
-         "page " + N(t.leaf1) + " in the tree has no entries"},
+         "page " + Num(t.leaf1) + " in the tree has no entries"},
         {"an undecodable page", [&](std::string&, std::string& b) { PutLE(b, t.leaf1 + 1, 2, 900); }, E,
-         "index 0", "page " + N(t.leaf1) + " cannot be read"},
+         "index 0", "page " + Num(t.leaf1) + " cannot be read"},
         {"a free page with entries",
          [&](std::string&, std::string& b) {
              b += b.substr(t.nameLeaf0, P);
              PutLE(b, IndexEndOfFileAt, 4, t.end + P);
              PutLE(b, IndexSlotAt(1) + DescFreeHeadAt, 4, t.end);
          },
-         E, "index 1", "free page " + N(t.end) + " holds"},
+         E, "index 1", "free page " + Num(t.end) + " holds"},
         {"a free list into a tree",
          [&](std::string&, std::string& b) { PutLE(b, IndexSlotAt(1) + DescFreeHeadAt, 4, t.leaf1); }, E,
          "index 1",
-         "page " + N(t.leaf1) + " is reached again from the free list of index 1, after the tree of index 0"},
+         "page " + Num(t.leaf1) +
+             " is reached again from the free list of index 1, after the tree of index 0"},
         {"a free list off the grid",
          [&](std::string&, std::string& b) {
              b += std::string(P, '\0');
@@ -160,13 +160,13 @@ TEST_F(IndexTreeCheckTest, EachDamageIsReportedByItsRule) {
              PutLE(b, IndexSlotAt(1) + DescFreeHeadAt, 4, t.end);
              PutLE(b, t.end + 7, 4, 77);
          },
-         E, "index 1", "the free list links from " + N(t.end) + " to 77"},
+         E, "index 1", "the free list links from " + Num(t.end) + " to 77"},
         {"a page in nothing",
          [&](std::string&, std::string& b) {
              b += std::string(P, '\0');
              PutLE(b, IndexEndOfFileAt, 4, t.end + P);
          },
-         W, "pages", "1 pages are in no tree and on no free list, the first at " + N(t.end)},
+         W, "pages", "1 pages are in no tree and on no free list, the first at " + Num(t.end)},
     };
     for (const auto& d : damages) {
         std::string dat = t.dat;
