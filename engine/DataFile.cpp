@@ -474,7 +474,8 @@ bool TDataFile::TransactionLockHeld() const {
 
 bool TDataFile::BeginRead() {
     // Later (locks): takes the read locks and compares the change counters (CheckForChanges), which drops the
-    // large-object file's blocks when its counter moved.
+    // index file's pages (InvalidatePages, with the header read again) and the large-object file's blocks
+    // when their counters moved.
     return false;
 }
 
