@@ -40,8 +40,9 @@ template <class Entry>
 class TCache;
 
 // The cache's part of an entry. An entry type derives from it and adds its image's contents and three
-// operations: Reset() empties the contents, Load(image) takes them from a file image, Store(image) writes
-// them into one (the cache keeps the dirty flag). Position{} marks an entry that holds nothing.
+// operations: Reset() empties the contents, Load(image) takes them from a file image (it may raise for an
+// image it refuses), Store(image) writes them into one (the cache keeps the dirty flag). Position{} marks an
+// entry that holds nothing.
 template <class Position>
 class TCacheEntry {
 public:
@@ -243,14 +244,14 @@ public:
                                                       size);
             const Position position = store_.Advance(first, i);
             if (Entry* cached = Peek(position)) {
-                if (cached->pins_ == 0 && !cached->dirty_) cached->Load(image);
+                if (cached->pins_ == 0 && !cached->dirty_) LoadOrEmpty(*cached, image);
                 continue;
             }
             Entry* entry = TryTakeEntry();
             if (entry == nullptr) continue;
             Place(*entry, position);
-            entry->Load(image);
             marks.Mark(*entry);
+            LoadOrEmpty(*entry, image);
         }
         return PinToFront(*Peek(wanted));
     }
@@ -417,6 +418,17 @@ private:
     void Place(Entry& entry, Position position) {
         entry.position_ = position;
         index_[position] = &entry;
+    }
+
+    // An entry whose Load refuses its image (a damaged image may raise) holds nothing afterwards, so that a
+    // later fetch reads the file again instead of finding the entry empty.
+    void LoadOrEmpty(Entry& entry, std::span<const std::uint8_t> image) {
+        try {
+            entry.Load(image);
+        } catch (...) {
+            Empty(entry);
+            throw;
+        }
     }
 
     // Resets an entry for reuse; pins to it go empty.

@@ -200,9 +200,14 @@ void TDataFile::DoClose(bool deleteTemporary) {
         } catch (...) {
             failure = std::current_exception();
         }
-        // Later (page cache): the index file's dirty pages are written before its header.
+        // The index file's pages before its header, which names them.
         try {
-            if (indexFile_.IsOpen()) indexFile_.WriteHeader(false);
+            if (indexFile_.IsOpen()) {
+                indexFile_.CurrentPage().Release();
+                indexFile_.UnpinAllPages();
+                indexFile_.FlushPages();
+                indexFile_.WriteHeader(false);
+            }
         } catch (...) {
             if (!failure) failure = std::current_exception();
         }
@@ -441,8 +446,8 @@ void TDataFile::EmptyTable() {
     TruncateFile();
     // Later (table handle): the record cache empties every cached record in place (slot number 0, buffer
     // cleared, pins reset).
+    // Emptying the index file empties its cached pages.
     indexFile_.Truncate();
-    // Later (page cache): the index file's cached pages are invalidated.
     if (blobFile_.IsOpen()) {
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
@@ -469,7 +474,8 @@ bool TDataFile::TransactionLockHeld() const {
 
 bool TDataFile::BeginRead() {
     // Later (locks): takes the read locks and compares the change counters (CheckForChanges), which drops the
-    // large-object file's blocks when its counter moved.
+    // index file's pages (InvalidatePages, with the header read again) and the large-object file's blocks
+    // when their counters moved.
     return false;
 }
 

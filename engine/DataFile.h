@@ -19,6 +19,7 @@
 #include "engine/IndexDescriptor.h"
 #include "engine/IndexFile.h"
 #include "engine/IndexKey.h"
+#include "engine/RecordKey.h"
 
 namespace engine {
 
@@ -262,6 +263,9 @@ public:
     // EncodeIntegerKey of the record's ID.
     void BuildPhysicalKey(std::span<const std::uint8_t> statusSource, TIndexKey& key,
                           std::span<const std::uint8_t> record) const;
+
+    // What key building needs of the table: its stored fields and locale.
+    TKeyContext KeyContext() const noexcept;
 
 private:
     void DoOpen();

@@ -14,6 +14,7 @@
 #include "engine/FileBytes.h"
 #include "engine/LocaleSettings.h"
 #include "engine/RecordHeader.h"
+#include "engine/RecordKey.h"
 #include "engine/ScaledNumber.h"
 #include "engine/TableDefinition.h"
 #include "rtl/DateTime.h"
@@ -25,12 +26,6 @@ namespace {
 
 // A work area holds the largest stored value: a string of 250 characters and its zero.
 using ValueArea = std::array<std::uint8_t, FieldValueBufferSize>;
-
-// Stored descriptors give a calculated field offset 0: it has no room in the image until a working set
-// places it after the stored record.
-bool HasNoRoom(const TFieldDesc& field) noexcept {
-    return field.IsCalculated() && field.Offset == 0;
-}
 
 // The characters of a stored string: up to its zero, within its stored size.
 std::string_view StoredText(const std::uint8_t* value, std::size_t storedSize) noexcept {
@@ -60,31 +55,7 @@ void StoreInteger(std::int32_t value, std::size_t storedSize, std::uint8_t* out)
 
 bool TDataFile::GetField(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> image,
                          std::span<std::uint8_t> destination) const {
-    const TFieldDesc& field = GetFieldDesc(workingSet, fieldNumber);
-    if (!destination.empty() && destination.size() < field.StoredSize) {
-        RaiseTableError(ErrRecordBuffersCorrupt, field.Name);
-    }
-    if (field.IsAutoInc()) {
-        if (image.size() < RecordHeaderSize) RaiseTableError(ErrRecordBuffersCorrupt, field.Name);
-        if (!destination.empty()) {
-            std::memcpy(destination.data(), image.data() + RecordIdOffset, sizeof(std::uint32_t));
-        }
-        return false;
-    }
-    if (HasNoRoom(field)) {
-        std::fill_n(destination.begin(), destination.empty() ? 0 : field.StoredSize, 0);
-        return true;
-    }
-    if (field.Offset + 1u + field.StoredSize > image.size())
-        RaiseTableError(ErrRecordBuffersCorrupt, field.Name);
-    const std::uint8_t* const flag = image.data() + field.Offset;
-    bool blank = *flag == 0;
-    // Later (large-object handles): a negative value is open, and blank exactly when the open value has
-    // length 0; until values can be opened, a negative value is never blank.
-    if (field.FieldType == FieldTypeBlob && static_cast<std::int32_t>(LoadU32(flag + 1)) < 0) blank = false;
-    // A blank field's bytes are copied too: blanking zeroed them.
-    if (!destination.empty()) std::memcpy(destination.data(), flag + 1, field.StoredSize);
-    return blank;
+    return ReadStoredField(GetFieldDesc(workingSet, fieldNumber), image, destination, FileName());
 }
 
 void TDataFile::SetField(bool workingSet, std::uint16_t fieldNumber, std::span<std::uint8_t> image,
@@ -99,7 +70,7 @@ void TDataFile::SetField(bool workingSet, std::uint16_t fieldNumber, std::span<s
             std::copy_n(source->begin(), std::min(source->size(), id.size()), id.begin());
             std::copy(id.begin(), id.end(), image.begin() + RecordIdOffset);
         }
-    } else if (!HasNoRoom(field)) {
+    } else if (!field.LacksRoom()) {
         const std::size_t size = field.StoredSize;
         if (field.Offset + 1u + size > image.size()) RaiseTableError(ErrRecordBuffersCorrupt, field.Name);
         std::uint8_t* const flag = image.data() + field.Offset;

@@ -94,6 +94,9 @@ struct TFieldDesc {
     bool IsCalculated() const noexcept { return Calculated != 0; }
     // Neither autoincrement nor calculated: the field has its own room in the slot.
     bool IsStored() const noexcept { return !IsAutoInc() && !IsCalculated(); }
+    // Stored descriptors give a calculated field offset 0: it has no room in a record image until a working
+    // set places it after the stored record.
+    bool LacksRoom() const noexcept { return IsCalculated() && Offset == 0; }
 };
 
 // Writes the 768 bytes; strings longer than their room are cut, and the compiled-expression reference is

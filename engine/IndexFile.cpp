@@ -46,7 +46,7 @@ void CopyDefinition(const TIndexDescriptor& from, TIndexDescriptor& to) {
 
 }  // namespace
 
-TIndexFile::TIndexFile(TDataFile& owner) : owner_(owner) {}
+TIndexFile::TIndexFile(TDataFile& owner) : owner_(owner), tableOwner_(&owner) {}
 
 TIndexFile::~TIndexFile() {
     Close();
@@ -72,7 +72,7 @@ void TIndexFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t c
 }
 
 bool TIndexFile::Scrambled() const noexcept {
-    return owner_.TableProtected();
+    return TableOwner().TableProtected();
 }
 
 // ---- Open, close, create ----
@@ -81,7 +81,7 @@ void TIndexFile::Open() {
     if (IsOpen()) return;
     TFileHandler::Open();
     try {
-        // Later (locks): the read-lock and write-lock flags are cleared here.
+        locks_.Forget();
         ReadHeader();
         rangeStart_.emplace();
         rangeEnd_.emplace();
@@ -99,8 +99,10 @@ void TIndexFile::Open() {
 }
 
 void TIndexFile::Close() {
-    // Later (page cache): every cached page is freed. Later (filters): the filters and the three record
-    // bitmaps are freed. Later (cursor and ranges): the range, the cursor and the ordinals are cleared.
+    // Later (filters): the filters and the three record bitmaps are freed. Later (cursor and ranges): the
+    // range, the cursor and the ordinals are cleared.
+    FreeAllPages();
+    locks_.Forget();
     rangeStart_.reset();
     rangeEnd_.reset();
     bitmapMode_ = false;
@@ -114,6 +116,7 @@ void TIndexFile::CreateFile() {
     TFileHandler::CreateFile();
     header_ = NewIndexFileHeader();
     current_ = PrimaryIndexSlot;
+    RefreshKeyOrders();
     LoadIndexSettings();
 }
 
@@ -129,6 +132,20 @@ void TIndexFile::ReadHeader() {
     if (!namesFit || !HeaderIsSound(header)) Raise(ErrHeaderCorrupt);
     header.HeaderChanged = 0;
     header_ = std::move(header);
+    RefreshKeyOrders();
+}
+
+void TIndexFile::RefreshKeyOrders() {
+    const std::vector<TFieldDesc>& fields = owner_.PhysicalFields();
+    for (std::size_t slot = 0; slot < IndexSlotCount; ++slot) {
+        const TIndexDescriptor& index = header_.Indexes[slot];
+        const bool defined = (slot == PrimaryIndexSlot && index.KeyLength > 0) ||
+                             (IsSecondarySlot(slot) && slot <= header_.SecondaryCount) ||
+                             slot == SysDeletedSlot;
+        keyOrders_[slot] = defined ? TKeyOrder(index, static_cast<std::uint8_t>(slot), fields,
+                                               owner_.GetLanguageId(), owner_.GetSortId(), FileName())
+                                   : TKeyOrder();
+    }
 }
 
 std::optional<std::uint32_t> TIndexFile::KeyLengthOfFields(const TIndexDescriptor& descriptor,
@@ -204,8 +221,11 @@ void TIndexFile::Truncate() {
     }
     MarkHeaderChanged();
     LoadIndexSettings();
+    // The pages cached from the file are gone with it.
+    currentPage_.Release();
+    pages_.Invalidate();
     // Later (cursor and ranges): the cursor is cleared: ordinal 0, range ordinals 0, visible count 0, both
-    // end flags set, the current page released.
+    // end flags set.
 }
 
 void TIndexFile::IncRecordCount() noexcept {
@@ -297,14 +317,25 @@ void TIndexFile::LoadIndexSettings() {
 }
 
 TPageFormat TIndexFile::CurrentPageFormat() const noexcept {
+    return PageFormat(current_);
+}
+
+TPageFormat TIndexFile::PageFormat(std::uint8_t n) const noexcept {
     TPageFormat format;
-    format.KeyLength = settings_.KeyLength;
-    format.IndexNumber = current_;
-    format.Descending = settings_.Descending;
-    format.Unique = settings_.Unique;
-    format.Compression = settings_.Compression;
+    format.IndexNumber = n;
     format.Scrambled = Scrambled();
+    // Natural order has no pages.
+    if (n >= IndexSlotCount) return format;
+    const TIndexDescriptor& index = header_.Indexes[n];
+    format.KeyLength = index.KeyLength;
+    format.Descending = index.Descending;
+    format.Unique = index.Unique;
+    format.Compression = index.Compression;
     return format;
+}
+
+const TKeyOrder& TIndexFile::KeyOrderOf(std::uint8_t n) const noexcept {
+    return keyOrders_[n < IndexSlotCount ? n : SysDeletedSlot];
 }
 
 // ---- Index definitions ----
@@ -344,6 +375,7 @@ void TIndexFile::AddPrimaryIndex(const TIndexDescriptor& descriptor) {
         CopyDefinition(descriptor, slot);
     }
     MarkHeaderChanged();
+    RefreshKeyOrders();
     LoadIndexSettings();
 }
 
@@ -371,6 +403,7 @@ void TIndexFile::AddSecondaryIndex(const TIndexDescriptor& descriptor) {
     slot.RootPage = 0;
     ++header_.SecondaryCount;
     MarkHeaderChanged();
+    RefreshKeyOrders();
     LoadIndexSettings();
 }
 

@@ -1,18 +1,27 @@
-// TIndexFile: a table's index file (".IDX"): its header with the index definitions, and the current index
-// with the settings that keys and pages of it use.
+// TIndexFile: a table's index file (".IDX"): its header with the index definitions, the current index with
+// the settings that keys and pages of it use, its page cache and locks, and the counted B+-tree of every
+// index.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/FileHandler.h"
 #include "engine/IndexDescriptor.h"
 #include "engine/IndexFileHeader.h"
 #include "engine/IndexKey.h"
+#include "engine/KeyOrder.h"
 #include "engine/Page.h"
+#include "engine/PageCache.h"
+#include "engine/RecordNumbers.h"
+#include "engine/SharedFileLock.h"
+#include "engine/TableFileOwner.h"
 
 namespace engine {
 
@@ -29,10 +38,18 @@ struct TIndexSettings {
     std::uint8_t CaseInsensitive = 0;
 };
 
+// No page is appended at an offset beyond this: the file stays below 2 GB.
+inline constexpr std::uint32_t MaxIndexAppendOffset = 2000000000;
+// A descent never passes this many levels. A root splits only when full, so every level of a tree at least
+// doubles the pages below it when it is added; 2,000,000,000 bytes hold fewer than 2^19 pages, so a sound
+// tree has at most 20 levels. A descent that goes deeper follows a damaged link.
+inline constexpr std::size_t MaxTreeDepth = 32;
+
 // One per table handle, created and freed with it; the handle gives it its file name, sharing, read-only and
 // in-memory settings before it opens or creates the file. Every failure raises an engine error naming the
-// index file. The page cache, the tree, the cursor with its ranges, the filters and the locks join this class
-// in their own steps; the places where they act are marked "Later" in IndexFile.cpp.
+// index file, except 9479 (the table is full), which names the record file. The cursor with its ranges and
+// the filters join this class in their own steps; the places where they act are marked "Later" in
+// IndexFile.cpp.
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataFile& owner);
@@ -40,6 +57,10 @@ public:
     ~TIndexFile() override;
 
     TDataFile& Owner() const noexcept { return owner_; }
+    // What the page cache and the tree ask of the table (TableFileOwner.h): the owning table, unless a test
+    // puts a double in its place.
+    TableFileOwner& TableOwner() const noexcept { return *tableOwner_; }
+    void SetTableOwner(TableFileOwner& owner) noexcept { tableOwner_ = &owner; }
 
     // The name trimmed, with the extension of its last part (or none) replaced by ".IDX".
     std::string TranslateFileName(std::string_view name) const override;
@@ -47,8 +68,8 @@ public:
     // index 0 (in bitmap mode when the table has no primary index). A failed open leaves the file closed.
     // Does nothing when open.
     void Open() override;
-    // Frees what Open made and closes the file; the header image goes back to that of no file. Raises
-    // nothing.
+    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks and closes the
+    // file; the header image goes back to that of no file. Raises nothing.
     void Close() override;
     // Creates the file (10031 when open, 10253 when not exclusive) and a new header in memory, marked
     // changed: the next header write gives the file its first page.
@@ -70,8 +91,8 @@ public:
     // again (ReadHeader) and the answer is true.
     bool HeaderChanged();
     // Cuts the file to its header page and empties every index (slots 0..count and 31): end of file 4096,
-    // record count 0, roots and free-list heads 0; the header is marked changed and the current index's
-    // settings are loaded again.
+    // record count 0, roots and free-list heads 0; the header is marked changed, the current index's
+    // settings are loaded again, and every cached page is emptied (the current page with them).
     void Truncate();
 
     // The live record count in the header; both mark the header changed. The count never goes below 0.
@@ -121,8 +142,11 @@ public:
     const TIndexDescriptor* CurrentDescriptor() const noexcept;
     // Set in natural order and on index 0 of a table without a primary index.
     bool BitmapMode() const noexcept { return bitmapMode_; }
-    // The format of pages of the current index.
+    // The format of pages of the current index, and of index slot n (0..31).
     TPageFormat CurrentPageFormat() const noexcept;
+    TPageFormat PageFormat(std::uint8_t n) const noexcept;
+    // The order of the keys of index slot n (0..31), built when the header is read or an index defined.
+    const TKeyOrder& KeyOrderOf(std::uint8_t n) const noexcept;
     // A protected table's header and pages are scrambled on disk.
     bool Scrambled() const noexcept;
 
@@ -146,6 +170,108 @@ public:
 
     const TIndexFileHeader& Header() const noexcept { return header_; }
 
+    // ---- Page cache (PageCache.h) ----
+    //
+    // Pages of the current index are fetched into its list and pinned until the pin goes. A position is a
+    // page of the file when it is a multiple of 4096, at least 4096 and below the end of file; only
+    // AllocatePage appends.
+
+    bool IsPagePosition(PageOffset position) const noexcept;
+    // The page at the position, pinned. Position 0 gives no page and false. A position that is not a page of
+    // the file raises 8965, and so does a page that cannot be read whole (a short read is accepted as zeros
+    // on a table open exclusively or under the transaction lock, else 9217). A miss first begins a read
+    // (unless the table detects changes strictly); when that reports another program's change the answer is
+    // false with no page and every cached page emptied, and the caller starts its operation again.
+    bool GetPage(PageOffset position, PagePin& page);
+    // GetPage for updates and key checks, which run under the write lock, where a read never reports another
+    // program's change: such a report, like position 0, is 8965.
+    PagePin FetchPage(PageOffset position);
+    void ReleasePage(PagePin& page) noexcept { page.Release(); }
+    // Reads the page at a page position into the current index's list, making room first; an empty pin when
+    // the file holds no whole page there.
+    PagePin ReadPage(PageOffset position);
+    // The current index's least recently used dirty unpinned page written on its own; false when none is.
+    bool WriteOldestDirtyPage();
+    // Every dirty unpinned page written in ascending file order, adjacent ones with one write; true when
+    // anything was written.
+    bool FlushPages();
+    // Frees every cached page, the current page among them.
+    void FreeAllPages() noexcept;
+    // After another program changed the file: every cached page emptied in place, the current page
+    // forgotten.
+    void InvalidatePages();
+    // Clears every page's pins; the current page keeps the one pin it is held by.
+    void UnpinAllPages() noexcept;
+    // Frees the pages beyond the 31 most recently used of each list, the current page kept, and sets every
+    // list's capacity back to 31.
+    void TrimPageCaches() noexcept;
+    TPageCache& Pages() noexcept { return pages_; }
+    const TPageCache& Pages() const noexcept { return pages_; }
+    // The index cursor's current page, held pinned while it is current.
+    PagePin& CurrentPage() noexcept { return currentPage_; }
+    void SetCurrentPage(PagePin page) noexcept { currentPage_ = std::move(page); }
+
+    // The page cache's file access: page images at their offsets, read with the short-read rule of GetPage.
+    std::size_t ReadPageImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
+                               std::size_t required);
+    void WritePageImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length);
+    // 8965 naming the file.
+    [[noreturn]] void RaisePagesCorrupt() const;
+
+    // ---- Locks (SharedFileLock.h) ----
+
+    // The reader and writer locks, each answering success; the caller raises 10249 on failure. None is taken
+    // on a file open exclusively.
+    bool LockWrite() { return locks_.LockWrite(); }
+    bool UnlockWrite() { return locks_.UnlockWrite(); }
+    bool LockRead() { return locks_.LockRead(); }
+    bool UnlockRead() { return locks_.UnlockRead(); }
+    TSharedFileLock& Locks() noexcept { return locks_; }
+
+    // ---- The counted B+-tree of the current index (IndexTree.cpp) ----
+    //
+    // Keys shorter than the key length are taken zero-extended, longer ones cut. Updates and key checks run
+    // under the table's write lock; they raise 8965 for a damaged tree (a link that names no page of the
+    // file, a root not of type 0 or 3, a child not of type 1 or 2, a page without entries where entries are
+    // needed, a descent deeper than MaxTreeDepth or back to a page it passed, a sibling that does not match
+    // its parent). A failure part-way leaves the pages in the cache as they are, for the record layer's
+    // write frame to discard.
+
+    // -1, 0 or 1: the entry key before, equal to or after the search key over the compare length, in the
+    // order of the descriptor given, else the current index's (TKeyOrder), reversed by descending.
+    int CompareKeys(std::span<const std::uint8_t> entry, std::span<const std::uint8_t> search,
+                    std::uint16_t compareLength, bool descending,
+                    const TIndexDescriptor* descriptor = nullptr) const;
+    // The root of the current index, pinned, with its update cursor (or its navigation cursor) on entry 1.
+    // False for an empty index, and when the fetch reports another program's change.
+    bool GetRootPage(PagePin& page, bool navigation = false);
+    // Whether the key is in the current index (false in natural order).
+    bool KeyExists(std::span<const std::uint8_t> key);
+    // 9729 naming the index ("Primary" for index 0) when the key exists in the primary index, whatever its
+    // unique byte says, or in a unique secondary index; nothing is checked for other indexes.
+    void CheckDuplicateKey(std::span<const std::uint8_t> key);
+    // Inserts the key with the record's slot, splitting pages up to a new root as needed; no existence check
+    // (callers run CheckDuplicateKey first). Before anything changes, 9479 naming the table when the pages a
+    // worst-case insert needs (tree height + 1) are neither on the index's free list nor appendable at
+    // offsets up to 2,000,000,000.
+    void InsertKey(std::span<const std::uint8_t> key, SlotNumber record);
+    // The old key must exist (8708 naming the index otherwise, also in natural order); 9479 as for
+    // InsertKey is raised before anything changes. The old key is deleted and the new one inserted.
+    void ModifyKey(std::span<const std::uint8_t> oldKey, std::span<const std::uint8_t> newKey,
+                   SlotNumber record);
+    // The key must exist (8708 naming the index otherwise); it is deleted, merging, redistributing, freeing
+    // and collapsing pages as needed.
+    void DeleteKey(std::span<const std::uint8_t> key);
+    // A page for the current index: the head of its free list (which must be a page of the file without
+    // entries, held nowhere else, whose next link is 0 or another page of the file), else a page appended
+    // at the end of file (9479 naming the table beyond 2,000,000,000). Empty and clean; pinned.
+    PagePin AllocatePage();
+    // Puts the page at the head of the current index's free list: its next link the old head, written with
+    // no entries. A page already free is refused (8965).
+    void FreePage(TPage& page);
+    // The name errors give the current index: "Primary" for index 0.
+    std::string_view CurrentIndexLabel() const noexcept;
+
 private:
     [[noreturn]] void Raise(std::uint16_t code, std::string_view indexName = {}) const;
     void MarkHeaderChanged() noexcept { header_.HeaderChanged = 1; }
@@ -157,8 +283,11 @@ private:
     void CheckDefinition(const TIndexDescriptor& descriptor, bool suffix, std::string_view label) const;
     void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
     void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
+    // Builds the key order of every slot from the header's descriptors.
+    void RefreshKeyOrders();
 
     TDataFile& owner_;
+    TableFileOwner* tableOwner_;
     TIndexFileHeader header_;
     std::uint8_t current_ = PrimaryIndexSlot;
     TIndexSettings settings_;
@@ -166,6 +295,11 @@ private:
     // The range bounds of the cursor, from Open to Close.
     std::optional<TIndexKey> rangeStart_;
     std::optional<TIndexKey> rangeEnd_;
+    std::array<TKeyOrder, IndexSlotCount> keyOrders_{};
+    TSharedFileLock locks_{*this};
+    // The pages, then the pin of the cursor's current page, which goes first.
+    TPageCache pages_{*this};
+    PagePin currentPage_;
 };
 
 }  // namespace engine

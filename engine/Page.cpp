@@ -9,6 +9,7 @@
 #include "engine/IndexFile.h"
 #include "engine/IndexFileHeader.h"
 #include "engine/KeyEncoding.h"
+#include "engine/KeyOrder.h"
 #include "engine/Scramble.h"
 
 namespace engine {
@@ -81,9 +82,20 @@ bool TPageFormat::HasSuffix() const noexcept {
            KeyLength >= RecordIdSuffixLength;
 }
 
-TPage::TPage(const TIndexFile& owner) : owner_(&owner), format_(owner.CurrentPageFormat()) {}
+TPage::TPage(const TIndexFile& owner, std::uint8_t index) : owner_(&owner), index_(index) {
+    LoadFormat();
+}
 
-TPage::TPage(const TPageFormat& format) : format_(format) {}
+TPage::TPage(const TIndexFile& owner) : TPage(owner, owner.CurrentIndex()) {}
+
+TPage::TPage(const TPageFormat& format, const TKeyOrder* order)
+    : index_(format.IndexNumber), format_(format), order_(order) {}
+
+void TPage::LoadFormat() {
+    if (owner_ == nullptr) return;
+    format_ = owner_->PageFormat(index_);
+    order_ = &owner_->KeyOrderOf(index_);
+}
 
 void TPage::RaiseCorrupt() const {
     RaiseEngineError(ErrIndexPagesCorrupt, owner_ != nullptr ? std::string_view(owner_->FileName()) : "");
@@ -94,23 +106,32 @@ void TPage::CheckPosition(std::size_t index) const {
 }
 
 void TPage::Reset() {
-    if (owner_ != nullptr) format_ = owner_->CurrentPageFormat();
+    LoadFormat();
     pageType_ = PageTypeRootNode;
-    prior_ = next_ = position_ = parent_ = NoPage;
+    prior_ = next_ = parent_ = NoPage;
     encodedSize_ = 0;
-    pins_ = 0;
-    dirty_ = false;
     free_ = false;
     UpdateCursor = 1;
     NavCursor = 0;
     entries_.clear();
     keys_.clear();
+    MarkClean();
+}
+
+void TPage::Load(std::span<const std::uint8_t> image) {
+    if (image.size() != PageSize) RaiseCorrupt();
+    LoadFromBuffer(std::span<const std::uint8_t, PageSize>(image.data(), PageSize), false);
+}
+
+void TPage::Store(std::span<std::uint8_t> image) {
+    if (image.size() != PageSize) RaiseCorrupt();
+    SaveToBuffer(std::span<std::uint8_t, PageSize>(image.data(), PageSize));
 }
 
 void TPage::SetFree(bool free) noexcept {
     if (free_ == free) return;
     free_ = free;
-    dirty_ = true;
+    MarkDirty();
 }
 
 std::uint16_t TPage::Capacity() const noexcept {
@@ -136,7 +157,16 @@ std::size_t TPage::EntriesSize() const noexcept {
     return entries_.size() * EntrySize(0);
 }
 
+bool TPage::Overfull() const noexcept {
+    if (IsCompressedLeaf()) return encodedSize_ > PageEntryRoom;
+    return Count() > Capacity();
+}
+
 void TPage::ComputeCompression() {
+    ComputeCompression(0, entries_.size());
+}
+
+void TPage::ComputeCompression(std::size_t first, std::size_t last) {
     if (!IsCompressedLeaf()) {
         encodedSize_ = 0;
         return;
@@ -144,8 +174,7 @@ void TPage::ComputeCompression() {
     const std::uint8_t mode = format_.Compression;
     const std::size_t k = format_.KeyLength;
     const bool suffix = format_.HasSuffix();
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
+    for (std::size_t i = first; i <= last && i < entries_.size(); ++i) {
         TPageEntry& entry = entries_[i];
         std::size_t leading = 0;
         if (i > 0 && (mode == CompressionLeading || mode == CompressionBoth)) {
@@ -160,8 +189,9 @@ void TPage::ComputeCompression() {
         }
         entry.Leading = static_cast<std::uint16_t>(leading);
         entry.Trailing = static_cast<std::uint16_t>(trailing);
-        total += k - leading - trailing + CompressedEntryExtra;
     }
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < entries_.size(); ++i) total += EntrySize(i);
     // A leaf of more than 65535 bytes never reaches an image: SaveToBuffer refuses anything above 4083.
     encodedSize_ = static_cast<std::uint16_t>(std::min<std::size_t>(total, UINT16_MAX));
 }
@@ -187,7 +217,34 @@ void TPage::SetEntry(std::size_t index, std::span<const std::uint8_t> key, std::
     std::fill(out + length, out + format_.KeyLength, 0);
     entries_[index].Pointer = pointer;
     entries_[index].Count = count;
-    dirty_ = true;
+    MarkDirty();
+}
+
+void TPage::SetEntryKey(std::size_t index, std::span<const std::uint8_t> key) {
+    CheckPosition(index);
+    std::uint8_t* const out = KeyAt(index);
+    const std::size_t length = std::min<std::size_t>(key.size(), format_.KeyLength);
+    if (std::equal(key.begin(), key.begin() + static_cast<std::ptrdiff_t>(length), out) &&
+        std::all_of(out + length, out + format_.KeyLength, [](std::uint8_t b) { return b == 0; })) {
+        return;
+    }
+    std::copy_n(key.begin(), length, out);
+    std::fill(out + length, out + format_.KeyLength, 0);
+    MarkDirty();
+}
+
+void TPage::SetEntrySubtreeCount(std::size_t index, std::uint32_t count) {
+    CheckPosition(index);
+    if (entries_[index].Count == count) return;
+    entries_[index].Count = count;
+    MarkDirty();
+}
+
+std::uint32_t TPage::KeyTotal() const noexcept {
+    if (IsLeaf()) return Count();
+    std::uint32_t total = 0;
+    for (const TPageEntry& entry : entries_) total += entry.Count;
+    return total;
 }
 
 void TPage::InsertEntry(std::size_t index, std::span<const std::uint8_t> key, std::uint32_t pointer,
@@ -204,48 +261,59 @@ void TPage::RemoveEntry(std::size_t index) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
     const auto first = keys_.begin() + static_cast<std::ptrdiff_t>(index * format_.KeyLength);
     keys_.erase(first, first + format_.KeyLength);
-    dirty_ = true;
+    MarkDirty();
+}
+
+void TPage::TakeEntries(TPage& from, std::size_t first, std::size_t count, std::size_t at) {
+    if (&from == this || from.format_.KeyLength != format_.KeyLength ||
+        first + count > from.entries_.size() || at > entries_.size()) {
+        RaiseCorrupt();
+    }
+    if (count == 0) return;
+    const std::size_t k = format_.KeyLength;
+    const auto fromEntries = from.entries_.begin() + static_cast<std::ptrdiff_t>(first);
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), fromEntries,
+                    fromEntries + static_cast<std::ptrdiff_t>(count));
+    from.entries_.erase(fromEntries, fromEntries + static_cast<std::ptrdiff_t>(count));
+    const auto fromKeys = from.keys_.begin() + static_cast<std::ptrdiff_t>(first * k);
+    keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(at * k), fromKeys,
+                 fromKeys + static_cast<std::ptrdiff_t>(count * k));
+    from.keys_.erase(fromKeys, fromKeys + static_cast<std::ptrdiff_t>(count * k));
+    MarkDirty();
+    from.MarkDirty();
 }
 
 void TPage::SetCount(std::uint16_t count) {
     if (count == entries_.size()) return;
     entries_.resize(count);
     keys_.resize(std::size_t{count} * format_.KeyLength, 0);
-    dirty_ = true;
+    MarkDirty();
 }
 
 void TPage::SetPrior(PageOffset prior) noexcept {
     if (prior_ == prior) return;
     prior_ = prior;
-    dirty_ = true;
+    MarkDirty();
 }
 
 void TPage::SetNext(PageOffset next) noexcept {
     if (next_ == next) return;
     next_ = next;
-    dirty_ = true;
+    MarkDirty();
 }
 
 void TPage::SetPageType(std::uint8_t pageType) {
     if (pageType > PageTypeRootLeaf) RaiseCorrupt();
     if (pageType_ == pageType) return;
     pageType_ = pageType;
-    dirty_ = true;
-}
-
-void TPage::Pin() {
-    if (pins_ >= MaxPagePins) RaiseCorrupt();
-    ++pins_;
-}
-
-void TPage::Unpin() noexcept {
-    if (pins_ > 0) --pins_;
+    MarkDirty();
 }
 
 // ---- Images ----
 
 void TPage::EncodeEntries(std::span<std::uint8_t, PageEntryRoom> room) const {
-    if (EntriesSize() > PageEntryRoom) RaiseCorrupt();
+    // An image the decoder would refuse is never written.
+    if (EntriesSize() > PageEntryRoom || (!IsCompressedLeaf() && Count() > Capacity())) RaiseCorrupt();
     std::fill(room.begin(), room.end(), 0);
     const std::size_t k = format_.KeyLength;
     const std::uint8_t mode = IsLeaf() ? format_.Compression : CompressionNone;
@@ -387,7 +455,7 @@ void TPage::LoadFromBuffer(std::span<const std::uint8_t, PageSize> image, bool h
     UpdateCursor = 1;
     parent_ = NoPage;
     free_ = false;
-    dirty_ = false;
+    MarkClean();
 }
 
 void TPage::SaveToBuffer(std::span<std::uint8_t, PageSize> image) {
@@ -404,7 +472,7 @@ void TPage::SaveToBuffer(std::span<std::uint8_t, PageSize> image) {
     }
     EncodePageHeader(header, std::span<std::uint8_t, PageHeaderSize>(image.data(), PageHeaderSize));
     if (format_.Scrambled) ScrambleBuffer(image.data(), image.size(), DataSeed);
-    dirty_ = false;
+    MarkClean();
 }
 
 }  // namespace engine

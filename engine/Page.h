@@ -7,11 +7,13 @@
 #include <span>
 #include <vector>
 
+#include "engine/Cache.h"
 #include "engine/RecordNumbers.h"
 
 namespace engine {
 
 class TIndexFile;
+class TKeyOrder;
 
 // The index file is a sequence of pages of this size, addressed by their offsets.
 inline constexpr std::size_t PageSize = 4096;
@@ -62,9 +64,6 @@ inline constexpr std::uint8_t CompressionLeading = 1;
 inline constexpr std::uint8_t CompressionTrailing = 2;
 inline constexpr std::uint8_t CompressionBoth = 3;
 
-// A page may be pinned this many times at once; one more pin means a fetch that never released its page.
-inline constexpr std::uint16_t MaxPagePins = 64;
-
 struct TPageHeader {
     std::uint8_t PageType = PageTypeRootNode;
     std::uint16_t Count = 0;
@@ -102,22 +101,29 @@ struct TPageEntry {
     SlotNumber Record() const noexcept { return SlotNumber(Pointer); }
 };
 
-// A page and its entries. Keys are held whole, back to back in one buffer of count x K bytes, so that a page
-// of short keys costs no allocation per entry. Entry positions below count from 0; the update and navigation
-// cursors of the tree and the index cursor count from 1, as they are stored in the cursor state.
+// A page and its entries, as the index file's page cache holds it (the cache keeps its position, pins and
+// dirty flag). Keys are held whole, back to back in one buffer of count x K bytes, so that a page of short
+// keys costs no allocation per entry. Entry positions of the entry functions count from 0; the update and
+// navigation cursors of the tree and the index cursor count from 1, as the cursor state stores them.
 //
 // Damaged images raise 8965 (index page buffers corrupt) naming the owner's file (none without an owner),
 // before anything is read outside the image.
-class TPage {
+class TPage : public TCacheEntry<PageOffset> {
 public:
-    // A page of the owner's current index.
+    // A page of the owner's index slot; the second form takes the owner's current index.
+    TPage(const TIndexFile& owner, std::uint8_t index);
     explicit TPage(const TIndexFile& owner);
-    // A page of the given format without an index file (its errors name no file).
-    explicit TPage(const TPageFormat& format);
+    // A page of the given format without an index file (its errors name no file); its keys compare in the
+    // order given, bytes when none is.
+    explicit TPage(const TPageFormat& format, const TKeyOrder* order = nullptr);
 
-    // Empty: type 0, no entries, links, parent and position 0, update cursor 1, navigation cursor 0, no pins,
-    // not free, clean; the format of the owner's current index reloaded.
+    // Empty: type 0, no entries, links and parent 0, update cursor 1, navigation cursor 0, not free, clean;
+    // the format of the page's index reloaded.
     void Reset();
+    // The cache's image operations: Load takes a page image (LoadFromBuffer, whole), Store writes it
+    // (SaveToBuffer). Both raise 8965 for an image that is not one page.
+    void Load(std::span<const std::uint8_t> image);
+    void Store(std::span<std::uint8_t> image);
 
     const TPageFormat& Format() const noexcept { return format_; }
     std::uint8_t PageType() const noexcept { return pageType_; }
@@ -131,20 +137,19 @@ public:
     std::uint16_t EncodedSize() const noexcept { return encodedSize_; }
     // The bytes the entries take in an image.
     std::size_t EntriesSize() const noexcept;
+    // More entries than the page may hold: a node or an uncompressed leaf above its capacity, a compressed
+    // leaf whose encoded size (as last computed) passes the 4083 bytes of room.
+    bool Overfull() const noexcept;
 
     PageOffset Prior() const noexcept { return prior_; }
     PageOffset Next() const noexcept { return next_; }
-    PageOffset Position() const noexcept { return position_; }
-    void SetPosition(PageOffset position) noexcept { position_ = position; }
-    // The node a descent came from; 0 for the root or when unknown.
+    // The node a descent came from; 0 for the root or when unknown. The tree's updates carry their path
+    // themselves and never read it.
     PageOffset Parent() const noexcept { return parent_; }
     void SetParent(PageOffset parent) noexcept { parent_ = parent; }
-    bool Dirty() const noexcept { return dirty_; }
-    void MarkDirty() noexcept { dirty_ = true; }
     // A free page is written with count 0 and no entries.
     bool Free() const noexcept { return free_; }
     void SetFree(bool free) noexcept;
-    std::uint16_t Pins() const noexcept { return pins_; }
 
     // The 1-based cursors of the tree's updates and of the index cursor.
     std::uint16_t UpdateCursor = 1;
@@ -157,18 +162,29 @@ public:
     // Computes L and T of every entry of a compressed leaf and the encoded size; any other page gets encoded
     // size 0.
     void ComputeCompression();
+    // The same after a change at entries first..last only (an entry inserted at i changes i and i + 1, one
+    // removed at i changes the entry that takes its place): the other entries keep their L and T.
+    void ComputeCompression(std::size_t first, std::size_t last);
 
     // Entry i (from 0) and its K key bytes; 8965 for a position beyond the count.
     const TPageEntry& Entry(std::size_t index) const;
     std::span<const std::uint8_t> Key(std::size_t index) const;
+    // The keys under the page: the sum of the entries' subtree counts in a node, the entry count in a leaf.
+    std::uint32_t KeyTotal() const noexcept;
     // Sets entry i: its key (a shorter key is zero-extended, a longer one cut to K), pointer and subtree
     // count. Marks the page dirty.
     void SetEntry(std::size_t index, std::span<const std::uint8_t> key, std::uint32_t pointer,
                   std::uint32_t count = 0);
+    // Set only the key, or only the subtree count, of entry i; mark the page dirty when they change it.
+    void SetEntryKey(std::size_t index, std::span<const std::uint8_t> key);
+    void SetEntrySubtreeCount(std::size_t index, std::uint32_t count);
     // Inserts an entry before position i (i = count appends) or removes entry i. Mark the page dirty.
     void InsertEntry(std::size_t index, std::span<const std::uint8_t> key, std::uint32_t pointer,
                      std::uint32_t count = 0);
     void RemoveEntry(std::size_t index);
+    // Moves count entries from position first of another page of the same index in front of position at of
+    // this one, in their order; both pages are marked dirty.
+    void TakeEntries(TPage& from, std::size_t first, std::size_t count, std::size_t at);
 
     // The setters mark the page dirty only when the value changes. SetCount zero-fills the entries it adds;
     // SetPageType takes 0..3 (8965 otherwise).
@@ -176,11 +192,6 @@ public:
     void SetPrior(PageOffset prior) noexcept;
     void SetNext(PageOffset next) noexcept;
     void SetPageType(std::uint8_t pageType);
-
-    // A pin more than MaxPagePins raises 8965; Unpin stops at 0.
-    void Pin();
-    void Unpin() noexcept;
-    void ClearPins() noexcept { pins_ = 0; }
 
     // Takes a page image as read from the file (scrambled for a protected table; the caller's bytes stay as
     // they are): type, links and encoded size from its header, update cursor 1, parent 0, clean; the entries
@@ -190,7 +201,7 @@ public:
     // Writes the page image (a free page with count 0 and no entries), scrambled for a protected table; the
     // page in memory stays plain and becomes clean. The compression is computed afresh first, so the stored
     // L and T always match the keys. Raises 8965 for entries that would pass the page (more than 4083
-    // bytes), with the image then undefined.
+    // bytes) or outgrow its capacity, with the image then undefined.
     void SaveToBuffer(std::span<std::uint8_t, PageSize> image);
 
     // The entries as laid out above into the room after the page header (zero beyond them); 8965 when they
@@ -203,7 +214,115 @@ public:
     void DecodeEntries(std::span<const std::uint8_t, PageEntryRoom> room, std::uint16_t count,
                        std::uint16_t encodedSize);
 
+    // ---- Cursors (PageSearch.cpp) ----
+    //
+    // The update cursor serves the tree's updates, the navigation cursor the index cursor; update: true
+    // chooses the update cursor where both are offered. A cursor outside 1..count where an entry is needed
+    // raises 8965.
+
+    // The child offset or record number at the cursor; 0 in an empty page.
+    std::uint32_t GetEntryPointer() const;
+    std::uint32_t GetNavEntryPointer() const;
+    // The subtree count at the cursor; 1 in a leaf; 0 in an empty node.
+    std::uint32_t GetEntryCount() const;
+    std::uint32_t GetNavEntryCount() const;
+    // Set at the update cursor (the count only in nodes); mark the page dirty.
+    void SetEntryPointer(std::uint32_t pointer);
+    void SetEntryCount(std::uint32_t count);
+    std::uint32_t GetKeyTotal() const noexcept { return KeyTotal(); }
+    std::span<const std::uint8_t> GetEntryKey(bool update) const;
+    // Inserts a new entry after the update cursor's entry (at the front when the cursor is 0) and makes it
+    // current.
+    void InsertKeyAt(std::span<const std::uint8_t> key);
+    // Overwrites the key at the update cursor.
+    void SetCurrentKey(std::span<const std::uint8_t> key);
+    // Removes the entry at the update cursor, which is lowered to the new count when it passes it.
+    void RemoveCurrentEntry();
+    // Cursor moves; Next and Prior answer false, leaving the cursor, at the last and the first entry.
+    void FirstEntry(bool update) noexcept;
+    void LastEntry(bool update) noexcept;
+    bool NextEntry(bool update) noexcept;
+    bool PriorEntry(bool update) noexcept;
+    // The update cursor takes the navigation cursor's place, and the other way round.
+    void SyncUpdateCursor() noexcept { UpdateCursor = NavCursor; }
+    void SyncNavCursor() noexcept { NavCursor = UpdateCursor; }
+    // Keys before the cursor's entry within the page: the preceding entries' subtree counts in a node, the
+    // position - 1 in a leaf.
+    std::uint32_t CountKeysBefore(bool update) const;
+
+    // ---- Searches (PageSearch.cpp) ----
+    //
+    // Binary searches over the entries, each entry compared with the key (at least the compare length of
+    // bytes, K by default) in the page's key order with the whole index's descending flag; an entry equal to
+    // the key ends a search at that entry. A page without entries raises 8965. Ordinals are the caller's
+    // running ordinal, to which the keys before the position found are added.
+
+    // Update cursor: the last entry not greater than the key, else 1; true when a leaf entry equals the key.
+    bool Locate(std::span<const std::uint8_t> key);
+    // The same on the navigation cursor, over the compare length.
+    bool LocateNav(std::span<const std::uint8_t> key, std::size_t compareLength);
+    // Update cursor: the last entry not greater than the key; 0 when every entry is greater. Answers it.
+    std::uint16_t FindInsertPosition(std::span<const std::uint8_t> key);
+    // Update cursor: the last entry not greater than the key, else 1. Answers it.
+    std::uint16_t FindDeletePosition(std::span<const std::uint8_t> key);
+    // Navigation cursor. Leaf: the first entry not less than the key (the last entry when all are less);
+    // node: the last entry not greater than the key, else 1.
+    void SeekRangeStart(std::span<const std::uint8_t> key, std::int32_t& ordinal);
+    void SeekOrdinalStart(std::span<const std::uint8_t> key, std::int32_t& ordinal) {
+        SeekRangeStart(key, ordinal);
+    }
+    // Navigation cursor: the last entry not greater than the key, else 1.
+    void SeekRangeEnd(std::span<const std::uint8_t> key, std::int32_t& ordinal);
+    void SeekOrdinalEnd(std::span<const std::uint8_t> key, std::int32_t& ordinal) {
+        SeekRangeEnd(key, ordinal);
+    }
+    // Navigation cursor. Node: the last entry not greater than the key, else 1. Leaf with nearest: the first
+    // entry not less than the key (the last when all are less); leaf without: the last entry not greater,
+    // else 1. True when the entry reached equals the key over the compare length.
+    bool SearchKey(std::span<const std::uint8_t> key, std::int32_t& ordinal, std::size_t compareLength,
+                   bool nearest);
+    // A linear scan from entry 1 on the navigation cursor, used while a range is active (both keys compared
+    // over the compare length). Node: the last entry not above the key, else 1, scanning no further than the
+    // stop key; false. Leaf: an entry equal to the key ends the scan with true; an entry above the stop key
+    // makes the scan step back one entry unless it is entry 1; at the first entry above the key the scan
+    // stops there with nearest or at entry 1, else steps back one; at the last entry it stops there. The
+    // ordinal counts the keys before the entry reached.
+    bool ScanForKey(std::span<const std::uint8_t> key, std::span<const std::uint8_t> stopKey,
+                    std::size_t compareLength, bool nearest, std::int32_t& ordinal);
+    // Navigation cursor on entry 1, ordinal 1; or on the last entry, the ordinal advanced by the keys before
+    // it.
+    void GoFirstCounted(std::int32_t& ordinal);
+    void GoLastCounted(std::int32_t& ordinal);
+    // From the navigation cursor's entry forward (backward) to the first whose record number is set in the
+    // bitmap, the ordinal moving by 1 per entry passed; false, on the last (first) entry, when there is none.
+    // Record numbers past the bitmap are not set.
+    bool SkipToVisibleForward(std::int32_t& ordinal, std::span<const std::uint8_t> bitmap);
+    bool SkipToVisibleBackward(std::int32_t& ordinal, std::span<const std::uint8_t> bitmap);
+    // Sets the bit of the record number of each entry from the navigation cursor on while the entry is not
+    // above the stop key (over the compare length); true when the page's end was reached, false when an
+    // entry above the stop key ended it. Record numbers past the bitmap are left out.
+    bool MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
+                         std::span<std::uint8_t> bitmap);
+    // From the update cursor's entry, the number of entries (that one counted, at most max, not beyond the
+    // page) whose record numbers rise (direction 1) or else fall by exactly 1 from entry to entry.
+    std::uint32_t GetContiguousRun(std::uint32_t max, int direction) const;
+
 private:
+    // Where a binary search over the entries ended: the last entry not greater than the key and the first
+    // not less (1-based: 0 and count + 1 when there is none), and whether an entry equals it.
+    struct SearchResult {
+        std::uint16_t lastNotGreater = 0;
+        std::uint16_t firstNotLess = 0;
+        bool equal = false;
+    };
+    SearchResult BinarySearch(std::span<const std::uint8_t> key, std::size_t compareLength) const;
+    int CompareEntry(std::size_t index, const std::uint8_t* key, std::size_t compareLength) const;
+    // The key zero-extended to at least the compare length, in the buffer when it is shorter.
+    static const std::uint8_t* Widened(std::span<const std::uint8_t> key, std::size_t compareLength,
+                                       std::vector<std::uint8_t>& buffer);
+    void RequireEntries() const;
+    std::size_t CursorIndex(std::uint16_t cursor) const;
+
     [[noreturn]] void RaiseCorrupt() const;
     void CheckPosition(std::size_t index) const;
     std::uint8_t* KeyAt(std::size_t index) noexcept { return keys_.data() + index * format_.KeyLength; }
@@ -212,20 +331,24 @@ private:
     }
     // The size of entry i in an image.
     std::size_t EntrySize(std::size_t index) const noexcept;
+    // The format and key order of the page's index, from the owner or as given.
+    void LoadFormat();
 
     const TIndexFile* owner_ = nullptr;
+    std::uint8_t index_ = 0;
     TPageFormat format_;
+    const TKeyOrder* order_ = nullptr;
     std::uint8_t pageType_ = PageTypeRootNode;
     PageOffset prior_;
     PageOffset next_;
-    PageOffset position_;
     PageOffset parent_;
     std::uint16_t encodedSize_ = 0;
-    std::uint16_t pins_ = 0;
-    bool dirty_ = false;
     bool free_ = false;
     std::vector<TPageEntry> entries_;
     std::vector<std::uint8_t> keys_;
 };
+
+// A page the cache holds for a fetcher until the pin goes.
+using PagePin = TCachePin<TPage>;
 
 }  // namespace engine

@@ -26,6 +26,9 @@ constexpr std::size_t ImageBytes = 8;
 constexpr std::int64_t FirstImage = 16;
 
 struct CorruptCache {};
+// An image the entry refuses to take, as a damaged page is refused.
+struct RefusedImage {};
+constexpr std::uint64_t BadImage = 0xBAD;
 
 class TestEntry : public engine::TCacheEntry<TestPosition> {
 public:
@@ -36,7 +39,10 @@ public:
         MarkDirty();
     }
     void Reset() { value_ = 0; }
-    void Load(std::span<const std::uint8_t> image) { value_ = engine::LoadU64(image.data()); }
+    void Load(std::span<const std::uint8_t> image) {
+        if (engine::LoadU64(image.data()) == BadImage) throw RefusedImage{};
+        value_ = engine::LoadU64(image.data());
+    }
     void Store(std::span<std::uint8_t> image) const { engine::StoreU64(image.data(), value_); }
 
 private:
@@ -345,6 +351,21 @@ TEST_F(CacheTest, AReadRunLongerThanTheFreeEntriesLeavesTheRestOutWithoutWriting
     EXPECT_EQ(wanted->Value(), 1001u);
     EXPECT_TRUE(store_.writes.empty());
     EXPECT_EQ(Order(cache_), (std::vector<std::uint32_t>{1, 51, 50}));
+}
+
+TEST_F(CacheTest, AnImageTheEntryRefusesLeavesNothingCachedAtItsPosition) {
+    Cache big(store_, {20, 5, FullCachePolicy::FlushAll});
+    engine::StoreU64(store_.At(5), BadImage);
+    EXPECT_THROW(ReadOne(big, 5), RefusedImage);
+    EXPECT_EQ(big.Peek(P(5)), nullptr);
+    // A cached entry whose image turns bad on a reload goes as well, and the next read sees the file again.
+    ReadOne(big, 6);
+    engine::StoreU64(store_.At(6), BadImage);
+    EXPECT_THROW(big.ReadRun(P(6), 1, P(6)), RefusedImage);
+    EXPECT_EQ(big.Peek(P(6)), nullptr);
+    engine::StoreU64(store_.At(6), 77);
+    EXPECT_EQ(ReadOne(big, 6)->Value(), 77u);
+    big.ForEach([](const TestEntry& e) { EXPECT_FALSE(e.InReadRange()); });
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "IndexTestTable.h"
 #include "RawTableFile.h"
 #include "TableFixture.h"
 #include "engine/BlobBuffer.h"
@@ -265,6 +266,38 @@ TEST_F(DataFileTest, HeaderChangedRereadsAnotherWritersHeader) {
     EXPECT_TRUE(table.HeaderChanged());
     EXPECT_EQ(table.Header().NextSlotNumber.Value, 3u);
     EXPECT_FALSE(table.HeaderChanged());
+}
+
+// Keys without records, in a subdirectory the clean check leaves alone: the index file's own walk judges
+// them.
+TEST_F(DataFileTest, AnExclusiveCloseWritesTheIndexPagesAndEmptyingDropsThem) {
+    fs::create_directory("crafted");
+    CreateKeyTable("crafted/k", 5, 0);
+    {
+        TDataFile table;
+        OpenTable(table, "crafted/k", true);
+        for (std::uint32_t n = 1; n <= 1000; ++n)
+            table.IndexFile().InsertKey(TreeKey(5, n), engine::SlotNumber(n));
+        // The cursor's page is held, and still written.
+        engine::PagePin root;
+        ASSERT_TRUE(table.IndexFile().GetRootPage(root));
+        table.IndexFile().SetCurrentPage(std::move(root));
+    }
+    const std::uint32_t end = GetLE(ReadBytes("crafted/k.IDX"), IndexEndOfFileAt, 4);
+    EXPECT_EQ(fs::file_size("crafted/k.IDX"), end);
+    EXPECT_TRUE(tarnischeck::CheckIndexFileAlone("crafted/k").Findings().empty());
+    TDataFile table;
+    OpenTable(table, "crafted/k", true);
+    for (std::uint32_t n = 1; n <= 1000; n += 111)
+        EXPECT_TRUE(table.IndexFile().KeyExists(TreeKey(5, n))) << n;
+    table.EmptyTable();
+    EXPECT_FALSE(table.IndexFile().KeyExists(TreeKey(5, 1)));
+    EXPECT_EQ(table.IndexFile().Pages().List(0).Peek(engine::PageOffset(4096)), nullptr);
+    table.IndexFile().InsertKey(TreeKey(5, 7), engine::SlotNumber(7));
+    EXPECT_EQ(table.IndexFile().GetRootPosition(), engine::PageOffset(4096));
+    table.Close();
+    EXPECT_EQ(fs::file_size("crafted/k.IDX"), 2 * 4096u);
+    EXPECT_TRUE(tarnischeck::CheckIndexFileAlone("crafted/k").Findings().empty());
 }
 
 TEST_F(DataFileTest, EmptyTableNeedsAnExclusiveWritableTableAndCutsTheSlots) {

@@ -131,6 +131,51 @@ inline constexpr std::string_view NoPrimaryFlagWrong =
 inline constexpr std::string_view RecordCountWrong =
     "the live record count is %s, but the record file holds %s active slots";
 inline constexpr std::string_view UnusedBytes = "bytes %s to %s are not all zero";
+// Index trees and free lists.
+inline constexpr std::string_view PagesPlace = "pages";
+inline constexpr std::string_view TreeOwner = "the tree of index %s";
+inline constexpr std::string_view FreeListOwner = "the free list of index %s";
+inline constexpr std::string_view ChildLinkWrong =
+    "page %s entry %s links to %s, which is no page of the file";
+inline constexpr std::string_view FreeLinkWrong =
+    "the free list links from %s to %s, which is no page of the file";
+inline constexpr std::string_view PageReachedTwice = "page %s is reached again from %s, after %s";
+inline constexpr std::string_view PageUnreadable = "page %s cannot be read: %s";
+inline constexpr std::string_view FileEndsInPage = "the file ends inside it";
+inline constexpr std::string_view RootTypeWrong = "the root page %s has type %s, not 0 or 3";
+inline constexpr std::string_view ChildTypeWrong = "page %s below the root has type %s, not 1 or 2";
+inline constexpr std::string_view LeavesAtDifferentDepths =
+    "page %s is a %s at depth %s, but page %s at the same depth is a %s";
+inline constexpr std::string_view LeafText = "leaf";
+inline constexpr std::string_view NodeText = "node";
+inline constexpr std::string_view TreeTooDeep = "the tree goes deeper than %s levels";
+inline constexpr std::string_view PageEmpty = "page %s in the tree has no entries";
+inline constexpr std::string_view KeysNotIncreasing = "page %s entry %s is not above the entry before it";
+inline constexpr std::string_view LevelNotIncreasing =
+    "the first key of page %s is not above the last key of page %s before it";
+inline constexpr std::string_view SeparatorWrong =
+    "page %s entry %s does not hold the first key of its child %s";
+inline constexpr std::string_view SubtreeCountWrong =
+    "page %s entry %s counts %s keys, but its child %s holds %s";
+inline constexpr std::string_view PriorLinkWrong = "page %s links back to %s, not to %s";
+inline constexpr std::string_view NextLinkWrong = "page %s links on to %s, not to %s";
+inline constexpr std::string_view TreeTotalWrong =
+    "the tree holds %s keys, but the header counts %s live records";
+inline constexpr std::string_view SysDeletedTotalWrong =
+    "the tree holds %s keys, but the record file has %s slots";
+inline constexpr std::string_view FreePageHasEntries = "free page %s holds %s entries";
+inline constexpr std::string_view PageBelowHalf =
+    "page %s holds %s entries, fewer than half its capacity of %s";
+inline constexpr std::string_view OrphanPages =
+    "%s pages are in no tree and on no free list, the first at %s";
+inline constexpr std::string_view EntrySlotOutside = "page %s entry %s names slot %s, beyond the %s slots";
+inline constexpr std::string_view EntrySlotDeleted = "page %s entry %s names slot %s, which is deleted";
+inline constexpr std::string_view EntrySlotTwice =
+    "page %s entry %s names slot %s, which an earlier entry names";
+inline constexpr std::string_view SlotWithoutEntry = "slot %s has no entry";
+inline constexpr std::string_view EntryKeyWrong = "page %s entry %s does not hold the key of slot %s";
+inline constexpr std::string_view KeyNotBuilt = "the key of slot %s cannot be built: %s";
+inline constexpr std::string_view MoreKeyFindings = "%s further findings about the entries of this index";
 // Large-object file.
 inline constexpr std::string_view FreeListPlace = "free list";
 inline constexpr std::string_view ValuePlace = "slot %s field %s";

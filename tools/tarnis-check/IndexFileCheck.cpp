@@ -15,6 +15,7 @@
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/CheckedFile.h"
+#include "tools/tarnis-check/IndexTreeCheck.h"
 
 namespace tarnischeck {
 
@@ -67,7 +68,8 @@ public:
 
 class IndexFileChecker : private IndexHeaderReader {
 public:
-    explicit IndexFileChecker(TableCheck& check) : IndexHeaderReader(check) {}
+    IndexFileChecker(TableCheck& check, bool matchRecords)
+        : IndexHeaderReader(check), matchRecords_(matchRecords) {}
 
     void Run() {
         HeaderRead read = Load();
@@ -84,13 +86,22 @@ public:
             Error(texts::HeaderPlace, rtl::Format(texts::WrongVersion, {Num(header.Version)}));
             return;
         }
+        const std::size_t errorsBefore = ErrorCount();
         CheckEndOfFile();
         CheckSlots();
         CheckCounts();
         CheckUnusedBytes();
+        // The walk trusts the header's end of file, roots, free-list heads and key lengths.
+        if (ErrorCount() == errorsBefore) CheckIndexTrees(check_, image_, matchRecords_);
     }
 
 private:
+    std::size_t ErrorCount() const {
+        return static_cast<std::size_t>(
+            std::count_if(check_.Findings().begin(), check_.Findings().end(),
+                          [](const Finding& f) { return f.Level == Severity::Error; }));
+    }
+
     static std::string SlotPlace(std::size_t slot) { return rtl::Format(texts::IndexPlace, {Num(slot)}); }
 
     void CheckEndOfFile() {
@@ -235,6 +246,7 @@ private:
         }
     }
 
+    const bool matchRecords_;
     IndexHeaderImage image_;
     // Secondary names upper-cased under the table's locale, with the first slot that has each.
     std::unordered_map<std::string, std::size_t> firstWithName_;
@@ -247,7 +259,11 @@ std::optional<IndexHeaderImage> ReadIndexHeader(TableCheck& check) {
 }
 
 void CheckIndexFile(TableCheck& check) {
-    IndexFileChecker(check).Run();
+    IndexFileChecker(check, true).Run();
+}
+
+void CheckIndexFileWithoutRecords(TableCheck& check) {
+    IndexFileChecker(check, false).Run();
 }
 
 }  // namespace tarnischeck

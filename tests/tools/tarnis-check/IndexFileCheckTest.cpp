@@ -29,7 +29,7 @@ const std::string IndexName = "crafted/t.IDX";
 constexpr std::size_t PageSize = 4096;
 
 // ID (integer), NAME (string 10), MEMO (large object), QTY (integer); the primary index on ID, "ByName" and
-// "ByQty" (unique); two active slots; an index file of two pages, the second the root of index 0.
+// "ByQty" (unique); two active slots, whose keys make each index a root leaf.
 std::string SoundTable() {
     fs::create_directory("crafted");
     std::vector<engine::TFieldDesc> fields = {
@@ -39,10 +39,7 @@ std::string SoundTable() {
                                                      IndexDef("ByQty", {4}, true)};
     CreateTable(TableName, fields, indexes);
     AppendActiveSlots(DataName, 2);
-    std::string idx = ReadBytes(IndexName) + std::string(PageSize, '\0');
-    PutLE(idx, IndexEndOfFileAt, 4, 2 * PageSize);
-    PutLE(idx, IndexSlotAt(0) + DescRootAt, 4, PageSize);
-    return idx;
+    return ReadBytes(IndexName);
 }
 
 bool HasFinding(const std::vector<Finding>& findings, Severity level, const std::string& place,
@@ -72,6 +69,11 @@ TEST_F(IndexFileCheckTest, TheSoundTableIsClean) {
 }
 
 TEST_F(IndexFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
+    const std::string sound = SoundTable();
+    // Four root leaves follow the header page.
+    const std::uint32_t end = GetLE(sound, IndexEndOfFileAt, 4);
+    ASSERT_EQ(end, 5 * PageSize);
+    const std::string endText = std::to_string(end);
     const struct {
         const char* what;
         std::function<void(std::string&)> damage;
@@ -87,7 +89,7 @@ TEST_F(IndexFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
          [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 2000003072u + PageSize); }, E, "header",
          "end of file is 2000007168"},
         {"file size", [](std::string& b) { b += std::string(PageSize, '\0'); }, W, "header",
-         "the file has 12288 bytes, but the end of file is 8192"},
+         "the file has " + std::to_string(end + PageSize) + " bytes, but the end of file is " + endText},
         {"secondary count", [](std::string& b) { b[SecondaryCountAt] = 31; }, E, "header",
          "secondary index count is 31"},
         {"a slot beyond the count", [](std::string& b) { PutLE(b, IndexSlotAt(5) + DescKeyLengthAt, 2, 9); },
@@ -116,9 +118,10 @@ TEST_F(IndexFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
          "index 0", "the root is 4097"},
         {"root beyond the file", [](std::string& b) { PutLE(b, IndexSlotAt(2) + DescRootAt, 4, 0x10000000); },
          E, "index 2", "the root is 268435456"},
-        {"free-list head",
-         [](std::string& b) { PutLE(b, IndexSlotAt(30) + DescFreeHeadAt, 4, 2 * PageSize); }, E, "index 30",
-         "the free-list head is 8192, neither 0 nor a page offset below the end of file 8192"},
+        {"free-list head", [&](std::string& b) { PutLE(b, IndexSlotAt(30) + DescFreeHeadAt, 4, end); }, E,
+         "index 30",
+         "the free-list head is " + endText + ", neither 0 nor a page offset below the end of file " +
+             endText},
         {"flag without emptiness", [](std::string& b) { b[NoPrimaryAt] = 1; }, E, "header",
          "no-primary-index flag is 1, but index 0 has key length 5"},
         {"emptiness without the flag",
@@ -138,7 +141,6 @@ TEST_F(IndexFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
          "bytes 3854 to 3973"},
         {"unused bytes at the end", [](std::string& b) { b[4095] = 1; }, W, "header", "bytes 3980 to 4095"},
     };
-    const std::string sound = SoundTable();
     for (const auto& d : damages) {
         std::string idx = sound;
         d.damage(idx);

@@ -220,6 +220,8 @@ TEST_F(RecordFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
         Files files = sound;
         d.damage(files);
         WriteFiles(files);
+        // A slot changed in a way the engine may leave it gets its index entries as the engine would.
+        if (d.level == W) ReindexChangedSlots(DataName, sound.dat);
         const tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
         ASSERT_FALSE(check.Unreadable()) << d.what;
         EXPECT_TRUE(HasFinding(check.Findings(), d.level, d.place, d.text))
@@ -295,20 +297,24 @@ TEST_F(RecordFileCheckTest, AFindingManySlotsShareIsListedTwentyTimesThenCounted
 
 TEST_F(RecordFileCheckTest, SlotsAreReadInChunksAcrossTheirBoundaries) {
     // 2000 slots of 51 bytes span two chunks; one damaged slot on each side of the boundary.
-    Files files = SoundTable();
-    for (std::uint32_t n = 7; n <= 2000; ++n) files.dat += SlotImage(RecordSize, 0, n, n);
-    PutLE(files.dat, NextSlotAt, 4, 2001);
-    PutLE(files.dat, LastIdAt, 4, 2000);
+    WriteFiles(SoundTable());
+    std::vector<std::string> slots;
+    for (std::uint32_t n = 7; n <= 2000; ++n) slots.push_back(SlotImage(RecordSize, 0, n, n));
+    AppendSlots(DataName, slots);
+    std::string dat = ReadBytes(DataName);
     const int chunkSlots = 65536 / RecordSize;
-    files.dat[Slot(chunkSlots)] = 5;
-    files.dat[Slot(chunkSlots + 1)] = 6;
-    PutLE(files.idx, RecordCountAt, 4, 1996);
-    WriteFiles(files);
+    dat[Slot(chunkSlots)] = 5;
+    dat[Slot(chunkSlots + 1)] = 6;
+    WriteBytes(DataName, dat);
     const tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
     EXPECT_EQ(check.Record().SlotCount, 2000u);
     EXPECT_TRUE(HasFinding(check.Findings(), E, "slot " + std::to_string(chunkSlots), "status is 5"));
     EXPECT_TRUE(HasFinding(check.Findings(), E, "slot " + std::to_string(chunkSlots + 1), "status is 6"));
-    EXPECT_EQ(check.Findings().size(), 2u) << Describe(check.Findings());
+    // The index file still counts the two slots as live, which is its own finding.
+    EXPECT_EQ(std::count_if(check.Findings().begin(), check.Findings().end(),
+                            [](const Finding& f) { return f.File == DataName; }),
+              2)
+        << Describe(check.Findings());
 }
 
 }  // namespace
