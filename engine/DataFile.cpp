@@ -94,17 +94,6 @@ void TDataFile::RaiseTableError(std::uint16_t code, std::string_view fieldName) 
     RaiseEngineError(code, FileName(), fieldName);
 }
 
-void TDataFile::ReadAt(std::int64_t offset, void* buffer, std::int32_t count) {
-    // A failed seek loses the position, and the read then raises.
-    Seek(offset, 0);
-    Read(buffer, count, false);
-}
-
-void TDataFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t count) {
-    Seek(offset, 0);
-    Write(buffer, count);
-}
-
 // ---- Open and close ----
 
 void TDataFile::Open() {

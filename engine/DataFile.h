@@ -286,8 +286,6 @@ private:
     void ConfigureIndexFile();
     void MarkHeaderChanged() noexcept { header_.ImageChanged = 1; }
     [[noreturn]] void RaiseTableError(std::uint16_t code, std::string_view fieldName = {}) const;
-    void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
-    void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
 
     TDataFileHeader header_;
     std::vector<TFieldDesc> fields_;

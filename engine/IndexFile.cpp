@@ -60,17 +60,6 @@ void TIndexFile::Raise(std::uint16_t code, std::string_view indexName) const {
     RaiseEngineError(code, FileName(), {}, indexName);
 }
 
-void TIndexFile::ReadAt(std::int64_t offset, void* buffer, std::int32_t count) {
-    // A failed seek loses the position, and the read then raises.
-    Seek(offset, 0);
-    Read(buffer, count, false);
-}
-
-void TIndexFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t count) {
-    Seek(offset, 0);
-    Write(buffer, count);
-}
-
 bool TIndexFile::Scrambled() const noexcept {
     return TableOwner().TableProtected();
 }

@@ -281,8 +281,6 @@ private:
     std::optional<std::uint32_t> KeyLengthOfFields(const TIndexDescriptor& descriptor, bool suffix) const;
     // The checks a new definition shares with the next open's header check, and its large-object check.
     void CheckDefinition(const TIndexDescriptor& descriptor, bool suffix, std::string_view label) const;
-    void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
-    void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
     // Builds the key order of every slot from the header's descriptors.
     void RefreshKeyOrders();
 

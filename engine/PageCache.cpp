@@ -133,8 +133,8 @@ PagePin TIndexFile::ReadPage(PageOffset position) {
 
 std::size_t TIndexFile::ReadPageImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
                                        std::size_t required) {
-    Seek(offset, 0);
-    const std::size_t got = static_cast<std::size_t>(Read(buffer, static_cast<std::int32_t>(length), true));
+    const std::size_t got =
+        static_cast<std::size_t>(ReadAt(offset, buffer, static_cast<std::int32_t>(length), true));
     if (got >= length) return got;
     // The end of file counts pages appended in a cache and not yet written. Only where no other program
     // writes the file may a page be missing from it, and then it reads as zeros.
@@ -147,8 +147,7 @@ std::size_t TIndexFile::ReadPageImages(std::int64_t offset, std::uint8_t* buffer
 }
 
 void TIndexFile::WritePageImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) {
-    Seek(offset, 0);
-    Write(buffer, static_cast<std::int32_t>(length));
+    WriteAt(offset, buffer, static_cast<std::int32_t>(length));
 }
 
 bool TIndexFile::WriteOldestDirtyPage() {
