@@ -211,8 +211,7 @@ void TIndexFile::Truncate() {
     MarkHeaderChanged();
     LoadIndexSettings();
     // The pages cached from the file are gone with it.
-    currentPage_.Release();
-    pages_.Invalidate();
+    InvalidatePages();
     // Later (cursor and ranges): the cursor is cleared: ordinal 0, range ordinals 0, visible count 0, both
     // end flags set.
 }

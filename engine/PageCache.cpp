@@ -1,6 +1,7 @@
 #include "engine/PageCache.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "engine/EngineError.h"
@@ -159,11 +160,13 @@ bool TIndexFile::FlushPages() {
 }
 
 void TIndexFile::FreeAllPages() noexcept {
+    unpinnedCurrent_ = nullptr;
     currentPage_.Release();
     pages_.FreeAll();
 }
 
 void TIndexFile::InvalidatePages() {
+    unpinnedCurrent_ = nullptr;
     currentPage_.Release();
     pages_.Invalidate();
 }
@@ -183,8 +186,48 @@ void TIndexFile::UnpinAllPages() noexcept {
     }
 }
 
+void TIndexFile::UnpinEveryPage() noexcept {
+    TPage* const current = currentPage_.Get();
+    // The cursor's own pin goes as one pin, before the others are cleared.
+    currentPage_.Release();
+    pages_.UnpinAll();
+    if (current == nullptr) return;
+    unpinnedCurrent_ = current;
+    unpinnedSlot_ = current->Format().IndexNumber;
+    unpinnedPosition_ = current->GetPosition();
+}
+
+void TIndexFile::RepinCurrentPage() noexcept {
+    TPage* const current = std::exchange(unpinnedCurrent_, nullptr);
+    if (current == nullptr || currentPage_ || unpinnedSlot_ >= IndexSlotCount) return;
+    // The page may have been evicted meanwhile: only a page its list still holds at its position is pinned
+    // again.
+    TCache<TPage>& list = pages_.List(unpinnedSlot_);
+    if (list.Peek(unpinnedPosition_) == current) currentPage_ = list.PinAgain(*current);
+}
+
+std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) const {
+    // Later (cursor and ranges, filters): in natural order the run follows the visible-record bitmap from the
+    // natural-order record number.
+    const TPage* const page = currentPage_.Get();
+    if (page == nullptr || !page->IsLeaf()) return 1;
+    if (page->Count() == 0) RaisePagesCorrupt();
+    const std::size_t at = page->UpdateCursor == 0 ? 0 : page->UpdateCursor - 1u;
+    const std::int64_t step = direction == 1 ? 1 : -1;
+    std::uint32_t run = 1;
+    std::int64_t previous = page->Entry(at).Pointer;
+    for (std::int64_t i = static_cast<std::int64_t>(at) + step;
+         run < max && i >= 0 && i < static_cast<std::int64_t>(page->Count()); i += step) {
+        const std::int64_t record = page->Entry(static_cast<std::size_t>(i)).Pointer;
+        if (record != previous + step) break;
+        previous = record;
+        ++run;
+    }
+    return run;
+}
+
 void TIndexFile::TrimPageCaches() noexcept {
-    pages_.Trim(currentPage_.Get());
+    pages_.Trim(currentPage_ ? currentPage_.Get() : unpinnedCurrent_);
 }
 
 }  // namespace engine

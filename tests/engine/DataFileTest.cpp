@@ -395,6 +395,8 @@ TEST_F(DataFileTest, AProtectedTableKeepsItsTextsAndDescriptorsScrambled) {
     EXPECT_EQ(bytes.find("Private"), std::string::npos);
     EXPECT_EQ(bytes.find("SECRETFIELD"), std::string::npos);
 
+    // A protected table opens once the session holds its password.
+    engine::GetEngineSession().AddPassword("Sesame");
     TDataFile table;
     OpenTable(table, "p", true, true);
     EXPECT_EQ(table.Header().Password, "Sesame");
