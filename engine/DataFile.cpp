@@ -267,7 +267,7 @@ std::exception_ptr TDataFile::ReleaseLocks() noexcept {
 
 void TDataFile::CloseFiles() noexcept {
     // The current record goes first, then every cached record: their images are sized by the descriptors.
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     currentRecord_.Release();
     records_.FreeAll();
     fields_.clear();

@@ -482,7 +482,10 @@ private:
     // Whether the read protocol locks and checks: not on an exclusive table nor on one read-only by its
     // attribute, which no other program writes.
     bool SharesTable() const noexcept { return !Exclusive() && !AttributeReadOnly(); }
+    // 10249 naming the file.
     [[noreturn]] void RaiseLockFailure(const TFileHandler& file) const;
+    // The read bytes of the large-object file, then of the index file (10249 when an unlock fails).
+    void UnlockReadBytes();
 
     // The record cache's file (TCacheStore): slots of the record size at their offsets after the
     // descriptors.
@@ -540,9 +543,8 @@ private:
     // Declared before the pins on it, which must go first.
     TCache<TRecord> records_{*this, CacheSettings{0, RecordCacheGrowth, FullCachePolicy::FlushAll}};
     RecordPin currentRecord_;
-    // The current record and its slot while UnpinAll has left it unpinned, until PinCurrentRecord.
-    TRecord* unpinnedCurrent_ = nullptr;
-    SlotNumber unpinnedSlot_;
+    // The current record while UnpinAll has left it unpinned, until PinCurrentRecord.
+    TCache<TRecord>::SetAside currentAside_;
 };
 
 }  // namespace engine

@@ -215,7 +215,7 @@ public:
     // The index cursor's current page, held pinned while it is current.
     PagePin& CurrentPage() noexcept { return currentPage_; }
     void SetCurrentPage(PagePin page) noexcept {
-        unpinnedCurrent_ = nullptr;
+        currentAside_ = {};
         currentPage_ = std::move(page);
     }
     // How many records, the current one first, follow one another in slot order from the cursor's position,
@@ -311,11 +311,9 @@ private:
     // The pages, then the pin of the cursor's current page, which goes first.
     TPageCache pages_{*this};
     PagePin currentPage_;
-    // The current page, its list and its position while UnpinEveryPage has left it unpinned, until
-    // RepinCurrentPage.
-    TPage* unpinnedCurrent_ = nullptr;
-    std::uint8_t unpinnedSlot_ = 0;
-    PageOffset unpinnedPosition_;
+    // The current page and its list while UnpinEveryPage has left it unpinned, until RepinCurrentPage.
+    TCache<TPage>::SetAside currentAside_;
+    std::uint8_t currentAsideSlot_ = 0;
 };
 
 }  // namespace engine

@@ -160,50 +160,36 @@ bool TIndexFile::FlushPages() {
 }
 
 void TIndexFile::FreeAllPages() noexcept {
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     currentPage_.Release();
     pages_.FreeAll();
 }
 
 void TIndexFile::InvalidatePages() {
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     currentPage_.Release();
     pages_.Invalidate();
 }
 
 void TIndexFile::UnpinAllPages() noexcept {
-    TPage* const current = currentPage_.Get();
-    pages_.UnpinAll();
-    if (current == nullptr) return;
-    // The old pin would release a pin it no longer holds: it goes first, without unpinning anything.
-    currentPage_.Release();
-    for (std::size_t slot = 0; slot < IndexSlotCount; ++slot) {
-        TCache<TPage>& list = pages_.List(static_cast<std::uint8_t>(slot));
-        if (list.Peek(current->GetPosition()) == current) {
-            currentPage_ = list.PinAgain(*current);
-            return;
-        }
-    }
+    const bool held = static_cast<bool>(currentPage_);
+    UnpinEveryPage();
+    if (held) RepinCurrentPage();
 }
 
 void TIndexFile::UnpinEveryPage() noexcept {
-    TPage* const current = currentPage_.Get();
     // The cursor's own pin goes as one pin, before the others are cleared.
-    currentPage_.Release();
+    if (const TPage* const current = currentPage_.Get()) {
+        currentAsideSlot_ = current->Format().IndexNumber;
+        currentAside_ = pages_.List(currentAsideSlot_).PutAside(currentPage_);
+    }
     pages_.UnpinAll();
-    if (current == nullptr) return;
-    unpinnedCurrent_ = current;
-    unpinnedSlot_ = current->Format().IndexNumber;
-    unpinnedPosition_ = current->GetPosition();
 }
 
 void TIndexFile::RepinCurrentPage() noexcept {
-    TPage* const current = std::exchange(unpinnedCurrent_, nullptr);
-    if (current == nullptr || currentPage_ || unpinnedSlot_ >= IndexSlotCount) return;
-    // The page may have been evicted meanwhile: only a page its list still holds at its position is pinned
-    // again.
-    TCache<TPage>& list = pages_.List(unpinnedSlot_);
-    if (list.Peek(unpinnedPosition_) == current) currentPage_ = list.PinAgain(*current);
+    const TCache<TPage>::SetAside aside = std::exchange(currentAside_, {});
+    if (aside.entry == nullptr || currentPage_) return;
+    currentPage_ = pages_.List(currentAsideSlot_).TakeUp(aside);
 }
 
 std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) const {
@@ -227,7 +213,7 @@ std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int directio
 }
 
 void TIndexFile::TrimPageCaches() noexcept {
-    pages_.Trim(currentPage_ ? currentPage_.Get() : unpinnedCurrent_);
+    pages_.Trim(currentPage_ ? currentPage_.Get() : currentAside_.entry);
 }
 
 }  // namespace engine

@@ -67,14 +67,18 @@ void TRecord::SetStatus(std::uint8_t status) noexcept {
     MarkDirty();
 }
 
+void TRecord::ChangeU32(std::size_t offset, std::uint32_t value) noexcept {
+    if (LoadU32(&image_[offset]) == value) return;
+    StoreU32(&image_[offset], value);
+    MarkDirty();
+}
+
 SlotNumber TRecord::Link() const noexcept {
     return SlotNumber(LoadU32(&image_[RecordLinkOffset]));
 }
 
 void TRecord::SetLink(SlotNumber link) noexcept {
-    if (Link() == link) return;
-    StoreU32(&image_[RecordLinkOffset], link.Value);
-    MarkDirty();
+    ChangeU32(RecordLinkOffset, link.Value);
 }
 
 RecordId TRecord::Id() const noexcept {
@@ -82,9 +86,7 @@ RecordId TRecord::Id() const noexcept {
 }
 
 void TRecord::SetId(RecordId id) noexcept {
-    if (Id() == id) return;
-    StoreU32(&image_[RecordIdOffset], id.Value);
-    MarkDirty();
+    ChangeU32(RecordIdOffset, id.Value);
 }
 
 }  // namespace engine

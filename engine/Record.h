@@ -1,6 +1,7 @@
 // TRecord: one record slot held in a table's record cache, as a record image.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -53,6 +54,9 @@ public:
     void SetId(RecordId id) noexcept;
 
 private:
+    // Stores the u32 at the offset, marking the image dirty when it changes.
+    void ChangeU32(std::size_t offset, std::uint32_t value) noexcept;
+
     TDataFile& table_;
     std::vector<std::uint8_t> image_;
     bool calculated_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
@@ -97,12 +98,12 @@ void TDataFile::SetRecordNumber(TRecord& record, SlotNumber slot) {
 }
 
 void TDataFile::SetCurrentRecord(RecordPin record) noexcept {
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     currentRecord_ = std::move(record);
 }
 
 void TDataFile::ReleaseCurrentRecord() noexcept {
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     currentRecord_.Release();
 }
 
@@ -175,12 +176,10 @@ void TDataFile::UnpinAll() noexcept {
 }
 
 void TDataFile::PinCurrentRecord() noexcept {
-    TRecord* const current = std::exchange(unpinnedCurrent_, nullptr);
     // Pinning the current page again keeps the cursor's page from being evicted and reused under it.
     indexFile_.RepinCurrentPage();
-    if (current == nullptr || currentRecord_) return;
-    // Only a record the cache still holds at its slot is pinned again.
-    if (records_.Peek(unpinnedSlot_) == current) currentRecord_ = records_.PinAgain(*current);
+    const TCache<TRecord>::SetAside aside = std::exchange(currentAside_, {});
+    if (!currentRecord_) currentRecord_ = records_.TakeUp(aside);
 }
 
 void TDataFile::ClearRecordCache() noexcept {
@@ -189,25 +188,21 @@ void TDataFile::ClearRecordCache() noexcept {
 }
 
 void TDataFile::InvalidateRecordCache() {
-    unpinnedCurrent_ = nullptr;
+    currentAside_ = {};
     // The current record's pin goes empty with its entry.
     records_.Invalidate();
     currentRecord_.Release();
 }
 
 void TDataFile::UnpinAllRecords() noexcept {
-    TRecord* const current = currentRecord_.Get();
     // The cursor's own pin goes as one pin, before the others are cleared.
-    currentRecord_.Release();
+    if (currentRecord_) currentAside_ = records_.PutAside(currentRecord_);
     records_.UnpinAll();
-    if (current == nullptr) return;
-    unpinnedCurrent_ = current;
-    unpinnedSlot_ = current->GetPosition();
 }
 
 void TDataFile::TrimRecordCache() noexcept {
     records_.SetCapacity(RecordCacheCapacity());
-    records_.Trim(currentRecord_ ? currentRecord_.Get() : unpinnedCurrent_);
+    records_.Trim(currentRecord_ ? currentRecord_.Get() : currentAside_.entry);
 }
 
 }  // namespace engine

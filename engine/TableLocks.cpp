@@ -25,10 +25,14 @@ bool TDataFile::BeginRead() {
     return CheckForChanges();
 }
 
-void TDataFile::EndRead() {
-    if (!marks_.OperationRead) return;
+void TDataFile::UnlockReadBytes() {
     if (!blobFile_.ReadUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockRead()) RaiseLockFailure(indexFile_);
+}
+
+void TDataFile::EndRead() {
+    if (!marks_.OperationRead) return;
+    UnlockReadBytes();
     marks_.OperationRead = false;
 }
 
@@ -63,8 +67,7 @@ bool TDataFile::CheckForChanges() {
 
 void TDataFile::ReleaseReadLock() {
     if (!marks_.LongLivedRead) return;
-    if (!blobFile_.ReadUnlock()) RaiseLockFailure(blobFile_);
-    if (!indexFile_.UnlockRead()) RaiseLockFailure(indexFile_);
+    UnlockReadBytes();
     marks_.LongLivedRead = false;
 }
 

@@ -10,6 +10,7 @@
 
 #include "BlobTestTable.h"
 #include "RawTableFile.h"
+#include "RecordingFile.h"
 #include "StoredValues.h"
 #include "TableFixture.h"
 #include "engine/BlobBuffer.h"
@@ -18,25 +19,8 @@
 
 namespace enginetest {
 
-// A table handle whose record file records the position and size of every read and write.
-class RecordingDataFile : public engine::TDataFile {
-public:
-    using TDataFile::TDataFile;
-    // Closes here, so that the close's writes are recorded too.
-    ~RecordingDataFile() override { Close(); }
-
-    std::int32_t Read(void* buffer, std::int32_t count, bool allowShortRead) override {
-        reads.push_back({Seek(0, 1), count});
-        return TDataFile::Read(buffer, count, allowShortRead);
-    }
-    void Write(const void* buffer, std::int32_t count) override {
-        writes.push_back({Seek(0, 1), count});
-        TDataFile::Write(buffer, count);
-    }
-
-    std::vector<FileAccess> reads;
-    std::vector<FileAccess> writes;
-};
+// A table handle whose record file records its reads and writes.
+using RecordingDataFile = RecordingFile<engine::TDataFile>;
 
 // Fields of a record of the size (at least 14, and not 15 or 16): the integer "ID", then strings "S1", "S2",
 // ... of at most 250 characters filling the rest.
