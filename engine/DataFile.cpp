@@ -211,7 +211,9 @@ void TDataFile::AbandonOpen() noexcept {
         if (const std::exception_ptr failure = ReleaseLocks()) std::rethrow_exception(failure);
     });
     CloseFiles();
+    // The owner gives its callbacks again before the next open.
     passwordEvent_ = nullptr;
+    repairLog_ = nullptr;
 }
 
 void TDataFile::Close() {
@@ -244,7 +246,9 @@ void TDataFile::DoClose(bool deleteTemporary) {
             if (!failure) failure = std::current_exception();
         }
     }
+    // The owner gives its callbacks again before the next open.
     passwordEvent_ = nullptr;
+    repairLog_ = nullptr;
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -298,7 +298,8 @@ public:
     bool TransactionLockHeld() const override { return marks_.TransactionLock; }
     bool TableProtected() const override { return header_.Protected != 0; }
     std::uint32_t BlobBlockSize() const override { return GetBlobBlockSize(); }
-    // Repair mode and the repair log, which receives each repair message; nothing but tests sets them.
+    // Repair mode and the repair log, which receives each repair message; nothing but tests sets them. Close
+    // clears the log with the password callback.
     bool RepairMode() const override { return repairMode_; }
     void LogRepair(std::string_view message) override;
     void SetRepairMode(bool repairMode) noexcept { repairMode_ = repairMode; }
