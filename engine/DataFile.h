@@ -59,7 +59,7 @@ inline constexpr int ReadBackward = 2;
 
 // One open table and one cursor on it. Every failure raises an engine error naming the record file. The
 // cursor, record changes, the acquiring locks and filters join this class in their own steps; the places
-// where they act are marked "Later" in DataFile.cpp, RecordCache.cpp and TableLocks.cpp. A table keeps its
+// where they act are marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
 // indexes in its index file and the values of its large-object fields in its large-object file, which it
 // creates, opens, empties, closes and deletes with the record file.
 class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
@@ -267,7 +267,9 @@ public:
     // Takes the slot a new record will take and answers its cache entry, pinned: the head of the free chain
     // (fetched; it must be deleted, 8961 otherwise, and its link becomes the head) or a new slot appended at
     // the end (an empty entry, nothing read; the next slot number moves on, 9479 beyond the file's limits).
-    // The only way a slot is appended.
+    // The only way a slot is appended. The appended entry stays clean and empty until the caller fills it: an
+    // operation that fails after taking it drops its changes (DiscardBuffers), else the next slot number
+    // written with the header would pass the slots in the file.
     RecordPin TakeFreeSlot();
     // Marks the cached record deleted, links it to the slot a new record would take and makes it the head.
     void FreeSlot(TRecord& record);
@@ -281,7 +283,8 @@ public:
     // The caller's list, its calculated fields placed after the stored record (offset = record size + the
     // area so far, which starts at 0 each time). Stored sizes and scales are derived from type and size.
     // 10000 for a string, bytes or variable-bytes size above 250, 9477 for an image above 65535 bytes; the
-    // set is unchanged then.
+    // set is unchanged then. Cached records keep their slots' bytes, changed ones too; their calculated areas
+    // take the new size and are computed again at the next fetch.
     void DefineWorkingFields(std::span<const TFieldDesc> fields);
     // Expose or hide descriptors at the end of the defined set (the SQL engine's hidden count fields); never
     // more than the last definition holds, never fewer than none.

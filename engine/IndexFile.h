@@ -49,7 +49,7 @@ inline constexpr std::size_t MaxTreeDepth = 32;
 // in-memory settings before it opens or creates the file. Every failure raises an engine error naming the
 // index file, except 9479 (the table is full), which names the record file. The cursor with its ranges and
 // the filters join this class in their own steps; the places where they act are marked "Later" in
-// IndexFile.cpp.
+// IndexFile.cpp and PageCache.cpp.
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataFile& owner);
