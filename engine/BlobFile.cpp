@@ -88,8 +88,7 @@ void TBlobFile::CreateFile() {
 
 void TBlobFile::ReadHeader() {
     std::array<std::uint8_t, BlobFileHeaderSize> bytes{};
-    Seek(0, 0);
-    Read(bytes.data(), static_cast<std::int32_t>(bytes.size()), false);
+    ReadAt(0, bytes.data(), static_cast<std::int32_t>(bytes.size()));
     if (Protected()) UnscrambleBuffer(bytes.data(), bytes.size(), DataSeed);
     TBlobFileHeader header = DecodeBlobFileHeader(bytes);
     if (header.Version != BlobFileVersion) Raise(ErrWrongVersion);
@@ -106,16 +105,14 @@ void TBlobFile::WriteHeader(bool force) {
     std::array<std::uint8_t, BlobFileHeaderSize> bytes{};
     EncodeBlobFileHeader(header, bytes);
     if (Protected()) ScrambleBuffer(bytes.data(), bytes.size(), DataSeed);
-    Seek(0, 0);
-    Write(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    WriteAt(0, bytes.data(), static_cast<std::int32_t>(bytes.size()));
     header_.ChangeCounter = header.ChangeCounter;
     header_.HeaderChanged = 0;
 }
 
 bool TBlobFile::HeaderChanged() {
     std::array<std::uint8_t, sizeof(std::uint32_t)> counter{};
-    Seek(BlobHeaderCounterOffset, 0);
-    Read(counter.data(), static_cast<std::int32_t>(counter.size()), false);
+    ReadAt(BlobHeaderCounterOffset, counter.data(), static_cast<std::int32_t>(counter.size()));
     // Scrambling steps its seed byte by byte from the start, so the counter unscrambles alone.
     if (Protected()) UnscrambleBuffer(counter.data(), counter.size(), DataSeed);
     if (LoadU32(counter.data()) == header_.ChangeCounter) return false;
@@ -125,8 +122,7 @@ bool TBlobFile::HeaderChanged() {
 
 void TBlobFile::ResetFile() {
     // A write of no bytes sets the end of the file.
-    Seek(FirstBlockOffset, 0);
-    Write(nullptr, 0);
+    WriteAt(FirstBlockOffset, nullptr, 0);
     header_.Version = BlobFileVersion;
     header_.FreeHead = BlockOffset{};
     header_.EndOfFile = BlockOffset(FirstBlockOffset);
@@ -296,8 +292,8 @@ BlockOffset TBlobFile::Advance(BlockOffset position, std::int64_t images) const 
 
 std::size_t TBlobFile::ReadImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
                                   std::size_t required) {
-    Seek(offset, 0);
-    const std::size_t got = static_cast<std::size_t>(Read(buffer, static_cast<std::int32_t>(length), true));
+    const std::size_t got =
+        static_cast<std::size_t>(ReadAt(offset, buffer, static_cast<std::int32_t>(length), true));
     // The end of file counts blocks appended in a cache and not yet written, here or by another program whose
     // write is still under way: blocks read ahead past the file's end are left out. The block asked for must
     // be whole, except where only this handle writes the file.
@@ -306,8 +302,7 @@ std::size_t TBlobFile::ReadImages(std::int64_t offset, std::uint8_t* buffer, std
 }
 
 void TBlobFile::WriteImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) {
-    Seek(offset, 0);
-    Write(buffer, static_cast<std::int32_t>(length));
+    WriteAt(offset, buffer, static_cast<std::int32_t>(length));
 }
 
 BlockPin TBlobFile::ReadBlocks(BlockOffset position, int count) {

@@ -215,6 +215,25 @@ public:
     // Pins a cached entry once more (the cursor's current entry after an unpin-all).
     Pin PinAgain(Entry& entry) { return PinToFront(entry); }
 
+    // An entry whose holder let go of its pin for a while (so that a flush after an unpin-all writes it too),
+    // remembered by its place and position.
+    struct SetAside {
+        Entry* entry = nullptr;
+        Position position{};
+    };
+    // Releases the pin and remembers its entry; nothing is remembered for an empty pin.
+    SetAside PutAside(Pin& pin) noexcept {
+        Entry* const entry = pin.Get();
+        pin.Release();
+        return entry != nullptr ? SetAside{entry, entry->position_} : SetAside{};
+    }
+    // Pins the entry set aside again when the cache still holds it at its position (evicted meanwhile, it
+    // holds another image or none); else an empty pin.
+    Pin TakeUp(const SetAside& aside) {
+        if (aside.entry == nullptr || Peek(aside.position) != aside.entry) return {};
+        return PinToFront(*aside.entry);
+    }
+
     // Reads count images from the first position on with one read and places every complete one: an entry
     // already cached at its position is reloaded only when it is neither pinned nor dirty (either is newer
     // than the file), every other image takes a cache entry. The wanted image, the first or the last of the

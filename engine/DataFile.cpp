@@ -12,6 +12,7 @@
 #include "engine/FieldTypes.h"
 #include "engine/FileBytes.h"
 #include "engine/FreeSlotChain.h"
+#include "engine/ReadGuard.h"
 #include "engine/Scramble.h"
 #include "engine/TableDefinition.h"
 #include "rtl/DateTime.h"
@@ -76,7 +77,7 @@ bool SizeFitsType(const TFieldDesc& field) noexcept {
 
 }  // namespace
 
-TDataFile::TDataFile() = default;
+TDataFile::TDataFile(void* owner) : owner_(owner) {}
 
 TDataFile::~TDataFile() {
     try {
@@ -94,17 +95,6 @@ void TDataFile::RaiseTableError(std::uint16_t code, std::string_view fieldName) 
     RaiseEngineError(code, FileName(), fieldName);
 }
 
-void TDataFile::ReadAt(std::int64_t offset, void* buffer, std::int32_t count) {
-    // A failed seek loses the position, and the read then raises.
-    Seek(offset, 0);
-    Read(buffer, count, false);
-}
-
-void TDataFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t count) {
-    Seek(offset, 0);
-    Write(buffer, count);
-}
-
 // ---- Open and close ----
 
 void TDataFile::Open() {
@@ -118,8 +108,11 @@ void TDataFile::DoOpen() {
     workingCount_ = 0;
     recordSize_ = 0;
     calcAreaSize_ = 0;
+    readAheadLimit_ = 0;
     hasValidityChecks_ = hasDefaults_ = hasCalculatedFields_ = false;
-    // Later (table handle): the lock-state and transaction flags and the read-ahead limit are cleared here.
+    marks_ = LockMarks{};
+    transactionStarted_ = firstWriteDone_ = false;
+    lockedRecords_.clear();
 
     TFileHandler::Open();
     try {
@@ -128,30 +121,59 @@ void TDataFile::DoOpen() {
         if (header_.LanguageId != 0 && !IsLocaleInstalled(header_.LanguageId, header_.SortId)) {
             RaiseTableError(ErrLanguageDriver);
         }
-        // Everything below trusts these counts: each is checked before it is used.
-        if (header_.FieldCount > MaxFieldCount || header_.LastRecordId > MaxRecordId) {
-            RaiseTableError(ErrHeaderCorrupt);
-        }
+        CheckHeaderFigures();
         recordSize_ = header_.RecordSize;
-        // Later (table handle): a protected table asks for its password here, until the session's list holds
-        // it or the password callback gives up (10498).
+        // Records of 32,768 bytes and more still read one slot at a time.
+        readAheadLimit_ = std::max<std::uint32_t>(1, RecordReadAheadBytes / recordSize_);
+        RequirePassword();
         ReadFieldDescs();
         CheckFieldLayout();
         ResetWorkingFields();
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
-        // Later (table handle): the record cache gets its capacity.
+        records_.SetCapacity(RecordCacheCapacity());
         ConfigureIndexFile();
         indexFile_.Open();
         if (header_.BlobFieldCount != 0) {
             ConfigureBlobFile();
             blobFile_.Open();
         }
-        // Later (locks): the slot area is checked under BeginRead, with EndRead in a guard.
+        TReadGuard read(*this);
+        read.Begin();
         CheckSlotArea();
+        read.End();
     } catch (...) {
-        CloseFiles();
+        AbandonOpen();
         throw;
     }
+}
+
+void TDataFile::CheckHeaderFigures() {
+    // The sizes below divide and allocate, and the descriptors are read by the field count.
+    if (header_.RecordSize < FirstFieldOffset || header_.FieldCount > MaxFieldCount ||
+        std::uint32_t{header_.RecordSize} + header_.CalcAreaSize > MaxRecordImageSize ||
+        header_.BlobFieldCount > MaxBlobFieldCount || header_.LastRecordId > MaxRecordId) {
+        RaiseTableError(ErrHeaderCorrupt);
+    }
+    if (header_.BlockSize != 0 &&
+        (header_.BlockSize < MinBlobBlockSize || header_.BlockSize > MaxBlobBlockSize))
+        RaiseTableError(ErrHeaderCorrupt);
+}
+
+void TDataFile::RequirePassword() {
+    if (header_.Protected == 0) return;
+    // A callback that answers true without adding the password is asked again: that is a dialog asking until
+    // it is cancelled.
+    while (!GetEngineSession().FindPassword(header_.Password)) {
+        if (!CallPasswordEvent()) RaiseTableError(ErrInsufficientRights);
+    }
+}
+
+bool TDataFile::CallPasswordEvent() {
+    return passwordEvent_ ? passwordEvent_() : false;
+}
+
+std::string TDataFile::GetStoredPassword() const {
+    return GetEncrypted() ? header_.Password : std::string();
 }
 
 void TDataFile::CheckFieldLayout() {
@@ -177,11 +199,21 @@ void TDataFile::CheckSlotArea() {
     const std::int64_t start = SlotAreaStart(header_.FieldCount);
     const std::int64_t size = GetSize();
     if (size < 0) RaiseTableError(ErrRead);
-    // The record size is at least 9 here: it equals the fields' running offset.
     const std::int64_t area = size - start;
     if (area < 0 || area % recordSize_ != 0 || area / recordSize_ + 1 != header_.NextSlotNumber.Value) {
         RaiseTableError(ErrHeaderCorrupt);
     }
+}
+
+void TDataFile::AbandonOpen() noexcept {
+    // The open's own failure is the one to report: a release that fails too changes nothing of it.
+    CleanUpKeepingError([this] {
+        if (const std::exception_ptr failure = ReleaseLocks()) std::rethrow_exception(failure);
+    });
+    CloseFiles();
+    // The owner gives its callbacks again before the next open.
+    passwordEvent_ = nullptr;
+    repairLog_ = nullptr;
 }
 
 void TDataFile::Close() {
@@ -191,37 +223,20 @@ void TDataFile::Close() {
 
 void TDataFile::DoClose(bool deleteTemporary) {
     std::exception_ptr failure;
-    // Later (locks): in a transaction Rollback runs instead, its failures dropped.
-    // Later (table handle): UnpinAll; the flush below becomes FlushBuffers (trim, headers not forced), which
-    // writes the dirty records, index pages and large-object blocks too.
-    if (Exclusive() && !ReadOnly()) {
-        try {
-            WriteHeader(false);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        // The index file's pages before its header, which names them.
-        try {
-            if (indexFile_.IsOpen()) {
-                indexFile_.CurrentPage().Release();
-                indexFile_.UnpinAllPages();
-                indexFile_.FlushPages();
-                indexFile_.WriteHeader(false);
+    if (transactionStarted_) {
+        // Later (locks): Rollback runs here instead of the writes, any failure of it dropped, so that the
+        // files are still closed; closing a table discards what its transaction buffered.
+    } else {
+        UnpinAll();
+        if (Exclusive() && !ReadOnly()) {
+            try {
+                FlushBuffers(true, false, false);
+            } catch (...) {
+                failure = std::current_exception();
             }
-        } catch (...) {
-            if (!failure) failure = std::current_exception();
-        }
-        try {
-            if (blobFile_.IsOpen()) {
-                blobFile_.UnpinAllBlocks();
-                blobFile_.FlushBlocks();
-                blobFile_.WriteHeader(false);
-            }
-        } catch (...) {
-            if (!failure) failure = std::current_exception();
         }
     }
-    // Later (locks): ReleaseReadLock, UnlockTable, UnlockAllRecords, EndRead, EndWrite.
+    if (std::exception_ptr released = ReleaseLocks(); released && !failure) failure = released;
     // The large-object file is closed first, then the index file, then the record file.
     CloseFiles();
     if (deleteTemporary && temporary_) {
@@ -231,21 +246,48 @@ void TDataFile::DoClose(bool deleteTemporary) {
             if (!failure) failure = std::current_exception();
         }
     }
-    // Later (table handle): the password callback and the other event references are cleared.
+    // The owner gives its callbacks again before the next open.
+    passwordEvent_ = nullptr;
+    repairLog_ = nullptr;
     if (failure) std::rethrow_exception(failure);
 }
 
+std::exception_ptr TDataFile::ReleaseLocks() noexcept {
+    std::exception_ptr failure;
+    const auto release = [&failure](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    release([this] { ReleaseReadLock(); });
+    release([this] { UnlockTable(); });
+    release([this] { UnlockAllRecords(); });
+    release([this] { EndRead(); });
+    release([this] { EndWrite(); });
+    return failure;
+}
+
 void TDataFile::CloseFiles() noexcept {
+    // The current record goes first, then every cached record: their images are sized by the descriptors.
+    currentAside_ = {};
+    currentRecord_.Release();
+    records_.FreeAll();
     fields_.clear();
     workingFields_.clear();
     workingCount_ = 0;
-    // Later (table handle): every cached record is freed, the current record first.
     blobFile_.Close();
     indexFile_.Close();
     TFileHandler::Close();
+    // The locks went with the files.
+    marks_ = LockMarks{};
+    lockedRecords_.clear();
+    transactionStarted_ = firstWriteDone_ = false;
 }
 
 void TDataFile::ConfigureBlobFile() {
+    blobFile_.SetWriteThrough(WriteThrough());
     blobFile_.SetFileName(FileName());
     blobFile_.SetInMemory(InMemory());
     blobFile_.SetExclusive(Exclusive());
@@ -320,7 +362,7 @@ void TDataFile::TruncateFile() {
     header_.FreeSlotHead = NoSlot;
     header_.NextSlotNumber = SlotNumber(1);
     header_.LastRecordId = RecordId(0);
-    // Later (table handle): the current record is released.
+    ReleaseCurrentRecord();
     MarkHeaderChanged();
 }
 
@@ -444,15 +486,15 @@ void TDataFile::EmptyTable() {
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
     TruncateFile();
-    // Later (table handle): the record cache empties every cached record in place (slot number 0, buffer
-    // cleared, pins reset).
+    // The slots cached from the file are gone with it, changed ones too.
+    InvalidateRecordCache();
     // Emptying the index file empties its cached pages.
     indexFile_.Truncate();
     if (blobFile_.IsOpen()) {
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
     }
-    // Later: the cursor is set before the first record.
+    // Later (table cursor): the cursor is set before the first record.
 }
 
 void TDataFile::SetTemporary(bool temporary) {
@@ -460,24 +502,20 @@ void TDataFile::SetTemporary(bool temporary) {
     temporary_ = temporary;
 }
 
+// ---- Settings ----
+
+void TDataFile::SetStrictChangeDetection(bool strict) noexcept {
+    if (!IsOpen()) strictChangeDetection_ = strict;
+}
+
+void TDataFile::SetForceBufferFlush(bool force) noexcept {
+    if (IsOpen()) return;
+    forceBufferFlush_ = force;
+    // The index and large-object files take it from the record file when they are opened or created.
+    SetWriteThrough(force);
+}
+
 // ---- What the large-object file asks of its table ----
-
-bool TDataFile::StrictChangeDetection() const {
-    // Later (table handle): the setting made before open.
-    return false;
-}
-
-bool TDataFile::TransactionLockHeld() const {
-    // Later (locks): set while a transaction holds the write semaphore.
-    return false;
-}
-
-bool TDataFile::BeginRead() {
-    // Later (locks): takes the read locks and compares the change counters (CheckForChanges), which drops the
-    // index file's pages (InvalidatePages, with the header read again) and the large-object file's blocks
-    // when their counters moved.
-    return false;
-}
 
 void TDataFile::LogRepair(std::string_view message) {
     if (repairLog_) repairLog_(message);
@@ -504,6 +542,7 @@ void TDataFile::ResetWorkingFields() {
     workingCount_ = static_cast<std::uint16_t>(workingFields_.size());
     calcAreaSize_ = 0;
     hasCalculatedFields_ = AnyCalculated(workingFields_);
+    FitRecordImages();
 }
 
 void TDataFile::DefineWorkingFields(std::span<const TFieldDesc> fields) {
@@ -533,7 +572,7 @@ void TDataFile::DefineWorkingFields(std::span<const TFieldDesc> fields) {
     workingCount_ = static_cast<std::uint16_t>(workingFields_.size());
     calcAreaSize_ = static_cast<std::uint16_t>(area);
     hasCalculatedFields_ = AnyCalculated(workingFields_);
-    // Later (table handle): the record cache is emptied; its images change size with the calculated area.
+    FitRecordImages();
 }
 
 void TDataFile::AddWorkingFields(std::uint16_t count) {

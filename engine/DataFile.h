@@ -1,10 +1,13 @@
-// TDataFile: an engine table, opened through its record file (".DAT"): header, field descriptors, slot area,
-// free-slot chain and working field set; creating, emptying and deleting tables.
+// TDataFile: an open engine table, its handle: the record file (".DAT") with header, field descriptors, slot
+// area, free-slot chain and working field set, the record cache, the read protocol's locks and change checks,
+// the password asked for a protected table; creating, emptying and deleting tables.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "engine/BlobFile.h"
+#include "engine/Cache.h"
 #include "engine/Collation.h"
 #include "engine/DataFileHeader.h"
 #include "engine/FieldDesc.h"
@@ -19,6 +23,7 @@
 #include "engine/IndexDescriptor.h"
 #include "engine/IndexFile.h"
 #include "engine/IndexKey.h"
+#include "engine/Record.h"
 #include "engine/RecordKey.h"
 
 namespace engine {
@@ -29,32 +34,66 @@ struct TExprNode;
 // A value for SetField: the bytes to store, or none (std::nullopt) to blank the field.
 using FieldSource = std::optional<std::span<const std::uint8_t>>;
 
-// One open table and, later, one cursor on it. Every failure raises an engine error naming the record file.
-// The record cache, locks and the cursor join this class in their own steps; the places where they act are
-// marked "Later:" in DataFile.cpp. A table keeps its indexes in its index file and the values of its
-// large-object fields in its large-object file, which it creates, opens, empties, closes and deletes with the
-// record file.
-class TDataFile : public TFileHandler, public BlobFileOwner {
+// The record cache holds about 128 KB of record images, at most 65,535 of them; a read-ahead reads at most
+// 32,767 bytes of following slots, and at least the one slot asked for. A full cache grows by 1024 entries at
+// a time while the table holds its transaction lock, whose changes may not reach the file before they are
+// committed.
+inline constexpr std::uint32_t RecordCacheBytes = 131070;
+inline constexpr std::uint32_t MaxCachedRecords = 65535;
+inline constexpr std::uint32_t RecordReadAheadBytes = 32767;
+inline constexpr int RecordCacheGrowth = 1024;
+
+// Lock bytes of the record file, above its data where every program sharing the table looks for them: the
+// write semaphore at 0x7FFFFFFF; the lock of slot n at 0x7FFFFFFE - n; the table lock, 100,000,001 bytes from
+// 2,047,483,645 (0x7A0A1EFD), covers the lock bytes of slots 1 to 100,000,001, so that it excludes every
+// record lock and the other way round.
+inline constexpr std::int64_t WriteSemaphoreOffset = 0x7FFFFFFF;
+inline constexpr std::int64_t RecordLockTop = 0x7FFFFFFE;
+inline constexpr std::int64_t TableLockOffset = 2047483645;
+inline constexpr std::int64_t TableLockLength = 100000001;
+
+// Directions of a fetch with read-ahead: forward reads the slots after the one asked for, any other value
+// the slots before it.
+inline constexpr int ReadForward = 1;
+inline constexpr int ReadBackward = 2;
+
+// One open table and one cursor on it. Every failure raises an engine error naming the record file. The
+// cursor, record changes, the acquiring locks and filters join this class in their own steps; the places
+// where they act are marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
+// indexes in its index file and the values of its large-object fields in its large-object file, which it
+// creates, opens, empties, closes and deletes with the record file.
+class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
 public:
-    TDataFile();
+    // The owner is the object that made the handle (a dataset, a statement, the handle a clone came from);
+    // the engine keeps it and never uses it.
+    explicit TDataFile(void* owner = nullptr);
     // Closes the table: the base destructor would run only the base Close.
     ~TDataFile() override;
+
+    void* Owner() const noexcept { return owner_; }
 
     // The name trimmed, with the extension of its last part (or none) replaced by ".DAT".
     std::string TranslateFileName(std::string_view name) const override;
 
     // Opens the record file and checks it before anything is used: a header of version 3 (12035) naming an
-    // installed locale (15878); at most 1024 fields, strings within their rooms, a last record ID of at most
-    // 0x7FFFFFFF, sizes of at most 250 on strings, bytes and variable bytes and 0 on other types, as many
-    // large-object fields as the header counts, stored offsets and field numbers as the field list gives
-    // them, and a record size equal to the fields' sum (8961 for each); then the index file with the checks
-    // of its header (IndexFile.h); then a slot area of whole slots, as many as the next slot number says
-    // (8961). Does nothing when open; a failed open leaves the handle closed with all its files.
+    // installed locale (15878); at most 1024 fields and 32 large-object fields, a record size of at least 9
+    // whose image with the stored calculated area stays within 65,535 bytes, a block size of 0 or 64..65535,
+    // strings within their rooms, a last record ID of at most 0x7FFFFFFF (8961 for each). A protected table
+    // then needs its password in the current session's list: while it is missing the password callback is
+    // asked, and a callback that answers false, or none, fails the open with 10498. Then the descriptors:
+    // sizes of at most 250 on strings, bytes and variable bytes and 0 on other types, as many large-object
+    // fields as the header counts, stored offsets and field numbers as the field list gives them, and a
+    // record size equal to the fields' sum (8961 for each); then the index file with the checks of its header
+    // (IndexFile.h) and the large-object file; then, under the read lock, a slot area of whole slots, as many
+    // as the next slot number says (8961). Does nothing when open; a failed open leaves the handle closed,
+    // its files and locks released and the password callback cleared.
     void Open() override;
-    // An exclusive, writable table first writes what changed: the record file's header, the index file's
-    // header, the large-object file's blocks and header. The large-object file and the index file are closed
-    // before the record file; a temporary table's files are deleted. The files are closed also when a write
-    // fails, which is then raised. Does nothing when closed.
+    // Unpins every cache entry; an exclusive, writable table then writes what is dirty (FlushBuffers with
+    // trim, headers not forced): records and record header, index pages and header, large-object blocks and
+    // header; a shared table wrote its changes as it made them and writes nothing. Then every lock is
+    // released, the large-object file and the index file are closed before the record file, the caches freed,
+    // a temporary table's files deleted and the password callback cleared. The files are closed also when a
+    // write or an unlock fails, whose failure is then raised. Does nothing when closed.
     void Close() override;
     // Creates the record file (10031 when open, 10253 when not exclusive), then the index file and, with
     // large-object fields, the large-object file with this handle's name and settings, and leaves them open.
@@ -81,6 +120,133 @@ public:
     void SetTemporary(bool temporary);
     bool Temporary() const noexcept { return temporary_; }
 
+    // ---- Settings the owner makes before open ----
+
+    // Set: every operation compares the change counters before it starts, instead of at a cache miss.
+    // Ignored while open.
+    void SetStrictChangeDetection(bool strict) noexcept;
+    // Set: the record, index and large-object files are opened with write-through. Ignored while open.
+    void SetForceBufferFlush(bool force) noexcept;
+    bool ForceBufferFlush() const noexcept { return forceBufferFlush_; }
+    // Record and table locks are tried once and then retried this many times, waiting this many milliseconds
+    // before each retry; both may change while the table is open.
+    std::uint8_t LockRetryCount() const noexcept { return lockRetryCount_; }
+    void SetLockRetryCount(std::uint8_t count) noexcept { lockRetryCount_ = count; }
+    std::uint16_t LockWaitTime() const noexcept { return lockWaitTime_; }
+    void SetLockWaitTime(std::uint16_t milliseconds) noexcept { lockWaitTime_ = milliseconds; }
+    // Set by the SQL engine on the handles a statement hands out as its result: the dataset components then
+    // neither close nor free them.
+    bool QueryOwned() const noexcept { return queryOwned_; }
+    void SetQueryOwned(bool owned) noexcept { queryOwned_ = owned; }
+    // Set by the SQL engine on its result tables: inserts and modifies skip their separate duplicate-key
+    // pass.
+    bool SkipDuplicatePreCheck() const noexcept { return skipDuplicatePreCheck_; }
+    void SetSkipDuplicatePreCheck(bool skip) noexcept { skipDuplicatePreCheck_ = skip; }
+
+    // The password callback: asked by Open while the session's password list lacks a protected table's
+    // password; it answers whether to look again (having added the password, or to ask once more). Close
+    // clears it, so the owner sets it before every open.
+    using PasswordEvent = std::function<bool()>;
+    void SetPasswordEvent(PasswordEvent event) { passwordEvent_ = std::move(event); }
+    bool HasPasswordEvent() const noexcept { return static_cast<bool>(passwordEvent_); }
+    // The callback's answer; false without a callback.
+    bool CallPasswordEvent();
+    // Whether the open table is protected, and its password (empty otherwise).
+    bool GetEncrypted() const noexcept { return IsOpen() && TableProtected(); }
+    std::string GetStoredPassword() const;
+
+    // ---- Record cache (RecordCache.cpp) ----
+    //
+    // Every slot is read and written through the cache. An entry is pinned by each fetch and released by
+    // the fetcher; a pin more than 64 at once, a cache whose entries are all pinned, and a slot asked for
+    // that the table does not hold raise 8962. A full cache writes every dirty entry in sorted runs and looks
+    // again (under the transaction lock it grows instead). The cache's capacity is min(131070 div record
+    // image size, 65535) entries, set at open and by each trim.
+
+    // The pinned entry of slot n (1 .. next slot number - 1), computed fields included; n = 0 gives no entry
+    // and true. A miss begins a read first (unless the table detects changes strictly): when that reports
+    // another program's change, every stale cache has been dropped, the answer is false with no entry, and
+    // the caller starts its operation again; the read lock then stays held until the operation's TReadGuard
+    // ends it, so the restart checks no more. A miss reads the slot with one read: with read-ahead in index
+    // order the slots the index cursor's current page names one after another (GetContiguousRunLength), with
+    // read-ahead in natural order the following slots (forward) or the slots before it down to slot 1, each
+    // at most ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
+    // slot that does not come whole raises 9217 on a shared table; elsewhere (exclusive, or under the
+    // transaction lock, where slots may exist only in the cache) its entry is missing, 8962.
+    bool GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int direction, RecordPin& record);
+    void ReleaseRecord(RecordPin& record) noexcept { record.Release(); }
+    // Gives a cached record another slot number; an active record's link follows. Dirty.
+    void SetRecordNumber(TRecord& record, SlotNumber slot);
+
+    // The cursor's current record, pinned while it is current; none without one.
+    TRecord* CurrentRecord() const noexcept { return currentRecord_.Get(); }
+    void SetCurrentRecord(RecordPin record) noexcept;
+    void ReleaseCurrentRecord() noexcept;
+
+    // Every dirty record that is neither pinned nor being read, in ascending slot order, each run of
+    // consecutive slots with one write; true when anything was written.
+    bool FlushRecords();
+    // Nothing on a read-only table. Writes the dirty records, the header (when changed or forced), the index
+    // file's dirty pages and header (when changed or the index header is forced) and the large-object file's
+    // dirty blocks and header (when changed or forced); with trim each cache goes back to its capacity.
+    // Pinned entries are not written: callers unpin first (UnpinAll). The operating system's buffers are not
+    // flushed.
+    void FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader);
+    // Drops every cached change without writing: records emptied in place, the three headers read again,
+    // index pages invalidated and large-object blocks dropped; with trim each cache goes back to its
+    // capacity.
+    void DiscardBuffers(bool trim);
+    // Clears the pins of every cached record, index page and large-object block, the current record's and the
+    // cursor's current page's included, so that a flush writes them too. PinCurrentRecord pins the current
+    // record and the current page again, when they are still cached.
+    void UnpinAll() noexcept;
+    void PinCurrentRecord() noexcept;
+    // Frees every cached record, the current record first; empties every one in place (its pins, image and
+    // slot number go); clears every record's pins (the current record is remembered as UnpinAll does); frees
+    // the least recently used records beyond a new capacity (the current record kept).
+    void ClearRecordCache() noexcept;
+    void InvalidateRecordCache();
+    void UnpinAllRecords() noexcept;
+    void TrimRecordCache() noexcept;
+    const TCache<TRecord>& RecordCache() const noexcept { return records_; }
+    // The most slots one read-ahead reads: 32767 div record size, at least 1.
+    std::uint32_t ReadAheadLimit() const noexcept { return readAheadLimit_; }
+
+    // ---- Read protocol and change detection (TableLocks.cpp) ----
+    //
+    // None of this acts on a table opened exclusively or one whose record file is read-only by its
+    // attribute: such a table takes no lock and never checks for changes. Each lock mark is set only after
+    // its lock succeeded and cleared only after its unlock succeeded.
+
+    // Begins an operation's read: nothing (false) while the long-lived read lock, the transaction lock, the
+    // write locks or the per-operation read lock is held; otherwise the index file's read byte, then the
+    // large-object file's (10249 when the tries run out, with nothing left held), and the answer of
+    // CheckForChanges. Operations use it through TReadGuard.
+    bool BeginRead() override;
+    // Releases the per-operation read lock: the large-object file's byte, then the index file's (10249 when
+    // an unlock fails).
+    void EndRead();
+    // Compares the three change counters with the headers in memory. The index file changed: its header is
+    // read again, every cached page invalidated, the record file's header read again and every cached record
+    // emptied. Otherwise, the record file changed: its header read again and every record emptied. In both
+    // cases and otherwise: the large-object file changed, its header read again and its blocks dropped. True
+    // when anything was dropped.
+    bool CheckForChanges();
+    // Releases of the locks held across operations, each only when its mark is set: the long-lived read lock
+    // (10249), the table lock (not in a transaction; 10242), every record lock, last locked first (10242),
+    // the write locks: the large-object file's, the index file's (10249), then outside a transaction the
+    // write semaphore (WriteUnlockByte, 10249).
+    void ReleaseReadLock();
+    void UnlockTable();
+    void UnlockAllRecords();
+    void EndWrite();
+    // Unlocks the record file's write semaphore when held; false when the unlock fails.
+    bool WriteUnlockByte();
+    bool OperationReadLockHeld() const noexcept { return marks_.OperationRead; }
+    const std::vector<SlotNumber>& LockedRecords() const noexcept { return lockedRecords_; }
+    bool TransactionStarted() const noexcept { return transactionStarted_; }
+    bool FirstWriteDone() const noexcept { return firstWriteDone_; }
+
     // The header: ReadHeader reads it (9217 on a short read) and clears the image-changed mark; WriteHeader
     // writes it when forced or marked changed, with the change counter moved on and the write time stamped
     // from the clock (rtl::Now); HeaderChanged re-reads it when another program's change counter differs.
@@ -98,8 +264,15 @@ public:
     // The free-slot chain (FreeSlotChain.h): the slot a new record will take, and a new head.
     SlotNumber NextFreeSlot() const noexcept;
     void SetFreeSlotHead(SlotNumber slot) noexcept;
-    // Later: TakeFreeSlot and FreeSlot come with the record cache, which fetches and marks the slots they
-    // name; they apply SlotToTake, TakeSlot and FreeSlot of FreeSlotChain.h to this handle's header.
+    // Takes the slot a new record will take and answers its cache entry, pinned: the head of the free chain
+    // (fetched; it must be deleted, 8961 otherwise, and its link becomes the head) or a new slot appended at
+    // the end (an empty entry, nothing read; the next slot number moves on, 9479 beyond the file's limits).
+    // The only way a slot is appended. The appended entry stays clean and empty until the caller fills it: an
+    // operation that fails after taking it drops its changes (DiscardBuffers), else the next slot number
+    // written with the header would pass the slots in the file.
+    RecordPin TakeFreeSlot();
+    // Marks the cached record deleted, links it to the slot a new record would take and makes it the head.
+    void FreeSlot(TRecord& record);
 
     // Slots in the file, deleted ones included.
     std::uint32_t GetPhysicalRecordCount() const noexcept { return header_.NextSlotNumber.Value - 1; }
@@ -110,7 +283,8 @@ public:
     // The caller's list, its calculated fields placed after the stored record (offset = record size + the
     // area so far, which starts at 0 each time). Stored sizes and scales are derived from type and size.
     // 10000 for a string, bytes or variable-bytes size above 250, 9477 for an image above 65535 bytes; the
-    // set is unchanged then.
+    // set is unchanged then. Cached records keep their slots' bytes, changed ones too; their calculated areas
+    // take the new size and are computed again at the next fetch.
     void DefineWorkingFields(std::span<const TFieldDesc> fields);
     // Expose or hide descriptors at the end of the defined set (the SQL engine's hidden count fields); never
     // more than the last definition holds, never fewer than none.
@@ -123,12 +297,12 @@ public:
     // What the large-object file asks of its table (TableFileOwner.h).
     const std::string& TableFileName() const override { return FileName(); }
     bool TableExclusive() const override { return Exclusive(); }
-    bool StrictChangeDetection() const override;
-    bool TransactionLockHeld() const override;
+    bool StrictChangeDetection() const override { return strictChangeDetection_; }
+    bool TransactionLockHeld() const override { return marks_.TransactionLock; }
     bool TableProtected() const override { return header_.Protected != 0; }
-    bool BeginRead() override;
     std::uint32_t BlobBlockSize() const override { return GetBlobBlockSize(); }
-    // Repair mode and the repair log, which receives each repair message; nothing but tests sets them.
+    // Repair mode and the repair log, which receives each repair message; nothing but tests sets them. Close
+    // clears the log with the password callback.
     bool RepairMode() const override { return repairMode_; }
     void LogRepair(std::string_view message) override;
     void SetRepairMode(bool repairMode) noexcept { repairMode_ = repairMode; }
@@ -268,14 +442,37 @@ public:
     TKeyContext KeyContext() const noexcept;
 
 private:
+    // What the handle holds of the read and write protocol.
+    struct LockMarks {
+        // The read lock held across operations (AcquireReadLock).
+        bool LongLivedRead = false;
+        bool Table = false;
+        // The read lock of one operation (BeginRead .. EndRead).
+        bool OperationRead = false;
+        // The write locks of the index and large-object files (BeginWrite .. EndWrite).
+        bool Write = false;
+        bool WriteSemaphore = false;
+        // A transaction's hold on the write semaphore (LockForTransaction).
+        bool TransactionLock = false;
+    };
+
     void DoOpen();
-    // Writes what an exclusive, writable table changed, closes the files and, when asked, deletes a temporary
-    // table's files.
+    // The header's figures that everything after it trusts, checked before any is used (8961).
+    void CheckHeaderFigures();
+    // Asks for a protected table's password until the current session's list holds it; 10498 when the
+    // callback gives up or there is none.
+    void RequirePassword();
+    // Unpins and writes what an exclusive, writable table changed, releases the locks, closes the files and,
+    // when asked, deletes a temporary table's files.
     void DoClose(bool deleteTemporary);
+    // After a failed open: releases what the open took and closes the files, writing nothing.
+    void AbandonOpen() noexcept;
+    // Every release of DoClose in its order, each tried whatever the others did; the first failure.
+    std::exception_ptr ReleaseLocks() noexcept;
     // The record-file checks of DoOpen once the descriptors are read.
     void CheckFieldLayout();
     void CheckSlotArea();
-    // Closes every file and forgets the descriptors, writing nothing.
+    // Closes every file and forgets the descriptors and cached records, writing nothing.
     void CloseFiles() noexcept;
     // Gives the large-object file this handle's name and settings; it must be closed.
     void ConfigureBlobFile();
@@ -286,25 +483,72 @@ private:
     void ConfigureIndexFile();
     void MarkHeaderChanged() noexcept { header_.ImageChanged = 1; }
     [[noreturn]] void RaiseTableError(std::uint16_t code, std::string_view fieldName = {}) const;
-    void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
-    void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
+    // Whether the read protocol locks and checks: not on an exclusive table nor on one read-only by its
+    // attribute, which no other program writes.
+    bool SharesTable() const noexcept { return !Exclusive() && !AttributeReadOnly(); }
+    // 10249 naming the file.
+    [[noreturn]] void RaiseLockFailure(const TFileHandler& file) const;
+    // The read bytes of the large-object file, then of the index file (10249 when an unlock fails).
+    void UnlockReadBytes();
 
+    // The record cache's file (TCacheStore): slots of the record size at their offsets after the
+    // descriptors.
+    std::unique_ptr<TRecord> NewEntry() override;
+    std::size_t ImageSize() const override { return recordSize_; }
+    std::int64_t FileOffset(SlotNumber slot) const override;
+    SlotNumber Advance(SlotNumber slot, std::int64_t images) const override;
+    std::size_t ReadImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
+                           std::size_t required) override;
+    void WriteImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) override;
+    bool GrowInsteadOfWriting() const override { return marks_.TransactionLock; }
+    // 8962 naming the record file.
+    [[noreturn]] void RaiseCorrupt() const override;
+    // min(131070 div record image size, 65535).
+    int RecordCacheCapacity() const noexcept;
+    // The cached images take the record image size of a new working set.
+    void FitRecordImages();
+    // How many slots a miss at the slot reads, and the first of them.
+    std::uint32_t ReadAheadCount(SlotNumber slot, bool indexOrder, int direction);
+    // Computes the entry's calculated fields once.
+    void Calculate(TRecord& record);
+
+    void* owner_ = nullptr;
     TDataFileHeader header_;
     std::vector<TFieldDesc> fields_;
     std::vector<TFieldDesc> workingFields_;
     std::uint16_t workingCount_ = 0;
     std::uint16_t recordSize_ = 0;
     std::uint16_t calcAreaSize_ = 0;
+    std::uint32_t readAheadLimit_ = 0;
     bool hasValidityChecks_ = false;
     bool hasDefaults_ = false;
     bool hasCalculatedFields_ = false;
     bool temporary_ = false;
+    bool strictChangeDetection_ = false;
+    bool forceBufferFlush_ = false;
+    bool queryOwned_ = false;
+    bool skipDuplicatePreCheck_ = false;
+    // Defaults the dataset components' lock settings start from: 15 retries, 100 ms apart.
+    std::uint8_t lockRetryCount_ = 15;
+    std::uint16_t lockWaitTime_ = 100;
+    PasswordEvent passwordEvent_;
+    LockMarks marks_;
+    // A transaction started, and its first write done; nothing in this system starts one yet.
+    bool transactionStarted_ = false;
+    bool firstWriteDone_ = false;
+    // The slots this handle holds locked, in the order it locked them.
+    std::vector<SlotNumber> lockedRecords_;
     // Field access.
     CollationTable collationTable_{};
     bool repairMode_ = false;
     std::function<void(std::string_view)> repairLog_;
     TIndexFile indexFile_{*this};
     TBlobFile blobFile_{*this};
+    // Declared before the pins on it, which must go first.
+    TCache<TRecord> records_{*this, CacheSettings{0, RecordCacheGrowth, FullCachePolicy::FlushAll}};
+    RecordPin currentRecord_;
+    // The current record while UnpinAll has left it unpinned, until PinCurrentRecord.
+    TCache<TRecord>::SetAside currentAside_;
 };
 
 }  // namespace engine

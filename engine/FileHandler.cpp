@@ -246,7 +246,7 @@ std::int32_t TFileHandler::Read(void* buffer, std::int32_t count, bool allowShor
     } else {
         if (!isOpen_) RaiseWithOsError(ErrRead, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrRead, EINVAL);
-        got = ReadAt(fd_, buffer, static_cast<std::size_t>(count), position_);
+        got = engine::ReadAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (got < 0) RaiseWithOsError(ErrRead, static_cast<int>(-got));
         position_ += got;
     }
@@ -273,12 +273,24 @@ void TFileHandler::Write(const void* buffer, std::int32_t count) {
         if (!isOpen_ || !writable_) RaiseWithOsError(ErrWrite, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrWrite, EINVAL);
         if (position_ > MaxFileSize - count) RaiseWithOsError(ErrWrite, EFBIG);
-        const int result = count == 0 ? TruncateAt(fd_, position_)
-                                      : WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);
+        const int result = count == 0
+                               ? TruncateAt(fd_, position_)
+                               : engine::WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (result < 0) RaiseWithOsError(ErrWrite, -result);
         position_ += count;
     }
     TraceLine(texts::TraceWrite, fileName_, texts::TraceOf, count);
+}
+
+std::int32_t TFileHandler::ReadAt(std::int64_t offset, void* buffer, std::int32_t count,
+                                  bool allowShortRead) {
+    Seek(offset, 0);
+    return Read(buffer, count, allowShortRead);
+}
+
+void TFileHandler::WriteAt(std::int64_t offset, const void* buffer, std::int32_t count) {
+    Seek(offset, 0);
+    Write(buffer, count);
 }
 
 void TFileHandler::Flush() {

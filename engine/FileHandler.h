@@ -100,6 +100,10 @@ public:
     static std::uint16_t MapOSError(int error) noexcept;
 
 protected:
+    // Reads or writes at an offset: Seek, then Read or Write (whose errors they raise); a seek that fails
+    // loses the position, and the read or write then raises. ReadAt answers the bytes read.
+    std::int32_t ReadAt(std::int64_t offset, void* buffer, std::int32_t count, bool allowShortRead = false);
+    void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
     // Open a descriptor for the mode byte or create the file; answer the descriptor or minus the errno.
     int OpenHandle(std::string_view name, std::uint8_t mode) const;
     int CreateHandle(std::string_view name) const;

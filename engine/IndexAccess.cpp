@@ -4,6 +4,7 @@
 
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
+#include "engine/ReadGuard.h"
 #include "engine/RecordHeader.h"
 #include "engine/RecordKey.h"
 
@@ -17,11 +18,14 @@ void TDataFile::SetIndexNumber(int number) {
         RaiseEngineError(ErrInvalidIndexName, FileName(), {}, std::to_string(number));
     }
     if (number == indexFile_.CurrentIndex()) return;
-    // Later (locks): the switch runs under the per-operation read lock, released also on failure.
+    // A switch always compares the change counters first, and reads under the lock until it is done.
+    TReadGuard read(*this);
+    read.Begin();
     // Later (cursor and ranges): the current index's range is cancelled.
     indexFile_.SelectIndex(number);
     // Later (filters, table cursor): the filter and range bitmaps are rebuilt and the cursor finds its record
     // again in the new order.
+    read.End();
 }
 
 void TDataFile::SetIndexName(std::string_view name) {

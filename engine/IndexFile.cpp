@@ -60,17 +60,6 @@ void TIndexFile::Raise(std::uint16_t code, std::string_view indexName) const {
     RaiseEngineError(code, FileName(), {}, indexName);
 }
 
-void TIndexFile::ReadAt(std::int64_t offset, void* buffer, std::int32_t count) {
-    // A failed seek loses the position, and the read then raises.
-    Seek(offset, 0);
-    Read(buffer, count, false);
-}
-
-void TIndexFile::WriteAt(std::int64_t offset, const void* buffer, std::int32_t count) {
-    Seek(offset, 0);
-    Write(buffer, count);
-}
-
 bool TIndexFile::Scrambled() const noexcept {
     return TableOwner().TableProtected();
 }
@@ -222,8 +211,7 @@ void TIndexFile::Truncate() {
     MarkHeaderChanged();
     LoadIndexSettings();
     // The pages cached from the file are gone with it.
-    currentPage_.Release();
-    pages_.Invalidate();
+    InvalidatePages();
     // Later (cursor and ranges): the cursor is cleared: ordinal 0, range ordinals 0, visible count 0, both
     // end flags set.
 }

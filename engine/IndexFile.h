@@ -49,7 +49,7 @@ inline constexpr std::size_t MaxTreeDepth = 32;
 // in-memory settings before it opens or creates the file. Every failure raises an engine error naming the
 // index file, except 9479 (the table is full), which names the record file. The cursor with its ranges and
 // the filters join this class in their own steps; the places where they act are marked "Later" in
-// IndexFile.cpp.
+// IndexFile.cpp and PageCache.cpp.
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataFile& owner);
@@ -202,6 +202,11 @@ public:
     void InvalidatePages();
     // Clears every page's pins; the current page keeps the one pin it is held by.
     void UnpinAllPages() noexcept;
+    // Clears every page's pins, the current page's too, so that a flush writes it; the current page stays
+    // remembered, and RepinCurrentPage pins it again while it is still cached. Another current page, and
+    // emptying or freeing the cache, forget it.
+    void UnpinEveryPage() noexcept;
+    void RepinCurrentPage() noexcept;
     // Frees the pages beyond the 31 most recently used of each list, the current page kept, and sets every
     // list's capacity back to 31.
     void TrimPageCaches() noexcept;
@@ -209,7 +214,15 @@ public:
     const TPageCache& Pages() const noexcept { return pages_; }
     // The index cursor's current page, held pinned while it is current.
     PagePin& CurrentPage() noexcept { return currentPage_; }
-    void SetCurrentPage(PagePin page) noexcept { currentPage_ = std::move(page); }
+    void SetCurrentPage(PagePin page) noexcept {
+        currentAside_ = {};
+        currentPage_ = std::move(page);
+    }
+    // How many records, the current one first, follow one another in slot order from the cursor's position,
+    // at most max (at least 1): the entries of the current leaf from the current one on whose record numbers
+    // rise (direction 1) or fall (any other) by exactly 1 each, never past the page; 1 without a current
+    // page. 8965 for a current page without entries.
+    std::uint32_t GetContiguousRunLength(std::uint32_t max, int direction) const;
 
     // The page cache's file access: page images at their offsets, read with the short-read rule of GetPage.
     std::size_t ReadPageImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
@@ -281,8 +294,6 @@ private:
     std::optional<std::uint32_t> KeyLengthOfFields(const TIndexDescriptor& descriptor, bool suffix) const;
     // The checks a new definition shares with the next open's header check, and its large-object check.
     void CheckDefinition(const TIndexDescriptor& descriptor, bool suffix, std::string_view label) const;
-    void ReadAt(std::int64_t offset, void* buffer, std::int32_t count);
-    void WriteAt(std::int64_t offset, const void* buffer, std::int32_t count);
     // Builds the key order of every slot from the header's descriptors.
     void RefreshKeyOrders();
 
@@ -300,6 +311,9 @@ private:
     // The pages, then the pin of the cursor's current page, which goes first.
     TPageCache pages_{*this};
     PagePin currentPage_;
+    // The current page and its list while UnpinEveryPage has left it unpinned, until RepinCurrentPage.
+    TCache<TPage>::SetAside currentAside_;
+    std::uint8_t currentAsideSlot_ = 0;
 };
 
 }  // namespace engine

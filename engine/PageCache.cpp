@@ -1,6 +1,7 @@
 #include "engine/PageCache.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "engine/EngineError.h"
@@ -133,8 +134,8 @@ PagePin TIndexFile::ReadPage(PageOffset position) {
 
 std::size_t TIndexFile::ReadPageImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
                                        std::size_t required) {
-    Seek(offset, 0);
-    const std::size_t got = static_cast<std::size_t>(Read(buffer, static_cast<std::int32_t>(length), true));
+    const std::size_t got =
+        static_cast<std::size_t>(ReadAt(offset, buffer, static_cast<std::int32_t>(length), true));
     if (got >= length) return got;
     // The end of file counts pages appended in a cache and not yet written. Only where no other program
     // writes the file may a page be missing from it, and then it reads as zeros.
@@ -147,8 +148,7 @@ std::size_t TIndexFile::ReadPageImages(std::int64_t offset, std::uint8_t* buffer
 }
 
 void TIndexFile::WritePageImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) {
-    Seek(offset, 0);
-    Write(buffer, static_cast<std::int32_t>(length));
+    WriteAt(offset, buffer, static_cast<std::int32_t>(length));
 }
 
 bool TIndexFile::WriteOldestDirtyPage() {
@@ -160,32 +160,60 @@ bool TIndexFile::FlushPages() {
 }
 
 void TIndexFile::FreeAllPages() noexcept {
+    currentAside_ = {};
     currentPage_.Release();
     pages_.FreeAll();
 }
 
 void TIndexFile::InvalidatePages() {
+    currentAside_ = {};
     currentPage_.Release();
     pages_.Invalidate();
 }
 
 void TIndexFile::UnpinAllPages() noexcept {
-    TPage* const current = currentPage_.Get();
-    pages_.UnpinAll();
-    if (current == nullptr) return;
-    // The old pin would release a pin it no longer holds: it goes first, without unpinning anything.
-    currentPage_.Release();
-    for (std::size_t slot = 0; slot < IndexSlotCount; ++slot) {
-        TCache<TPage>& list = pages_.List(static_cast<std::uint8_t>(slot));
-        if (list.Peek(current->GetPosition()) == current) {
-            currentPage_ = list.PinAgain(*current);
-            return;
-        }
+    const bool held = static_cast<bool>(currentPage_);
+    UnpinEveryPage();
+    if (held) RepinCurrentPage();
+}
+
+void TIndexFile::UnpinEveryPage() noexcept {
+    // The cursor's own pin goes as one pin, before the others are cleared.
+    if (const TPage* const current = currentPage_.Get()) {
+        currentAsideSlot_ = current->Format().IndexNumber;
+        currentAside_ = pages_.List(currentAsideSlot_).PutAside(currentPage_);
     }
+    pages_.UnpinAll();
+}
+
+void TIndexFile::RepinCurrentPage() noexcept {
+    const TCache<TPage>::SetAside aside = std::exchange(currentAside_, {});
+    if (aside.entry == nullptr || currentPage_) return;
+    currentPage_ = pages_.List(currentAsideSlot_).TakeUp(aside);
+}
+
+std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) const {
+    // Later (cursor and ranges, filters): in natural order the run follows the visible-record bitmap from the
+    // natural-order record number.
+    const TPage* const page = currentPage_.Get();
+    if (page == nullptr || !page->IsLeaf()) return 1;
+    if (page->Count() == 0) RaisePagesCorrupt();
+    const std::size_t at = page->UpdateCursor == 0 ? 0 : page->UpdateCursor - 1u;
+    const std::int64_t step = direction == 1 ? 1 : -1;
+    std::uint32_t run = 1;
+    std::int64_t previous = page->Entry(at).Pointer;
+    for (std::int64_t i = static_cast<std::int64_t>(at) + step;
+         run < max && i >= 0 && i < static_cast<std::int64_t>(page->Count()); i += step) {
+        const std::int64_t record = page->Entry(static_cast<std::size_t>(i)).Pointer;
+        if (record != previous + step) break;
+        previous = record;
+        ++run;
+    }
+    return run;
 }
 
 void TIndexFile::TrimPageCaches() noexcept {
-    pages_.Trim(currentPage_.Get());
+    pages_.Trim(currentPage_ ? currentPage_.Get() : currentAside_.entry);
 }
 
 }  // namespace engine

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "RawTableFile.h"
+#include "RecordingFile.h"
 #include "engine/BlobBuffer.h"
 #include "engine/BlobFile.h"
 
@@ -51,30 +52,8 @@ public:
     std::vector<std::string> log;
 };
 
-struct FileAccess {
-    std::int64_t offset;
-    std::int32_t count;
-    friend bool operator==(const FileAccess&, const FileAccess&) = default;
-};
-
-// Records the position and size of every read and write.
-class RecordingBlobFile : public engine::TBlobFile {
-public:
-    using TBlobFile::TBlobFile;
-    ~RecordingBlobFile() override { Close(); }
-
-    std::int32_t Read(void* buffer, std::int32_t count, bool allowShortRead) override {
-        reads.push_back({Seek(0, 1), count});
-        return TBlobFile::Read(buffer, count, allowShortRead);
-    }
-    void Write(const void* buffer, std::int32_t count) override {
-        writes.push_back({Seek(0, 1), count});
-        TBlobFile::Write(buffer, count);
-    }
-
-    std::vector<FileAccess> reads;
-    std::vector<FileAccess> writes;
-};
+// A large-object file that records its reads and writes.
+using RecordingBlobFile = RecordingFile<engine::TBlobFile>;
 
 // A table double with its large-object file "t.BLB", created or opened.
 struct BlobTable {

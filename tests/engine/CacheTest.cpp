@@ -254,6 +254,30 @@ TEST_F(CacheTest, APinLosesAnEntryThatIsResetReusedOrFreed) {
     EXPECT_EQ(holder->Value(), 1003u);
 }
 
+TEST_F(CacheTest, AnEntrySetAsideIsPinnedAgainOnlyWhileItHoldsItsImage) {
+    Pin held = ReadOne(cache_, 1);
+    held->SetValue(11);
+    Cache::SetAside aside = cache_.PutAside(held);
+    EXPECT_FALSE(held);
+    EXPECT_EQ(cache_.Peek(P(1))->PinCount(), 0);
+    // Unpinned, it is written by a flush.
+    EXPECT_TRUE(cache_.Flush());
+    held = cache_.TakeUp(aside);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->Value(), 11u);
+    EXPECT_EQ(held->PinCount(), 1);
+    EXPECT_EQ(cache_.Front(), held.Get());
+
+    // Evicted and reused meanwhile, the entry holds another image: nothing is pinned.
+    aside = cache_.PutAside(held);
+    for (std::uint32_t n = 2; n <= 4; ++n) ReadOne(cache_, n);
+    ASSERT_EQ(cache_.Peek(P(1)), nullptr);
+    EXPECT_FALSE(cache_.TakeUp(aside));
+    Pin empty;
+    EXPECT_EQ(cache_.PutAside(empty).entry, nullptr);
+    EXPECT_FALSE(cache_.TakeUp({}));
+}
+
 TEST_F(CacheTest, ARelocatedEntryIsFoundAtItsNewPositionOnly) {
     Pin moved = ReadOne(cache_, 1);
     Pin displaced = ReadOne(cache_, 2);

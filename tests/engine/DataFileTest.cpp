@@ -9,14 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "HolderProcess.h"
 #include "IndexTestTable.h"
 #include "RawTableFile.h"
+#include "RecordTestTable.h"
 #include "TableFixture.h"
 #include "engine/BlobBuffer.h"
 #include "engine/EngineErrorCodes.h"
 #include "engine/EngineState.h"
 #include "engine/FieldTypes.h"
 #include "engine/FileSession.h"
+#include "engine/ReadGuard.h"
 #include "rtl/DateTime.h"
 
 namespace {
@@ -202,6 +205,13 @@ TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
         {"last record ID 2^31", [](std::string& b) { PutLE(b, 17, 4, 0x80000000u); },
          engine::ErrHeaderCorrupt},
         {"large-object count 2", [](std::string& b) { PutLE(b, 25, 2, 2); }, engine::ErrHeaderCorrupt},
+        {"large-object count 33", [](std::string& b) { PutLE(b, 25, 2, 33); }, engine::ErrHeaderCorrupt},
+        {"record size 8", [](std::string& b) { PutLE(b, 21, 2, 8); }, engine::ErrHeaderCorrupt},
+        {"calculated area past 65535", [](std::string& b) { PutLE(b, 111, 2, 65535); },
+         engine::ErrHeaderCorrupt},
+        {"block size 63", [](std::string& b) { PutLE(b, 4, 4, 63); }, engine::ErrHeaderCorrupt},
+        {"block size 65536", [](std::string& b) { PutLE(b, 4, 4, 65536); }, engine::ErrHeaderCorrupt},
+        {"password length 16", [](std::string& b) { b[87] = 16; }, engine::ErrHeaderCorrupt},
         {"version 4", [](std::string& b) { b[8] = 4; }, engine::ErrWrongVersion},
         {"language 9", [](std::string& b) { PutLE(b, 103, 2, 9); }, engine::ErrLanguageDriver},
         {"cut inside the descriptors", [](std::string& b) { b.resize(HeaderSize + 100); }, engine::ErrRead},
@@ -212,20 +222,19 @@ TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
         std::string bytes = sound;
         c.damage(bytes);
         WriteBytes(path, bytes);
+        // Shared, so that the checks after the index and large-object files opened run under the read lock.
         TDataFile table;
         table.SetFileName(path);
-        table.SetExclusive(true);
         EXPECT_EQ(EngineCode([&] { table.Open(); }), c.code) << c.what;
         EXPECT_FALSE(table.IsOpen()) << c.what;
         EXPECT_TRUE(table.PhysicalFields().empty()) << c.what;
-        // No descriptor was left holding the file.
-        TDataFile other;
-        other.SetFileName(path);
-        other.SetExclusive(true);
-        other.SetReadOnly(true);
-        EXPECT_EQ(EngineCode([&] { other.Open(); }), c.code) << c.what;
+        EXPECT_FALSE(table.OperationReadLockHeld()) << c.what;
+        // No descriptor and no lock was left holding any of the three files: another program opens the sound
+        // table exclusively at once.
+        WriteBytes(path, sound);
+        HolderProcess holder(path, "exclusive", "write", 60000, true);
+        EXPECT_EQ(holder.Greeting(), "ready") << c.what;
     }
-    WriteBytes(path, sound);
     TDataFile table;
     OpenTable(table, path, true);
     EXPECT_EQ(table.GetPhysicalRecordCount(), 3u);
@@ -395,6 +404,8 @@ TEST_F(DataFileTest, AProtectedTableKeepsItsTextsAndDescriptorsScrambled) {
     EXPECT_EQ(bytes.find("Private"), std::string::npos);
     EXPECT_EQ(bytes.find("SECRETFIELD"), std::string::npos);
 
+    // A protected table opens once the session holds its password.
+    engine::GetEngineSession().AddPassword("Sesame");
     TDataFile table;
     OpenTable(table, "p", true, true);
     EXPECT_EQ(table.Header().Password, "Sesame");
@@ -696,6 +707,199 @@ TEST_F(DataFileTest, TheRepairLogReceivesTheLargeObjectFilesMessages) {
                        "Invalid intra-block pointer in BLOB file for physical record # 4, error fixed"}));
     EXPECT_EQ(first, engine::BlockOffset(0));
     EXPECT_EQ(table.BlobFile().Header().FreeHead, engine::BlockOffset(512));
+}
+
+TEST_F(DataFileTest, AProtectedTableAsksForItsPasswordUntilTheSessionHoldsItOrTheCallbackGivesUp) {
+    std::vector<TFieldDesc> fields = {FieldDef(1, "ID", engine::FieldTypeInteger)};
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
+    TableOptions options;
+    options.isProtected = true;
+    options.password = "Sesame";
+    CreateTable("p", fields, indexes, options);
+    engine::TFileSession& session = engine::GetEngineSession();
+    struct Case {
+        const char* what;
+        // The callback's answers in turn, the last repeated; none: no callback at all.
+        std::vector<bool> answers;
+        // Whether the callback adds the password before it answers.
+        bool adds;
+        int code;
+        int calls;
+    };
+    const Case cases[] = {
+        {"no callback", {}, false, engine::ErrInsufficientRights, 0},
+        {"refused", {false}, false, engine::ErrInsufficientRights, 1},
+        {"given", {true}, true, 0, 1},
+        // A dialog asking again until it is cancelled.
+        {"asked again", {true, true, false}, false, engine::ErrInsufficientRights, 3},
+    };
+    for (const Case& c : cases) {
+        session.RemovePassword("Sesame");
+        TDataFile table;
+        table.SetFileName("p");
+        int calls = 0;
+        if (!c.answers.empty()) {
+            table.SetPasswordEvent([&] {
+                const bool answer = c.answers[std::min<std::size_t>(calls, c.answers.size() - 1)];
+                ++calls;
+                if (c.adds) session.AddPassword("Sesame");
+                return answer;
+            });
+        }
+        EXPECT_EQ(EngineCode([&] { table.Open(); }), c.code) << c.what;
+        EXPECT_EQ(calls, c.calls) << c.what;
+        EXPECT_EQ(table.IsOpen(), c.code == 0) << c.what;
+        EXPECT_EQ(table.GetEncrypted(), c.code == 0) << c.what;
+        EXPECT_EQ(table.GetStoredPassword(), c.code == 0 ? "Sesame" : "") << c.what;
+        // An open clears the callback when it fails, a close when it succeeded.
+        EXPECT_EQ(table.HasPasswordEvent(), c.code == 0) << c.what;
+        if (c.code != 0) continue;
+        table.Close();
+        EXPECT_FALSE(table.HasPasswordEvent());
+        session.RemovePassword("Sesame");
+        EXPECT_EQ(EngineCode([&] { table.Open(); }), engine::ErrInsufficientRights);
+        EXPECT_EQ(calls, 1);
+    }
+}
+
+TEST_F(DataFileTest, ATableWithEveryKindOfFileRoundTripsOnDiskAndInMemory) {
+    for (const bool inMemory : {false, true}) {
+        TableOptions options;
+        options.inMemory = inMemory;
+        CreateMemoTable("t", options);
+        const auto clean = [&](const char* step) {
+            if (!inMemory) {
+                EXPECT_TRUE(IsCleanTable("t.DAT")) << step;
+            }
+        };
+        clean("created");
+        TDataFile table;
+        table.SetInMemory(inMemory);
+        OpenTable(table, "t", true);
+        for (std::int32_t id = 1; id <= 3; ++id)
+            AddRecordByHand(table, id, "name " + std::to_string(id), Pattern(700 * id, id));
+        table.Close();
+        clean("written");
+
+        OpenTable(table, "t", false);
+        EXPECT_EQ(table.GetPhysicalRecordCount(), 3u);
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+        {
+            engine::TReadGuard read(table);
+            for (std::uint32_t slot = 1; slot <= 3; ++slot) {
+                engine::RecordPin record;
+                ASSERT_TRUE(
+                    table.GetRecord(engine::SlotNumber(slot), true, false, engine::ReadForward, record));
+                EXPECT_EQ(StoredText(table, record->Image(), MemoNameField), "name " + std::to_string(slot));
+                std::vector<std::uint8_t> first(4);
+                table.GetField(false, MemoField, record->Image(), first);
+                engine::TBlobBuffer memo(table.BlobFile(), record->RecordNumber(), MemoField,
+                                         engine::BlockOffset(static_cast<std::uint32_t>(
+                                             GetLE(std::string(first.begin(), first.end()), 0, 4))),
+                                         engine::BlobOpenRead);
+                memo.LoadChain();
+                EXPECT_EQ(Text(memo), Pattern(700 * slot, static_cast<int>(slot))) << slot;
+            }
+            read.End();
+        }
+        table.Close();
+        clean("read");
+
+        OpenTable(table, "t", true);
+        table.EmptyTable();
+        table.Close();
+        clean("emptied");
+        OpenTable(table, "t", false);
+        EXPECT_EQ(table.GetPhysicalRecordCount(), 0u);
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 0u);
+        EXPECT_EQ(table.BlobFile().GetEndOfFile().Value, 512u);
+        table.Close();
+        table.DeleteFiles();
+    }
+}
+
+TEST_F(DataFileTest, AnExclusiveCloseWritesEveryDirtyEntryInSortedRunsAndASharedCloseNothing) {
+    CreateMemoTable("t");
+    AppendActiveSlots("t.DAT", 9);
+    {
+        RecordingDataFile table;
+        OpenTable(table, "t", true);
+        for (const std::uint32_t slot : {9u, 3u, 5u, 4u}) {
+            engine::RecordPin record;
+            ASSERT_TRUE(table.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
+            SetStored(table, record->Image(), MemoNoteField, Str("note " + std::to_string(slot)));
+            record->MarkDirty();
+        }
+        // A new slot 10, its keys, its memo's blocks and all three headers are dirty too.
+        AddRecordByHand(table, 10, "ten", Pattern(3000));
+        table.writes.clear();
+        table.Close();
+        const std::int32_t size = table.GetRecordSize();
+        EXPECT_EQ(table.writes,
+                  (std::vector<FileAccess>{
+                      {SlotOffset(table, 3), 3 * size}, {SlotOffset(table, 9), 2 * size}, {0, 127}}));
+    }
+    EXPECT_TRUE(IsCleanTable("t.DAT"));
+    const std::string dat = ReadBytes("t.DAT");
+    const std::string idx = ReadBytes("t.IDX");
+    const std::string blb = ReadBytes("t.BLB");
+    EXPECT_EQ(GetLE(dat, NextSlotAt, 4), 11u);
+    EXPECT_EQ(GetLE(idx, RecordCountAt, 4), 10u);
+
+    // A shared table wrote its changes when it made them: its close writes nothing.
+    RecordingDataFile table;
+    OpenTable(table, "t", false);
+    {
+        engine::TReadGuard read(table);
+        engine::RecordPin record;
+        ASSERT_TRUE(table.GetRecord(engine::SlotNumber(3), false, false, engine::ReadForward, record));
+        SetStored(table, record->Image(), MemoNoteField, Str("never written"));
+        record->MarkDirty();
+        table.SetFreeSlotHead(engine::SlotNumber(3));
+        engine::PagePin root;
+        ASSERT_TRUE(table.IndexFile().GetRootPage(root));
+        root->MarkDirty();
+        table.IndexFile().IncRecordCount();
+        engine::BlockPin block;
+        ASSERT_TRUE(table.BlobFile().GetBlock(engine::BlockOffset(512), false, 1, block));
+        block->MarkDirty();
+        table.BlobFile().SetFreeListHead(engine::BlockOffset(512));
+    }
+    table.writes.clear();
+    table.Close();
+    EXPECT_TRUE(table.writes.empty());
+    EXPECT_EQ(ReadBytes("t.DAT"), dat);
+    EXPECT_EQ(ReadBytes("t.IDX"), idx);
+    EXPECT_EQ(ReadBytes("t.BLB"), blb);
+}
+
+TEST_F(DataFileTest, SettingsOfTheFilesAndOfChangeDetectionHoldFromOpenToClose) {
+    CreateMemoTable("t");
+    TDataFile table;
+    EXPECT_EQ(table.LockRetryCount(), 15);
+    EXPECT_EQ(table.LockWaitTime(), 100);
+    table.SetForceBufferFlush(true);
+    table.SetStrictChangeDetection(true);
+    OpenTable(table, "t", false);
+    // Write-through reaches every file of the table.
+    EXPECT_TRUE(table.WriteThrough());
+    EXPECT_TRUE(table.IndexFile().WriteThrough());
+    EXPECT_TRUE(table.BlobFile().WriteThrough());
+    table.SetForceBufferFlush(false);
+    table.SetStrictChangeDetection(false);
+    EXPECT_TRUE(table.ForceBufferFlush());
+    EXPECT_TRUE(table.StrictChangeDetection());
+    EXPECT_EQ(EngineCode([&] { table.SetExclusive(true); }), engine::ErrFileInUse);
+    EXPECT_EQ(EngineCode([&] { table.SetReadOnly(true); }), engine::ErrFileInUse);
+    EXPECT_EQ(EngineCode([&] { table.SetFileName("other"); }), engine::ErrFileInUse);
+    // The lock settings may change on an open table.
+    table.SetLockRetryCount(3);
+    table.SetLockWaitTime(20);
+    EXPECT_EQ(table.LockRetryCount(), 3);
+    EXPECT_EQ(table.LockWaitTime(), 20);
+    table.Close();
+    table.SetStrictChangeDetection(false);
+    EXPECT_FALSE(table.StrictChangeDetection());
 }
 
 }  // namespace

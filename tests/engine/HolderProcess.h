@@ -26,10 +26,10 @@ public:
     // How long a reply may take before the test gives up on it: generous for sanitized builds.
     static constexpr std::chrono::milliseconds ReplyTimeout{20000};
 
-    // Starts the holder on the file ("shared" or "exclusive", "read" or "write") and waits for its first
-    // line, "ready" or "error <code>".
+    // Starts the holder on the file ("shared" or "exclusive", "read" or "write"; the whole table through the
+    // engine's table handle when asked) and waits for its first line, "ready" or "error <code>".
     HolderProcess(const std::string& fileName, std::string_view share, std::string_view access,
-                  int lifetimeMs = 60000) {
+                  int lifetimeMs = 60000, bool wholeTable = false) {
         int ends[2];
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
             ADD_FAILURE() << "socketpair failed, errno " << errno;
@@ -47,8 +47,15 @@ public:
         std::string forArg = "--for";
         std::string lifetimeArg = std::to_string(lifetimeMs);
         std::string fileArg = fileName;
-        char* argv[] = {program.data(), fileArg.data(),     shareArg.data(), accessArg.data(),
-                        forArg.data(),  lifetimeArg.data(), nullptr};
+        std::string tableArg = "--table";
+        char* argv[] = {program.data(),
+                        fileArg.data(),
+                        shareArg.data(),
+                        accessArg.data(),
+                        forArg.data(),
+                        lifetimeArg.data(),
+                        wholeTable ? tableArg.data() : nullptr,
+                        nullptr};
         const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[1]);

@@ -249,6 +249,20 @@ TEST_F(LocaleIndexAccessTest, WithALanguageIdTheLocaleMapsAndTheComparisonOrders
     EXPECT_EQ(Key(both), (Bytes{1, 'S', 'S', 'S', 0, 1, 0x80, 0, 0, 7}));
 }
 
+TEST_F(IndexAccessTest, AnIndexSwitchOnASharedTableSeesAnotherWritersChangeAndLetsGoOfItsLock) {
+    CreateSimpleTable("s");
+    TDataFile table;
+    TDataFile other;
+    for (TDataFile* handle : {&table, &other}) {
+        handle->SetFileName("s");
+        handle->Open();
+    }
+    other.IndexFile().WriteHeader(true);
+    table.SetIndexNumber(engine::NaturalOrderIndex);
+    EXPECT_EQ(table.IndexFile().Header().ChangeCounter, other.IndexFile().Header().ChangeCounter);
+    EXPECT_FALSE(table.OperationReadLockHeld());
+}
+
 TEST_F(IndexAccessTest, TheIndexSwitchesByNumberAndNameOnlyToDefinedIndexes) {
     Create(KeyTypes(), {IndexDef("", {kQty}), IndexDef("ByName", {kName}), IndexDef("ByDay", {kDay})});
     EXPECT_EQ(table_.GetIndexNumber(), 0);

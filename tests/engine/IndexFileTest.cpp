@@ -13,7 +13,9 @@
 #include "TableFixture.h"
 #include "engine/DataFile.h"
 #include "engine/EngineErrorCodes.h"
+#include "engine/EngineState.h"
 #include "engine/FieldTypes.h"
+#include "engine/FileSession.h"
 #include "engine/Page.h"
 #include "engine/Scramble.h"
 
@@ -370,6 +372,8 @@ TEST_F(IndexFileTest, AProtectedTablesHeaderIsScrambledOnDiskOnly) {
     EXPECT_EQ(idx[8], 3);
     EXPECT_EQ(idx.substr(IndexSlotAt(1) + 1, 6), "ByName");
 
+    // A protected table opens once the session holds its password.
+    engine::GetEngineSession().AddPassword("pw");
     TDataFile writer;
     TDataFile reader;
     OpenTable(writer, "p", false);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingFile.h"
 #include "TableFixture.h"
 #include "engine/DataFile.h"
 #include "engine/IndexFile.h"
@@ -95,30 +96,9 @@ public:
     int beginReads = 0;
 };
 
-struct IndexAccess {
-    std::int64_t offset;
-    std::int32_t count;
-    friend bool operator==(const IndexAccess&, const IndexAccess&) = default;
-};
-
-// An index file of an open table that records the position and size of every read and write.
-class RecordingIndexFile : public engine::TIndexFile {
-public:
-    using TIndexFile::TIndexFile;
-    ~RecordingIndexFile() override { Close(); }
-
-    std::int32_t Read(void* buffer, std::int32_t count, bool allowShortRead) override {
-        reads.push_back({Seek(0, 1), count});
-        return TIndexFile::Read(buffer, count, allowShortRead);
-    }
-    void Write(const void* buffer, std::int32_t count) override {
-        writes.push_back({Seek(0, 1), count});
-        TIndexFile::Write(buffer, count);
-    }
-
-    std::vector<IndexAccess> reads;
-    std::vector<IndexAccess> writes;
-};
+// The index file's accesses, recorded.
+using IndexAccess = FileAccess;
+using RecordingIndexFile = RecordingFile<engine::TIndexFile>;
 
 // Pages and header written, then tarnis-check's walk of the index file alone: no finding at all, or the
 // findings listed.

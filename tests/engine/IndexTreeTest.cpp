@@ -15,6 +15,8 @@
 #include "TableFixture.h"
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
+#include "engine/EngineState.h"
+#include "engine/FileSession.h"
 #include "engine/IndexFile.h"
 
 namespace {
@@ -369,6 +371,8 @@ TEST_F(IndexTreeTest, AProtectedTablesPagesAreScrambledInTheFile) {
     options.isProtected = true;
     options.password = "secret";
     CreateTable(Name, fields, indexes, options);
+    // A protected table opens once the session holds its password.
+    engine::GetEngineSession().AddPassword("secret");
     table_.SetFileName(Name);
     table_.Open();
     k_ = 36;

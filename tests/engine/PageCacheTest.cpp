@@ -157,6 +157,55 @@ TEST_F(PageCacheTest, UnpinningAllKeepsTheCurrentPagesOwnPin) {
     EXPECT_EQ(List().Peek(PageOffset(2 * P))->PinCount(), 0);
 }
 
+TEST_F(PageCacheTest, UnpinningEveryPageLetsAFlushWriteTheCurrentPageAndRepinningKeepsIt) {
+    Make(40);
+    file_->SetCurrentPage(Fetch(2 * P));
+    file_->CurrentPage()->MarkDirty();
+    file_->UnpinEveryPage();
+    EXPECT_FALSE(file_->CurrentPage());
+    EXPECT_EQ(List().Peek(PageOffset(2 * P))->PinCount(), 0);
+    ASSERT_TRUE(file_->FlushPages());
+    EXPECT_EQ(file_->writes, (std::vector<IndexAccess>{{2 * P, P}}));
+    file_->RepinCurrentPage();
+    ASSERT_TRUE(file_->CurrentPage());
+    EXPECT_EQ(file_->CurrentPage()->PinCount(), 1);
+    // More pages than the list holds pass the cursor's page by.
+    for (std::uint32_t k = 3; k <= 40; ++k) Fetch(k * P);
+    ASSERT_TRUE(file_->CurrentPage());
+    EXPECT_EQ(file_->CurrentPage()->GetPosition(), PageOffset(2 * P));
+
+    // Evicted while it was unpinned, the page is not the cursor's any more: nothing is pinned again.
+    file_->UnpinEveryPage();
+    for (std::uint32_t k = 3; k <= 40; ++k) Fetch(k * P);
+    ASSERT_EQ(List().Peek(PageOffset(2 * P)), nullptr);
+    file_->RepinCurrentPage();
+    EXPECT_FALSE(file_->CurrentPage());
+}
+
+TEST_F(PageCacheTest, TheContiguousRunFollowsTheCurrentLeafsRecordNumbers) {
+    Make(3);
+    EXPECT_EQ(file_->GetContiguousRunLength(100, 1), 1u);
+    file_->SetCurrentPage(Fetch(P));
+    PagePin& leaf = file_->CurrentPage();
+    leaf->SetPageType(engine::PageTypeLeaf);
+    EXPECT_EQ(EngineCode([&] { file_->GetContiguousRunLength(100, 1); }), engine::ErrIndexPagesCorrupt);
+    const std::uint32_t records[] = {4, 5, 6, 8, 9};
+    for (std::size_t i = 0; i < std::size(records); ++i)
+        leaf->InsertEntry(i, TreeKey(5, static_cast<std::uint32_t>(i + 1)), records[i]);
+    struct Case {
+        std::uint16_t cursor;
+        std::uint32_t max;
+        int direction;
+        std::uint32_t run;
+    };
+    // Never past a gap in the record numbers, the page's end or the most asked for.
+    for (const Case c : {Case{2, 100, 1, 2}, Case{2, 100, 2, 2}, Case{2, 1, 1, 1}, Case{4, 100, 1, 2},
+                         Case{4, 100, 2, 1}, Case{1, 100, 2, 1}, Case{3, 2, 2, 2}}) {
+        leaf->UpdateCursor = c.cursor;
+        EXPECT_EQ(file_->GetContiguousRunLength(c.max, c.direction), c.run) << c.cursor << ' ' << c.direction;
+    }
+}
+
 TEST_F(PageCacheTest, AMissAfterAnotherProgramsWriteReportsTheChangeWithEveryPageEmptied) {
     Make(3);
     PagePin held = Fetch(P);

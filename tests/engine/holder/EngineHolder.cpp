@@ -1,11 +1,13 @@
 // engine-holder: keeps an engine file, and byte-range locks on it, held from a second process, so that the
 // engine's tests can meet another program's opens and locks.
 //
-//   engine-holder <file> shared|exclusive read|write [--for <ms>]
+//   engine-holder <file> shared|exclusive read|write [--table] [--for <ms>]
 //
 // The holder starts the engine and opens the file through TFileHandler (shared or exclusive, read-only or
-// read and write). It then prints one line: "ready", or "error <engine code>" and exits 1. After that it
-// reads commands from its input, one per line, and answers each with one line:
+// read and write); with --table it opens the table the file names through TDataFile instead, its record,
+// index and large-object files, and the lock commands act on the record file. It then prints one line:
+// "ready", or "error <engine code>" and exits 1. After that it reads commands from its input, one per line,
+// and answers each with one line:
 //
 //   lock <offset> <length>     LockRange(offset, length, lock)    "ok" or "fail"
 //   unlock <offset> <length>   LockRange(offset, length, unlock)  "ok" or "fail"
@@ -21,11 +23,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "engine/DataFile.h"
 #include "engine/EngineError.h"
 #include "engine/EngineState.h"
 #include "engine/FileHandler.h"
@@ -44,7 +48,10 @@ constexpr int DefaultLifetimeMs = 60000;
 
 // What the commands work on; later commands add their own state here.
 struct Holder {
-    engine::TFileHandler file;
+    explicit Holder(bool table)
+        : file(table ? std::make_unique<engine::TDataFile>() : std::make_unique<engine::TFileHandler>()) {}
+
+    std::unique_ptr<engine::TFileHandler> file;
     bool finished = false;
 };
 
@@ -66,18 +73,18 @@ std::string LockCommand(Holder& holder, std::istringstream& arguments) {
     std::int64_t offset = 0;
     std::int64_t length = 0;
     if (!ReadRange(arguments, offset, length)) return "bad";
-    return holder.file.LockRange(offset, length, true) ? "ok" : "fail";
+    return holder.file->LockRange(offset, length, true) ? "ok" : "fail";
 }
 
 std::string UnlockCommand(Holder& holder, std::istringstream& arguments) {
     std::int64_t offset = 0;
     std::int64_t length = 0;
     if (!ReadRange(arguments, offset, length)) return "bad";
-    return holder.file.LockRange(offset, length, false) ? "ok" : "fail";
+    return holder.file->LockRange(offset, length, false) ? "ok" : "fail";
 }
 
 std::string ReleaseCommand(Holder& holder, std::istringstream&) {
-    holder.file.Close();
+    holder.file->Close();
     holder.finished = true;
     return "ok";
 }
@@ -152,11 +159,12 @@ struct Options {
     std::string fileName;
     bool exclusive = false;
     bool write = false;
+    bool table = false;
     int lifetimeMs = DefaultLifetimeMs;
 };
 
 std::optional<Options> ParseArguments(int argc, char** argv) {
-    if (argc != 4 && argc != 6) return std::nullopt;
+    if (argc < 4) return std::nullopt;
     Options options;
     options.fileName = argv[1];
     const std::string_view share = argv[2];
@@ -166,10 +174,16 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
     }
     options.exclusive = share == "exclusive";
     options.write = access == "write";
-    if (argc == 6) {
-        if (std::string_view(argv[4]) != "--for") return std::nullopt;
-        std::istringstream value(argv[5]);
-        if (!(value >> options.lifetimeMs) || options.lifetimeMs < 0) return std::nullopt;
+    for (int i = 4; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--table") {
+            options.table = true;
+        } else if (option == "--for" && i + 1 < argc) {
+            std::istringstream value(argv[++i]);
+            if (!(value >> options.lifetimeMs) || options.lifetimeMs < 0) return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
     }
     return options;
 }
@@ -177,12 +191,12 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
 int Serve(const Options& options) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.lifetimeMs);
     engine::EngineGuard engine;
-    Holder holder;
+    Holder holder(options.table);
     try {
-        holder.file.SetFileName(options.fileName);
-        holder.file.SetExclusive(options.exclusive);
-        holder.file.SetReadOnly(!options.write);
-        holder.file.Open();
+        holder.file->SetFileName(options.fileName);
+        holder.file->SetExclusive(options.exclusive);
+        holder.file->SetReadOnly(!options.write);
+        holder.file->Open();
     } catch (const engine::ETARNISEngineError& error) {
         Reply("error " + std::to_string(error.ErrorCode()));
         return ExitOpenFailed;
@@ -209,7 +223,8 @@ int Serve(const Options& options) {
 int main(int argc, char** argv) {
     const std::optional<Options> options = ParseArguments(argc, argv);
     if (!options) {
-        std::fputs("usage: engine-holder <file> shared|exclusive read|write [--for <ms>]\n", stderr);
+        std::fputs("usage: engine-holder <file> shared|exclusive read|write [--table] [--for <ms>]\n",
+                   stderr);
         return ExitUsage;
     }
     return Serve(*options);

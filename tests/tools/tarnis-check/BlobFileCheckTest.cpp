@@ -11,6 +11,8 @@
 
 #include "engine/BlobBuffer.h"
 #include "engine/DataFile.h"
+#include "engine/EngineState.h"
+#include "engine/FileSession.h"
 #include "tests/engine/RawTableFile.h"
 #include "tests/engine/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
@@ -257,6 +259,8 @@ TEST_F(BlobFileCheckTest, AProtectedTablesBlocksAreReadUnscrambled) {
     options.password = "secret";
     options.blockSize = 64;
     CreateTable("p", fields, indexes, options);
+    // A protected table opens once the session holds its password.
+    engine::GetEngineSession().AddPassword("secret");
     engine::TDataFile table;
     table.SetFileName("p");
     table.SetExclusive(true);
