@@ -1,5 +1,7 @@
 // TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches, and the
 // releases of the locks a handle holds when it closes (declared in DataFile.h).
+#include <optional>
+
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
 
@@ -43,19 +45,22 @@ bool TDataFile::CheckForChanges() {
     bool dropped = false;
     // Every header is compared (and read again when it moved): the index file's first, as another program's
     // insert changes it together with the record file.
+    // The cursor's position is kept across the drop; the operation's own loop loads its record.
+    std::optional<TSavedCursorPosition> saved;
     if (indexFile_.IsOpen() && indexFile_.HeaderChanged()) {
-        // Later (table cursor): the current key is saved as a bookmark first.
+        saved = indexFile_.SaveCursorPosition();
         indexFile_.InvalidatePages();
         ReadHeader();
         InvalidateRecordCache();
         dropped = true;
     } else if (HeaderChanged()) {
-        // Later (table cursor): the current key is saved as a bookmark first.
+        if (indexFile_.IsOpen()) saved = indexFile_.SaveCursorPosition();
         InvalidateRecordCache();
         dropped = true;
     }
-    // Later (filters): when records were dropped, the range and filter bitmaps are rebuilt. Later (table
-    // cursor): the cursor is then set on the saved key again.
+    // Later (filters): when records were dropped, the filter bitmaps and the visible bitmap are rebuilt here,
+    // before the position is taken up again.
+    if (saved) indexFile_.RestoreCursorPosition(*saved);
     if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && blobFile_.HeaderChanged()) {
         blobFile_.InvalidateBlocks();
         dropped = true;
