@@ -708,11 +708,22 @@ std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int directio
         while (run < max && bits.Visible(record + step * run)) ++run;
         return run;
     }
-    TPage* const page = currentPage_.Get();
+    const TPage* const page = currentPage_.Get();
     if (page == nullptr || !page->IsLeaf()) return 1;
     if (page->Count() == 0) RaisePagesCorrupt();
-    if (page->UpdateCursor < 1 || page->UpdateCursor > page->Count()) page->UpdateCursor = 1;
-    return std::max<std::uint32_t>(1, page->GetContiguousRun(max, direction));
+    // Backward, the run takes the entries before the current one: the slots a backward read-ahead reads.
+    const std::size_t at = std::clamp<std::size_t>(page->UpdateCursor, 1, page->Count()) - 1u;
+    const std::int64_t step = direction == 1 ? 1 : -1;
+    std::uint32_t run = 1;
+    std::int64_t previous = page->Entry(at).Pointer;
+    for (std::int64_t i = static_cast<std::int64_t>(at) + step;
+         run < max && i >= 0 && i < static_cast<std::int64_t>(page->Count()); i += step) {
+        const std::int64_t record = page->Entry(static_cast<std::size_t>(i)).Pointer;
+        if (record != previous + step) break;
+        previous = record;
+        ++run;
+    }
+    return run;
 }
 
 // ---- Ranges ----
