@@ -34,8 +34,8 @@ bool BitmapNextSetBit(const std::uint8_t* bits, std::int64_t size, std::int64_t 
 // The highest set bit below the position and at least 1, likewise. Position H + 1 starts at bit H.
 bool BitmapPriorSetBit(const std::uint8_t* bits, std::int64_t size, std::int64_t& position) noexcept;
 
-// The n-th set bit (n from 1) among bits 1 .. H: stored in the position, answering true. Otherwise (n below 1,
-// or fewer than n set bits) false, and the position stays. Whole words are counted, not single bits.
+// The n-th set bit (n from 1) among bits 1 .. H: stored in the position, answering true. Otherwise (n below
+// 1, or fewer than n set bits) false, and the position stays. Whole words are counted, not single bits.
 bool BitmapSelect(const std::uint8_t* bits, std::int64_t size, std::int64_t highest, std::int64_t n,
                   std::int64_t& position) noexcept;
 

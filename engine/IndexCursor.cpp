@@ -272,7 +272,8 @@ SlotNumber TIndexFile::GetCurrentRecordNumber() const {
     if (NaturalOrder()) return SlotNumber(cursor_.Position.NaturalRecord);
     const TPage* const page = currentPage_.Get();
     if (page == nullptr || page->Format().IndexNumber != current_ || page->Count() == 0) return NoSlot;
-    return SlotNumber(page->Entry(std::clamp<std::uint16_t>(page->UpdateCursor, 1, page->Count()) - 1u).Pointer);
+    return SlotNumber(
+        page->Entry(std::clamp<std::uint16_t>(page->UpdateCursor, 1, page->Count()) - 1u).Pointer);
 }
 
 std::int32_t TIndexFile::GetOrdinal() const noexcept {
@@ -285,10 +286,15 @@ std::int32_t TIndexFile::GetOrdinal() const noexcept {
 void TIndexFile::SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filterActive) {
     visible_.Bitmap = std::move(bitmap);
     visible_.FilterActive = filterActive;
-    visible_.Count = static_cast<std::uint32_t>(
-        BitmapCount(visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                    PhysicalRecordCount()));
+    visible_.Count = static_cast<std::uint32_t>(BitmapCount(
+        visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()), PhysicalRecordCount()));
     LoadIndexSettings();
+    // A natural-order position keeps its record; its ordinal is its rank among the records now visible.
+    if (NaturalOrder() && cursor_.Position.NaturalRecord != 0) {
+        cursor_.Position.Ordinal = static_cast<std::int32_t>(
+            BitmapCountUpTo(cursor_.Position.NaturalRecord, visible_.Bitmap.data(),
+                            static_cast<std::int64_t>(visible_.Bitmap.size()), PhysicalRecordCount()));
+    }
 }
 
 // ---- Natural order ----
@@ -346,7 +352,8 @@ void TIndexFile::First() {
                 found = walk.SkipVisibleForward();
             } else if (cursor_.Range.Active) {
                 const TIndexKey& start = cursor_.Range.Start;
-                walk.Descend([&](TPage& page, std::int32_t& ordinal) { page.SeekRangeStart(start.View(), ordinal); });
+                walk.Descend(
+                    [&](TPage& page, std::int32_t& ordinal) { page.SeekRangeStart(start.View(), ordinal); });
                 found = walk.CheckInRange();
             } else {
                 walk.DescendFirst();
@@ -383,7 +390,8 @@ void TIndexFile::Last() {
                 found = walk.SkipVisibleBackward();
             } else if (cursor_.Range.Active) {
                 const TIndexKey& end = cursor_.Range.End;
-                walk.Descend([&](TPage& page, std::int32_t& ordinal) { page.SeekRangeEnd(end.View(), ordinal); });
+                walk.Descend(
+                    [&](TPage& page, std::int32_t& ordinal) { page.SeekRangeEnd(end.View(), ordinal); });
                 found = walk.CheckInRange();
             } else {
                 walk.DescendLast();
@@ -657,7 +665,8 @@ void TIndexFile::GotoOrdinal(std::int32_t n) {
                 ordinal += page.NavCursor - 1;
                 return;
             }
-            while (page.NavCursor < page.Count() && ordinal + std::int64_t{page.GetNavEntryCount()} <= target) {
+            while (page.NavCursor < page.Count() &&
+                   ordinal + std::int64_t{page.GetNavEntryCount()} <= target) {
                 ordinal = static_cast<std::int32_t>(ordinal + page.GetNavEntryCount());
                 ++page.NavCursor;
             }
@@ -782,13 +791,15 @@ void TIndexFile::ComputeRangeOrdinals() {
     }
     const auto [first, last] = Restartable(*this, [&] {
         TCursorWalk walk(*this);
-        walk.Descend([&](TPage& page, std::int32_t& ordinal) { page.SeekOrdinalStart(range.Start.View(), ordinal); });
+        walk.Descend(
+            [&](TPage& page, std::int32_t& ordinal) { page.SeekOrdinalStart(range.Start.View(), ordinal); });
         std::int32_t firstOrdinal = walk.Ordinal();
         if (walk.CompareWith(range.Start) < 0) {
             firstOrdinal = walk.Next() && walk.CompareWith(range.Start) >= 0 ? walk.Ordinal() : 0;
         }
         TCursorWalk back(*this);
-        back.Descend([&](TPage& page, std::int32_t& ordinal) { page.SeekOrdinalEnd(range.End.View(), ordinal); });
+        back.Descend(
+            [&](TPage& page, std::int32_t& ordinal) { page.SeekOrdinalEnd(range.End.View(), ordinal); });
         std::int32_t lastOrdinal = back.Ordinal();
         if (back.CompareWith(range.End) > 0) {
             lastOrdinal = back.Prior() && back.CompareWith(range.End) <= 0 ? back.Ordinal() : 0;

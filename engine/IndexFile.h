@@ -327,7 +327,8 @@ public:
     // nearest the first key above it (after the last: the after-last flag). With an active range a key
     // below its start gives First, one above its end Last (both false). Keep end flags re-establishes an end
     // flag that was set on entry by one step out and back.
-    bool FindKey(std::span<const std::uint8_t> key, bool nearest, bool keepEndFlags, std::uint16_t compareLength);
+    bool FindKey(std::span<const std::uint8_t> key, bool nearest, bool keepEndFlags,
+                 std::uint16_t compareLength);
     // Index order: an equal leaf entry becomes the current key (true); ordinal and flags stay. Otherwise
     // false and the position stays.
     bool LocateKey(std::span<const std::uint8_t> key, std::uint16_t compareLength);
