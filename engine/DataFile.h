@@ -617,7 +617,8 @@ private:
     LockRetryPolicy lockPolicy_;
     PasswordEvent passwordEvent_;
     LockMarks marks_;
-    // A transaction started, and its first write done; nothing in this system starts one yet.
+    // A transaction started (StartTransaction), and its first write done (SetFirstWriteDone); nothing in this
+    // system starts one yet.
     bool transactionStarted_ = false;
     bool firstWriteDone_ = false;
     // The slots this handle holds locked, in the order it locked them.
