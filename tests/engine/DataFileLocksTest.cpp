@@ -33,11 +33,7 @@ constexpr std::int64_t RecordLockByte(std::uint32_t slot) {
 class DataFileLocksTest : public TableTest {
 protected:
     void SetUp() override {
-        CreateMemoTable("t");
-        AppendActiveSlots("t.DAT", 9);
-        engine::TDataFile table;
-        Open(table, true);
-        AddRecordByHand(table, 10, "ten", std::string(1500, 'm'));
+        CreateTenRecordMemoTable("t", std::string(1500, 'm'));
     }
 
     static engine::LockRetryPolicy AtOnce() {
