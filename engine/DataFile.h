@@ -51,7 +51,7 @@ inline constexpr int ReadBackward = 2;
 
 // One open table and one cursor on it. Every failure raises an engine error naming the record file. The
 // cursor, record changes and filters join this class in their own steps; the places where they act are
-// marked "Later" in DataFile.cpp, IndexAccess.cpp and DataFileLocks.cpp. A table keeps its
+// marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
 // indexes in its index file and the values of its large-object fields in its large-object file, which it
 // creates, opens, empties, closes and deletes with the record file.
 class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
