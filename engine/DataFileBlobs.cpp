@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "engine/BlobBuffer.h"
 #include "engine/DataFile.h"
@@ -45,12 +46,22 @@ std::int32_t HandleOf(std::int32_t fieldValue) noexcept {
     return fieldValue < 0 && fieldValue != std::numeric_limits<std::int32_t>::min() ? -fieldValue : 0;
 }
 
+// 10753, naming the field, or its number when the set has none of that number.
+std::uint16_t RefuseField(const TDataFile& table, bool workingSet, std::uint16_t fieldNumber) {
+    const std::size_t count = workingSet ? table.GetFieldCount() : table.PhysicalFields().size();
+    if (fieldNumber == 0 || fieldNumber > count) {
+        SetErrorContext(ErrInvalidBlobField, table.FileName(), std::to_string(fieldNumber), {}, {});
+        return ErrInvalidBlobField;
+    }
+    return Refuse(table, ErrInvalidBlobField, &table.GetFieldDesc(workingSet, fieldNumber));
+}
+
 // The handle of the value open in the field: 10753 for no large-object field, 10030 for a value that is not
 // negative.
 std::uint16_t FieldHandle(const TDataFile& table, bool workingSet, std::uint16_t fieldNumber,
                           std::span<const std::uint8_t> image, std::int32_t& handle) {
     const TFieldDesc* const field = BlobField(table, workingSet, fieldNumber);
-    if (field == nullptr) return Refuse(table, ErrInvalidBlobField);
+    if (field == nullptr) return RefuseField(table, workingSet, fieldNumber);
     handle = HandleOf(FieldValue(table, *field, image));
     return handle == 0 ? Refuse(table, ErrInvalidBlobHandle, field) : 0;
 }
@@ -71,7 +82,7 @@ std::uint16_t TDataFile::OpenBlob(bool workingSet, std::uint16_t fieldNumber, st
     // The caches are fresh afterwards, whether or not another program changed the table.
     if (strictChangeDetection_) read.Begin();
     const TFieldDesc* const field = BlobField(*this, workingSet, fieldNumber);
-    if (field == nullptr) return Refuse(*this, ErrInvalidBlobField);
+    if (field == nullptr) return RefuseField(*this, workingSet, fieldNumber);
     const std::int32_t value = FieldValue(*this, *field, image);
     if (value < 0) {
         if (blobFile_.FindFieldValue(value) != nullptr) return 0;
