@@ -294,6 +294,14 @@ TEST_F(BlobHandlesTest, OpeningLoadsTheChainAndAForeignChainOnlyForReading) {
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(t.file.OpenValues().size(), open);
     EXPECT_EQ(t.file.NextHandle(), next);
+    // A chain shorter than its length: 8711, and nothing is opened either.
+    t.file.WriteHeader(false);
+    t.file.Close();
+    PatchFile("t.BLB", first.Value + 14, 4, 3 * Payload + 1);
+    t.file.Open();
+    EXPECT_EQ(EngineCode([&] { t.file.OpenBlob(first, 1, SlotNumber(1), engine::BlobOpenRead, refused); }),
+              engine::ErrEndOfBlob);
+    EXPECT_TRUE(t.file.OpenValues().empty());
 }
 
 // ---- Saving ----
