@@ -108,17 +108,23 @@ protected:
         return std::string(bytes.begin(), bytes.begin() + got);
     }
 
-    // Stores a value in slot 2's MEMO field through a whole post, and answers its first block.
-    static std::int32_t StoreMemo(const std::string& text) {
-        TDataFile table;
-        Open(table);
+    // Replaces slot 2's MEMO value through a whole post in the open table, writing every header as a shared
+    // change does; answers the record buffer after the close.
+    static Bytes RewriteMemo(TDataFile& table, const std::string& text) {
         Bytes buffer = Buffer(table, 2);
         EXPECT_EQ(table.OpenBlob(false, MemoA, Write, buffer), 0);
         EXPECT_EQ(table.TruncateBlob(false, MemoA, 0, buffer), 0);
         EXPECT_EQ(WriteText(table, MemoA, buffer, text), 0);
         Post(table, 2, buffer);
         EXPECT_EQ(table.CloseBlob(false, MemoA, buffer), 0);
-        return FieldValue(table, MemoA, buffer);
+        table.FlushBuffers(false, true, true);
+        return buffer;
+    }
+    // The same in a table of its own, closed afterwards; the value's first block.
+    static std::int32_t StoreMemo(const std::string& text) {
+        TDataFile table;
+        Open(table);
+        return FieldValue(table, MemoA, RewriteMemo(table, text));
     }
 };
 
@@ -381,19 +387,14 @@ TEST_F(DataFileBlobsTest, StrictDetectionReadsUnderItsOwnLockAndSeesAnotherHandl
     ASSERT_EQ(table.CloseBlob(false, MemoA, buffer), 0);
 
     // Another handle rewrites the value in its blocks; the blocks this handle has cached are stale.
-    Bytes changing = Buffer(other, 2);
-    ASSERT_EQ(other.OpenBlob(false, MemoA, Write, changing), 0);
-    ASSERT_EQ(WriteText(other, MemoA, changing, Pattern(600, 2)), 0);
-    Post(other, 2, changing);
-    ASSERT_EQ(other.CloseBlob(false, MemoA, changing), 0);
-    other.FlushBuffers(false, true, true);
-    EXPECT_EQ(changing, buffer);
+    const Bytes changed = RewriteMemo(other, Pattern(600, 2));
+    EXPECT_EQ(changed, buffer);
     ASSERT_EQ(table.OpenBlob(false, MemoA, Read, buffer), 0);
     EXPECT_EQ(ReadText(table, MemoA, buffer), Pattern(600, 2));
 
     // A value of another record refused for writing releases the lock too.
     Bytes three = Buffer(table, 3);
-    SetStored(table, three, MemoA, I32(FieldValue(table, MemoA, changing)));
+    SetStored(table, three, MemoA, I32(FieldValue(table, MemoA, changed)));
     EXPECT_EQ(EngineCode([&] { table.OpenBlob(false, MemoA, Write, three); }), engine::ErrBlobBuffersCorrupt);
     EXPECT_FALSE(table.OperationReadLockHeld());
     EXPECT_TRUE(other.BlobFile().WriteLock());
@@ -410,12 +411,7 @@ TEST_F(DataFileBlobsTest, WithoutStrictDetectionAMissFindsAnotherHandlesChange) 
     ASSERT_EQ(table.OpenBlob(false, MemoA, Read, buffer), 0);
     ASSERT_EQ(table.CloseBlob(false, MemoA, buffer), 0);
 
-    Bytes changing = Buffer(other, 2);
-    ASSERT_EQ(other.OpenBlob(false, MemoA, Write, changing), 0);
-    ASSERT_EQ(WriteText(other, MemoA, changing, Pattern(600, 2)), 0);
-    Post(other, 2, changing);
-    ASSERT_EQ(other.CloseBlob(false, MemoA, changing), 0);
-    other.FlushBuffers(false, true, true);
+    RewriteMemo(other, Pattern(600, 2));
 
     // The cached blocks answer without a look at the file.
     ASSERT_EQ(table.OpenBlob(false, MemoA, Read, buffer), 0);
