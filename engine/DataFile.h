@@ -463,6 +463,42 @@ public:
     // owner to this table; the column's physical field is read into the value, its blank flag into IsNull.
     static void GetCalcOperand(void* owner, void* data, const TExprNode& column, ExprValue& value);
 
+    // ---- Large-object values (DataFileBlobs.cpp) ----
+    //
+    // A large-object field of a record buffer holds its chain's first block (0 empty) or, while its value is
+    // open, the negated handle of the open value (TBlobFile's open values). The field number counts in the
+    // set the flag names; a number outside the set, a field of another type and a field without room in the
+    // image answer 10753; an image too short for the field raises 8962 as field access does. The operations
+    // answer TBlobFile's codes (0 success; failures are stored in the error context naming the record file
+    // and the field) and raise only where a chain is loaded, saved or freed.
+
+    // 0 and nothing changes when the field holds the handle of an open value (its first open mode stays);
+    // 9998 when it holds any other negative number. Else the value is opened for the record in the image's
+    // slot (TBlobFile::OpenBlob: 9494, or the load's errors raised) and the field takes its negated handle.
+    // Under strict change detection the read is begun first; the read is ended on every path.
+    std::uint16_t OpenBlob(bool workingSet, std::uint16_t fieldNumber, std::uint8_t openMode,
+                           std::span<std::uint8_t> image);
+    // 10030 when the field holds no negative number; else TBlobFile::CloseBlob, and on success the field
+    // takes the value's first block (unsaved changes are dropped).
+    std::uint16_t CloseBlob(bool workingSet, std::uint16_t fieldNumber, std::span<std::uint8_t> image);
+    // 10030 when the field holds no negative number; else the TBlobFile operation on its handle.
+    std::uint16_t ReadBlob(bool workingSet, std::uint16_t fieldNumber, std::int32_t& countRead,
+                           std::int32_t count, std::span<std::uint8_t> destination, std::int32_t offset,
+                           std::span<const std::uint8_t> image);
+    std::uint16_t WriteBlob(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> source,
+                            std::int32_t count, std::int32_t offset, std::span<const std::uint8_t> image);
+    std::uint16_t TruncateBlob(bool workingSet, std::uint16_t fieldNumber, std::int32_t size,
+                               std::span<const std::uint8_t> image);
+    // The size is 0 unless the answer is 0.
+    std::uint16_t GetBlobSize(bool workingSet, std::uint16_t fieldNumber, std::int32_t& size,
+                              std::span<const std::uint8_t> image);
+    // Whether the field is a large object holding the negated handle of an open value.
+    bool IsBlobOpen(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> image) const;
+    // For a table with large-object fields: frees every open value (a cancelled edit), or stores every open
+    // value's first block into its field of the image (a post, after TBlobFile::SaveModified).
+    void FreeBlobs() noexcept;
+    void SaveBlobReferences(bool workingSet, std::span<std::uint8_t> image);
+
     // ---- Indexes and keys (IndexAccess.cpp) ----
 
     // The index file, opened after the record file's checks and closed before the record file.
