@@ -231,6 +231,9 @@ public:
     // 8965 naming the file.
     [[noreturn]] void RaisePagesCorrupt() const;
 
+    // The slot of the record the index cursor stands on; NoSlot when it stands on none.
+    SlotNumber GetCurrentRecordNumber();
+
     // ---- Locks (SharedFileLock.h) ----
 
     // The reader and writer locks, each answering success; the caller raises 10249 on failure. None is taken

@@ -1,7 +1,8 @@
-// TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches, and the
-// releases of the locks a handle holds when it closes (declared in DataFile.h).
+// TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches and keeps
+// the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
+#include "engine/ReadGuard.h"
 
 namespace engine {
 
@@ -15,14 +16,21 @@ bool TDataFile::BeginRead() {
     if (!SharesTable()) return false;
     // Whoever holds one of these has compared the counters already, and no other program writes meanwhile.
     if (marks_.LongLivedRead || marks_.TransactionLock || marks_.Write || marks_.OperationRead) return false;
-    if (!indexFile_.LockRead()) RaiseLockFailure(indexFile_);
-    if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && !blobFile_.ReadLock()) {
-        // Nothing stays held when the read does not begin.
-        indexFile_.UnlockRead();
-        RaiseLockFailure(blobFile_);
-    }
+    if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
     marks_.OperationRead = true;
     return CheckForChanges();
+}
+
+const TFileHandler* TDataFile::LockReadBytes() {
+    // The bytes a read under way holds serve another read too; only what this call takes goes back, so that
+    // nothing new stays held when a read does not begin.
+    const bool indexHeld = indexFile_.Locks().ReadHeld();
+    if (!indexFile_.LockRead()) return &indexFile_;
+    if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && !blobFile_.ReadLock()) {
+        if (!indexHeld) indexFile_.UnlockRead();
+        return &blobFile_;
+    }
+    return nullptr;
 }
 
 void TDataFile::UnlockReadBytes() {
@@ -32,7 +40,8 @@ void TDataFile::UnlockReadBytes() {
 
 void TDataFile::EndRead() {
     if (!marks_.OperationRead) return;
-    UnlockReadBytes();
+    // The long-lived read lock holds the same bytes.
+    if (!marks_.LongLivedRead) UnlockReadBytes();
     marks_.OperationRead = false;
 }
 
@@ -44,18 +53,12 @@ bool TDataFile::CheckForChanges() {
     // Every header is compared (and read again when it moved): the index file's first, as another program's
     // insert changes it together with the record file.
     if (indexFile_.IsOpen() && indexFile_.HeaderChanged()) {
-        // Later (table cursor): the current key is saved as a bookmark first.
-        indexFile_.InvalidatePages();
-        ReadHeader();
-        InvalidateRecordCache();
+        DropCachesAndReposition(CacheDrop::PagesAndRecords);
         dropped = true;
     } else if (HeaderChanged()) {
-        // Later (table cursor): the current key is saved as a bookmark first.
-        InvalidateRecordCache();
+        DropCachesAndReposition(CacheDrop::Records);
         dropped = true;
     }
-    // Later (filters): when records were dropped, the range and filter bitmaps are rebuilt. Later (table
-    // cursor): the cursor is then set on the saved key again.
     if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && blobFile_.HeaderChanged()) {
         blobFile_.InvalidateBlocks();
         dropped = true;
@@ -63,11 +66,52 @@ bool TDataFile::CheckForChanges() {
     return dropped;
 }
 
+const TRecord* TDataFile::CurrentEntry() const noexcept {
+    if (currentRecord_) return currentRecord_.Get();
+    const TRecord* aside = currentAside_.entry;
+    return aside != nullptr && records_.Peek(currentAside_.position) == aside ? aside : nullptr;
+}
+
+void TDataFile::DropCachesAndReposition(CacheDrop drop) {
+    // Later (table cursor): the cursor's position is saved here (SaveCursorPosition), its key as a bookmark,
+    // before the pages it stands on go.
+    const TRecord* current = CurrentEntry();
+    const SlotNumber currentSlot = current != nullptr ? current->RecordNumber() : NoSlot;
+    switch (drop) {
+        case CacheDrop::Records:
+            InvalidateRecordCache();
+            break;
+        case CacheDrop::PagesAndRecords:
+            indexFile_.InvalidatePages();
+            ReadHeader();
+            InvalidateRecordCache();
+            break;
+        case CacheDrop::Everything:
+            DiscardBuffers(true);
+            break;
+    }
+    // Later (filters): the range and filter bitmaps are rebuilt here, from the records as they are now.
+    // Later (table cursor): the cursor's position is restored here (RestoreCursorPosition), on the saved key
+    // or the nearest one after it.
+    //
+    // The record under the cursor is current again, as the file holds it now; without one the current record
+    // is the same slot read again, so that a stale image is never kept, and none once the slot is gone.
+    TReadGuard read(*this);
+    if (indexFile_.GetCurrentRecordNumber() != NoSlot) {
+        LoadCurrentRecord(ReadForward);
+    } else if (currentSlot != NoSlot && currentSlot < header_.NextSlotNumber) {
+        RecordPin record;
+        if (GetRecord(currentSlot, false, false, ReadForward, record)) SetCurrentRecord(std::move(record));
+    }
+    read.End();
+}
+
 // ---- Releases ----
 
 void TDataFile::ReleaseReadLock() {
     if (!marks_.LongLivedRead) return;
-    UnlockReadBytes();
+    // An operation's read under way holds the same bytes.
+    if (!marks_.OperationRead) UnlockReadBytes();
     marks_.LongLivedRead = false;
 }
 
@@ -79,6 +123,8 @@ void TDataFile::UnlockTable() {
 }
 
 void TDataFile::UnlockAllRecords() {
+    // A transaction keeps its locks until it ends.
+    if (marks_.TransactionLock) return;
     while (!lockedRecords_.empty()) {
         const SlotNumber slot = lockedRecords_.back();
         if (!LockRange(RecordLockTop - slot.Value, 1, false)) RaiseTableError(ErrCannotUnlock);
