@@ -91,21 +91,34 @@ void TBlobBuffer::LoadChain() {
 }
 
 void TBlobBuffer::SaveChain() {
-    const std::uint32_t size = static_cast<std::uint32_t>(bytes_.size());
-    if (size == 0) return;
+    if (bytes_.empty()) return;
+    const ChainWalk old = StoredChain();
+    file_.CheckRoomFor(BlocksBeyond(old), old.Blocks);
+    WriteChain(old);
+}
+
+ChainWalk TBlobBuffer::StoredChain() {
     ChainWalk old;
-    if (firstBlock_ != BlockOffset{}) {
-        BlockPin first = file_.FetchForWrite(firstBlock_, 1);
-        if (first->Owner() != ownerSlot_) file_.RaiseCorrupt();
-        const std::uint32_t oldBlocks = file_.BlocksNeeded(first->TotalLength());
-        first.Release();
-        old = file_.WalkChain(firstBlock_, ownerSlot_, oldBlocks);
-        if (old.Fault != ChainFault::None) file_.ReportChainFault(old.Fault, ownerSlot_);
-    }
+    if (firstBlock_ == BlockOffset{}) return old;
+    BlockPin first = file_.FetchForWrite(firstBlock_, 1);
+    if (first->Owner() != ownerSlot_) file_.RaiseCorrupt();
+    const std::uint32_t oldBlocks = file_.BlocksNeeded(first->TotalLength());
+    first.Release();
+    old = file_.WalkChain(firstBlock_, ownerSlot_, oldBlocks);
+    if (old.Fault != ChainFault::None) file_.ReportChainFault(old.Fault, ownerSlot_);
+    return old;
+}
+
+std::uint32_t TBlobBuffer::BlocksBeyond(const ChainWalk& old) const noexcept {
+    const std::uint32_t needed = file_.BlocksNeeded(static_cast<std::int64_t>(bytes_.size()));
+    const auto have = static_cast<std::uint32_t>(old.Blocks.size());
+    return needed > have ? needed - have : 0;
+}
+
+void TBlobBuffer::WriteChain(const ChainWalk& old) {
+    const std::uint32_t size = static_cast<std::uint32_t>(bytes_.size());
     const std::uint32_t needed = file_.BlocksNeeded(size);
     const std::uint32_t kept = std::min(static_cast<std::uint32_t>(old.Blocks.size()), needed);
-    file_.CheckRoomFor(needed - kept, old.Blocks);
-
     const std::uint32_t payload = file_.GetPayloadSize();
     BlockPin previous;
     std::uint32_t written = 0;
@@ -121,13 +134,15 @@ void TBlobBuffer::SaveChain() {
         if (previous) previous->SetNext(position);
         previous = std::move(block);
     }
-    previous->SetNext(BlockOffset{});
+    if (previous) previous->SetNext(BlockOffset{});
     previous.Release();
     const std::uint32_t surplus = static_cast<std::uint32_t>(old.Blocks.size()) - kept;
     for (std::uint32_t i = 0; i < surplus; ++i) {
         BlockPin block = file_.FetchForWrite(old.Blocks[kept + i], surplus - i);
         file_.FreeBlock(*block);
     }
+    // An empty value keeps no chain.
+    if (needed == 0) firstBlock_ = BlockOffset{};
     changed_ = false;
 }
 

@@ -5,11 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/BlobFile.h"
 #include "engine/RecordNumbers.h"
 
 namespace engine {
-
-class TBlobFile;
 
 // Open modes of a value.
 inline constexpr std::uint8_t BlobOpenRead = 1;
@@ -46,10 +45,18 @@ public:
     void LoadChain();
     // Writes the value into its chain, reusing its blocks, taking free ones or appending, freeing what is
     // left over, and clears the changed flag; nothing for an empty value. Everything is checked before the
-    // first block changes: the old chain (8963 for a first block of another record; a broken chain is 8963,
-    // or in repair mode cut where it breaks) and room for the blocks it lacks (9479 when the free list and
-    // appends below offset 2,000,000,000 cannot give them).
+    // first block changes: the old chain (StoredChain) and room for the blocks it lacks (9479 when the free
+    // list and appends below offset 2,000,000,000 cannot give them).
     void SaveChain();
+    // The chain the value has in the file, walked and checked before a save changes anything: 8963 for a
+    // first block of another record; a broken chain is 8963, or in repair mode cut where it breaks. Empty for
+    // no chain.
+    ChainWalk StoredChain();
+    // The blocks a save of the value takes beyond its old chain.
+    std::uint32_t BlocksBeyond(const ChainWalk& old) const noexcept;
+    // The writing part of SaveChain over the chain StoredChain gave, once room for BlocksBeyond was checked;
+    // an empty value frees that chain instead (FreeChain without walking it again). Clears the changed flag.
+    void WriteChain(const ChainWalk& old);
     // Frees the value's chain (TBlobFile::FreeChainAt) and forgets it.
     void FreeChain();
 

@@ -332,8 +332,4 @@ void TBlobFile::TrimBlockCache() noexcept {
     blocks_.Trim();
 }
 
-void TBlobFile::FreeAllBuffers() noexcept {
-    openValues_.clear();
-}
-
 }  // namespace engine

@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +34,14 @@ inline constexpr std::uint32_t ReadAheadBytes = 65535;
 inline constexpr int BlockCacheGrowth = 256;
 // Values a table may have open at once.
 inline constexpr std::size_t MaxOpenBlobs = 64;
+// Handles are positive 32-bit numbers, as a record image holds them negated in an i32 field.
+inline constexpr std::int32_t MaxBlobHandle = 0x7FFFFFFF;
+
+// One open value and the handle it was given.
+struct OpenBlobValue {
+    std::int32_t Handle = 0;
+    std::unique_ptr<TBlobBuffer> Value;
+};
 
 // Why a walk along a chain stopped before its end.
 enum class ChainFault : std::uint8_t {
@@ -146,9 +157,68 @@ public:
     bool ReadUnlock() { return locks_.UnlockRead(); }
     TSharedFileLock& Locks() noexcept { return locks_; }
 
-    // The values open on the table, at most MaxOpenBlobs, in the order they were opened.
-    std::vector<std::unique_ptr<TBlobBuffer>>& OpenValues() noexcept { return openValues_; }
+    // ---- Open values (BlobHandles.cpp) ----
+    //
+    // A value is opened on a record buffer, read, written and sized in memory, and written to its chain only
+    // when its record is posted. The operations answer the engine's code (0 success; a failure's code is
+    // also stored in the error context, naming the record file, so that a checker's message names the
+    // table; 8711, an expected end of data, is not) and raise only where a chain is loaded, saved or freed,
+    // and 11016 when memory for a value cannot be had. Handles come from a counter that starts at 1, is
+    // never reset and wraps to 1 after MaxBlobHandle, skipping open handles: a record buffer still holding a
+    // closed value's negated handle can never reach another value.
+
+    // The values open on the table, at most MaxOpenBlobs, in the order they were opened; a close shifts the
+    // later ones down.
+    std::vector<OpenBlobValue>& OpenValues() noexcept { return openValues_; }
+    // The open value of the handle; none for a handle not open.
+    TBlobBuffer* FindValue(std::int32_t handle) const noexcept;
+    // The open value a large-object field's value names (its negated handle); none for 0, a block offset or
+    // a negative value that is no open handle.
+    TBlobBuffer* FindFieldValue(std::int32_t fieldValue) const noexcept {
+        return fieldValue < 0 && fieldValue != std::numeric_limits<std::int32_t>::min()
+                   ? FindValue(-fieldValue)
+                   : nullptr;
+    }
+    // 9494 when MaxOpenBlobs values are open. Else a new value of the field and the record in the owner slot
+    // is loaded from its chain when the first block is not 0 (LoadChain: 8963, 8711 raised; nothing is opened
+    // then), takes the next slot, and its handle is answered; 0.
+    std::uint16_t OpenBlob(BlockOffset firstBlock, std::uint16_t fieldNumber, SlotNumber owner,
+                           std::uint8_t openMode, std::int32_t& handle);
+    // 10030 for a handle not open. Else the value's first block is answered and the value is freed with its
+    // unsaved changes; 0.
+    std::uint16_t CloseBlob(std::int32_t handle, BlockOffset& firstBlock);
+    // Copies count bytes from the offset into the destination: 0 when they all exist, 8711 with the bytes
+    // that exist when the value ends before (none at or past its end). 10030 for a handle not open, 9998 for
+    // a negative offset, 10029 for a negative count or a destination shorter than the count; nothing is
+    // read then. The count read is set in every case.
+    std::uint16_t ReadBlob(std::int32_t handle, std::int32_t offset, std::int32_t count,
+                           std::span<std::uint8_t> destination, std::int32_t& countRead);
+    // Grows the value to offset + count when that is longer (the new bytes zero), copies count bytes from the
+    // source to the offset and marks the value changed, also for a count of 0; 0. 10030 for a handle not
+    // open, 9998 for a negative offset, 10029 for a negative count, a source shorter than the count or an end
+    // beyond MaxBlobHandle; nothing changes then.
+    std::uint16_t WriteBlob(std::int32_t handle, std::int32_t offset, std::int32_t count,
+                            std::span<const std::uint8_t> source);
+    // Sets the value's size, zero-filling growth; changed only when the size differs; 0. 10030 for a handle
+    // not open, 10029 for a negative size.
+    std::uint16_t TruncateBlob(std::int32_t handle, std::int32_t size);
+    // The value's size and 0; size 0 and 10030 for a handle not open.
+    std::uint16_t GetBlobSize(std::int32_t handle, std::int32_t& size) const;
+    bool IsBlobOpen(std::int32_t handle) const noexcept { return FindValue(handle) != nullptr; }
+    // Every open value now belongs to the record in the slot (a post names the slot an insert took).
+    void SetOwnerRecord(SlotNumber slot) noexcept;
+    // Writes every changed value to its chain (an empty one frees it) and clears its changed flag; unchanged
+    // values are left alone. All is checked before the first block changes: the changed values must share
+    // one owner (8963), their old chains must be sound (StoredChain), and the blocks they need beyond them,
+    // summed, must be there to take (9479).
+    void SaveModified();
+    // Hands each open value's field number and first block to the store, in slot order.
+    void StoreFirstBlocks(const std::function<void(std::uint16_t, BlockOffset)>& store) const;
+    // Frees every open value; none is open afterwards.
     void FreeAllBuffers() noexcept;
+    // The handle the next open tries first; tests start the counter near its wrap with SetNextHandle.
+    std::int32_t NextHandle() const noexcept { return nextHandle_; }
+    void SetNextHandle(std::int32_t handle) noexcept;
 
     // 8963 naming the file.
     [[noreturn]] void RaiseCorrupt() const override;
@@ -173,7 +243,15 @@ private:
     std::uint32_t blockSize_ = 512;
     TCache<TBlock> blocks_;
     TSharedFileLock locks_;
-    std::vector<std::unique_ptr<TBlobBuffer>> openValues_;
+    // A code returned by an open-value operation, stored in the error context naming the record file.
+    std::uint16_t Refuse(std::uint16_t code) const;
+    // The slot of an open handle in openValues_, or openValues_.size().
+    std::size_t SlotOf(std::int32_t handle) const noexcept;
+    // A handle no open value has, the counter moved past it.
+    std::int32_t TakeHandle() noexcept;
+
+    std::vector<OpenBlobValue> openValues_;
+    std::int32_t nextHandle_ = 1;
 };
 
 }  // namespace engine

@@ -51,21 +51,6 @@ bool HasValidityCheck(const TFieldDesc& field) noexcept {
     return field.Required != 0 || !field.MinValue.empty() || !field.MaxValue.empty();
 }
 
-// Cleans up after a failure: a failure of the cleanup neither raises nor replaces the error context of the
-// failure being reported.
-template <class Cleanup>
-void CleanUpKeepingError(Cleanup cleanup) noexcept {
-    try {
-        const ErrorContext saved = CurrentErrorContext();
-        try {
-            cleanup();
-        } catch (...) {
-        }
-        CurrentErrorContext() = saved;
-    } catch (...) {
-    }
-}
-
 bool AnyCalculated(std::span<const TFieldDesc> fields) noexcept {
     return std::any_of(fields.begin(), fields.end(), [](const TFieldDesc& f) { return f.IsCalculated(); });
 }
@@ -228,9 +213,13 @@ void TDataFile::Close() {
 
 void TDataFile::DoClose(bool deleteTemporary) {
     std::exception_ptr failure;
-    if (transactionStarted_) {
-        // Later (locks): Rollback runs here instead of the writes, any failure of it dropped, so that the
-        // files are still closed; closing a table discards what its transaction buffered.
+    if (marks_.TransactionLock) {
+        // Closing a table discards what its transaction buffered; a failure of the rollback is dropped, so
+        // that the files are still closed, and their locks go with them.
+        try {
+            Rollback();
+        } catch (...) {
+        }
     } else {
         UnpinAll();
         if (Exclusive() && !ReadOnly()) {

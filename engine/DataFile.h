@@ -23,6 +23,7 @@
 #include "engine/IndexDescriptor.h"
 #include "engine/IndexFile.h"
 #include "engine/IndexKey.h"
+#include "engine/LockLayout.h"
 #include "engine/Record.h"
 #include "engine/RecordKey.h"
 
@@ -43,23 +44,14 @@ inline constexpr std::uint32_t MaxCachedRecords = 65535;
 inline constexpr std::uint32_t RecordReadAheadBytes = 32767;
 inline constexpr int RecordCacheGrowth = 1024;
 
-// Lock bytes of the record file, above its data where every program sharing the table looks for them: the
-// write semaphore at 0x7FFFFFFF; the lock of slot n at 0x7FFFFFFE - n; the table lock, 100,000,001 bytes from
-// 2,047,483,645 (0x7A0A1EFD), covers the lock bytes of slots 1 to 100,000,001, so that it excludes every
-// record lock and the other way round.
-inline constexpr std::int64_t WriteSemaphoreOffset = 0x7FFFFFFF;
-inline constexpr std::int64_t RecordLockTop = 0x7FFFFFFE;
-inline constexpr std::int64_t TableLockOffset = 2047483645;
-inline constexpr std::int64_t TableLockLength = 100000001;
-
 // Directions of a fetch with read-ahead: forward reads the slots after the one asked for, any other value
 // the slots before it.
 inline constexpr int ReadForward = 1;
 inline constexpr int ReadBackward = 2;
 
 // One open table and one cursor on it. Every failure raises an engine error naming the record file. The
-// cursor, record changes, the acquiring locks and filters join this class in their own steps; the places
-// where they act are marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
+// cursor, record changes and filters join this class in their own steps; the places where they act are
+// marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
 // indexes in its index file and the values of its large-object fields in its large-object file, which it
 // creates, opens, empties, closes and deletes with the record file.
 class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
@@ -223,19 +215,21 @@ public:
     // large-object file's (10249 when the tries run out, with nothing left held), and the answer of
     // CheckForChanges. Operations use it through TReadGuard.
     bool BeginRead() override;
-    // Releases the per-operation read lock: the large-object file's byte, then the index file's (10249 when
-    // an unlock fails).
+    // Ends the per-operation read lock. The read bytes serve the long-lived read lock too: they stay held
+    // while it is, else the large-object file's byte goes, then the index file's (10249 when an unlock
+    // fails).
     void EndRead();
     // Compares the three change counters with the headers in memory. The index file changed: its header is
     // read again, every cached page invalidated, the record file's header read again and every cached record
-    // emptied. Otherwise, the record file changed: its header read again and every record emptied. In both
-    // cases and otherwise: the large-object file changed, its header read again and its blocks dropped. True
-    // when anything was dropped.
+    // emptied. Otherwise, the record file changed: its header read again and every record emptied. Either
+    // way the cursor keeps its place (DropCachesAndReposition). In both cases and otherwise: the large-object
+    // file changed, its header read again and its blocks dropped. True when anything was dropped.
     bool CheckForChanges();
     // Releases of the locks held across operations, each only when its mark is set: the long-lived read lock
-    // (10249), the table lock (not in a transaction; 10242), every record lock, last locked first (10242),
-    // the write locks: the large-object file's, the index file's (10249), then outside a transaction the
-    // write semaphore (WriteUnlockByte, 10249).
+    // (its bytes stay while the per-operation read lock holds them; 10249), the table lock (not in a
+    // transaction; 10242), every record lock, last locked first (not in a transaction; 10242), the write
+    // locks: the large-object file's, the index file's (10249), then outside a transaction the write
+    // semaphore (WriteUnlockByte, 10249).
     void ReleaseReadLock();
     void UnlockTable();
     void UnlockAllRecords();
@@ -243,7 +237,75 @@ public:
     // Unlocks the record file's write semaphore when held; false when the unlock fails.
     bool WriteUnlockByte();
     bool OperationReadLockHeld() const noexcept { return marks_.OperationRead; }
+    bool LongLivedReadLockHeld() const noexcept { return marks_.LongLivedRead; }
+    bool TableLockHeld() const noexcept { return marks_.Table; }
+    bool WriteLocksHeld() const noexcept { return marks_.Write; }
+    bool WriteSemaphoreHeld() const noexcept { return marks_.WriteSemaphore; }
     const std::vector<SlotNumber>& LockedRecords() const noexcept { return lockedRecords_; }
+
+    // ---- Acquiring locks, the current record and transactions (DataFileLocks.cpp) ----
+    //
+    // The lock operations do nothing on a table opened exclusively or read-only by its attribute (see
+    // above); LoadCurrentRecord runs on every table, and the transaction steps have their own exclusive
+    // branches. Each operation here is an entry point: a per-operation read lock taken during it is released
+    // when it returns, unless the operation that called it holds that read. A failing operation releases,
+    // in reverse, every lock it took before it raises.
+
+    // The write locks of one change: outside a transaction the write semaphore, then the index file's write
+    // lock, then the large-object file's (10249 when tries run out); then, outside a transaction, the change
+    // check. Nothing when held already. Kept until EndWrite.
+    void BeginWrite();
+    // The read lock held across operations (the SQL engine's, for a whole statement): the read bytes as
+    // BeginRead takes them, whatever else is held, then the change check; 10249. Nothing when held already.
+    // Kept until ReleaseReadLock.
+    void AcquireReadLock();
+    // Locks slot n for this handle; NoSlot stands for the current record (none: 10258). Nothing when this
+    // handle holds the table lock or slot n already. The per-operation read lock is taken first, so that a
+    // change by another program is looked for whatever StrictChangeDetection says; when the current record
+    // was asked for (NoSlot or its slot) and that check leaves another record current (deleted, or another
+    // slot or record ID), 8710 naming the table and no lock taken. The lock byte is tried 1 +
+    // LockRetryCount times, LockWaitTime ms apart (10258). Kept until UnlockRecord.
+    void LockRecord(SlotNumber slot);
+    // Frees this handle's lock of slot n (NoSlot: the current record; none: 10242); 10242 when the unlock
+    // fails. Nothing when the table lock is held, or in a transaction, which keeps its locks until it ends.
+    void UnlockRecord(SlotNumber slot);
+    // The table lock, tried 1 + LockRetryCount times, LockWaitTime ms apart (10241), then the change check
+    // under the per-operation read lock. Nothing when held already. Kept until UnlockTable.
+    void LockTable();
+    // After the index cursor moved: makes the record it stands on current, fetched with read-ahead in index
+    // order in the direction (ReadForward, ReadBackward); a fetch that met another program's change is done
+    // again on the record the cursor then stands on. Without a record under the cursor the current record
+    // stays as it is.
+    void LoadCurrentRecord(int direction);
+
+    // Transactions buffer one handle's changes in its caches until they are rolled back; nothing writes them.
+    // StartTransaction (not on a read-only table, not twice) only marks the transaction started.
+    void StartTransaction();
+    // The first write of a started transaction (nothing otherwise, or when its lock is taken): every cache
+    // unpinned; an exclusive table writes everything with forced headers, then, unless the files write
+    // through (ForceBufferFlush), the system's buffers of its files; the current record pinned again; then
+    // LockForTransaction.
+    void BeginTransactionWrite();
+    // Once: a shared table takes the write semaphore (10249) and checks for changes; then, and on an
+    // exclusive table at once, the handle is in a transaction. From then until UnlockForTransaction
+    // BeginWrite leaves the semaphore alone and checks nothing, BeginRead does nothing, record and table
+    // unlocks wait, and the caches grow instead of writing.
+    void LockForTransaction();
+    // Ends the transaction's hold: a shared table releases the write semaphore (10249), then the table lock
+    // when held, else every record lock. Nothing outside a transaction.
+    void UnlockForTransaction();
+    // Ends a started transaction. When its lock was taken every cached change is dropped (DiscardBuffers with
+    // trim) and the cursor keeps its place, whatever part of a write was done; then UnlockForTransaction,
+    // also when the drop failed.
+    void Rollback();
+    // The record file's write semaphore, tried 1 + the policy's retries times; true when held.
+    bool WriteLockByte();
+    // Tries and waits of the semaphore and of the index and large-object files' read and write locks; the
+    // sleep serves the record and table locks too. Tests shorten the waits with it.
+    void SetLockRetryPolicy(const LockRetryPolicy& policy);
+    // Set by the record layer once a transaction's write succeeded.
+    void SetFirstWriteDone() noexcept { firstWriteDone_ = true; }
+    bool InTransaction() const noexcept { return marks_.TransactionLock; }
     bool TransactionStarted() const noexcept { return transactionStarted_; }
     bool FirstWriteDone() const noexcept { return firstWriteDone_; }
 
@@ -401,6 +463,42 @@ public:
     // owner to this table; the column's physical field is read into the value, its blank flag into IsNull.
     static void GetCalcOperand(void* owner, void* data, const TExprNode& column, ExprValue& value);
 
+    // ---- Large-object values (DataFileBlobs.cpp) ----
+    //
+    // A large-object field of a record buffer holds its chain's first block (0 empty) or, while its value is
+    // open, the negated handle of the open value (TBlobFile's open values). The field number counts in the
+    // set the flag names; a number outside the set, a field of another type and a field without room in the
+    // image answer 10753; an image too short for the field raises 8962 as field access does. The operations
+    // answer TBlobFile's codes (0 success; failures are stored in the error context naming the record file
+    // and the field) and raise only where a chain is loaded, saved or freed.
+
+    // 0 and nothing changes when the field holds the handle of an open value (its first open mode stays);
+    // 9998 when it holds any other negative number. Else the value is opened for the record in the image's
+    // slot (TBlobFile::OpenBlob: 9494, or the load's errors raised) and the field takes its negated handle.
+    // Under strict change detection the read is begun first; the read is ended on every path.
+    std::uint16_t OpenBlob(bool workingSet, std::uint16_t fieldNumber, std::uint8_t openMode,
+                           std::span<std::uint8_t> image);
+    // 10030 when the field holds no negative number; else TBlobFile::CloseBlob, and on success the field
+    // takes the value's first block (unsaved changes are dropped).
+    std::uint16_t CloseBlob(bool workingSet, std::uint16_t fieldNumber, std::span<std::uint8_t> image);
+    // 10030 when the field holds no negative number; else the TBlobFile operation on its handle.
+    std::uint16_t ReadBlob(bool workingSet, std::uint16_t fieldNumber, std::int32_t& countRead,
+                           std::int32_t count, std::span<std::uint8_t> destination, std::int32_t offset,
+                           std::span<const std::uint8_t> image);
+    std::uint16_t WriteBlob(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> source,
+                            std::int32_t count, std::int32_t offset, std::span<const std::uint8_t> image);
+    std::uint16_t TruncateBlob(bool workingSet, std::uint16_t fieldNumber, std::int32_t size,
+                               std::span<const std::uint8_t> image);
+    // The size is 0 unless the answer is 0.
+    std::uint16_t GetBlobSize(bool workingSet, std::uint16_t fieldNumber, std::int32_t& size,
+                              std::span<const std::uint8_t> image);
+    // Whether the field is a large object holding the negated handle of an open value.
+    bool IsBlobOpen(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> image) const;
+    // For a table with large-object fields: frees every open value (a cancelled edit), or stores every open
+    // value's first block into its field of the image (a post, after TBlobFile::SaveModified).
+    void FreeBlobs() noexcept;
+    void SaveBlobReferences(bool workingSet, std::span<std::uint8_t> image);
+
     // ---- Indexes and keys (IndexAccess.cpp) ----
 
     // The index file, opened after the record file's checks and closed before the record file.
@@ -490,6 +588,27 @@ private:
     [[noreturn]] void RaiseLockFailure(const TFileHandler& file) const;
     // The read bytes of the large-object file, then of the index file (10249 when an unlock fails).
     void UnlockReadBytes();
+    // What a change check or a rollback drops.
+    enum class CacheDrop {
+        // Another program wrote the record file: its records.
+        Records,
+        // Another program wrote the index file: its pages, the record file's header and records.
+        PagesAndRecords,
+        // A rollback: every cached change of the three files, the caches trimmed, their headers read again.
+        Everything,
+    };
+    // Drops the caches and keeps the cursor's place: its position saved before, the bitmaps rebuilt and the
+    // position restored after, and the current record loaded again.
+    void DropCachesAndReposition(CacheDrop drop);
+    // The current record, also while UnpinAll has set it aside; none without one.
+    const TRecord* CurrentEntry() const noexcept;
+    // BeginRead, or the change check when a held lock makes BeginRead do nothing; true when changed.
+    bool BeginReadOrCheck();
+    // A record or table lock: 1 + LockRetryCount tries, LockWaitTime ms apart.
+    bool TryRecordFileLock(std::int64_t offset, std::int64_t length);
+    // The read bytes of the index file, then of the large-object file, each unless held already; when one
+    // cannot be taken, what this call took goes back and the answer is the file that refused.
+    const TFileHandler* LockReadBytes();
 
     // The record cache's file (TCacheStore): slots of the record size at their offsets after the
     // descriptors.
@@ -528,12 +647,14 @@ private:
     bool forceBufferFlush_ = false;
     bool queryOwned_ = false;
     bool skipDuplicatePreCheck_ = false;
-    // Defaults the dataset components' lock settings start from: 15 retries, 100 ms apart.
-    std::uint8_t lockRetryCount_ = 15;
-    std::uint16_t lockWaitTime_ = 100;
+    std::uint8_t lockRetryCount_ = DefaultLockRetryCount;
+    std::uint16_t lockWaitTime_ = DefaultLockWaitTime;
+    // The semaphore's tries and every lock's sleep.
+    LockRetryPolicy lockPolicy_;
     PasswordEvent passwordEvent_;
     LockMarks marks_;
-    // A transaction started, and its first write done; nothing in this system starts one yet.
+    // A transaction started (StartTransaction), and its first write done (SetFirstWriteDone); nothing in this
+    // system starts one yet.
     bool transactionStarted_ = false;
     bool firstWriteDone_ = false;
     // The slots this handle holds locked, in the order it locked them.

@@ -50,6 +50,21 @@ private:
 // The current engine session's error context, or one process-wide context while no session is current.
 ErrorContext& CurrentErrorContext() noexcept;
 
+// Cleans up after a failure: a failure of the cleanup neither raises nor replaces the error context of the
+// failure being reported.
+template <class Cleanup>
+void CleanUpKeepingError(Cleanup&& cleanup) noexcept {
+    try {
+        const ErrorContext saved = CurrentErrorContext();
+        try {
+            cleanup();
+        } catch (...) {
+        }
+        CurrentErrorContext() = saved;
+    } catch (...) {
+    }
+}
+
 // Stores the code and the four texts in the current error context; 10758 stores nothing.
 void SetErrorContext(std::int32_t code, std::string_view fileName, std::string_view fieldName,
                      std::string_view indexName, std::string_view extraText);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/BlobBuffer.h"
 #include "engine/EngineError.h"
 #include "engine/ExprEvaluator.h"
 #include "engine/FieldConversion.h"
@@ -55,7 +56,14 @@ void StoreInteger(std::int32_t value, std::size_t storedSize, std::uint8_t* out)
 
 bool TDataFile::GetField(bool workingSet, std::uint16_t fieldNumber, std::span<const std::uint8_t> image,
                          std::span<std::uint8_t> destination) const {
-    return ReadStoredField(GetFieldDesc(workingSet, fieldNumber), image, destination, FileName());
+    const TFieldDesc& field = GetFieldDesc(workingSet, fieldNumber);
+    const bool blank = ReadStoredField(field, image, destination, FileName());
+    if (field.FieldType != FieldTypeBlob || field.LacksRoom()) return blank;
+    // An open value is blank exactly when it is empty, whatever the flag says; a negative value that is no
+    // open handle reads as a value (ReadStoredField).
+    const auto value = static_cast<std::int32_t>(LoadU32(image.data() + field.Offset + 1));
+    const TBlobBuffer* const open = blobFile_.FindFieldValue(value);
+    return open != nullptr ? open->Size() == 0 : blank;
 }
 
 void TDataFile::SetField(bool workingSet, std::uint16_t fieldNumber, std::span<std::uint8_t> image,
@@ -94,12 +102,15 @@ void TDataFile::SetField(bool workingSet, std::uint16_t fieldNumber, std::span<s
                     *flag = text.empty() ? 0 : 1;
                     break;
                 }
-                case FieldTypeBlob:
-                    // Later (large-object handles): a negative value is open and has a value exactly when
-                    // its length is above 0; until values can be opened, it always has one.
-                    *flag = LoadU32(area.data()) != 0 ? 1 : 0;
+                case FieldTypeBlob: {
+                    // A negative value is open and has a value exactly when it is not empty; one that is no
+                    // open handle has one.
+                    const auto stored = static_cast<std::int32_t>(LoadU32(area.data()));
+                    const TBlobBuffer* const open = blobFile_.FindFieldValue(stored);
+                    *flag = open != nullptr ? (open->Size() > 0 ? 1 : 0) : (stored != 0 ? 1 : 0);
                     std::memcpy(value, area.data(), size);
                     break;
+                }
                 case FieldTypeBoolean:
                     StoreU16(value, ClampToOne(LoadU16(area.data())));
                     *flag = 1;

@@ -18,15 +18,7 @@ public:
     // context) is the one to report, so a failing unlock is dropped here.
     ~TReadGuard() {
         if (outer_ || !table_.OperationReadLockHeld()) return;
-        try {
-            const ErrorContext saved = CurrentErrorContext();
-            try {
-                table_.EndRead();
-            } catch (...) {
-            }
-            CurrentErrorContext() = saved;
-        } catch (...) {
-        }
+        CleanUpKeepingError([this] { table_.EndRead(); });
     }
     TReadGuard(const TReadGuard&) = delete;
     TReadGuard& operator=(const TReadGuard&) = delete;

@@ -154,19 +154,22 @@ void TDataFile::FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader
 }
 
 void TDataFile::DiscardBuffers(bool trim) {
+    // Every cache is emptied before any header is read: a header that fails to read must not leave dirty
+    // entries behind for a later flush to write.
+    const bool blobs = header_.BlobFieldCount != 0 && blobFile_.IsOpen();
     InvalidateRecordCache();
     if (trim) TrimRecordCache();
-    ReadHeader();
     if (indexFile_.IsOpen()) {
         indexFile_.InvalidatePages();
         if (trim) indexFile_.TrimPageCaches();
-        indexFile_.ReadHeader();
     }
-    if (header_.BlobFieldCount != 0 && blobFile_.IsOpen()) {
+    if (blobs) {
         blobFile_.InvalidateBlocks();
         if (trim) blobFile_.TrimBlockCache();
-        blobFile_.ReadHeader();
     }
+    ReadHeader();
+    if (indexFile_.IsOpen()) indexFile_.ReadHeader();
+    if (blobs) blobFile_.ReadHeader();
 }
 
 void TDataFile::UnpinAll() noexcept {

@@ -72,8 +72,7 @@ bool ReadStoredField(const TFieldDesc& field, std::span<const std::uint8_t> imag
     }
     const std::uint8_t* const flag = image.data() + field.Offset;
     bool blank = *flag == 0;
-    // Later (large-object handles): a negative value is open, and blank exactly when the open value has
-    // length 0; until values can be opened, a negative value is never blank.
+    // A negative value is open: the table knows its length (TDataFile::GetField); here it is never blank.
     if (field.FieldType == FieldTypeBlob && static_cast<std::int32_t>(LoadU32(flag + 1)) < 0) blank = false;
     // A blank field's bytes are copied too: blanking zeroed them.
     if (!destination.empty()) std::memcpy(destination.data(), flag + 1, field.StoredSize);

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "engine/PosixFile.h"
 #include "rtl/Random.h"
 
 namespace engine {
@@ -26,21 +25,10 @@ std::uint16_t TSharedFileLock::DrawSlot() const {
     return static_cast<std::uint16_t>(drawn < 1 || drawn >= ReadSlotRange ? 1 : drawn);
 }
 
-void TSharedFileLock::Sleep() const {
-    if (policy_.Sleep) {
-        policy_.Sleep(LockRetrySleepMs);
-    } else {
-        Delay(LockRetrySleepMs);
-    }
-}
-
 bool TSharedFileLock::LockWrite() {
     if (writeHeld_) return true;
-    for (int attempt = 0;; ++attempt) {
-        if (file_.LockRange(WriteLockOffset, WriteLockLength, true)) break;
-        if (attempt >= policy_.Retries) return false;
-        Sleep();
-    }
+    const auto tryLock = [this] { return file_.LockRange(WriteLockOffset, WriteLockLength, true); };
+    if (!TryWithRetries(tryLock, policy_.Retries, LockRetrySleepMs, policy_)) return false;
     writeHeld_ = true;
     return true;
 }
@@ -54,13 +42,13 @@ bool TSharedFileLock::UnlockWrite() {
 
 bool TSharedFileLock::LockRead() {
     if (readHeld_) return true;
-    std::uint16_t slot = DrawSlot();
-    for (int attempt = 0;; ++attempt) {
-        if (file_.LockRange(ReadLockTop - slot, 1, true)) break;
-        if (attempt >= policy_.Retries) return false;
+    std::uint16_t slot = 0;
+    // A new byte for each try: the one just refused may stay held by another reader.
+    const auto tryLock = [this, &slot] {
         slot = DrawSlot();
-        Sleep();
-    }
+        return file_.LockRange(ReadLockTop - slot, 1, true);
+    };
+    if (!TryWithRetries(tryLock, policy_.Retries, LockRetrySleepMs, policy_)) return false;
     readSlot_ = slot;
     readHeld_ = true;
     return true;

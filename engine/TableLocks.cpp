@@ -1,9 +1,10 @@
-// TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches, and the
-// releases of the locks a handle holds when it closes (declared in DataFile.h).
+// TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches and keeps
+// the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
 #include <optional>
 
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
+#include "engine/ReadGuard.h"
 
 namespace engine {
 
@@ -17,14 +18,21 @@ bool TDataFile::BeginRead() {
     if (!SharesTable()) return false;
     // Whoever holds one of these has compared the counters already, and no other program writes meanwhile.
     if (marks_.LongLivedRead || marks_.TransactionLock || marks_.Write || marks_.OperationRead) return false;
-    if (!indexFile_.LockRead()) RaiseLockFailure(indexFile_);
-    if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && !blobFile_.ReadLock()) {
-        // Nothing stays held when the read does not begin.
-        indexFile_.UnlockRead();
-        RaiseLockFailure(blobFile_);
-    }
+    if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
     marks_.OperationRead = true;
     return CheckForChanges();
+}
+
+const TFileHandler* TDataFile::LockReadBytes() {
+    // The bytes a read under way holds serve another read too; only what this call takes goes back, so that
+    // nothing new stays held when a read does not begin.
+    const bool indexHeld = indexFile_.Locks().ReadHeld();
+    if (!indexFile_.LockRead()) return &indexFile_;
+    if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && !blobFile_.ReadLock()) {
+        if (!indexHeld) indexFile_.UnlockRead();
+        return &blobFile_;
+    }
+    return nullptr;
 }
 
 void TDataFile::UnlockReadBytes() {
@@ -34,7 +42,8 @@ void TDataFile::UnlockReadBytes() {
 
 void TDataFile::EndRead() {
     if (!marks_.OperationRead) return;
-    UnlockReadBytes();
+    // The long-lived read lock holds the same bytes.
+    if (!marks_.LongLivedRead) UnlockReadBytes();
     marks_.OperationRead = false;
 }
 
@@ -45,22 +54,13 @@ bool TDataFile::CheckForChanges() {
     bool dropped = false;
     // Every header is compared (and read again when it moved): the index file's first, as another program's
     // insert changes it together with the record file.
-    // The cursor's position is kept across the drop; the operation's own loop loads its record.
-    std::optional<TSavedCursorPosition> saved;
     if (indexFile_.IsOpen() && indexFile_.HeaderChanged()) {
-        saved = indexFile_.SaveCursorPosition();
-        indexFile_.InvalidatePages();
-        ReadHeader();
-        InvalidateRecordCache();
+        DropCachesAndReposition(CacheDrop::PagesAndRecords);
         dropped = true;
     } else if (HeaderChanged()) {
-        if (indexFile_.IsOpen()) saved = indexFile_.SaveCursorPosition();
-        InvalidateRecordCache();
+        DropCachesAndReposition(CacheDrop::Records);
         dropped = true;
     }
-    // Later (filters): when records were dropped, the filter bitmaps and the visible bitmap are rebuilt here,
-    // before the position is taken up again.
-    if (saved) indexFile_.RestoreCursorPosition(*saved);
     if (header_.BlobFieldCount != 0 && blobFile_.IsOpen() && blobFile_.HeaderChanged()) {
         blobFile_.InvalidateBlocks();
         dropped = true;
@@ -68,11 +68,54 @@ bool TDataFile::CheckForChanges() {
     return dropped;
 }
 
+const TRecord* TDataFile::CurrentEntry() const noexcept {
+    if (currentRecord_) return currentRecord_.Get();
+    const TRecord* aside = currentAside_.entry;
+    return aside != nullptr && records_.Peek(currentAside_.position) == aside ? aside : nullptr;
+}
+
+void TDataFile::DropCachesAndReposition(CacheDrop drop) {
+    // The position, before the pages it stands on go.
+    const std::optional<TSavedCursorPosition> saved =
+        indexFile_.IsOpen() ? std::optional(indexFile_.SaveCursorPosition()) : std::nullopt;
+    const TRecord* current = CurrentEntry();
+    const SlotNumber currentSlot = current != nullptr ? current->RecordNumber() : NoSlot;
+    switch (drop) {
+        case CacheDrop::Records:
+            InvalidateRecordCache();
+            break;
+        case CacheDrop::PagesAndRecords:
+            indexFile_.InvalidatePages();
+            ReadHeader();
+            InvalidateRecordCache();
+            break;
+        case CacheDrop::Everything:
+            DiscardBuffers(true);
+            break;
+    }
+    // Later (filters): the filter bitmaps and the visible bitmap are rebuilt here, from the records as they
+    // are now, before the position is taken up again: the range ordinals, then the saved key or the nearest
+    // one after it, or the end state as it was.
+    if (saved) indexFile_.RestoreCursorPosition(*saved);
+    //
+    // The record under the cursor is current again, as the file holds it now; without one the current record
+    // is the same slot read again, so that a stale image is never kept, and none once the slot is gone.
+    TReadGuard read(*this);
+    if (indexFile_.GetCurrentRecordNumber() != NoSlot) {
+        LoadCurrentRecord(ReadForward);
+    } else if (currentSlot != NoSlot && currentSlot < header_.NextSlotNumber) {
+        RecordPin record;
+        if (GetRecord(currentSlot, false, false, ReadForward, record)) SetCurrentRecord(std::move(record));
+    }
+    read.End();
+}
+
 // ---- Releases ----
 
 void TDataFile::ReleaseReadLock() {
     if (!marks_.LongLivedRead) return;
-    UnlockReadBytes();
+    // An operation's read under way holds the same bytes.
+    if (!marks_.OperationRead) UnlockReadBytes();
     marks_.LongLivedRead = false;
 }
 
@@ -84,6 +127,8 @@ void TDataFile::UnlockTable() {
 }
 
 void TDataFile::UnlockAllRecords() {
+    // A transaction keeps its locks until it ends.
+    if (marks_.TransactionLock) return;
     while (!lockedRecords_.empty()) {
         const SlotNumber slot = lockedRecords_.back();
         if (!LockRange(RecordLockTop - slot.Value, 1, false)) RaiseTableError(ErrCannotUnlock);

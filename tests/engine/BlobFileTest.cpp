@@ -301,7 +301,7 @@ TEST_F(BlobFileTest, CloseFreesTheOpenValuesAndTheBlocks) {
     BlobTable t;
     t.Open();
     Fetch(t.file, 512)->SetNext(BlockOffset(1024));
-    t.file.OpenValues().push_back(std::make_unique<engine::TBlobBuffer>(Value(t.file, 1, 512)));
+    t.file.OpenValues().push_back({1, std::make_unique<engine::TBlobBuffer>(Value(t.file, 1, 512))});
     t.file.Close();
     EXPECT_TRUE(t.file.OpenValues().empty());
     EXPECT_EQ(t.file.Blocks().Count(), 0);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 extern char** environ;
 
@@ -30,41 +31,17 @@ public:
     // engine's table handle when asked) and waits for its first line, "ready" or "error <code>".
     HolderProcess(const std::string& fileName, std::string_view share, std::string_view access,
                   int lifetimeMs = 60000, bool wholeTable = false) {
-        int ends[2];
-        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-            ADD_FAILURE() << "socketpair failed, errno " << errno;
-            return;
-        }
-        socket_ = ends[0];
-        // The holder's standard input and output are both its end of the socket.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-        std::string program = KEYVALE_ENGINE_HOLDER;
-        std::string shareArg(share);
-        std::string accessArg(access);
-        std::string forArg = "--for";
-        std::string lifetimeArg = std::to_string(lifetimeMs);
-        std::string fileArg = fileName;
-        std::string tableArg = "--table";
-        char* argv[] = {program.data(),
-                        fileArg.data(),
-                        shareArg.data(),
-                        accessArg.data(),
-                        forArg.data(),
-                        lifetimeArg.data(),
-                        wholeTable ? tableArg.data() : nullptr,
-                        nullptr};
-        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ends[1]);
-        if (spawned != 0) {
-            pid_ = -1;
-            ADD_FAILURE() << "cannot start " << program << ", error " << spawned;
-            return;
-        }
-        greeting_ = ReadLine();
+        std::vector<std::string> arguments = {fileName, std::string(share), std::string(access), "--for",
+                                              std::to_string(lifetimeMs)};
+        if (wholeTable) arguments.push_back("--table");
+        Start(arguments);
+    }
+
+    // Starts the holder in table mode: the table opened shared and writable through the table handle, whose
+    // lock commands (lockrecord, beginwrite, retries ...) Send passes on.
+    struct TableMode {};
+    HolderProcess(TableMode, const std::string& tableName, int lifetimeMs = 60000) {
+        Start({"table", tableName, "--for", std::to_string(lifetimeMs)});
     }
 
     ~HolderProcess() {
@@ -142,6 +119,33 @@ public:
     }
 
 private:
+    void Start(std::vector<std::string> arguments) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            ADD_FAILURE() << "socketpair failed, errno " << errno;
+            return;
+        }
+        socket_ = ends[0];
+        // The holder's standard input and output are both its end of the socket.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        std::string program = KEYVALE_ENGINE_HOLDER;
+        std::vector<char*> argv = {program.data()};
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        if (spawned != 0) {
+            pid_ = -1;
+            ADD_FAILURE() << "cannot start " << program << ", error " << spawned;
+            return;
+        }
+        greeting_ = ReadLine();
+    }
+
     bool Reply(std::string_view command, std::int64_t offset, std::int64_t length) {
         const std::string reply =
             Send(std::string(command) + ' ' + std::to_string(offset) + ' ' + std::to_string(length));

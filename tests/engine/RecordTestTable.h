@@ -112,6 +112,18 @@ inline engine::SlotNumber AddRecordByHand(engine::TDataFile& table, std::int32_t
     return record->RecordNumber();
 }
 
+// A memo table of nine records appended as AppendActiveSlots makes them and a tenth, "ten", with the memo,
+// added by hand and written by an exclusive close.
+inline void CreateTenRecordMemoTable(const std::string& name, const std::string& memo) {
+    CreateMemoTable(name);
+    AppendActiveSlots(name + ".DAT", 9);
+    engine::TDataFile table;
+    table.SetFileName(name);
+    table.SetExclusive(true);
+    table.Open();
+    AddRecordByHand(table, 10, "ten", memo);
+}
+
 // A string field's value in an image.
 inline std::string StoredText(const engine::TDataFile& table, std::span<const std::uint8_t> image,
                               std::uint16_t field) {

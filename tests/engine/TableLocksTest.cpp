@@ -25,11 +25,7 @@ using engine::SlotNumber;
 class TableLocksTest : public TableTest {
 protected:
     void SetUp() override {
-        CreateMemoTable("t");
-        AppendActiveSlots("t.DAT", 9);
-        engine::TDataFile table;
-        Open(table, true);
-        AddRecordByHand(table, 10, "ten", Pattern(2000));
+        CreateTenRecordMemoTable("t", Pattern(2000));
     }
 
     static void Open(engine::TDataFile& table, bool exclusive = false) {

@@ -1,0 +1,67 @@
+// The lock bytes of a table's three files, how often each lock is tried and how long a failed try waits, and
+// the one retry routine every lock of the engine waits with.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace engine {
+
+// Every lock lies far above any data, where every program sharing a table looks for it; no data byte is ever
+// locked, so the locks bind only programs that use the engine.
+//
+// | File             | Lock                | Offset                 | Length      | Tries        | Wait    |
+// |------------------|---------------------|------------------------|-------------|--------------|---------|
+// | ".DAT"           | write semaphore     | 0x7FFFFFFF             | 1           | 1 + 8192     | 3 ms    |
+// | ".DAT"           | record lock, slot n | 0x7FFFFFFE - n         | 1           | 1 + retries  | wait ms |
+// | ".DAT"           | table lock          | 0x7A0A1EFD             | 100,000,001 | 1 + retries  | wait ms |
+// | ".IDX", ".BLB"   | write lock          | 0x7FFF0000             | 65,535      | 1 + 8192     | 3 ms    |
+// | ".IDX", ".BLB"   | read lock           | 0x7FFFFFFF - r         | 1           | 1 + 8192     | 3 ms    |
+//
+// "retries" and "wait ms" are the table handle's LockRetryCount and LockWaitTime. r is drawn at random from
+// 1 to 65,534 for each try, so that readers rarely meet each other.
+
+// The record file's write semaphore, which one writer of the table holds at a time.
+inline constexpr std::int64_t WriteSemaphoreOffset = 0x7FFFFFFF;
+// The lock byte of slot n is RecordLockTop - n.
+inline constexpr std::int64_t RecordLockTop = 0x7FFFFFFE;
+// The table lock covers the lock bytes of slots 1 to 100,000,001 (0x7A0A1EFD .. 0x7FFFFFFD), so that it
+// excludes every record lock and the other way round.
+inline constexpr std::int64_t TableLockOffset = 2047483645;
+inline constexpr std::int64_t TableLockLength = 100000001;
+
+// The index and large-object files: a writer locks 0x7FFF0000 .. 0x7FFFFFFE, which covers every byte a
+// reader may lock; a reader locks the one byte ReadLockTop - r.
+inline constexpr std::int64_t WriteLockOffset = 0x7FFF0000;
+inline constexpr std::int64_t WriteLockLength = 65535;
+inline constexpr std::int64_t ReadLockTop = 0x7FFFFFFF;
+// r is drawn below this; a draw of 0 counts as 1, so that byte 0x7FFFFFFF stays the record file's semaphore.
+inline constexpr std::int32_t ReadSlotRange = 65535;
+
+// The semaphore and the read and write locks are tried once and retried this many times, sleeping this long
+// before each retry: about 25 seconds in all before the caller gives up with 10249.
+inline constexpr int LockRetries = 8192;
+inline constexpr int LockRetrySleepMs = 3;
+
+// The defaults a table handle's record and table locks start from (LockRetryCount, LockWaitTime): 15
+// retries 100 ms apart, about 1.5 seconds before 10258 or 10241.
+inline constexpr std::uint8_t DefaultLockRetryCount = 15;
+inline constexpr std::uint16_t DefaultLockWaitTime = 100;
+
+// How a lock waits; tests put in fewer retries, a sleep that does not sleep and a known random source.
+struct LockRetryPolicy {
+    // The retries of the semaphore and the read and write locks; record and table locks take theirs from
+    // the table handle.
+    int Retries = LockRetries;
+    // Called with the milliseconds to wait before each retry; engine::Delay unless replaced.
+    std::function<void(int milliseconds)> Sleep;
+    // rtl::Random's contract: a whole number from 0 to range - 1; rtl::Random unless replaced.
+    std::function<std::int32_t(std::int32_t range)> Random;
+};
+
+// Tries the lock once and then up to retries times more, sleeping waitMs (through the policy's sleep) before
+// each retry and never after the last failed try; true as soon as a try succeeds.
+bool TryWithRetries(const std::function<bool()>& tryLock, int retries, int waitMs,
+                    const LockRetryPolicy& policy);
+
+}  // namespace engine
