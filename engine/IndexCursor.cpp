@@ -331,54 +331,26 @@ struct NaturalBits {
 // ---- Positioning ----
 
 void TIndexFile::First() {
-    const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                           PhysicalRecordCount()};
-    if (NaturalOrder()) {
-        std::int64_t position = 0;
-        if (visible_.Count == 0 || !BitmapNextSetBit(bits.bits, bits.size, bits.highest, position)) {
-            ClearPosition();
-            return;
-        }
-        ClearPosition();
-        cursor_.Position = {1, false, false, static_cast<std::uint32_t>(position)};
-        return;
-    }
-    Restartable(*this, [&] {
-        TCursorWalk walk(*this);
-        bool found = walk.HasKeys();
-        if (found) {
-            if (bitmapMode_) {
-                walk.DescendFirst();
-                found = walk.SkipVisibleForward();
-            } else if (cursor_.Range.Active) {
-                const TIndexKey& start = cursor_.Range.Start;
-                walk.Descend(
-                    [&](TPage& page, std::int32_t& ordinal) { page.SeekRangeStart(start.View(), ordinal); });
-                found = walk.CheckInRange();
-            } else {
-                walk.DescendFirst();
-            }
-        }
-        if (!found) {
-            ClearPosition();
-            return;
-        }
-        walk.ClearFlags();
-        walk.Commit();
-    });
+    GoToEnd(false);
 }
 
 void TIndexFile::Last() {
+    GoToEnd(true);
+}
+
+void TIndexFile::GoToEnd(bool last) {
     if (NaturalOrder()) {
         const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
                                PhysicalRecordCount()};
-        std::int64_t position = bits.highest + 1;
-        if (visible_.Count == 0 || !BitmapPriorSetBit(bits.bits, bits.size, position)) {
-            ClearPosition();
-            return;
-        }
+        std::int64_t position = last ? bits.highest + 1 : 0;
+        const bool found =
+            visible_.Count != 0 && (last ? BitmapPriorSetBit(bits.bits, bits.size, position)
+                                         : BitmapNextSetBit(bits.bits, bits.size, bits.highest, position));
         ClearPosition();
-        cursor_.Position = {bits.Rank(position), false, false, static_cast<std::uint32_t>(position)};
+        if (found) {
+            cursor_.Position = {last ? bits.Rank(position) : 1, false, false,
+                                static_cast<std::uint32_t>(position)};
+        }
         return;
     }
     Restartable(*this, [&] {
@@ -386,15 +358,17 @@ void TIndexFile::Last() {
         bool found = walk.HasKeys();
         if (found) {
             if (bitmapMode_) {
-                walk.DescendLast();
-                found = walk.SkipVisibleBackward();
+                last ? walk.DescendLast() : walk.DescendFirst();
+                found = last ? walk.SkipVisibleBackward() : walk.SkipVisibleForward();
             } else if (cursor_.Range.Active) {
-                const TIndexKey& end = cursor_.Range.End;
-                walk.Descend(
-                    [&](TPage& page, std::int32_t& ordinal) { page.SeekRangeEnd(end.View(), ordinal); });
+                const TIndexKey& bound = last ? cursor_.Range.End : cursor_.Range.Start;
+                walk.Descend([&](TPage& page, std::int32_t& ordinal) {
+                    last ? page.SeekRangeEnd(bound.View(), ordinal)
+                         : page.SeekRangeStart(bound.View(), ordinal);
+                });
                 found = walk.CheckInRange();
             } else {
-                walk.DescendLast();
+                last ? walk.DescendLast() : walk.DescendFirst();
             }
         }
         if (!found) {

@@ -385,6 +385,8 @@ public:
 
 private:
     friend class TCursorWalk;
+    // First (last false) and Last.
+    void GoToEnd(bool last);
     [[noreturn]] void Raise(std::uint16_t code, std::string_view indexName = {}) const;
     void MarkHeaderChanged() noexcept { header_.HeaderChanged = 1; }
     // The header checks of ReadHeader after its version check.
