@@ -119,6 +119,29 @@ bool BitmapPriorSetBit(const std::uint8_t* bits, std::int64_t size, std::int64_t
     return false;
 }
 
+bool BitmapSelect(const std::uint8_t* bits, std::int64_t size, std::int64_t highest, std::int64_t n,
+                  std::int64_t& position) noexcept {
+    const std::int64_t last = std::min(highest, size * 8) - 1;
+    if (n < 1 || last < 0) return false;
+    std::int64_t left = n;
+    const std::int64_t endByte = last / 8 + 1;
+    for (std::int64_t byte = 0; byte < endByte; byte += WordBytes) {
+        std::uint64_t word = LoadPartialWord(bits, byte, std::min(byte + WordBytes, endByte));
+        const std::int64_t base = byte * 8;
+        if (last - base < 63) word &= ~(~0ULL << (last - base + 1));
+        const int count = std::popcount(word);
+        if (count < left) {
+            left -= count;
+            continue;
+        }
+        // The word holds the bit: drop its lower set bits one by one.
+        for (; left > 1; --left) word &= word - 1;
+        position = base + std::countr_zero(word) + 1;
+        return true;
+    }
+    return false;
+}
+
 std::int64_t NextNonZeroByte(const std::uint8_t* bits, std::int64_t size, std::int64_t start) noexcept {
     for (std::int64_t i = std::max<std::int64_t>(start, 0); i < size; ++i) {
         if (bits[i] != 0) return i;

@@ -34,6 +34,11 @@ bool BitmapNextSetBit(const std::uint8_t* bits, std::int64_t size, std::int64_t 
 // The highest set bit below the position and at least 1, likewise. Position H + 1 starts at bit H.
 bool BitmapPriorSetBit(const std::uint8_t* bits, std::int64_t size, std::int64_t& position) noexcept;
 
+// The n-th set bit (n from 1) among bits 1 .. H: stored in the position, answering true. Otherwise (n below
+// 1, or fewer than n set bits) false, and the position stays. Whole words are counted, not single bits.
+bool BitmapSelect(const std::uint8_t* bits, std::int64_t size, std::int64_t highest, std::int64_t n,
+                  std::int64_t& position) noexcept;
+
 // The index of the first non-zero byte at or after the start; S - 1 when there is none.
 std::int64_t NextNonZeroByte(const std::uint8_t* bits, std::int64_t size, std::int64_t start) noexcept;
 // The index of the last non-zero byte at or before the start; 0 when there is none.

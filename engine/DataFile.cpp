@@ -117,7 +117,12 @@ void TDataFile::DoOpen() {
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         records_.SetCapacity(RecordCacheCapacity());
         ConfigureIndexFile();
-        indexFile_.Open();
+        {
+            // The cursor's first key may need a read: the lock a miss takes ends with the open of the file.
+            TReadGuard read(*this);
+            indexFile_.Open();
+            read.End();
+        }
         if (header_.BlobFieldCount != 0) {
             ConfigureBlobFile();
             blobFile_.Open();

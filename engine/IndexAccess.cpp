@@ -21,7 +21,7 @@ void TDataFile::SetIndexNumber(int number) {
     // A switch always compares the change counters first, and reads under the lock until it is done.
     TReadGuard read(*this);
     read.Begin();
-    // Later (cursor and ranges): the current index's range is cancelled.
+    // Later (table cursor): the current index's range is cancelled (CancelRange).
     indexFile_.SelectIndex(number);
     // Later (filters, table cursor): the filter and range bitmaps are rebuilt and the cursor finds its record
     // again in the new order.

@@ -72,15 +72,20 @@ void TIndexFile::Open() {
     try {
         locks_.Forget();
         ReadHeader();
-        rangeStart_.emplace();
-        rangeEnd_.emplace();
-        // Later (cursor and ranges): cursor ordinal 1, range first ordinal 1 and last ordinal the record
-        // count, range inactive, visible count 0, both end flags clear.
+        cursor_ = TIndexCursor{};
+        cursor_.Position.Ordinal = 1;
+        cursor_.Position.BeforeFirst = cursor_.Position.AfterLast = false;
+        cursor_.Range.First = 1;
+        cursor_.Range.Last = static_cast<std::int32_t>(header_.RecordCount);
+        visible_ = TVisibleRecords{};
         current_ = PrimaryIndexSlot;
         LoadIndexSettings();
-        // Later (cursor and ranges, filters): without a primary index the range ordinals are computed, the
-        // filter bitmaps and the visible bitmap rebuilt and index 0 selected again; then, unless the table is
-        // open for repair, the cursor goes to the first key.
+        if (HasNoPrimaryIndex()) {
+            ComputeRangeOrdinals();
+            // Later (filters): the filter bitmaps and the visible bitmap are rebuilt and index 0 selected
+            // again.
+        }
+        if (!owner_.RepairMode()) First();
     } catch (...) {
         Close();
         throw;
@@ -88,12 +93,11 @@ void TIndexFile::Open() {
 }
 
 void TIndexFile::Close() {
-    // Later (filters): the filters and the three record bitmaps are freed. Later (cursor and ranges): the
-    // range, the cursor and the ordinals are cleared.
+    // Later (filters): the filters and the other record bitmaps are freed.
     FreeAllPages();
     locks_.Forget();
-    rangeStart_.reset();
-    rangeEnd_.reset();
+    cursor_ = TIndexCursor{};
+    visible_ = TVisibleRecords{};
     bitmapMode_ = false;
     header_ = TIndexFileHeader{};
     current_ = PrimaryIndexSlot;
@@ -212,8 +216,9 @@ void TIndexFile::Truncate() {
     LoadIndexSettings();
     // The pages cached from the file are gone with it.
     InvalidatePages();
-    // Later (cursor and ranges): the cursor is cleared: ordinal 0, range ordinals 0, visible count 0, both
-    // end flags set.
+    ClearPosition();
+    cursor_.Range.First = cursor_.Range.Last = 0;
+    visible_.Count = 0;
 }
 
 void TIndexFile::IncRecordCount() noexcept {
@@ -300,8 +305,8 @@ void TIndexFile::LoadIndexSettings() {
         settings_ = {index->Name,       index->KeyLength, index->FieldCount,     index->Compression,
                      index->Descending, index->Unique,    index->CaseInsensitive};
     }
-    // Later (filters): an active filter keeps bitmap mode on whatever index is current.
-    bitmapMode_ = current_ == NaturalOrderIndex || (current_ == PrimaryIndexSlot && HasNoPrimaryIndex());
+    // An active filter keeps bitmap mode on whatever index is current.
+    bitmapMode_ = NaturalOrder() || visible_.FilterActive;
 }
 
 TPageFormat TIndexFile::CurrentPageFormat() const noexcept {

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "engine/FileHandler.h"
+#include "engine/IndexCursor.h"
 #include "engine/IndexDescriptor.h"
 #include "engine/IndexFileHeader.h"
 #include "engine/IndexKey.h"
@@ -47,9 +48,8 @@ inline constexpr std::size_t MaxTreeDepth = 32;
 
 // One per table handle, created and freed with it; the handle gives it its file name, sharing, read-only and
 // in-memory settings before it opens or creates the file. Every failure raises an engine error naming the
-// index file, except 9479 (the table is full), which names the record file. The cursor with its ranges and
-// the filters join this class in their own steps; the places where they act are marked "Later" in
-// IndexFile.cpp and PageCache.cpp.
+// index file, except 9479 (the table is full), which names the record file. The filters join this class in
+// their own step; the places where they act are marked "Later" in IndexFile.cpp and IndexCursor.cpp.
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataFile& owner);
@@ -64,12 +64,15 @@ public:
 
     // The name trimmed, with the extension of its last part (or none) replaced by ".IDX".
     std::string TranslateFileName(std::string_view name) const override;
-    // Opens the file and reads its header (ReadHeader's checks), allocates the range key buffers and selects
-    // index 0 (in bitmap mode when the table has no primary index). A failed open leaves the file closed.
-    // Does nothing when open.
+    // Opens the file and reads its header (ReadHeader's checks), resets the cursor (ordinal 1, both flags
+    // clear, range inactive with first 1 and last the record count) and selects index 0 (in bitmap mode when
+    // the table has no primary index, whose range ordinals are then computed); unless the table is open for
+    // repair the cursor then goes to the first key. A failed open leaves the file closed. Does nothing when
+    // open.
     void Open() override;
-    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks and closes the
-    // file; the header image goes back to that of no file. Raises nothing.
+    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks, clears the
+    // cursor, its range and the visible records, and closes the file; the header image goes back to that of
+    // no file. Raises nothing.
     void Close() override;
     // Creates the file (10031 when open, 10253 when not exclusive) and a new header in memory, marked
     // changed: the next header write gives the file its first page.
@@ -92,7 +95,8 @@ public:
     bool HeaderChanged();
     // Cuts the file to its header page and empties every index (slots 0..count and 31): end of file 4096,
     // record count 0, roots and free-list heads 0; the header is marked changed, the current index's
-    // settings are loaded again, and every cached page is emptied (the current page with them).
+    // settings are loaded again, and every cached page is emptied (the current page with them). The cursor is
+    // cleared: no position, range ordinals 0, visible count 0.
     void Truncate();
 
     // The live record count in the header; both mark the header changed. The count never goes below 0.
@@ -133,15 +137,18 @@ public:
     // false.
     bool SelectIndexByName(std::string_view name);
     // Copies the current index's settings from its descriptor (empty ones in natural order) and sets the
-    // bitmap-mode flag by the current index.
+    // bitmap-mode flag by the current index and the filter state.
     void LoadIndexSettings();
 
     std::uint8_t CurrentIndex() const noexcept { return current_; }
     const TIndexSettings& CurrentSettings() const noexcept { return settings_; }
     // The current index's descriptor; none in natural order.
     const TIndexDescriptor* CurrentDescriptor() const noexcept;
-    // Set in natural order and on index 0 of a table without a primary index.
+    // Set in natural order, on index 0 of a table without a primary index, and while a filter is active.
     bool BitmapMode() const noexcept { return bitmapMode_; }
+    // Natural order: index 255, or index 0 of a table without a primary index. Records are then visited in
+    // slot order through the visible-record bitmap.
+    bool NaturalOrder() const noexcept;
     // The format of pages of the current index, and of index slot n (0..31).
     TPageFormat CurrentPageFormat() const noexcept;
     TPageFormat PageFormat(std::uint8_t n) const noexcept;
@@ -218,11 +225,6 @@ public:
         currentAside_ = {};
         currentPage_ = std::move(page);
     }
-    // How many records, the current one first, follow one another in slot order from the cursor's position,
-    // at most max (at least 1): the entries of the current leaf from the current one on whose record numbers
-    // rise (direction 1) or fall (any other) by exactly 1 each, never past the page; 1 without a current
-    // page. 8965 for a current page without entries.
-    std::uint32_t GetContiguousRunLength(std::uint32_t max, int direction) const;
 
     // The page cache's file access: page images at their offsets, read with the short-read rule of GetPage.
     std::size_t ReadPageImages(std::int64_t offset, std::uint8_t* buffer, std::size_t length,
@@ -230,9 +232,6 @@ public:
     void WritePageImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length);
     // 8965 naming the file.
     [[noreturn]] void RaisePagesCorrupt() const;
-
-    // The slot of the record the index cursor stands on; NoSlot when it stands on none.
-    SlotNumber GetCurrentRecordNumber();
 
     // ---- Locks (SharedFileLock.h) ----
 
@@ -288,7 +287,106 @@ public:
     // The name errors give the current index: "Primary" for index 0.
     std::string_view CurrentIndexLabel() const noexcept;
 
+    // ---- The index cursor and its range (IndexCursor.cpp) ----
+    //
+    // Three modes: natural order moves through the visible-record bitmap by slot number, never through
+    // pages; index order through the current index's leaves along their sibling links, limited by an active
+    // range; index order in bitmap mode (a filter active) steps over keys whose records are hidden, counting
+    // them in the ordinals. A record number is visible when its bit is set and it lies within 1 .. H, H the
+    // physical record count. The relative ordinal of a key is its ordinal - range first + 1.
+    //
+    // A page fetch that reports another program's change has dropped the caches and re-found the position
+    // (RestoreCursorPosition); the operation then drops what it did and runs again from there. An operation
+    // writes the cursor only at its end. Searches and moves report absence through their results and flags;
+    // 8965 names the file for a damaged tree, a sibling walk passing more pages than the file holds, or a
+    // leaf without entries.
+
+    const TIndexCursor& Cursor() const noexcept { return cursor_; }
+    const TCursorPosition& Position() const noexcept { return cursor_.Position; }
+    bool BeforeFirst() const noexcept { return cursor_.Position.BeforeFirst; }
+    bool AfterLast() const noexcept { return cursor_.Position.AfterLast; }
+    // The physical record count, the highest record number a bit search may reach.
+    std::uint32_t PhysicalRecordCount() const noexcept;
+    // Keys reachable: in index order without bitmap mode range last - range first + 1 (0 when either is below
+    // 1); in bitmap mode and natural order the visible count.
+    std::uint32_t GetKeyCount() const noexcept;
+    // No position: the current page released, ordinal 0, both flags set, natural-order record number 0.
+    void ClearPosition() noexcept;
+    // The first or last reachable key (in a range, within it; in bitmap mode, visible) or visible record,
+    // flags clear; none reachable: ClearPosition.
+    void First();
+    void Last();
+    // Moves n keys forward (n > 0) or back. A step clears both flags. At the end of the index (or the
+    // records) the after-last flag (before-first going back) is set and the cursor stays on the last key it
+    // reached; with a range a step beyond a bound stops on the key beyond it with that flag. In bitmap mode
+    // only visible keys count, and at an end the cursor walks back to the nearest visible key. Without a
+    // current page, a move forward starts with First, one back with Last.
+    void MoveBy(std::int32_t n);
+    // Positions on the key over the compare length (nothing in natural order: false); true when an equal
+    // (in bitmap mode also visible) key is current. Not found: without nearest the position stays; with
+    // nearest the first key above it (after the last: the after-last flag). With an active range a key
+    // below its start gives First, one above its end Last (both false). Keep end flags re-establishes an end
+    // flag that was set on entry by one step out and back.
+    bool FindKey(std::span<const std::uint8_t> key, bool nearest, bool keepEndFlags,
+                 std::uint16_t compareLength);
+    // Index order: an equal leaf entry becomes the current key (true); ordinal and flags stay. Otherwise
+    // false and the position stays.
+    bool LocateKey(std::span<const std::uint8_t> key, std::uint16_t compareLength);
+    // The n-th reachable key (relative to the range); n below the first gives it with the before-first flag,
+    // above the last the last with the after-last flag. Natural order: the n-th visible record with ordinal
+    // n; below 1 the first with the before-first flag, above the count the last with the after-last flag.
+    void GotoOrdinal(std::int32_t n);
+    // Natural order only: the nearest visible record at or after n (clamped to 1 .. H), else before it, with
+    // its rank among the visible records as ordinal; flags clear.
+    void GotoRecordNumber(std::uint32_t n);
+    // Natural order: the nearest visible record at or after the natural-order record number, else before it,
+    // with its rank as ordinal; flags clear. None visible: ClearPosition.
+    void StepNaturalOrder();
+    // How many records, the current one first, follow one another in slot order from the cursor's position,
+    // at most max (at least 1). Index order: the entries of the current leaf from the current one on whose
+    // record numbers rise (direction 1) or fall (any other) by exactly 1 each, never past the page; 1 without
+    // a current page; 8965 for a current page without entries. Natural order: the current record and the
+    // following (preceding) record numbers while they are visible.
+    std::uint32_t GetContiguousRunLength(std::uint32_t max, int direction);
+
+    // Ranges: index order only; nothing in natural order. The bounds take the key length of bytes, zero
+    // beyond. ApplyRange makes the range active; its ordinals come from ComputeRangeOrdinals, which the table
+    // runs when it rebuilds its bitmaps. CancelRange fills the bounds with the collation's lowest and highest
+    // character and makes the range inactive with first 1 and last the record count.
+    void SetRangeStart(std::span<const std::uint8_t> key);
+    void SetRangeEnd(std::span<const std::uint8_t> key);
+    void ApplyRange();
+    void CancelRange();
+    // Not active (or natural order): first 1, last the record count. A start above the end, or an empty
+    // index: 0 and 0. Otherwise the ordinals of the first key not below the start and of the last key not
+    // above the end (0 when there is none). Nothing while the range-ordinal flag is set.
+    void ComputeRangeOrdinals();
+
+    // The key at the current page's update cursor; empty without a current page of the current index.
+    std::span<const std::uint8_t> GetCurrentKey() const;
+    // 0 when nothing is reachable; index order: the current leaf entry's record number (none without a
+    // current page); natural order: the natural-order record number.
+    SlotNumber GetCurrentRecordNumber() const;
+    // Natural order: the ordinal. Index order: 0 below 1, else the relative ordinal.
+    std::int32_t GetOrdinal() const noexcept;
+
+    // The change check's pair: the position before the caches are dropped, and after the headers are read
+    // again (and the bitmaps rebuilt) the range ordinals computed and the position taken up again: no
+    // position stays none, before-first is First and a step back, after-last Last and a step forward, a key
+    // is found again with nearest (the following key when it is gone), a record number by GotoRecordNumber.
+    // Nothing is loaded.
+    TSavedCursorPosition SaveCursorPosition() const;
+    void RestoreCursorPosition(const TSavedCursorPosition& saved);
+
+    // The visible records the cursor reads (the filters' state). SetVisibleRecords takes a bitmap, counts it
+    // up to the physical record count and sets bitmap mode by the filter flag and the current index.
+    const TVisibleRecords& VisibleRecords() const noexcept { return visible_; }
+    void SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filterActive);
+
 private:
+    friend class TCursorWalk;
+    // First (last false) and Last.
+    void GoToEnd(bool last);
     [[noreturn]] void Raise(std::uint16_t code, std::string_view indexName = {}) const;
     void MarkHeaderChanged() noexcept { header_.HeaderChanged = 1; }
     // The header checks of ReadHeader after its version check.
@@ -306,9 +404,9 @@ private:
     std::uint8_t current_ = PrimaryIndexSlot;
     TIndexSettings settings_;
     bool bitmapMode_ = false;
-    // The range bounds of the cursor, from Open to Close.
-    std::optional<TIndexKey> rangeStart_;
-    std::optional<TIndexKey> rangeEnd_;
+    // The cursor and its range, and the visible records it reads.
+    TIndexCursor cursor_;
+    TVisibleRecords visible_;
     std::array<TKeyOrder, IndexSlotCount> keyOrders_{};
     TSharedFileLock locks_{*this};
     // The pages, then the pin of the cursor's current page, which goes first.

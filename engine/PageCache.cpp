@@ -192,26 +192,6 @@ void TIndexFile::RepinCurrentPage() noexcept {
     currentPage_ = pages_.List(currentAsideSlot_).TakeUp(aside);
 }
 
-std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) const {
-    // Later (cursor and ranges, filters): in natural order the run follows the visible-record bitmap from the
-    // natural-order record number.
-    const TPage* const page = currentPage_.Get();
-    if (page == nullptr || !page->IsLeaf()) return 1;
-    if (page->Count() == 0) RaisePagesCorrupt();
-    const std::size_t at = page->UpdateCursor == 0 ? 0 : page->UpdateCursor - 1u;
-    const std::int64_t step = direction == 1 ? 1 : -1;
-    std::uint32_t run = 1;
-    std::int64_t previous = page->Entry(at).Pointer;
-    for (std::int64_t i = static_cast<std::int64_t>(at) + step;
-         run < max && i >= 0 && i < static_cast<std::int64_t>(page->Count()); i += step) {
-        const std::int64_t record = page->Entry(static_cast<std::size_t>(i)).Pointer;
-        if (record != previous + step) break;
-        previous = record;
-        ++run;
-    }
-    return run;
-}
-
 void TIndexFile::TrimPageCaches() noexcept {
     pages_.Trim(currentPage_ ? currentPage_.Get() : currentAside_.entry);
 }

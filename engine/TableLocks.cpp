@@ -1,5 +1,7 @@
 // TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches and keeps
 // the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
+#include <optional>
+
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
 #include "engine/ReadGuard.h"
@@ -73,8 +75,9 @@ const TRecord* TDataFile::CurrentEntry() const noexcept {
 }
 
 void TDataFile::DropCachesAndReposition(CacheDrop drop) {
-    // Later (table cursor): the cursor's position is saved here (SaveCursorPosition), its key as a bookmark,
-    // before the pages it stands on go.
+    // The position, before the pages it stands on go.
+    const std::optional<TSavedCursorPosition> saved =
+        indexFile_.IsOpen() ? std::optional(indexFile_.SaveCursorPosition()) : std::nullopt;
     const TRecord* current = CurrentEntry();
     const SlotNumber currentSlot = current != nullptr ? current->RecordNumber() : NoSlot;
     switch (drop) {
@@ -90,9 +93,10 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop) {
             DiscardBuffers(true);
             break;
     }
-    // Later (filters): the range and filter bitmaps are rebuilt here, from the records as they are now.
-    // Later (table cursor): the cursor's position is restored here (RestoreCursorPosition), on the saved key
-    // or the nearest one after it.
+    // Later (filters): the filter bitmaps and the visible bitmap are rebuilt here, from the records as they
+    // are now, before the position is taken up again: the range ordinals, then the saved key or the nearest
+    // one after it, or the end state as it was.
+    if (saved) indexFile_.RestoreCursorPosition(*saved);
     //
     // The record under the cursor is current again, as the file holds it now; without one the current record
     // is the same slot read again, so that a stale image is never kept, and none once the slot is gone.

@@ -138,6 +138,21 @@ TEST(Bitmap, SearchesAndCountsAgreeWithABitByBitWalk) {
                 upTo += set[static_cast<std::size_t>(bit)];
             ASSERT_EQ(engine::BitmapCountUpTo(start, bytes.data(), size, highest), upTo);
         }
+
+        // The n-th set bit within H, for n from 0 to past the count.
+        std::int64_t seen = 0;
+        for (std::int64_t bit = 1; bit <= highest; ++bit) {
+            if (!set[static_cast<std::size_t>(bit)]) continue;
+            ++seen;
+            std::int64_t position = 0;
+            ASSERT_TRUE(engine::BitmapSelect(bytes.data(), size, highest, seen, position)) << seen;
+            ASSERT_EQ(position, bit);
+        }
+        for (const std::int64_t n : {std::int64_t{0}, std::int64_t{-1}, count + 1}) {
+            std::int64_t position = 77;
+            ASSERT_FALSE(engine::BitmapSelect(bytes.data(), size, highest, n, position)) << n;
+            ASSERT_EQ(position, 77);
+        }
     }
 }
 

@@ -32,9 +32,7 @@ constexpr std::int64_t RecordLockByte(std::uint32_t slot) {
 // write locks are tried once and whose waits do not sleep, so that a refused lock fails at once.
 class DataFileLocksTest : public TableTest {
 protected:
-    void SetUp() override {
-        CreateTenRecordMemoTable("t", std::string(1500, 'm'));
-    }
+    void SetUp() override { CreateTenRecordMemoTable("t", std::string(1500, 'm')); }
 
     static engine::LockRetryPolicy AtOnce() {
         return engine::LockRetryPolicy{0, [](int) {}, {}};
@@ -62,10 +60,14 @@ protected:
     }
 
     // Makes slot n the handle's current record.
+    // The record becomes current with the index cursor on its key, as the table cursor keeps them.
     static void MakeCurrent(engine::TDataFile& table, std::uint32_t slot) {
         engine::TReadGuard read(table);
         RecordPin record;
         ASSERT_TRUE(table.GetRecord(SlotNumber(slot), false, false, engine::ReadForward, record));
+        engine::TIndexKey key;
+        table.BuildKey(record->Image(), key);
+        ASSERT_TRUE(table.IndexFile().FindKey(key.View(), false, false, key.Length));
         table.SetCurrentRecord(std::move(record));
         read.End();
     }
@@ -465,6 +467,8 @@ TEST_F(DataFileLocksTest, ALockAfterAnotherHandlesChangeShowsTheChangeStrictOrNo
         engine::TDataFile other;
         Open(table, false, strict);
         Open(other);
+        // No record under the cursor: the check has no current record to read again.
+        table.IndexFile().ClearPosition();
         const std::string old = Note(table, 5);
         const std::string note = strict ? "strict" : "lazy";
         ChangeRecord(other, 5, [&](engine::TDataFile& t, engine::TRecord& r) { SetNote(t, r, note); });
@@ -522,6 +526,7 @@ TEST_F(DataFileLocksTest, WithoutARecordUnderTheCursorTheCurrentRecordStays) {
     engine::TDataFile table;
     Open(table);
     MakeCurrent(table, 4);
+    table.IndexFile().ClearPosition();
     const engine::TRecord* current = table.CurrentRecord();
     table.LoadCurrentRecord(engine::ReadForward);
     EXPECT_EQ(table.CurrentRecord(), current);

@@ -148,6 +148,8 @@ inline void UpdateSlotKeys(const std::filesystem::path& path, const std::vector<
         }
         change(is, slot, true);
     }
+    // The cursor's current page is pinned, and a flush writes no pinned page.
+    table.UnpinAll();
     index.FlushPages();
     index.WriteHeader(false);
 }

@@ -40,6 +40,9 @@ protected:
     // Loads a record, the root page and the memo's first block into the handle's caches, under a read of
     // its own.
     static void Warm(engine::TDataFile& table) {
+        // A cursor without a position is taken up again without a read: what is cached after a check is
+        // what the check kept.
+        table.IndexFile().ClearPosition();
         engine::TReadGuard read(table);
         RecordPin record;
         ASSERT_TRUE(table.GetRecord(SlotNumber(1), false, false, engine::ReadForward, record));
