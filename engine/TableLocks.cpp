@@ -74,10 +74,12 @@ const TRecord* TDataFile::CurrentEntry() const noexcept {
     return aside != nullptr && records_.Peek(currentAside_.position) == aside ? aside : nullptr;
 }
 
-void TDataFile::DropCachesAndReposition(CacheDrop drop) {
+void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position) {
     // The position, before the pages it stands on go.
-    const std::optional<TSavedCursorPosition> saved =
-        indexFile_.IsOpen() ? std::optional(indexFile_.SaveCursorPosition()) : std::nullopt;
+    const std::optional<TSavedCursorPosition> saved = !indexFile_.IsOpen() ? std::nullopt
+                                                      : position != nullptr
+                                                          ? std::optional(*position)
+                                                          : std::optional(indexFile_.SaveCursorPosition());
     const TRecord* current = CurrentEntry();
     const SlotNumber currentSlot = current != nullptr ? current->RecordNumber() : NoSlot;
     switch (drop) {
