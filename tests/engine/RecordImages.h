@@ -39,6 +39,8 @@ inline engine::SlotNumber Insert(engine::TDataFile& table, const FieldValues& va
 // Makes the active record in the slot current, the cursor on its key outside natural order.
 inline void GoToSlot(engine::TDataFile& table, engine::SlotNumber slot) {
     engine::TReadGuard read(table);
+    // Another program's changes are looked for first: a cached copy of the slot may be stale.
+    read.Begin();
     engine::RecordPin record;
     // A read that meets another program's change has dropped the caches: it runs again.
     if (!table.GetRecord(slot, false, false, engine::ReadForward, record) &&
