@@ -524,4 +524,28 @@ TEST_F(RecordChangesTest, ADeleteWhoseSecondaryKeyIsMissingGives8708AndChangesNo
     fs::remove_all("damaged");
 }
 
+TEST_F(RecordChangesTest, AnInsertIntoAFreeSlotThatIsNotDeletedGives8961AndChangesNothing) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        for (int i = 1; i <= 3; ++i)
+            Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    }
+    // The free-slot head names the active slot 2.
+    PatchFile("damaged/t.DAT", FreeHeadAt, 4, 2);
+    const auto before = Snapshot("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        std::vector<std::uint8_t> image = NewImage(table, Person(4, "n4", "t4"));
+        EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), engine::ErrHeaderCorrupt);
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+        EXPECT_FALSE(HasKey(table, 0, image));
+    }
+    EXPECT_EQ(Snapshot("damaged/t"), before);
+    fs::remove_all("damaged");
+}
+
 }  // namespace
