@@ -208,17 +208,8 @@ TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
         EXPECT_EQ(id, logged->second.id) << owner << '/' << seq;
         EXPECT_EQ(payload, logged->second.payload) << owner << '/' << seq;
         EXPECT_EQ(cat, logged->second.cat) << owner << '/' << seq;
-        ASSERT_EQ(stored.OpenBlob(false, stresstest::MemoField, engine::BlobOpenRead, image), 0);
-        std::int32_t size = 0;
-        ASSERT_EQ(stored.GetBlobSize(false, stresstest::MemoField, size, image), 0);
-        std::vector<std::uint8_t> memo(static_cast<std::size_t>(size));
-        std::int32_t read = 0;
-        if (size > 0) {
-            ASSERT_EQ(stored.ReadBlob(false, stresstest::MemoField, read, size, memo, 0, image), 0);
-        }
-        ASSERT_EQ(stored.CloseBlob(false, stresstest::MemoField, image), 0);
-        EXPECT_EQ(MemoHash(std::string(memo.begin(), memo.end())), logged->second.memoHash)
-            << owner << '/' << seq;
+        const std::string memo = ReadBlobValue(stored, stresstest::MemoField, image);
+        EXPECT_EQ(MemoHash(memo), logged->second.memoHash) << owner << '/' << seq;
     }
     EXPECT_EQ(rows, replay.rows.size());
     EXPECT_GT(replay.increments, 0);

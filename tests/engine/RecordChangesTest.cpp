@@ -101,17 +101,7 @@ std::int32_t StoredI32(const engine::TDataFile& table, std::span<const std::uint
 }
 
 std::string MemoOf(engine::TDataFile& table, SlotNumber slot) {
-    std::vector<std::uint8_t> image = ImageOf(table, slot);
-    EXPECT_EQ(table.OpenBlob(false, MemoBlobField, engine::BlobOpenRead, image), 0);
-    std::int32_t size = 0;
-    EXPECT_EQ(table.GetBlobSize(false, MemoBlobField, size, image), 0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    std::int32_t read = 0;
-    if (size > 0) {
-        EXPECT_EQ(table.ReadBlob(false, MemoBlobField, read, size, bytes, 0, image), 0);
-    }
-    EXPECT_EQ(table.CloseBlob(false, MemoBlobField, image), 0);
-    return std::string(bytes.begin(), bytes.end());
+    return ReadBlobValue(table, MemoBlobField, ImageOf(table, slot));
 }
 
 // Whether index n holds the key the image gives it; the current index stays.

@@ -1,5 +1,6 @@
 // Records for engine tests through the table's own changes: a new record image filled field by field,
-// inserted with InsertRecord, and a slot made the current record for ModifyRecord and DeleteRecord.
+// inserted with InsertRecord, a slot made the current record for ModifyRecord and DeleteRecord, and a
+// large-object value read back.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "StoredValues.h"
+#include "engine/BlobBuffer.h"
 #include "engine/DataFile.h"
+#include "engine/EngineError.h"
 #include "engine/IndexKey.h"
 #include "engine/ReadGuard.h"
 #include "engine/Record.h"
@@ -55,6 +58,21 @@ inline void GoToSlot(engine::TDataFile& table, engine::SlotNumber slot) {
     }
     table.SetCurrentRecord(std::move(record));
     read.End();
+}
+
+// The value of a large-object field of a record image, read through a value opened on a copy of it and
+// closed again (a failing code raises).
+inline std::string ReadBlobValue(engine::TDataFile& table, std::uint16_t field,
+                                 std::span<const std::uint8_t> record) {
+    std::vector<std::uint8_t> image(record.begin(), record.end());
+    engine::CheckEngineResult(table.OpenBlob(false, field, engine::BlobOpenRead, image));
+    std::int32_t size = 0;
+    engine::CheckEngineResult(table.GetBlobSize(false, field, size, image));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::int32_t read = 0;
+    if (size > 0) engine::CheckEngineResult(table.ReadBlob(false, field, read, size, bytes, 0, image));
+    engine::CheckEngineResult(table.CloseBlob(false, field, image));
+    return std::string(bytes.begin(), bytes.end());
 }
 
 inline void DeleteSlot(engine::TDataFile& table, engine::SlotNumber slot) {

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordImages.h"
 #include "engine/BlobBuffer.h"
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
@@ -141,19 +142,6 @@ private:
         engine::CheckEngineResult(
             table_.WriteBlob(false, MemoField, bytes, static_cast<std::int32_t>(bytes.size()), 0, image));
     }
-    std::string ReadMemo(std::span<const std::uint8_t> record) {
-        std::vector<std::uint8_t> image(record.begin(), record.end());
-        engine::CheckEngineResult(table_.OpenBlob(false, MemoField, engine::BlobOpenRead, image));
-        std::int32_t size = 0;
-        engine::CheckEngineResult(table_.GetBlobSize(false, MemoField, size, image));
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-        std::int32_t read = 0;
-        if (size > 0)
-            engine::CheckEngineResult(table_.ReadBlob(false, MemoField, read, size, bytes, 0, image));
-        engine::CheckEngineResult(table_.CloseBlob(false, MemoField, image));
-        return std::string(bytes.begin(), bytes.end());
-    }
-
     // Makes the row with the primary key current (the table cursor's key search); false when it is not there.
     bool GoToRow(std::int32_t owner, std::int32_t seq) {
         engine::TIndexFile& index = table_.IndexFile();
@@ -274,7 +262,7 @@ private:
                 if (owner != owner_) continue;
                 const auto row = rows_.find(seq);
                 if (row == rows_.end() || row->second.payload != payload ||
-                    row->second.memo != ReadMemo(image))
+                    row->second.memo != enginetest::ReadBlobValue(table_, MemoField, image))
                     throw Inconsistent("own row " + std::to_string(seq) + " differs from what was written");
                 ++own;
             }
