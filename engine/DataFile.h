@@ -617,7 +617,11 @@ public:
     std::uint8_t GetCurrentIndexFieldCount() const noexcept {
         return indexFile_.CurrentSettings().FieldCount;
     }
-    bool GetCurrentIndexUnique() const noexcept { return indexFile_.CurrentSettings().Unique != 0; }
+    // The primary index holds each key once whatever its unique byte says.
+    bool GetCurrentIndexUnique() const noexcept {
+        return !indexFile_.NaturalOrder() &&
+               (indexFile_.CurrentIndex() == PrimaryIndexSlot || indexFile_.CurrentSettings().Unique != 0);
+    }
     // The current record as the file holds it: a change check empties every cached record, the current one
     // too, and re-finds only the cursor, so a record it emptied is loaded again from the cursor first. None
     // without a record under the cursor. Every reader of the current record reads through this.
