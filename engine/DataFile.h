@@ -639,6 +639,8 @@ private:
     // Copies the current record to the destination when both exist; clears it for an end state.
     void CopyCurrentRecord(std::span<std::uint8_t> destination);
     void ClearDestination(std::span<std::uint8_t> destination);
+    // GetNextRecord (forward) and GetPriorRecord.
+    std::uint16_t StepRecord(bool forward, std::span<std::uint8_t> destination);
     // Set when a change check emptied the current record, until a record is current again or released:
     // LoadedCurrentRecord then loads the one under the cursor.
     bool currentDropped_ = false;

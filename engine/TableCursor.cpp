@@ -100,41 +100,29 @@ std::uint16_t TDataFile::GetCurrentRecord(std::span<std::uint8_t> destination, b
 }
 
 std::uint16_t TDataFile::GetNextRecord(std::span<std::uint8_t> destination) {
-    RequireBuffer(destination, GetRecordBufferSize());
-    TReadGuard read(*this);
-    read.BeginIfStrict();
-    if (indexFile_.BeforeFirst()) {
-        indexFile_.First();
-    } else {
-        indexFile_.MoveBy(1);
-    }
-    std::uint16_t code = 0;
-    if (indexFile_.AfterLast()) {
-        ClearDestination(destination);
-        code = ErrEndOfFile;
-    } else {
-        LoadCurrentRecord(ReadForward);
-        CopyCurrentRecord(destination);
-    }
-    read.End();
-    return code;
+    return StepRecord(true, destination);
 }
 
 std::uint16_t TDataFile::GetPriorRecord(std::span<std::uint8_t> destination) {
+    return StepRecord(false, destination);
+}
+
+std::uint16_t TDataFile::StepRecord(bool forward, std::span<std::uint8_t> destination) {
     RequireBuffer(destination, GetRecordBufferSize());
     TReadGuard read(*this);
     read.BeginIfStrict();
-    if (indexFile_.AfterLast()) {
-        indexFile_.Last();
+    // From the end state behind the step, the step lands on the first (last) record.
+    if (forward ? indexFile_.BeforeFirst() : indexFile_.AfterLast()) {
+        forward ? indexFile_.First() : indexFile_.Last();
     } else {
-        indexFile_.MoveBy(-1);
+        indexFile_.MoveBy(forward ? 1 : -1);
     }
     std::uint16_t code = 0;
-    if (indexFile_.BeforeFirst()) {
+    if (forward ? indexFile_.AfterLast() : indexFile_.BeforeFirst()) {
         ClearDestination(destination);
-        code = ErrBeginningOfFile;
+        code = forward ? ErrEndOfFile : ErrBeginningOfFile;
     } else {
-        LoadCurrentRecord(ReadBackward);
+        LoadCurrentRecord(forward ? ReadForward : ReadBackward);
         CopyCurrentRecord(destination);
     }
     read.End();
