@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FilterBlobBuilder.h"
 #include "TableFixture.h"
 #include "engine/EngineError.h"
 #include "engine/EngineErrorCodes.h"
@@ -18,12 +19,8 @@ namespace {
 using namespace enginetest;
 using engine::TFilterBlobWriter;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes Text(const std::string& text, bool zero = true) {
-    Bytes bytes(text.begin(), text.end());
-    if (zero) bytes.push_back(0);
-    return bytes;
-}
+using filterblobtest::Text;
+using filterblobtest::WriteComparison;
 
 // A table's fields as a blob's names find them: TESTTYPE (a string of 12, number 3), NUM (an integer,
 // number 5); any other name is 9985. Counts the look-ups.
@@ -49,23 +46,6 @@ private:
     engine::TFieldDesc testType_;
     engine::TFieldDesc num_;
 };
-
-// The writer's steps for field = constant: the comparison, the field node and the constant node.
-std::uint16_t WriteComparison(TFilterBlobWriter& w, std::uint32_t nodeClass, const std::string& field,
-                              std::uint16_t type, const Bytes& value) {
-    const std::uint16_t compare = w.AppendNode(nodeClass, engine::opEqual);
-    const std::size_t first = nodeClass == engine::ncCompare ? 2 : 0;
-    const std::uint16_t fieldNode = w.AppendNode(engine::ncField, engine::opField);
-    w.SetNodeOperand(compare, first, fieldNode);
-    w.SetNodeOperand(fieldNode, 0, 99);
-    w.SetNodeOperand(fieldNode, 1, w.AppendLiteral(Text(field)));
-    const std::uint16_t constant = w.AppendNode(engine::ncConstant, engine::opConstant);
-    w.SetNodeOperand(compare, first + 1, constant);
-    w.SetNodeOperand(constant, 0, type);
-    w.SetNodeOperand(constant, 1, static_cast<std::uint16_t>(value.size()));
-    w.SetNodeOperand(constant, 2, w.AppendLiteral(value));
-    return compare;
-}
 
 TEST(FilterBlobTest, TheTestTypeBlobIsWrittenAndReadAsTheComparison) {
     TFilterBlobWriter w;
