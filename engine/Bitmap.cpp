@@ -62,6 +62,16 @@ void BitmapClearAll(std::uint8_t* bits, std::int64_t byteCount) noexcept {
     if (byteCount > 0) std::memset(bits, 0, static_cast<std::size_t>(byteCount));
 }
 
+void BitmapClearAbove(std::int64_t highest, std::uint8_t* bits, std::int64_t size) noexcept {
+    if (size <= 0) return;
+    const std::int64_t kept = std::max<std::int64_t>(highest, 0);
+    const std::int64_t whole = kept / 8;
+    if (whole >= size) return;
+    // The byte holding the highest bit keeps its bits up to it.
+    bits[whole] &= static_cast<std::uint8_t>((1u << (kept % 8)) - 1u);
+    BitmapClearAll(bits + whole + 1, size - whole - 1);
+}
+
 void BitmapSetBit(std::int64_t bit, std::uint8_t* bits) noexcept {
     bits[(bit - 1) / 8] |= static_cast<std::uint8_t>(1u << ((bit - 1) % 8));
 }

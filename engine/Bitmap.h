@@ -15,6 +15,9 @@ void BitmapOr(const std::uint8_t* source, std::uint8_t* target, std::int64_t byt
 void BitmapNot(const std::uint8_t* source, std::uint8_t* target, std::int64_t byteCount) noexcept;
 void BitmapSetAll(std::uint8_t* bits, std::int64_t byteCount) noexcept;
 void BitmapClearAll(std::uint8_t* bits, std::int64_t byteCount) noexcept;
+// Clears every bit above the highest (bits highest + 1 .. 8 x S), so that an inverted bitmap names no record
+// beyond the records that exist.
+void BitmapClearAbove(std::int64_t highest, std::uint8_t* bits, std::int64_t size) noexcept;
 
 // Bit numbers lie in 1 .. 8 x S.
 void BitmapSetBit(std::int64_t bit, std::uint8_t* bits) noexcept;

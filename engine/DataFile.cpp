@@ -14,6 +14,7 @@
 #include "engine/FreeSlotChain.h"
 #include "engine/ReadGuard.h"
 #include "engine/Scramble.h"
+#include "engine/SessionPasswordGrant.h"
 #include "engine/TableDefinition.h"
 #include "rtl/DateTime.h"
 #include "rtl/Text.h"
@@ -24,28 +25,6 @@ namespace {
 
 // The record file's extension; the index and large-object files replace it with theirs.
 constexpr std::string_view DataFileExtension = ".DAT";
-
-// A protected table's password is in the current session's list while the table is created, so that the
-// reopen finds it; one the list lacked leaves it again at the end, also on failure.
-class SessionPasswordGrant {
-public:
-    explicit SessionPasswordGrant(const std::string& password) : password_(password) {
-        if (password_.empty()) return;
-        TFileSession& session = GetEngineSession();
-        if (session.FindPassword(password_)) return;
-        session.AddPassword(password_);
-        session_ = &session;
-    }
-    ~SessionPasswordGrant() {
-        if (session_ != nullptr) session_->RemovePassword(password_);
-    }
-    SessionPasswordGrant(const SessionPasswordGrant&) = delete;
-    SessionPasswordGrant& operator=(const SessionPasswordGrant&) = delete;
-
-private:
-    std::string password_;
-    TFileSession* session_ = nullptr;
-};
 
 bool HasValidityCheck(const TFieldDesc& field) noexcept {
     return field.Required != 0 || !field.MinValue.empty() || !field.MaxValue.empty();
@@ -488,7 +467,7 @@ void TDataFile::EmptyTable() {
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
     }
-    // Later (table cursor): the cursor is set before the first record.
+    SetToBegin();
 }
 
 void TDataFile::SetTemporary(bool temporary) {

@@ -565,8 +565,113 @@ public:
     // What key building needs of the table: its stored fields and locale.
     TKeyContext KeyContext() const noexcept;
 
+    // ---- The cursor (TableCursor.cpp: moves, fetches, re-finding; TableSearch.cpp: key searches, ranges,
+    // bookmarks, following another handle, clones) ----
+    //
+    // The cursor's position is the index file's (TIndexFile's cursor); the record it stands on is the current
+    // record. Every operation that moves the cursor, or changes its range or index, compares the change
+    // counters first under strict change detection and ends the per-operation read lock it or a miss inside
+    // it took, also when it fails; each move ends by loading the record under the cursor. Natural order is
+    // the index file's (index 255, or index 0 of a table without a primary index). A key, bookmark, record
+    // image or destination shorter than it must be raises 8962 naming the table before anything moves; an
+    // empty one is none.
+
+    // Before the first record, after the last, or on the n-th visible key or record (relative to the range;
+    // 0 gives the before-first state, above the count the after-last state, GetRecNo reading n back).
+    void SetToBegin();
+    void SetToEnd();
+    void GotoRecNo(std::int32_t n);
+    // 0, or 8705 (before the first) and 8706 (after the last) with the destination cleared (InitRecord).
+    // GetCurrentRecord with lock locks the current record first (LockRecord: 10258, 8710). The next and prior
+    // fetch step from an end state onto the first and last record.
+    std::uint16_t GetCurrentRecord(std::span<std::uint8_t> destination, bool lock);
+    std::uint16_t GetNextRecord(std::span<std::uint8_t> destination = {});
+    std::uint16_t GetPriorRecord(std::span<std::uint8_t> destination = {});
+    // Finds the key given (isKeyBuffer: the key length of bytes) or built from a record image. A field count
+    // below the index's, a non-unique secondary index, or a partial length compares only the first fields
+    // (and the partial length's characters of the next field), the rest padded with the collation's end for
+    // the order. The cursor stays on the nearest key when not found, and on the last key when none follows.
+    // No source: false, nothing moves.
+    bool FindKey(bool isKeyBuffer, std::span<const std::uint8_t> source, int fieldCount, bool nearest,
+                 std::uint8_t partialLength, std::span<std::uint8_t> destination = {});
+    // The key of the image located exactly, a non-unique secondary index's record-ID suffix ignored; the
+    // ordinal and flags stay. No image: false.
+    bool FindRecordKey(std::span<const std::uint8_t> image, std::span<std::uint8_t> destination = {});
+    // A range of the current index from the start to the end (each a key or a record image as for FindKey,
+    // partial keys padded low at the start and high at the end; an end without source the all-zero key), and
+    // its cancel; both re-find the current record. Nothing in natural order.
+    void SetRange(bool isKeyBuffer, std::span<const std::uint8_t> start, int startFieldCount,
+                  std::span<const std::uint8_t> end, int endFieldCount);
+    void CancelRange();
+    // The cursor's ordinal (relative to the range) and the keys or visible records it reaches. In index order
+    // with a filter the ordinal counts hidden keys too.
+    std::int32_t GetRecNo() const noexcept { return indexFile_.GetOrdinal(); }
+    std::int32_t GetRecordCount() const noexcept {
+        return static_cast<std::int32_t>(indexFile_.GetKeyCount());
+    }
+    // A bookmark is GetKeySize bytes: in natural order the current slot, a little-endian u32 (0 without
+    // one); otherwise the current key (all zero without one). GotoBookmark goes to the slot (the nearest
+    // visible one at or after it) or to the key with nearest (a deleted record's bookmark lands on the next
+    // key), keeping the end flags when asked. CompareBookmarks answers -1, 0 or 1: slots as numbers, keys in
+    // the current index's order.
+    void GetBookmark(std::span<std::uint8_t> destination) const;
+    void GotoBookmark(std::span<const std::uint8_t> bookmark, bool keepEndFlags);
+    int CompareBookmarks(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second) const;
+    // Goes to the other handle's current record: its key for this handle's index, searched exactly, or in
+    // natural order its slot when visible here. 0, or 8710 (returned) with the position kept.
+    std::uint16_t GotoCurrent(TDataFile& other);
+    // The current record's image; empty without one.
+    std::span<const std::uint8_t> GetCurrentRecordImage();
+    // A second shared handle on this table, owned by this one: the same read-only and in-memory settings,
+    // working fields, index, range and record, the default lock settings; a protected table's password is in
+    // the session's list only for the call. 11013 for an exclusive table. Later (filters): the filters.
+    std::unique_ptr<TDataFile> CloneCursor();
+    // Re-finds the current record after a change of index, range, filter or data: its key with nearest and
+    // the end flags kept, or in natural order its slot or the nearest visible one after it.
+    void Resync();
+    // Compares the change counters (always) and takes up the position again with the bitmaps rebuilt.
+    void Refresh();
+    // The range ordinals, and what the filters keep, rebuilt for all records or for one.
+    void RefreshBitmaps();
+    void UpdateRecordBitmaps(SlotNumber slot, std::span<const std::uint8_t> image);
+    void UpdateBitmapsAfterDelete(SlotNumber slot);
+    // A natural-order bookmark: the slot number's u32.
+    static constexpr std::uint16_t NaturalBookmarkSize = 4;
+    // 4 in natural order (a slot), else the current index's key length.
+    std::uint16_t GetKeySize() const noexcept;
+    std::uint16_t GetKeyLength() const noexcept { return indexFile_.CurrentSettings().KeyLength; }
+    std::uint8_t GetCurrentIndexFieldCount() const noexcept {
+        return indexFile_.CurrentSettings().FieldCount;
+    }
+    // The primary index holds each key once whatever its unique byte says.
+    bool GetCurrentIndexUnique() const noexcept {
+        return !indexFile_.NaturalOrder() &&
+               (indexFile_.CurrentIndex() == PrimaryIndexSlot || indexFile_.CurrentSettings().Unique != 0);
+    }
+    // The current record as the file holds it: a change check empties every cached record, the current one
+    // too, and re-finds only the cursor, so a record it emptied is loaded again from the cursor first. None
+    // without a record under the cursor. Every reader of the current record reads through this.
+    TRecord* LoadedCurrentRecord();
+
 private:
     friend class TRecordChange;
+
+    // 8962 naming the table when a buffer given is shorter than needed; an empty one passes.
+    void RequireBuffer(std::span<const std::uint8_t> buffer, std::size_t needed) const;
+    // The search key from a key buffer or built from a record image, checked for length.
+    void SourceKey(bool isKeyBuffer, std::span<const std::uint8_t> source, TIndexKey& key) const;
+    // The current index is a secondary index whose keys end in the record ID.
+    bool CurrentIndexHasSuffix() const noexcept;
+    // The bytes the first count fields of the current index take in its keys.
+    std::uint16_t KeyFieldsLength(int count) const;
+    // Copies the current record to the destination when both exist; clears it for an end state.
+    void CopyCurrentRecord(std::span<std::uint8_t> destination);
+    void ClearDestination(std::span<std::uint8_t> destination);
+    // GetNextRecord (forward) and GetPriorRecord.
+    std::uint16_t StepRecord(bool forward, std::span<std::uint8_t> destination);
+    // Set when a change check emptied the current record, until a record is current again or released:
+    // LoadedCurrentRecord then loads the one under the cursor.
+    bool currentDropped_ = false;
 
     // What the handle holds of the read and write protocol.
     struct LockMarks {
@@ -626,7 +731,7 @@ private:
         Everything,
     };
     // Drops the caches and keeps the cursor's place: its position saved before, the bitmaps rebuilt and the
-    // position restored after, and the current record loaded again.
+    // position restored after. The current record goes with the others; LoadedCurrentRecord loads it again.
     // A failed record change passes the position it saved before its first change.
     void DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position = nullptr);
     // The current record, also while UnpinAll has set it aside; none without one.

@@ -94,7 +94,7 @@ void TDataFile::LockRecord(SlotNumber slot) {
     TReadGuard read(*this);
     // The current record is asked for by its identity: a change check that finds it gone, or finds the
     // cursor moved on to another record, must not lock whatever record is current afterwards.
-    const TRecord* current = CurrentEntry();
+    const TRecord* current = LoadedCurrentRecord();
     if (slot == NoSlot && current == nullptr) RaiseTableError(ErrRecordInUse);
     const bool asksForCurrent = current != nullptr && (slot == NoSlot || slot == current->RecordNumber());
     const SlotNumber currentSlot = asksForCurrent ? current->RecordNumber() : NoSlot;
@@ -102,7 +102,7 @@ void TDataFile::LockRecord(SlotNumber slot) {
     // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
     read.Begin();
     if (asksForCurrent) {
-        current = CurrentEntry();
+        current = LoadedCurrentRecord();
         if (current == nullptr || current->Status() != RecordActive ||
             current->RecordNumber() != currentSlot || current->Id() != currentId) {
             RaiseTableError(ErrRecordNotFound);

@@ -21,10 +21,13 @@ void TDataFile::SetIndexNumber(int number) {
     // A switch always compares the change counters first, and reads under the lock until it is done.
     TReadGuard read(*this);
     read.Begin();
-    // Later (table cursor): the current index's range is cancelled (CancelRange).
+    // The record to find again in the new order: a change the check found has emptied it, and only the old
+    // order's cursor knows where it is.
+    LoadedCurrentRecord();
+    indexFile_.CancelRange();
     indexFile_.SelectIndex(number);
-    // Later (filters, table cursor): the filter and range bitmaps are rebuilt and the cursor finds its record
-    // again in the new order.
+    RefreshBitmaps();
+    Resync();
     read.End();
 }
 

@@ -299,10 +299,17 @@ public:
     bool SkipToVisibleForward(std::int32_t& ordinal, std::span<const std::uint8_t> bitmap);
     bool SkipToVisibleBackward(std::int32_t& ordinal, std::span<const std::uint8_t> bitmap);
     // Sets the bit of the record number of each entry from the navigation cursor on while the entry is not
-    // above the stop key (over the compare length); true when the page's end was reached, false when an
-    // entry above the stop key ended it. Record numbers past the bitmap are left out.
+    // above the stop key (over the compare length), or below it when the stop key is not inclusive; a
+    // compare length of 0 stops at no entry. True when the page's end was reached, false when an entry
+    // beyond the stop key ended it (the navigation cursor then on that entry). A record number outside
+    // 1 .. highest, or past the bitmap, raises 8965 before its bit is set.
     bool MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
-                         std::span<std::uint8_t> bitmap);
+                         std::span<std::uint8_t> bitmap, std::uint32_t highest, bool inclusive = true);
+    // The number of entries that lie below the key over the compare length, or (orEqual) not above it: a
+    // partition point, so that a run of entries equal to the key over a short compare length is counted
+    // whole, whichever page it starts in. A compare length of 0 makes every entry equal to the key.
+    std::uint16_t CountEntriesBelow(std::span<const std::uint8_t> key, std::size_t compareLength,
+                                    bool orEqual) const;
     // From the update cursor's entry, the number of entries (that one counted, at most max, not beyond the
     // page) whose record numbers rise (direction 1) or else fall by exactly 1 from entry to entry.
     std::uint32_t GetContiguousRun(std::uint32_t max, int direction) const;

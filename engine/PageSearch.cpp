@@ -287,23 +287,47 @@ bool TPage::SkipToVisibleBackward(std::int32_t& ordinal, std::span<const std::ui
 }
 
 bool TPage::MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
-                            std::span<std::uint8_t> bitmap) {
+                            std::span<std::uint8_t> bitmap, std::uint32_t highest, bool inclusive) {
     const std::size_t from = CursorIndex(NavCursor);
     std::vector<std::uint8_t> buffer;
     const std::uint8_t* const stop = Widened(stopKey, compareLength, buffer);
+    const auto beyond = [&](std::size_t i) {
+        const int order = CompareEntry(i, stop, compareLength);
+        return inclusive ? order > 0 : order >= 0;
+    };
     // Most pages of an interval lie wholly inside it: one comparison then marks them all.
-    const bool wholePage = CompareEntry(entries_.size() - 1, stop, compareLength) <= 0;
+    const bool wholePage = !beyond(entries_.size() - 1);
+    const std::uint64_t limit = std::min<std::uint64_t>(highest, std::uint64_t{bitmap.size()} * 8);
     for (std::size_t i = from; i < entries_.size(); ++i) {
-        if (!wholePage && CompareEntry(i, stop, compareLength) > 0) {
+        if (!wholePage && beyond(i)) {
             NavCursor = static_cast<std::uint16_t>(i + 1);
             return false;
         }
+        // A leaf naming a slot the record file does not have is damaged.
         const std::uint32_t record = entries_[i].Pointer;
-        if (record >= 1 && (std::uint64_t{record} - 1) / 8 < bitmap.size())
-            BitmapSetBit(record, bitmap.data());
+        if (record < 1 || record > limit) RaiseCorrupt();
+        BitmapSetBit(record, bitmap.data());
     }
     NavCursor = Count();
     return true;
+}
+
+std::uint16_t TPage::CountEntriesBelow(std::span<const std::uint8_t> key, std::size_t compareLength,
+                                       bool orEqual) const {
+    std::vector<std::uint8_t> buffer;
+    const std::uint8_t* const wanted = Widened(key, compareLength, buffer);
+    std::size_t low = 0;
+    std::size_t high = entries_.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        const int order = CompareEntry(middle, wanted, compareLength);
+        if (order < 0 || (orEqual && order == 0)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return static_cast<std::uint16_t>(low);
 }
 
 std::uint32_t TPage::GetContiguousRun(std::uint32_t max, int direction) const {

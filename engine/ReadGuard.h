@@ -25,6 +25,9 @@ public:
 
     // BeginRead now: true when another program changed the table.
     bool Begin() { return table_.BeginRead(); }
+    // BeginRead now under strict change detection, as entry points that move the cursor do; otherwise a
+    // miss begins the read when it needs one.
+    bool BeginIfStrict() { return table_.StrictChangeDetection() && table_.BeginRead(); }
     // EndRead now, raising 10249 when an unlock fails.
     void End() {
         if (!outer_) table_.EndRead();

@@ -99,11 +99,13 @@ void TDataFile::SetRecordNumber(TRecord& record, SlotNumber slot) {
 
 void TDataFile::SetCurrentRecord(RecordPin record) noexcept {
     currentAside_ = {};
+    currentDropped_ = false;
     currentRecord_ = std::move(record);
 }
 
 void TDataFile::ReleaseCurrentRecord() noexcept {
     currentAside_ = {};
+    currentDropped_ = false;
     currentRecord_.Release();
 }
 

@@ -15,45 +15,6 @@
 
 namespace engine {
 
-// ---- The table cursor's operations the frame calls ----
-//
-// The frame finds the cursor's record again after every change, and updates the changed record's bitmaps,
-// through the table cursor's Resync, UpdateRecordBitmaps and UpdateBitmapsAfterDelete. Until those are on
-// this branch, these three do their part of it here; each then becomes the one call it names.
-
-namespace {
-
-// TDataFile::Resync: outside natural order the current record's key is found with nearest, keeping the
-// end flags; in natural order the nearest visible slot at or after the current record's; then the record
-// under the cursor is loaded.
-void ResyncCursor(TDataFile& table) {
-    TIndexFile& index = table.IndexFile();
-    const TRecord* current = table.CurrentRecord();
-    if (index.NaturalOrder()) {
-        if (current != nullptr) {
-            index.GotoRecordNumber(current->RecordNumber().Value);
-        } else {
-            index.First();
-        }
-    } else {
-        TIndexKey key;
-        if (current != nullptr) table.BuildKey(current->Image(), key);
-        key.Length = index.CurrentSettings().KeyLength;
-        index.FindKey(key.View(), true, true, key.Length);
-    }
-    table.LoadCurrentRecord(ReadForward);
-}
-
-// TDataFile::UpdateRecordBitmaps (slot, image) after an insert or modify, UpdateBitmapsAfterDelete (slot)
-// after a delete: the range ordinals, then the record's bits.
-void UpdateBitmapsOf(TDataFile& table, RecordChangeKind kind, SlotNumber slot) {
-    static_cast<void>(kind);
-    static_cast<void>(slot);
-    table.IndexFile().ComputeRangeOrdinals();
-}
-
-}  // namespace
-
 // ---- The frame ----
 
 TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updateBitmaps)
@@ -62,6 +23,7 @@ TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updat
     if (const TRecord* current = table_.CurrentEntry())
         noted_.emplace(current->RecordNumber(), current->Id());
     if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
+    ownsWrite_ = !table_.marks_.Write;
     table_.BeginWrite();
     TIndexFile& index = table_.IndexFile();
     previousIndex_ = index.CurrentIndex();
@@ -76,7 +38,7 @@ TRecordChange::~TRecordChange() {
 
 TRecord& TRecordChange::SameCurrentRecord() {
     if (!noted_) table_.RaiseTableError(ErrRecordInUse);
-    TRecord* current = table_.CurrentRecord();
+    TRecord* current = table_.LoadedCurrentRecord();
     if (current == nullptr || current->Status() != RecordActive || current->RecordNumber() != noted_->first ||
         current->Id() != noted_->second) {
         table_.RaiseTableError(ErrRecordNotFound);
@@ -95,8 +57,14 @@ bool TRecordChange::DropsOnFailure() const noexcept {
 
 void TRecordChange::RunGuards(bool withBitmaps) {
     table_.IndexFile().SelectIndex(previousIndex_);
-    if (withBitmaps && updateBitmaps_) UpdateBitmapsOf(table_, kind_, slot_);
-    ResyncCursor(table_);
+    if (withBitmaps && updateBitmaps_) {
+        if (kind_ == RecordChangeKind::Delete) {
+            table_.UpdateBitmapsAfterDelete(slot_);
+        } else if (const TRecord* record = table_.LoadedCurrentRecord()) {
+            table_.UpdateRecordBitmaps(slot_, record->Image());
+        }
+    }
+    table_.Resync();
 }
 
 void TRecordChange::Succeed() {
@@ -120,10 +88,12 @@ void TRecordChange::ReleaseLocks() {
         if (lockedSlot_) table_.UnlockRecord(*lockedSlot_);
         if (successUnlock_ && successUnlock_ != lockedSlot_) table_.UnlockRecord(*successUnlock_);
     } catch (...) {
-        CleanUpKeepingError([this] { table_.EndWrite(); });
+        CleanUpKeepingError([this] {
+            if (ownsWrite_) table_.EndWrite();
+        });
         throw;
     }
-    table_.EndWrite();
+    if (ownsWrite_) table_.EndWrite();
 }
 
 void TRecordChange::Fail() noexcept {
@@ -145,7 +115,9 @@ void TRecordChange::Fail() noexcept {
     CleanUpKeepingError([this] {
         if (lockedSlot_) table_.UnlockRecord(*lockedSlot_);
     });
-    CleanUpKeepingError([this] { table_.EndWrite(); });
+    CleanUpKeepingError([this] {
+        if (ownsWrite_) table_.EndWrite();
+    });
 }
 
 // ---- The changes ----

@@ -84,6 +84,8 @@ private:
     // Where the cursor stood and what the caller's open values were before the change.
     std::optional<TSavedCursorPosition> position_;
     std::vector<OpenValueState> openValues_;
+    // A caller that began the write itself ends it too.
+    bool ownsWrite_ = false;
     std::optional<SlotNumber> lockedSlot_;
     std::optional<SlotNumber> successUnlock_;
     // The current record's slot and ID when the frame was made; none without one.

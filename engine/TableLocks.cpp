@@ -4,7 +4,6 @@
 
 #include "engine/DataFile.h"
 #include "engine/EngineError.h"
-#include "engine/ReadGuard.h"
 
 namespace engine {
 
@@ -80,8 +79,8 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
                                                       : position != nullptr
                                                           ? std::optional(*position)
                                                           : std::optional(indexFile_.SaveCursorPosition());
-    const TRecord* current = CurrentEntry();
-    const SlotNumber currentSlot = current != nullptr ? current->RecordNumber() : NoSlot;
+    // The current record goes with the others; LoadedCurrentRecord loads it again from the cursor.
+    currentDropped_ = currentDropped_ || CurrentEntry() != nullptr;
     switch (drop) {
         case CacheDrop::Records:
             InvalidateRecordCache();
@@ -99,17 +98,6 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
     // are now, before the position is taken up again: the range ordinals, then the saved key or the nearest
     // one after it, or the end state as it was.
     if (saved) indexFile_.RestoreCursorPosition(*saved);
-    //
-    // The record under the cursor is current again, as the file holds it now; without one the current record
-    // is the same slot read again, so that a stale image is never kept, and none once the slot is gone.
-    TReadGuard read(*this);
-    if (indexFile_.GetCurrentRecordNumber() != NoSlot) {
-        LoadCurrentRecord(ReadForward);
-    } else if (currentSlot != NoSlot && currentSlot < header_.NextSlotNumber) {
-        RecordPin record;
-        if (GetRecord(currentSlot, false, false, ReadForward, record)) SetCurrentRecord(std::move(record));
-    }
-    read.End();
 }
 
 // ---- Releases ----

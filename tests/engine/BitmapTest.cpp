@@ -61,6 +61,19 @@ TEST(Bitmap, CountStopsAtTheHighestBitAndTheLimit) {
     EXPECT_EQ(engine::BitmapCount(bytes.data(), 2, 0), 0);
 }
 
+TEST(Bitmap, ClearAboveKeepsExactlyTheBitsUpToTheHighest) {
+    const struct {
+        std::int64_t highest;
+        std::uint8_t first, second, third;
+    } cases[] = {{0, 0, 0, 0},           {3, 0x07, 0, 0},        {8, 0xFF, 0, 0}, {9, 0xFF, 0x01, 0},
+                 {24, 0xFF, 0xFF, 0xFF}, {30, 0xFF, 0xFF, 0xFF}, {-1, 0, 0, 0}};
+    for (const auto& c : cases) {
+        Bytes bytes(3, 0xFF);
+        engine::BitmapClearAbove(c.highest, bytes.data(), 3);
+        EXPECT_EQ(bytes, (Bytes{c.first, c.second, c.third})) << c.highest;
+    }
+}
+
 TEST(Bitmap, WholeArrayOperationsCoverExactlyTheCount) {
     const std::int64_t n = 65536;
     Bytes source(n + 1, 0x0F);

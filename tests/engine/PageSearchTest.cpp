@@ -182,15 +182,49 @@ TEST(PageSearchTest, VisibleRecordsAreFoundAndMarkedWithinTheBitmap) {
     EXPECT_FALSE(page.SkipToVisibleBackward(ordinal, bits));
     EXPECT_EQ(page.NavCursor, 1);
 
-    // From entry 2 up to the key 30: records 6 and 7; then everything, record 9 left out.
+    // From entry 2 up to the key 30: records 6 and 7; below 30 only record 6.
     page.NavCursor = 2;
-    EXPECT_FALSE(page.MarkRecordsUpTo(K(30), 1, bits));
+    EXPECT_FALSE(page.MarkRecordsUpTo(K(30), 1, bits, 8));
     EXPECT_EQ(bits[0], 0x60);
     EXPECT_EQ(page.NavCursor, 4);
     bits = {};
+    page.NavCursor = 2;
+    EXPECT_FALSE(page.MarkRecordsUpTo(K(30), 1, bits, 8, false));
+    EXPECT_EQ(bits[0], 0x20);
+    EXPECT_EQ(page.NavCursor, 3);
+    // Everything, with compare length 0 as well; record 9 lies past one byte and past a highest of 8.
+    std::array<std::uint8_t, 2> wide{};
     page.NavCursor = 1;
-    EXPECT_TRUE(page.MarkRecordsUpTo(K(99), 1, bits));
-    EXPECT_EQ(bits[0], 0xF0);
+    EXPECT_TRUE(page.MarkRecordsUpTo(K(0), 0, wide, 9));
+    EXPECT_EQ(wide[0], 0xF0);
+    EXPECT_EQ(wide[1], 0x01);
+    page.NavCursor = 1;
+    EXPECT_EQ(EngineCode([&] { page.MarkRecordsUpTo(K(99), 1, bits, 9); }), engine::ErrIndexPagesCorrupt);
+    page.NavCursor = 1;
+    EXPECT_EQ(EngineCode([&] { page.MarkRecordsUpTo(K(99), 1, wide, 8); }), engine::ErrIndexPagesCorrupt);
+}
+
+TEST(PageSearchTest, EntriesBelowAKeyCountARunOfEqualPrefixesWhole) {
+    TPage leaf(OneByteKeys());
+    FillLeaf(leaf);
+    const struct {
+        int key;
+        std::size_t compareLength;
+        std::uint16_t below, notAbove;
+    } cases[] = {{30, 1, 2, 3}, {25, 1, 2, 2}, {5, 1, 0, 0}, {60, 1, 5, 5}, {30, 0, 0, 5}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(leaf.CountEntriesBelow(K(c.key), c.compareLength, false), c.below) << c.key;
+        EXPECT_EQ(leaf.CountEntriesBelow(K(c.key), c.compareLength, true), c.notAbove) << c.key;
+    }
+    // Two-byte keys compared over their first byte: the run of 2s is passed or taken whole.
+    engine::TPageFormat format;
+    format.KeyLength = 2;
+    TPage pairs(format);
+    pairs.SetPageType(engine::PageTypeLeaf);
+    const Key keys[] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}, {2, 3}, {3, 1}};
+    for (std::size_t i = 0; i < 6; ++i) pairs.InsertEntry(i, keys[i], static_cast<std::uint32_t>(i + 1));
+    EXPECT_EQ(pairs.CountEntriesBelow(Key{2, 9}, 1, false), 2);
+    EXPECT_EQ(pairs.CountEntriesBelow(Key{2, 0}, 1, true), 5);
 }
 
 TEST(PageSearchTest, ContiguousRunsFollowTheRecordNumbers) {
@@ -255,7 +289,7 @@ TEST(PageSearchTest, APageWithoutEntriesCannotBeSearched) {
     EXPECT_EQ(EngineCode([&] { page.ScanForKey(K(1), K(2), 1, true, ordinal); }),
               engine::ErrIndexPagesCorrupt);
     EXPECT_EQ(EngineCode([&] { page.SkipToVisibleForward(ordinal, bits); }), engine::ErrIndexPagesCorrupt);
-    EXPECT_EQ(EngineCode([&] { page.MarkRecordsUpTo(K(1), 1, bits); }), engine::ErrIndexPagesCorrupt);
+    EXPECT_EQ(EngineCode([&] { page.MarkRecordsUpTo(K(1), 1, bits, 8); }), engine::ErrIndexPagesCorrupt);
     EXPECT_EQ(EngineCode([&] { page.GetContiguousRun(5, 1); }), engine::ErrIndexPagesCorrupt);
 }
 

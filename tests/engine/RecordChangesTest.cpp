@@ -330,8 +330,10 @@ TEST_F(RecordChangesTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     const std::vector<std::function<void()>> changes = {
         [&] { a.DeleteRecord(true); },
         [&] { a.ModifyRecord(image, true, true); },
-        // Until the table cursor's fetch with lock is here, the lock of the current record it takes.
-        [&] { a.LockRecord(engine::NoSlot); },
+        [&] {
+            std::vector<std::uint8_t> fetched(a.GetRecordBufferSize());
+            a.GetCurrentRecord(fetched, true);
+        },
     };
     for (std::size_t k = 0; k < changes.size(); ++k) {
         SCOPED_TRACE(k);
@@ -352,8 +354,9 @@ TEST_F(RecordChangesTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     GoToSlot(b, SlotNumber(4));
     b.SetField(false, NoteField, other, std::span<const std::uint8_t>(Str("b")));
     b.ModifyRecord(other, true, true);
-    a.LockRecord(engine::NoSlot);
-    std::vector<std::uint8_t> edit = ImageOf(a, SlotNumber(2));
+    std::vector<std::uint8_t> edit(a.GetRecordBufferSize());
+    ASSERT_EQ(a.GetCurrentRecord(edit, true), 0);
+    EXPECT_EQ(a.LockedRecords(), std::vector<SlotNumber>{SlotNumber(2)});
     a.SetField(false, NoteField, edit, std::span<const std::uint8_t>(Str("a")));
     a.ModifyRecord(edit, true, true);
     EXPECT_TRUE(a.LockedRecords().empty());

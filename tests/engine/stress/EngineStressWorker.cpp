@@ -30,7 +30,6 @@
 #include "engine/EngineErrorCodes.h"
 #include "engine/EngineState.h"
 #include "engine/FileBytes.h"
-#include "engine/IndexKey.h"
 #include "engine/PosixFile.h"
 #include "engine/ReadGuard.h"
 #include "stress/StressTable.h"
@@ -142,28 +141,21 @@ private:
         engine::CheckEngineResult(
             table_.WriteBlob(false, MemoField, bytes, static_cast<std::int32_t>(bytes.size()), 0, image));
     }
-    // Makes the row with the primary key current (the table cursor's key search); false when it is not there.
+    // Makes the row with the primary key current; false when it is not there.
     bool GoToRow(std::int32_t owner, std::int32_t seq) {
-        engine::TIndexFile& index = table_.IndexFile();
-        index.SelectIndex(0);
         std::vector<std::uint8_t> image(table_.GetRecordBufferSize());
         SetInt(image, OwnerField, owner);
         SetInt(image, SeqField, seq);
-        engine::TIndexKey key;
-        table_.BuildKey(image, key);
-        engine::TReadGuard read(table_);
-        read.Begin();
-        const bool found = index.FindKey(key.View(), false, false, key.Length);
-        if (found) table_.LoadCurrentRecord(engine::ReadForward);
-        read.End();
-        return found;
+        return table_.FindKey(false, image, 2, false, 0);
     }
     void GoToOwnRow(std::int32_t seq) {
         if (!GoToRow(owner_, seq)) throw Inconsistent("own row " + std::to_string(seq) + " is missing");
     }
-    std::vector<std::uint8_t> CurrentImage() const {
-        const std::span<const std::uint8_t> image = table_.CurrentRecord()->Image();
-        return std::vector<std::uint8_t>(image.begin(), image.end());
+    // The current record, fetched with its lock when asked.
+    std::vector<std::uint8_t> Fetch(bool lock) {
+        std::vector<std::uint8_t> image(table_.GetRecordBufferSize());
+        if (table_.GetCurrentRecord(image, lock) != 0) throw Inconsistent("no current record");
+        return image;
     }
     std::int32_t AnyOwnSeq() {
         auto row = rows_.begin();
@@ -186,7 +178,7 @@ private:
         if (!row.memo.empty()) WriteMemo(image, row.memo);
         table_.InsertRecord(image, true);
         table_.FreeBlobs();
-        row.id = table_.CurrentRecord()->Id();
+        row.id = table_.GetRecordId(Fetch(false));
         ++nextSeq_;
         Log("insert " + std::to_string(seq) + ' ' + std::to_string(row.id.Value) + ' ' + row.payload + ' ' +
             row.cat + ' ' + MemoHash(row.memo));
@@ -196,9 +188,7 @@ private:
     void Modify() {
         const std::int32_t seq = AnyOwnSeq();
         GoToOwnRow(seq);
-        // The fetch with lock.
-        table_.LockRecord(engine::NoSlot);
-        std::vector<std::uint8_t> image = CurrentImage();
+        std::vector<std::uint8_t> image = Fetch(true);
         OwnRow row = rows_.at(seq);
         if (GetText(image, PayloadField) != row.payload) throw Inconsistent("own row changed elsewhere");
         row.payload = Letters(5, 40);
@@ -224,7 +214,7 @@ private:
     void Delete() {
         const std::int32_t seq = AnyOwnSeq();
         GoToOwnRow(seq);
-        const engine::RecordId id = table_.CurrentRecord()->Id();
+        const engine::RecordId id = table_.GetRecordId(Fetch(false));
         table_.DeleteRecord(true);
         Log("delete " + std::to_string(seq) + ' ' + std::to_string(id.Value));
         rows_.erase(seq);
@@ -234,8 +224,7 @@ private:
         const bool underTableLock = Pick(3) == 0;
         if (underTableLock) table_.LockTable();
         if (!GoToRow(0, 0)) throw Inconsistent("the counter row is missing");
-        if (!underTableLock) table_.LockRecord(engine::NoSlot);
-        std::vector<std::uint8_t> image = CurrentImage();
+        std::vector<std::uint8_t> image = Fetch(!underTableLock);
         SetInt(image, CountField, GetInt(image, CountField) + 1);
         table_.ModifyRecord(image, !underTableLock, true);
         if (underTableLock) table_.UnlockTable();
@@ -243,16 +232,15 @@ private:
     }
 
     void Scan() {
-        engine::TIndexFile& index = table_.IndexFile();
         std::size_t own = 0;
+        table_.SetIndexNumber(ByPayloadIndex);
         {
             engine::TReadGuard read(table_);
             // The read lock held throughout keeps every writer out: the scan sees one state of the table.
             read.Begin();
-            index.SelectIndex(ByPayloadIndex);
-            for (index.First(); !index.AfterLast() && !index.BeforeFirst(); index.MoveBy(1)) {
-                table_.LoadCurrentRecord(engine::ReadForward);
-                const std::vector<std::uint8_t> image = CurrentImage();
+            std::vector<std::uint8_t> image(table_.GetRecordBufferSize());
+            table_.SetToBegin();
+            while (table_.GetNextRecord(image) == 0) {
                 const std::int32_t owner = GetInt(image, OwnerField);
                 const std::int32_t seq = GetInt(image, SeqField);
                 const std::string payload = GetText(image, PayloadField);
@@ -268,7 +256,7 @@ private:
             }
             read.End();
         }
-        index.SelectIndex(0);
+        table_.SetIndexNumber(0);
         if (own != rows_.size()) throw Inconsistent("the scan saw " + std::to_string(own) + " own rows");
         Log("scan " + std::to_string(own));
     }
