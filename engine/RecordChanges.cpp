@@ -20,8 +20,13 @@ namespace engine {
 TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updateBitmaps)
     : table_(table), kind_(kind), updateBitmaps_(updateBitmaps) {
     if (table_.ReadOnly()) table_.RaiseTableError(ErrAccessDenied);
-    if (const TRecord* current = table_.CurrentEntry())
-        noted_.emplace(current->RecordNumber(), current->Id());
+    // The record a modify or delete acts on: the current one on entry, loaded again when a change check
+    // emptied it.
+    if (kind_ != RecordChangeKind::Insert) {
+        if (const TRecord* current = table_.LoadedCurrentRecord()) {
+            noted_.emplace(current->RecordNumber(), current->Id());
+        }
+    }
     if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
     ownsWrite_ = !table_.marks_.Write;
     table_.BeginWrite();

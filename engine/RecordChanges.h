@@ -60,7 +60,8 @@ public:
             change();
             Succeed();
         } catch (...) {
-            Fail();
+            // A change that succeeded has ended its frame; only the release of its locks failed.
+            if (!ended_) Fail();
             throw;
         }
     }

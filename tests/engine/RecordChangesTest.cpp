@@ -364,6 +364,33 @@ TEST_F(RecordChangesTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     EXPECT_EQ(StoredText(a, ImageOf(a, SlotNumber(4)), NoteField), "b");
 }
 
+TEST_F(RecordChangesTest, AChangeCheckThatEmptiedTheCurrentRecordLeavesItTheRecordToChange) {
+    CreatePeople("t");
+    engine::TDataFile a;
+    engine::TDataFile b;
+    Open(a, "t", false);
+    Open(b, "t", false);
+    for (int i = 1; i <= 3; ++i) Insert(a, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    GoToSlot(a, SlotNumber(2));
+    std::vector<std::uint8_t> image = ImageOf(a, SlotNumber(2));
+    Insert(b, Person(4, "n4", "t4"));
+    EXPECT_TRUE(a.BeginRead());
+    a.EndRead();
+    ASSERT_EQ(a.CurrentRecord(), nullptr);
+    a.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("kept")));
+    a.ModifyRecord(image, false, true);
+    EXPECT_EQ(StoredText(b, ImageOf(b, SlotNumber(2)), NoteField), "kept");
+    Insert(b, Person(5, "n5", "t5"));
+    EXPECT_TRUE(a.BeginRead());
+    a.EndRead();
+    ASSERT_EQ(a.CurrentRecord(), nullptr);
+    a.DeleteRecord(true);
+    EXPECT_TRUE(b.BeginRead());
+    b.EndRead();
+    EXPECT_EQ(b.IndexFile().GetRecordCount(), 4u);
+    EXPECT_FALSE(HasKey(b, 0, image));
+}
+
 // A failed read anywhere in an insert on a shared table, with every cache cold: the insert raises 9217 and
 // leaves the files as they were; the caller's memo is saved by the next insert of the same image. The
 // indexes have two levels, and deleted slots are there to reuse.
