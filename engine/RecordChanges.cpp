@@ -3,12 +3,14 @@
 // (RecordChanges.h).
 #include "engine/RecordChanges.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
 #include "engine/BlobBuffer.h"
 #include "engine/EngineError.h"
 #include "engine/FieldTypes.h"
+#include "engine/FileBytes.h"
 #include "engine/FreeSlotChain.h"
 #include "engine/IndexFile.h"
 #include "engine/RecordHeader.h"
@@ -60,16 +62,31 @@ bool TRecordChange::DropsOnFailure() const noexcept {
     return table_.SharesTable() && !table_.marks_.TransactionLock;
 }
 
-void TRecordChange::RunGuards(bool withBitmaps) {
-    table_.IndexFile().SelectIndex(previousIndex_);
-    if (withBitmaps && updateBitmaps_) {
-        if (kind_ == RecordChangeKind::Delete) {
-            table_.UpdateBitmapsAfterDelete(slot_);
-        } else if (const TRecord* record = table_.LoadedCurrentRecord()) {
-            table_.UpdateRecordBitmaps(slot_, record->Image());
+void TRecordChange::RunGuards(bool succeeded) {
+    TIndexFile& index = table_.IndexFile();
+    index.SelectIndex(previousIndex_);
+    // Where the record an insert or modify leaves current stands in the current index.
+    std::vector<std::uint8_t> bookmark;
+    if (succeeded && kind_ == RecordChangeKind::Delete) {
+        if (updateBitmaps_) table_.UpdateBitmapsAfterDelete(slot_);
+    } else if (succeeded) {
+        if (const TRecord* record = table_.LoadedCurrentRecord()) {
+            if (updateBitmaps_) table_.UpdateRecordBitmaps(slot_, record->Image());
+            bookmark.assign(std::max<std::size_t>(table_.GetKeySize(), TDataFile::NaturalBookmarkSize), 0);
+            if (index.NaturalOrder()) {
+                StoreU32(bookmark.data(), record->RecordNumber().Value);
+            } else {
+                TIndexKey key;
+                table_.BuildKey(record->Image(), key);
+                std::copy_n(key.Bytes.begin(), std::min<std::size_t>(key.Length, bookmark.size()),
+                            bookmark.begin());
+            }
         }
     }
     table_.Resync();
+    // Resync keeps an end state the cursor was in before the change; the changed record is to be the one
+    // the cursor stands on, fetched as the current record.
+    if (!bookmark.empty() && (index.BeforeFirst() || index.AfterLast())) table_.GotoBookmark(bookmark, false);
 }
 
 void TRecordChange::Succeed() {

@@ -71,8 +71,9 @@ private:
     void Succeed();
     // The drop after a failure, then the guards and releases, each failure of these dropped.
     void Fail() noexcept;
-    // The previous index current again; with bitmaps the record's bits; the cursor's record found again.
-    void RunGuards(bool withBitmaps);
+    // The previous index current again; after a success the record's bits; the cursor's record found again
+    // (Resync), an inserted or modified record with the end flags cleared.
+    void RunGuards(bool succeeded);
     // Whether this change's failure is dropped here: a shared table outside a transaction.
     bool DropsOnFailure() const noexcept;
     void ReleaseLocks();

@@ -256,6 +256,29 @@ TEST_P(RecordChangesSharingTest, ADeleteFreesTheLargeObjectChain) {
     EXPECT_EQ(MemoOf(table, again), std::string(200, 'n'));
 }
 
+TEST_P(RecordChangesSharingTest, TheCursorStandsOnTheInsertedOrModifiedRecordAfterAnEndState) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    for (int i = 1; i <= 3; ++i)
+        Insert(table, Person(10 * i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    std::vector<std::uint8_t> fetched(table.GetRecordBufferSize());
+    table.SetToEnd();
+    Insert(table, Person(15, "n", "t"));
+    ASSERT_EQ(table.GetCurrentRecord(fetched, false), 0);
+    EXPECT_EQ(StoredI32(table, fetched, CodeField), 15);
+    EXPECT_EQ(table.GetRecNo(), 2);
+    // After SetToEnd the last record is current, with the after-last flag.
+    table.SetToEnd();
+    std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(3));
+    table.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("last")));
+    table.ModifyRecord(image, true, true);
+    ASSERT_EQ(table.GetCurrentRecord(fetched, false), 0);
+    EXPECT_EQ(StoredI32(table, fetched, CodeField), 30);
+    EXPECT_EQ(StoredText(table, fetched, NoteField), "last");
+    EXPECT_EQ(table.GetRecNo(), 4);
+}
+
 TEST_P(RecordChangesSharingTest, DeleteAndModifyWithoutACurrentRecordGive10258) {
     CreatePeople("t");
     engine::TDataFile table;
