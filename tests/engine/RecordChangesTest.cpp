@@ -66,6 +66,12 @@ void Open(engine::TDataFile& table, const std::string& name, bool exclusive) {
     table.Open();
 }
 
+// Adds people 1 .. count: CODE step x i, NAME "n<i>", TAG "t<i>".
+void AddPeople(engine::TDataFile& table, int count, int step = 1) {
+    for (int i = 1; i <= count; ++i)
+        Insert(table, Person(step * i, "n" + std::to_string(i), "t" + std::to_string(i)));
+}
+
 // Inserts the person with a memo written into an open value of the image, as a post does; the values are
 // freed afterwards.
 SlotNumber InsertWithMemo(engine::TDataFile& table, const FieldValues& values, const std::string& memo) {
@@ -142,6 +148,18 @@ std::map<std::string, std::string> Snapshot(const std::string& name) {
 
 class RecordChangesTest : public TableTest {};
 
+// "people" as "t", open shared through a and b.
+class SharedPairTest : public RecordChangesTest {
+protected:
+    void SetUp() override {
+        CreatePeople("t");
+        Open(a, "t", false);
+        Open(b, "t", false);
+    }
+    engine::TDataFile a;
+    engine::TDataFile b;
+};
+
 // ---- Inserts, slots and record IDs, shared and exclusive ----
 
 class RecordChangesSharingTest : public RecordChangesTest, public ::testing::WithParamInterface<bool> {
@@ -204,7 +222,7 @@ TEST_P(RecordChangesSharingTest, WithoutAPrimaryIndexInsertsAppend) {
     CreatePeople("t", false);
     engine::TDataFile table;
     Open(table, "t", Exclusive());
-    for (int i = 1; i <= 3; ++i) Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    AddPeople(table, 3);
     DeleteSlot(table, SlotNumber(2));
     ExpectClean("t");
     EXPECT_EQ(Insert(table, Person(4, "n4", "t4")), SlotNumber(4));
@@ -260,8 +278,7 @@ TEST_P(RecordChangesSharingTest, TheCursorStandsOnTheInsertedOrModifiedRecordAft
     CreatePeople("t");
     engine::TDataFile table;
     Open(table, "t", Exclusive());
-    for (int i = 1; i <= 3; ++i)
-        Insert(table, Person(10 * i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    AddPeople(table, 3, 10);
     std::vector<std::uint8_t> fetched(table.GetRecordBufferSize());
     table.SetToEnd();
     Insert(table, Person(15, "n", "t"));
@@ -296,7 +313,7 @@ TEST_F(RecordChangesTest, AModifyOfANonKeyFieldWritesNoIndexPage) {
     CreatePeople("t");
     engine::TDataFile table;
     Open(table, "t", false);
-    for (int i = 1; i <= 4; ++i) Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+    AddPeople(table, 4);
     GoToSlot(table, SlotNumber(2));
     const std::string index = ReadBytes("t.IDX");
     const std::uint32_t counter = table.Header().ChangeCounter;
@@ -324,12 +341,9 @@ TEST_F(RecordChangesTest, AModifyOfANonKeyFieldWritesNoIndexPage) {
     EXPECT_TRUE(IsCleanTable("t"));
 }
 
-TEST_F(RecordChangesTest, ASharedInsertIsOnDiskWhenItReturns) {
-    CreatePeople("t");
-    engine::TDataFile writer;
-    engine::TDataFile other;
-    Open(writer, "t", false);
-    Open(other, "t", false);
+TEST_F(SharedPairTest, ASharedInsertIsOnDiskWhenItReturns) {
+    engine::TDataFile& writer = a;
+    engine::TDataFile& other = b;
     Insert(writer, Person(1, "a", "x"));
     const SlotNumber slot = InsertWithMemo(writer, Person(2, "b", "y"), "memo");
     const tarnischeck::TableCheck check = tarnischeck::CheckTable("t");
@@ -342,13 +356,8 @@ TEST_F(RecordChangesTest, ASharedInsertIsOnDiskWhenItReturns) {
     EXPECT_EQ(MemoOf(other, slot), "memo");
 }
 
-TEST_F(RecordChangesTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
-    CreatePeople("t");
-    engine::TDataFile a;
-    engine::TDataFile b;
-    Open(a, "t", false);
-    Open(b, "t", false);
-    for (int i = 1; i <= 5; ++i) Insert(b, Person(10 * i, "n" + std::to_string(i), "t" + std::to_string(i)));
+TEST_F(SharedPairTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
+    AddPeople(b, 5, 10);
     std::vector<std::uint8_t> image = NewImage(a, Person(25, "changed", "c"));
     const std::vector<std::function<void()>> changes = {
         [&] { a.DeleteRecord(true); },
@@ -387,13 +396,8 @@ TEST_F(RecordChangesTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     EXPECT_EQ(StoredText(a, ImageOf(a, SlotNumber(4)), NoteField), "b");
 }
 
-TEST_F(RecordChangesTest, AChangeCheckThatEmptiedTheCurrentRecordLeavesItTheRecordToChange) {
-    CreatePeople("t");
-    engine::TDataFile a;
-    engine::TDataFile b;
-    Open(a, "t", false);
-    Open(b, "t", false);
-    for (int i = 1; i <= 3; ++i) Insert(a, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+TEST_F(SharedPairTest, AChangeCheckThatEmptiedTheCurrentRecordLeavesItTheRecordToChange) {
+    AddPeople(a, 3);
     GoToSlot(a, SlotNumber(2));
     std::vector<std::uint8_t> image = ImageOf(a, SlotNumber(2));
     Insert(b, Person(4, "n4", "t4"));
@@ -474,8 +478,7 @@ TEST_F(RecordChangesTest, ATransactionWritesNothingAndItsCloseLeavesTheFilesAsTh
     {
         engine::TDataFile table;
         Open(table, "t", false);
-        for (int i = 1; i <= 3; ++i)
-            Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+        AddPeople(table, 3);
     }
     const auto before = Snapshot("t");
     HolderProcess holder(HolderProcess::TableMode{}, "t");
@@ -539,8 +542,7 @@ TEST_F(RecordChangesTest, ADeleteWhoseSecondaryKeyIsMissingGives8708AndChangesNo
     {
         engine::TDataFile table;
         Open(table, "damaged/t", true);
-        for (int i = 1; i <= 3; ++i)
-            Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+        AddPeople(table, 3);
         removed = ImageOf(table, SlotNumber(2));
         engine::TIndexKey key;
         table.IndexFile().SelectIndex(1);
@@ -573,8 +575,7 @@ TEST_F(RecordChangesTest, AnInsertIntoAFreeSlotThatIsNotDeletedGives8961AndChang
     {
         engine::TDataFile table;
         Open(table, "damaged/t", true);
-        for (int i = 1; i <= 3; ++i)
-            Insert(table, Person(i, "n" + std::to_string(i), "t" + std::to_string(i)));
+        AddPeople(table, 3);
     }
     // The free-slot head names the active slot 2.
     PatchFile("damaged/t.DAT", FreeHeadAt, 4, 2);
