@@ -26,6 +26,8 @@ public:
     void SetOwnerSlot(SlotNumber slot) noexcept { ownerSlot_ = slot; }
     std::uint16_t FieldNumber() const noexcept { return fieldNumber_; }
     BlockOffset FirstBlock() const noexcept { return firstBlock_; }
+    // A record change that failed after saving puts back the chain the file still holds.
+    void SetFirstBlock(BlockOffset first) noexcept { firstBlock_ = first; }
     std::uint8_t OpenMode() const noexcept { return openMode_; }
 
     // Sizes are 32-bit signed: no value passes 2^31 - 1 bytes.

@@ -43,6 +43,15 @@ struct OpenBlobValue {
     std::unique_ptr<TBlobBuffer> Value;
 };
 
+// What a record change may alter of an open value, kept to put back when the change fails and its blocks are
+// dropped.
+struct OpenValueState {
+    std::int32_t Handle = 0;
+    bool Changed = false;
+    BlockOffset FirstBlock;
+    SlotNumber Owner;
+};
+
 // Why a walk along a chain stopped before its end.
 enum class ChainFault : std::uint8_t {
     None,
@@ -212,6 +221,14 @@ public:
     // one owner (8963), their old chains must be sound (StoredChain), and the blocks they need beyond them,
     // summed, must be there to take (9479).
     void SaveModified();
+    // SaveModified's checks without its writes, for a record change that checks everything before its first
+    // change: the changed values' old chains sound, and the blocks they need beyond them there to take
+    // (9479). Owners are not compared: a new record's values take its slot only when they are saved.
+    void CheckSaveModified();
+    // The open values' changed flags, first blocks and owners; RestoreOpenValueStates puts them back and
+    // frees the values opened since.
+    std::vector<OpenValueState> OpenValueStates() const;
+    void RestoreOpenValueStates(const std::vector<OpenValueState>& states) noexcept;
     // Hands each open value's field number and first block to the store, in slot order.
     void StoreFirstBlocks(const std::function<void(std::uint16_t, BlockOffset)>& store) const;
     // Frees every open value; none is open afterwards.

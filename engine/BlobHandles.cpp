@@ -122,29 +122,75 @@ void TBlobFile::SetOwnerRecord(SlotNumber slot) noexcept {
     for (OpenBlobValue& open : openValues_) open.Value->SetOwnerSlot(slot);
 }
 
-void TBlobFile::SaveModified() {
-    // Everything a save could fail on is found before any block changes, so a failed post leaves every
-    // value's chain as it was.
-    std::vector<std::pair<TBlobBuffer*, ChainWalk>> changed;
-    std::vector<BlockOffset> oldBlocks;
-    std::uint32_t beyond = 0;
+namespace {
+
+// The changed values with their old chains, and the blocks a save takes beyond those chains, all found before
+// any block changes. A save needs one owner for the values it writes.
+struct PlannedSave {
+    std::vector<std::pair<TBlobBuffer*, ChainWalk>> Changed;
+    std::vector<BlockOffset> OldBlocks;
+    std::uint32_t Beyond = 0;
+};
+
+PlannedSave PlanSave(TBlobFile& file, std::vector<OpenBlobValue>& values, bool sameOwner) {
+    PlannedSave plan;
     try {
-        for (OpenBlobValue& open : openValues_) {
+        for (OpenBlobValue& open : values) {
             TBlobBuffer& value = *open.Value;
             if (!value.Changed()) continue;
-            if (!changed.empty() && value.OwnerSlot() != changed.front().first->OwnerSlot()) RaiseCorrupt();
+            if (sameOwner && !plan.Changed.empty() &&
+                value.OwnerSlot() != plan.Changed.front().first->OwnerSlot())
+                file.RaiseCorrupt();
             ChainWalk old = value.StoredChain();
             // At most 64 values of at most 2^31 - 1 bytes in blocks of at least 46 payload bytes: no
             // overflow.
-            beyond += value.BlocksBeyond(old);
-            oldBlocks.insert(oldBlocks.end(), old.Blocks.begin(), old.Blocks.end());
-            changed.emplace_back(&value, std::move(old));
+            plan.Beyond += value.BlocksBeyond(old);
+            plan.OldBlocks.insert(plan.OldBlocks.end(), old.Blocks.begin(), old.Blocks.end());
+            plan.Changed.emplace_back(&value, std::move(old));
         }
     } catch (const std::bad_alloc&) {
-        RaiseEngineError(ErrOutOfMemory, FileName());
+        RaiseEngineError(ErrOutOfMemory, file.FileName());
     }
-    CheckRoomFor(beyond, oldBlocks);
-    for (auto& [value, old] : changed) value->WriteChain(old);
+    return plan;
+}
+
+}  // namespace
+
+void TBlobFile::SaveModified() {
+    // Everything a save could fail on is found before any block changes, so a failed post leaves every
+    // value's chain as it was.
+    PlannedSave plan = PlanSave(*this, openValues_, true);
+    CheckRoomFor(plan.Beyond, plan.OldBlocks);
+    for (auto& [value, old] : plan.Changed) value->WriteChain(old);
+}
+
+void TBlobFile::CheckSaveModified() {
+    const PlannedSave plan = PlanSave(*this, openValues_, false);
+    CheckRoomFor(plan.Beyond, plan.OldBlocks);
+}
+
+std::vector<OpenValueState> TBlobFile::OpenValueStates() const {
+    std::vector<OpenValueState> states;
+    states.reserve(openValues_.size());
+    for (const OpenBlobValue& open : openValues_) {
+        states.push_back(
+            {open.Handle, open.Value->Changed(), open.Value->FirstBlock(), open.Value->OwnerSlot()});
+    }
+    return states;
+}
+
+void TBlobFile::RestoreOpenValueStates(const std::vector<OpenValueState>& states) noexcept {
+    std::erase_if(openValues_, [&](const OpenBlobValue& open) {
+        return std::none_of(states.begin(), states.end(),
+                            [&](const OpenValueState& state) { return state.Handle == open.Handle; });
+    });
+    for (const OpenValueState& state : states) {
+        if (TBlobBuffer* value = FindValue(state.Handle)) {
+            value->SetChanged(state.Changed);
+            value->SetFirstBlock(state.FirstBlock);
+            value->SetOwnerSlot(state.Owner);
+        }
+    }
 }
 
 void TBlobFile::StoreFirstBlocks(const std::function<void(std::uint16_t, BlockOffset)>& store) const {

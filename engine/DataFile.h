@@ -499,6 +499,32 @@ public:
     void FreeBlobs() noexcept;
     void SaveBlobReferences(bool workingSet, std::span<std::uint8_t> image);
 
+    // ---- Record changes (RecordChanges.cpp) ----
+    //
+    // Each runs in one frame (RecordChanges.h): 11013 on a read-only table; a started transaction's first
+    // write; the write locks; the change; the current index made current again, the record's bitmaps updated
+    // (when asked) and the cursor's record found again; then on a shared table, outside a transaction,
+    // everything written before the call returns. Every check a change can fail on runs before its first
+    // change: validity, duplicate keys, the slot to take (9479 beyond the file's limits, 8961 for a reused
+    // slot that is not deleted), every key to modify or delete there (8708 naming the index), the pages and
+    // blocks it may append (9479). A shared table that fails later all the same (a read or write error, a
+    // damaged page or chain) drops everything the change dirtied and keeps the cursor's place, and the
+    // caller's open large-object values are as they were, so that posting again saves them again. Keys are
+    // kept in index 0 (with a primary index), the secondary indexes and, with a primary index, "Sys Deleted"
+    // (31: status and record ID to slot).
+
+    // Adds the record in the image (GetRecordBufferSize bytes) in a free slot (a deleted one with a primary
+    // index, else appended) with the next record ID, which the image takes; its open large-object values are
+    // saved for it. The new record becomes current.
+    void InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps);
+    // Replaces the current record's fields with the image's (whose record ID becomes the record's) and moves
+    // its keys; unlock frees the caller's record lock afterwards. 10258 without a current record; 8710 when
+    // the change check finds it deleted or another record current.
+    void ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool updateBitmaps);
+    // Deletes the current record: its keys, its large-object chains, its slot onto the free-slot chain.
+    // 10258 without a current record or when another user holds its lock; 8710 as for ModifyRecord.
+    void DeleteRecord(bool updateBitmaps);
+
     // ---- Indexes and keys (IndexAccess.cpp) ----
 
     // The index file, opened after the record file's checks and closed before the record file.
@@ -628,6 +654,8 @@ public:
     TRecord* LoadedCurrentRecord();
 
 private:
+    friend class TRecordChange;
+
     // 8962 naming the table when a buffer given is shorter than needed; an empty one passes.
     void RequireBuffer(std::span<const std::uint8_t> buffer, std::size_t needed) const;
     // The search key from a key buffer or built from a record image, checked for length.
@@ -704,7 +732,8 @@ private:
     };
     // Drops the caches and keeps the cursor's place: its position saved before, the bitmaps rebuilt and the
     // position restored after. The current record goes with the others; LoadedCurrentRecord loads it again.
-    void DropCachesAndReposition(CacheDrop drop);
+    // A failed record change passes the position it saved before its first change.
+    void DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position = nullptr);
     // The current record, also while UnpinAll has set it aside; none without one.
     const TRecord* CurrentEntry() const noexcept;
     // BeginRead, or the change check when a held lock makes BeginRead do nothing; true when changed.

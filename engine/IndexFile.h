@@ -277,6 +277,13 @@ public:
     // The key must exist (8708 naming the index otherwise); it is deleted, merging, redistributing, freeing
     // and collapsing pages as needed.
     void DeleteKey(std::span<const std::uint8_t> key);
+    // What an insert into the current index may take, for a change that checks its room before it changes
+    // anything: tree height + 1 pages (1 for an empty index), of which FreePagesAvailable come from its free
+    // list (at most the pages wanted are walked; 8965 for a damaged list) and the rest must be appended.
+    std::uint32_t PagesForInsert();
+    std::uint32_t FreePagesAvailable(std::uint32_t wanted);
+    // Whether this many pages can be appended, the last at an offset up to 2,000,000,000.
+    bool CanAppendPages(std::uint64_t pages) const noexcept;
     // A page for the current index: the head of its free list (which must be a page of the file without
     // entries, held nowhere else, whose next link is 0 or another page of the file), else a page appended
     // at the end of file (9479 naming the table beyond 2,000,000,000). Empty and clean; pinned.

@@ -90,15 +90,20 @@ public:
 
     // 9479 before anything changes when the pages an insert may need are neither free nor appendable.
     void CheckRoom(std::size_t needed) {
-        const std::uint64_t end = file_.GetEndOfFile().Value;
-        const auto appendsFit = [end](std::uint64_t appends) {
-            return appends == 0 || end + (appends - 1) * PageSize <= MaxIndexAppendOffset;
-        };
-        if (appendsFit(needed)) return;
+        if (file_.CanAppendPages(needed)) return;
+        if (!file_.CanAppendPages(needed - FreePages(needed))) {
+            RaiseEngineError(ErrFileFull, file_.TableOwner().TableFileName());
+        }
+    }
+
+    // How many of the wanted pages the free list holds (a list that loops or holds a page with entries is
+    // damaged).
+    std::size_t FreePages(std::size_t wanted) {
         std::array<PageOffset, MaxPagesPerInsert> seen{};
+        wanted = std::min(wanted, seen.size());
         std::size_t found = 0;
         PageOffset free = FreeHead();
-        while (found < needed && free != NoPage) {
+        while (found < wanted && free != NoPage) {
             if (std::find(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(found), free) !=
                 seen.begin() + static_cast<std::ptrdiff_t>(found)) {
                 file_.RaisePagesCorrupt();
@@ -108,7 +113,24 @@ public:
             seen[found++] = free;
             free = page->Next();
         }
-        if (!appendsFit(needed - found)) RaiseEngineError(ErrFileFull, file_.TableOwner().TableFileName());
+        return found;
+    }
+
+    // The levels of the tree, down its first entries (a balanced tree has every leaf at the same depth); 0
+    // for an empty index.
+    std::size_t Height() {
+        if (!HasTree() || file_.GetRootPosition() == NoPage) return 0;
+        PagePin page = file_.FetchPage(file_.GetRootPosition());
+        if (!page->IsRoot() || page->Count() == 0) file_.RaisePagesCorrupt();
+        std::size_t levels = 1;
+        while (!page->IsLeaf()) {
+            if (levels == MaxTreeDepth) file_.RaisePagesCorrupt();
+            const PageOffset child = page->Entry(0).Child();
+            page = file_.FetchPage(child);
+            if (page->IsRoot() || page->Count() == 0) file_.RaisePagesCorrupt();
+            ++levels;
+        }
+        return levels;
     }
 
     void Insert(const TIndexKey& key, SlotNumber record) {
@@ -478,6 +500,22 @@ bool TIndexFile::GetRootPage(PagePin& page, bool navigation) {
 }
 
 // ---- Key operations ----
+
+bool TIndexFile::CanAppendPages(std::uint64_t pages) const noexcept {
+    // The last page appended starts at most at the limit.
+    return pages == 0 || GetEndOfFile().Value + (pages - 1) * PageSize <= MaxIndexAppendOffset;
+}
+
+std::uint32_t TIndexFile::PagesForInsert() {
+    TreeWork work(*this);
+    // Every level may split and a new root be added; an empty index takes one page.
+    return static_cast<std::uint32_t>(work.Height() + 1);
+}
+
+std::uint32_t TIndexFile::FreePagesAvailable(std::uint32_t wanted) {
+    TreeWork work(*this);
+    return static_cast<std::uint32_t>(work.FreePages(wanted));
+}
 
 bool TIndexFile::KeyExists(std::span<const std::uint8_t> key) {
     TreeWork work(*this);

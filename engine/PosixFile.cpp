@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "engine/EngineMemory.h"
@@ -31,6 +33,32 @@ constexpr int CommonOpenFlags = O_CLOEXEC | O_NONBLOCK;
 
 int Fail() noexcept {
     return -errno;
+}
+
+// The armed fault of ArmIoFault; the flag keeps an unarmed call to one atomic load.
+struct IoFault {
+    IoCall call = IoCall::Read;
+    dev_t device = 0;
+    ino_t inode = 0;
+    int nth = 0;
+    int error = 0;
+    int seen = 0;
+    bool fired = false;
+};
+std::atomic<bool> ioFaultArmed{false};
+std::mutex ioFaultMutex;
+IoFault ioFault;
+
+// The errno the call is to fail with, or 0 to run it.
+int InjectedError(IoCall call, int fd) noexcept {
+    if (!ioFaultArmed.load(std::memory_order_relaxed)) return 0;
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return 0;
+    const std::lock_guard<std::mutex> lock(ioFaultMutex);
+    if (ioFault.call != call || ioFault.device != status.st_dev || ioFault.inode != status.st_ino) return 0;
+    if (++ioFault.seen != ioFault.nth) return 0;
+    ioFault.fired = true;
+    return ioFault.error;
 }
 
 struct DirectoryCloser {
@@ -219,6 +247,7 @@ std::int64_t FileSize(int fd) noexcept {
 }
 
 std::int64_t ReadAt(int fd, void* buffer, std::size_t count, std::int64_t offset) noexcept {
+    if (const int error = InjectedError(IoCall::Read, fd)) return -error;
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -234,6 +263,7 @@ std::int64_t ReadAt(int fd, void* buffer, std::size_t count, std::int64_t offset
 }
 
 int WriteAt(int fd, const void* buffer, std::size_t count, std::int64_t offset) noexcept {
+    if (const int error = InjectedError(IoCall::Write, fd)) return -error;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     while (count > 0) {
         const ssize_t written = pwrite(fd, bytes, count, offset);
@@ -321,6 +351,31 @@ void Delay(int milliseconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds) +
                           std::chrono::milliseconds(1);
     while (std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_until(deadline);
+}
+
+bool ArmIoFault(IoCall call, std::string_view engineName, int nth, int error) {
+    struct stat status {};
+    if (stat(ResolvePath(engineName).c_str(), &status) != 0) return false;
+    const std::lock_guard<std::mutex> lock(ioFaultMutex);
+    ioFault = IoFault{call, status.st_dev, status.st_ino, nth, error, 0, false};
+    ioFaultArmed.store(true);
+    return true;
+}
+
+void DisarmIoFault() noexcept {
+    const std::lock_guard<std::mutex> lock(ioFaultMutex);
+    ioFaultArmed.store(false);
+    ioFault = IoFault{};
+}
+
+bool IoFaultFired() noexcept {
+    const std::lock_guard<std::mutex> lock(ioFaultMutex);
+    return ioFault.fired;
+}
+
+int IoFaultCallsSeen() noexcept {
+    const std::lock_guard<std::mutex> lock(ioFaultMutex);
+    return ioFault.seen;
 }
 
 }  // namespace engine

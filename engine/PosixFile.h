@@ -99,4 +99,22 @@ int CopyFileByHandle(int sourceFd, std::string_view targetName);
 // Sleeps until more than the given number of milliseconds have passed on the steady clock.
 void Delay(int milliseconds);
 
+// ---- Failure injection for tests ----
+//
+// Tests make the Nth ReadAt or WriteAt on one named file fail with a chosen errno, to see what the engine
+// leaves behind when the disk refuses a read or write part-way through an operation. Inert unless a test
+// arms it: with nothing armed every call costs one relaxed atomic load. The file is recognised by its device
+// and inode, taken when the fault is armed, so every descriptor of it counts.
+
+enum class IoCall : std::uint8_t { Read, Write };
+// Arms one fault: the nth call (from 1) of the kind on the named existing file answers minus the errno
+// without touching the file; the calls before it and after it run as usual. Replaces a fault armed before.
+// False when the file cannot be looked up.
+bool ArmIoFault(IoCall call, std::string_view engineName, int nth, int error);
+// Disarms the fault.
+void DisarmIoFault() noexcept;
+// Whether the armed fault has failed its call, and how many calls of its kind on its file have been seen.
+bool IoFaultFired() noexcept;
+int IoFaultCallsSeen() noexcept;
+
 }  // namespace engine

@@ -73,10 +73,12 @@ const TRecord* TDataFile::CurrentEntry() const noexcept {
     return aside != nullptr && records_.Peek(currentAside_.position) == aside ? aside : nullptr;
 }
 
-void TDataFile::DropCachesAndReposition(CacheDrop drop) {
+void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position) {
     // The position, before the pages it stands on go.
-    const std::optional<TSavedCursorPosition> saved =
-        indexFile_.IsOpen() ? std::optional(indexFile_.SaveCursorPosition()) : std::nullopt;
+    const std::optional<TSavedCursorPosition> saved = !indexFile_.IsOpen() ? std::nullopt
+                                                      : position != nullptr
+                                                          ? std::optional(*position)
+                                                          : std::optional(indexFile_.SaveCursorPosition());
     // The current record goes with the others; LoadedCurrentRecord loads it again from the cursor.
     currentDropped_ = currentDropped_ || CurrentEntry() != nullptr;
     switch (drop) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordFixture.h"
+#include "RecordImages.h"
 #include "RecordTestTable.h"
 #include "StoredValues.h"
 #include "TableFixture.h"
@@ -55,10 +55,10 @@ inline void CreateCursorTable(const std::string& name, bool noPrimary = false, b
 }
 
 inline engine::SlotNumber AddRow(engine::TDataFile& table, const CursorRow& row) {
-    return AddRecord(table, {{CursorIdField, I32(row.id)},
-                             {CursorGroupField, I32(row.group)},
-                             {CursorNameField, Str(row.name)},
-                             {CursorNoteField, Str("note")}});
+    return Insert(table, {{CursorIdField, I32(row.id)},
+                          {CursorGroupField, I32(row.group)},
+                          {CursorNameField, Str(row.name)},
+                          {CursorNoteField, Str("note")}});
 }
 
 // Fills a closed table through an exclusive handle.
@@ -143,21 +143,21 @@ inline void OpenNatural(engine::TDataFile& table, const std::string& name) {
     table.IndexFile().SetVisibleRecords(VisibleSlots(10, {2, 5, 9}), false);
 }
 
-// A shared change of another handle: under its write locks, written with every header forced.
+// Shared changes of another handle under one hold of its write locks; each is written as it is made.
 template <class Change>
 void WriteShared(engine::TDataFile& writer, Change change) {
     writer.BeginWrite();
     change();
-    FlushChanges(writer);
     writer.EndWrite();
 }
 
-// Sets slot n's NOTE in the writer's cache (NOTE is in no key).
+// Sets slot n's NOTE (NOTE is in no key).
 inline void SetNote(engine::TDataFile& writer, std::uint32_t slot, const std::string& note) {
-    engine::RecordPin record;
-    ASSERT_TRUE(writer.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
-    SetStored(writer, record->Image(), CursorNoteField, Str(note));
-    record->MarkDirty();
+    GoToSlot(writer, engine::SlotNumber(slot));
+    const std::span<const std::uint8_t> current = writer.GetCurrentRecordImage();
+    std::vector<std::uint8_t> image(current.begin(), current.end());
+    SetStored(writer, image, CursorNoteField, Str(note));
+    writer.ModifyRecord(image, false, true);
 }
 
 }  // namespace enginetest

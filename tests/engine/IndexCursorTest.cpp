@@ -14,7 +14,7 @@
 
 #include "IndexTestTable.h"
 #include "RawTableFile.h"
-#include "RecordFixture.h"
+#include "RecordImages.h"
 #include "RecordTestTable.h"
 #include "TableFixture.h"
 #include "engine/Bitmap.h"
@@ -498,7 +498,7 @@ protected:
         CreateTable(name, fields, indexes, options);
     }
     static SlotNumber Add(engine::TDataFile& table, std::int32_t id, const std::string& name) {
-        return AddRecord(table, {{1, I32(id)}, {2, Str(name)}});
+        return Insert(table, {{1, I32(id)}, {2, Str(name)}});
     }
     static void Open(engine::TDataFile& table, const std::string& name, bool exclusive) {
         table.SetFileName(name);
@@ -722,7 +722,7 @@ TEST_F(IndexCursorTest, TheContiguousRunFollowsTheLeafAndTheRecordCacheReadsItAt
         engine::TDataFile table;
         Open(table, "t", true);
         for (int slot = 1; slot <= 11; ++slot) Add(table, slot >= 7 ? slot - 6 : 100 + slot, Name(slot));
-        DeleteRecord(table, SlotNumber(10));
+        DeleteSlot(table, SlotNumber(10));
     }
     RecordingDataFile table;
     Open(table, "t", true);
@@ -793,15 +793,12 @@ protected:
         a_.IndexFile().ComputeRangeOrdinals();
         read.End();
     }
+    // A shared insert is on disk when it returns.
     void AddInB(int n) {
-        engine::TReadGuard read(b_);
-        read.Begin();
         Add(b_, n, Name(n));
-        read.End();
         names_.push_back(Name(n));
         std::sort(names_.begin(), names_.end());
     }
-    void Publish() { FlushChanges(b_); }
     // The model's position of a name.
     std::int64_t Rank(const std::string& name) const {
         return std::lower_bound(names_.begin(), names_.end(), name) - names_.begin();
@@ -826,7 +823,6 @@ TEST_F(CursorChangeTest, AMoveThatMeetsAnotherHandlesInsertRunsAgainFromTheKeyIt
     // b inserts keys just around a's key and beyond the page.
     const int at = std::stoi(start.substr(1)) - 100000;
     for (const int n : {at - 1, at + 1, at + 3, at + 5, at + 7, at + 9}) AddInB(n);
-    Publish();
     // Every page but a's own is gone: its walk misses at the page's end.
     index.Pages().SetCapacity(1);
     index.Pages().Trim(index.CurrentPage().Get());
@@ -878,7 +874,6 @@ TEST_F(CursorChangeTest, EndStatesAreKeptAndTheNextStepSkipsNothing) {
         }
         // b adds a key before every other one, and one after.
         AddInB(c.added == 0 ? low-- : high++);
-        Publish();
         engine::TReadGuard read(a_);
         EXPECT_TRUE(read.Begin()) << c.what;
         EXPECT_EQ(index.BeforeFirst(), c.beforeFirst) << c.what;

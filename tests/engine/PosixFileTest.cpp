@@ -142,3 +142,39 @@ TEST(PosixFile, OpeningAFifoNeitherBlocksNorSucceeds) {
 }
 
 }  // namespace
+
+TEST(PosixFile, AnArmedFaultFailsOnlyTheNthCallOfItsKindOnItsFile) {
+    enginetest::TempDirectory directory;
+    Write("t.DAT", "abcdef");
+    Write("other.DAT", "xyz");
+    const Fd first(engine::OpenFileHandle("t.DAT", {engine::FileAccess::ReadWrite, false, false, false}));
+    const Fd second(engine::OpenFileHandle("t.dat", {engine::FileAccess::Read, false, false, false}));
+    const Fd other(engine::OpenFileHandle("other.DAT", {engine::FileAccess::ReadWrite, false, false, false}));
+    ASSERT_GE(first.Get(), 0);
+    ASSERT_GE(second.Get(), 0);
+    ASSERT_GE(other.Get(), 0);
+    char buffer[8] = {};
+    ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Read, "T.dat", 3, EIO));
+    // Another file and writes do not count; every descriptor of the file does.
+    EXPECT_EQ(engine::ReadAt(other.Get(), buffer, 3, 0), 3);
+    EXPECT_EQ(engine::WriteAt(first.Get(), "A", 1, 0), 0);
+    EXPECT_EQ(engine::ReadAt(first.Get(), buffer, 2, 0), 2);
+    EXPECT_EQ(engine::ReadAt(second.Get(), buffer, 2, 0), 2);
+    EXPECT_FALSE(engine::IoFaultFired());
+    EXPECT_EQ(engine::ReadAt(second.Get(), buffer, 2, 0), -EIO);
+    EXPECT_TRUE(engine::IoFaultFired());
+    EXPECT_EQ(engine::ReadAt(first.Get(), buffer, 6, 0), 6);
+    EXPECT_EQ(std::string(buffer, 6), "Abcdef");
+    EXPECT_EQ(engine::IoFaultCallsSeen(), 4);
+
+    // A write fault leaves the file as it was.
+    ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, "t.DAT", 1, ENOSPC));
+    EXPECT_EQ(engine::WriteAt(first.Get(), "zz", 2, 0), -ENOSPC);
+    EXPECT_EQ(engine::WriteAt(first.Get(), "B", 1, 0), 0);
+    EXPECT_EQ(Contents("t.DAT"), "Bbcdef");
+
+    engine::DisarmIoFault();
+    EXPECT_FALSE(engine::IoFaultFired());
+    EXPECT_FALSE(engine::ArmIoFault(engine::IoCall::Read, "missing.DAT", 1, EIO));
+    EXPECT_EQ(engine::ReadAt(first.Get(), buffer, 1, 0), 1);
+}

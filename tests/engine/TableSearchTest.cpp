@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "CursorTestTable.h"
-#include "RecordFixture.h"
+#include "RecordImages.h"
 #include "TableFixture.h"
 #include "engine/DataFile.h"
 #include "engine/EngineErrorCodes.h"
@@ -219,7 +219,7 @@ TEST_F(TableSearchTest, TheBookmarkOfADeletedRecordLandsOnTheNextKey) {
     table.GotoRecNo(3);
     Image bookmark(table.GetKeySize());
     table.GetBookmark(bookmark);
-    DeleteRecord(table, SlotNumber(3));
+    DeleteSlot(table, SlotNumber(3));
     table.SetToBegin();
     table.GotoBookmark(bookmark, false);
     EXPECT_EQ(CurrentId(table), 40);
@@ -283,7 +283,7 @@ TEST_F(TableSearchTest, GotoCurrentReachesTheOtherHandlesRecordUntilItIsDeleted)
     EXPECT_EQ(CurrentId(a), 30);
     EXPECT_EQ(a.GetRecNo(), 3);
     b.GotoRecNo(4);
-    WriteShared(writer, [&] { DeleteRecord(writer, SlotNumber(4)); });
+    WriteShared(writer, [&] { DeleteSlot(writer, SlotNumber(4)); });
     EXPECT_EQ(a.GotoCurrent(b), engine::ErrRecordNotFound);
     EXPECT_EQ(CurrentId(a), 30);
     EXPECT_FALSE(a.OperationReadLockHeld());
