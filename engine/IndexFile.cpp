@@ -301,7 +301,7 @@ const TIndexDescriptor* TIndexFile::CurrentDescriptor() const noexcept {
 void TIndexFile::LoadIndexSettings() {
     SelectIndexForBuild(current_);
     // An active filter keeps bitmap mode on whatever index is current.
-    bitmaps_.RecomputeBitmapMode();
+    bitmaps_.SetBitmapModeByIndex();
 }
 
 void TIndexFile::SelectIndexForBuild(std::uint8_t n) noexcept {

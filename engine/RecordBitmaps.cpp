@@ -87,7 +87,11 @@ std::uint16_t TRecordBitmaps::UpdateFilter(std::span<const std::uint8_t> blob, T
     if (blob.empty() && tree == nullptr) return ErrInvalidFilterExpression;
     const auto found = std::find_if(filters_.begin(), filters_.end(),
                                     [handle](const auto& filter) { return filter.get() == handle; });
-    if (found == filters_.end() || !(*found)->Active()) return ErrInvalidFilterHandle;
+    if (found == filters_.end() || !(*found)->Active()) {
+        // A tree handed over for the filter to own goes with the refusal.
+        const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
+        return ErrInvalidFilterHandle;
+    }
     return (*found)->SetExpression(blob, tree, ownsTree);
 }
 
@@ -139,8 +143,12 @@ bool TRecordBitmaps::AnyFilterActive() const noexcept {
     return std::any_of(filters_.begin(), filters_.end(), [](const auto& filter) { return filter->Active(); });
 }
 
-void TRecordBitmaps::RecomputeBitmapMode() {
+void TRecordBitmaps::SetBitmapModeByIndex() noexcept {
     bitmapMode_ = AnyFilterActive() || forceFilter_ || file_.NaturalOrder();
+}
+
+void TRecordBitmaps::RecomputeBitmapMode() {
+    SetBitmapModeByIndex();
     if (!bitmapMode_) FreeTableBitmaps();
 }
 
@@ -155,7 +163,7 @@ void TRecordBitmaps::SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilt
     forceFilter_ = forceFilter;
     visibleCount_ = static_cast<std::uint32_t>(BitmapCount(
         visible_.data(), static_cast<std::int64_t>(visible_.size()), file_.PhysicalRecordCount()));
-    bitmapMode_ = AnyFilterActive() || forceFilter_ || file_.NaturalOrder();
+    SetBitmapModeByIndex();
 }
 
 void TRecordBitmaps::FreeTableBitmaps() noexcept {
@@ -267,15 +275,23 @@ void TRecordBitmaps::BuildUntilComplete(Pass pass) {
     // The position on the cursor's own index and key, taken up again after a build that met another
     // program's change has unwound.
     const TSavedCursorPosition saved = file_.SaveCursorPosition();
+    bool restarted = false;
     for (;;) {
         bool complete = false;
         {
             const TBuildScope scope(*this);
-            complete = pass();
+            // After another program's change every bitmap is stale, not only the one asked for.
+            complete = restarted ? RebuildPass() : pass();
         }
-        if (complete) return;
+        if (complete) break;
+        // The range ordinals come with the position, and the range bitmap needs them.
         file_.RestoreCursorPosition(saved);
+        restarted = true;
     }
+    if (!restarted) return;
+    // The position found while the bitmaps were half built is taken up again on the visible records.
+    BuildVisibleBitmap();
+    file_.RestoreCursorPosition(saved);
 }
 
 bool TRecordBitmaps::RebuildPass() {
@@ -319,7 +335,11 @@ bool TRecordBitmaps::FilterPass(TFilter& filter) {
 }
 
 void TRecordBitmaps::RebuildFilterBitmaps() {
-    if (building_ || file_.Cursor().RangeOrdinalsBusy || !bitmapMode_) return;
+    if (building_ || file_.Cursor().RangeOrdinalsBusy) return;
+    if (!bitmapMode_) {
+        FreeTableBitmaps();
+        return;
+    }
     BuildUntilComplete([this] { return RebuildPass(); });
 }
 

@@ -36,7 +36,8 @@ public:
     std::uint16_t AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
                             bool andEarlier, TRecordFilterProc callback, bool ownsTree, TExprNode* tree);
     // Replaces an active filter's condition (10050 for a handle that is not an active filter of the list,
-    // 10051 for neither blob nor tree or a damaged blob, the old condition kept).
+    // 10051 for neither blob nor tree or a damaged blob, the old condition kept). A refused tree handed over
+    // to be owned is freed.
     std::uint16_t UpdateFilter(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree,
                                TFilter* handle);
     // Frees the filter (10050 when unknown; nil: every filter), then recomputes the bitmap mode.
@@ -71,9 +72,12 @@ public:
 
     // Set in natural order, on index 0 of a table without a primary index, and while a filter is active.
     bool BitmapMode() const noexcept { return bitmapMode_; }
-    // After the current index or the filter list changed: the flag by both; leaving bitmap mode frees the
-    // visible, range and live bitmaps.
+    // After the filter list changed: the flag by the filters and the current index; leaving bitmap mode
+    // frees the visible, range and live bitmaps.
     void RecomputeBitmapMode();
+    // After the current index changed: the flag only. The record layer switches indexes in the middle of a
+    // write, and the bitmaps must outlive that; a rebuild out of bitmap mode frees them.
+    void SetBitmapModeByIndex() noexcept;
     // Set while bitmaps are built: every build and the change check's rebuild return at once.
     bool Building() const noexcept { return building_; }
     const std::vector<std::uint8_t>& Visible() const noexcept { return visible_; }
