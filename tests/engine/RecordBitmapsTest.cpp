@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ExprBuilders.h"
+#include "FilterBlobBuilder.h"
 #include "RecordImages.h"
 #include "TableFixture.h"
 #include "engine/Bitmap.h"
@@ -462,6 +463,33 @@ TEST_F(RecordBitmapsTest, DeactivatingEveryFilterFreesTheBitmapsInIndexOrderOnly
     EXPECT_TRUE(a.IndexFile().BitmapMode());
     EXPECT_FALSE(a.IndexFile().Bitmaps().Live().empty());
     EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5}));
+}
+
+// A blob names its field by name; a damaged one, or one naming a field the table lacks, adds nothing.
+TEST_F(RecordBitmapsTest, BlobFiltersThroughTheTable) {
+    Build(true, 4, {});
+    GoTo(3);
+    std::vector<std::uint8_t> image(a.CurrentRecord()->Image().begin(), a.CurrentRecord()->Image().end());
+    a.SetField(false, NameField, image, std::span<const std::uint8_t>(Str("alpha")));
+    a.ModifyRecord(image, true, true);
+    TFilter* handle = nullptr;
+    const std::vector<std::uint8_t> blob = filterblobtest::StringComparisonBlob("name", "alpha");
+    ASSERT_EQ(a.AddFilter(nullptr, blob, handle, false, nullptr, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(Visit(a), (Records{3}));
+
+    std::vector<std::uint8_t> damaged = blob;
+    damaged.resize(damaged.size() - 3);
+    TFilter* refused = nullptr;
+    EXPECT_EQ(a.AddFilter(nullptr, damaged, refused, false, nullptr, false, nullptr),
+              engine::ErrInvalidFilterExpression);
+    const std::vector<std::uint8_t> unknown = filterblobtest::StringComparisonBlob("NOSUCH", "alpha");
+    EXPECT_EQ(EngineCode([&] { a.AddFilter(nullptr, unknown, refused, false, nullptr, false, nullptr); }),
+              engine::ErrInvalidField);
+    // A damaged replacement keeps the condition.
+    EXPECT_EQ(a.ModifyFilter(handle, damaged, nullptr, false), engine::ErrInvalidFilterExpression);
+    EXPECT_EQ(a.IndexFile().GetFilterCount(), 1);
+    EXPECT_EQ(Visit(a), (Records{3}));
 }
 
 // ---- Another handle's write in the middle of a build ----
