@@ -67,6 +67,11 @@ private:
 
 TRecordBitmaps::~TRecordBitmaps() = default;
 
+std::vector<std::unique_ptr<TFilter>>::iterator TRecordBitmaps::Find(const TFilter* handle) noexcept {
+    return std::find_if(filters_.begin(), filters_.end(),
+                        [handle](const auto& filter) { return filter.get() == handle; });
+}
+
 // ---- The filter list ----
 
 std::uint16_t TRecordBitmaps::AddFilter(void* clientData, std::span<const std::uint8_t> blob,
@@ -85,8 +90,7 @@ std::uint16_t TRecordBitmaps::AddFilter(void* clientData, std::span<const std::u
 std::uint16_t TRecordBitmaps::UpdateFilter(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree,
                                            TFilter* handle) {
     if (blob.empty() && tree == nullptr) return ErrInvalidFilterExpression;
-    const auto found = std::find_if(filters_.begin(), filters_.end(),
-                                    [handle](const auto& filter) { return filter.get() == handle; });
+    const auto found = Find(handle);
     if (found == filters_.end() || !(*found)->Active()) {
         // A tree handed over for the filter to own goes with the refusal.
         const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
@@ -99,8 +103,7 @@ std::uint16_t TRecordBitmaps::DropFilter(TFilter* handle) {
     if (handle == nullptr) {
         filters_.clear();
     } else {
-        const auto found = std::find_if(filters_.begin(), filters_.end(),
-                                        [handle](const auto& filter) { return filter.get() == handle; });
+        const auto found = Find(handle);
         if (found == filters_.end()) return ErrInvalidFilterHandle;
         filters_.erase(found);
     }
@@ -108,27 +111,13 @@ std::uint16_t TRecordBitmaps::DropFilter(TFilter* handle) {
     return 0;
 }
 
-std::uint16_t TRecordBitmaps::ActivateFilter(TFilter* handle) {
+std::uint16_t TRecordBitmaps::SetActive(TFilter* handle, bool active) {
     if (handle == nullptr) {
-        for (const auto& filter : filters_) filter->Activate();
+        for (const auto& filter : filters_) active ? filter->Activate() : filter->Deactivate();
     } else {
-        const auto found = std::find_if(filters_.begin(), filters_.end(),
-                                        [handle](const auto& filter) { return filter.get() == handle; });
+        const auto found = Find(handle);
         if (found == filters_.end()) return ErrInvalidFilterHandle;
-        (*found)->Activate();
-    }
-    RecomputeBitmapMode();
-    return 0;
-}
-
-std::uint16_t TRecordBitmaps::DeactivateFilter(TFilter* handle) {
-    if (handle == nullptr) {
-        for (const auto& filter : filters_) filter->Deactivate();
-    } else {
-        const auto found = std::find_if(filters_.begin(), filters_.end(),
-                                        [handle](const auto& filter) { return filter.get() == handle; });
-        if (found == filters_.end()) return ErrInvalidFilterHandle;
-        (*found)->Deactivate();
+        active ? (*found)->Activate() : (*found)->Deactivate();
     }
     RecomputeBitmapMode();
     return 0;
@@ -294,14 +283,17 @@ void TRecordBitmaps::BuildUntilComplete(Pass pass) {
     file_.RestoreCursorPosition(saved);
 }
 
-bool TRecordBitmaps::RebuildPass() {
+bool TRecordBitmaps::TableBitmapsPass() {
     bool changed = false;
-    const std::int64_t size = BitmapSize();
-    Resize(visible_, size);
+    Resize(visible_, BitmapSize());
     BuildRangeBitmap(changed);
-    if (changed) return false;
-    BuildLiveBitmap(changed);
-    if (changed) return false;
+    if (!changed) BuildLiveBitmap(changed);
+    return !changed;
+}
+
+bool TRecordBitmaps::RebuildPass() {
+    if (!TableBitmapsPass()) return false;
+    bool changed = false;
     std::vector<std::uint8_t> candidates;
     for (const auto& filter : filters_) {
         if (!filter->Active()) continue;
@@ -313,13 +305,8 @@ bool TRecordBitmaps::RebuildPass() {
 }
 
 bool TRecordBitmaps::FilterPass(TFilter& filter) {
-    bool changed = false;
+    if (!TableBitmapsPass()) return false;
     const std::int64_t size = BitmapSize();
-    Resize(visible_, size);
-    BuildRangeBitmap(changed);
-    if (changed) return false;
-    BuildLiveBitmap(changed);
-    if (changed) return false;
     std::vector<std::uint8_t> candidates;
     Candidates(candidates);
     if (filter.AndEarlier()) {
@@ -330,6 +317,7 @@ bool TRecordBitmaps::FilterPass(TFilter& filter) {
             BitmapAnd(earlier->GetBitmap().data(), candidates.data(), size);
         }
     }
+    bool changed = false;
     filter.Evaluate(candidates, changed);
     return !changed;
 }
@@ -345,8 +333,7 @@ void TRecordBitmaps::RebuildFilterBitmaps() {
 
 void TRecordBitmaps::BuildFilterBitmap(TFilter* handle) {
     if (building_ || file_.Cursor().RangeOrdinalsBusy || filters_.empty()) return;
-    const auto found = std::find_if(filters_.begin(), filters_.end(),
-                                    [handle](const auto& filter) { return filter.get() == handle; });
+    const auto found = Find(handle);
     if (found == filters_.end() || !(*found)->Active()) return;
     // The live and range bitmaps come with a full build.
     if (visible_.empty() || live_.empty()) {

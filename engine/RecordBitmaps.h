@@ -43,8 +43,8 @@ public:
     // Frees the filter (10050 when unknown; nil: every filter), then recomputes the bitmap mode.
     std::uint16_t DropFilter(TFilter* handle);
     // Sets (clears) Active of the filter, nil every filter; 10050 when unknown; then the bitmap mode.
-    std::uint16_t ActivateFilter(TFilter* handle);
-    std::uint16_t DeactivateFilter(TFilter* handle);
+    std::uint16_t ActivateFilter(TFilter* handle) { return SetActive(handle, true); }
+    std::uint16_t DeactivateFilter(TFilter* handle) { return SetActive(handle, false); }
     std::uint8_t GetFilterCount() const noexcept { return static_cast<std::uint8_t>(filters_.size()); }
     // The filter at the list position (mod 256); none past the end.
     TFilter* GetFilter(int position) const noexcept;
@@ -95,6 +95,9 @@ public:
 
 private:
     friend class TBuildScope;
+    std::uint16_t SetActive(TFilter* handle, bool active);
+    // The handle's place in the list; the end when it is not there.
+    std::vector<std::unique_ptr<TFilter>>::iterator Find(const TFilter* handle) noexcept;
     // S for the current physical record count.
     std::int64_t BitmapSize() const noexcept;
     // Range AND live (or live) into the buffer, which takes S bytes.
@@ -102,6 +105,8 @@ private:
     // One pass of RebuildFilterBitmaps (one filter: BuildFilterBitmap); false when it met another program's
     // change.
     bool RebuildPass();
+    // The visible bitmap sized, the range and live bitmaps built: the start of either pass.
+    bool TableBitmapsPass();
     bool FilterPass(TFilter& filter);
     // Runs the pass until it completes: a change met mid-build unwinds it (index restored), repositions the
     // cursor on its own index and key, and starts again.
