@@ -66,13 +66,13 @@ public:
     std::string TranslateFileName(std::string_view name) const override;
     // Opens the file and reads its header (ReadHeader's checks), resets the cursor (ordinal 1, both flags
     // clear, range inactive with first 1 and last the record count) and selects index 0 (in bitmap mode when
-    // the table has no primary index, whose range ordinals are then computed); unless the table is open for
-    // repair the cursor then goes to the first key. A failed open leaves the file closed. Does nothing when
-    // open.
+    // the table has no primary index, whose range ordinals and bitmaps are then built); unless the table is
+    // open for repair the cursor then goes to the first key. A failed open leaves the file closed. Does
+    // nothing when open.
     void Open() override;
-    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks, clears the
-    // cursor, its range and the visible records, and closes the file; the header image goes back to that of
-    // no file. Raises nothing.
+    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks, frees the
+    // filters and every record bitmap, clears the cursor and its range, and closes the file; the header image
+    // goes back to that of no file. Raises nothing.
     void Close() override;
     // Creates the file (10031 when open, 10253 when not exclusive) and a new header in memory, marked
     // changed: the next header write gives the file its first page.

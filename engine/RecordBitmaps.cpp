@@ -20,6 +20,10 @@ namespace {
 constexpr std::uint8_t LiveStatus = 0;
 constexpr std::uint8_t DeletedStatus = 1;
 
+// After one restart the build holds the read lock, under which no other program writes: another report means
+// the lock protocol broke, and the build stops instead of running on (as a cursor operation does).
+constexpr int MaxBuildRestarts = 2;
+
 TKeyInterval StatusInterval(std::uint8_t status) {
     const std::uint8_t key[1] = {status};
     const TKeyBound bound = KeyBound(key, 1);
@@ -265,7 +269,8 @@ void TRecordBitmaps::BuildUntilComplete(Pass pass) {
     // program's change has unwound.
     const TSavedCursorPosition saved = file_.SaveCursorPosition();
     bool restarted = false;
-    for (;;) {
+    for (int restarts = 0;; ++restarts) {
+        if (restarts > MaxBuildRestarts) file_.RaisePagesCorrupt();
         bool complete = false;
         {
             const TBuildScope scope(*this);
