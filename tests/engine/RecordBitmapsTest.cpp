@@ -179,6 +179,14 @@ TEST_F(RecordBitmapsTest, TenSlotsWithTwoDeletedAndAFilterOnOneToFive) {
     EXPECT_EQ(Visit(a), (Records{1, 2, 4, 5}));
 }
 
+// More deleted than live records: the live records are marked directly instead of inverting the deleted.
+TEST_F(RecordBitmapsTest, MostlyDeletedTablesMarkTheLiveRecordsDirectly) {
+    Build(true, 10, {1, 2, 3, 5, 6, 8, 9});
+    Activated(AtMost(100));
+    EXPECT_EQ(SetBits(a.IndexFile().Bitmaps().Live()), (Records{4, 7, 10}));
+    EXPECT_EQ(Visit(a), (Records{4, 7, 10}));
+}
+
 class RecordBitmapsSizesTest : public RecordBitmapsTest,
                                public ::testing::WithParamInterface<std::tuple<bool, int>> {};
 
@@ -410,6 +418,19 @@ TEST_F(RecordBitmapsTest, AThrowingCallbackLeavesNoBuildingFlag) {
     EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
 }
 
+// A filter added with and-earlier is evaluated only over the records the earlier active filters pass.
+TEST_F(RecordBitmapsTest, AndEarlierNarrowsTheCandidatesToTheEarlierFilters) {
+    Build(true, 8, {2});
+    Activated(AtMost(5));
+    Seen seen;
+    seen.table = &a;
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&seen, {}, handle, true, Record, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(seen.records, (Records{1, 3, 4, 5}));
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
+}
+
 // ---- The filter list ----
 
 TEST_F(RecordBitmapsTest, TheListHoldsAtMost128Filters) {
@@ -478,8 +499,8 @@ TEST_F(RecordBitmapsTest, BlobFiltersThroughTheTable) {
     ASSERT_EQ(a.ActivateFilter(handle), 0);
     EXPECT_EQ(Visit(a), (Records{3}));
 
-    std::vector<std::uint8_t> damaged = blob;
-    damaged.resize(damaged.size() - 3);
+    // Cut short: the last literal loses its end.
+    const std::vector<std::uint8_t> damaged(blob.begin(), blob.end() - 3);
     TFilter* refused = nullptr;
     EXPECT_EQ(a.AddFilter(nullptr, damaged, refused, false, nullptr, false, nullptr),
               engine::ErrInvalidFilterExpression);
