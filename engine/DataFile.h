@@ -49,11 +49,9 @@ inline constexpr int RecordCacheGrowth = 1024;
 inline constexpr int ReadForward = 1;
 inline constexpr int ReadBackward = 2;
 
-// One open table and one cursor on it. Every failure raises an engine error naming the record file. The
-// cursor, record changes and filters join this class in their own steps; the places where they act are
-// marked "Later" in DataFile.cpp, IndexAccess.cpp and TableLocks.cpp. A table keeps its
-// indexes in its index file and the values of its large-object fields in its large-object file, which it
-// creates, opens, empties, closes and deletes with the record file.
+// One open table and one cursor on it, with its filters. Every failure raises an engine error naming the
+// record file. A table keeps its indexes in its index file and the values of its large-object fields in its
+// large-object file, which it creates, opens, empties, closes and deletes with the record file.
 class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
 public:
     // The owner is the object that made the handle (a dataset, a statement, the handle a clone came from);
@@ -624,8 +622,25 @@ public:
     std::span<const std::uint8_t> GetCurrentRecordImage();
     // A second shared handle on this table, owned by this one: the same read-only and in-memory settings,
     // working fields, index, range and record, the default lock settings; a protected table's password is in
-    // the session's list only for the call. 11013 for an exclusive table. Later (filters): the filters.
+    // the session's list only for the call, and each filter in order (a copy of its condition, or its
+    // callback with its client data), active when it is active here. 11013 for an exclusive table.
     std::unique_ptr<TDataFile> CloneCursor();
+
+    // ---- Filters (TableFilters.cpp) ----
+    //
+    // Codes are returned, not raised. AddFilter takes no lock: 9482 with 128 filters already, else the
+    // index file's AddFilter (10051 for neither condition nor callback; 9985 raised for an unknown field of
+    // a blob); the new filter is inactive. The others run under the per-operation read lock, call the index
+    // file's operation and, when it answers 0, build what changed (ActivateFilter and ModifyFilter that
+    // filter's bitmap), the visible bitmap, and re-find the current record. 10050 for an unknown handle
+    // (ModifyFilter: one that is not active); a nil handle drops, activates or deactivates every filter.
+    std::uint16_t AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
+                            bool andEarlier, TRecordFilterProc callback, bool ownsTree, TExprNode* tree);
+    std::uint16_t DropFilter(TFilter* handle);
+    std::uint16_t ActivateFilter(TFilter* handle);
+    std::uint16_t DeactivateFilter(TFilter* handle);
+    std::uint16_t ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
+                               bool ownsTree);
     // Re-finds the current record after a change of index, range, filter or data: its key with nearest and
     // the end flags kept, or in natural order its slot or the nearest visible one after it.
     void Resync();
@@ -654,6 +669,9 @@ public:
     TRecord* LoadedCurrentRecord();
 
 private:
+    // A filter list change under the read lock; on 0 the visible bitmap is built and the record re-found.
+    template <typename Change>
+    std::uint16_t ChangeFilters(Change change);
     friend class TRecordChange;
 
     // 8962 naming the table when a buffer given is shorter than needed; an empty one passes.

@@ -47,7 +47,7 @@ public:
           position_(file.cursor_.Position),
           hopLimit_(file.GetEndOfFile().Value / PageSize),
           highest_(file.PhysicalRecordCount()) {
-        const std::vector<std::uint8_t>& bitmap = file.visible_.Bitmap;
+        const std::vector<std::uint8_t>& bitmap = file.bitmaps_.Visible();
         // Bits past H are never visible: the bytes beyond the one holding bit H are not looked at.
         const std::size_t bytes = std::min<std::size_t>(bitmap.size(), (std::size_t{highest_} + 7) / 8);
         visible_ = std::span<const std::uint8_t>(bitmap.data(), bytes);
@@ -250,7 +250,7 @@ std::uint32_t TIndexFile::PhysicalRecordCount() const noexcept {
 }
 
 std::uint32_t TIndexFile::GetKeyCount() const noexcept {
-    if (NaturalOrder() || bitmapMode_) return visible_.Count;
+    if (NaturalOrder() || bitmaps_.BitmapMode()) return bitmaps_.VisibleCount();
     const TKeyRange& range = cursor_.Range;
     if (range.First < 1 || range.Last < 1 || range.Last < range.First) return 0;
     return static_cast<std::uint32_t>(range.Last - range.First + 1);
@@ -284,16 +284,12 @@ std::int32_t TIndexFile::GetOrdinal() const noexcept {
 }
 
 void TIndexFile::SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filterActive) {
-    visible_.Bitmap = std::move(bitmap);
-    visible_.FilterActive = filterActive;
-    visible_.Count = static_cast<std::uint32_t>(BitmapCount(
-        visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()), PhysicalRecordCount()));
-    LoadIndexSettings();
+    bitmaps_.SetVisible(std::move(bitmap), filterActive);
     // A natural-order position keeps its record; its ordinal is its rank among the records now visible.
     if (NaturalOrder() && cursor_.Position.NaturalRecord != 0) {
         cursor_.Position.Ordinal = static_cast<std::int32_t>(
-            BitmapCountUpTo(cursor_.Position.NaturalRecord, visible_.Bitmap.data(),
-                            static_cast<std::int64_t>(visible_.Bitmap.size()), PhysicalRecordCount()));
+            BitmapCountUpTo(cursor_.Position.NaturalRecord, bitmaps_.Visible().data(),
+                            static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()));
     }
 }
 
@@ -340,12 +336,12 @@ void TIndexFile::Last() {
 
 void TIndexFile::GoToEnd(bool last) {
     if (NaturalOrder()) {
-        const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                               PhysicalRecordCount()};
+        const NaturalBits bits{bitmaps_.Visible().data(),
+                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
         std::int64_t position = last ? bits.highest + 1 : 0;
-        const bool found =
-            visible_.Count != 0 && (last ? BitmapPriorSetBit(bits.bits, bits.size, position)
-                                         : BitmapNextSetBit(bits.bits, bits.size, bits.highest, position));
+        const bool found = bitmaps_.VisibleCount() != 0 &&
+                           (last ? BitmapPriorSetBit(bits.bits, bits.size, position)
+                                 : BitmapNextSetBit(bits.bits, bits.size, bits.highest, position));
         ClearPosition();
         if (found) {
             cursor_.Position = {last ? bits.Rank(position) : 1, false, false,
@@ -357,7 +353,7 @@ void TIndexFile::GoToEnd(bool last) {
         TCursorWalk walk(*this);
         bool found = walk.HasKeys();
         if (found) {
-            if (bitmapMode_) {
+            if (bitmaps_.BitmapMode()) {
                 last ? walk.DescendLast() : walk.DescendFirst();
                 found = last ? walk.SkipVisibleBackward() : walk.SkipVisibleForward();
             } else if (cursor_.Range.Active) {
@@ -383,9 +379,9 @@ void TIndexFile::GoToEnd(bool last) {
 void TIndexFile::MoveBy(std::int32_t n) {
     if (n == 0) return;
     if (NaturalOrder()) {
-        const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                               PhysicalRecordCount()};
-        if (visible_.Count == 0) {
+        const NaturalBits bits{bitmaps_.Visible().data(),
+                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
+        if (bitmaps_.VisibleCount() == 0) {
             ClearPosition();
             return;
         }
@@ -436,7 +432,7 @@ void TIndexFile::MoveBy(std::int32_t n) {
         const bool forward = n > 0;
         std::int64_t left = forward ? n : -std::int64_t{n};
         walk.ClearFlags();
-        if (bitmapMode_) {
+        if (bitmaps_.BitmapMode()) {
             while (left > 0) {
                 if (!(forward ? walk.Next() : walk.Prior()) ||
                     !(forward ? walk.SkipVisibleForward() : walk.SkipVisibleBackward())) {
@@ -498,7 +494,7 @@ bool TIndexFile::FindKey(std::span<const std::uint8_t> key, bool nearest, bool k
             return false;
         }
         const bool descending = settings_.Descending != 0;
-        if (bitmapMode_) {
+        if (bitmaps_.BitmapMode()) {
             bool equal = false;
             walk.Descend([&](TPage& page, std::int32_t& ordinal) {
                 equal = page.SearchKey(key, ordinal, compareLength, nearest);
@@ -591,15 +587,15 @@ bool TIndexFile::LocateKey(std::span<const std::uint8_t> key, std::uint16_t comp
 
 void TIndexFile::GotoOrdinal(std::int32_t n) {
     if (NaturalOrder()) {
-        const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                               PhysicalRecordCount()};
+        const NaturalBits bits{bitmaps_.Visible().data(),
+                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
         if (n < 1) {
             First();
             if (currentPage_ || cursor_.Position.NaturalRecord != 0) cursor_.Position.BeforeFirst = true;
             return;
         }
         std::int64_t position = 0;
-        if (static_cast<std::uint32_t>(n) > visible_.Count ||
+        if (static_cast<std::uint32_t>(n) > bitmaps_.VisibleCount() ||
             !BitmapSelect(bits.bits, bits.size, bits.highest, n, position)) {
             Last();
             if (cursor_.Position.NaturalRecord != 0) cursor_.Position.AfterLast = true;
@@ -647,7 +643,7 @@ void TIndexFile::GotoOrdinal(std::int32_t n) {
         });
         walk.ClearFlags();
         if (walk.Ordinal() < target && !walk.Next()) walk.Position().AfterLast = true;
-        if (bitmapMode_ && !walk.CurrentVisible() && !walk.SkipVisibleForward()) {
+        if (bitmaps_.BitmapMode() && !walk.CurrentVisible() && !walk.SkipVisibleForward()) {
             walk.SetAfterLast();
             if (!walk.SkipVisibleBackward()) {
                 ClearPosition();
@@ -671,10 +667,10 @@ void TIndexFile::GotoRecordNumber(std::uint32_t n) {
 }
 
 void TIndexFile::StepNaturalOrder() {
-    const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
+    const NaturalBits bits{bitmaps_.Visible().data(), static_cast<std::int64_t>(bitmaps_.Visible().size()),
                            PhysicalRecordCount()};
     const std::int64_t record =
-        visible_.Count == 0 || bits.highest == 0 ? 0 : bits.Nearest(cursor_.Position.NaturalRecord);
+        bitmaps_.VisibleCount() == 0 || bits.highest == 0 ? 0 : bits.Nearest(cursor_.Position.NaturalRecord);
     ClearPosition();
     if (record == 0) return;
     cursor_.Position = {bits.Rank(record), false, false, static_cast<std::uint32_t>(record)};
@@ -682,8 +678,8 @@ void TIndexFile::StepNaturalOrder() {
 
 std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) {
     if (NaturalOrder()) {
-        const NaturalBits bits{visible_.Bitmap.data(), static_cast<std::int64_t>(visible_.Bitmap.size()),
-                               PhysicalRecordCount()};
+        const NaturalBits bits{bitmaps_.Visible().data(),
+                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
         const std::int64_t record = cursor_.Position.NaturalRecord;
         if (record == 0) return 1;
         const std::int64_t step = direction == 1 ? 1 : -1;

@@ -1,9 +1,8 @@
 // TIndexCursor: where a table's index cursor stands and the key range it keeps, as its index file holds them;
-// with the visible records the cursor reads and the position the change check carries across a drop.
+// with the position the change check carries across a drop.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "engine/IndexKey.h"
 
@@ -39,16 +38,6 @@ struct TIndexCursor {
     // Set while the range ordinals are computed or the filter bitmaps rebuilt: ComputeRangeOrdinals then
     // does nothing.
     bool RangeOrdinalsBusy = false;
-};
-
-// The filter state the cursor reads: the filters fill it; until they exist only tests set it.
-struct TVisibleRecords {
-    // An active filter keeps bitmap mode on in index order: keys whose records are hidden are stepped over.
-    bool FilterActive = false;
-    // One bit per physical record (Bitmap.h), physical record count div 8 + 1 bytes when built.
-    std::vector<std::uint8_t> Bitmap;
-    // The set bits numbered up to the physical record count.
-    std::uint32_t Count = 0;
 };
 
 // What the change check keeps of the position while it drops the caches: the current key (index order) or

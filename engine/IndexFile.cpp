@@ -77,13 +77,15 @@ void TIndexFile::Open() {
         cursor_.Position.BeforeFirst = cursor_.Position.AfterLast = false;
         cursor_.Range.First = 1;
         cursor_.Range.Last = static_cast<std::int32_t>(header_.RecordCount);
-        visible_ = TVisibleRecords{};
+        bitmaps_.FreeTableBitmaps();
         current_ = PrimaryIndexSlot;
         LoadIndexSettings();
         if (HasNoPrimaryIndex()) {
             ComputeRangeOrdinals();
-            // Later (filters): the filter bitmaps and the visible bitmap are rebuilt and index 0 selected
-            // again.
+            // Natural order reads the visible bitmap: the live slots, through the filters.
+            RebuildFilterBitmaps();
+            BuildVisibleBitmap();
+            SelectIndexForBuild(PrimaryIndexSlot);
         }
         if (!owner_.RepairMode()) First();
     } catch (...) {
@@ -93,12 +95,10 @@ void TIndexFile::Open() {
 }
 
 void TIndexFile::Close() {
-    // Later (filters): the filters and the other record bitmaps are freed.
+    bitmaps_.Clear();
     FreeAllPages();
     locks_.Forget();
     cursor_ = TIndexCursor{};
-    visible_ = TVisibleRecords{};
-    bitmapMode_ = false;
     header_ = TIndexFileHeader{};
     current_ = PrimaryIndexSlot;
     settings_ = TIndexSettings{};
@@ -218,7 +218,8 @@ void TIndexFile::Truncate() {
     InvalidatePages();
     ClearPosition();
     cursor_.Range.First = cursor_.Range.Last = 0;
-    visible_.Count = 0;
+    // The records are gone; the next write or rebuild builds the bitmaps again from none.
+    bitmaps_.FreeTableBitmaps();
 }
 
 void TIndexFile::IncRecordCount() noexcept {
@@ -298,6 +299,13 @@ const TIndexDescriptor* TIndexFile::CurrentDescriptor() const noexcept {
 }
 
 void TIndexFile::LoadIndexSettings() {
+    SelectIndexForBuild(current_);
+    // An active filter keeps bitmap mode on whatever index is current.
+    bitmaps_.SetBitmapModeByIndex();
+}
+
+void TIndexFile::SelectIndexForBuild(std::uint8_t n) noexcept {
+    current_ = n;
     const TIndexDescriptor* const index = CurrentDescriptor();
     if (index == nullptr) {
         settings_ = TIndexSettings{};
@@ -305,8 +313,6 @@ void TIndexFile::LoadIndexSettings() {
         settings_ = {index->Name,       index->KeyLength, index->FieldCount,     index->Compression,
                      index->Descending, index->Unique,    index->CaseInsensitive};
     }
-    // An active filter keeps bitmap mode on whatever index is current.
-    bitmapMode_ = NaturalOrder() || visible_.FilterActive;
 }
 
 TPageFormat TIndexFile::CurrentPageFormat() const noexcept {

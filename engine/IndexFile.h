@@ -20,6 +20,7 @@
 #include "engine/KeyOrder.h"
 #include "engine/Page.h"
 #include "engine/PageCache.h"
+#include "engine/RecordBitmaps.h"
 #include "engine/RecordNumbers.h"
 #include "engine/SharedFileLock.h"
 #include "engine/TableFileOwner.h"
@@ -48,8 +49,7 @@ inline constexpr std::size_t MaxTreeDepth = 32;
 
 // One per table handle, created and freed with it; the handle gives it its file name, sharing, read-only and
 // in-memory settings before it opens or creates the file. Every failure raises an engine error naming the
-// index file, except 9479 (the table is full), which names the record file. The filters join this class in
-// their own step; the places where they act are marked "Later" in IndexFile.cpp and IndexCursor.cpp.
+// index file, except 9479 (the table is full), which names the record file.
 class TIndexFile : public TFileHandler {
 public:
     explicit TIndexFile(TDataFile& owner);
@@ -66,13 +66,13 @@ public:
     std::string TranslateFileName(std::string_view name) const override;
     // Opens the file and reads its header (ReadHeader's checks), resets the cursor (ordinal 1, both flags
     // clear, range inactive with first 1 and last the record count) and selects index 0 (in bitmap mode when
-    // the table has no primary index, whose range ordinals are then computed); unless the table is open for
-    // repair the cursor then goes to the first key. A failed open leaves the file closed. Does nothing when
-    // open.
+    // the table has no primary index, whose range ordinals and bitmaps are then built); unless the table is
+    // open for repair the cursor then goes to the first key. A failed open leaves the file closed. Does
+    // nothing when open.
     void Open() override;
-    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks, clears the
-    // cursor, its range and the visible records, and closes the file; the header image goes back to that of
-    // no file. Raises nothing.
+    // Frees what Open made, every cached page included (unwritten ones too), forgets the locks, frees the
+    // filters and every record bitmap, clears the cursor and its range, and closes the file; the header image
+    // goes back to that of no file. Raises nothing.
     void Close() override;
     // Creates the file (10031 when open, 10253 when not exclusive) and a new header in memory, marked
     // changed: the next header write gives the file its first page.
@@ -145,7 +145,7 @@ public:
     // The current index's descriptor; none in natural order.
     const TIndexDescriptor* CurrentDescriptor() const noexcept;
     // Set in natural order, on index 0 of a table without a primary index, and while a filter is active.
-    bool BitmapMode() const noexcept { return bitmapMode_; }
+    bool BitmapMode() const noexcept { return bitmaps_.BitmapMode(); }
     // Natural order: index 255, or index 0 of a table without a primary index. Records are then visited in
     // slot order through the visible-record bitmap.
     bool NaturalOrder() const noexcept;
@@ -385,10 +385,41 @@ public:
     TSavedCursorPosition SaveCursorPosition() const;
     void RestoreCursorPosition(const TSavedCursorPosition& saved);
 
-    // The visible records the cursor reads (the filters' state). SetVisibleRecords takes a bitmap, counts it
-    // up to the physical record count and sets bitmap mode by the filter flag and the current index.
-    const TVisibleRecords& VisibleRecords() const noexcept { return visible_; }
+    // A visible bitmap taken as it is, counted up to the physical record count; filter-active keeps bitmap
+    // mode on in index order as an active filter would. For tests of the cursor.
     void SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filterActive);
+
+    // ---- Filters and record bitmaps (RecordBitmaps.h) ----
+    //
+    // The filter list and the live, range and visible bitmaps; each forwards to the table's TRecordBitmaps.
+
+    TRecordBitmaps& Bitmaps() noexcept { return bitmaps_; }
+    const TRecordBitmaps& Bitmaps() const noexcept { return bitmaps_; }
+    std::uint16_t AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
+                            bool andEarlier, TRecordFilterProc callback, bool ownsTree, TExprNode* tree) {
+        return bitmaps_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
+    }
+    std::uint16_t UpdateFilter(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree,
+                               TFilter* handle) {
+        return bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
+    }
+    std::uint16_t DropFilter(TFilter* handle) { return bitmaps_.DropFilter(handle); }
+    std::uint16_t ActivateFilter(TFilter* handle) { return bitmaps_.ActivateFilter(handle); }
+    std::uint16_t DeactivateFilter(TFilter* handle) { return bitmaps_.DeactivateFilter(handle); }
+    void BuildFilterBitmap(TFilter* handle) { bitmaps_.BuildFilterBitmap(handle); }
+    void RebuildFilterBitmaps() { bitmaps_.RebuildFilterBitmaps(); }
+    void BuildVisibleBitmap() { bitmaps_.BuildVisibleBitmap(); }
+    void BuildRangeBitmap(bool& changed) { bitmaps_.BuildRangeBitmap(changed); }
+    void BuildLiveBitmap(bool& changed) { bitmaps_.BuildLiveBitmap(changed); }
+    void RecordChanged(SlotNumber record, std::span<const std::uint8_t> image) {
+        bitmaps_.RecordChanged(record, image);
+    }
+    void RecordDeleted(SlotNumber record) { bitmaps_.RecordDeleted(record); }
+    std::uint8_t GetFilterCount() const noexcept { return bitmaps_.GetFilterCount(); }
+    TFilter* GetFilter(int position) const noexcept { return bitmaps_.GetFilter(position); }
+    // Makes the index current for a bitmap build, loading its settings but leaving the bitmap mode and the
+    // bitmaps as they are.
+    void SelectIndexForBuild(std::uint8_t n) noexcept;
 
 private:
     friend class TCursorWalk;
@@ -410,10 +441,8 @@ private:
     TIndexFileHeader header_;
     std::uint8_t current_ = PrimaryIndexSlot;
     TIndexSettings settings_;
-    bool bitmapMode_ = false;
-    // The cursor and its range, and the visible records it reads.
+    // The cursor and its range.
     TIndexCursor cursor_;
-    TVisibleRecords visible_;
     std::array<TKeyOrder, IndexSlotCount> keyOrders_{};
     TSharedFileLock locks_{*this};
     // The pages, then the pin of the cursor's current page, which goes first.
@@ -422,6 +451,8 @@ private:
     // The current page and its list while UnpinEveryPage has left it unpinned, until RepinCurrentPage.
     TCache<TPage>::SetAside currentAside_;
     std::uint8_t currentAsideSlot_ = 0;
+    // The filters and the bitmaps the cursor reads; they go first, as freeing them needs nothing else.
+    TRecordBitmaps bitmaps_{*this};
 };
 
 }  // namespace engine

@@ -167,23 +167,19 @@ void TDataFile::Refresh() {
 
 void TDataFile::RefreshBitmaps() {
     indexFile_.ComputeRangeOrdinals();
-    // Later (filters): in natural order or bitmap mode, every active filter's bitmap and the visible bitmap
-    // are rebuilt here.
+    indexFile_.RebuildFilterBitmaps();
+    indexFile_.BuildVisibleBitmap();
 }
 
 void TDataFile::UpdateRecordBitmaps(SlotNumber slot, std::span<const std::uint8_t> image) {
     indexFile_.ComputeRangeOrdinals();
-    // Later (filters): in natural order or bitmap mode, the record's bits are set again from the image
-    // (TIndexFile::RecordChanged).
-    static_cast<void>(slot);
-    static_cast<void>(image);
+    indexFile_.RecordChanged(slot, image);
+    indexFile_.BuildVisibleBitmap();
 }
 
 void TDataFile::UpdateBitmapsAfterDelete(SlotNumber slot) {
     indexFile_.ComputeRangeOrdinals();
-    // Later (filters): in natural order or bitmap mode, the record's bits are cleared
-    // (TIndexFile::RecordDeleted).
-    static_cast<void>(slot);
+    indexFile_.RecordDeleted(slot);
 }
 
 std::uint16_t TDataFile::GetKeySize() const noexcept {

@@ -75,7 +75,9 @@ const TRecord* TDataFile::CurrentEntry() const noexcept {
 
 void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position) {
     // The position, before the pages it stands on go.
-    const std::optional<TSavedCursorPosition> saved = !indexFile_.IsOpen() ? std::nullopt
+    // A bitmap build under way unwinds, takes up the position on its own index and starts again itself.
+    const bool building = indexFile_.Bitmaps().Building();
+    const std::optional<TSavedCursorPosition> saved = !indexFile_.IsOpen() || building ? std::nullopt
                                                       : position != nullptr
                                                           ? std::optional(*position)
                                                           : std::optional(indexFile_.SaveCursorPosition());
@@ -94,9 +96,12 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
             DiscardBuffers(true);
             break;
     }
-    // Later (filters): the filter bitmaps and the visible bitmap are rebuilt here, from the records as they
-    // are now, before the position is taken up again: the range ordinals, then the saved key or the nearest
-    // one after it, or the end state as it was.
+    // The bitmaps from the records as they are now, before the position is taken up again on them.
+    if (saved) {
+        indexFile_.ComputeRangeOrdinals();
+        indexFile_.RebuildFilterBitmaps();
+        indexFile_.BuildVisibleBitmap();
+    }
     if (saved) indexFile_.RestoreCursorPosition(*saved);
 }
 

@@ -210,7 +210,7 @@ std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
     if (indexFile_.NaturalOrder()) {
         // The other handle's slot, when this handle's visible records hold it.
         const std::uint32_t slot = theirs != nullptr ? theirs->RecordNumber().Value : 0;
-        const std::vector<std::uint8_t>& bits = indexFile_.VisibleRecords().Bitmap;
+        const std::vector<std::uint8_t>& bits = indexFile_.Bitmaps().Visible();
         found = slot >= 1 && slot <= indexFile_.PhysicalRecordCount() && (slot - 1) / 8 < bits.size() &&
                 BitmapTestBit(slot, bits.data());
         if (found) indexFile_.GotoRecordNumber(slot);
@@ -243,8 +243,19 @@ std::unique_ptr<TDataFile> TDataFile::CloneCursor() {
     clone->SetIndexNumber(GetIndexNumber());
     const TKeyRange& range = indexFile_.Cursor().Range;
     if (range.Active) clone->SetRange(true, range.Start.View(), 0, range.End.View(), 0);
-    // Later (filters): each filter of this handle, in order, is added to the clone (a copy of its expression
-    // tree, or its callback with client data) and activated when it is active here.
+    for (int n = 0; n < indexFile_.GetFilterCount(); ++n) {
+        const TFilter& filter = *indexFile_.GetFilter(n);
+        TFilter* copy = nullptr;
+        const std::uint16_t code = filter.IsCallback()
+                                       ? clone->AddFilter(filter.ClientData(), {}, copy, filter.AndEarlier(),
+                                                          filter.Callback(), false, nullptr)
+                                       : clone->AddFilter(nullptr, {}, copy, filter.AndEarlier(), nullptr,
+                                                          true, filter.CopyExpression().release());
+        if (code != 0) RaiseTableError(code);
+        if (filter.Active()) {
+            if (const std::uint16_t activated = clone->ActivateFilter(copy)) RaiseTableError(activated);
+        }
+    }
     clone->GotoCurrent(*this);
     read.End();
     return clone;

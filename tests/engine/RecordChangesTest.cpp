@@ -156,6 +156,17 @@ protected:
         Open(a, "t", false);
         Open(b, "t", false);
     }
+    // A's delete, modify (to the image) and fetch with lock of its current record.
+    std::vector<std::function<void()>> ChangesOfA(std::vector<std::uint8_t>& image) {
+        return {
+            [this] { a.DeleteRecord(true); },
+            [this, &image] { a.ModifyRecord(image, true, true); },
+            [this] {
+                std::vector<std::uint8_t> fetched(a.GetRecordBufferSize());
+                a.GetCurrentRecord(fetched, true);
+            },
+        };
+    }
     engine::TDataFile a;
     engine::TDataFile b;
 };
@@ -359,14 +370,7 @@ TEST_F(SharedPairTest, ASharedInsertIsOnDiskWhenItReturns) {
 TEST_F(SharedPairTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     AddPeople(b, 5, 10);
     std::vector<std::uint8_t> image = NewImage(a, Person(25, "changed", "c"));
-    const std::vector<std::function<void()>> changes = {
-        [&] { a.DeleteRecord(true); },
-        [&] { a.ModifyRecord(image, true, true); },
-        [&] {
-            std::vector<std::uint8_t> fetched(a.GetRecordBufferSize());
-            a.GetCurrentRecord(fetched, true);
-        },
-    };
+    const std::vector<std::function<void()>> changes = ChangesOfA(image);
     for (std::size_t k = 0; k < changes.size(); ++k) {
         SCOPED_TRACE(k);
         // A stands on R, between the records of codes 20 and 30; B deletes R.
@@ -394,6 +398,29 @@ TEST_F(SharedPairTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     EXPECT_TRUE(a.LockedRecords().empty());
     EXPECT_EQ(StoredText(b, ImageOf(b, SlotNumber(2)), NoteField), "a");
     EXPECT_EQ(StoredText(a, ImageOf(a, SlotNumber(4)), NoteField), "b");
+}
+
+// The same in natural order, where A stands on R by its slot: B's delete is found, not another record.
+TEST_F(SharedPairTest, InNaturalOrderAChangeOfTheRecordAnotherHandleDeletedGives8710) {
+    AddPeople(b, 5, 10);
+    a.SetIndexNumber(255);
+    std::vector<std::uint8_t> image = NewImage(a, Person(25, "changed", "c"));
+    const std::vector<std::function<void()>> changes = ChangesOfA(image);
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        SCOPED_TRACE(k);
+        const SlotNumber r = Insert(b, Person(25, "r", "r"));
+        a.Refresh();
+        GoToSlot(a, r);
+        a.IndexFile().GotoRecordNumber(r.Value);
+        ASSERT_EQ(a.IndexFile().GetCurrentRecordNumber(), r);
+        DeleteSlot(b, r);
+        EXPECT_EQ(EngineCode(changes[k]), engine::ErrRecordNotFound);
+        EXPECT_TRUE(a.LockedRecords().empty());
+        EXPECT_EQ(a.IndexFile().GetRecordCount(), 5u);
+        EXPECT_EQ(a.GetRecordCount(), 5);
+        EXPECT_TRUE(IsCleanTable("t"));
+    }
+    for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(HasKey(a, 0, ImageOf(a, SlotNumber(slot)))) << slot;
 }
 
 TEST_F(SharedPairTest, AChangeCheckThatEmptiedTheCurrentRecordLeavesItTheRecordToChange) {

@@ -1,0 +1,63 @@
+// TDataFile's filter entry points (declared in DataFile.h).
+#include "engine/DataFile.h"
+#include "engine/EngineErrorCodes.h"
+#include "engine/ReadGuard.h"
+
+namespace engine {
+
+std::uint16_t TDataFile::AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
+                                   bool andEarlier, TRecordFilterProc callback, bool ownsTree,
+                                   TExprNode* tree) {
+    handle = nullptr;
+    if (indexFile_.GetFilterCount() >= MaxFilters) {
+        // A tree handed over for the filter to own goes with the refusal.
+        const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
+        return ErrTooManyFilters;
+    }
+    return indexFile_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
+}
+
+template <typename Change>
+std::uint16_t TDataFile::ChangeFilters(Change change) {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    const std::uint16_t code = change();
+    if (code != 0) return code;
+    indexFile_.BuildVisibleBitmap();
+    Resync();
+    read.End();
+    return 0;
+}
+
+std::uint16_t TDataFile::DropFilter(TFilter* handle) {
+    return ChangeFilters([&] { return indexFile_.DropFilter(handle); });
+}
+
+std::uint16_t TDataFile::ActivateFilter(TFilter* handle) {
+    return ChangeFilters([&] {
+        const std::uint16_t code = indexFile_.ActivateFilter(handle);
+        if (code != 0) return code;
+        if (handle != nullptr) {
+            indexFile_.BuildFilterBitmap(handle);
+        } else {
+            indexFile_.ComputeRangeOrdinals();
+            indexFile_.RebuildFilterBitmaps();
+        }
+        return std::uint16_t{0};
+    });
+}
+
+std::uint16_t TDataFile::DeactivateFilter(TFilter* handle) {
+    return ChangeFilters([&] { return indexFile_.DeactivateFilter(handle); });
+}
+
+std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
+                                      bool ownsTree) {
+    return ChangeFilters([&] {
+        const std::uint16_t code = indexFile_.UpdateFilter(blob, tree, ownsTree, handle);
+        if (code == 0) indexFile_.BuildFilterBitmap(handle);
+        return code;
+    });
+}
+
+}  // namespace engine
