@@ -120,7 +120,8 @@ void TDataFile::UnlockRecord(SlotNumber slot) {
     // A transaction keeps its locks until it ends.
     if (!SharesTable() || marks_.Table || marks_.TransactionLock) return;
     if (slot == NoSlot) {
-        const TRecord* current = CurrentEntry();
+        // A change check since the lock may have emptied the current record: the one it locked is read again.
+        const TRecord* current = LoadedCurrentRecord();
         if (current == nullptr) RaiseTableError(ErrCannotUnlock);
         slot = current->RecordNumber();
     }

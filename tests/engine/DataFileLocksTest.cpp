@@ -481,6 +481,28 @@ TEST_F(DataFileLocksTest, ALockAfterAnotherHandlesChangeShowsTheChangeStrictOrNo
     }
 }
 
+TEST_F(DataFileLocksTest, TheCurrentRecordUnlocksAfterAChangeCheckEmptiedIt) {
+    HolderProcess dat("t.DAT", "shared", "write");
+    ASSERT_TRUE(dat.Ready());
+    engine::TDataFile table;
+    engine::TDataFile other;
+    Open(table);
+    Open(other);
+    MakeCurrent(table, 5);
+    table.LockRecord(NoSlot);
+    ChangeRecord(other, 8, [](engine::TDataFile& t, engine::TRecord& r) { SetNote(t, r, "elsewhere"); });
+    {
+        // Any operation's change check empties the cached records, the current one among them.
+        engine::TReadGuard read(table);
+        EXPECT_TRUE(read.Begin());
+        read.End();
+    }
+    EXPECT_EQ(table.CurrentRecord(), nullptr);
+    table.UnlockRecord(NoSlot);
+    EXPECT_TRUE(table.LockedRecords().empty());
+    EXPECT_TRUE(Free(dat, RecordLockByte(5), 1));
+}
+
 TEST_F(DataFileLocksTest, TheCurrentRecordLockedAfterAChangeIsTheSameRecordOrNone) {
     {
         HolderProcess dat("t.DAT", "shared", "write");
