@@ -54,6 +54,12 @@ TRecord& TRecordChange::SameCurrentRecord() {
 }
 
 void TRecordChange::LockSlot(SlotNumber slot) {
+    const std::vector<SlotNumber>& held = table_.LockedRecords();
+    if (std::find(held.begin(), held.end(), slot) != held.end()) {
+        // The caller's own edit lock: a failed change leaves it to the caller, a done one ends it.
+        successUnlock_ = slot;
+        return;
+    }
     table_.LockRecord(slot);
     lockedSlot_ = slot;
 }

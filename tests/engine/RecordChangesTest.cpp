@@ -596,6 +596,32 @@ TEST_F(RecordChangesTest, ADeleteWhoseSecondaryKeyIsMissingGives8708AndChangesNo
     fs::remove_all("damaged");
 }
 
+TEST_F(RecordChangesTest, AFailedDeleteKeepsTheCallersRecordLock) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        AddPeople(table, 3);
+        const std::vector<std::uint8_t> removed = ImageOf(table, SlotNumber(2));
+        engine::TIndexKey key;
+        table.IndexFile().SelectIndex(1);
+        table.BuildKey(removed, key);
+        table.IndexFile().DeleteKey(key.View());
+        table.IndexFile().SelectIndex(0);
+    }
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", false);
+        GoToSlot(table, SlotNumber(2));
+        table.LockRecord(engine::NoSlot);
+        EXPECT_EQ(EngineCode([&] { table.DeleteRecord(true); }), engine::ErrKeyNotFound);
+        EXPECT_EQ(table.LockedRecords(), std::vector<SlotNumber>{SlotNumber(2)});
+        table.UnlockRecord(engine::NoSlot);
+    }
+    fs::remove_all("damaged");
+}
+
 TEST_F(RecordChangesTest, AnInsertIntoAFreeSlotThatIsNotDeletedGives8961AndChangesNothing) {
     fs::create_directory("damaged");
     CreatePeople("damaged/t");
