@@ -672,6 +672,8 @@ private:
     // A filter list change under the read lock; on 0 the visible bitmap is built and the record re-found.
     template <typename Change>
     std::uint16_t ChangeFilters(Change change);
+    template <typename Change>
+    std::uint16_t WidenFilters(const TFilter* handle, Change change);
     friend class TRecordChange;
 
     // 8962 naming the table when a buffer given is shorter than needed; an empty one passes.

@@ -136,6 +136,18 @@ bool TRecordBitmaps::AnyFilterActive() const noexcept {
     return std::any_of(filters_.begin(), filters_.end(), [](const auto& filter) { return filter->Active(); });
 }
 
+bool TRecordBitmaps::AndEarlierAfter(const TFilter* handle) const noexcept {
+    auto later = filters_.begin();
+    if (handle != nullptr) {
+        later = std::find_if(filters_.begin(), filters_.end(),
+                             [handle](const auto& filter) { return filter.get() == handle; });
+        if (later == filters_.end()) return false;
+        ++later;
+    }
+    return std::any_of(later, filters_.end(),
+                       [](const auto& filter) { return filter->Active() && filter->AndEarlier(); });
+}
+
 void TRecordBitmaps::SetBitmapModeByIndex() noexcept {
     bitmapMode_ = AnyFilterActive() || forceFilter_ || file_.NaturalOrder();
 }

@@ -49,6 +49,9 @@ public:
     // The filter at the list position (mod 256); none past the end.
     TFilter* GetFilter(int position) const noexcept;
     bool AnyFilterActive() const noexcept;
+    // Whether an active filter after this one (nil: after any) was evaluated only over what the earlier
+    // filters pass: it holds no answer for the records they refused, so widening them means building it again.
+    bool AndEarlierAfter(const TFilter* handle) const noexcept;
 
     // ---- Building ----
 

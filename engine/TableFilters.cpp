@@ -1,5 +1,6 @@
 // TDataFile's filter entry points (declared in DataFile.h).
 #include "engine/DataFile.h"
+#include "engine/EngineError.h"
 #include "engine/EngineErrorCodes.h"
 #include "engine/ReadGuard.h"
 
@@ -29,31 +30,52 @@ std::uint16_t TDataFile::ChangeFilters(Change change) {
     return 0;
 }
 
+// A change that widens what a filter passes leaves the later and-earlier filters without answers for the
+// records it used to refuse: they are built again, over every candidate.
+template <typename Change>
+std::uint16_t TDataFile::WidenFilters(const TFilter* handle, Change change) {
+    return ChangeFilters([&] {
+        const bool narrowedLater = indexFile_.Bitmaps().AndEarlierAfter(handle);
+        const std::uint16_t code = change();
+        if (code == 0 && narrowedLater) {
+            indexFile_.ComputeRangeOrdinals();
+            indexFile_.RebuildFilterBitmaps();
+        }
+        return code;
+    });
+}
+
 std::uint16_t TDataFile::DropFilter(TFilter* handle) {
-    return ChangeFilters([&] { return indexFile_.DropFilter(handle); });
+    return WidenFilters(handle, [&] { return indexFile_.DropFilter(handle); });
 }
 
 std::uint16_t TDataFile::ActivateFilter(TFilter* handle) {
     return ChangeFilters([&] {
         const std::uint16_t code = indexFile_.ActivateFilter(handle);
         if (code != 0) return code;
-        if (handle != nullptr) {
-            indexFile_.BuildFilterBitmap(handle);
-        } else {
-            indexFile_.ComputeRangeOrdinals();
-            indexFile_.RebuildFilterBitmaps();
+        try {
+            if (handle != nullptr) {
+                indexFile_.BuildFilterBitmap(handle);
+            } else {
+                indexFile_.ComputeRangeOrdinals();
+                indexFile_.RebuildFilterBitmaps();
+            }
+        } catch (...) {
+            // A filter whose bitmap was not built passes records it never saw: it stays inactive.
+            CleanUpKeepingError([&] { indexFile_.DeactivateFilter(handle); });
+            throw;
         }
         return std::uint16_t{0};
     });
 }
 
 std::uint16_t TDataFile::DeactivateFilter(TFilter* handle) {
-    return ChangeFilters([&] { return indexFile_.DeactivateFilter(handle); });
+    return WidenFilters(handle, [&] { return indexFile_.DeactivateFilter(handle); });
 }
 
 std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
                                       bool ownsTree) {
-    return ChangeFilters([&] {
+    return WidenFilters(handle, [&] {
         const std::uint16_t code = indexFile_.UpdateFilter(blob, tree, ownsTree, handle);
         if (code == 0) indexFile_.BuildFilterBitmap(handle);
         return code;

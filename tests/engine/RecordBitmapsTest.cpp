@@ -409,6 +409,7 @@ TEST_F(RecordBitmapsTest, AThrowingCallbackLeavesNoBuildingFlag) {
     TFilter* handle = nullptr;
     ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
     EXPECT_THROW(a.ActivateFilter(handle), std::runtime_error);
+    EXPECT_FALSE(handle->Active());
     EXPECT_FALSE(a.IndexFile().Bitmaps().Building());
     EXPECT_EQ(a.IndexFile().CurrentIndex(), 0);
     seen.throwAt = 0;
@@ -421,7 +422,7 @@ TEST_F(RecordBitmapsTest, AThrowingCallbackLeavesNoBuildingFlag) {
 // A filter added with and-earlier is evaluated only over the records the earlier active filters pass.
 TEST_F(RecordBitmapsTest, AndEarlierNarrowsTheCandidatesToTheEarlierFilters) {
     Build(true, 8, {2});
-    Activated(AtMost(5));
+    TFilter* first = Activated(AtMost(5));
     Seen seen;
     seen.table = &a;
     TFilter* handle = nullptr;
@@ -429,6 +430,9 @@ TEST_F(RecordBitmapsTest, AndEarlierNarrowsTheCandidatesToTheEarlierFilters) {
     ASSERT_EQ(a.ActivateFilter(handle), 0);
     EXPECT_EQ(seen.records, (Records{1, 3, 4, 5}));
     EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
+    // Once the earlier filter passes more, the later one answers for the records it had not seen.
+    ASSERT_EQ(a.DeactivateFilter(first), 0);
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5, 7}));
 }
 
 // ---- The filter list ----
