@@ -50,7 +50,8 @@ public:
     TFilter* GetFilter(int position) const noexcept;
     bool AnyFilterActive() const noexcept;
     // Whether an active filter after this one (nil: after any) was evaluated only over what the earlier
-    // filters pass: it holds no answer for the records they refused, so widening them means building it again.
+    // filters pass: it holds no answer for the records they refused, so widening them means building it
+    // again.
     bool AndEarlierAfter(const TFilter* handle) const noexcept;
 
     // ---- Building ----
