@@ -446,6 +446,10 @@ TEST_F(CursorTreeTest, RangesHoldWhatABruteForceCountFinds) {
         // A key outside the range gives an end of it.
         EXPECT_FALSE(Index().FindKey(TreeKey(600, 1500), true, false, k_));
         EXPECT_EQ(KeyOf(Index().GetCurrentKey()), model.At(first + inside - 1).key) << round;
+        // A key sought just past the range's last key gives that key, wherever the leaves happen to end.
+        const auto past = static_cast<std::uint32_t>(2 * (first + inside) + 1);
+        EXPECT_FALSE(Index().FindKey(TreeKey(600, past), true, false, k_));
+        EXPECT_EQ(KeyOf(Index().GetCurrentKey()), model.At(first + inside - 1).key) << round;
     }
 }
 
