@@ -550,7 +550,8 @@ bool TIndexFile::FindKey(std::span<const std::uint8_t> key, bool nearest, bool k
         if (!equal && walk.Entry() == walk.Page().Count() && walk.CompareWith(key, compareLength) < 0) {
             if (!walk.Next()) {
                 walk.Position().AfterLast = true;
-            } else if (cursor_.Range.Active && walk.CompareWith(cursor_.Range.End.View(), compareLength) > 0) {
+            } else if (cursor_.Range.Active &&
+                       walk.CompareWith(cursor_.Range.End.View(), compareLength) > 0) {
                 // As the leaf scan does within a page: past the range end the search stays on its last key.
                 walk.Prior();
             }
