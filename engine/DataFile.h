@@ -416,6 +416,8 @@ public:
 
     // The next record ID: the header's last one + 1, 1 after 0x7FFFFFFF; the header is marked changed.
     RecordId NextAutoInc() noexcept;
+    // The ID NextAutoInc hands out next, taking nothing.
+    RecordId PeekAutoInc() const noexcept;
     // The record header's record ID and slot number in an image (8962 for one under 9 bytes).
     RecordId GetRecordId(std::span<const std::uint8_t> image) const;
     void SetRecordId(std::span<std::uint8_t> image, RecordId id) const;

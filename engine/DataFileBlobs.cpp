@@ -80,7 +80,7 @@ std::uint16_t TDataFile::OpenBlob(bool workingSet, std::uint16_t fieldNumber, st
                                   std::span<std::uint8_t> image) {
     TReadGuard read(*this);
     // The caches are fresh afterwards, whether or not another program changed the table.
-    if (strictChangeDetection_) read.Begin();
+    read.BeginIfStrict();
     const TFieldDesc* const field = BlobField(*this, workingSet, fieldNumber);
     if (field == nullptr) return RefuseField(*this, workingSet, fieldNumber);
     const std::int32_t value = FieldValue(*this, *field, image);

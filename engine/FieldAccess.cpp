@@ -128,9 +128,12 @@ void TDataFile::SetField(bool workingSet, std::uint16_t fieldNumber, std::span<s
 
 // ---- Record IDs and record headers ----
 
+RecordId TDataFile::PeekAutoInc() const noexcept {
+    return RecordId(header_.LastRecordId == MaxRecordId ? 1 : header_.LastRecordId.Value + 1);
+}
+
 RecordId TDataFile::NextAutoInc() noexcept {
-    if (header_.LastRecordId == MaxRecordId) header_.LastRecordId = RecordId(0);
-    header_.LastRecordId = RecordId(header_.LastRecordId.Value + 1);
+    header_.LastRecordId = PeekAutoInc();
     MarkHeaderChanged();
     return header_.LastRecordId;
 }

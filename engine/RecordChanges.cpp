@@ -237,7 +237,7 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
         if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
         CheckValidity(image);
         // The ID is taken (NextAutoInc) only once the record is made, so that a failed insert uses up none.
-        const RecordId id(header_.LastRecordId == MaxRecordId ? 1 : header_.LastRecordId.Value + 1);
+        const RecordId id = PeekAutoInc();
         SetRecordId(image, id);
         const std::vector<std::uint8_t> indexes = KeyedIndexes(indexFile_);
         std::vector<TIndexKey> keys(indexes.size());
