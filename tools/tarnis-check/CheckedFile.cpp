@@ -1,6 +1,6 @@
 #include "tools/tarnis-check/CheckedFile.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 namespace tarnischeck {
 

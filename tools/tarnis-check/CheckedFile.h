@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/FileHandler.h"
+#include "engine/os/FileHandler.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace tarnischeck {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/IndexFileHeader.h"
+#include "engine/index/IndexFileHeader.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace tarnischeck {

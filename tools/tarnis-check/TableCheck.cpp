@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "engine/EngineStrings.h"
+#include "engine/base/EngineStrings.h"
 #include "rtl/Format.h"
 #include "rtl/Text.h"
 #include "tools/tarnis-check/BlobFileCheck.h"

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/DataFileHeader.h"
-#include "engine/FieldDesc.h"
+#include "engine/records/DataFileHeader.h"
+#include "engine/records/FieldDesc.h"
 #include "tools/tarnis-check/Finding.h"
 
 namespace tarnischeck {

@@ -23,16 +23,16 @@
 #include <string>
 #include <vector>
 
-#include "RecordImages.h"
-#include "engine/BlobBuffer.h"
-#include "engine/DataFile.h"
-#include "engine/EngineError.h"
-#include "engine/EngineErrorCodes.h"
-#include "engine/EngineState.h"
-#include "engine/FileBytes.h"
-#include "engine/PosixFile.h"
-#include "engine/ReadGuard.h"
-#include "stress/StressTable.h"
+#include "tests/engine/support/RecordImages.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/base/EngineState.h"
+#include "engine/base/FileBytes.h"
+#include "engine/os/PosixFile.h"
+#include "engine/table/ReadGuard.h"
+#include "tests/engine/stress/StressTable.h"
 
 namespace {
 

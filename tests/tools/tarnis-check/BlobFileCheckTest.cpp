@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/BlobBuffer.h"
-#include "engine/DataFile.h"
-#include "engine/EngineState.h"
-#include "engine/FileSession.h"
-#include "tests/engine/RawTableFile.h"
-#include "tests/engine/TableFixture.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineState.h"
+#include "engine/base/FileSession.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/RawTableFile.h"
-#include "tests/engine/TableFixture.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/TableCheck.h"
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/engine/RawTableFile.h"
-#include "tests/engine/TableFixture.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

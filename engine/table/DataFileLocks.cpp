@@ -1,0 +1,257 @@
+// TDataFile's acquiring locks: the write locks, the long-lived read lock, record and table locks, loading the
+// record under the cursor, and buffered transactions (declared in DataFile.h; the layout in LockLayout.h).
+#include <algorithm>
+#include <exception>
+
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineError.h"
+#include "engine/table/ReadGuard.h"
+#include "engine/records/RecordHeader.h"
+
+namespace engine {
+
+void TDataFile::SetLockRetryPolicy(const LockRetryPolicy& policy) {
+    lockPolicy_ = policy;
+    indexFile_.Locks().SetRetryPolicy(policy);
+    blobFile_.Locks().SetRetryPolicy(policy);
+}
+
+bool TDataFile::TryRecordFileLock(std::int64_t offset, std::int64_t length) {
+    return TryWithRetries([&] { return LockRange(offset, length, true); }, lockRetryCount_, lockWaitTime_,
+                          lockPolicy_);
+}
+
+bool TDataFile::BeginReadOrCheck() {
+    if (BeginRead()) return true;
+    // BeginRead did nothing because a lock that excludes writers is held: the counters are compared all the
+    // same. A read of its own, or of the calling operation, has compared them already.
+    return marks_.OperationRead ? false : CheckForChanges();
+}
+
+// ---- The write locks ----
+
+bool TDataFile::WriteLockByte() {
+    if (marks_.WriteSemaphore) return true;
+    if (!TryWithRetries([this] { return LockRange(WriteSemaphoreOffset, 1, true); }, lockPolicy_.Retries,
+                        LockRetrySleepMs, lockPolicy_)) {
+        return false;
+    }
+    marks_.WriteSemaphore = true;
+    return true;
+}
+
+void TDataFile::BeginWrite() {
+    if (!SharesTable() || marks_.Write) return;
+    TReadGuard read(*this);
+    // A transaction holds the semaphore from its first write on.
+    const bool takeSemaphore = !marks_.TransactionLock;
+    if (takeSemaphore && !WriteLockByte()) RaiseLockFailure(*this);
+    const bool blobs = header_.BlobFieldCount != 0 && blobFile_.IsOpen();
+    try {
+        if (!indexFile_.LockWrite()) RaiseLockFailure(indexFile_);
+        if (blobs && !blobFile_.WriteLock()) RaiseLockFailure(blobFile_);
+        marks_.Write = true;
+        if (takeSemaphore) CheckForChanges();
+    } catch (...) {
+        // Every writer everywhere waits on what a failed BeginWrite would keep: all of it goes, in reverse.
+        CleanUpKeepingError([&] {
+            marks_.Write = false;
+            if (blobs) blobFile_.WriteUnlock();
+            indexFile_.UnlockWrite();
+            if (takeSemaphore) WriteUnlockByte();
+        });
+        throw;
+    }
+    read.End();
+}
+
+// ---- The long-lived read lock ----
+
+void TDataFile::AcquireReadLock() {
+    if (!SharesTable() || marks_.LongLivedRead) return;
+    TReadGuard read(*this);
+    const bool blobHeld = blobFile_.Locks().ReadHeld();
+    const bool indexHeld = indexFile_.Locks().ReadHeld();
+    if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
+    marks_.LongLivedRead = true;
+    try {
+        CheckForChanges();
+    } catch (...) {
+        CleanUpKeepingError([&] {
+            marks_.LongLivedRead = false;
+            if (!blobHeld) blobFile_.ReadUnlock();
+            if (!indexHeld) indexFile_.UnlockRead();
+        });
+        throw;
+    }
+    read.End();
+}
+
+// ---- Record and table locks ----
+
+void TDataFile::LockRecord(SlotNumber slot) {
+    if (!SharesTable() || marks_.Table) return;
+    TReadGuard read(*this);
+    // The current record is asked for by its identity: a change check that finds it gone, or finds the
+    // cursor moved on to another record, must not lock whatever record is current afterwards.
+    const TRecord* current = LoadedCurrentRecord();
+    if (slot == NoSlot && current == nullptr) RaiseTableError(ErrRecordInUse);
+    const bool asksForCurrent = current != nullptr && (slot == NoSlot || slot == current->RecordNumber());
+    const SlotNumber currentSlot = asksForCurrent ? current->RecordNumber() : NoSlot;
+    const RecordId currentId = asksForCurrent ? current->Id() : RecordId{};
+    // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
+    read.Begin();
+    if (asksForCurrent) {
+        current = LoadedCurrentRecord();
+        if (current == nullptr || current->Status() != RecordActive ||
+            current->RecordNumber() != currentSlot || current->Id() != currentId) {
+            RaiseTableError(ErrRecordNotFound);
+        }
+        slot = currentSlot;
+    }
+    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) == lockedRecords_.end()) {
+        if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
+        lockedRecords_.push_back(slot);
+    }
+    read.End();
+}
+
+void TDataFile::UnlockRecord(SlotNumber slot) {
+    // A transaction keeps its locks until it ends.
+    if (!SharesTable() || marks_.Table || marks_.TransactionLock) return;
+    if (slot == NoSlot) {
+        // A change check since the lock may have emptied the current record: the one it locked is read again.
+        const TRecord* current = LoadedCurrentRecord();
+        if (current == nullptr) RaiseTableError(ErrCannotUnlock);
+        slot = current->RecordNumber();
+    }
+    const auto held = std::find(lockedRecords_.begin(), lockedRecords_.end(), slot);
+    if (held == lockedRecords_.end()) return;
+    if (!LockRange(RecordLockTop - slot.Value, 1, false)) RaiseTableError(ErrCannotUnlock);
+    lockedRecords_.erase(held);
+}
+
+void TDataFile::LockTable() {
+    if (!SharesTable() || marks_.Table) return;
+    TReadGuard read(*this);
+    if (!TryRecordFileLock(TableLockOffset, TableLockLength)) RaiseTableError(ErrFileLocked);
+    marks_.Table = true;
+    try {
+        BeginReadOrCheck();
+    } catch (...) {
+        // The table is not locked when the call fails.
+        CleanUpKeepingError([this] {
+            if (LockRange(TableLockOffset, TableLockLength, false)) marks_.Table = false;
+        });
+        throw;
+    }
+    read.End();
+}
+
+// ---- The current record ----
+
+void TDataFile::LoadCurrentRecord(int direction) {
+    TReadGuard read(*this);
+    for (;;) {
+        const SlotNumber slot = indexFile_.GetCurrentRecordNumber();
+        if (slot == NoSlot) break;
+        ReleaseCurrentRecord();
+        RecordPin record;
+        // A fetch that met another program's change has put the cursor back on its key, perhaps on another
+        // record; the read lock it left held keeps the next fetch from meeting another.
+        if (GetRecord(slot, true, true, direction, record)) {
+            SetCurrentRecord(std::move(record));
+            break;
+        }
+    }
+    read.End();
+}
+
+// ---- Transactions ----
+
+void TDataFile::StartTransaction() {
+    if (ReadOnly() || transactionStarted_) return;
+    transactionStarted_ = true;
+    firstWriteDone_ = false;
+}
+
+void TDataFile::BeginTransactionWrite() {
+    if (!transactionStarted_ || marks_.TransactionLock) return;
+    TReadGuard read(*this);
+    UnpinAll();
+    try {
+        if (Exclusive()) {
+            // What was changed before the transaction is written now: a rollback drops only the
+            // transaction's own changes.
+            FlushBuffers(false, true, true);
+            if (!forceBufferFlush_) {
+                Flush();
+                indexFile_.Flush();
+                if (header_.BlobFieldCount != 0 && blobFile_.IsOpen()) blobFile_.Flush();
+            }
+        }
+    } catch (...) {
+        PinCurrentRecord();
+        throw;
+    }
+    PinCurrentRecord();
+    LockForTransaction();
+    read.End();
+}
+
+void TDataFile::LockForTransaction() {
+    if (marks_.TransactionLock) return;
+    if (Exclusive()) {
+        marks_.TransactionLock = true;
+        return;
+    }
+    TReadGuard read(*this);
+    const bool heldSemaphore = marks_.WriteSemaphore;
+    if (!WriteLockByte()) RaiseLockFailure(*this);
+    marks_.TransactionLock = true;
+    try {
+        CheckForChanges();
+    } catch (...) {
+        CleanUpKeepingError([&] {
+            marks_.TransactionLock = false;
+            if (!heldSemaphore) WriteUnlockByte();
+        });
+        throw;
+    }
+    read.End();
+}
+
+void TDataFile::UnlockForTransaction() {
+    if (!marks_.TransactionLock) return;
+    // An exclusive transaction held no semaphore; a BeginWrite under way keeps it until its EndWrite.
+    if (!Exclusive() && !marks_.Write && !WriteUnlockByte()) RaiseLockFailure(*this);
+    marks_.TransactionLock = false;
+    if (marks_.Table) {
+        UnlockTable();
+    } else {
+        UnlockAllRecords();
+    }
+}
+
+void TDataFile::Rollback() {
+    if (!transactionStarted_) return;
+    transactionStarted_ = false;
+    std::exception_ptr failure;
+    // Whatever part of a write was done: entries dirtied under the lock must not reach the file.
+    if (marks_.TransactionLock) {
+        try {
+            DropCachesAndReposition(CacheDrop::Everything);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    try {
+        UnlockForTransaction();
+    } catch (...) {
+        if (!failure) failure = std::current_exception();
+    }
+    firstWriteDone_ = false;
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace engine

@@ -1,0 +1,159 @@
+// TFilter and the record-by-record evaluation of conditions and callbacks (declared in Filter.h).
+#include "engine/table/Filter.h"
+
+#include <utility>
+
+#include "engine/base/Bitmap.h"
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/expr/ExprEvaluator.h"
+#include "engine/expr/FilterBlob.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/Record.h"
+
+namespace engine {
+
+// ---- Record by record ----
+
+void GetColumnValue(void* owner, void* data, const TExprNode& column, ExprValue& value) {
+    const TIndexFile& file = *static_cast<const TIndexFile*>(owner);
+    const auto& image = *static_cast<const std::span<const std::uint8_t>*>(data);
+    value.Bytes.fill(0);
+    value.IsNull = file.Owner().GetField(false, column.FieldNo, image, value.Bytes) ? 1 : 0;
+}
+
+bool EvaluateRecord(TIndexFile& file, std::span<const std::uint8_t> image, SlotNumber record,
+                    const TRecordTest& test) {
+    if (test.Tree == nullptr) return test.Callback(test.ClientData, image.data(), record);
+    const TDataFile& table = file.Owner();
+    ExprValue result = test.Tree->Value;
+    EvaluateExpr(*test.Tree, &image, &file, GetColumnValue, table.GetLanguageId(), table.GetSortId(), result);
+    return result.IsTrue();
+}
+
+void EvaluateRecords(TIndexFile& file, std::span<std::uint8_t> bitmap, bool& changed, const TRecordTest& test,
+                     ExprOperator parentOperator) {
+    TDataFile& table = file.Owner();
+    const std::int64_t size = static_cast<std::int64_t>(bitmap.size());
+    // Bits above the records that exist stand for nothing: no slot past them is ever read.
+    const std::int64_t highest = std::min<std::int64_t>(table.GetPhysicalRecordCount(), size * 8);
+    BitmapClearAbove(highest, bitmap.data(), size);
+    const bool candidatesOnly = parentOperator == opAnd;
+    if (!candidatesOnly) {
+        BitmapSetAll(bitmap.data(), size);
+        BitmapClearAbove(highest, bitmap.data(), size);
+    }
+    std::int64_t position = 0;
+    for (;;) {
+        if (candidatesOnly) {
+            if (!BitmapNextSetBit(bitmap.data(), size, highest, position)) return;
+        } else if (++position > highest) {
+            return;
+        }
+        const SlotNumber slot(static_cast<std::uint32_t>(position));
+        RecordPin record;
+        if (!table.GetRecord(slot, true, false, 1, record)) {
+            changed = true;
+            return;
+        }
+        // Under AND the candidates are live already; otherwise a deleted slot keeps its bit for the live
+        // records to remove.
+        if (!candidatesOnly && record->Status() != 0) continue;
+        const std::span<const std::uint8_t> image = record->Image();
+        if (!EvaluateRecord(file, image, slot, test)) BitmapClearBit(position, bitmap.data());
+    }
+}
+
+// ---- TFilter ----
+
+std::uint16_t TFilter::Create(TIndexFile& owner, TRecordFilterProc callback, void* clientData,
+                              bool andEarlier, bool ownsTree, TExprNode* tree,
+                              std::span<const std::uint8_t> blob, std::unique_ptr<TFilter>& filter) {
+    filter.reset();
+    std::unique_ptr<TFilter> made(new TFilter(owner));
+    if (!blob.empty() || tree != nullptr) {
+        if (made->SetExpression(blob, tree, ownsTree) != 0) return ErrInvalidFilterExpression;
+    } else if (callback != nullptr) {
+        made->callback_ = callback;
+        made->clientData_ = clientData;
+        made->optLevel_ = 2;
+    } else {
+        return ErrInvalidFilterExpression;
+    }
+    made->andEarlier_ = andEarlier;
+    filter = std::move(made);
+    return 0;
+}
+
+TFilter::~TFilter() = default;
+
+std::unique_ptr<TExprNode> TFilter::ConvertExpression(std::span<const std::uint8_t> blob) const {
+    const TDataFile& table = owner_.Owner();
+    // Blob names resolve in the physical field set, the numbering that GetColumnValue reads.
+    return BuildFilterTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
+        return table.GetFieldDescByName(false, name);
+    });
+}
+
+std::uint16_t TFilter::SetExpression(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree) {
+    std::unique_ptr<TExprNode> owned;
+    TExprNode* next = tree;
+    if (!blob.empty()) {
+        owned = ConvertExpression(blob);
+        if (!owned) return ErrInvalidFilterExpression;
+        next = owned.get();
+    } else if (tree == nullptr) {
+        return ErrInvalidFilterExpression;
+    } else if (ownsTree) {
+        owned.reset(tree);
+    }
+    // The old tree goes only now, and only when it was the filter's own.
+    ownedExpression_ = std::move(owned);
+    expression_ = next;
+    callback_ = nullptr;
+    clientData_ = nullptr;
+    // Optimiser: AnalyseOptimization (owner, parent operator 0, the tree, no selectivity rule) rates the new
+    // condition here. Until then every condition is evaluated record by record.
+    optLevel_ = 2;
+    return 0;
+}
+
+void TFilter::SetBitmapSize(std::int64_t size) {
+    if (size < 1) {
+        bitmap_.clear();
+        bitmap_.shrink_to_fit();
+        return;
+    }
+    bitmap_.resize(static_cast<std::size_t>(size), 0);
+}
+
+void TFilter::Evaluate(std::span<const std::uint8_t> candidates, bool& changed) {
+    bitmap_.assign(candidates.begin(), candidates.end());
+    optLevel_ = 2;
+    if (IsCallback()) {
+        EvaluateByRecords(bitmap_, changed, opAnd, nullptr);
+        return;
+    }
+    // Optimiser: EvaluateNode (this filter, its bitmap, changed, parent operator AND, the condition) marks
+    // what the indexes answer and gives the level here; until then the whole condition goes record by record.
+    EvaluateByRecords(bitmap_, changed, opAnd, expression_);
+}
+
+void TFilter::EvaluateByRecords(std::span<std::uint8_t> bitmap, bool& changed, ExprOperator parentOperator,
+                                const TExprNode* node) {
+    EvaluateRecords(owner_, bitmap, changed, Test(IsCallback() ? nullptr : node), parentOperator);
+}
+
+void TFilter::UpdateRecord(std::int64_t size, SlotNumber record, std::span<const std::uint8_t> image) {
+    SetBitmapSize(size);
+    if (record.Value < 1 || record.Value > bitmap_.size() * 8) return;
+    BitmapSetBit(record.Value, bitmap_.data());
+    if (!EvaluateRecord(owner_, image, record, Test(expression_)))
+        BitmapClearBit(record.Value, bitmap_.data());
+}
+
+void TFilter::ClearRecordBit(SlotNumber record) noexcept {
+    if (record.Value >= 1 && record.Value <= bitmap_.size() * 8) BitmapClearBit(record.Value, bitmap_.data());
+}
+
+}  // namespace engine

@@ -1,0 +1,133 @@
+// TRecordBitmaps: a table handle's filters and the record bitmaps they make (live, range, visible), built,
+// combined, counted and kept current by the handle's own writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/expr/ExprNode.h"
+#include "engine/table/Filter.h"
+#include "engine/index/IndexCursor.h"
+#include "engine/records/RecordNumbers.h"
+
+namespace engine {
+
+class TIndexFile;
+
+// A table handle carries at most this many filters (the table-level AddFilter refuses more with 9482).
+inline constexpr std::size_t MaxFilters = 128;
+
+// Every bitmap has S bytes, S = physical record count div 8 + 1, and no set bit above the physical record
+// count n: inversions clear bits n + 1 .. 8S at once. The bitmaps exist only in bitmap mode.
+class TRecordBitmaps {
+public:
+    explicit TRecordBitmaps(TIndexFile& file) noexcept : file_(file) {}
+    TRecordBitmaps(const TRecordBitmaps&) = delete;
+    TRecordBitmaps& operator=(const TRecordBitmaps&) = delete;
+    ~TRecordBitmaps();
+
+    // ---- The filter list ----
+
+    // A blob or a tree gives a condition filter, else a callback a callback filter; neither (or a damaged
+    // blob) 10051, an unknown field in the blob raises 9985. Appended inactive; its handle is returned.
+    std::uint16_t AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
+                            bool andEarlier, TRecordFilterProc callback, bool ownsTree, TExprNode* tree);
+    // Replaces an active filter's condition (10050 for a handle that is not an active filter of the list,
+    // 10051 for neither blob nor tree or a damaged blob, the old condition kept). A refused tree handed over
+    // to be owned is freed.
+    std::uint16_t UpdateFilter(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree,
+                               TFilter* handle);
+    // Frees the filter (10050 when unknown; nil: every filter), then recomputes the bitmap mode.
+    std::uint16_t DropFilter(TFilter* handle);
+    // Sets (clears) Active of the filter, nil every filter; 10050 when unknown; then the bitmap mode.
+    std::uint16_t ActivateFilter(TFilter* handle) { return SetActive(handle, true); }
+    std::uint16_t DeactivateFilter(TFilter* handle) { return SetActive(handle, false); }
+    std::uint8_t GetFilterCount() const noexcept { return static_cast<std::uint8_t>(filters_.size()); }
+    // The filter at the list position (mod 256); none past the end.
+    TFilter* GetFilter(int position) const noexcept;
+    bool AnyFilterActive() const noexcept;
+    // Whether an active filter after this one (nil: after any) was evaluated only over what the earlier
+    // filters pass: it holds no answer for the records they refused, so widening them means building it
+    // again.
+    bool AndEarlierAfter(const TFilter* handle) const noexcept;
+
+    // ---- Building ----
+
+    // The one active filter's bitmap over the candidates (and, with and-earlier, the earlier active
+    // filters' bitmaps); a visible bitmap not built yet rebuilds everything instead.
+    void BuildFilterBitmap(TFilter* handle);
+    // The range and live bitmaps and every active filter's bitmap, in bitmap mode.
+    void RebuildFilterBitmaps();
+    // The visible bitmap := the candidates AND every active filter's bitmap, and its count.
+    void BuildVisibleBitmap();
+    void BuildRangeBitmap(bool& changed);
+    void BuildLiveBitmap(bool& changed);
+
+    // ---- Upkeep after this handle's writes (bitmap mode only) ----
+
+    void RecordChanged(SlotNumber record, std::span<const std::uint8_t> image);
+    // The record's bits cleared everywhere; the visible count drops only when the record was visible.
+    void RecordDeleted(SlotNumber record);
+
+    // ---- State ----
+
+    // Set in natural order, on index 0 of a table without a primary index, and while a filter is active.
+    bool BitmapMode() const noexcept { return bitmapMode_; }
+    // After the filter list changed: the flag by the filters and the current index; leaving bitmap mode
+    // frees the visible, range and live bitmaps.
+    void RecomputeBitmapMode();
+    // After the current index changed: the flag only. The record layer switches indexes in the middle of a
+    // write, and the bitmaps must outlive that; a rebuild out of bitmap mode frees them.
+    void SetBitmapModeByIndex() noexcept;
+    // Set while bitmaps are built: every build and the change check's rebuild return at once.
+    bool Building() const noexcept { return building_; }
+    const std::vector<std::uint8_t>& Visible() const noexcept { return visible_; }
+    const std::vector<std::uint8_t>& Live() const noexcept { return live_; }
+    const std::vector<std::uint8_t>& Range() const noexcept { return range_; }
+    std::uint32_t VisibleCount() const noexcept { return visibleCount_; }
+    void ClearVisibleCount() noexcept { visibleCount_ = 0; }
+    // Takes a visible bitmap as it is, counted up to the physical record count; force-filter keeps bitmap
+    // mode on in index order as an active filter would. For tests of the cursor.
+    void SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilter);
+    // Frees every filter and bitmap (closing the table).
+    void Clear() noexcept;
+    // Frees the three table bitmaps and the count.
+    void FreeTableBitmaps() noexcept;
+
+private:
+    friend class TBuildScope;
+    std::uint16_t SetActive(TFilter* handle, bool active);
+    // The handle's place in the list; the end when it is not there.
+    std::vector<std::unique_ptr<TFilter>>::iterator Find(const TFilter* handle) noexcept;
+    // S for the current physical record count.
+    std::int64_t BitmapSize() const noexcept;
+    // Range AND live (or live) into the buffer, which takes S bytes.
+    void Candidates(std::vector<std::uint8_t>& into) const;
+    // One pass of RebuildFilterBitmaps (one filter: BuildFilterBitmap); false when it met another program's
+    // change.
+    bool RebuildPass();
+    // The visible bitmap sized, the range and live bitmaps built: the start of either pass.
+    bool TableBitmapsPass();
+    bool FilterPass(TFilter& filter);
+    // Runs the pass until it completes: a change met mid-build unwinds it (index restored), repositions the
+    // cursor on its own index and key, and starts again.
+    template <typename Pass>
+    void BuildUntilComplete(Pass pass);
+    void LiveFromStatusBytes(bool& changed);
+    void LiveFromSysDeleted(bool& changed);
+
+    TIndexFile& file_;
+    std::vector<std::unique_ptr<TFilter>> filters_;
+    std::vector<std::uint8_t> visible_;
+    std::vector<std::uint8_t> range_;
+    std::vector<std::uint8_t> live_;
+    std::uint32_t visibleCount_ = 0;
+    bool bitmapMode_ = false;
+    bool building_ = false;
+    bool forceFilter_ = false;
+};
+
+}  // namespace engine

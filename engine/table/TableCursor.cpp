@@ -1,0 +1,189 @@
+// TDataFile's cursor moves: before the first and after the last record, record numbers, the fetches, the
+// current record after a change check, re-finding the record and the bitmaps the cursor reads (declared in
+// DataFile.h).
+#include <algorithm>
+
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineError.h"
+#include "engine/table/ReadGuard.h"
+
+namespace engine {
+
+// ---- Buffers and the current record ----
+
+void TDataFile::RequireBuffer(std::span<const std::uint8_t> buffer, std::size_t needed) const {
+    // Field access refuses a short buffer the same way; nothing is read or written past its end.
+    if (!buffer.empty() && buffer.size() < needed) RaiseTableError(ErrRecordBuffersCorrupt);
+}
+
+TRecord* TDataFile::LoadedCurrentRecord() {
+    if (currentRecord_) return currentRecord_.Get();
+    // Set aside by UnpinAll while still cached.
+    if (CurrentEntry() != nullptr) return currentAside_.entry;
+    if (!currentDropped_) return nullptr;
+    // A change check emptied it and re-found the cursor: the record under the cursor now, none without one.
+    if (indexFile_.GetCurrentRecordNumber() == NoSlot) {
+        currentDropped_ = false;
+        return nullptr;
+    }
+    LoadCurrentRecord(ReadForward);
+    return currentRecord_.Get();
+}
+
+void TDataFile::CopyCurrentRecord(std::span<std::uint8_t> destination) {
+    if (destination.empty()) return;
+    const TRecord* current = LoadedCurrentRecord();
+    if (current == nullptr) return;
+    const std::span<const std::uint8_t> image = current->Image();
+    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), GetRecordBufferSize()),
+                destination.begin());
+}
+
+void TDataFile::ClearDestination(std::span<std::uint8_t> destination) {
+    if (!destination.empty()) InitRecord(destination.first(GetRecordBufferSize()));
+}
+
+std::span<const std::uint8_t> TDataFile::GetCurrentRecordImage() {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    const TRecord* current = LoadedCurrentRecord();
+    read.End();
+    return current != nullptr ? current->Image() : std::span<const std::uint8_t>{};
+}
+
+// ---- Moves ----
+
+void TDataFile::SetToBegin() {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    indexFile_.First();
+    indexFile_.MoveBy(-1);
+    LoadCurrentRecord(ReadForward);
+    read.End();
+}
+
+void TDataFile::SetToEnd() {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    indexFile_.Last();
+    indexFile_.MoveBy(1);
+    LoadCurrentRecord(ReadBackward);
+    read.End();
+}
+
+void TDataFile::GotoRecNo(std::int32_t n) {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    // In natural order too the n-th visible record, the one GetRecNo reports as n; a slot number would be
+    // another record wherever slots are hidden or deleted.
+    indexFile_.GotoOrdinal(n);
+    LoadCurrentRecord(ReadForward);
+    read.End();
+}
+
+// ---- Fetches ----
+
+std::uint16_t TDataFile::GetCurrentRecord(std::span<std::uint8_t> destination, bool lock) {
+    RequireBuffer(destination, GetRecordBufferSize());
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    if (lock) LockRecord(NoSlot);
+    std::uint16_t code = 0;
+    if (indexFile_.BeforeFirst() || indexFile_.AfterLast()) {
+        ClearDestination(destination);
+        code = indexFile_.BeforeFirst() ? ErrBeginningOfFile : ErrEndOfFile;
+    } else {
+        CopyCurrentRecord(destination);
+    }
+    read.End();
+    return code;
+}
+
+std::uint16_t TDataFile::GetNextRecord(std::span<std::uint8_t> destination) {
+    return StepRecord(true, destination);
+}
+
+std::uint16_t TDataFile::GetPriorRecord(std::span<std::uint8_t> destination) {
+    return StepRecord(false, destination);
+}
+
+std::uint16_t TDataFile::StepRecord(bool forward, std::span<std::uint8_t> destination) {
+    RequireBuffer(destination, GetRecordBufferSize());
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    // From the end state behind the step, the step lands on the first (last) record.
+    if (forward ? indexFile_.BeforeFirst() : indexFile_.AfterLast()) {
+        forward ? indexFile_.First() : indexFile_.Last();
+    } else {
+        indexFile_.MoveBy(forward ? 1 : -1);
+    }
+    std::uint16_t code = 0;
+    if (forward ? indexFile_.AfterLast() : indexFile_.BeforeFirst()) {
+        ClearDestination(destination);
+        code = forward ? ErrEndOfFile : ErrBeginningOfFile;
+    } else {
+        LoadCurrentRecord(forward ? ReadForward : ReadBackward);
+        CopyCurrentRecord(destination);
+    }
+    read.End();
+    return code;
+}
+
+// ---- Re-finding the record ----
+
+void TDataFile::Resync() {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    const TRecord* current = LoadedCurrentRecord();
+    if (indexFile_.NaturalOrder()) {
+        if (current != nullptr) {
+            indexFile_.GotoRecordNumber(current->RecordNumber().Value);
+        } else {
+            indexFile_.First();
+        }
+    } else {
+        TIndexKey key;
+        if (current != nullptr) BuildKey(current->Image(), key);
+        key.Length = GetKeyLength();
+        indexFile_.FindKey(key.View(), true, true, key.Length);
+    }
+    LoadCurrentRecord(ReadForward);
+    read.End();
+}
+
+void TDataFile::Refresh() {
+    TReadGuard read(*this);
+    // A change found here has taken up the position already, on the records as they are now.
+    if (!read.Begin()) {
+        const TSavedCursorPosition saved = indexFile_.SaveCursorPosition();
+        RefreshBitmaps();
+        indexFile_.RestoreCursorPosition(saved);
+    }
+    LoadCurrentRecord(ReadForward);
+    read.End();
+}
+
+// ---- Bitmaps ----
+
+void TDataFile::RefreshBitmaps() {
+    indexFile_.ComputeRangeOrdinals();
+    indexFile_.RebuildFilterBitmaps();
+    indexFile_.BuildVisibleBitmap();
+}
+
+void TDataFile::UpdateRecordBitmaps(SlotNumber slot, std::span<const std::uint8_t> image) {
+    indexFile_.ComputeRangeOrdinals();
+    indexFile_.RecordChanged(slot, image);
+    indexFile_.BuildVisibleBitmap();
+}
+
+void TDataFile::UpdateBitmapsAfterDelete(SlotNumber slot) {
+    indexFile_.ComputeRangeOrdinals();
+    indexFile_.RecordDeleted(slot);
+}
+
+std::uint16_t TDataFile::GetKeySize() const noexcept {
+    return indexFile_.NaturalOrder() ? NaturalBookmarkSize : GetKeyLength();
+}
+
+}  // namespace engine

@@ -1,0 +1,85 @@
+// TDataFile's filter entry points (declared in DataFile.h).
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/table/ReadGuard.h"
+
+namespace engine {
+
+std::uint16_t TDataFile::AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
+                                   bool andEarlier, TRecordFilterProc callback, bool ownsTree,
+                                   TExprNode* tree) {
+    handle = nullptr;
+    if (indexFile_.GetFilterCount() >= MaxFilters) {
+        // A tree handed over for the filter to own goes with the refusal.
+        const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
+        return ErrTooManyFilters;
+    }
+    return indexFile_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
+}
+
+template <typename Change>
+std::uint16_t TDataFile::ChangeFilters(Change change) {
+    TReadGuard read(*this);
+    read.BeginIfStrict();
+    const std::uint16_t code = change();
+    if (code != 0) return code;
+    indexFile_.BuildVisibleBitmap();
+    Resync();
+    read.End();
+    return 0;
+}
+
+// A change that widens what a filter passes leaves the later and-earlier filters without answers for the
+// records it used to refuse: they are built again, over every candidate.
+template <typename Change>
+std::uint16_t TDataFile::WidenFilters(const TFilter* handle, Change change) {
+    return ChangeFilters([&] {
+        const bool narrowedLater = indexFile_.Bitmaps().AndEarlierAfter(handle);
+        const std::uint16_t code = change();
+        if (code == 0 && narrowedLater) {
+            indexFile_.ComputeRangeOrdinals();
+            indexFile_.RebuildFilterBitmaps();
+        }
+        return code;
+    });
+}
+
+std::uint16_t TDataFile::DropFilter(TFilter* handle) {
+    return WidenFilters(handle, [&] { return indexFile_.DropFilter(handle); });
+}
+
+std::uint16_t TDataFile::ActivateFilter(TFilter* handle) {
+    return ChangeFilters([&] {
+        const std::uint16_t code = indexFile_.ActivateFilter(handle);
+        if (code != 0) return code;
+        try {
+            if (handle != nullptr) {
+                indexFile_.BuildFilterBitmap(handle);
+            } else {
+                indexFile_.ComputeRangeOrdinals();
+                indexFile_.RebuildFilterBitmaps();
+            }
+        } catch (...) {
+            // A filter whose bitmap was not built passes records it never saw: it stays inactive.
+            CleanUpKeepingError([&] { indexFile_.DeactivateFilter(handle); });
+            throw;
+        }
+        return std::uint16_t{0};
+    });
+}
+
+std::uint16_t TDataFile::DeactivateFilter(TFilter* handle) {
+    return WidenFilters(handle, [&] { return indexFile_.DeactivateFilter(handle); });
+}
+
+std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
+                                      bool ownsTree) {
+    return WidenFilters(handle, [&] {
+        const std::uint16_t code = indexFile_.UpdateFilter(blob, tree, ownsTree, handle);
+        if (code == 0) indexFile_.BuildFilterBitmap(handle);
+        return code;
+    });
+}
+
+}  // namespace engine

@@ -1,0 +1,219 @@
+// Several engine-stress-worker programs change one shared table side by side; afterwards the table is clean
+// and holds exactly what their logs say they wrote.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/engine/support/RecordImages.h"
+#include "tests/engine/support/RecordTestTable.h"
+#include "tests/engine/support/TableFixture.h"
+#include "engine/records/RecordHeader.h"
+#include "tests/engine/stress/StressTable.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace enginetest;
+using namespace stresstest;
+
+// How long the workers may take together: far more than they need, even sanitized on two cores.
+constexpr std::chrono::seconds Deadline{150};
+constexpr int Workers = 4;
+constexpr int Operations = 250;
+
+void CreateStressTable(const std::string& name) {
+    std::vector<engine::TFieldDesc> fields = {
+        AutoIncDef(IdField, "ID"),
+        FieldDef(OwnerField, "OWNER", engine::FieldTypeInteger),
+        FieldDef(SeqField, "SEQ", engine::FieldTypeInteger),
+        FieldDef(PayloadField, "PAYLOAD", engine::FieldTypeString, PayloadSize),
+        FieldDef(CatField, "CAT", engine::FieldTypeString, CatSize),
+        FieldDef(HashField, "HASH", engine::FieldTypeInteger),
+        FieldDef(CountField, "COUNT", engine::FieldTypeInteger),
+        FieldDef(stresstest::MemoField, "MEMO", engine::FieldTypeBlob)};
+    engine::TIndexDescriptor byPayload = IndexDef("ByPayload", {PayloadField});
+    byPayload.Descending = 1;
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {OwnerField, SeqField}),
+                                                     IndexDef("ByCat", {CatField}), byPayload};
+    TableOptions options;
+    options.blockSize = MemoBlockSize;
+    CreateTable(name, fields, indexes, options);
+    engine::TDataFile table;
+    table.SetFileName(name);
+    table.SetExclusive(true);
+    table.Open();
+    Insert(table, {{OwnerField, I32(0)},
+                   {SeqField, I32(0)},
+                   {PayloadField, Str("counter")},
+                   {CatField, Str("none")},
+                   {HashField, I32(RowHash(0, 0, "counter", "none"))},
+                   {CountField, I32(0)}});
+}
+
+// A row as the logs say it is.
+struct LoggedRow {
+    std::uint32_t id = 0;
+    std::string payload;
+    std::string cat;
+    std::string memoHash;
+};
+
+struct Replay {
+    std::map<std::pair<std::int32_t, std::int32_t>, LoggedRow> rows;
+    std::int32_t increments = 0;
+    // Every operation logs one line once it succeeded.
+    int lines = 0;
+};
+
+// Applies one worker's log.
+void ReplayLog(const std::string& path, std::int32_t owner, Replay& replay) {
+    std::ifstream log(path);
+    std::string line;
+    while (std::getline(log, line)) {
+        ++replay.lines;
+        std::istringstream fields(line);
+        std::string operation;
+        fields >> operation;
+        if (operation == "insert") {
+            std::int32_t seq = 0;
+            LoggedRow row;
+            fields >> seq >> row.id >> row.payload >> row.cat >> row.memoHash;
+            EXPECT_TRUE(replay.rows.emplace(std::pair(owner, seq), row).second) << line;
+        } else if (operation == "modify") {
+            std::int32_t seq = 0;
+            std::int32_t newSeq = 0;
+            LoggedRow row;
+            fields >> seq >> newSeq >> row.id >> row.payload >> row.cat >> row.memoHash;
+            EXPECT_EQ(replay.rows.erase(std::pair(owner, seq)), 1u) << line;
+            replay.rows[std::pair(owner, newSeq)] = row;
+        } else if (operation == "delete") {
+            std::int32_t seq = 0;
+            fields >> seq;
+            EXPECT_EQ(replay.rows.erase(std::pair(owner, seq)), 1u) << line;
+        } else if (operation == "increment") {
+            ++replay.increments;
+        } else {
+            EXPECT_EQ(operation, "scan") << line;
+        }
+    }
+}
+
+int ScaleFromEnvironment() {
+    const char* text = std::getenv(ScaleVariable);
+    const int scale = text != nullptr ? std::atoi(text) : 1;
+    return scale >= 1 ? scale : 1;
+}
+
+class EngineStressTest : public TableTest {};
+
+TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
+    const int scale = ScaleFromEnvironment();
+    const int workers = Workers * scale;
+    const std::string table = (directory_.Path() / "stress").string();
+    CreateStressTable(table);
+
+    std::vector<pid_t> pids;
+    for (int owner = 1; owner <= workers; ++owner) {
+        std::vector<std::string> arguments = {KEYVALE_ENGINE_STRESS_WORKER,
+                                              table,
+                                              std::to_string(owner),
+                                              std::to_string(1000 + 7919 * owner),
+                                              std::to_string(Operations * scale),
+                                              "worker" + std::to_string(owner) + ".log"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+        pids.push_back(pid);
+    }
+    // Every worker exits 0 before the deadline; one still running then is killed.
+    const auto deadline = std::chrono::steady_clock::now() + Deadline * scale;
+    std::vector<int> statuses(pids.size(), -1);
+    std::size_t running = pids.size();
+    while (running > 0 && std::chrono::steady_clock::now() < deadline) {
+        for (std::size_t i = 0; i < pids.size(); ++i) {
+            int status = 0;
+            if (pids[i] > 0 && waitpid(pids[i], &status, WNOHANG) == pids[i]) {
+                statuses[i] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                pids[i] = -1;
+                --running;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (pid_t& pid : pids) {
+        if (pid <= 0) continue;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    for (std::size_t i = 0; i < statuses.size(); ++i) EXPECT_EQ(statuses[i], 0) << "worker " << i + 1;
+    ASSERT_EQ(running, 0u) << "workers still running at the deadline";
+
+    EXPECT_TRUE(IsCleanTable(table));
+
+    Replay replay;
+    for (int owner = 1; owner <= workers; ++owner) {
+        ReplayLog("worker" + std::to_string(owner) + ".log", owner, replay);
+    }
+    engine::TDataFile stored;
+    stored.SetFileName(table);
+    stored.SetExclusive(true);
+    stored.Open();
+    std::set<std::uint32_t> ids;
+    std::size_t rows = 0;
+    for (std::uint32_t slot = 1; slot <= stored.GetPhysicalRecordCount(); ++slot) {
+        engine::RecordPin record;
+        ASSERT_TRUE(stored.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
+        if (record->Status() != engine::RecordActive) continue;
+        std::vector<std::uint8_t> image(record->Image().begin(), record->Image().end());
+        record.Release();
+        const auto number = [&](std::uint16_t field) {
+            std::vector<std::uint8_t> bytes(4, 0);
+            stored.GetField(false, field, image, bytes);
+            return static_cast<std::int32_t>(GetLE(std::string(bytes.begin(), bytes.end()), 0, 4));
+        };
+        const std::int32_t owner = number(OwnerField);
+        const std::int32_t seq = number(SeqField);
+        const std::uint32_t id = stored.GetRecordId(image).Value;
+        EXPECT_TRUE(ids.insert(id).second) << "record ID " << id << " twice";
+        const std::string payload = StoredText(stored, image, PayloadField);
+        const std::string cat = StoredText(stored, image, CatField);
+        EXPECT_EQ(number(HashField), RowHash(owner, seq, payload, cat)) << owner << '/' << seq;
+        if (owner == 0) {
+            EXPECT_EQ(seq, 0);
+            EXPECT_EQ(number(CountField), replay.increments);
+            continue;
+        }
+        ++rows;
+        const auto logged = replay.rows.find(std::pair(owner, seq));
+        if (logged == replay.rows.end()) {
+            ADD_FAILURE() << "row " << owner << '/' << seq << " is in no log";
+            continue;
+        }
+        EXPECT_EQ(id, logged->second.id) << owner << '/' << seq;
+        EXPECT_EQ(payload, logged->second.payload) << owner << '/' << seq;
+        EXPECT_EQ(cat, logged->second.cat) << owner << '/' << seq;
+        const std::string memo = ReadBlobValue(stored, stresstest::MemoField, image);
+        EXPECT_EQ(MemoHash(memo), logged->second.memoHash) << owner << '/' << seq;
+    }
+    EXPECT_EQ(rows, replay.rows.size());
+    EXPECT_GT(replay.increments, 0);
+    EXPECT_EQ(replay.lines, workers * Operations * scale);
+}
+
+}  // namespace

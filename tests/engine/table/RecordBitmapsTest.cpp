@@ -1,0 +1,573 @@
+#include "engine/table/RecordBitmaps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/engine/support/ExprBuilders.h"
+#include "tests/engine/support/FilterBlobBuilder.h"
+#include "tests/engine/support/RecordImages.h"
+#include "tests/engine/support/TableFixture.h"
+#include "engine/base/Bitmap.h"
+#include "engine/table/DataFile.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/expr/ExprEvaluator.h"
+#include "engine/base/FileBytes.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/Record.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace enginetest;
+using engine::SlotNumber;
+using engine::TDataFile;
+using engine::TFilter;
+using exprtest::Binary;
+using exprtest::Column;
+using exprtest::Const;
+using exprtest::Int;
+using Records = std::vector<std::uint32_t>;
+
+// "f": ID (autoincrement), CODE (the primary index, or none), NAME ("ByName"), PAD (a wide field, so that a
+// read-ahead covers about a hundred records), NAME again descending ("Down").
+constexpr std::uint16_t IdField = 1;
+constexpr std::uint16_t CodeField = 2;
+constexpr std::uint16_t NameField = 3;
+constexpr std::uint16_t PadField = 4;
+constexpr int ByName = 1;
+constexpr int Down = 2;
+
+void CreateF(bool primary) {
+    std::vector<engine::TFieldDesc> fields = {AutoIncDef(IdField, "ID"),
+                                              FieldDef(CodeField, "CODE", engine::FieldTypeInteger),
+                                              FieldDef(NameField, "NAME", engine::FieldTypeString, 20),
+                                              FieldDef(PadField, "PAD", engine::FieldTypeString, 250)};
+    engine::TIndexDescriptor down = IndexDef("Down", {NameField});
+    down.Descending = 1;
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {CodeField}),
+                                                     IndexDef("ByName", {NameField}), down};
+    TableOptions options;
+    if (!primary) {
+        indexes[0] = IndexDef("", {});
+        options.allowNoPrimary = true;
+    }
+    CreateTable("f", fields, indexes, options);
+}
+
+void OpenF(TDataFile& table, bool exclusive = false) {
+    table.SetFileName("f");
+    table.SetExclusive(exclusive);
+    table.Open();
+}
+
+// NAME "n" + three digits, so that name order is code order.
+std::string NameOf(std::int32_t code) {
+    std::string digits = std::to_string(code);
+    return "n" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+}
+
+SlotNumber Add(TDataFile& table, std::int32_t code) {
+    return Insert(table, {{CodeField, I32(code)}, {NameField, Str(NameOf(code))}});
+}
+
+std::int32_t CodeOf(const TDataFile& table, std::span<const std::uint8_t> image) {
+    std::array<std::uint8_t, 4> value{};
+    if (table.GetField(false, CodeField, image, value)) return 0;
+    return static_cast<std::int32_t>(engine::LoadU32(value.data()));
+}
+
+// The records navigation visits, first to last, by slot number.
+Records Visit(TDataFile& table) {
+    Records records;
+    table.SetToBegin();
+    while (table.GetNextRecord() == 0) records.push_back(table.CurrentRecord()->RecordNumber().Value);
+    return records;
+}
+
+Records Sorted(Records records) {
+    std::sort(records.begin(), records.end());
+    return records;
+}
+
+Records SetBits(const std::vector<std::uint8_t>& bits) {
+    Records records;
+    for (std::uint32_t r = 1; r <= bits.size() * 8; ++r)
+        if (engine::BitmapTestBit(r, bits.data())) records.push_back(r);
+    return records;
+}
+
+// CODE <= limit.
+engine::TExprNode* AtMost(std::int32_t limit) {
+    return Binary(engine::opLessEqual, Column(CodeField, Int(0)), Const(Int(limit))).release();
+}
+
+// The scan: EvaluateExpr over every live slot whose CODE lies in low .. high.
+Records Scan(TDataFile& table, const engine::TExprNode& tree, std::int32_t low = INT32_MIN,
+             std::int32_t high = INT32_MAX) {
+    Records records;
+    engine::TReadGuard read(table);
+    read.Begin();
+    for (std::uint32_t slot = 1; slot <= table.GetPhysicalRecordCount(); ++slot) {
+        engine::RecordPin record;
+        if (!table.GetRecord(SlotNumber(slot), false, false, 1, record)) {
+            EXPECT_TRUE(table.GetRecord(SlotNumber(slot), false, false, 1, record));
+        }
+        if (record->Status() != 0) continue;
+        std::span<const std::uint8_t> image = record->Image();
+        const std::int32_t code = CodeOf(table, image);
+        if (code < low || code > high) continue;
+        engine::ExprValue result = tree.Value;
+        engine::EvaluateExpr(tree, &image, &table.IndexFile(), engine::GetColumnValue, 0, 0, result);
+        if (result.IsTrue()) records.push_back(slot);
+    }
+    read.End();
+    return records;
+}
+
+class RecordBitmapsTest : public TableTest {
+protected:
+    // The slot current, the cursor on it in every order.
+    void GoTo(std::uint32_t slot) {
+        GoToSlot(a, SlotNumber(slot));
+        if (a.IndexFile().NaturalOrder()) a.IndexFile().GotoRecordNumber(slot);
+    }
+    // n records of CODE 1 .. n in slots 1 .. n, then the slots deleted.
+    void Build(bool primary, int n, const Records& deleted, bool exclusive = false) {
+        CreateF(primary);
+        OpenF(a, exclusive);
+        for (int code = 1; code <= n; ++code) Add(a, code);
+        for (std::uint32_t slot : deleted) DeleteSlot(a, SlotNumber(slot));
+    }
+    TFilter* Filter(engine::TExprNode* tree) {
+        TFilter* handle = nullptr;
+        EXPECT_EQ(a.AddFilter(nullptr, {}, handle, false, nullptr, true, tree), 0);
+        return handle;
+    }
+    TFilter* Activated(engine::TExprNode* tree) {
+        TFilter* handle = Filter(tree);
+        EXPECT_EQ(a.ActivateFilter(handle), 0);
+        return handle;
+    }
+    // Navigation and the count match the scan of the condition.
+    void ExpectScan(const engine::TExprNode& tree, std::int32_t low = INT32_MIN,
+                    std::int32_t high = INT32_MAX) {
+        const Records scan = Scan(a, tree, low, high);
+        EXPECT_EQ(Sorted(Visit(a)), scan);
+        EXPECT_EQ(a.GetRecordCount(), static_cast<std::int32_t>(scan.size()));
+    }
+    TDataFile a;
+    TDataFile b;
+};
+
+// ---- The fixture of ten slots, and its sizes around a byte ----
+
+TEST_F(RecordBitmapsTest, TenSlotsWithTwoDeletedAndAFilterOnOneToFive) {
+    Build(true, 10, {3, 7});
+    Activated(AtMost(5));
+    const engine::TRecordBitmaps& bitmaps = a.IndexFile().Bitmaps();
+    EXPECT_EQ(SetBits(bitmaps.Live()), (Records{1, 2, 4, 5, 6, 8, 9, 10}));
+    EXPECT_EQ(SetBits(bitmaps.Visible()), (Records{1, 2, 4, 5}));
+    EXPECT_EQ(bitmaps.VisibleCount(), 4u);
+    EXPECT_EQ(a.GetRecordCount(), 4);
+    EXPECT_EQ(Visit(a), (Records{1, 2, 4, 5}));
+}
+
+// More deleted than live records: the live records are marked directly instead of inverting the deleted.
+TEST_F(RecordBitmapsTest, MostlyDeletedTablesMarkTheLiveRecordsDirectly) {
+    Build(true, 10, {1, 2, 3, 5, 6, 8, 9});
+    Activated(AtMost(100));
+    EXPECT_EQ(SetBits(a.IndexFile().Bitmaps().Live()), (Records{4, 7, 10}));
+    EXPECT_EQ(Visit(a), (Records{4, 7, 10}));
+}
+
+class RecordBitmapsSizesTest : public RecordBitmapsTest,
+                               public ::testing::WithParamInterface<std::tuple<bool, int>> {};
+
+TEST_P(RecordBitmapsSizesTest, TheFirstAndLastSlotDeletedStayHiddenInEveryOrder) {
+    const auto [primary, n] = GetParam();
+    Build(primary, n, {1, static_cast<std::uint32_t>(n)});
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(n - 2));
+    Activated(AtMost(n - 2));
+    ExpectScan(*tree);
+    const engine::TRecordBitmaps& bitmaps = a.IndexFile().Bitmaps();
+    Records live;
+    for (int slot = 2; slot < n; ++slot) live.push_back(static_cast<std::uint32_t>(slot));
+    EXPECT_EQ(SetBits(bitmaps.Live()), live);
+    for (int index : {255, ByName, Down, 0}) {
+        SCOPED_TRACE(index);
+        a.SetIndexNumber(index);
+        ExpectScan(*tree);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundAByte, RecordBitmapsSizesTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(7, 8, 9, 16, 17)));
+
+// ---- Upkeep after this handle's writes ----
+
+class RecordBitmapsUpkeepTest : public RecordBitmapsTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RecordBitmapsUpkeepTest, WritesKeepTheVisibleRecordsAndTheCount) {
+    Build(GetParam(), 10, {3});
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(5));
+    Activated(AtMost(5));
+    ASSERT_EQ(a.GetRecordCount(), 4);
+
+    // An insert that fails the filter stays hidden.
+    Add(a, 50);
+    // It takes the deleted slot; without a primary index it is appended.
+    const SlotNumber hidden(GetParam() ? 3 : 11);
+    EXPECT_TRUE(engine::BitmapTestBit(hidden.Value, a.IndexFile().Bitmaps().Live().data()));
+    EXPECT_EQ(a.GetRecordCount(), 4);
+    ExpectScan(*tree);
+
+    // A modify that makes a record fail hides it.
+    GoTo(2);
+    std::vector<std::uint8_t> image(a.GetRecordBufferSize());
+    ASSERT_EQ(a.GetCurrentRecord(image, false), 0);
+    a.SetField(false, CodeField, image, std::span<const std::uint8_t>(I32(60)));
+    a.ModifyRecord(image, true, true);
+    EXPECT_EQ(a.GetRecordCount(), 3);
+    ExpectScan(*tree);
+
+    // Deleting a hidden record keeps the count.
+    GoToSlot(a, hidden);
+    a.DeleteRecord(true);
+    EXPECT_EQ(a.GetRecordCount(), 3);
+
+    // Deleting the current record lowers the count at once, and no move lands on it.
+    GoTo(4);
+    a.DeleteRecord(true);
+    EXPECT_EQ(a.GetRecordCount(), 2);
+    EXPECT_EQ(Visit(a), (Records{1, 5}));
+    a.SetToEnd();
+    Records back;
+    while (a.GetPriorRecord() == 0) back.push_back(a.CurrentRecord()->RecordNumber().Value);
+    EXPECT_EQ(Sorted(back), (Records{1, 5}));
+    ExpectScan(*tree);
+}
+
+// Deleted records stay gone after every rebuild: a refresh, an index switch, another filter's activation and
+// another handle's insert.
+TEST_P(RecordBitmapsUpkeepTest, DeletedRecordsStayGoneAfterEveryRebuild) {
+    Build(GetParam(), 12, {3, 7, 12});
+    OpenF(b);
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(100));
+    Activated(AtMost(100));
+    ExpectScan(*tree);
+    a.RefreshBitmaps();
+    ExpectScan(*tree);
+    a.SetIndexNumber(ByName);
+    ExpectScan(*tree);
+    a.SetIndexNumber(255);
+    ExpectScan(*tree);
+    Activated(Binary(engine::opGreaterEqual, Column(CodeField, Int(0)), Const(Int(0))).release());
+    ExpectScan(*tree);
+    Add(b, 13);
+    a.Refresh();
+    ExpectScan(*tree);
+    EXPECT_EQ(a.GetRecordCount(), 10);
+}
+
+// Natural order without any filter: deleted slots are not visited, after a rebuild either.
+TEST_P(RecordBitmapsUpkeepTest, NaturalOrderSkipsDeletedSlots) {
+    Build(GetParam(), 9, {2, 9});
+    a.SetIndexNumber(255);
+    EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5, 6, 7, 8}));
+    a.RefreshBitmaps();
+    EXPECT_EQ(a.GetRecordCount(), 7);
+    GoTo(5);
+    a.DeleteRecord(true);
+    EXPECT_EQ(Visit(a), (Records{1, 3, 4, 6, 7, 8}));
+    EXPECT_EQ(a.GetRecordCount(), 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutPrimaryIndex, RecordBitmapsUpkeepTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Primary" : "NoPrimary";
+                         });
+
+// ---- Ranges ----
+
+TEST_F(RecordBitmapsTest, RangesOverMoreAndLessThanHalfTheKeysEqualTheScan) {
+    Build(true, 40, {5, 17, 30});
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(1000));
+    Activated(AtMost(1000));
+    struct Case {
+        int index;
+        std::int32_t low, high;
+    };
+    for (const Case& c : {Case{0, 3, 8}, Case{0, 2, 39}, Case{ByName, 10, 12}, Case{ByName, 1, 38},
+                          Case{Down, 25, 20}, Case{Down, 39, 2}}) {
+        SCOPED_TRACE(std::to_string(c.index) + " " + std::to_string(c.low));
+        a.SetIndexNumber(c.index);
+        std::vector<std::uint8_t> start =
+            NewImage(a, {{CodeField, I32(c.low)}, {NameField, Str(NameOf(c.low))}});
+        std::vector<std::uint8_t> end =
+            NewImage(a, {{CodeField, I32(c.high)}, {NameField, Str(NameOf(c.high))}});
+        a.SetRange(false, start, 0, end, 0);
+        ExpectScan(*tree, std::min(c.low, c.high), std::max(c.low, c.high));
+        a.CancelRange();
+    }
+}
+
+TEST_F(RecordBitmapsTest, ARecordModifiedIntoAndOutOfTheRangeFollows) {
+    Build(true, 10, {});
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(1000));
+    Activated(AtMost(1000));
+    a.SetIndexNumber(ByName);
+    std::vector<std::uint8_t> start = NewImage(a, {{NameField, Str(NameOf(3))}});
+    std::vector<std::uint8_t> end = NewImage(a, {{NameField, Str(NameOf(6))}});
+    a.SetRange(false, start, 0, end, 0);
+    ExpectScan(*tree, 3, 6);
+    const auto setName = [&](std::uint32_t slot, const std::string& name) {
+        // The record may lie outside the range, where the cursor does not go.
+        GoToSlot(a, SlotNumber(slot));
+        std::vector<std::uint8_t> image(a.CurrentRecord()->Image().begin(), a.CurrentRecord()->Image().end());
+        a.SetField(false, NameField, image, std::span<const std::uint8_t>(Str(name)));
+        a.ModifyRecord(image, true, true);
+    };
+    setName(9, "n004x");
+    EXPECT_EQ(Sorted(Visit(a)), (Records{3, 4, 5, 6, 9}));
+    EXPECT_EQ(a.GetRecordCount(), 5);
+    setName(4, "n900");
+    EXPECT_EQ(Sorted(Visit(a)), (Records{3, 5, 6, 9}));
+    EXPECT_EQ(a.GetRecordCount(), 4);
+}
+
+// ---- The bound: no slot above the records that exist ----
+
+struct Seen {
+    TDataFile* table = nullptr;
+    std::uint32_t highest = 0;
+    Records records;
+    int throwAt = 0;
+    bool result = true;
+};
+
+bool Record(void* clientData, const std::uint8_t* image, SlotNumber record) {
+    Seen& seen = *static_cast<Seen*>(clientData);
+    seen.highest = std::max(seen.highest, record.Value);
+    seen.records.push_back(record.Value);
+    if (seen.throwAt != 0 && static_cast<int>(seen.records.size()) == seen.throwAt)
+        throw std::runtime_error("callback");
+    const std::span<const std::uint8_t> bytes(image, seen.table->GetRecordBufferSize());
+    return seen.result && CodeOf(*seen.table, bytes) % 2 == 1;
+}
+
+TEST_F(RecordBitmapsTest, ACallbackUnderAWideRangeSeesNoSlotAboveTheRecords) {
+    Build(true, 20, {2, 4, 6});
+    const std::uintmax_t size = fs::file_size("f.DAT");
+    std::vector<std::uint8_t> start = NewImage(a, {{CodeField, I32(2)}});
+    std::vector<std::uint8_t> end = NewImage(a, {{CodeField, I32(19)}});
+    a.SetRange(false, start, 0, end, 0);
+    Seen seen;
+    seen.table = &a;
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_LE(seen.highest, 20u);
+    // Called once per candidate: the live records inside the range.
+    EXPECT_EQ(Sorted(seen.records), (Records{3, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ(Visit(a), (Records{3, 5, 7, 9, 11, 13, 15, 17, 19}));
+    a.CancelRange();
+    EXPECT_LE(seen.highest, 20u);
+    EXPECT_EQ(fs::file_size("f.DAT"), size);
+}
+
+// ---- Callbacks ----
+
+TEST_F(RecordBitmapsTest, ACallbackGetsItsClientDataImageAndRecordNumber) {
+    Build(false, 6, {4});
+    Seen seen;
+    seen.table = &a;
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(seen.records, (Records{1, 2, 3, 5, 6}));
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
+
+    seen.result = false;
+    ASSERT_EQ(a.DeactivateFilter(handle), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(a.GetRecordCount(), 0);
+    EXPECT_TRUE(Visit(a).empty());
+}
+
+TEST_F(RecordBitmapsTest, AThrowingCallbackLeavesNoBuildingFlag) {
+    Build(true, 6, {});
+    Seen seen;
+    seen.table = &a;
+    seen.throwAt = 3;
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
+    EXPECT_THROW(a.ActivateFilter(handle), std::runtime_error);
+    EXPECT_FALSE(handle->Active());
+    EXPECT_FALSE(a.IndexFile().Bitmaps().Building());
+    EXPECT_EQ(a.IndexFile().CurrentIndex(), 0);
+    seen.throwAt = 0;
+    seen.records.clear();
+    ASSERT_EQ(a.DeactivateFilter(handle), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
+}
+
+// A filter added with and-earlier is evaluated only over the records the earlier active filters pass.
+TEST_F(RecordBitmapsTest, AndEarlierNarrowsTheCandidatesToTheEarlierFilters) {
+    Build(true, 8, {2});
+    TFilter* first = Activated(AtMost(5));
+    Seen seen;
+    seen.table = &a;
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&seen, {}, handle, true, Record, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(seen.records, (Records{1, 3, 4, 5}));
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5}));
+    // Once the earlier filter passes more, the later one answers for the records it had not seen.
+    ASSERT_EQ(a.DeactivateFilter(first), 0);
+    EXPECT_EQ(Visit(a), (Records{1, 3, 5, 7}));
+}
+
+// ---- The filter list ----
+
+TEST_F(RecordBitmapsTest, TheListHoldsAtMost128Filters) {
+    Build(true, 3, {});
+    Seen seen;
+    seen.table = &a;
+    TFilter* handle = nullptr;
+    for (int n = 0; n < 128; ++n) ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
+    EXPECT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), engine::ErrTooManyFilters);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(a.AddFilter(nullptr, {}, handle, false, nullptr, true, AtMost(1)), engine::ErrTooManyFilters);
+    EXPECT_EQ(a.IndexFile().GetFilterCount(), 128);
+    ASSERT_EQ(a.DropFilter(nullptr), 0);
+    EXPECT_EQ(a.IndexFile().GetFilterCount(), 0);
+}
+
+TEST_F(RecordBitmapsTest, UnknownHandlesAndMissingConditionsAreRefused) {
+    Build(true, 3, {});
+    TFilter* handle = nullptr;
+    EXPECT_EQ(a.AddFilter(nullptr, {}, handle, false, nullptr, false, nullptr),
+              engine::ErrInvalidFilterExpression);
+    TFilter* inactive = Filter(AtMost(1));
+    EXPECT_EQ(a.ModifyFilter(inactive, {}, AtMost(2), true), engine::ErrInvalidFilterHandle);
+    ASSERT_EQ(a.ActivateFilter(inactive), 0);
+    EXPECT_EQ(a.ModifyFilter(inactive, {}, nullptr, false), engine::ErrInvalidFilterExpression);
+    EXPECT_EQ(Visit(a), (Records{1}));
+    EXPECT_EQ(a.ModifyFilter(inactive, {}, AtMost(2), true), 0);
+    EXPECT_EQ(Visit(a), (Records{1, 2}));
+
+    TFilter* dropped = Filter(AtMost(1));
+    ASSERT_EQ(a.DropFilter(dropped), 0);
+    for (const auto& change :
+         {&TDataFile::DropFilter, &TDataFile::ActivateFilter, &TDataFile::DeactivateFilter})
+        EXPECT_EQ((a.*change)(dropped), engine::ErrInvalidFilterHandle);
+}
+
+TEST_F(RecordBitmapsTest, DeactivatingEveryFilterFreesTheBitmapsInIndexOrderOnly) {
+    Build(true, 5, {2});
+    Activated(AtMost(3));
+    Activated(AtMost(4));
+    ASSERT_EQ(a.DeactivateFilter(nullptr), 0);
+    EXPECT_FALSE(a.IndexFile().BitmapMode());
+    EXPECT_TRUE(a.IndexFile().Bitmaps().Visible().empty());
+    EXPECT_TRUE(a.IndexFile().Bitmaps().Live().empty());
+    EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5}));
+
+    a.SetIndexNumber(255);
+    ASSERT_EQ(a.ActivateFilter(nullptr), 0);
+    EXPECT_EQ(Visit(a), (Records{1, 3}));
+    ASSERT_EQ(a.DeactivateFilter(nullptr), 0);
+    EXPECT_TRUE(a.IndexFile().BitmapMode());
+    EXPECT_FALSE(a.IndexFile().Bitmaps().Live().empty());
+    EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5}));
+}
+
+// A blob names its field by name; a damaged one, or one naming a field the table lacks, adds nothing.
+TEST_F(RecordBitmapsTest, BlobFiltersThroughTheTable) {
+    Build(true, 4, {});
+    GoTo(3);
+    std::vector<std::uint8_t> image(a.CurrentRecord()->Image().begin(), a.CurrentRecord()->Image().end());
+    a.SetField(false, NameField, image, std::span<const std::uint8_t>(Str("alpha")));
+    a.ModifyRecord(image, true, true);
+    TFilter* handle = nullptr;
+    const std::vector<std::uint8_t> blob = filterblobtest::StringComparisonBlob("name", "alpha");
+    ASSERT_EQ(a.AddFilter(nullptr, blob, handle, false, nullptr, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    EXPECT_EQ(Visit(a), (Records{3}));
+
+    // Cut short: the last literal loses its end.
+    const std::vector<std::uint8_t> damaged(blob.begin(), blob.end() - 3);
+    TFilter* refused = nullptr;
+    EXPECT_EQ(a.AddFilter(nullptr, damaged, refused, false, nullptr, false, nullptr),
+              engine::ErrInvalidFilterExpression);
+    const std::vector<std::uint8_t> unknown = filterblobtest::StringComparisonBlob("NOSUCH", "alpha");
+    EXPECT_EQ(EngineCode([&] { a.AddFilter(nullptr, unknown, refused, false, nullptr, false, nullptr); }),
+              engine::ErrInvalidField);
+    // A damaged replacement keeps the condition.
+    EXPECT_EQ(a.ModifyFilter(handle, damaged, nullptr, false), engine::ErrInvalidFilterExpression);
+    EXPECT_EQ(a.IndexFile().GetFilterCount(), 1);
+    EXPECT_EQ(Visit(a), (Records{3}));
+}
+
+// ---- Another handle's write in the middle of a build ----
+
+struct Writer {
+    TDataFile* reader = nullptr;
+    TDataFile* writer = nullptr;
+    int calls = 0;
+};
+
+// On its first call the other handle inserts a record (CODE 0, which passes); the reader's read ends so that
+// its next miss reads the change.
+bool WriteOnFirstCall(void* clientData, const std::uint8_t*, SlotNumber) {
+    Writer& w = *static_cast<Writer*>(clientData);
+    if (w.calls++ == 0) {
+        w.reader->EndRead();
+        Add(*w.writer, 0);
+    }
+    return true;
+}
+
+TEST_F(RecordBitmapsTest, AWriteMidBuildRestartsItAndTheCursorKeepsItsPlace) {
+    // More records than one read-ahead brings in, so that the build misses after the write.
+    Build(true, 250, {10, 200});
+    // Nothing cached: the build reads the records from the file.
+    a.Close();
+    OpenF(a);
+    OpenF(b);
+    a.SetIndexNumber(ByName);
+    GoToSlot(a, SlotNumber(120));
+    Writer w{&a, &b};
+    TFilter* handle = nullptr;
+    ASSERT_EQ(a.AddFilter(&w, {}, handle, false, WriteOnFirstCall, false, nullptr), 0);
+    ASSERT_EQ(a.ActivateFilter(handle), 0);
+    // The build ran again from the start after the write: more calls than records.
+    EXPECT_GT(w.calls, 249);
+    EXPECT_EQ(a.IndexFile().CurrentIndex(), ByName);
+    EXPECT_EQ(a.CurrentRecord()->RecordNumber().Value, 120u);
+    const std::unique_ptr<engine::TExprNode> tree(AtMost(1000));
+    ExpectScan(*tree);
+    EXPECT_EQ(a.GetRecordCount(), 249);
+}
+
+// ---- Clones ----
+
+TEST_F(RecordBitmapsTest, AClonedHandleCarriesTheFilters) {
+    Build(true, 6, {});
+    Activated(AtMost(4));
+    Filter(AtMost(1));
+    std::unique_ptr<TDataFile> clone = a.CloneCursor();
+    EXPECT_EQ(clone->IndexFile().GetFilterCount(), 2);
+    EXPECT_EQ(Visit(*clone), (Records{1, 2, 3, 4}));
+    clone->Close();
+}
+
+}  // namespace

@@ -1,0 +1,648 @@
+#include "engine/table/RecordChanges.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/engine/support/HolderProcess.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/RecordImages.h"
+#include "tests/engine/support/RecordTestTable.h"
+#include "tests/engine/support/TableFixture.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/records/FreeSlotChain.h"
+#include "engine/os/PosixFile.h"
+#include "engine/records/RecordHeader.h"
+
+namespace {
+
+using namespace enginetest;
+using engine::SlotNumber;
+namespace fs = std::filesystem;
+
+// "people": ID (autoincrement), CODE (the primary index), NAME ("ByName"), TAG ("ByTag", unique, the last
+// index), NOTE (no index), MEMO (large object, blocks of 64 bytes).
+constexpr std::uint16_t IdField = 1;
+constexpr std::uint16_t CodeField = 2;
+constexpr std::uint16_t NameField = 3;
+constexpr std::uint16_t TagField = 4;
+constexpr std::uint16_t NoteField = 5;
+constexpr std::uint16_t MemoBlobField = 6;
+
+void CreatePeople(const std::string& name, bool primary = true) {
+    std::vector<engine::TFieldDesc> fields = {AutoIncDef(IdField, "ID"),
+                                              FieldDef(CodeField, "CODE", engine::FieldTypeInteger),
+                                              FieldDef(NameField, "NAME", engine::FieldTypeString, 20),
+                                              FieldDef(TagField, "TAG", engine::FieldTypeString, 10),
+                                              FieldDef(NoteField, "NOTE", engine::FieldTypeString, 30),
+                                              FieldDef(MemoBlobField, "MEMO", engine::FieldTypeBlob)};
+    std::vector<engine::TIndexDescriptor> indexes = {
+        IndexDef("", {CodeField}), IndexDef("ByName", {NameField}), IndexDef("ByTag", {TagField}, true)};
+    TableOptions options;
+    options.blockSize = 64;
+    if (!primary) {
+        indexes[0] = IndexDef("", {});
+        options.allowNoPrimary = true;
+    }
+    CreateTable(name, fields, indexes, options);
+}
+
+FieldValues Person(std::int32_t code, const std::string& name, const std::string& tag,
+                   const std::string& note = "") {
+    return {{CodeField, I32(code)}, {NameField, Str(name)}, {TagField, Str(tag)}, {NoteField, Str(note)}};
+}
+
+void Open(engine::TDataFile& table, const std::string& name, bool exclusive) {
+    table.SetFileName(name);
+    table.SetExclusive(exclusive);
+    table.Open();
+}
+
+// Adds people 1 .. count: CODE step x i, NAME "n<i>", TAG "t<i>".
+void AddPeople(engine::TDataFile& table, int count, int step = 1) {
+    for (int i = 1; i <= count; ++i)
+        Insert(table, Person(step * i, "n" + std::to_string(i), "t" + std::to_string(i)));
+}
+
+// Inserts the person with a memo written into an open value of the image, as a post does; the values are
+// freed afterwards.
+SlotNumber InsertWithMemo(engine::TDataFile& table, const FieldValues& values, const std::string& memo) {
+    std::vector<std::uint8_t> image = NewImage(table, values);
+    EXPECT_EQ(table.OpenBlob(false, MemoBlobField, engine::BlobOpenReadWrite, image), 0);
+    EXPECT_EQ(
+        table.WriteBlob(false, MemoBlobField, Chars(memo), static_cast<std::int32_t>(memo.size()), 0, image),
+        0);
+    table.InsertRecord(image, true);
+    table.FreeBlobs();
+    return table.CurrentRecord()->RecordNumber();
+}
+
+// The slot's record image as the table holds it.
+std::vector<std::uint8_t> ImageOf(engine::TDataFile& table, SlotNumber slot) {
+    engine::TReadGuard read(table);
+    read.Begin();
+    engine::RecordPin record;
+    if (!table.GetRecord(slot, false, false, engine::ReadForward, record)) {
+        EXPECT_TRUE(table.GetRecord(slot, false, false, engine::ReadForward, record));
+    }
+    std::vector<std::uint8_t> image(record->Image().begin(), record->Image().end());
+    record.Release();
+    read.End();
+    return image;
+}
+
+std::int32_t StoredI32(const engine::TDataFile& table, std::span<const std::uint8_t> image,
+                       std::uint16_t field) {
+    std::array<std::uint8_t, 4> value{};
+    if (table.GetField(false, field, image, value)) return 0;
+    return static_cast<std::int32_t>(GetLE(std::string(value.begin(), value.end()), 0, 4));
+}
+
+std::string MemoOf(engine::TDataFile& table, SlotNumber slot) {
+    return ReadBlobValue(table, MemoBlobField, ImageOf(table, slot));
+}
+
+// Whether index n holds the key the image gives it; the current index stays.
+bool HasKey(engine::TDataFile& table, int n, std::span<const std::uint8_t> image) {
+    engine::TIndexFile& index = table.IndexFile();
+    const std::uint8_t current = index.CurrentIndex();
+    index.SelectIndex(n);
+    engine::TIndexKey key;
+    table.BuildKey(image, key);
+    const bool found = index.KeyExists(key.View());
+    index.SelectIndex(current);
+    return found;
+}
+
+// Whether "Sys Deleted" holds status + ID.
+bool HasPhysicalKey(engine::TDataFile& table, std::uint8_t status, std::uint32_t id) {
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    table.SetRecordId(image, engine::RecordId(id));
+    const std::array<std::uint8_t, 1> statusByte{status};
+    engine::TIndexKey key;
+    table.BuildPhysicalKey(statusByte, key, image);
+    engine::TIndexFile& index = table.IndexFile();
+    const std::uint8_t current = index.CurrentIndex();
+    index.SelectIndex(engine::SysDeletedSlot);
+    const bool found = index.KeyExists(key.View());
+    index.SelectIndex(current);
+    return found;
+}
+
+// The bytes of a table's three files.
+std::map<std::string, std::string> Snapshot(const std::string& name) {
+    std::map<std::string, std::string> files;
+    for (const char* extension : {".DAT", ".IDX", ".BLB"}) {
+        if (fs::exists(name + extension)) files[extension] = ReadBytes(name + extension);
+    }
+    return files;
+}
+
+class RecordChangesTest : public TableTest {};
+
+// "people" as "t", open shared through a and b.
+class SharedPairTest : public RecordChangesTest {
+protected:
+    void SetUp() override {
+        CreatePeople("t");
+        Open(a, "t", false);
+        Open(b, "t", false);
+    }
+    // A's delete, modify (to the image) and fetch with lock of its current record.
+    std::vector<std::function<void()>> ChangesOfA(std::vector<std::uint8_t>& image) {
+        return {
+            [this] { a.DeleteRecord(true); },
+            [this, &image] { a.ModifyRecord(image, true, true); },
+            [this] {
+                std::vector<std::uint8_t> fetched(a.GetRecordBufferSize());
+                a.GetCurrentRecord(fetched, true);
+            },
+        };
+    }
+    engine::TDataFile a;
+    engine::TDataFile b;
+};
+
+// ---- Inserts, slots and record IDs, shared and exclusive ----
+
+class RecordChangesSharingTest : public RecordChangesTest, public ::testing::WithParamInterface<bool> {
+protected:
+    bool Exclusive() const { return GetParam(); }
+    // A shared table is clean after every change; an exclusive one is checked at the end.
+    void ExpectClean(const std::string& name) {
+        if (!Exclusive()) {
+            EXPECT_TRUE(IsCleanTable(name));
+        }
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(SharedAndExclusive, RecordChangesSharingTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Exclusive" : "Shared";
+                         });
+
+TEST_P(RecordChangesSharingTest, AnInsertReusesTheDeletedSlotAndTakesTheNextRecordId) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_EQ(Insert(table, Person(10 * i, "n" + std::to_string(i), "t" + std::to_string(i))),
+                  SlotNumber(i));
+        EXPECT_EQ(table.CurrentRecord()->Id(), engine::RecordId(i));
+        ExpectClean("t");
+    }
+    DeleteSlot(table, SlotNumber(5));
+    DeleteSlot(table, SlotNumber(3));
+    ExpectClean("t");
+    EXPECT_EQ(table.Header().FreeSlotHead, SlotNumber(3));
+    EXPECT_TRUE(HasPhysicalKey(table, engine::RecordDeleted, 3));
+    const auto size = fs::file_size("t.DAT");
+
+    EXPECT_EQ(Insert(table, Person(70, "n7", "t7")), SlotNumber(3));
+    ExpectClean("t");
+    EXPECT_EQ(table.Header().FreeSlotHead, SlotNumber(5));
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 6u);
+    if (!Exclusive()) {
+        EXPECT_EQ(fs::file_size("t.DAT"), size);
+    }
+    EXPECT_FALSE(HasPhysicalKey(table, engine::RecordDeleted, 3));
+    EXPECT_TRUE(HasPhysicalKey(table, engine::RecordActive, 7));
+    // The autoincrement field reads the record ID; a modify keeps it.
+    std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(3));
+    EXPECT_EQ(StoredI32(table, image, IdField), 7);
+    table.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("changed")));
+    table.SetRecordId(image, engine::RecordId(99));
+    table.ModifyRecord(image, true, true);
+    ExpectClean("t");
+    EXPECT_EQ(table.CurrentRecord()->Id(), engine::RecordId(7));
+    EXPECT_EQ(StoredText(table, ImageOf(table, SlotNumber(3)), NoteField), "changed");
+    EXPECT_EQ(Insert(table, Person(80, "n8", "t8")), SlotNumber(5));
+    EXPECT_EQ(table.CurrentRecord()->Id(), engine::RecordId(8));
+    EXPECT_EQ(table.IndexFile().GetRecordCount(), 6u);
+}
+
+TEST_P(RecordChangesSharingTest, WithoutAPrimaryIndexInsertsAppend) {
+    CreatePeople("t", false);
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    AddPeople(table, 3);
+    DeleteSlot(table, SlotNumber(2));
+    ExpectClean("t");
+    EXPECT_EQ(Insert(table, Person(4, "n4", "t4")), SlotNumber(4));
+    ExpectClean("t");
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 4u);
+    EXPECT_EQ(table.CurrentRecord()->Id(), engine::RecordId(4));
+    EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+}
+
+TEST_P(RecordChangesSharingTest, ADuplicateInTheLastIndexLeavesNoKeyAndUsesUpNoId) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    Insert(table, Person(1, "a", "x"));
+    Insert(table, Person(2, "b", "y"));
+    const auto before = Snapshot("t");
+    std::vector<std::uint8_t> image = NewImage(table, Person(3, "c", "y"));
+    EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), engine::ErrDuplicateKey);
+    if (!Exclusive()) {
+        EXPECT_EQ(Snapshot("t"), before);
+    }
+    EXPECT_FALSE(HasKey(table, 0, image));
+    EXPECT_FALSE(HasKey(table, 1, image));
+    EXPECT_EQ(table.IndexFile().GetRecordCount(), 2u);
+    EXPECT_EQ(Insert(table, Person(3, "c", "z")), SlotNumber(3));
+    EXPECT_EQ(table.CurrentRecord()->Id(), engine::RecordId(3));
+}
+
+TEST_P(RecordChangesSharingTest, ADeleteFreesTheLargeObjectChain) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    Insert(table, Person(1, "a", "x"));
+    const SlotNumber slot = InsertWithMemo(table, Person(2, "b", "y"), std::string(200, 'm'));
+    EXPECT_EQ(MemoOf(table, slot), std::string(200, 'm'));
+    const std::int32_t first = StoredI32(table, ImageOf(table, slot), MemoBlobField);
+    ASSERT_GT(first, 0);
+    ExpectClean("t");
+    DeleteSlot(table, slot);
+    ExpectClean("t");
+    // The chain's blocks are free: the same memo again takes them instead of growing the file.
+    const engine::BlockOffset end = table.BlobFile().GetEndOfFile();
+    EXPECT_NE(table.BlobFile().Header().FreeHead, engine::BlockOffset{});
+    EXPECT_EQ(StoredI32(table, ImageOf(table, slot), MemoBlobField), 0);
+    EXPECT_EQ(table.IndexFile().GetRecordCount(), 1u);
+    EXPECT_TRUE(table.BlobFile().OpenValues().empty());
+    const SlotNumber again = InsertWithMemo(table, Person(3, "c", "z"), std::string(200, 'n'));
+    EXPECT_EQ(table.BlobFile().GetEndOfFile(), end);
+    EXPECT_EQ(MemoOf(table, again), std::string(200, 'n'));
+}
+
+TEST_P(RecordChangesSharingTest, TheCursorStandsOnTheInsertedOrModifiedRecordAfterAnEndState) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    AddPeople(table, 3, 10);
+    std::vector<std::uint8_t> fetched(table.GetRecordBufferSize());
+    table.SetToEnd();
+    Insert(table, Person(15, "n", "t"));
+    ASSERT_EQ(table.GetCurrentRecord(fetched, false), 0);
+    EXPECT_EQ(StoredI32(table, fetched, CodeField), 15);
+    EXPECT_EQ(table.GetRecNo(), 2);
+    // After SetToEnd the last record is current, with the after-last flag.
+    table.SetToEnd();
+    std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(3));
+    table.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("last")));
+    table.ModifyRecord(image, true, true);
+    ASSERT_EQ(table.GetCurrentRecord(fetched, false), 0);
+    EXPECT_EQ(StoredI32(table, fetched, CodeField), 30);
+    EXPECT_EQ(StoredText(table, fetched, NoteField), "last");
+    EXPECT_EQ(table.GetRecNo(), 4);
+}
+
+TEST_P(RecordChangesSharingTest, DeleteAndModifyWithoutACurrentRecordGive10258) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", Exclusive());
+    ASSERT_EQ(table.CurrentRecord(), nullptr);
+    std::vector<std::uint8_t> image = NewImage(table, Person(1, "a", "x"));
+    EXPECT_EQ(EngineCode([&] { table.DeleteRecord(true); }), engine::ErrRecordInUse);
+    EXPECT_EQ(EngineCode([&] { table.ModifyRecord(image, true, true); }), engine::ErrRecordInUse);
+    EXPECT_EQ(table.IndexFile().GetRecordCount(), 0u);
+}
+
+// ---- Shared tables ----
+
+TEST_F(RecordChangesTest, AModifyOfANonKeyFieldWritesNoIndexPage) {
+    CreatePeople("t");
+    engine::TDataFile table;
+    Open(table, "t", false);
+    AddPeople(table, 4);
+    GoToSlot(table, SlotNumber(2));
+    const std::string index = ReadBytes("t.IDX");
+    const std::uint32_t counter = table.Header().ChangeCounter;
+    std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(2));
+    table.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("note")));
+    table.ModifyRecord(image, true, true);
+    EXPECT_EQ(ReadBytes("t.IDX"), index);
+    EXPECT_EQ(table.Header().ChangeCounter, counter + 1);
+    EXPECT_TRUE(IsCleanTable("t"));
+
+    // A new TAG changes the header page and the pages of "ByTag" only.
+    engine::TIndexFile& indexFile = table.IndexFile();
+    std::set<std::uint32_t> tagPages = {0};
+    indexFile.SelectIndex(2);
+    tagPages.insert(indexFile.GetRootPosition().Value);
+    indexFile.SelectIndex(0);
+    table.SetField(false, TagField, image, std::span<const std::uint8_t>(Str("new")));
+    table.ModifyRecord(image, true, true);
+    const std::string after = ReadBytes("t.IDX");
+    ASSERT_EQ(after.size(), index.size());
+    for (std::size_t page = 0; page < index.size(); page += 4096) {
+        const bool changed = index.compare(page, 4096, after, page, 4096) != 0;
+        EXPECT_EQ(changed, tagPages.count(static_cast<std::uint32_t>(page)) == 1) << page;
+    }
+    EXPECT_TRUE(IsCleanTable("t"));
+}
+
+TEST_F(SharedPairTest, ASharedInsertIsOnDiskWhenItReturns) {
+    engine::TDataFile& writer = a;
+    engine::TDataFile& other = b;
+    Insert(writer, Person(1, "a", "x"));
+    const SlotNumber slot = InsertWithMemo(writer, Person(2, "b", "y"), "memo");
+    const tarnischeck::TableCheck check = tarnischeck::CheckTable("t");
+    EXPECT_TRUE(check.Findings().empty());
+    EXPECT_EQ(check.Record().ActiveSlots, 2u);
+    EXPECT_TRUE(other.BeginRead());
+    other.EndRead();
+    EXPECT_EQ(other.IndexFile().GetRecordCount(), 2u);
+    EXPECT_TRUE(HasKey(other, 0, ImageOf(writer, slot)));
+    EXPECT_EQ(MemoOf(other, slot), "memo");
+}
+
+TEST_F(SharedPairTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
+    AddPeople(b, 5, 10);
+    std::vector<std::uint8_t> image = NewImage(a, Person(25, "changed", "c"));
+    const std::vector<std::function<void()>> changes = ChangesOfA(image);
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        SCOPED_TRACE(k);
+        // A stands on R, between the records of codes 20 and 30; B deletes R.
+        const SlotNumber r = Insert(b, Person(25, "r", "r"));
+        GoToSlot(a, r);
+        DeleteSlot(b, r);
+        EXPECT_EQ(EngineCode(changes[k]), engine::ErrRecordNotFound);
+        EXPECT_TRUE(a.LockedRecords().empty());
+        EXPECT_EQ(a.IndexFile().GetRecordCount(), 5u);
+        EXPECT_TRUE(IsCleanTable("t"));
+    }
+    for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(HasKey(a, 0, ImageOf(a, SlotNumber(slot)))) << slot;
+
+    // A change of another record leaves A's edit and post alone.
+    GoToSlot(a, SlotNumber(2));
+    std::vector<std::uint8_t> other = ImageOf(b, SlotNumber(4));
+    GoToSlot(b, SlotNumber(4));
+    b.SetField(false, NoteField, other, std::span<const std::uint8_t>(Str("b")));
+    b.ModifyRecord(other, true, true);
+    std::vector<std::uint8_t> edit(a.GetRecordBufferSize());
+    ASSERT_EQ(a.GetCurrentRecord(edit, true), 0);
+    EXPECT_EQ(a.LockedRecords(), std::vector<SlotNumber>{SlotNumber(2)});
+    a.SetField(false, NoteField, edit, std::span<const std::uint8_t>(Str("a")));
+    a.ModifyRecord(edit, true, true);
+    EXPECT_TRUE(a.LockedRecords().empty());
+    EXPECT_EQ(StoredText(b, ImageOf(b, SlotNumber(2)), NoteField), "a");
+    EXPECT_EQ(StoredText(a, ImageOf(a, SlotNumber(4)), NoteField), "b");
+}
+
+// The same in natural order, where A stands on R by its slot: B's delete is found, not another record.
+TEST_F(SharedPairTest, InNaturalOrderAChangeOfTheRecordAnotherHandleDeletedGives8710) {
+    AddPeople(b, 5, 10);
+    a.SetIndexNumber(255);
+    std::vector<std::uint8_t> image = NewImage(a, Person(25, "changed", "c"));
+    const std::vector<std::function<void()>> changes = ChangesOfA(image);
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        SCOPED_TRACE(k);
+        const SlotNumber r = Insert(b, Person(25, "r", "r"));
+        a.Refresh();
+        GoToSlot(a, r);
+        a.IndexFile().GotoRecordNumber(r.Value);
+        ASSERT_EQ(a.IndexFile().GetCurrentRecordNumber(), r);
+        DeleteSlot(b, r);
+        EXPECT_EQ(EngineCode(changes[k]), engine::ErrRecordNotFound);
+        EXPECT_TRUE(a.LockedRecords().empty());
+        EXPECT_EQ(a.IndexFile().GetRecordCount(), 5u);
+        EXPECT_EQ(a.GetRecordCount(), 5);
+        EXPECT_TRUE(IsCleanTable("t"));
+    }
+    for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(HasKey(a, 0, ImageOf(a, SlotNumber(slot)))) << slot;
+}
+
+TEST_F(SharedPairTest, AChangeCheckThatEmptiedTheCurrentRecordLeavesItTheRecordToChange) {
+    AddPeople(a, 3);
+    GoToSlot(a, SlotNumber(2));
+    std::vector<std::uint8_t> image = ImageOf(a, SlotNumber(2));
+    Insert(b, Person(4, "n4", "t4"));
+    EXPECT_TRUE(a.BeginRead());
+    a.EndRead();
+    ASSERT_EQ(a.CurrentRecord(), nullptr);
+    a.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("kept")));
+    a.ModifyRecord(image, false, true);
+    EXPECT_EQ(StoredText(b, ImageOf(b, SlotNumber(2)), NoteField), "kept");
+    Insert(b, Person(5, "n5", "t5"));
+    EXPECT_TRUE(a.BeginRead());
+    a.EndRead();
+    ASSERT_EQ(a.CurrentRecord(), nullptr);
+    a.DeleteRecord(true);
+    EXPECT_TRUE(b.BeginRead());
+    b.EndRead();
+    EXPECT_EQ(b.IndexFile().GetRecordCount(), 4u);
+    EXPECT_FALSE(HasKey(b, 0, image));
+}
+
+// A failed read anywhere in an insert on a shared table, with every cache cold: the insert raises 9217 and
+// leaves the files as they were; the caller's memo is saved by the next insert of the same image. The
+// indexes have two levels, and deleted slots are there to reuse.
+TEST_F(RecordChangesTest, AReadFailureAnywhereInASharedInsertLeavesTheFilesAsTheyWere) {
+    CreatePeople("t");
+    {
+        engine::TDataFile table;
+        Open(table, "t", true);
+        for (int i = 1; i <= 400; ++i) {
+            InsertWithMemo(table, Person(i, "name " + std::to_string(i), "t" + std::to_string(i)),
+                           std::string(static_cast<std::size_t>(i % 150), 'a'));
+        }
+        for (int slot = 10; slot <= 400; slot += 40) DeleteSlot(table, SlotNumber(slot));
+    }
+    std::int32_t code = 1000;
+    int failures = 0;
+    for (const char* file : {"t.DAT", "t.IDX", "t.BLB"}) {
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(std::string(file) + " read " + std::to_string(n));
+            const auto before = Snapshot("t");
+            engine::TDataFile table;
+            Open(table, "t", false);
+            const std::uint32_t count = table.IndexFile().GetRecordCount();
+            const std::string memo(static_cast<std::size_t>(code % 170), 'z');
+            std::vector<std::uint8_t> image =
+                NewImage(table, Person(code, "x" + std::to_string(code), std::to_string(code)));
+            ASSERT_EQ(table.OpenBlob(false, MemoBlobField, engine::BlobOpenReadWrite, image), 0);
+            ASSERT_EQ(table.WriteBlob(false, MemoBlobField, Chars(memo),
+                                      static_cast<std::int32_t>(memo.size()), 0, image),
+                      0);
+            ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Read, file, n, EIO));
+            const int result = EngineCode([&] { table.InsertRecord(image, true); });
+            const bool fired = engine::IoFaultFired();
+            engine::DisarmIoFault();
+            if (fired) {
+                ++failures;
+                EXPECT_EQ(result, engine::ErrRead);
+                EXPECT_EQ(Snapshot("t"), before);
+                table.InsertRecord(image, true);
+            } else {
+                EXPECT_EQ(result, 0);
+            }
+            const SlotNumber slot = table.CurrentRecord()->RecordNumber();
+            table.FreeBlobs();
+            ++code;
+            EXPECT_EQ(table.IndexFile().GetRecordCount(), count + 1);
+            EXPECT_EQ(MemoOf(table, slot), memo);
+            ASSERT_TRUE(IsCleanTable("t"));
+            if (!fired) break;
+        }
+    }
+    // Every file is read at least once: its header in the change check.
+    EXPECT_GE(failures, 3);
+}
+
+TEST_F(RecordChangesTest, ATransactionWritesNothingAndItsCloseLeavesTheFilesAsTheyWere) {
+    CreatePeople("t");
+    {
+        engine::TDataFile table;
+        Open(table, "t", false);
+        AddPeople(table, 3);
+    }
+    const auto before = Snapshot("t");
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    ASSERT_TRUE(holder.Ready());
+    ASSERT_EQ(holder.Send("retries 0 0"), "ok");
+    {
+        engine::TDataFile table;
+        Open(table, "t", false);
+        table.StartTransaction();
+        const SlotNumber added = Insert(table, Person(4, "n4", "t4"));
+        std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(1));
+        GoToSlot(table, SlotNumber(1));
+        table.SetField(false, NameField, image, std::span<const std::uint8_t>(Str("renamed")));
+        table.ModifyRecord(image, true, true);
+        DeleteSlot(table, SlotNumber(2));
+        EXPECT_TRUE(table.FirstWriteDone());
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+        EXPECT_TRUE(HasKey(table, 1, image));
+        EXPECT_TRUE(HasKey(table, 0, ImageOf(table, added)));
+        EXPECT_EQ(Snapshot("t"), before);
+        EXPECT_EQ(holder.Send("beginwrite"), "error " + std::to_string(engine::ErrGeneralLockFailure));
+        table.Close();
+    }
+    EXPECT_EQ(Snapshot("t"), before);
+    EXPECT_EQ(holder.Send("beginwrite"), "ok");
+    EXPECT_EQ(holder.Send("endwrite"), "ok");
+}
+
+// ---- Exclusive tables: expected failures are caught before the first change ----
+
+TEST_F(RecordChangesTest, AnInsertAtTheAppendLimitGives9479AndLeavesTheIndexFile) {
+    fs::create_directory("full");
+    // No primary index, one secondary; records of 1000 bytes, the slot area filled up to the limit.
+    std::vector<engine::TFieldDesc> fields = SizedFields(1000);
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {}), IndexDef("ByS", {2})};
+    TableOptions options;
+    options.allowNoPrimary = true;
+    CreateTable("full/t", fields, indexes, options);
+    const std::uint32_t lastSlot = engine::MaxSlotAreaBytes / 1000;
+    ASSERT_FALSE(engine::WithinAppendLimit(SlotNumber(lastSlot + 1), 1000));
+    {
+        const std::string header = ReadBytes("full/t.DAT");
+        PatchFile("full/t.DAT", NextSlotAt, 4, lastSlot + 1);
+        fs::resize_file("full/t.DAT", header.size() + static_cast<std::uintmax_t>(lastSlot) * 1000);
+    }
+    const std::string index = ReadBytes("full/t.IDX");
+    {
+        engine::TDataFile table;
+        Open(table, "full/t", true);
+        std::vector<std::uint8_t> image = NewImage(table, {{1, I32(1)}, {2, Str("s")}});
+        EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), engine::ErrFileFull);
+    }
+    EXPECT_EQ(ReadBytes("full/t.IDX"), index);
+    fs::remove_all("full");
+}
+
+TEST_F(RecordChangesTest, ADeleteWhoseSecondaryKeyIsMissingGives8708AndChangesNothing) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    std::vector<std::uint8_t> removed;
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        AddPeople(table, 3);
+        removed = ImageOf(table, SlotNumber(2));
+        engine::TIndexKey key;
+        table.IndexFile().SelectIndex(1);
+        table.BuildKey(removed, key);
+        table.IndexFile().DeleteKey(key.View());
+        table.IndexFile().SelectIndex(0);
+    }
+    const auto before = Snapshot("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        GoToSlot(table, SlotNumber(2));
+        try {
+            table.DeleteRecord(true);
+            ADD_FAILURE() << "the delete went through";
+        } catch (const engine::ETARNISEngineError& error) {
+            EXPECT_EQ(error.ErrorCode(), engine::ErrKeyNotFound);
+            EXPECT_NE(std::string(error.what()).find("ByName"), std::string::npos) << error.what();
+        }
+        EXPECT_TRUE(HasKey(table, 0, removed));
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+    }
+    EXPECT_EQ(Snapshot("damaged/t"), before);
+    fs::remove_all("damaged");
+}
+
+TEST_F(RecordChangesTest, AFailedDeleteKeepsTheCallersRecordLock) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        AddPeople(table, 3);
+        const std::vector<std::uint8_t> removed = ImageOf(table, SlotNumber(2));
+        engine::TIndexKey key;
+        table.IndexFile().SelectIndex(1);
+        table.BuildKey(removed, key);
+        table.IndexFile().DeleteKey(key.View());
+        table.IndexFile().SelectIndex(0);
+    }
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", false);
+        GoToSlot(table, SlotNumber(2));
+        table.LockRecord(engine::NoSlot);
+        EXPECT_EQ(EngineCode([&] { table.DeleteRecord(true); }), engine::ErrKeyNotFound);
+        EXPECT_EQ(table.LockedRecords(), std::vector<SlotNumber>{SlotNumber(2)});
+        table.UnlockRecord(engine::NoSlot);
+    }
+    fs::remove_all("damaged");
+}
+
+TEST_F(RecordChangesTest, AnInsertIntoAFreeSlotThatIsNotDeletedGives8961AndChangesNothing) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        AddPeople(table, 3);
+    }
+    // The free-slot head names the active slot 2.
+    PatchFile("damaged/t.DAT", FreeHeadAt, 4, 2);
+    const auto before = Snapshot("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        std::vector<std::uint8_t> image = NewImage(table, Person(4, "n4", "t4"));
+        EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), engine::ErrHeaderCorrupt);
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), 3u);
+        EXPECT_FALSE(HasKey(table, 0, image));
+    }
+    EXPECT_EQ(Snapshot("damaged/t"), before);
+    fs::remove_all("damaged");
+}
+
+}  // namespace
