@@ -6,8 +6,8 @@
 #include <new>
 #include <unordered_set>
 
-#include "engine/blob/BlobFile.h"
 #include "engine/base/EngineError.h"
+#include "engine/blob/BlobFile.h"
 
 namespace engine {
 

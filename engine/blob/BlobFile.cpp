@@ -4,13 +4,13 @@
 #include <array>
 #include <unordered_set>
 
-#include "engine/blob/BlobBuffer.h"
-#include "engine/records/DataFileHeader.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/base/EngineTexts.h"
 #include "engine/base/FileBytes.h"
 #include "engine/base/Scramble.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/records/DataFileHeader.h"
 #include "rtl/Text.h"
 
 namespace engine {

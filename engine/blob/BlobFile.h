@@ -12,12 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/base/Cache.h"
 #include "engine/blob/BlobFileHeader.h"
 #include "engine/blob/Block.h"
-#include "engine/base/Cache.h"
 #include "engine/os/FileHandler.h"
-#include "engine/records/RecordNumbers.h"
 #include "engine/os/SharedFileLock.h"
+#include "engine/records/RecordNumbers.h"
 #include "engine/records/TableFileOwner.h"
 
 namespace engine {

@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
+#include "engine/base/EngineError.h"
 #include "engine/blob/BlobBuffer.h"
 #include "engine/blob/BlobFile.h"
-#include "engine/base/EngineError.h"
 
 namespace engine {
 

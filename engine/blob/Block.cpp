@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
-#include "engine/blob/BlobFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Scramble.h"
+#include "engine/blob/BlobFile.h"
 
 namespace engine {
 

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/blob/BlobFileHeader.h"
 #include "engine/base/Cache.h"
+#include "engine/blob/BlobFileHeader.h"
 #include "engine/records/RecordNumbers.h"
 
 namespace engine {

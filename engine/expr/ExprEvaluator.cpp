@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/values/Collation.h"
+#include "engine/base/LikeMatch.h"
 #include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprOperators.h"
+#include "engine/values/Collation.h"
 #include "engine/values/FieldTypes.h"
-#include "engine/base/LikeMatch.h"
 #include "rtl/DateTime.h"
 
 namespace engine {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "engine/values/Collation.h"
 #include "engine/expr/ExprNode.h"
+#include "engine/values/Collation.h"
 
 namespace engine {
 

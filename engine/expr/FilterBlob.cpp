@@ -8,8 +8,8 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
+#include "engine/values/FieldTypes.h"
 
 namespace engine {
 

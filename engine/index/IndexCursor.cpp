@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -4,15 +4,15 @@
 #include <array>
 #include <string>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/base/EngineTexts.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
-#include "engine/values/KeyEncoding.h"
 #include "engine/base/Scramble.h"
 #include "engine/records/TableDefinition.h"
+#include "engine/table/DataFile.h"
+#include "engine/values/FieldTypes.h"
+#include "engine/values/KeyEncoding.h"
 #include "rtl/Text.h"
 
 namespace engine {

@@ -12,18 +12,18 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/os/FileHandler.h"
 #include "engine/index/IndexCursor.h"
-#include "engine/records/IndexDescriptor.h"
 #include "engine/index/IndexFileHeader.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/KeyOrder.h"
 #include "engine/index/Page.h"
 #include "engine/index/PageCache.h"
-#include "engine/table/RecordBitmaps.h"
-#include "engine/records/RecordNumbers.h"
+#include "engine/os/FileHandler.h"
 #include "engine/os/SharedFileLock.h"
+#include "engine/records/IndexDescriptor.h"
+#include "engine/records/RecordNumbers.h"
 #include "engine/records/TableFileOwner.h"
+#include "engine/table/RecordBitmaps.h"
 
 namespace engine {
 

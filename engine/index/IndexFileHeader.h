@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/records/IndexDescriptor.h"
 #include "engine/index/Page.h"
+#include "engine/records/IndexDescriptor.h"
 
 namespace engine {
 

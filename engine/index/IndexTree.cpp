@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
 #include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/index/IndexFileHeader.h"
 #include "engine/values/Collation.h"
 #include "engine/values/FieldTypes.h"
-#include "engine/index/IndexFileHeader.h"
 #include "engine/values/KeyEncoding.h"
 
 namespace engine {

@@ -6,11 +6,11 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/FileBytes.h"
+#include "engine/base/Scramble.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexFileHeader.h"
-#include "engine/values/KeyEncoding.h"
 #include "engine/index/KeyOrder.h"
-#include "engine/base/Scramble.h"
+#include "engine/values/KeyEncoding.h"
 
 namespace engine {
 

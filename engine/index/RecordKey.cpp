@@ -5,15 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
-#include "engine/values/FieldConversion.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
 #include "engine/index/IndexFileHeader.h"
-#include "engine/values/KeyEncoding.h"
 #include "engine/records/RecordHeader.h"
+#include "engine/values/Collation.h"
+#include "engine/values/FieldConversion.h"
+#include "engine/values/FieldTypes.h"
+#include "engine/values/KeyEncoding.h"
 
 namespace engine {
 

@@ -7,9 +7,9 @@
 #include <span>
 #include <string_view>
 
+#include "engine/index/IndexKey.h"
 #include "engine/records/FieldDesc.h"
 #include "engine/records/IndexDescriptor.h"
-#include "engine/index/IndexKey.h"
 
 namespace engine {
 

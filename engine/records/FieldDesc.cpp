@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
+#include "engine/values/FieldTypes.h"
 
 namespace engine {
 

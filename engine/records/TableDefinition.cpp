@@ -3,10 +3,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "engine/values/Collation.h"
-#include "engine/records/DataFileHeader.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
+#include "engine/records/DataFileHeader.h"
+#include "engine/values/Collation.h"
 #include "engine/values/FieldConversion.h"
 #include "engine/values/FieldTypes.h"
 #include "engine/values/KeyEncoding.h"

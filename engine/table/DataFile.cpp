@@ -5,17 +5,17 @@
 #include <exception>
 #include <string>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineStrings.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
-#include "engine/records/FreeSlotChain.h"
-#include "engine/table/ReadGuard.h"
 #include "engine/base/Scramble.h"
-#include "engine/table/SessionPasswordGrant.h"
+#include "engine/records/FreeSlotChain.h"
 #include "engine/records/TableDefinition.h"
+#include "engine/table/ReadGuard.h"
+#include "engine/table/SessionPasswordGrant.h"
+#include "engine/values/Collation.h"
+#include "engine/values/FieldTypes.h"
 #include "rtl/DateTime.h"
 #include "rtl/Text.h"
 

@@ -14,18 +14,18 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/blob/BlobFile.h"
 #include "engine/base/Cache.h"
-#include "engine/values/Collation.h"
-#include "engine/records/DataFileHeader.h"
-#include "engine/records/FieldDesc.h"
-#include "engine/os/FileHandler.h"
-#include "engine/records/IndexDescriptor.h"
+#include "engine/blob/BlobFile.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexKey.h"
-#include "engine/os/LockLayout.h"
-#include "engine/table/Record.h"
 #include "engine/index/RecordKey.h"
+#include "engine/os/FileHandler.h"
+#include "engine/os/LockLayout.h"
+#include "engine/records/DataFileHeader.h"
+#include "engine/records/FieldDesc.h"
+#include "engine/records/IndexDescriptor.h"
+#include "engine/table/Record.h"
+#include "engine/values/Collation.h"
 
 namespace engine {
 

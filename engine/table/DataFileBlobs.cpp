@@ -5,13 +5,13 @@
 #include <limits>
 #include <string>
 
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
-#include "engine/table/ReadGuard.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/index/RecordKey.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
+#include "engine/values/FieldTypes.h"
 
 namespace engine {
 

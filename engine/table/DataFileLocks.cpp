@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <exception>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
-#include "engine/table/ReadGuard.h"
 #include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 
 namespace engine {
 

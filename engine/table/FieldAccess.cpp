@@ -7,17 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "engine/blob/BlobBuffer.h"
 #include "engine/base/EngineError.h"
+#include "engine/base/FileBytes.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/expr/ExprEvaluator.h"
+#include "engine/index/RecordKey.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/records/TableDefinition.h"
 #include "engine/values/FieldConversion.h"
 #include "engine/values/FieldTypes.h"
-#include "engine/base/FileBytes.h"
 #include "engine/values/LocaleSettings.h"
-#include "engine/records/RecordHeader.h"
-#include "engine/index/RecordKey.h"
 #include "engine/values/ScaledNumber.h"
-#include "engine/records/TableDefinition.h"
 #include "rtl/DateTime.h"
 #include "rtl/NumberConvert.h"
 

@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/expr/FilterBlob.h"
 #include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/Record.h"
 
 namespace engine {

@@ -2,11 +2,11 @@
 // images (declared in DataFile.h).
 #include <string>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
-#include "engine/table/ReadGuard.h"
-#include "engine/records/RecordHeader.h"
 #include "engine/index/RecordKey.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 
 namespace engine {
 

@@ -1,8 +1,8 @@
 // TReadGuard: the per-operation read lock of one table operation, ended when the operation ends.
 #pragma once
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/FileBytes.h"
-#include "engine/records/RecordHeader.h"
 #include "engine/base/Scramble.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/KeyInterval.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/Record.h"
 
 namespace engine {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/expr/ExprNode.h"
-#include "engine/table/Filter.h"
 #include "engine/index/IndexCursor.h"
 #include "engine/records/RecordNumbers.h"
+#include "engine/table/Filter.h"
 
 namespace engine {
 

@@ -5,10 +5,10 @@
 #include <span>
 #include <utility>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/records/FreeSlotChain.h"
 #include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -7,13 +7,13 @@
 #include <array>
 #include <vector>
 
-#include "engine/blob/BlobBuffer.h"
 #include "engine/base/EngineError.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
-#include "engine/records/FreeSlotChain.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/index/IndexFile.h"
+#include "engine/records/FreeSlotChain.h"
 #include "engine/records/RecordHeader.h"
+#include "engine/values/FieldTypes.h"
 
 namespace engine {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/blob/BlobFile.h"
-#include "engine/table/DataFile.h"
 #include "engine/index/IndexCursor.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -3,8 +3,8 @@
 // DataFile.h).
 #include <algorithm>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 
 namespace engine {

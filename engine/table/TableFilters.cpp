@@ -1,7 +1,7 @@
 // TDataFile's filter entry points (declared in DataFile.h).
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 
 namespace engine {

@@ -2,8 +2,8 @@
 // the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
 #include <optional>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
+#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/FileBytes.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "engine/table/SessionPasswordGrant.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/base/EngineError.h"
-#include "engine/values/InstalledLocales.h"
 #include "engine/base/SystemList.h"
+#include "engine/values/InstalledLocales.h"
 
 namespace engine {
 

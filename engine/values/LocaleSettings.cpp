@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
+#include "engine/values/Collation.h"
 #include "engine/values/InstalledLocales.h"
 #include "rtl/NumberConvert.h"
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/base/Scramble.h"
 #include "engine/blob/BlobFileHeader.h"
 #include "engine/records/DataFileHeader.h"
-#include "engine/base/EngineError.h"
 #include "engine/values/FieldTypes.h"
-#include "engine/base/Scramble.h"
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/CheckedFile.h"

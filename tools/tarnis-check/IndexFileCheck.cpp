@@ -5,13 +5,13 @@
 #include <unordered_map>
 #include <utility>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
-#include "engine/values/FieldTypes.h"
-#include "engine/index/IndexKey.h"
-#include "engine/values/KeyEncoding.h"
 #include "engine/base/Scramble.h"
+#include "engine/index/IndexKey.h"
+#include "engine/values/Collation.h"
+#include "engine/values/FieldTypes.h"
+#include "engine/values/KeyEncoding.h"
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/CheckedFile.h"

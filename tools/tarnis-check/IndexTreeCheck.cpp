@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/records/DataFileHeader.h"
 #include "engine/base/EngineError.h"
+#include "engine/base/Scramble.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/KeyOrder.h"
 #include "engine/index/Page.h"
-#include "engine/records/RecordHeader.h"
 #include "engine/index/RecordKey.h"
-#include "engine/base/Scramble.h"
+#include "engine/records/DataFileHeader.h"
+#include "engine/records/RecordHeader.h"
 #include "rtl/Format.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/CheckedFile.h"

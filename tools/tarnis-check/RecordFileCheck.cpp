@@ -8,17 +8,17 @@
 #include <utility>
 #include <vector>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
-#include "engine/values/FieldConversion.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
+#include "engine/base/Scramble.h"
 #include "engine/os/FileHandler.h"
 #include "engine/records/FreeSlotChain.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/values/Collation.h"
+#include "engine/values/FieldConversion.h"
+#include "engine/values/FieldTypes.h"
 #include "engine/values/KeyEncoding.h"
 #include "engine/values/LocaleSettings.h"
-#include "engine/records/RecordHeader.h"
-#include "engine/base/Scramble.h"
 #include "rtl/Format.h"
 #include "rtl/Text.h"
 #include "tools/tarnis-check/CheckTexts.h"

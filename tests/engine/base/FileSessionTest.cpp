@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/engine/support/TempDirectory.h"
 #include "engine/base/EngineState.h"
+#include "tests/engine/support/TempDirectory.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineError.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/EngineError.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/base/Scramble.h"
+#include "engine/blob/BlobBuffer.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/base/EngineError.h"
-#include "engine/base/Scramble.h"
 
 namespace {
 

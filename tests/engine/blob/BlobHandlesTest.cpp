@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/blob/BlobFile.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/blob/BlobFile.h"
-#include "engine/base/EngineError.h"
 
 namespace {
 

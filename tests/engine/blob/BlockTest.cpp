@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineError.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/EngineError.h"
 
 namespace {
 

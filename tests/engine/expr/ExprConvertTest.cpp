@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "tests/engine/support/ExprBuilders.h"
 #include "rtl/DateTime.h"
+#include "tests/engine/support/ExprBuilders.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/ExprBuilders.h"
 #include "rtl/DateTime.h"
+#include "tests/engine/support/ExprBuilders.h"
 
 namespace {
 

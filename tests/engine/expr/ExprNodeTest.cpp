@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/ExprBuilders.h"
 #include "engine/expr/ExprEvaluator.h"
+#include "tests/engine/support/ExprBuilders.h"
 
 namespace {
 

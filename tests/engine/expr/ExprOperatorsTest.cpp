@@ -7,8 +7,8 @@
 #include <limits>
 #include <string>
 
-#include "tests/engine/support/ExprBuilders.h"
 #include "rtl/DateTime.h"
+#include "tests/engine/support/ExprBuilders.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/FilterBlobBuilder.h"
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileBytes.h"
+#include "engine/values/FieldTypes.h"
+#include "tests/engine/support/FilterBlobBuilder.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

@@ -49,10 +49,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
 #include "engine/os/FileHandler.h"
+#include "engine/table/DataFile.h"
 
 namespace {
 

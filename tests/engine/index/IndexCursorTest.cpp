@@ -12,16 +12,16 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/base/Bitmap.h"
+#include "engine/base/EngineError.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/IndexTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineError.h"
-#include "engine/index/IndexFile.h"
-#include "engine/table/ReadGuard.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/base/EngineState.h"
-#include "engine/values/FieldTypes.h"
 #include "engine/base/FileSession.h"
-#include "engine/index/Page.h"
 #include "engine/base/Scramble.h"
+#include "engine/index/Page.h"
+#include "engine/table/DataFile.h"
+#include "engine/values/FieldTypes.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

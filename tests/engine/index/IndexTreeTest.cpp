@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "tests/engine/support/IndexTestTable.h"
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/FileSession.h"
 #include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
+#include "tests/engine/support/IndexTestTable.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

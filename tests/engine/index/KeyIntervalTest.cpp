@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/RecordKey.h"
+#include "engine/table/DataFile.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

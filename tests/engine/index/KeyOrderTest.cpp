@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/index/IndexFileHeader.h"
+#include "engine/values/FieldTypes.h"
+#include "engine/values/InstalledLocales.h"
 #include "tests/engine/support/LocaleDoubles.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/values/FieldTypes.h"
-#include "engine/index/IndexFileHeader.h"
-#include "engine/values/InstalledLocales.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/IndexTestTable.h"
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineError.h"
 #include "engine/index/IndexFile.h"
 #include "engine/os/SharedFileLock.h"
+#include "tests/engine/support/IndexTestTable.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

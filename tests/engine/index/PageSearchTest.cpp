@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/index/Page.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

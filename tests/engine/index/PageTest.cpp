@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/base/Scramble.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/HolderProcess.h"
-#include "tests/engine/support/TempDirectory.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineTexts.h"
 #include "engine/os/PosixFile.h"
+#include "tests/engine/support/HolderProcess.h"
+#include "tests/engine/support/TempDirectory.h"
 
 namespace {
 

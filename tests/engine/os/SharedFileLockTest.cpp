@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/HolderProcess.h"
-#include "tests/engine/support/TempDirectory.h"
 #include "engine/base/EngineState.h"
 #include "engine/os/FileHandler.h"
+#include "tests/engine/support/HolderProcess.h"
+#include "tests/engine/support/TempDirectory.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

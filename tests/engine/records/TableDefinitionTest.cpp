@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/TableFixture.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/values/FieldTypes.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

@@ -23,16 +23,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/RecordImages.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/FileBytes.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/os/PosixFile.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/stress/StressTable.h"
+#include "tests/engine/support/RecordImages.h"
 
 namespace {
 

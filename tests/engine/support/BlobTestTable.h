@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/RecordingFile.h"
 #include "engine/blob/BlobBuffer.h"
 #include "engine/blob/BlobFile.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/RecordingFile.h"
 
 namespace enginetest {
 

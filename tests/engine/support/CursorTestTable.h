@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/Bitmap.h"
+#include "engine/base/FileBytes.h"
+#include "engine/table/DataFile.h"
 #include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/FileBytes.h"
 
 namespace enginetest {
 

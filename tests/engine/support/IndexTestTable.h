@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/RecordingFile.h"
-#include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
 #include "engine/index/IndexFile.h"
 #include "engine/records/TableFileOwner.h"
+#include "engine/table/DataFile.h"
+#include "tests/engine/support/RecordingFile.h"
+#include "tests/engine/support/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
 #include "tools/tarnis-check/IndexTreeCheck.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/table/DataFile.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexKey.h"
+#include "engine/table/DataFile.h"
 
 namespace enginetest {
 

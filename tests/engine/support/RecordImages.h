@@ -9,13 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "tests/engine/support/StoredValues.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/index/IndexKey.h"
+#include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "engine/table/Record.h"
+#include "tests/engine/support/StoredValues.h"
 
 namespace enginetest {
 

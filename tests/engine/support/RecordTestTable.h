@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/blob/BlobBuffer.h"
+#include "engine/index/IndexKey.h"
+#include "engine/table/DataFile.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordingFile.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
-#include "engine/index/IndexKey.h"
 
 namespace enginetest {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/TableChecker.h"
-#include "tests/engine/support/TempDirectory.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
+#include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
+#include "tests/engine/support/TableChecker.h"
+#include "tests/engine/support/TempDirectory.h"
 
 namespace enginetest {
 

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/os/SharedFileLock.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineError.h"
-#include "engine/table/ReadGuard.h"
-#include "engine/os/SharedFileLock.h"
 
 namespace {
 

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/os/LockLayout.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/os/LockLayout.h"
-#include "engine/table/ReadGuard.h"
-#include "engine/records/RecordHeader.h"
 
 namespace {
 

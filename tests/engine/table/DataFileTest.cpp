@@ -9,18 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/base/EngineState.h"
+#include "engine/base/FileSession.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/table/ReadGuard.h"
+#include "engine/values/FieldTypes.h"
+#include "rtl/DateTime.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/IndexTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/base/EngineState.h"
-#include "engine/values/FieldTypes.h"
-#include "engine/base/FileSession.h"
-#include "engine/table/ReadGuard.h"
-#include "rtl/DateTime.h"
 
 namespace {
 

@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/records/RecordHeader.h"
+#include "tests/engine/stress/StressTable.h"
 #include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/records/RecordHeader.h"
-#include "tests/engine/stress/StressTable.h"
 
 extern char** environ;
 

@@ -10,20 +10,20 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/engine/support/ExprBuilders.h"
-#include "tests/engine/support/LocaleDoubles.h"
-#include "tests/engine/support/RawTableFile.h"
-#include "tests/engine/support/StoredValues.h"
-#include "tests/engine/support/TableFixture.h"
-#include "engine/values/Collation.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineError.h"
 #include "engine/expr/ExprNode.h"
+#include "engine/table/DataFile.h"
+#include "engine/values/Collation.h"
 #include "engine/values/FieldTypes.h"
 #include "engine/values/InstalledLocales.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FormatSettings.h"
+#include "tests/engine/support/ExprBuilders.h"
+#include "tests/engine/support/LocaleDoubles.h"
+#include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/StoredValues.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

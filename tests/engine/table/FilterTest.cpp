@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/Bitmap.h"
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/base/FileBytes.h"
+#include "engine/expr/ExprEvaluator.h"
+#include "engine/index/IndexFile.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/Record.h"
 #include "tests/engine/support/ExprBuilders.h"
 #include "tests/engine/support/FilterBlobBuilder.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/base/Bitmap.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/expr/ExprEvaluator.h"
-#include "engine/base/FileBytes.h"
-#include "engine/index/IndexFile.h"
-#include "engine/table/Record.h"
 
 namespace {
 

@@ -8,16 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/base/FileBytes.h"
+#include "engine/index/Page.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
+#include "engine/values/FieldTypes.h"
+#include "engine/values/InstalledLocales.h"
 #include "tests/engine/support/LocaleDoubles.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineError.h"
-#include "engine/values/FieldTypes.h"
-#include "engine/base/FileBytes.h"
-#include "engine/values/InstalledLocales.h"
-#include "engine/index/Page.h"
-#include "engine/records/RecordHeader.h"
 
 namespace {
 

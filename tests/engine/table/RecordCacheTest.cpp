@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/records/RecordHeader.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/IndexTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/table/ReadGuard.h"
-#include "engine/records/RecordHeader.h"
 
 namespace {
 

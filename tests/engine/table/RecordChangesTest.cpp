@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/os/PosixFile.h"
+#include "engine/records/FreeSlotChain.h"
+#include "engine/records/RecordHeader.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/blob/BlobBuffer.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/records/FreeSlotChain.h"
-#include "engine/os/PosixFile.h"
-#include "engine/records/RecordHeader.h"
 
 namespace {
 

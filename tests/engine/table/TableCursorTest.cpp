@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/index/Page.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/CursorTestTable.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/index/Page.h"
-#include "engine/table/ReadGuard.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/os/SharedFileLock.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/ReadGuard.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
-#include "engine/base/EngineErrorCodes.h"
-#include "engine/table/ReadGuard.h"
-#include "engine/os/SharedFileLock.h"
 
 namespace {
 
@@ -24,9 +24,7 @@ using engine::SlotNumber;
 // keeps; and handles that give up a lock at once instead of retrying for seconds.
 class TableLocksTest : public TableTest {
 protected:
-    void SetUp() override {
-        CreateTenRecordMemoTable("t", Pattern(2000));
-    }
+    void SetUp() override { CreateTenRecordMemoTable("t", Pattern(2000)); }
 
     static void Open(engine::TDataFile& table, bool exclusive = false) {
         table.SetFileName("t");

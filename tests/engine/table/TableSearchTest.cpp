@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/support/CursorTestTable.h"
-#include "tests/engine/support/RecordImages.h"
-#include "tests/engine/support/TableFixture.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/FileSession.h"
+#include "engine/table/DataFile.h"
+#include "tests/engine/support/CursorTestTable.h"
+#include "tests/engine/support/RecordImages.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 

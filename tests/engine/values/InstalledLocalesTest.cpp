@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/support/LocaleDoubles.h"
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
+#include "engine/values/Collation.h"
 #include "engine/values/LocaleSettings.h"
+#include "tests/engine/support/LocaleDoubles.h"
 
 namespace {
 

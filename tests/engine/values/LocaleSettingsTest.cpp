@@ -8,8 +8,8 @@
 #include <thread>
 #include <utility>
 
-#include "engine/values/Collation.h"
 #include "engine/base/EngineError.h"
+#include "engine/values/Collation.h"
 #include "rtl/DateTime.h"
 #include "rtl/DateTimeFormat.h"
 #include "rtl/FloatFormat.h"

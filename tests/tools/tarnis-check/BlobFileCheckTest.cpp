@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/blob/BlobBuffer.h"
-#include "engine/table/DataFile.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/FileSession.h"
+#include "engine/blob/BlobBuffer.h"
+#include "engine/table/DataFile.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/TableFixture.h"
 #include "tests/tools/tarnis-check/FindingMatch.h"
