@@ -15,8 +15,8 @@
 #include "engine/base/Cache.h"
 #include "engine/blob/BlobFileHeader.h"
 #include "engine/blob/Block.h"
-#include "engine/os/FileHandler.h"
-#include "engine/os/SharedFileLock.h"
+#include "engine/file/FileHandler.h"
+#include "engine/file/SharedFileLock.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/records/TableFileOwner.h"
 

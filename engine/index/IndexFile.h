@@ -12,14 +12,14 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/file/FileHandler.h"
+#include "engine/file/SharedFileLock.h"
 #include "engine/index/IndexCursor.h"
 #include "engine/index/IndexFileHeader.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/KeyOrder.h"
 #include "engine/index/Page.h"
 #include "engine/index/PageCache.h"
-#include "engine/os/FileHandler.h"
-#include "engine/os/SharedFileLock.h"
 #include "engine/records/IndexDescriptor.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/records/TableFileOwner.h"

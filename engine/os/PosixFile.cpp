@@ -14,7 +14,6 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/base/EngineMemory.h"
 #include "rtl/Text.h"
 
 namespace engine {
@@ -26,7 +25,6 @@ constexpr mode_t NewFileMode = 0666;
 // A file whose mode has none of these bits is read-only for the engine, whoever runs it.
 constexpr mode_t AnyWriteBit = 0222;
 // The copy moves the file in pieces of this many bytes, the engine's copy buffer size.
-constexpr std::size_t CopyChunk = 65535;
 // Every descriptor the engine opens: never inherited by a program it starts, and never blocking on a FIFO
 // or a device that happens to carry a table's name.
 constexpr int CommonOpenFlags = O_CLOEXEC | O_NONBLOCK;
@@ -149,13 +147,12 @@ int MoveNoReplace(const std::string& from, const std::string& to) {
 }
 
 // Copies source into target from offset 0; answers 0 or minus the errno.
-int CopyContents(int sourceFd, int targetFd) {
-    EngineBlock chunk(CopyChunk);
+int CopyContents(int sourceFd, int targetFd, std::span<std::uint8_t> chunk) {
     std::int64_t offset = 0;
     for (;;) {
-        const std::int64_t got = ReadAt(sourceFd, chunk.Data(), CopyChunk, offset);
+        const std::int64_t got = ReadAt(sourceFd, chunk.data(), chunk.size(), offset);
         if (got <= 0) return static_cast<int>(got);
-        const int result = WriteAt(targetFd, chunk.Data(), static_cast<std::size_t>(got), offset);
+        const int result = WriteAt(targetFd, chunk.data(), static_cast<std::size_t>(got), offset);
         if (result != 0) return result;
         offset += got;
     }
@@ -331,11 +328,12 @@ int RenameDiskFile(std::string_view oldName, std::string_view newName) {
     return result;
 }
 
-int CopyFileByHandle(int sourceFd, std::string_view targetName) {
+int CopyFileByHandle(int sourceFd, std::string_view targetName, std::span<std::uint8_t> chunk) {
+    if (chunk.empty()) return -EINVAL;
     const std::string path = ResolvePath(targetName);
     const int targetFd = CreateAtPath(path, false);
     if (targetFd < 0) return targetFd;
-    int result = CopyContents(sourceFd, targetFd);
+    int result = CopyContents(sourceFd, targetFd, chunk);
     // The partial copy goes while the share byte is still held.
     if (result != 0) unlink(path.c_str());
     if (close(targetFd) != 0 && result == 0) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -91,10 +92,13 @@ int DeleteDiskFile(std::string_view engineName);
 // variant of the new name included, unless it is the file itself). Answers 0 or minus the errno.
 int RenameDiskFile(std::string_view oldName, std::string_view newName);
 
+// The size of the buffer a copy moves the file through: what fits a 16-bit length.
+inline constexpr std::size_t CopyChunkSize = 65535;
+
 // Copies the whole open file, read from offset 0, into the named file, which is created or emptied once no
-// other handle holds it. Answers 0, or minus the errno of the first failing call after removing the partial
-// copy.
-int CopyFileByHandle(int sourceFd, std::string_view targetName);
+// other handle holds it, through the caller's buffer (which the caller takes from the engine's allocator).
+// Answers 0, or minus the errno of the first failing call after removing the partial copy.
+int CopyFileByHandle(int sourceFd, std::string_view targetName, std::span<std::uint8_t> chunk);
 
 // Sleeps until more than the given number of milliseconds have passed on the steady clock.
 void Delay(int milliseconds);

@@ -16,10 +16,10 @@
 
 #include "engine/base/Cache.h"
 #include "engine/blob/BlobFile.h"
+#include "engine/file/FileHandler.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/RecordKey.h"
-#include "engine/os/FileHandler.h"
 #include "engine/os/LockLayout.h"
 #include "engine/records/DataFileHeader.h"
 #include "engine/records/FieldDesc.h"

@@ -51,7 +51,7 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineState.h"
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 #include "engine/table/DataFile.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/base/EngineError.h"
+#include "engine/file/SharedFileLock.h"
 #include "engine/index/IndexFile.h"
-#include "engine/os/SharedFileLock.h"
 #include "tests/engine/support/IndexTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
 #include "tests/engine/support/TableFixture.h"

@@ -10,13 +10,21 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "tests/engine/support/TempDirectory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The buffer a copy moves through, as the file handler gives it.
+std::span<std::uint8_t> CopyBuffer() {
+    static std::vector<std::uint8_t> chunk(engine::CopyChunkSize);
+    return chunk;
+}
 
 // A descriptor closed with the test.
 class Fd {
@@ -50,7 +58,7 @@ TEST(PosixFile, CopiesTheWholeFileFromItsStart) {
     Write("target.DAT", std::string(300000, 'x'));  // longer: must end up exactly as long as the source
     Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
     lseek(source.Get(), 5000, SEEK_SET);
-    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "target.DAT"), 0);
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "target.DAT", CopyBuffer()), 0);
     EXPECT_EQ(Contents("target.DAT"), bytes);
 }
 
@@ -58,7 +66,7 @@ TEST(PosixFile, CopyFromADirectoryFailsAndLeavesNoFile) {
     enginetest::TempDirectory directory;
     fs::create_directory("sub");
     Fd source(open("sub", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "copy.DAT"), -EISDIR);
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "copy.DAT", CopyBuffer()), -EISDIR);
     EXPECT_FALSE(fs::exists("copy.DAT"));
 }
 
@@ -69,7 +77,7 @@ TEST(PosixFile, CopyNeverEmptiesAFileSomebodyHoldsExclusively) {
     Fd holder(open("busy.DAT", O_RDWR | O_CLOEXEC));
     ASSERT_EQ(engine::LockShareByte(holder.Get(), true), 0);
     Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
-    EXPECT_LT(engine::CopyFileByHandle(source.Get(), "busy.DAT"), 0);
+    EXPECT_LT(engine::CopyFileByHandle(source.Get(), "busy.DAT", CopyBuffer()), 0);
     EXPECT_EQ(Contents("busy.DAT"), "old contents");
 }
 
@@ -77,7 +85,7 @@ TEST(PosixFile, CopyIntoAMissingDirectoryFails) {
     enginetest::TempDirectory directory;
     Write("source.DAT", "abc");
     Fd source(open("source.DAT", O_RDONLY | O_CLOEXEC));
-    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "missing\\copy.DAT"), -ENOENT);
+    EXPECT_EQ(engine::CopyFileByHandle(source.Get(), "missing\\copy.DAT", CopyBuffer()), -ENOENT);
 }
 
 TEST(PosixFile, ShareByteLocksExcludeEachOther) {

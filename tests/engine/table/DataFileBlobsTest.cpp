@@ -9,7 +9,7 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/blob/BlobBuffer.h"
-#include "engine/os/SharedFileLock.h"
+#include "engine/file/SharedFileLock.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/support/BlobTestTable.h"

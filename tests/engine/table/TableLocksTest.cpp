@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/base/EngineErrorCodes.h"
-#include "engine/os/SharedFileLock.h"
+#include "engine/file/SharedFileLock.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/support/RawTableFile.h"

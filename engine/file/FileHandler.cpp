@@ -1,4 +1,4 @@
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 
 #include <cerrno>
 #include <iterator>
@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/base/EngineError.h"
+#include "engine/base/EngineMemory.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/base/EngineTexts.h"
@@ -228,7 +229,9 @@ void TFileHandler::CopyFile(std::string_view targetName) {
         // The copy read the source through this handler's own handle, which ends at the end.
         positionLost_ = false;
     } else {
-        const int result = CopyFileByHandle(fd_, targetName);
+        EngineBlock chunk(CopyChunkSize);
+        const int result =
+            CopyFileByHandle(fd_, targetName, std::span<std::uint8_t>(chunk.Data(), CopyChunkSize));
         if (result < 0) Raise(MapOSError(-result));
         const std::int64_t size = FileSize(fd_);
         position_ = size;

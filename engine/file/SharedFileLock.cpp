@@ -1,4 +1,4 @@
-#include "engine/os/SharedFileLock.h"
+#include "engine/file/SharedFileLock.h"
 
 #include <utility>
 

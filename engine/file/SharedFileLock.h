@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 #include "engine/os/LockLayout.h"
 
 namespace engine {

@@ -1,4 +1,4 @@
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

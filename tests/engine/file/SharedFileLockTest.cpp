@@ -1,4 +1,4 @@
-#include "engine/os/SharedFileLock.h"
+#include "engine/file/SharedFileLock.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/base/EngineState.h"
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/TempDirectory.h"
 
