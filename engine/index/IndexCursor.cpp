@@ -12,7 +12,6 @@
 #include "engine/base/Bitmap.h"
 #include "engine/base/EngineError.h"
 #include "engine/index/IndexFile.h"
-#include "engine/table/DataFile.h"
 
 namespace engine {
 
@@ -246,7 +245,7 @@ bool TIndexFile::NaturalOrder() const noexcept {
 }
 
 std::uint32_t TIndexFile::PhysicalRecordCount() const noexcept {
-    return owner_.IsOpen() ? owner_.GetPhysicalRecordCount() : 0;
+    return owner_.OpenPhysicalRecordCount();
 }
 
 std::uint32_t TIndexFile::GetKeyCount() const noexcept {

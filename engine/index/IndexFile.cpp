@@ -10,7 +10,6 @@
 #include "engine/base/FileBytes.h"
 #include "engine/base/Scramble.h"
 #include "engine/records/TableDefinition.h"
-#include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
 #include "engine/values/KeyEncoding.h"
 #include "rtl/Text.h"
@@ -46,7 +45,8 @@ void CopyDefinition(const TIndexDescriptor& from, TIndexDescriptor& to) {
 
 }  // namespace
 
-TIndexFile::TIndexFile(TDataFile& owner) : owner_(owner), tableOwner_(&owner) {}
+TIndexFile::TIndexFile(IndexFileOwner& owner, TableFileOwner& tableOwner, TVisibleRecords& visible)
+    : owner_(owner), tableOwner_(&tableOwner), bitmaps_(visible) {}
 
 TIndexFile::~TIndexFile() {
     Close();
@@ -83,8 +83,8 @@ void TIndexFile::Open() {
         if (HasNoPrimaryIndex()) {
             ComputeRangeOrdinals();
             // Natural order reads the visible bitmap: the live slots, through the filters.
-            RebuildFilterBitmaps();
-            BuildVisibleBitmap();
+            bitmaps_.RebuildFilterBitmaps();
+            bitmaps_.BuildVisibleBitmap();
             SelectIndexForBuild(PrimaryIndexSlot);
         }
         if (!owner_.RepairMode()) First();

@@ -16,18 +16,17 @@
 #include "engine/file/SharedFileLock.h"
 #include "engine/index/IndexCursor.h"
 #include "engine/index/IndexFileHeader.h"
+#include "engine/index/IndexFileOwner.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/KeyOrder.h"
 #include "engine/index/Page.h"
 #include "engine/index/PageCache.h"
+#include "engine/index/VisibleRecords.h"
 #include "engine/records/IndexDescriptor.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/records/TableFileOwner.h"
-#include "engine/table/RecordBitmaps.h"
 
 namespace engine {
-
-class TDataFile;
 
 // The current index's settings, copied from its descriptor when it is selected (all empty in natural order).
 struct TIndexSettings {
@@ -52,11 +51,14 @@ inline constexpr std::size_t MaxTreeDepth = 32;
 // index file, except 9479 (the table is full), which names the record file.
 class TIndexFile : public TFileHandler {
 public:
-    explicit TIndexFile(TDataFile& owner);
+    // The owner answers for the table's fields and locale, the table owner for its files' sharing and
+    // change checks; the visible records are the table's filters, which the cursor follows. All three are
+    // the owning table handle, which outlives the index file.
+    TIndexFile(IndexFileOwner& owner, TableFileOwner& tableOwner, TVisibleRecords& visible);
     // Closes the file: the base destructor would run only the base Close.
     ~TIndexFile() override;
 
-    TDataFile& Owner() const noexcept { return owner_; }
+    IndexFileOwner& Owner() const noexcept { return owner_; }
     // What the page cache and the tree ask of the table (TableFileOwner.h): the owning table, unless a test
     // puts a double in its place.
     TableFileOwner& TableOwner() const noexcept { return *tableOwner_; }
@@ -389,34 +391,12 @@ public:
     // mode on in index order as an active filter would. For tests of the cursor.
     void SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filterActive);
 
-    // ---- Filters and record bitmaps (RecordBitmaps.h) ----
+    // ---- The visible records (VisibleRecords.h) ----
     //
-    // The filter list and the live, range and visible bitmaps; each forwards to the table's TRecordBitmaps.
+    // The visible-record bitmap the cursor walks; the table's filters build it and keep it current.
 
-    TRecordBitmaps& Bitmaps() noexcept { return bitmaps_; }
-    const TRecordBitmaps& Bitmaps() const noexcept { return bitmaps_; }
-    std::uint16_t AddFilter(void* clientData, std::span<const std::uint8_t> blob, TFilter*& handle,
-                            bool andEarlier, TRecordFilterProc callback, bool ownsTree, TExprNode* tree) {
-        return bitmaps_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
-    }
-    std::uint16_t UpdateFilter(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree,
-                               TFilter* handle) {
-        return bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
-    }
-    std::uint16_t DropFilter(TFilter* handle) { return bitmaps_.DropFilter(handle); }
-    std::uint16_t ActivateFilter(TFilter* handle) { return bitmaps_.ActivateFilter(handle); }
-    std::uint16_t DeactivateFilter(TFilter* handle) { return bitmaps_.DeactivateFilter(handle); }
-    void BuildFilterBitmap(TFilter* handle) { bitmaps_.BuildFilterBitmap(handle); }
-    void RebuildFilterBitmaps() { bitmaps_.RebuildFilterBitmaps(); }
-    void BuildVisibleBitmap() { bitmaps_.BuildVisibleBitmap(); }
-    void BuildRangeBitmap(bool& changed) { bitmaps_.BuildRangeBitmap(changed); }
-    void BuildLiveBitmap(bool& changed) { bitmaps_.BuildLiveBitmap(changed); }
-    void RecordChanged(SlotNumber record, std::span<const std::uint8_t> image) {
-        bitmaps_.RecordChanged(record, image);
-    }
-    void RecordDeleted(SlotNumber record) { bitmaps_.RecordDeleted(record); }
-    std::uint8_t GetFilterCount() const noexcept { return bitmaps_.GetFilterCount(); }
-    TFilter* GetFilter(int position) const noexcept { return bitmaps_.GetFilter(position); }
+    TVisibleRecords& Bitmaps() noexcept { return bitmaps_; }
+    const TVisibleRecords& Bitmaps() const noexcept { return bitmaps_; }
     // Makes the index current for a bitmap build, loading its settings but leaving the bitmap mode and the
     // bitmaps as they are.
     void SelectIndexForBuild(std::uint8_t n) noexcept;
@@ -436,7 +416,7 @@ private:
     // Builds the key order of every slot from the header's descriptors.
     void RefreshKeyOrders();
 
-    TDataFile& owner_;
+    IndexFileOwner& owner_;
     TableFileOwner* tableOwner_;
     TIndexFileHeader header_;
     std::uint8_t current_ = PrimaryIndexSlot;
@@ -451,8 +431,8 @@ private:
     // The current page and its list while UnpinEveryPage has left it unpinned, until RepinCurrentPage.
     TCache<TPage>::SetAside currentAside_;
     std::uint8_t currentAsideSlot_ = 0;
-    // The filters and the bitmaps the cursor reads; they go first, as freeing them needs nothing else.
-    TRecordBitmaps bitmaps_{*this};
+    // The visible records the cursor reads, kept by the table's filters.
+    TVisibleRecords& bitmaps_;
 };
 
 }  // namespace engine

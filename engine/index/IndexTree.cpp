@@ -11,7 +11,6 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
 #include "engine/index/IndexFile.h"
-#include "engine/table/DataFile.h"
 
 namespace engine {
 

@@ -18,6 +18,7 @@
 #include "engine/blob/BlobFile.h"
 #include "engine/file/FileHandler.h"
 #include "engine/index/IndexFile.h"
+#include "engine/index/IndexFileOwner.h"
 #include "engine/index/IndexKey.h"
 #include "engine/index/RecordKey.h"
 #include "engine/os/LockLayout.h"
@@ -25,6 +26,7 @@
 #include "engine/records/FieldDesc.h"
 #include "engine/records/IndexDescriptor.h"
 #include "engine/table/Record.h"
+#include "engine/table/RecordBitmaps.h"
 #include "engine/values/Collation.h"
 
 namespace engine {
@@ -52,7 +54,10 @@ inline constexpr int ReadBackward = 2;
 // One open table and one cursor on it, with its filters. Every failure raises an engine error naming the
 // record file. A table keeps its indexes in its index file and the values of its large-object fields in its
 // large-object file, which it creates, opens, empties, closes and deletes with the record file.
-class TDataFile : public TFileHandler, public BlobFileOwner, private TCacheStore<TRecord> {
+class TDataFile : public TFileHandler,
+                  public BlobFileOwner,
+                  public IndexFileOwner,
+                  private TCacheStore<TRecord> {
 public:
     // The owner is the object that made the handle (a dataset, a statement, the handle a clone came from);
     // the engine keeps it and never uses it.
@@ -336,6 +341,9 @@ public:
 
     // Slots in the file, deleted ones included.
     std::uint32_t GetPhysicalRecordCount() const noexcept { return header_.NextSlotNumber.Value - 1; }
+    std::uint32_t OpenPhysicalRecordCount() const noexcept override {
+        return IsOpen() ? GetPhysicalRecordCount() : 0;
+    }
 
     // The working field set: the descriptors record images and field access use.
     // A copy of the physical set, with no calculated-field area.
@@ -354,7 +362,7 @@ public:
     // The large-object file; open while the table is, when the table has large-object fields.
     TBlobFile& BlobFile() noexcept { return blobFile_; }
 
-    // What the large-object file asks of its table (TableFileOwner.h).
+    // What the large-object file and the index file ask of their table (TableFileOwner.h, IndexFileOwner.h).
     const std::string& TableFileName() const override { return FileName(); }
     bool TableExclusive() const override { return Exclusive(); }
     bool StrictChangeDetection() const override { return strictChangeDetection_; }
@@ -369,7 +377,7 @@ public:
     void SetRepairLog(std::function<void(std::string_view)> log) { repairLog_ = std::move(log); }
 
     const TDataFileHeader& Header() const noexcept { return header_; }
-    const std::vector<TFieldDesc>& PhysicalFields() const noexcept { return fields_; }
+    const std::vector<TFieldDesc>& PhysicalFields() const noexcept override { return fields_; }
     // The defined working set; the first WorkingFieldCount of them are in use.
     const std::vector<TFieldDesc>& WorkingFields() const noexcept { return workingFields_; }
     std::uint16_t WorkingFieldCount() const noexcept { return workingCount_; }
@@ -436,10 +444,10 @@ public:
     std::uint32_t GetRecordBufferSize() const noexcept { return std::uint32_t{recordSize_} + calcAreaSize_; }
     // The large-object block size; a stored 0 stands for 512.
     std::uint32_t GetBlobBlockSize() const noexcept;
-    std::uint16_t GetLanguageId() const noexcept { return header_.LanguageId; }
-    std::uint16_t GetSortId() const noexcept { return header_.SortId; }
+    std::uint16_t GetLanguageId() const noexcept override { return header_.LanguageId; }
+    std::uint16_t GetSortId() const noexcept override { return header_.SortId; }
     // The collation table built at open from the language id and sort id (identity for language id 0).
-    const CollationTable& GetLocaleInfo() const noexcept { return collationTable_; }
+    const CollationTable& GetLocaleInfo() const noexcept override { return collationTable_; }
 
     // Prepares an image (GetRecordBufferSize bytes) for a new record: all zero, then each working field's
     // default stored, read under the table's locale formats: "DATE", "TIME" and "NOW" (any letter case)
@@ -530,6 +538,9 @@ public:
     // The index file, opened after the record file's checks and closed before the record file.
     TIndexFile& IndexFile() noexcept { return indexFile_; }
     const TIndexFile& IndexFile() const noexcept { return indexFile_; }
+    // The filters and the record bitmaps they make (RecordBitmaps.h).
+    TRecordBitmaps& Bitmaps() noexcept { return bitmaps_; }
+    const TRecordBitmaps& Bitmaps() const noexcept { return bitmaps_; }
     // The number of secondary indexes, and the current index's number (255: natural order) and name.
     std::uint8_t GetIndexCount() const noexcept { return indexFile_.GetIndexCount(); }
     std::uint8_t GetIndexNumber() const noexcept { return indexFile_.CurrentIndex(); }
@@ -819,7 +830,10 @@ private:
     CollationTable collationTable_{};
     bool repairMode_ = false;
     std::function<void(std::string_view)> repairLog_;
-    TIndexFile indexFile_{*this};
+    // The filters and record bitmaps, declared before the index file that reads them: the index file's
+    // close frees them, and they must outlive it.
+    TRecordBitmaps bitmaps_{*this, indexFile_};
+    TIndexFile indexFile_{*this, *this, bitmaps_};
     TBlobFile blobFile_{*this};
     // Declared before the pins on it, which must go first.
     TCache<TRecord> records_{*this, CacheSettings{0, RecordCacheGrowth, FullCachePolicy::FlushAll}};

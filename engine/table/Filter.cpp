@@ -7,7 +7,6 @@
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/expr/FilterBlob.h"
-#include "engine/index/IndexFile.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/Record.h"
 
@@ -16,24 +15,23 @@ namespace engine {
 // ---- Record by record ----
 
 void GetColumnValue(void* owner, void* data, const TExprNode& column, ExprValue& value) {
-    const TIndexFile& file = *static_cast<const TIndexFile*>(owner);
+    const TDataFile& table = *static_cast<const TDataFile*>(owner);
     const auto& image = *static_cast<const std::span<const std::uint8_t>*>(data);
     value.Bytes.fill(0);
-    value.IsNull = file.Owner().GetField(false, column.FieldNo, image, value.Bytes) ? 1 : 0;
+    value.IsNull = table.GetField(false, column.FieldNo, image, value.Bytes) ? 1 : 0;
 }
 
-bool EvaluateRecord(TIndexFile& file, std::span<const std::uint8_t> image, SlotNumber record,
+bool EvaluateRecord(TDataFile& table, std::span<const std::uint8_t> image, SlotNumber record,
                     const TRecordTest& test) {
     if (test.Tree == nullptr) return test.Callback(test.ClientData, image.data(), record);
-    const TDataFile& table = file.Owner();
     ExprValue result = test.Tree->Value;
-    EvaluateExpr(*test.Tree, &image, &file, GetColumnValue, table.GetLanguageId(), table.GetSortId(), result);
+    EvaluateExpr(*test.Tree, &image, &table, GetColumnValue, table.GetLanguageId(), table.GetSortId(),
+                 result);
     return result.IsTrue();
 }
 
-void EvaluateRecords(TIndexFile& file, std::span<std::uint8_t> bitmap, bool& changed, const TRecordTest& test,
+void EvaluateRecords(TDataFile& table, std::span<std::uint8_t> bitmap, bool& changed, const TRecordTest& test,
                      ExprOperator parentOperator) {
-    TDataFile& table = file.Owner();
     const std::int64_t size = static_cast<std::int64_t>(bitmap.size());
     // Bits above the records that exist stand for nothing: no slot past them is ever read.
     const std::int64_t highest = std::min<std::int64_t>(table.GetPhysicalRecordCount(), size * 8);
@@ -60,15 +58,15 @@ void EvaluateRecords(TIndexFile& file, std::span<std::uint8_t> bitmap, bool& cha
         // records to remove.
         if (!candidatesOnly && record->Status() != 0) continue;
         const std::span<const std::uint8_t> image = record->Image();
-        if (!EvaluateRecord(file, image, slot, test)) BitmapClearBit(position, bitmap.data());
+        if (!EvaluateRecord(table, image, slot, test)) BitmapClearBit(position, bitmap.data());
     }
 }
 
 // ---- TFilter ----
 
-std::uint16_t TFilter::Create(TIndexFile& owner, TRecordFilterProc callback, void* clientData,
-                              bool andEarlier, bool ownsTree, TExprNode* tree,
-                              std::span<const std::uint8_t> blob, std::unique_ptr<TFilter>& filter) {
+std::uint16_t TFilter::Create(TDataFile& owner, TRecordFilterProc callback, void* clientData, bool andEarlier,
+                              bool ownsTree, TExprNode* tree, std::span<const std::uint8_t> blob,
+                              std::unique_ptr<TFilter>& filter) {
     filter.reset();
     std::unique_ptr<TFilter> made(new TFilter(owner));
     if (!blob.empty() || tree != nullptr) {
@@ -88,7 +86,7 @@ std::uint16_t TFilter::Create(TIndexFile& owner, TRecordFilterProc callback, voi
 TFilter::~TFilter() = default;
 
 std::unique_ptr<TExprNode> TFilter::ConvertExpression(std::span<const std::uint8_t> blob) const {
-    const TDataFile& table = owner_.Owner();
+    const TDataFile& table = owner_;
     // Blob names resolve in the physical field set, the numbering that GetColumnValue reads.
     return BuildFilterTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
         return table.GetFieldDescByName(false, name);

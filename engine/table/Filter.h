@@ -12,7 +12,7 @@
 
 namespace engine {
 
-class TIndexFile;
+class TDataFile;
 
 // Decides whether one record passes: the client data given when the filter was added, the record image and
 // the record's physical number.
@@ -26,12 +26,12 @@ struct TRecordTest {
 };
 
 // The engine's column procedure: field FieldNo of the physical field set of the record image (data points at
-// a std::span<const std::uint8_t>) into the value and its null flag. Owner is the TIndexFile.
+// a std::span<const std::uint8_t>) into the value and its null flag. Owner is the TDataFile.
 void GetColumnValue(void* owner, void* data, const TExprNode& column, ExprValue& value);
 
 // Whether the record passes the test: a condition whose truth value is not 0 (its null flag is not
 // consulted), or a callback answering true. Exceptions of the callback or the evaluator pass out.
-bool EvaluateRecord(TIndexFile& file, std::span<const std::uint8_t> image, SlotNumber record,
+bool EvaluateRecord(TDataFile& table, std::span<const std::uint8_t> image, SlotNumber record,
                     const TRecordTest& test);
 
 // Evaluates records into the bitmap, n being the physical record count; no record above n is ever fetched.
@@ -40,7 +40,7 @@ bool EvaluateRecord(TIndexFile& file, std::span<const std::uint8_t> image, SlotN
 // 1 .. n is fetched, an active one evaluated, a deleted one keeping its bit. Either way the bits above n are
 // cleared. A record that fails has its bit cleared. Fetches read ahead forward. A fetch that reports another
 // program's change sets the changed flag and stops.
-void EvaluateRecords(TIndexFile& file, std::span<std::uint8_t> bitmap, bool& changed, const TRecordTest& test,
+void EvaluateRecords(TDataFile& table, std::span<std::uint8_t> bitmap, bool& changed, const TRecordTest& test,
                      ExprOperator parentOperator);
 
 class TFilter {
@@ -49,14 +49,14 @@ public:
     // the owns-tree flag); a callback given as well is ignored. Else a callback filter. Neither a condition
     // nor a callback, or a damaged blob, answers 10051 with no filter; a blob naming a field the table does
     // not have raises 9985. The new filter is inactive, without a bitmap. 0 on success.
-    static std::uint16_t Create(TIndexFile& owner, TRecordFilterProc callback, void* clientData,
+    static std::uint16_t Create(TDataFile& owner, TRecordFilterProc callback, void* clientData,
                                 bool andEarlier, bool ownsTree, TExprNode* tree,
                                 std::span<const std::uint8_t> blob, std::unique_ptr<TFilter>& filter);
     TFilter(const TFilter&) = delete;
     TFilter& operator=(const TFilter&) = delete;
     ~TFilter();
 
-    TIndexFile& Owner() const noexcept { return owner_; }
+    TDataFile& Owner() const noexcept { return owner_; }
     bool IsCallback() const noexcept { return callback_ != nullptr; }
     bool Active() const noexcept { return active_; }
     void Activate() noexcept { active_ = true; }
@@ -95,12 +95,12 @@ public:
     void ClearRecordBit(SlotNumber record) noexcept;
 
 private:
-    explicit TFilter(TIndexFile& owner) : owner_(owner) {}
+    explicit TFilter(TDataFile& owner) : owner_(owner) {}
     // The tree of a blob, or none for a damaged one; 9985 for an unknown field.
     std::unique_ptr<TExprNode> ConvertExpression(std::span<const std::uint8_t> blob) const;
     TRecordTest Test(const TExprNode* node) const noexcept { return {node, callback_, clientData_}; }
 
-    TIndexFile& owner_;
+    TDataFile& owner_;
     // The condition: the tree owned, or borrowed; expression_ points at whichever is in use.
     std::unique_ptr<TExprNode> ownedExpression_;
     TExprNode* expression_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "engine/base/Bitmap.h"
 #include "engine/base/EngineErrorCodes.h"
+#include "engine/index/IndexCursor.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/KeyInterval.h"
 #include "engine/table/DataFile.h"
@@ -84,7 +85,7 @@ std::uint16_t TRecordBitmaps::AddFilter(void* clientData, std::span<const std::u
     handle = nullptr;
     std::unique_ptr<TFilter> filter;
     const std::uint16_t code =
-        TFilter::Create(file_, callback, clientData, andEarlier, ownsTree, tree, blob, filter);
+        TFilter::Create(table_, callback, clientData, andEarlier, ownsTree, tree, blob, filter);
     if (code != 0) return code;
     handle = filter.get();
     filters_.push_back(std::move(filter));
@@ -242,7 +243,7 @@ void TRecordBitmaps::BuildLiveBitmap(bool& changed) {
 void TRecordBitmaps::LiveFromStatusBytes(bool& changed) {
     // Without a primary index no index tells live from deleted slots: the status bytes do, read in one
     // forward pass with read-ahead.
-    TDataFile& table = file_.Owner();
+    TDataFile& table = table_;
     const std::int64_t size = static_cast<std::int64_t>(live_.size());
     BitmapClearAll(live_.data(), size);
     const std::uint32_t highest = file_.PhysicalRecordCount();
@@ -391,7 +392,7 @@ void TRecordBitmaps::RecordChanged(SlotNumber record, std::span<const std::uint8
     if (range.Active && !file_.NaturalOrder()) {
         Resize(range_, size);
         TIndexKey key;
-        file_.Owner().BuildKey(image, key);
+        table_.BuildKey(image, key);
         const std::uint16_t keyLength = file_.CurrentSettings().KeyLength;
         const TKeyInterval inside{KeyBound({range.Start.Bytes.data(), keyLength}, keyLength),
                                   KeyBound({range.End.Bytes.data(), keyLength}, keyLength)};

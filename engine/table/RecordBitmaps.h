@@ -9,22 +9,24 @@
 #include <vector>
 
 #include "engine/expr/ExprNode.h"
-#include "engine/index/IndexCursor.h"
+#include "engine/index/VisibleRecords.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/table/Filter.h"
 
 namespace engine {
 
+class TDataFile;
 class TIndexFile;
 
 // A table handle carries at most this many filters (the table-level AddFilter refuses more with 9482).
 inline constexpr std::size_t MaxFilters = 128;
 
 // Every bitmap has S bytes, S = physical record count div 8 + 1, and no set bit above the physical record
-// count n: inversions clear bits n + 1 .. 8S at once. The bitmaps exist only in bitmap mode.
-class TRecordBitmaps {
+// count n: inversions clear bits n + 1 .. 8S at once. The bitmaps exist only in bitmap mode. The table handle
+// owns it; its index file reads the visible bitmap (VisibleRecords.h) and calls the upkeep members.
+class TRecordBitmaps final : public TVisibleRecords {
 public:
-    explicit TRecordBitmaps(TIndexFile& file) noexcept : file_(file) {}
+    TRecordBitmaps(TDataFile& table, TIndexFile& file) noexcept : table_(table), file_(file) {}
     TRecordBitmaps(const TRecordBitmaps&) = delete;
     TRecordBitmaps& operator=(const TRecordBitmaps&) = delete;
     ~TRecordBitmaps();
@@ -59,10 +61,8 @@ public:
     // The one active filter's bitmap over the candidates (and, with and-earlier, the earlier active
     // filters' bitmaps); a visible bitmap not built yet rebuilds everything instead.
     void BuildFilterBitmap(TFilter* handle);
-    // The range and live bitmaps and every active filter's bitmap, in bitmap mode.
-    void RebuildFilterBitmaps();
-    // The visible bitmap := the candidates AND every active filter's bitmap, and its count.
-    void BuildVisibleBitmap();
+    void RebuildFilterBitmaps() override;
+    void BuildVisibleBitmap() override;
     void BuildRangeBitmap(bool& changed);
     void BuildLiveBitmap(bool& changed);
 
@@ -74,28 +74,20 @@ public:
 
     // ---- State ----
 
-    // Set in natural order, on index 0 of a table without a primary index, and while a filter is active.
-    bool BitmapMode() const noexcept { return bitmapMode_; }
     // After the filter list changed: the flag by the filters and the current index; leaving bitmap mode
     // frees the visible, range and live bitmaps.
     void RecomputeBitmapMode();
     // After the current index changed: the flag only. The record layer switches indexes in the middle of a
     // write, and the bitmaps must outlive that; a rebuild out of bitmap mode frees them.
-    void SetBitmapModeByIndex() noexcept;
+    void SetBitmapModeByIndex() noexcept override;
     // Set while bitmaps are built: every build and the change check's rebuild return at once.
     bool Building() const noexcept { return building_; }
-    const std::vector<std::uint8_t>& Visible() const noexcept { return visible_; }
     const std::vector<std::uint8_t>& Live() const noexcept { return live_; }
     const std::vector<std::uint8_t>& Range() const noexcept { return range_; }
-    std::uint32_t VisibleCount() const noexcept { return visibleCount_; }
-    void ClearVisibleCount() noexcept { visibleCount_ = 0; }
-    // Takes a visible bitmap as it is, counted up to the physical record count; force-filter keeps bitmap
-    // mode on in index order as an active filter would. For tests of the cursor.
-    void SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilter);
-    // Frees every filter and bitmap (closing the table).
-    void Clear() noexcept;
+    void SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilter) override;
+    void Clear() noexcept override;
     // Frees the three table bitmaps and the count.
-    void FreeTableBitmaps() noexcept;
+    void FreeTableBitmaps() noexcept override;
 
 private:
     friend class TBuildScope;
@@ -119,13 +111,11 @@ private:
     void LiveFromStatusBytes(bool& changed);
     void LiveFromSysDeleted(bool& changed);
 
+    TDataFile& table_;
     TIndexFile& file_;
     std::vector<std::unique_ptr<TFilter>> filters_;
-    std::vector<std::uint8_t> visible_;
     std::vector<std::uint8_t> range_;
     std::vector<std::uint8_t> live_;
-    std::uint32_t visibleCount_ = 0;
-    bool bitmapMode_ = false;
     bool building_ = false;
     bool forceFilter_ = false;
 };

@@ -167,19 +167,19 @@ void TDataFile::Refresh() {
 
 void TDataFile::RefreshBitmaps() {
     indexFile_.ComputeRangeOrdinals();
-    indexFile_.RebuildFilterBitmaps();
-    indexFile_.BuildVisibleBitmap();
+    bitmaps_.RebuildFilterBitmaps();
+    bitmaps_.BuildVisibleBitmap();
 }
 
 void TDataFile::UpdateRecordBitmaps(SlotNumber slot, std::span<const std::uint8_t> image) {
     indexFile_.ComputeRangeOrdinals();
-    indexFile_.RecordChanged(slot, image);
-    indexFile_.BuildVisibleBitmap();
+    bitmaps_.RecordChanged(slot, image);
+    bitmaps_.BuildVisibleBitmap();
 }
 
 void TDataFile::UpdateBitmapsAfterDelete(SlotNumber slot) {
     indexFile_.ComputeRangeOrdinals();
-    indexFile_.RecordDeleted(slot);
+    bitmaps_.RecordDeleted(slot);
 }
 
 std::uint16_t TDataFile::GetKeySize() const noexcept {

@@ -10,12 +10,12 @@ std::uint16_t TDataFile::AddFilter(void* clientData, std::span<const std::uint8_
                                    bool andEarlier, TRecordFilterProc callback, bool ownsTree,
                                    TExprNode* tree) {
     handle = nullptr;
-    if (indexFile_.GetFilterCount() >= MaxFilters) {
+    if (bitmaps_.GetFilterCount() >= MaxFilters) {
         // A tree handed over for the filter to own goes with the refusal.
         const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
         return ErrTooManyFilters;
     }
-    return indexFile_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
+    return bitmaps_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
 }
 
 template <typename Change>
@@ -24,7 +24,7 @@ std::uint16_t TDataFile::ChangeFilters(Change change) {
     read.BeginIfStrict();
     const std::uint16_t code = change();
     if (code != 0) return code;
-    indexFile_.BuildVisibleBitmap();
+    bitmaps_.BuildVisibleBitmap();
     Resync();
     read.End();
     return 0;
@@ -35,34 +35,34 @@ std::uint16_t TDataFile::ChangeFilters(Change change) {
 template <typename Change>
 std::uint16_t TDataFile::WidenFilters(const TFilter* handle, Change change) {
     return ChangeFilters([&] {
-        const bool narrowedLater = indexFile_.Bitmaps().AndEarlierAfter(handle);
+        const bool narrowedLater = bitmaps_.AndEarlierAfter(handle);
         const std::uint16_t code = change();
         if (code == 0 && narrowedLater) {
             indexFile_.ComputeRangeOrdinals();
-            indexFile_.RebuildFilterBitmaps();
+            bitmaps_.RebuildFilterBitmaps();
         }
         return code;
     });
 }
 
 std::uint16_t TDataFile::DropFilter(TFilter* handle) {
-    return WidenFilters(handle, [&] { return indexFile_.DropFilter(handle); });
+    return WidenFilters(handle, [&] { return bitmaps_.DropFilter(handle); });
 }
 
 std::uint16_t TDataFile::ActivateFilter(TFilter* handle) {
     return ChangeFilters([&] {
-        const std::uint16_t code = indexFile_.ActivateFilter(handle);
+        const std::uint16_t code = bitmaps_.ActivateFilter(handle);
         if (code != 0) return code;
         try {
             if (handle != nullptr) {
-                indexFile_.BuildFilterBitmap(handle);
+                bitmaps_.BuildFilterBitmap(handle);
             } else {
                 indexFile_.ComputeRangeOrdinals();
-                indexFile_.RebuildFilterBitmaps();
+                bitmaps_.RebuildFilterBitmaps();
             }
         } catch (...) {
             // A filter whose bitmap was not built passes records it never saw: it stays inactive.
-            CleanUpKeepingError([&] { indexFile_.DeactivateFilter(handle); });
+            CleanUpKeepingError([&] { bitmaps_.DeactivateFilter(handle); });
             throw;
         }
         return std::uint16_t{0};
@@ -70,14 +70,14 @@ std::uint16_t TDataFile::ActivateFilter(TFilter* handle) {
 }
 
 std::uint16_t TDataFile::DeactivateFilter(TFilter* handle) {
-    return WidenFilters(handle, [&] { return indexFile_.DeactivateFilter(handle); });
+    return WidenFilters(handle, [&] { return bitmaps_.DeactivateFilter(handle); });
 }
 
 std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
                                       bool ownsTree) {
     return WidenFilters(handle, [&] {
-        const std::uint16_t code = indexFile_.UpdateFilter(blob, tree, ownsTree, handle);
-        if (code == 0) indexFile_.BuildFilterBitmap(handle);
+        const std::uint16_t code = bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
+        if (code == 0) bitmaps_.BuildFilterBitmap(handle);
         return code;
     });
 }

@@ -76,7 +76,7 @@ const TRecord* TDataFile::CurrentEntry() const noexcept {
 void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPosition* position) {
     // The position, before the pages it stands on go.
     // A bitmap build under way unwinds, takes up the position on its own index and starts again itself.
-    const bool building = indexFile_.Bitmaps().Building();
+    const bool building = bitmaps_.Building();
     const std::optional<TSavedCursorPosition> saved = !indexFile_.IsOpen() || building ? std::nullopt
                                                       : position != nullptr
                                                           ? std::optional(*position)
@@ -99,8 +99,8 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
     // The bitmaps from the records as they are now, before the position is taken up again on them.
     if (saved) {
         indexFile_.ComputeRangeOrdinals();
-        indexFile_.RebuildFilterBitmaps();
-        indexFile_.BuildVisibleBitmap();
+        bitmaps_.RebuildFilterBitmaps();
+        bitmaps_.BuildVisibleBitmap();
     }
     if (saved) indexFile_.RestoreCursorPosition(*saved);
 }

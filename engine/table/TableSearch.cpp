@@ -210,7 +210,7 @@ std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
     if (indexFile_.NaturalOrder()) {
         // The other handle's slot, when this handle's visible records hold it.
         const std::uint32_t slot = theirs != nullptr ? theirs->RecordNumber().Value : 0;
-        const std::vector<std::uint8_t>& bits = indexFile_.Bitmaps().Visible();
+        const std::vector<std::uint8_t>& bits = bitmaps_.Visible();
         found = slot >= 1 && slot <= indexFile_.PhysicalRecordCount() && (slot - 1) / 8 < bits.size() &&
                 BitmapTestBit(slot, bits.data());
         if (found) indexFile_.GotoRecordNumber(slot);
@@ -243,8 +243,8 @@ std::unique_ptr<TDataFile> TDataFile::CloneCursor() {
     clone->SetIndexNumber(GetIndexNumber());
     const TKeyRange& range = indexFile_.Cursor().Range;
     if (range.Active) clone->SetRange(true, range.Start.View(), 0, range.End.View(), 0);
-    for (int n = 0; n < indexFile_.GetFilterCount(); ++n) {
-        const TFilter& filter = *indexFile_.GetFilter(n);
+    for (int n = 0; n < bitmaps_.GetFilterCount(); ++n) {
+        const TFilter& filter = *bitmaps_.GetFilter(n);
         TFilter* copy = nullptr;
         const std::uint16_t code = filter.IsCallback()
                                        ? clone->AddFilter(filter.ClientData(), {}, copy, filter.AndEarlier(),

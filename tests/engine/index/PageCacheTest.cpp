@@ -39,7 +39,7 @@ protected:
         WriteBytes(Name + ".IDX", idx);
         table_.SetFileName(Name);
         table_.Open();
-        file_ = std::make_unique<RecordingIndexFile>(table_);
+        file_ = std::make_unique<RecordingIndexFile>(table_, table_, table_.Bitmaps());
         owner_.file = file_.get();
         file_->SetTableOwner(owner_);
         file_->SetFileName(Name);
@@ -253,7 +253,7 @@ TEST_F(PageCacheTest, ADamagedPageIsRefusedAndNotKept) {
 TEST_F(PageCacheTest, CloseForgetsTheLocksAndFreesThePages) {
     Make(2);
     Fetch(P)->MarkDirty();
-    RecordingIndexFile other(table_);
+    RecordingIndexFile other(table_, table_, table_.Bitmaps());
     other.SetFileName(Name);
     other.Open();
     engine::LockRetryPolicy noRetry;

@@ -92,7 +92,7 @@ protected:
             if (record->Status() != 0) continue;
             std::span<const std::uint8_t> image = record->Image();
             engine::ExprValue result = tree.Value;
-            engine::EvaluateExpr(tree, &image, &Index(), engine::GetColumnValue, 0, 0, result);
+            engine::EvaluateExpr(tree, &image, &table_, engine::GetColumnValue, 0, 0, result);
             if (result.IsTrue()) records.push_back(slot);
         }
         return records;
@@ -109,7 +109,7 @@ protected:
     std::unique_ptr<TFilter> MakeFilter(engine::TRecordFilterProc callback, void* clientData, bool ownsTree,
                                         engine::TExprNode* tree, std::span<const std::uint8_t> blob = {}) {
         std::unique_ptr<TFilter> filter;
-        EXPECT_EQ(TFilter::Create(Index(), callback, clientData, false, ownsTree, tree, blob, filter), 0);
+        EXPECT_EQ(TFilter::Create(table_, callback, clientData, false, ownsTree, tree, blob, filter), 0);
         return filter;
     }
 
@@ -216,7 +216,7 @@ TEST_F(FilterTest, UnderAnotherParentEverySlotIsReadAndDeletedSlotsKeepTheirBit)
     calls.answer = false;
     Bits bits(3, 0);
     bool changed = false;
-    engine::EvaluateRecords(Index(), bits, changed, {nullptr, Record, &calls}, engine::opOr);
+    engine::EvaluateRecords(table_, bits, changed, {nullptr, Record, &calls}, engine::opOr);
     EXPECT_EQ(calls.records, (Records{1, 2, 4, 5, 6, 8, 9, 10}));
     EXPECT_EQ(SetBits(bits), (Records{3, 7}));
     EXPECT_EQ(fs::file_size(TableName + ".DAT"), dataSize_);
@@ -226,7 +226,7 @@ TEST_F(FilterTest, CreatingChecksTheConditionFirst) {
     Build(4);
     std::unique_ptr<TFilter> filter;
     const auto create = [&](engine::TRecordFilterProc callback, engine::TExprNode* tree, const Bits& blob) {
-        return TFilter::Create(Index(), callback, nullptr, false, false, tree, blob, filter);
+        return TFilter::Create(table_, callback, nullptr, false, false, tree, blob, filter);
     };
     EXPECT_EQ(create(nullptr, nullptr, {}), engine::ErrInvalidFilterExpression);
     EXPECT_FALSE(filter);

@@ -124,7 +124,7 @@ Records Scan(TDataFile& table, const engine::TExprNode& tree, std::int32_t low =
         const std::int32_t code = CodeOf(table, image);
         if (code < low || code > high) continue;
         engine::ExprValue result = tree.Value;
-        engine::EvaluateExpr(tree, &image, &table.IndexFile(), engine::GetColumnValue, 0, 0, result);
+        engine::EvaluateExpr(tree, &image, &table, engine::GetColumnValue, 0, 0, result);
         if (result.IsTrue()) records.push_back(slot);
     }
     read.End();
@@ -171,7 +171,7 @@ protected:
 TEST_F(RecordBitmapsTest, TenSlotsWithTwoDeletedAndAFilterOnOneToFive) {
     Build(true, 10, {3, 7});
     Activated(AtMost(5));
-    const engine::TRecordBitmaps& bitmaps = a.IndexFile().Bitmaps();
+    const engine::TRecordBitmaps& bitmaps = a.Bitmaps();
     EXPECT_EQ(SetBits(bitmaps.Live()), (Records{1, 2, 4, 5, 6, 8, 9, 10}));
     EXPECT_EQ(SetBits(bitmaps.Visible()), (Records{1, 2, 4, 5}));
     EXPECT_EQ(bitmaps.VisibleCount(), 4u);
@@ -183,7 +183,7 @@ TEST_F(RecordBitmapsTest, TenSlotsWithTwoDeletedAndAFilterOnOneToFive) {
 TEST_F(RecordBitmapsTest, MostlyDeletedTablesMarkTheLiveRecordsDirectly) {
     Build(true, 10, {1, 2, 3, 5, 6, 8, 9});
     Activated(AtMost(100));
-    EXPECT_EQ(SetBits(a.IndexFile().Bitmaps().Live()), (Records{4, 7, 10}));
+    EXPECT_EQ(SetBits(a.Bitmaps().Live()), (Records{4, 7, 10}));
     EXPECT_EQ(Visit(a), (Records{4, 7, 10}));
 }
 
@@ -196,7 +196,7 @@ TEST_P(RecordBitmapsSizesTest, TheFirstAndLastSlotDeletedStayHiddenInEveryOrder)
     const std::unique_ptr<engine::TExprNode> tree(AtMost(n - 2));
     Activated(AtMost(n - 2));
     ExpectScan(*tree);
-    const engine::TRecordBitmaps& bitmaps = a.IndexFile().Bitmaps();
+    const engine::TRecordBitmaps& bitmaps = a.Bitmaps();
     Records live;
     for (int slot = 2; slot < n; ++slot) live.push_back(static_cast<std::uint32_t>(slot));
     EXPECT_EQ(SetBits(bitmaps.Live()), live);
@@ -224,7 +224,7 @@ TEST_P(RecordBitmapsUpkeepTest, WritesKeepTheVisibleRecordsAndTheCount) {
     Add(a, 50);
     // It takes the deleted slot; without a primary index it is appended.
     const SlotNumber hidden(GetParam() ? 3 : 11);
-    EXPECT_TRUE(engine::BitmapTestBit(hidden.Value, a.IndexFile().Bitmaps().Live().data()));
+    EXPECT_TRUE(engine::BitmapTestBit(hidden.Value, a.Bitmaps().Live().data()));
     EXPECT_EQ(a.GetRecordCount(), 4);
     ExpectScan(*tree);
 
@@ -410,7 +410,7 @@ TEST_F(RecordBitmapsTest, AThrowingCallbackLeavesNoBuildingFlag) {
     ASSERT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), 0);
     EXPECT_THROW(a.ActivateFilter(handle), std::runtime_error);
     EXPECT_FALSE(handle->Active());
-    EXPECT_FALSE(a.IndexFile().Bitmaps().Building());
+    EXPECT_FALSE(a.Bitmaps().Building());
     EXPECT_EQ(a.IndexFile().CurrentIndex(), 0);
     seen.throwAt = 0;
     seen.records.clear();
@@ -446,9 +446,9 @@ TEST_F(RecordBitmapsTest, TheListHoldsAtMost128Filters) {
     EXPECT_EQ(a.AddFilter(&seen, {}, handle, false, Record, false, nullptr), engine::ErrTooManyFilters);
     EXPECT_EQ(handle, nullptr);
     EXPECT_EQ(a.AddFilter(nullptr, {}, handle, false, nullptr, true, AtMost(1)), engine::ErrTooManyFilters);
-    EXPECT_EQ(a.IndexFile().GetFilterCount(), 128);
+    EXPECT_EQ(a.Bitmaps().GetFilterCount(), 128);
     ASSERT_EQ(a.DropFilter(nullptr), 0);
-    EXPECT_EQ(a.IndexFile().GetFilterCount(), 0);
+    EXPECT_EQ(a.Bitmaps().GetFilterCount(), 0);
 }
 
 TEST_F(RecordBitmapsTest, UnknownHandlesAndMissingConditionsAreRefused) {
@@ -477,8 +477,8 @@ TEST_F(RecordBitmapsTest, DeactivatingEveryFilterFreesTheBitmapsInIndexOrderOnly
     Activated(AtMost(4));
     ASSERT_EQ(a.DeactivateFilter(nullptr), 0);
     EXPECT_FALSE(a.IndexFile().BitmapMode());
-    EXPECT_TRUE(a.IndexFile().Bitmaps().Visible().empty());
-    EXPECT_TRUE(a.IndexFile().Bitmaps().Live().empty());
+    EXPECT_TRUE(a.Bitmaps().Visible().empty());
+    EXPECT_TRUE(a.Bitmaps().Live().empty());
     EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5}));
 
     a.SetIndexNumber(255);
@@ -486,7 +486,7 @@ TEST_F(RecordBitmapsTest, DeactivatingEveryFilterFreesTheBitmapsInIndexOrderOnly
     EXPECT_EQ(Visit(a), (Records{1, 3}));
     ASSERT_EQ(a.DeactivateFilter(nullptr), 0);
     EXPECT_TRUE(a.IndexFile().BitmapMode());
-    EXPECT_FALSE(a.IndexFile().Bitmaps().Live().empty());
+    EXPECT_FALSE(a.Bitmaps().Live().empty());
     EXPECT_EQ(Visit(a), (Records{1, 3, 4, 5}));
 }
 
@@ -513,7 +513,7 @@ TEST_F(RecordBitmapsTest, BlobFiltersThroughTheTable) {
               engine::ErrInvalidField);
     // A damaged replacement keeps the condition.
     EXPECT_EQ(a.ModifyFilter(handle, damaged, nullptr, false), engine::ErrInvalidFilterExpression);
-    EXPECT_EQ(a.IndexFile().GetFilterCount(), 1);
+    EXPECT_EQ(a.Bitmaps().GetFilterCount(), 1);
     EXPECT_EQ(Visit(a), (Records{3}));
 }
 
@@ -565,7 +565,7 @@ TEST_F(RecordBitmapsTest, AClonedHandleCarriesTheFilters) {
     Activated(AtMost(4));
     Filter(AtMost(1));
     std::unique_ptr<TDataFile> clone = a.CloneCursor();
-    EXPECT_EQ(clone->IndexFile().GetFilterCount(), 2);
+    EXPECT_EQ(clone->Bitmaps().GetFilterCount(), 2);
     EXPECT_EQ(Visit(*clone), (Records{1, 2, 3, 4}));
     clone->Close();
 }
