@@ -368,6 +368,23 @@ public:
     // The most recently used entry; null when the cache is empty.
     Entry* Front() const noexcept { return newest_ != nullptr ? &AsEntry(*newest_) : nullptr; }
 
+    // Makes room in a full cache: the least recently used entry that is clean, unpinned and not being read
+    // is emptied and moved to the front, and answered. When there is none, a write (as the policy says) frees
+    // one, or the cache grows by its growth step under the transaction lock; raises the corrupt code when
+    // nothing helps.
+    Entry& Evict() {
+        if (Entry* entry = TryTakeEntry()) return *entry;
+        if (!store_.GrowInsteadOfWriting()) {
+            const bool wrote = policy_ == FullCachePolicy::WriteOldestDirty ? WriteOldestDirty() : Flush();
+            if (wrote) {
+                if (Entry* entry = TryTakeEntry()) return *entry;
+            }
+        }
+        if (!store_.GrowInsteadOfWriting()) store_.RaiseCorrupt();
+        capacity_ += growthStep_;
+        return NewAtFront();
+    }
+
 private:
     using Node = TCacheEntry<Position>;
     friend class TCachePin<Entry>;
@@ -460,20 +477,10 @@ private:
         ++slots_[entry.slot_].generation;
     }
 
-    // An empty entry at the front: a new one while below capacity, else the least recently used reusable one;
-    // when there is none, a write (as the policy says) frees one, or the cache grows under the transaction
-    // lock. Raises the corrupt code when nothing helps.
+    // An empty entry at the front: a new one while below capacity, else one made free by Evict.
     Entry& TakeEntry() {
-        if (Entry* entry = TryTakeEntry()) return *entry;
-        if (!store_.GrowInsteadOfWriting()) {
-            const bool wrote = policy_ == FullCachePolicy::WriteOldestDirty ? WriteOldestDirty() : Flush();
-            if (wrote) {
-                if (Entry* entry = TryTakeEntry()) return *entry;
-            }
-        }
-        if (!store_.GrowInsteadOfWriting()) store_.RaiseCorrupt();
-        capacity_ += growthStep_;
-        return NewAtFront();
+        if (count_ < capacity_) return NewAtFront();
+        return Evict();
     }
 
     // TakeEntry without writing or growing; null when nothing is free.

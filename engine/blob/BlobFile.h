@@ -152,6 +152,10 @@ public:
     // come whole); writing the dirty blocks; dropping them (FreeAll frees and trims, Invalidate empties in
     // place); unpinning; trimming back to the cache's capacity.
     BlockPin ReadBlocks(BlockOffset position, int count);
+    // Makes room in the block cache (the cache's eviction, which every read and append of a block runs when
+    // the cache is full): the least recently used clean unpinned block is emptied for reuse, else a flush or
+    // growth under the transaction lock frees one.
+    void EvictBlock() { blocks_.Evict(); }
     bool FlushBlocks();
     void FreeAllBlocks() noexcept;
     void InvalidateBlocks();

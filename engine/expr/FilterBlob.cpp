@@ -301,8 +301,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TExprNode> BuildFilterTree(std::span<const std::uint8_t> blob,
-                                           const TFilterFieldLookup& lookup) {
+std::unique_ptr<TExprNode> BuildExpressionTree(std::span<const std::uint8_t> blob,
+                                               const TFilterFieldLookup& lookup) {
     if (blob.size() < FilterBlobHeaderSize || blob.size() > MaxFilterBlobSize) return nullptr;
     const TFilterBlobHeader header = DecodeFilterBlobHeader(
         std::span<const std::uint8_t, FilterBlobHeaderSize>(blob.data(), FilterBlobHeaderSize));

@@ -125,7 +125,7 @@ using TFilterFieldLookup = std::function<const TFieldDesc&(std::string_view name
 // name, and from the descriptor the field number, type, stored size and scale (the number written in the
 // blob is not used); a constant its type and size and its value (a string through the value's text setter,
 // the empty string as NULL). Field and constant nodes keep operator 0.
-std::unique_ptr<TExprNode> BuildFilterTree(std::span<const std::uint8_t> blob,
-                                           const TFilterFieldLookup& lookup);
+std::unique_ptr<TExprNode> BuildExpressionTree(std::span<const std::uint8_t> blob,
+                                               const TFilterFieldLookup& lookup);
 
 }  // namespace engine

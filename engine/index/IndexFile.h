@@ -201,6 +201,10 @@ public:
     PagePin ReadPage(PageOffset position);
     // The current index's least recently used dirty unpinned page written on its own; false when none is.
     bool WriteOldestDirtyPage();
+    // Makes room in the current index's list (the cache's eviction, which every read and append of a page
+    // runs when the list is full): the least recently used clean unpinned page is emptied for reuse, else a
+    // write or growth frees one. Nothing in natural order.
+    void EvictPage();
     // Every dirty unpinned page written in ascending file order, adjacent ones with one write; true when
     // anything was written.
     bool FlushPages();

@@ -132,7 +132,8 @@ public:
         return levels;
     }
 
-    void Insert(const TIndexKey& key, SlotNumber record) {
+    // Inserts the key below the root (a new root leaf for an empty index), splitting upward.
+    void InsertKeyTree(const TIndexKey& key, SlotNumber record) {
         if (!HasTree()) RaiseKeyNotFound();
         if (file_.GetRootPosition() == NoPage) {
             CheckRoom(1);
@@ -155,10 +156,10 @@ public:
     }
 
     // Removes the entry at the leaf's update cursor, found with the path.
-    void RemoveFound(const TreePath& path, PagePin leaf) {
+    void DeleteKeyTree(const TreePath& path, PagePin leaf) {
         const std::size_t at = leaf->UpdateCursor - 1u;
         AdjustCounts(path, -1);
-        RemoveAt(path, path.Depth, std::move(leaf), at);
+        DeleteEntry(path, path.Depth, std::move(leaf), at);
     }
 
     [[noreturn]] void RaiseKeyNotFound() const {
@@ -265,7 +266,7 @@ private:
     // Removes entry index of the page at the level and rebalances: an underfull page merges with or borrows
     // from its sibling under the same parent, an emptied compressed leaf or only child goes, and each removal
     // from a parent repeats this one level up.
-    void RemoveAt(const TreePath& path, std::size_t level, PagePin page, std::size_t index) {
+    void DeleteEntry(const TreePath& path, std::size_t level, PagePin page, std::size_t index) {
         for (;;) {
             page->RemoveEntry(index);
             page->ComputeCompression(index, index);
@@ -299,78 +300,98 @@ private:
     }
 
     // The page's previous sibling P under the same parent (entry - 1). Merges into P when both fit one page
-    // (true: the parent's entry for the page goes); otherwise P keeps the first t - t div 2 of the t entries
-    // and the page takes the rest.
+    // (true: the parent's entry for the page goes); otherwise the two share their entries.
     bool MergeOrShareWithPrior(TPage& page, TPage& parent, std::size_t entry) {
         PagePin prior = Sibling(parent, entry - 1, page);
         if (prior->Next() != page.GetPosition() || page.Prior() != prior->GetPosition()) {
             file_.RaisePagesCorrupt();
         }
-        const std::size_t count = page.Count();
-        const std::size_t priorCount = prior->Count();
-        if (page.Capacity() > count + priorCount) {
-            prior->TakeEntries(page, 0, count, priorCount);
-            prior->SetNext(page.Next());
-            if (page.Next() != NoPage) {
-                PagePin next = file_.FetchPage(page.Next());
-                if (next->Prior() != page.GetPosition()) file_.RaisePagesCorrupt();
-                next->SetPrior(prior->GetPosition());
-            }
-            page.SetPrior(NoPage);
-            page.SetNext(NoPage);
-            prior->ComputeCompression();
-            page.ComputeCompression();
-            file_.FreePage(page);
-            parent.SetEntrySubtreeCount(entry - 1, prior->KeyTotal());
+        if (page.Capacity() > page.Count() + prior->Count()) {
+            MergeIntoPrior(page, *prior, parent, entry);
             return true;
         }
-        const std::size_t total = count + priorCount;
-        const std::size_t keep = total - total / 2;
-        page.TakeEntries(*prior, keep, priorCount - keep, 0);
-        prior->ComputeCompression();
-        page.ComputeCompression();
-        parent.SetEntryKey(entry, FirstKey(page).View());
-        parent.SetEntrySubtreeCount(entry, page.KeyTotal());
-        parent.SetEntrySubtreeCount(entry - 1, prior->KeyTotal());
+        RedistributeWithPrior(page, *prior, parent, entry);
         return false;
     }
 
+    // P receives all of the page's entries after its own and takes over its next link; the page is freed.
+    void MergeIntoPrior(TPage& page, TPage& prior, TPage& parent, std::size_t entry) {
+        const std::size_t count = page.Count();
+        const std::size_t priorCount = prior.Count();
+        prior.TakeEntries(page, 0, count, priorCount);
+        prior.SetNext(page.Next());
+        if (page.Next() != NoPage) {
+            PagePin next = file_.FetchPage(page.Next());
+            if (next->Prior() != page.GetPosition()) file_.RaisePagesCorrupt();
+            next->SetPrior(prior.GetPosition());
+        }
+        page.SetPrior(NoPage);
+        page.SetNext(NoPage);
+        prior.ComputeCompression();
+        page.ComputeCompression();
+        file_.FreePage(page);
+        parent.SetEntrySubtreeCount(entry - 1, prior.KeyTotal());
+    }
+
+    // Of the t entries of P and the page, P keeps the first t - t div 2 and the page takes the rest.
+    void RedistributeWithPrior(TPage& page, TPage& prior, TPage& parent, std::size_t entry) {
+        const std::size_t priorCount = prior.Count();
+        const std::size_t total = page.Count() + priorCount;
+        const std::size_t keep = total - total / 2;
+        page.TakeEntries(prior, keep, priorCount - keep, 0);
+        prior.ComputeCompression();
+        page.ComputeCompression();
+        parent.SetEntryKey(entry, FirstKey(page).View());
+        parent.SetEntrySubtreeCount(entry, page.KeyTotal());
+        parent.SetEntrySubtreeCount(entry - 1, prior.KeyTotal());
+    }
+
     // The first child's next sibling N (entry 1). Merges into N when both fit one page (true: the parent's
-    // first entry goes); otherwise the page keeps t div 2 of the t entries and N the rest.
+    // first entry goes); otherwise the two share their entries.
     bool MergeOrShareWithNext(const TreePath& path, std::size_t level, TPage& page, TPage& parent) {
         PagePin next = Sibling(parent, 1, page);
         if (page.Next() != next->GetPosition() || next->Prior() != page.GetPosition()) {
             file_.RaisePagesCorrupt();
         }
-        const std::size_t count = page.Count();
-        const std::size_t nextCount = next->Count();
-        if (page.Capacity() > count + nextCount) {
-            next->TakeEntries(page, 0, count, 0);
-            next->SetPrior(page.Prior());
-            if (page.Prior() != NoPage) {
-                PagePin prior = file_.FetchPage(page.Prior());
-                if (prior->Next() != page.GetPosition()) file_.RaisePagesCorrupt();
-                prior->SetNext(next->GetPosition());
-            }
-            page.SetPrior(NoPage);
-            page.SetNext(NoPage);
-            next->ComputeCompression();
-            page.ComputeCompression();
-            file_.FreePage(page);
-            parent.SetEntryKey(1, FirstKey(*next).View());
-            parent.SetEntrySubtreeCount(1, next->KeyTotal());
+        if (page.Capacity() > page.Count() + next->Count()) {
+            MergeNextInto(page, *next, parent);
             return true;
         }
-        const std::size_t keep = (count + nextCount) / 2;
-        page.TakeEntries(*next, 0, keep - count, count);
-        next->ComputeCompression();
+        RedistributeWithNext(path, level, page, *next, parent);
+        return false;
+    }
+
+    // N receives the page's entries in front of its own and takes over its previous link; the page is freed.
+    void MergeNextInto(TPage& page, TPage& next, TPage& parent) {
+        next.TakeEntries(page, 0, page.Count(), 0);
+        next.SetPrior(page.Prior());
+        if (page.Prior() != NoPage) {
+            PagePin prior = file_.FetchPage(page.Prior());
+            if (prior->Next() != page.GetPosition()) file_.RaisePagesCorrupt();
+            prior->SetNext(next.GetPosition());
+        }
+        page.SetPrior(NoPage);
+        page.SetNext(NoPage);
+        next.ComputeCompression();
+        page.ComputeCompression();
+        file_.FreePage(page);
+        parent.SetEntryKey(1, FirstKey(next).View());
+        parent.SetEntrySubtreeCount(1, next.KeyTotal());
+    }
+
+    // Of the t entries of the page and N, the page keeps t div 2 and N the rest.
+    void RedistributeWithNext(const TreePath& path, std::size_t level, TPage& page, TPage& next,
+                              TPage& parent) {
+        const std::size_t count = page.Count();
+        const std::size_t keep = (count + next.Count()) / 2;
+        page.TakeEntries(next, 0, keep - count, count);
+        next.ComputeCompression();
         page.ComputeCompression();
         parent.SetEntrySubtreeCount(0, page.KeyTotal());
-        parent.SetEntryKey(1, FirstKey(*next).View());
-        parent.SetEntrySubtreeCount(1, next->KeyTotal());
+        parent.SetEntryKey(1, FirstKey(next).View());
+        parent.SetEntrySubtreeCount(1, next.KeyTotal());
         // An emptied page has a first key again.
         if (count == 0) PropagateFirstKey(path, level, FirstKey(page));
-        return false;
     }
 
     // The child of the parent's entry, a page of the same level as the page.
@@ -530,7 +551,7 @@ void TIndexFile::CheckDuplicateKey(std::span<const std::uint8_t> key) {
 
 void TIndexFile::InsertKey(std::span<const std::uint8_t> key, SlotNumber record) {
     TreeWork work(*this);
-    work.Insert(work.Normalised(key), record);
+    work.InsertKeyTree(work.Normalised(key), record);
 }
 
 void TIndexFile::ModifyKey(std::span<const std::uint8_t> oldKey, std::span<const std::uint8_t> newKey,
@@ -541,8 +562,8 @@ void TIndexFile::ModifyKey(std::span<const std::uint8_t> oldKey, std::span<const
     if (!leaf) work.RaiseKeyNotFound();
     // The delete frees pages and never lowers what appends may add, so an insert that fits now fits after it.
     work.CheckRoom(path.Depth + 2);
-    work.RemoveFound(path, std::move(leaf));
-    work.Insert(work.Normalised(newKey), record);
+    work.DeleteKeyTree(path, std::move(leaf));
+    work.InsertKeyTree(work.Normalised(newKey), record);
 }
 
 void TIndexFile::DeleteKey(std::span<const std::uint8_t> key) {
@@ -550,7 +571,7 @@ void TIndexFile::DeleteKey(std::span<const std::uint8_t> key) {
     TreePath path;
     PagePin leaf = work.Find(work.Normalised(key), path);
     if (!leaf) work.RaiseKeyNotFound();
-    work.RemoveFound(path, std::move(leaf));
+    work.DeleteKeyTree(path, std::move(leaf));
 }
 
 }  // namespace engine

@@ -155,6 +155,10 @@ bool TIndexFile::WriteOldestDirtyPage() {
     return CurrentIndex() < IndexSlotCount && pages_.WriteOldestDirty(CurrentIndex());
 }
 
+void TIndexFile::EvictPage() {
+    if (CurrentIndex() < IndexSlotCount) pages_.List(CurrentIndex()).Evict();
+}
+
 bool TIndexFile::FlushPages() {
     return pages_.Flush();
 }

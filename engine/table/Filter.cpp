@@ -88,7 +88,7 @@ TFilter::~TFilter() = default;
 std::unique_ptr<TExprNode> TFilter::ConvertExpression(std::span<const std::uint8_t> blob) const {
     const TDataFile& table = owner_;
     // Blob names resolve in the physical field set, the numbering that GetColumnValue reads.
-    return BuildFilterTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
+    return BuildExpressionTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
         return table.GetFieldDescByName(false, name);
     });
 }

@@ -61,7 +61,7 @@ TEST(FilterBlobTest, TheTestTypeBlobIsWrittenAndReadAsTheComparison) {
     EXPECT_EQ(blob, expected);
 
     Fields fields;
-    const std::unique_ptr<engine::TExprNode> tree = engine::BuildFilterTree(blob, fields.Lookup());
+    const std::unique_ptr<engine::TExprNode> tree = engine::BuildExpressionTree(blob, fields.Lookup());
     ASSERT_TRUE(tree);
     EXPECT_EQ(tree->NodeClass, engine::ncBinary);
     EXPECT_EQ(tree->Operator, engine::opEqual);
@@ -108,7 +108,7 @@ TEST(FilterBlobTest, StringComparisonsAndConstants) {
         const std::uint16_t compare = WriteComparison(w, engine::ncCompare, "TESTTYPE", 1, Text(""));
         w.SetNodeOperand(compare, 0, 1);
         w.SetNodeOperand(compare, 1, 2);
-        const auto tree = engine::BuildFilterTree(w.Blob(), fields.Lookup());
+        const auto tree = engine::BuildExpressionTree(w.Blob(), fields.Lookup());
         ASSERT_TRUE(tree);
         EXPECT_EQ(tree->NodeClass, engine::ncCompare);
         EXPECT_EQ(tree->CaseInsensitive, 1);
@@ -124,7 +124,7 @@ TEST(FilterBlobTest, StringComparisonsAndConstants) {
         engine::TFilterFieldLookup upper = [&](std::string_view) -> const engine::TFieldDesc& {
             return fields.Lookup()("NUM");
         };
-        const auto tree = engine::BuildFilterTree(w.Blob(), upper);
+        const auto tree = engine::BuildExpressionTree(w.Blob(), upper);
         ASSERT_TRUE(tree);
         EXPECT_EQ(tree->Left->FieldNo, 5);
         EXPECT_EQ(tree->Right->Value.GetInt32(), 40000);
@@ -135,7 +135,7 @@ TEST(FilterBlobTest, AnUnknownFieldRaises9985) {
     TFilterBlobWriter w;
     WriteComparison(w, engine::ncBinary, "MISSING", engine::FieldTypeString, Text("x"));
     Fields fields;
-    EXPECT_EQ(EngineCode([&] { engine::BuildFilterTree(w.Blob(), fields.Lookup()); }),
+    EXPECT_EQ(EngineCode([&] { engine::BuildExpressionTree(w.Blob(), fields.Lookup()); }),
               engine::ErrInvalidField);
 }
 
@@ -293,17 +293,17 @@ TEST(FilterBlobTest, DamagedBlobsBuildNothing) {
     for (const auto& c : cases) {
         Fields fields;
         const Bytes blob = c.blob();
-        EXPECT_EQ(engine::BuildFilterTree(blob, fields.Lookup()), nullptr) << c.what;
+        EXPECT_EQ(engine::BuildExpressionTree(blob, fields.Lookup()), nullptr) << c.what;
         EXPECT_EQ(fields.lookups, 0) << c.what << ": nothing is built from a damaged blob";
     }
 }
 
 TEST(FilterBlobTest, TheLimitsThemselvesAreAccepted) {
     Fields fields;
-    EXPECT_TRUE(engine::BuildFilterTree(NotChain(engine::MaxExprDepth - 2), fields.Lookup()));
+    EXPECT_TRUE(engine::BuildExpressionTree(NotChain(engine::MaxExprDepth - 2), fields.Lookup()));
     Bytes blob = BaseBlob();
     blob.resize(engine::MaxFilterBlobSize, 'x');
-    EXPECT_TRUE(engine::BuildFilterTree(blob, fields.Lookup()));
+    EXPECT_TRUE(engine::BuildExpressionTree(blob, fields.Lookup()));
     TFilterBlobWriter w;
     EXPECT_EQ(EngineCode([&] { w.AppendLiteral(Bytes(engine::MaxFilterBlobSize)); }),
               engine::ErrInvalidFilterExpression);
