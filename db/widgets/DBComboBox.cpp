@@ -22,6 +22,11 @@ TDBComboBox::TDBComboBox(QWidget* parent) : QComboBox(parent) {
     connect(items, &QAbstractItemModel::dataChanged, this, reshow);
 }
 
+TDBComboBox::~TDBComboBox() {
+    // The item list goes with the QComboBox, after the binding: it must not ask for the value then.
+    disconnect(model(), nullptr, this, nullptr);
+}
+
 int TDBComboBox::IndexOfText(const QString& text) const {
     for (int i = 0; i < count(); ++i)
         if (itemText(i) == text) return i;

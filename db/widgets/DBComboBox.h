@@ -16,6 +16,7 @@ class TDBComboBox : public QComboBox, public TFieldControl {
 
 public:
     explicit TDBComboBox(QWidget* parent = nullptr);
+    ~TDBComboBox() override;
 
 private:
     void ShowField();

@@ -1,6 +1,5 @@
 #include "db/widgets/DBEdit.h"
 
-#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -34,10 +33,8 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent) {
     link_.OnActiveChange = [this] { EditingChanged(); };
     link_.OnUpdateData = [this] { WriteField(); };
     link_.OnFocusControl = [this] { setFocus(); };
-    // Only the user's changes (never setText) come here, and only once the dataset is editing.
-    connect(this, &QLineEdit::textEdited, this, [this] {
-        if (link_.Editing()) link_.Modified();
-    });
+    // Only the user's changes come here (setText does not).
+    connect(this, &QLineEdit::textEdited, this, [this] { TextEdited(); });
 }
 
 // Showing the field.
@@ -53,6 +50,7 @@ void TDBEdit::ShowField() {
 }
 
 void TDBEdit::ShowText(const QString& value) {
+    shown_ = value;
     // The same text stays untouched, so the caret and the selection stay where the user put them.
     if (value == text()) return;
     const bool allSelected = hasSelectedText() && selectedText() == text();
@@ -115,8 +113,25 @@ void TDBEdit::UserChange(Action&& action) {
     }
     const bool changes = text() != before.text;
     RestoreState(before);
+    const QPointer<TDBEdit> self(this);
     if (changes && !BeginEdit()) return;  // refused: the change is dropped
-    action();
+    if (self != nullptr) action();        // unless editing closed the form
+}
+
+void TDBEdit::TextEdited() {
+    if (link_.Editing()) {
+        link_.Modified();
+        return;
+    }
+    // A change that came past the events (a context menu's action) while browsing: it is taken back, and
+    // typed over the shown text once editing has begun, unless editing brought another value.
+    const EditorState changed = SaveState();
+    const QString before = shown_;
+    RestoreState({before, static_cast<int>(before.size()), -1, 0});
+    if (!BeginEdit() || text() != before) return;
+    selectAll();
+    insert(changed.text);  // a user's change once more, now of an editing edit
+    setCursorPosition(changed.cursor);
 }
 
 bool TDBEdit::event(QEvent* event) {
@@ -157,28 +172,6 @@ void TDBEdit::mouseReleaseEvent(QMouseEvent* event) {
         UserChange([&] { QLineEdit::mouseReleaseEvent(event); });
     else
         QLineEdit::mouseReleaseEvent(event);
-}
-
-void TDBEdit::contextMenuEvent(QContextMenuEvent* event) {
-    if (isReadOnly() || link_.Editing()) {
-        QLineEdit::contextMenuEvent(event);
-        return;
-    }
-    // The menu's action cannot be run a second time: it runs quietly on the shown text, and its result is
-    // typed over the text once editing has begun, unless editing brought a different value.
-    const EditorState before = SaveState();
-    const QPointer<TDBEdit> self(this);
-    blockSignals(true);
-    QLineEdit::contextMenuEvent(event);
-    if (self == nullptr) return;  // the menu's event loop closed the form
-    blockSignals(false);
-    const EditorState after = SaveState();
-    if (after.text == before.text) return;
-    RestoreState(before);
-    if (!BeginEdit() || text() != before.text) return;
-    selectAll();
-    insert(after.text);
-    setCursorPosition(after.cursor);
 }
 
 // Leaving the edit.

@@ -11,10 +11,12 @@ namespace db::widgets {
 // Shows the field's Text. The first change the user makes (typing, pasting, cutting, dropping, an input
 // method, an undo) puts the dataset into the edit state before it is applied: editing reads the record again
 // under its lock, so the change lands on the value as it is stored now, and a record locked elsewhere
-// refuses the change. The typed text goes into the field when the focus leaves and whenever the dataset asks
-// its controls for their data (Post, a move); an unchanged edit writes nothing. Esc in a changed edit shows
-// the field's value again. Characters that Windows-1252 lacks are refused at entry; a String field's size
-// limits the length; the edit is read-only while its field cannot be modified.
+// refuses the change. A change that comes another way (a context menu's action) is taken back and made again
+// once editing has begun, unless editing brought another value, which then shows. The typed text goes into
+// the field when the focus leaves and whenever the dataset asks its controls for their data (Post, a move);
+// an unchanged edit writes nothing. Esc in a changed edit shows the field's value again. Characters that
+// Windows-1252 lacks are refused at entry; a String field's size limits the length; the edit is read-only
+// while its field cannot be modified.
 class TDBEdit : public QLineEdit, public TFieldControl {
     Q_OBJECT
 
@@ -34,7 +36,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
@@ -55,6 +56,8 @@ private:
     // first (refreshing the text) and the action runs on the fresh text.
     template <class Action>
     void UserChange(Action&& action);
+    // A user's change has been made; one that did not come through UserChange is dealt with here.
+    void TextEdited();
     void ShowField();
     void ShowText(const QString& text);
     void EditingChanged();
@@ -62,6 +65,8 @@ private:
     void ForgetUndo();
     void WriteField();
 
+    // The field's text as last shown: what a browsing edit holds.
+    QString shown_;
     // Set while the text goes into the field on leaving.
     bool leaving_ = false;
 };

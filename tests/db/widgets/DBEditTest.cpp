@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -193,6 +196,48 @@ TEST_F(Edit, PasteEditsFirst) {
     EXPECT_EQ(table_.State(), dsEdit);
     table_.Post();
     EXPECT_EQ(Val().AsInteger(), 77);
+}
+
+// Opens the edit's context menu and chooses the action whose text starts so.
+void ChooseFromContextMenu(QLineEdit* edit, const QString& action) {
+    const QPoint at = edit->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, edit->mapToGlobal(at));
+    QApplication::sendEvent(edit, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* a : menu->actions())
+        if (a->text().remove('&').startsWith(action)) a->trigger();
+    menu->close();
+    db_widgets_test::RunPending();
+}
+
+TEST_F(Edit, TheContextMenusPasteEditsFirst) {
+    QApplication::clipboard()->setText("77");
+    edit_->selectAll();
+    ChooseFromContextMenu(edit_, "Paste");
+    EXPECT_EQ(edit_->text(), "77");
+    EXPECT_EQ(table_.State(), dsEdit);
+    table_.Post();
+    EXPECT_EQ(Val().AsInteger(), 77);
+
+    // When editing brings another stored value, the paste is dropped and the fresh value shows.
+    table_.SetStoredValue(0, "VAL", 40);
+    QApplication::clipboard()->setText("55");
+    edit_->selectAll();
+    ChooseFromContextMenu(edit_, "Paste");
+    EXPECT_EQ(edit_->text(), "40");
+    EXPECT_EQ(table_.State(), dsEdit);
+    EXPECT_FALSE(edit_->DataLink().IsModified());
+
+    // A refused edit drops it too.
+    HookSpy hook;
+    table_.Cancel();
+    table_.FailNextEdit();
+    edit_->selectAll();
+    ChooseFromContextMenu(edit_, "Paste");
+    EXPECT_EQ(edit_->text(), "40");
+    EXPECT_EQ(table_.State(), dsBrowse);
+    EXPECT_EQ(hook.Count(), 1);
 }
 
 TEST_F(Edit, SaveWithoutLeavingPostsWhatWasTyped) {
