@@ -22,7 +22,8 @@ namespace db::widgets {
 // its own rows: Up and Down are Prior and Next, Page Up and Page Down move by the rows shown, Ctrl+Home and
 // Ctrl+End go to the first and last record, the wheel moves like the arrows, a click on a row moves to its
 // record, and Delete (with or without Ctrl) asks "Delete record?" and deletes the current one. Whole rows are
-// selected, the active one highlighted; columns can be resized; nothing is edited in place.
+// selected, the active one highlighted and marked in the indicator column; columns can be resized (each
+// opening of the dataset fits them to the records shown); nothing is edited in place.
 //
 // Its vertical scroll bar is its own: for a sequenced dataset it runs from 1 to the record count and stands
 // at the record number, and a released thumb goes to that record; otherwise (a filter is on) it has three
