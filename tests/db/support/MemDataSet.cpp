@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "db/BlobField.h"
 #include "db/DataSource.h"
@@ -170,6 +172,25 @@ void TMemDataSet::SetReadOnly(bool readOnly) {
 void TMemDataSet::SetMasterSource(TDataSource* source) {
     if (IsLinkedTo(source)) DatabaseError(kCircularDataLink);
     masterSource_ = source;
+}
+
+void TMemDataSet::SetStoredValue(int row, std::string_view fieldName, const rtl::Variant& value) {
+    CheckActive();
+    if (row < 0 || row >= StoredRowCount())
+        throw std::out_of_range("SetStoredValue: no stored row " + std::to_string(row));
+    TField& field = FieldByName(fieldName);
+    if (field.FieldNo() < 1 || IsBlobType(field.DataType()))
+        throw std::invalid_argument("SetStoredValue: field '" + field.FieldName() +
+                                    "' is not a stored value");
+    // The filter state writes into the filter buffer without telling anyone; the row takes it back.
+    std::vector<std::byte>& image = rows_[static_cast<std::size_t>(row)].Image;
+    filterBuffer_.assign(GetRecordBufferSize(), std::byte{0});
+    std::memcpy(filterBuffer_.data(), image.data(), recordSize_);
+    {
+        TempState writing(*this, dsFilter);
+        field.SetValue(value);
+    }
+    std::memcpy(image.data(), filterBuffer_.data(), recordSize_);
 }
 
 std::size_t TMemDataSet::ValueSize(std::size_t column) const {

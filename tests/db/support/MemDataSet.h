@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/DataSet.h"
@@ -52,6 +53,10 @@ public:
     void FailNextPost() { failNextPost_ = true; }
 
     int StoredRowCount() const { return static_cast<int>(rows_.size()); }
+    // Changes a stored row (0-based, in stored order) behind the record buffers, as another program would:
+    // the buffers keep what they read until the record is read again (Edit, Refresh, a move). Only while
+    // open; not for large-object fields.
+    void SetStoredValue(int row, std::string_view fieldName, const rtl::Variant& value);
     // Calls of CloseBlob since the dataset was made.
     int CloseBlobCount() const { return closeBlobCount_; }
     // The buffer field access uses in the present state.
