@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 #include "tools/tarnis-check/TableCheck.h"
 
 namespace tarnischeck {

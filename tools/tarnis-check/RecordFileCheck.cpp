@@ -11,7 +11,7 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/FileBytes.h"
 #include "engine/base/Scramble.h"
-#include "engine/os/FileHandler.h"
+#include "engine/file/FileHandler.h"
 #include "engine/records/FreeSlotChain.h"
 #include "engine/records/RecordHeader.h"
 #include "engine/values/Collation.h"
