@@ -37,6 +37,8 @@ void Print(const engine::TExprNode* node, std::string& out) {
     if (node->Left || node->Right) {
         out += ' ';
         Print(node->Left.get(), out);
+    }
+    if (node->Right) {
         out += ' ';
         Print(node->Right.get(), out);
     }

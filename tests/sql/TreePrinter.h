@@ -8,8 +8,8 @@
 namespace sqltest {
 
 // (Class/operator/FieldType "Text" [null] [param] Left Right [Items ...]) with the class by name (Unary,
-// Binary, Compare, Field, Constant, Function, Predicate, else its code). Left and Right are printed when
-// either exists, a missing one as _; the items follow in brackets when there are any. Null prints as _.
+// Binary, Compare, Field, Constant, Function, Predicate, else its code). Left is printed when either link is
+// set (a missing Left as _), Right when it is set; the items follow in brackets when there are any.
 //   10 - 5  ->  (Binary/18/6 "-" (Constant/0/6 "10") (Constant/0/6 "5"))
 std::string PrintTree(const engine::TExprNode* node);
 
