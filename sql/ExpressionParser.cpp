@@ -146,6 +146,17 @@ void TExpressionParser::ExpectKeyword(std::string_view keyword, std::string_view
     NextToken();
 }
 
+ExprOperator TExpressionParser::ExpectChoice(std::initializer_list<KeywordOperator> choices,
+                                             std::string_view pattern, const Scope& scope) {
+    for (const auto& [keyword, op] : choices) {
+        if (TokenIsKeyword(keyword)) {
+            NextToken();
+            return op;
+        }
+    }
+    RaiseSqlError(pattern, {TokenText(), scope.Context});
+}
+
 TExpressionParser::Parsed TExpressionParser::Joined(const Scope& scope, Parsed left, ExprNodeClass nodeClass,
                                                     ExprOperator op, std::string text, std::uint8_t fieldType,
                                                     Rule right) {
@@ -524,17 +535,10 @@ TExpressionParser::Parsed TExpressionParser::Trim(const Scope& scope) {
     std::string text = TokenText();
     NextToken();
     Expect('(', kTrimLeftParen, scope);
-    ExprOperator op = engine::opNone;
-    if (TokenIsKeyword("LEADING")) {
-        op = engine::opTrimLeading;
-    } else if (TokenIsKeyword("TRAILING")) {
-        op = engine::opTrimTrailing;
-    } else if (TokenIsKeyword("BOTH")) {
-        op = engine::opTrimBoth;
-    } else {
-        RaiseSqlError(kTrimMode, {TokenText(), scope.Context});
-    }
-    NextToken();
+    const ExprOperator op = ExpectChoice({{"LEADING", engine::opTrimLeading},
+                                          {"TRAILING", engine::opTrimTrailing},
+                                          {"BOTH", engine::opTrimBoth}},
+                                         kTrimMode, scope);
     Parsed character = Primary(scope.Below());
     ExpectKeyword("FROM", kTrimFrom, scope);
     Parsed argument = Sum(scope.Below());
@@ -550,17 +554,9 @@ TExpressionParser::Parsed TExpressionParser::Extract(const Scope& scope) {
     std::string text = TokenText();
     NextToken();
     Expect('(', kExtractLeftParen, scope);
-    ExprOperator op = engine::opNone;
-    if (TokenIsKeyword("YEAR")) {
-        op = engine::opExtractYear;
-    } else if (TokenIsKeyword("MONTH")) {
-        op = engine::opExtractMonth;
-    } else if (TokenIsKeyword("DAY")) {
-        op = engine::opExtractDay;
-    } else {
-        RaiseSqlError(kExtractPart, {TokenText(), scope.Context});
-    }
-    NextToken();
+    const ExprOperator op = ExpectChoice(
+        {{"YEAR", engine::opExtractYear}, {"MONTH", engine::opExtractMonth}, {"DAY", engine::opExtractDay}},
+        kExtractPart, scope);
     ExpectKeyword("FROM", kExtractFrom, scope);
     Parsed argument = Primary(scope.Below());
     Expect(')', kExtractRightParen, scope);

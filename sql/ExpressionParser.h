@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/base/EngineStrings.h"
 #include "engine/expr/ExprNode.h"
@@ -118,9 +120,11 @@ public:
     // of tables, so one condition selects the same rows in both.
     //
     // The trees follow ExprNode.h's shapes: IN items, BETWEEN bounds and SUBSTRING's start and length in
-    // Items, TRIM's character in Right. A returned tree has at most engine::MaxExprDepth - 1 levels (the type
-    // checker may add one), and parentheses nest at most engine::MaxExprDepth deep; deeper input is refused
-    // before the parser descends further. Nothing returns null; a failed parse frees what it built.
+    // Items, TRIM's character in Right. A constant written in quotes keeps its quote in Quote, so that text
+    // in single quotes stays a constant while text in double quotes may name a column. A returned tree has at
+    // most MaxExprDepth - 1 levels (the type checker may add one), and parentheses nest at most MaxExprDepth
+    // deep; deeper input is refused before the parser descends further. Nothing returns null; a failed parse
+    // frees what it built.
 
     // A full condition: the entry point of every clause.
     std::unique_ptr<engine::TExprNode> ParseCondition(ParseFlags flags, std::string_view context);
@@ -183,6 +187,10 @@ private:
     // Consumes the symbol or keyword, or raises the pattern with the current token and the context.
     void Expect(char symbol, std::string_view pattern, const Scope& scope);
     void ExpectKeyword(std::string_view keyword, std::string_view pattern, const Scope& scope);
+    // Consumes one of the keywords and gives its operator, or raises the pattern likewise.
+    using KeywordOperator = std::pair<std::string_view, engine::ExprOperator>;
+    engine::ExprOperator ExpectChoice(std::initializer_list<KeywordOperator> choices,
+                                      std::string_view pattern, const Scope& scope);
 
     TDataQuery* owner_;
     std::string text_;          // the statement; every position below indexes it, text_.size() being its end

@@ -345,4 +345,34 @@ TEST(ExpressionParser, Correlations) {
     EXPECT_EQ(longest->Text, engine::ShortString(n + "." + m));
 }
 
+// Each level reads its construct and leaves the token after it current for the caller.
+TEST(ExpressionParser, EachLevelStopsAfterItsConstruct) {
+    using Level = std::unique_ptr<TExprNode> (TExpressionParser::*)(ParseFlags, std::string_view);
+    struct Case {
+        Level level;
+        std::string text;
+        std::string tree;
+        std::string next;
+    };
+    const std::vector<Case> cases = {
+        {&TExpressionParser::ParseCondition, "a OR b)",
+         "(Binary/11/4 \"OR\" " + Col("a") + " " + Col("b") + ")", ")"},
+        {&TExpressionParser::ParseComparison, "a = b AND c",
+         "(Binary/3/4 \"=\" " + Col("a") + " " + Col("b") + ")", "AND"},
+        {&TExpressionParser::ParseSum, "a - b = c", "(Binary/18/0 \"-\" " + Col("a") + " " + Col("b") + ")",
+         "="},
+        {&TExpressionParser::ParseTerm, "a * b + c", "(Binary/19/0 \"*\" " + Col("a") + " " + Col("b") + ")",
+         "+"},
+        {&TExpressionParser::ParseUnary, "-a * b", "(Unary/15/0 \"-\" " + Col("a") + ")", "*"},
+        {&TExpressionParser::ParsePrimary, "[a] = 1", Col("a"), "="},
+    };
+    for (const Case& c : cases) {
+        TExpressionParser parser(nullptr);
+        parser.SetStatement(c.text);
+        parser.NextToken();
+        EXPECT_EQ(sqltest::PrintTree((parser.*c.level)(AllFlags, "values").get()), c.tree) << c.text;
+        EXPECT_EQ(parser.TokenText(), c.next) << c.text;
+    }
+}
+
 }  // namespace
