@@ -169,9 +169,9 @@ TEST(ExpressionScanner, TokenValueIsWholeAndChecked) {
               "Name exceeds maximum length of 255 characters in SQL statement");
     EXPECT_EQ(SqlError([&] { value("\"" + name255 + "n\"", TokenUse::Name); }),
               "Name exceeds maximum length of 255 characters in SQL statement");
-    // Doubled quotes count once.
-    const std::string text254 = std::string(252, 's') + "''";
-    EXPECT_EQ(value("'" + text254 + "''" + "'", TokenUse::StringConstant), std::string(252, 's') + "''");
+    // Doubled quotes count once: 252 characters and two quotes written as four.
+    const std::string s252(252, 's');
+    EXPECT_EQ(value("'" + s252 + "''''" + "'", TokenUse::StringConstant), s252 + "''");
     EXPECT_EQ(SqlError([&] { value("'" + std::string(255, 's') + "'", TokenUse::StringConstant); }),
               "String constant exceeds maximum length of 254 characters in SQL statement");
     const std::string digits = std::string(300, '0') + "7";
