@@ -151,6 +151,9 @@ struct ExprNodeFields {
     sql::TSourceDataFile* SourceTable = nullptr;  // SQL: the table a column was resolved to; not owned
     ExprValue Value;                              // the node's own value and type fields
     std::uint8_t IsParam = 0;                     // 1 on a "?" parameter constant
+    // SQL constants written as quoted text: the quote they stood between (' or "); 0 on every other node.
+    // Text in single quotes stays a constant, while text in double quotes may name a column.
+    char Quote = 0;
     std::uint8_t PartialLen = 0;       // ncCompare: leading characters compared; 0 the whole string
     std::uint8_t CaseInsensitive = 0;  // ncCompare: 1 ignores letter case
     std::uint8_t FromString = 0;       // SQL type checker: a string constant turned into the column it names
