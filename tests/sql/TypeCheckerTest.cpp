@@ -149,6 +149,16 @@ TEST(TypeChecker, ResultTypesOfOperators) {
     });
 }
 
+// NULL stands on the right of = and <> with every type that compares at all.
+TEST(TypeChecker, NullComparesWithEveryComparableType) {
+    for (const std::string column : {"Name", "d", "flag", "si", "a", "f", "bcd", "tm", "dt", "w", "money"}) {
+        for (const std::string form : {" = NULL", " <> NULL", " IS NULL", " IS NOT NULL"}) {
+            const NodePtr tree = Checked(column + form);
+            EXPECT_EQ(tree->Value.FieldType, engine::FieldTypeBoolean) << column << form;
+        }
+    }
+}
+
 void WordThree(void*, void*, const TExprNode&, engine::ExprValue& value) {
     value.SetUInt16(3);
     value.IsNull = 0;
@@ -515,6 +525,27 @@ TEST(TypeChecker, BooleanOperandsBecomeComparisons) {
     const NodePtr comparison = Checked("NOT flag");
     EXPECT_EQ(comparison->Left->Value.Size, 2);
     EXPECT_EQ(comparison->Left->Right->Value.GetUInt16(), 1);
+}
+
+void FlagColumn(void*, void* data, const TExprNode&, engine::ExprValue& value) {
+    value.SetUInt16(*static_cast<const bool*>(data) ? 1 : 0);
+    value.IsNull = 0;
+}
+
+// The rewritten NOT flag evaluates as NOT flag does.
+TEST(TypeChecker, RewrittenConditionsEvaluateAsWritten) {
+    const NodePtr tree = Checked("NOT flag OR flag AND a.flag");
+    for (bool flag : {false, true}) {
+        engine::ExprValue result = tree->Value;
+        engine::EvaluateExpr(*tree, &flag, nullptr, &FlagColumn, 0, 0, result);
+        EXPECT_EQ(result.IsTrue(), true) << flag;
+    }
+    const NodePtr negation = Checked("NOT flag");
+    for (bool flag : {false, true}) {
+        engine::ExprValue result = negation->Value;
+        engine::EvaluateExpr(*negation, &flag, nullptr, &FlagColumn, 0, 0, result);
+        EXPECT_EQ(result.IsTrue(), !flag) << flag;
+    }
 }
 
 TEST(TypeChecker, MakeTrueComparisonTakesTheOperandsPlace) {
