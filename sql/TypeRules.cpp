@@ -40,7 +40,7 @@ constexpr TypeSet kNegatable = Of({2, 5, 6, 7, 8, 10, 11});
 constexpr TypeSet kPlusable = Of({2, 5, 6, 7, 8, 10, 11, 12});
 constexpr TypeSet kBooleans = Of({4});
 
-TypeSet UnaryOperands(engine::ExprOperator op) noexcept {
+TypeSet UnaryOperands(std::uint32_t op) noexcept {
     switch (op) {
         case engine::opIsNull:
         case engine::opIsNotNull:
@@ -151,7 +151,7 @@ constexpr ResultGrid kDivide = Grid<5, 5>(
 
 // clang-format on
 
-const ResultGrid* ArithmeticGrid(engine::ExprOperator op) noexcept {
+const ResultGrid* ArithmeticGrid(std::uint32_t op) noexcept {
     switch (op) {
         case engine::opAdd:
             return &kAdd;
@@ -166,27 +166,27 @@ const ResultGrid* ArithmeticGrid(engine::ExprOperator op) noexcept {
     }
 }
 
-bool IsComparisonOrLogic(engine::ExprOperator op) noexcept {
+bool IsComparisonOrLogic(std::uint32_t op) noexcept {
     return (op >= engine::opEqual && op <= engine::opLessEqual) || op == engine::opAnd || op == engine::opOr;
 }
 
 }  // namespace
 
-bool UnaryOperandTypeValid(engine::ExprOperator op, std::uint8_t type) noexcept {
+bool UnaryOperandTypeValid(std::uint32_t op, std::uint8_t type) noexcept {
     return Contains(UnaryOperands(op), type);
 }
 
-std::uint8_t UnaryResultType(engine::ExprOperator op, std::uint8_t type) noexcept {
+std::uint8_t UnaryResultType(std::uint32_t op, std::uint8_t type) noexcept {
     if (!UnaryOperandTypeValid(op, type)) return engine::FieldTypeNone;
     return op == engine::opNegate || op == engine::opPlus ? type : engine::FieldTypeBoolean;
 }
 
-std::uint8_t UnaryResultSubType(engine::ExprOperator op, std::uint8_t type, std::uint8_t subType) noexcept {
+std::uint8_t UnaryResultSubType(std::uint32_t op, std::uint8_t type, std::uint8_t subType) noexcept {
     if (!UnaryOperandTypeValid(op, type)) return 0;
     return op == engine::opNegate || op == engine::opPlus ? subType : 0;
 }
 
-bool BinaryOperandTypesValid(engine::ExprOperator op, std::uint8_t left, std::uint8_t right) noexcept {
+bool BinaryOperandTypesValid(std::uint32_t op, std::uint8_t left, std::uint8_t right) noexcept {
     switch (op) {
         case engine::opEqual:
         case engine::opNotEqual:
@@ -204,7 +204,7 @@ bool BinaryOperandTypesValid(engine::ExprOperator op, std::uint8_t left, std::ui
     }
 }
 
-std::uint8_t BinaryResultType(engine::ExprOperator op, std::uint8_t left, std::uint8_t right) noexcept {
+std::uint8_t BinaryResultType(std::uint32_t op, std::uint8_t left, std::uint8_t right) noexcept {
     if (IsComparisonOrLogic(op))
         return BinaryOperandTypesValid(op, left, right) ? engine::FieldTypeBoolean : engine::FieldTypeNone;
     const ResultGrid* const grid = ArithmeticGrid(op);
@@ -213,7 +213,7 @@ std::uint8_t BinaryResultType(engine::ExprOperator op, std::uint8_t left, std::u
 }
 
 // The left type plays no part: the rule looks at the left side's subtype alone.
-std::uint8_t BinaryResultSubType(engine::ExprOperator op, std::uint8_t /*leftType*/, std::uint8_t leftSubType,
+std::uint8_t BinaryResultSubType(std::uint32_t op, std::uint8_t /*leftType*/, std::uint8_t leftSubType,
                                  std::uint8_t rightType, std::uint8_t rightSubType) noexcept {
     const bool leftMoney = leftSubType == engine::FieldSubTypeMoney;
     const bool rightMoney = rightSubType == engine::FieldSubTypeMoney;

@@ -12,7 +12,6 @@
 
 namespace {
 
-using engine::ExprOperator;
 using namespace sql;
 
 // The rule tables as the rules are written (row heads left, column heads on top, "-" rejected), read
@@ -146,7 +145,7 @@ TEST(TypeRules, BinaryMatrixMatchesTheTables) {
         for (int left = 0; left <= 15; ++left) {
             for (int right = 0; right <= 15; ++right) {
                 const auto [valid, type] = Expected(op, left, right);
-                const auto o = static_cast<ExprOperator>(op);
+                const auto o = static_cast<std::uint32_t>(op);
                 const auto l = static_cast<std::uint8_t>(left);
                 const auto r = static_cast<std::uint8_t>(right);
                 EXPECT_EQ(BinaryOperandTypesValid(o, l, r), valid) << op << ": " << left << ", " << right;
@@ -158,8 +157,8 @@ TEST(TypeRules, BinaryMatrixMatchesTheTables) {
 
 TEST(TypeRules, OtherOperatorsAndTypesBeyondTheCodesAreRejected) {
     for (const int op : {0, 1, 2, 9, 12, 13, 14, 15, 16, 23, 31, 255}) {
-        EXPECT_FALSE(BinaryOperandTypesValid(static_cast<ExprOperator>(op), 6, 6)) << op;
-        EXPECT_EQ(BinaryResultType(static_cast<ExprOperator>(op), 6, 6), 0) << op;
+        EXPECT_FALSE(BinaryOperandTypesValid(op, 6, 6)) << op;
+        EXPECT_EQ(BinaryResultType(op, 6, 6), 0) << op;
     }
     EXPECT_FALSE(BinaryOperandTypesValid(engine::opAdd, 6, 200));
     EXPECT_FALSE(BinaryOperandTypesValid(engine::opEqual, 255, 0));
@@ -182,7 +181,7 @@ TEST(TypeRules, UnaryTable) {
                 result = valid ? type : 0;
                 subType = valid ? 21 : 0;
             }
-            const auto o = static_cast<ExprOperator>(op);
+            const auto o = static_cast<std::uint32_t>(op);
             const auto t = static_cast<std::uint8_t>(type);
             EXPECT_EQ(UnaryOperandTypeValid(o, t), valid) << op << ": " << type;
             EXPECT_EQ(UnaryResultType(o, t), result) << op << ": " << type;
@@ -193,7 +192,7 @@ TEST(TypeRules, UnaryTable) {
 
 TEST(TypeRules, MoneySubtype) {
     struct Case {
-        ExprOperator op;
+        std::uint32_t op;
         int leftType, leftSub, rightType, rightSub, expected;
     };
     const Case cases[] = {
