@@ -10,12 +10,16 @@
 #include <string>
 
 #include "components/dialogs/DialogTexts.h"
-#include "rtl/ExceptionHook.h"
-#include "rtl/Text.h"
+#include "db/widgets/Guarded.h"
+#include "db/widgets/QtText.h"
 
 namespace components::dialogs {
 
 namespace {
+
+using db::widgets::Guarded;
+using db::widgets::ToBytes;
+using db::widgets::ToQString;
 
 // The form's client area and its controls' places (left, top, width, height), as the form was laid out;
 // the edit and the three list buttons sit in the group box.
@@ -32,32 +36,11 @@ constexpr QRect kCancelRect(190, 98, 75, 25);
 // The mask character of the password edit, '*' (42).
 constexpr const char* kPasswordMaskStyle = "QLineEdit { lineedit-password-character: 42; }";
 
-QString ToQString(std::string_view bytes) {
-    const std::u16string text = rtl::Cp1252ToUtf16(bytes);
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToBytes(QStringView text) {
-    return rtl::Utf16ToCp1252(std::u16string_view(text.utf16(), static_cast<std::size_t>(text.size())));
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, std::string_view caption, const QRect& rect) {
     auto* button = new QPushButton(ToQString(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(rect);
     return button;
-}
-
-// Runs a slot's work so that no failure crosses Qt's event loop; true when it ran to its end.
-template <class Action>
-bool Guarded(Action&& action) noexcept {
-    try {
-        action();
-        return true;
-    } catch (...) {
-        rtl::HandleCurrentException();
-        return false;
-    }
 }
 
 }  // namespace
