@@ -111,6 +111,7 @@ private:
     void ParseSelect();
     void ParseFromClause();
     void ParseJoin(std::uint16_t& tableCounter);
+    void ParseOptionalWhere();
     void ParseOrderAndGroup();
     void ParseInsert();
     void ParseUpdate();

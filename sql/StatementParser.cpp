@@ -48,6 +48,16 @@ int ColumnNumber(std::string_view digits) noexcept {
     return value;
 }
 
+// item {, item}: the reader reads one item from the current token on.
+template <class ReadItem>
+void ParseCommaList(TExpressionParser& scanner, ReadItem readItem) {
+    for (;;) {
+        readItem();
+        if (!scanner.TokenIs(',')) return;
+        scanner.NextToken();
+    }
+}
+
 }  // namespace
 
 bool TDataQuery::TextLess::operator()(const std::string& a, const std::string& b) const noexcept {
@@ -83,25 +93,25 @@ void TDataQuery::ParseStatement() {
     correlations_.clear();
     whereLevels_ = 0;
     Scanner.NextToken();
-    if (Scanner.TokenIsKeyword("SELECT")) {
-        StatementKind = StatementType::Select;
-        ParseSelect();
-        ParseStatementEnd("SELECT");
-    } else if (Scanner.TokenIsKeyword("INSERT")) {
-        StatementKind = StatementType::Insert;
-        ParseInsert();
-        ParseStatementEnd("INSERT");
-    } else if (Scanner.TokenIsKeyword("UPDATE")) {
-        StatementKind = StatementType::Update;
-        ParseUpdate();
-        ParseStatementEnd("UPDATE");
-    } else if (Scanner.TokenIsKeyword("DELETE")) {
-        StatementKind = StatementType::Delete;
-        ParseDelete();
-        ParseStatementEnd("DELETE");
-    } else {
-        Fail(kStatementKeywordExpected);
+    struct Statement {
+        std::string_view Keyword;
+        StatementType Type;
+        void (TDataQuery::*Parse)();
+    };
+    static constexpr Statement statements[] = {
+        {"SELECT", StatementType::Select, &TDataQuery::ParseSelect},
+        {"INSERT", StatementType::Insert, &TDataQuery::ParseInsert},
+        {"UPDATE", StatementType::Update, &TDataQuery::ParseUpdate},
+        {"DELETE", StatementType::Delete, &TDataQuery::ParseDelete},
+    };
+    for (const Statement& statement : statements) {
+        if (!Scanner.TokenIsKeyword(statement.Keyword)) continue;
+        StatementKind = statement.Type;
+        (this->*statement.Parse)();
+        ParseStatementEnd(statement.Keyword);
+        return;
     }
+    Fail(kStatementKeywordExpected);
 }
 
 void TDataQuery::ParseStatementEnd(std::string_view keyword) {
@@ -116,13 +126,11 @@ void TDataQuery::ParseSelect() {
         Distinct = true;
         Scanner.NextToken();
     }
-    for (;;) {
+    ParseCommaList(Scanner, [this] {
         TResultDataField& column = *ResultColumns.emplace_back(std::make_unique<TResultDataField>(this));
         ParseSourceColumn(column);
         ParseAlias(column);
-        if (!Scanner.TokenIs(',')) break;
-        Scanner.NextToken();
-    }
+    });
     if (Scanner.TokenIsKeyword("INTO")) {
         Scanner.NextToken();
         RequestLive = false;
@@ -137,11 +145,7 @@ void TDataQuery::ParseSelect() {
     }
     ExpectKeyword("FROM", kFromExpected);
     ParseFromClause();
-    if (Scanner.TokenIsKeyword("WHERE")) {
-        HasWhere = true;
-        Scanner.NextToken();
-        ParseWhereClause();
-    }
+    ParseOptionalWhere();
     ParseOrderAndGroup();
     if (Scanner.TokenIsKeyword("WITH")) {
         Scanner.NextToken();
@@ -269,18 +273,16 @@ void TDataQuery::ParseOrderAndGroup() {
         Scanner.NextToken();
         ExpectKeyword("BY", kGroupByExpected);
         Grouped = true;
-        for (;;) {
+        ParseCommaList(Scanner, [this] {
             TGroupByDataField& item = *GroupBy.emplace_back(std::make_unique<TGroupByDataField>(this));
             if (!ParseClauseColumn(item)) Fail(kGroupByItemExpected);
-            if (!Scanner.TokenIs(',')) break;
-            Scanner.NextToken();
-        }
+        });
     }
     if (Scanner.TokenIsKeyword("ORDER")) {
         Scanner.NextToken();
         ExpectKeyword("BY", kOrderByExpected);
         HasOrderBy = true;
-        for (;;) {
+        ParseCommaList(Scanner, [this] {
             TOrderByDataField& item = *OrderBy.emplace_back(std::make_unique<TOrderByDataField>(this));
             if (!ParseClauseColumn(item)) Fail(kOrderByItemExpected);
             if (Scanner.TokenIsKeyword("DESC") || Scanner.TokenIsKeyword("DESCENDING")) {
@@ -289,9 +291,7 @@ void TDataQuery::ParseOrderAndGroup() {
             } else if (Scanner.TokenIsKeyword("ASC") || Scanner.TokenIsKeyword("ASCENDING")) {
                 Scanner.NextToken();
             }
-            if (!Scanner.TokenIs(',')) break;
-            Scanner.NextToken();
-        }
+        });
         if (Scanner.TokenIsKeyword("NOCASE")) {
             NoCase = true;
             Scanner.NextToken();
@@ -333,11 +333,9 @@ void TDataQuery::ParseInsert() {
         table.SetCorrelationName(TakeName());
     if (Scanner.TokenIs('(')) {
         Scanner.NextToken();
-        for (;;) {
+        ParseCommaList(Scanner, [this] {
             ParseInsertColumn(*TargetColumns.emplace_back(std::make_unique<TUpdateDataField>(this)));
-            if (!Scanner.TokenIs(',')) break;
-            Scanner.NextToken();
-        }
+        });
         if (!Scanner.TokenIs(')')) Fail(kTargetListEndExpected);
         Scanner.NextToken();
     } else {
@@ -347,11 +345,9 @@ void TDataQuery::ParseInsert() {
     ExpectKeyword("VALUES", kValuesExpected);
     if (!Scanner.TokenIs('(')) Fail(kValuesLeftParenExpected);
     Scanner.NextToken();
-    for (;;) {
+    ParseCommaList(Scanner, [this] {
         ParseInsertValue(*Values.emplace_back(std::make_unique<TUpdateDataValue>(this)));
-        if (!Scanner.TokenIs(',')) break;
-        Scanner.NextToken();
-    }
+    });
     if (!Scanner.TokenIs(')')) Fail(kValueListEndExpected);
     Scanner.NextToken();
 }
@@ -362,19 +358,13 @@ void TDataQuery::ParseUpdate() {
     if (!TokenIsName()) Fail(kTableNameExpected);
     ParseCorrelation(ParseTable(1, false, kTableNameExpected), true, true, {"SET"});
     ExpectKeyword("SET", kSetExpected);
-    for (;;) {
+    ParseCommaList(Scanner, [this] {
         ParseUpdateColumn(*TargetColumns.emplace_back(std::make_unique<TUpdateDataField>(this)));
         if (!Scanner.TokenIs('=')) Fail(kAssignmentExpected);
         Scanner.NextToken();
         ParseUpdateValue(*Values.emplace_back(std::make_unique<TUpdateDataValue>(this)));
-        if (!Scanner.TokenIs(',')) break;
-        Scanner.NextToken();
-    }
-    if (Scanner.TokenIsKeyword("WHERE")) {
-        HasWhere = true;
-        Scanner.NextToken();
-        ParseWhereClause();
-    }
+    });
+    ParseOptionalWhere();
 }
 
 void TDataQuery::ParseDelete() {
@@ -383,11 +373,7 @@ void TDataQuery::ParseDelete() {
     ExpectKeyword("FROM", kFromExpected);
     if (!TokenIsName()) Fail(kTableNameExpected);
     ParseCorrelation(ParseTable(1, false, kTableNameExpected), true, true, {"WHERE"});
-    if (Scanner.TokenIsKeyword("WHERE")) {
-        HasWhere = true;
-        Scanner.NextToken();
-        ParseWhereClause();
-    }
+    ParseOptionalWhere();
 }
 
 // --- List items ------------------------------------------------------------------------------------------
@@ -463,6 +449,13 @@ void TDataQuery::ParseValue(TUpdateDataValue& value) {
 }
 
 // --- Conditions ------------------------------------------------------------------------------------------
+
+void TDataQuery::ParseOptionalWhere() {
+    if (!Scanner.TokenIsKeyword("WHERE")) return;
+    HasWhere = true;
+    Scanner.NextToken();
+    ParseWhereClause();
+}
 
 TExprNode* TDataQuery::ParseWhereClause() {
     NodePtr condition = Scanner.ParseCondition(pfPredicates | pfParameters, kWhereContext);
