@@ -1,11 +1,12 @@
 #include "bench/BenchRunner.h"
 
+#include "bench/HeapCounter.h"
+
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -16,22 +17,6 @@ namespace bench {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A line "Key:   value kB" of /proc/self/status, in kB; 0 when missing.
-double StatusKilobytes(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1));
-    }
-    return 0;
-}
-
-// Resets the process's peak resident size to its current size (Linux: "5" into clear_refs).
-void ResetPeakMemory() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -63,7 +48,13 @@ std::string Microseconds(double seconds, std::uint64_t records) {
     return Fixed(us, us < 0.1 ? 4 : us < 10 ? 3 : 1);
 }
 
-const char* SourceName(Source source) { return source == Source::Memos ? "memos" : "results"; }
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Megabytes(std::size_t bytes) { return static_cast<double>(bytes) / (1024 * 1024); }
 
 }  // namespace
 
@@ -78,20 +69,40 @@ BenchRunner::~BenchRunner() {
     fs::remove_all(root_, ignored);
 }
 
-const fs::path& BenchRunner::Master(Source source, std::int32_t n, BenchStore& store) {
-    const std::string key = store.Name() + "-" + SourceName(source) + "-" + std::to_string(n);
+const fs::path& BenchRunner::Master(Source source, TableKind kind, std::int32_t n, BenchStore& store,
+                                    SideResult* build) {
+    const std::string key = store.Name() + (source == Source::Memos ? "-memos-" : "-records-") +
+                            (kind == TableKind::Plain ? "plain-" : "") + std::to_string(n);
     auto found = masters_.find(key);
     if (found != masters_.end()) return found->second;
     const fs::path directory = root_ / key;
     fs::create_directories(directory);
-    store.Create(directory, TableKind::Indexed);
-    store.Open(directory, TableKind::Indexed, Access::Exclusive);
+    store.Create(directory, kind);
+    ResetHeapPeak();
+    const Clock::time_point start = Clock::now();
+    store.Open(directory, kind, Access::Exclusive);
     for (std::int32_t id = 1; id <= n; ++id) {
         const std::string memo = source == Source::Memos ? MemoOf(id) : std::string();
         store.Insert(MakeRow(id, n), source == Source::Memos ? &memo : nullptr);
     }
     store.Close();
+    if (build) {
+        build->MedianSeconds = SecondsSince(start);
+        build->Records = static_cast<std::uint64_t>(n);
+        build->PeakMegabytes = Megabytes(HeapPeakGrowth());
+        store.Open(directory, kind, Access::Shared);
+        store.ScanAll(build->Checked);
+        store.Close();
+    }
     return masters_.emplace(key, directory).first->second;
+}
+
+void BenchRunner::MeasureBuild(std::int32_t n, BenchStore& engine, BenchStore& sqlite) {
+    SideResult e;
+    SideResult s;
+    Master(Source::Records, TableKind::Indexed, n, engine, &e);
+    Master(Source::Records, TableKind::Indexed, n, sqlite, &s);
+    PrintLine("fill an empty table, exclusive / one transaction (one run)", n, e, s, e.Checked == s.Checked);
 }
 
 void BenchRunner::DropMasters() {
@@ -102,32 +113,25 @@ void BenchRunner::DropMasters() {
 fs::path BenchRunner::Prepare(const Workload& workload, std::int32_t n, BenchStore& store) {
     const fs::path directory = root_ / "run";
     fs::remove_all(directory);
-    if (workload.From == Source::Empty) {
-        fs::create_directories(directory);
-        store.Create(directory, workload.Kind);
-    } else {
-        fs::copy(Master(workload.From, n, store), directory);
-    }
+    fs::copy(Master(workload.From, workload.Kind, n, store), directory);
     return directory;
 }
 
 SideResult BenchRunner::Measure(const Workload& workload, std::int32_t n, BenchStore& store) {
-    using Clock = std::chrono::steady_clock;
     SideResult result;
     std::vector<double> times;
     fs::path directory;
     for (int run = 0; run < settings_.WarmUps + settings_.Runs; ++run) {
         if (run == 0 || workload.Writes) directory = Prepare(workload, n, store);
         store.Open(directory, workload.Kind, workload.Mode);
-        const double before = StatusKilobytes("VmRSS");
-        ResetPeakMemory();
+        ResetHeapPeak();
         Digest found;
         const Clock::time_point start = Clock::now();
         const std::uint64_t records = workload.Run(store, n, found);
         if (workload.Writes) store.Close();
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double seconds = SecondsSince(start);
         store.Close();
-        result.PeakMegabytes = std::max(result.PeakMegabytes, (StatusKilobytes("VmHWM") - before) / 1024);
+        result.PeakMegabytes = std::max(result.PeakMegabytes, Megabytes(HeapPeakGrowth()));
         if (run > 0 && !(found == result.Found)) {
             throw std::runtime_error(store.Name() + " found other records in another run of " + workload.Name);
         }
@@ -151,10 +155,10 @@ void BenchRunner::PrintHeader() {
          << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
 }
 
-void BenchRunner::PrintLine(const Workload& workload, std::int32_t n, const SideResult& engine,
+void BenchRunner::PrintLine(const std::string& name, std::int32_t n, const SideResult& engine,
                             const SideResult& sqlite, bool same) {
     const double ratio = sqlite.MedianSeconds > 0 ? engine.MedianSeconds / sqlite.MedianSeconds : 0;
-    out_ << "| " << workload.Name << " | " << SizeText(n) << " | " << engine.Found.Count + engine.Checked.Count
+    out_ << "| " << name << " | " << SizeText(n) << " | " << engine.Found.Count + engine.Checked.Count
          << " | " << Milliseconds(engine.MedianSeconds) << " | "
          << Milliseconds(sqlite.MedianSeconds) << " | " << Fixed(ratio, ratio < 10 ? 2 : 0) << " | "
          << Microseconds(engine.MedianSeconds, engine.Records) << " | "
@@ -167,6 +171,7 @@ bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
     bool allSame = true;
     PrintHeader();
     for (std::int32_t n : settings_.Sizes) {
+        if (settings_.Only.empty()) MeasureBuild(n, engine, sqlite);
         for (const Workload& workload : workloads) {
             if (n > workload.MaxSize) continue;
             if (!settings_.Only.empty() && workload.Name.find(settings_.Only) == std::string::npos) continue;
@@ -180,7 +185,7 @@ bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
                           << "); SQLite found " << s.Found.Count << " (sum " << s.Found.Sum << "), checked "
                           << s.Checked.Count << " (sum " << s.Checked.Sum << ")\n";
             }
-            PrintLine(workload, n, e, s, same);
+            PrintLine(workload.Name, n, e, s, same);
         }
         DropMasters();
     }

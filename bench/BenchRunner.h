@@ -47,11 +47,15 @@ private:
     SideResult Measure(const Workload& workload, std::int32_t n, BenchStore& store);
     // The directory a fresh copy of the workload's table goes to, filled.
     std::filesystem::path Prepare(const Workload& workload, std::int32_t n, BenchStore& store);
-    // The master table of the source and size for the store, built once (exclusive access).
-    const std::filesystem::path& Master(Source source, std::int32_t n, BenchStore& store);
+    // The master table of the source, kind and size for the store, built once (exclusive access); the time
+    // and memory of the build when asked.
+    const std::filesystem::path& Master(Source source, TableKind kind, std::int32_t n, BenchStore& store,
+                                        SideResult* build = nullptr);
+    // Builds the size's indexed table on both sides and prints the builds as a line of their own.
+    void MeasureBuild(std::int32_t n, BenchStore& engine, BenchStore& sqlite);
     void DropMasters();
     void PrintHeader();
-    void PrintLine(const Workload& workload, std::int32_t n, const SideResult& engine, const SideResult& sqlite,
+    void PrintLine(const std::string& name, std::int32_t n, const SideResult& engine, const SideResult& sqlite,
                    bool same);
 
     RunSettings settings_;

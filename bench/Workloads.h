@@ -14,8 +14,8 @@ namespace bench {
 enum class Source {
     // A new empty table.
     Empty,
-    // A copy of the size's results table, every record without a memo.
-    Results,
+    // A copy of the size's table of the workload's kind, every record without a memo.
+    Records,
     // A copy of the size's results table whose records all have a memo.
     Memos,
 };
@@ -24,7 +24,7 @@ struct Workload {
     std::string Name;
     // The largest table size it runs at.
     std::int32_t MaxSize = 0;
-    Source From = Source::Empty;
+    Source From = Source::Records;
     TableKind Kind = TableKind::Indexed;
     Access Mode = Access::Shared;
     // It changes the table: each run gets a fresh copy, and closing the table is part of the time (an
