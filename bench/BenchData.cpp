@@ -9,10 +9,9 @@ namespace bench {
 namespace {
 
 // Two syllables per name part from short lists: enough distinct names for a million records.
-constexpr std::array<const char*, 32> Syllables = {"ba", "ke", "lo", "mi", "nu", "ra", "se", "ti", "vo", "wy",
-                                                   "da", "fe", "go", "hi", "ju", "ka", "le", "mo", "ni", "po",
-                                                   "qu", "ri", "so", "tu", "va", "we", "xi", "ya", "zo", "an",
-                                                   "el", "or"};
+constexpr std::array<const char*, 32> Syllables = {
+    "ba", "ke", "lo", "mi", "nu", "ra", "se", "ti", "vo", "wy", "da", "fe", "go", "hi", "ju", "ka",
+    "le", "mo", "ni", "po", "qu", "ri", "so", "tu", "va", "we", "xi", "ya", "zo", "an", "el", "or"};
 
 std::string Part(std::int32_t k, int syllables) {
     std::string text;
@@ -25,7 +24,9 @@ std::string Part(std::int32_t k, int syllables) {
 }
 
 // A record's own generator: the values of record i do not depend on the records before it.
-SeededRandom RowRandom(std::int32_t id) { return SeededRandom(0x5EEDULL * 1000003ULL + static_cast<std::uint64_t>(id)); }
+SeededRandom RowRandom(std::int32_t id) {
+    return SeededRandom(0x5EEDULL * 1000003ULL + static_cast<std::uint64_t>(id));
+}
 
 }  // namespace
 
@@ -45,7 +46,9 @@ std::string NameOf(std::int32_t k) {
     return Part(k, 4) + ", " + Part(k / 1048576 + k % 7, 2);
 }
 
-std::int32_t NameCount(std::int32_t n) { return std::max(1, n / RecordsPerName); }
+std::int32_t NameCount(std::int32_t n) {
+    return std::max(1, n / RecordsPerName);
+}
 
 ResultRow MakeRow(std::int32_t id, std::int32_t n) {
     SeededRandom random = RowRandom(id);
@@ -80,14 +83,17 @@ std::string MemoOf(std::int32_t id) {
 }
 
 std::vector<std::int32_t> DistinctIds(std::int32_t n, std::int32_t count, std::uint64_t seed) {
-    std::vector<std::int32_t> ids(static_cast<std::size_t>(n));
-    std::iota(ids.begin(), ids.end(), 1);
+    // i -> start + i x stride (mod n) visits every ID once when the stride is prime to n, and a stride near
+    // n times the golden ratio's fraction spreads the IDs evenly over the table from the first ones on; no
+    // table of all n IDs is needed (it would count in the runs' memory).
     SeededRandom random(seed);
-    // A partial Fisher-Yates shuffle: the first count places are a uniform sample.
+    const std::int64_t start = random.Below(n);
+    std::int64_t stride = static_cast<std::int64_t>(n * 0.6180339887) + random.Below(std::max(1, n / 100));
+    while (std::gcd(stride, static_cast<std::int64_t>(n)) != 1) ++stride;
+    std::vector<std::int32_t> ids(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
-        std::swap(ids[static_cast<std::size_t>(i)], ids[static_cast<std::size_t>(i + random.Below(n - i))]);
+        ids[static_cast<std::size_t>(i)] = static_cast<std::int32_t>((start + i * stride) % n) + 1;
     }
-    ids.resize(static_cast<std::size_t>(count));
     return ids;
 }
 

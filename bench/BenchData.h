@@ -49,7 +49,7 @@ private:
     std::uint64_t state_;
 };
 
-// count distinct IDs of 1 .. n in a seeded random order (count <= n).
+// count distinct IDs of 1 .. n in a seeded, spread-out order (count <= n).
 std::vector<std::int32_t> DistinctIds(std::int32_t n, std::int32_t count, std::uint64_t seed);
 
 }  // namespace bench

@@ -54,11 +54,14 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double Megabytes(std::size_t bytes) { return static_cast<double>(bytes) / (1024 * 1024); }
+double Megabytes(std::size_t bytes) {
+    return static_cast<double>(bytes) / (1024 * 1024);
+}
 
 }  // namespace
 
-BenchRunner::BenchRunner(RunSettings settings, std::ostream& out) : settings_(std::move(settings)), out_(out) {
+BenchRunner::BenchRunner(RunSettings settings, std::ostream& out)
+    : settings_(std::move(settings)), out_(out) {
     std::string pattern = (fs::temp_directory_path() / "keyvale-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary directory at " + pattern);
     root_ = pattern;
@@ -133,7 +136,8 @@ SideResult BenchRunner::Measure(const Workload& workload, std::int32_t n, BenchS
         store.Close();
         result.PeakMegabytes = std::max(result.PeakMegabytes, Megabytes(HeapPeakGrowth()));
         if (run > 0 && !(found == result.Found)) {
-            throw std::runtime_error(store.Name() + " found other records in another run of " + workload.Name);
+            throw std::runtime_error(store.Name() + " found other records in another run of " +
+                                     workload.Name);
         }
         result.Found = found;
         result.Records = records;
@@ -159,11 +163,11 @@ void BenchRunner::PrintLine(const std::string& name, std::int32_t n, const SideR
                             const SideResult& sqlite, bool same) {
     const double ratio = sqlite.MedianSeconds > 0 ? engine.MedianSeconds / sqlite.MedianSeconds : 0;
     out_ << "| " << name << " | " << SizeText(n) << " | " << engine.Found.Count + engine.Checked.Count
-         << " | " << Milliseconds(engine.MedianSeconds) << " | "
-         << Milliseconds(sqlite.MedianSeconds) << " | " << Fixed(ratio, ratio < 10 ? 2 : 0) << " | "
+         << " | " << Milliseconds(engine.MedianSeconds) << " | " << Milliseconds(sqlite.MedianSeconds)
+         << " | " << Fixed(ratio, ratio < 10 ? 2 : 0) << " | "
          << Microseconds(engine.MedianSeconds, engine.Records) << " | "
-         << Microseconds(sqlite.MedianSeconds, sqlite.Records) << " | " << Fixed(engine.PeakMegabytes, 1) << " | "
-         << Fixed(sqlite.PeakMegabytes, 1) << " | " << (same ? "yes" : "NO") << " |" << std::endl;
+         << Microseconds(sqlite.MedianSeconds, sqlite.Records) << " | " << Fixed(engine.PeakMegabytes, 1)
+         << " | " << Fixed(sqlite.PeakMegabytes, 1) << " | " << (same ? "yes" : "NO") << " |" << std::endl;
 }
 
 bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
@@ -180,10 +184,10 @@ bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
             const bool same = e.Found == s.Found && e.Checked == s.Checked && e.Records == s.Records;
             if (!same) {
                 allSame = false;
-                std::cerr << workload.Name << " at " << n << ": engine found " << e.Found.Count << " records (sum "
-                          << e.Found.Sum << "), checked " << e.Checked.Count << " (sum " << e.Checked.Sum
-                          << "); SQLite found " << s.Found.Count << " (sum " << s.Found.Sum << "), checked "
-                          << s.Checked.Count << " (sum " << s.Checked.Sum << ")\n";
+                std::cerr << workload.Name << " at " << n << ": engine found " << e.Found.Count
+                          << " records (sum " << e.Found.Sum << "), checked " << e.Checked.Count << " (sum "
+                          << e.Checked.Sum << "); SQLite found " << s.Found.Count << " (sum " << s.Found.Sum
+                          << "), checked " << s.Checked.Count << " (sum " << s.Checked.Sum << ")\n";
             }
             PrintLine(workload.Name, n, e, s, same);
         }

@@ -55,8 +55,8 @@ private:
     void MeasureBuild(std::int32_t n, BenchStore& engine, BenchStore& sqlite);
     void DropMasters();
     void PrintHeader();
-    void PrintLine(const std::string& name, std::int32_t n, const SideResult& engine, const SideResult& sqlite,
-                   bool same);
+    void PrintLine(const std::string& name, std::int32_t n, const SideResult& engine,
+                   const SideResult& sqlite, bool same);
 
     RunSettings settings_;
     std::ostream& out_;

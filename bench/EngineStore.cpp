@@ -51,7 +51,9 @@ engine::TIndexDescriptor Index(const char* name, std::initializer_list<std::uint
     return index;
 }
 
-std::string TablePath(const std::filesystem::path& directory) { return (directory / "results").string(); }
+std::string TablePath(const std::filesystem::path& directory) {
+    return (directory / "results").string();
+}
 
 // A filter blob as the dataset's filter text writes it, one comparison of a field with a constant at a time.
 class BlobBuilder {
@@ -165,8 +167,8 @@ void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(memo->data());
         const auto size = static_cast<std::int32_t>(memo->size());
         engine::CheckEngineResult(table_->OpenBlob(false, MemoField, engine::BlobOpenReadWrite, image_));
-        engine::CheckEngineResult(table_->WriteBlob(false, MemoField, std::span(bytes, memo->size()), size, 0,
-                                                    image_));
+        engine::CheckEngineResult(
+            table_->WriteBlob(false, MemoField, std::span(bytes, memo->size()), size, 0, image_));
     }
     table_->InsertRecord(image_, true);
     if (memo) table_->FreeBlobs();
@@ -274,7 +276,8 @@ void EngineStore::FilterNetKph(double limit, Digest& digest) {
 void EngineStore::FilterKphAndName(double limit, const std::string& name, Digest& digest) {
     BlobBuilder blob;
     const std::uint16_t both = blob.And();
-    blob.SetOperand(both, 0, blob.Compare(engine::opGreater, "KPH", engine::FieldTypeFloat, FloatBytes(limit)));
+    blob.SetOperand(both, 0,
+                    blob.Compare(engine::opGreater, "KPH", engine::FieldTypeFloat, FloatBytes(limit)));
     blob.SetOperand(both, 1, blob.Compare(engine::opEqual, "NAME", engine::FieldTypeString, TextBytes(name)));
     Filtered(blob.Blob(), digest);
 }

@@ -68,8 +68,12 @@ std::size_t HeapPeakGrowth() noexcept {
 }  // namespace bench
 
 // The replaceable allocation functions, all through the counter.
-void* operator new(std::size_t size) { return bench::Allocate(size); }
-void* operator new[](std::size_t size) { return bench::Allocate(size); }
+void* operator new(std::size_t size) {
+    return bench::Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return bench::Allocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     try {
         return bench::Allocate(size);
@@ -77,18 +81,42 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return bench::AllocateAligned(size, alignment); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return bench::AllocateAligned(size, alignment);
+}
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return bench::AllocateAligned(size, alignment);
 }
-void operator delete(void* block) noexcept { bench::Free(block); }
-void operator delete[](void* block) noexcept { bench::Free(block); }
-void operator delete(void* block, std::size_t) noexcept { bench::Free(block); }
-void operator delete[](void* block, std::size_t) noexcept { bench::Free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { bench::Free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { bench::Free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { bench::Free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { bench::Free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { bench::Free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { bench::Free(block); }
+void operator delete(void* block) noexcept {
+    bench::Free(block);
+}
+void operator delete[](void* block) noexcept {
+    bench::Free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    bench::Free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    bench::Free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    bench::Free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    bench::Free(block);
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+    bench::Free(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+    bench::Free(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+    bench::Free(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+    bench::Free(block);
+}

@@ -51,7 +51,8 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::Fail(const char* what) const {
-    throw std::runtime_error(std::string("SQLite: ") + what + ": " + (db_ ? sqlite3_errmsg(db_) : "no database"));
+    throw std::runtime_error(std::string("SQLite: ") + what + ": " +
+                             (db_ ? sqlite3_errmsg(db_) : "no database"));
 }
 
 void SqliteStore::Execute(const char* sql) {
@@ -65,8 +66,9 @@ void SqliteStore::Execute(const char* sql) {
 
 void SqliteStore::Create(const std::filesystem::path& directory, TableKind kind) {
     Open(directory, kind, Access::Exclusive);
-    Execute("CREATE TABLE results (id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE, toterrs INTEGER, "
-            "kph REAL, nkph REAL, testdate INTEGER, testtime INTEGER, errors BLOB)");
+    Execute(
+        "CREATE TABLE results (id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE, toterrs INTEGER, "
+        "kph REAL, nkph REAL, testdate INTEGER, testtime INTEGER, errors BLOB)");
     if (kind == TableKind::Indexed) {
         Execute("CREATE INDEX byname ON results (name)");
         Execute("CREATE INDEX byerrors ON results (toterrs)");
@@ -174,7 +176,9 @@ void SqliteStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& diges
     StepAll(s, &digest);
 }
 
-void SqliteStore::ScanAll(Digest& digest) { StepAll(Prepared(SelectAll), &digest); }
+void SqliteStore::ScanAll(Digest& digest) {
+    StepAll(Prepared(SelectAll), &digest);
+}
 
 void SqliteStore::SetErrors(std::int32_t id, std::int32_t errors) {
     sqlite3_stmt* s = Prepared(UpdateErrors);

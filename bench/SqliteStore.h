@@ -38,8 +38,19 @@ public:
     void ReadMemos(Digest& digest) override;
 
 private:
-    enum Statement { InsertRow, SelectId, SelectName, SelectErrors, SelectAll, UpdateErrors, DeleteRow,
-                     SelectNetKph, SelectKphName, SelectMemos, StatementCount };
+    enum Statement {
+        InsertRow,
+        SelectId,
+        SelectName,
+        SelectErrors,
+        SelectAll,
+        UpdateErrors,
+        DeleteRow,
+        SelectNetKph,
+        SelectKphName,
+        SelectMemos,
+        StatementCount
+    };
 
     void Execute(const char* sql);
     sqlite3_stmt* Prepared(Statement statement);

@@ -26,7 +26,9 @@ constexpr std::uint64_t NameSeed = 13;
 constexpr std::uint64_t ModifySeed = 14;
 constexpr std::uint64_t DeleteSeed = 15;
 
-std::int32_t LookupCount(std::int32_t n) { return std::min(n, Lookups); }
+std::int32_t LookupCount(std::int32_t n) {
+    return std::min(n, Lookups);
+}
 
 // Adds 10% to a table of n records: records n + 1 .. n + n / 10.
 std::uint64_t InsertRows(BenchStore& store, std::int32_t n, bool memos) {
@@ -37,7 +39,9 @@ std::uint64_t InsertRows(BenchStore& store, std::int32_t n, bool memos) {
     return static_cast<std::uint64_t>(n / 10);
 }
 
-void CheckScan(BenchStore& store, std::int32_t, Digest& digest) { store.ScanAll(digest); }
+void CheckScan(BenchStore& store, std::int32_t, Digest& digest) {
+    store.ScanAll(digest);
+}
 
 Workload Insert(std::string name, TableKind kind, Access mode, std::int32_t maxSize) {
     Workload w;
@@ -83,13 +87,15 @@ std::vector<Workload> AllWorkloads() {
         for (std::int32_t id : DistinctIds(n, LookupCount(n), LookupSeed)) store.FindId(id, digest);
         return static_cast<std::uint64_t>(LookupCount(n));
     }));
-    all.push_back(Read("lookup by ID, not found", Million, [](BenchStore& store, std::int32_t n, Digest& digest) {
-        for (std::int32_t id : DistinctIds(n, LookupCount(n), MissSeed)) store.FindId(n + id, digest);
-        return static_cast<std::uint64_t>(LookupCount(n));
-    }));
+    all.push_back(
+        Read("lookup by ID, not found", Million, [](BenchStore& store, std::int32_t n, Digest& digest) {
+            for (std::int32_t id : DistinctIds(n, LookupCount(n), MissSeed)) store.FindId(n + id, digest);
+            return static_cast<std::uint64_t>(LookupCount(n));
+        }));
     all.push_back(Read("lookup by name", Million, [](BenchStore& store, std::int32_t n, Digest& digest) {
         SeededRandom random(NameSeed);
-        for (std::int32_t i = 0; i < LookupCount(n); ++i) store.FindName(NameOf(random.Below(NameCount(n))), digest);
+        for (std::int32_t i = 0; i < LookupCount(n); ++i)
+            store.FindName(NameOf(random.Below(NameCount(n))), digest);
         return static_cast<std::uint64_t>(LookupCount(n));
     }));
     all.push_back(Read("range of 1% in index order (x10)", Million,
@@ -100,14 +106,16 @@ std::vector<Workload> AllWorkloads() {
                            }
                            return digest.Count;
                        }));
-    all.push_back(Read("range of 10% in index order", Million, [](BenchStore& store, std::int32_t, Digest& digest) {
-        store.ErrorsRange(ErrorValues / 2, ErrorValues / 2 + ErrorValues / 10 - 1, digest);
-        return digest.Count;
-    }));
-    all.push_back(Read("first to last in natural order", Million, [](BenchStore& store, std::int32_t, Digest& digest) {
-        store.ScanAll(digest);
-        return digest.Count;
-    }));
+    all.push_back(
+        Read("range of 10% in index order", Million, [](BenchStore& store, std::int32_t, Digest& digest) {
+            store.ErrorsRange(ErrorValues / 2, ErrorValues / 2 + ErrorValues / 10 - 1, digest);
+            return digest.Count;
+        }));
+    all.push_back(
+        Read("first to last in natural order", Million, [](BenchStore& store, std::int32_t, Digest& digest) {
+            store.ScanAll(digest);
+            return digest.Count;
+        }));
     all.push_back(Change(
         "modify 10% (indexed field)",
         [](BenchStore& store, std::int32_t n, Digest&) {
@@ -116,7 +124,9 @@ std::vector<Workload> AllWorkloads() {
             for (std::int32_t id : ids) store.SetErrors(id, random.Below(ErrorValues));
             return static_cast<std::uint64_t>(ids.size());
         },
-        [](BenchStore& store, std::int32_t, Digest& digest) { store.ErrorsRange(0, ErrorValues / 10 - 1, digest); }));
+        [](BenchStore& store, std::int32_t, Digest& digest) {
+            store.ErrorsRange(0, ErrorValues / 10 - 1, digest);
+        }));
     all.push_back(Change(
         "delete 10% at random",
         [](BenchStore& store, std::int32_t n, Digest&) {
@@ -125,10 +135,11 @@ std::vector<Workload> AllWorkloads() {
             return static_cast<std::uint64_t>(ids.size());
         },
         CheckScan));
-    all.push_back(Read("filter NKPH > x (no index)", Million, [](BenchStore& store, std::int32_t n, Digest& digest) {
-        store.FilterNetKph(NetKphLimit, digest);
-        return static_cast<std::uint64_t>(n);
-    }));
+    all.push_back(
+        Read("filter NKPH > x (no index)", Million, [](BenchStore& store, std::int32_t n, Digest& digest) {
+            store.FilterNetKph(NetKphLimit, digest);
+            return static_cast<std::uint64_t>(n);
+        }));
     all.push_back(Read("filter KPH > x AND NAME = 'y' (x10)", Million,
                        [](BenchStore& store, std::int32_t n, Digest& digest) {
                            SeededRandom random(NameSeed);
@@ -137,14 +148,16 @@ std::vector<Workload> AllWorkloads() {
                            }
                            return static_cast<std::uint64_t>(n) * NameFilters;
                        }));
-    Workload write = Insert("large objects: insert 10% with memos", TableKind::Indexed, Access::Shared, ChangeSizes);
+    Workload write =
+        Insert("large objects: insert 10% with memos", TableKind::Indexed, Access::Shared, ChangeSizes);
     write.Run = [](BenchStore& store, std::int32_t n, Digest&) { return InsertRows(store, n, true); };
     write.Check = [](BenchStore& store, std::int32_t, Digest& digest) { store.ReadMemos(digest); };
     all.push_back(std::move(write));
-    Workload read = Read("large objects: read every memo", ChangeSizes, [](BenchStore& store, std::int32_t, Digest& digest) {
-        store.ReadMemos(digest);
-        return digest.Count;
-    });
+    Workload read = Read("large objects: read every memo", ChangeSizes,
+                         [](BenchStore& store, std::int32_t, Digest& digest) {
+                             store.ReadMemos(digest);
+                             return digest.Count;
+                         });
     read.From = Source::Memos;
     all.push_back(std::move(read));
     return all;

@@ -23,7 +23,8 @@ std::vector<std::int32_t> ParseSizes(const std::string& text) {
     std::string item;
     while (std::getline(list, item, ',')) {
         const long size = std::stol(item);
-        if (size < 10 || size > 10000000) throw std::invalid_argument("a size lies in 10 .. 10000000: " + item);
+        if (size < 10 || size > 10000000)
+            throw std::invalid_argument("a size lies in 10 .. 10000000: " + item);
         sizes.push_back(static_cast<std::int32_t>(size));
     }
     return sizes;
