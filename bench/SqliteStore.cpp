@@ -24,20 +24,15 @@ constexpr const char* StatementText[] = {
     "SELECT length(errors), errors FROM results",
 };
 
-// The columns read from a row, so that SQLite decodes what the engine hands back in its image.
-std::uint64_t ReadColumns(sqlite3_stmt* statement) {
-    std::uint64_t touched = 0;
-    for (int column = 1; column < 7; ++column) {
-        if (column == 1) {
-            touched += static_cast<std::uint64_t>(sqlite3_column_bytes(statement, column));
-            touched += sqlite3_column_text(statement, column) != nullptr;
-        } else if (column == 3 || column == 4) {
-            touched += sqlite3_column_double(statement, column) > 0;
-        } else {
-            touched += static_cast<std::uint64_t>(sqlite3_column_int(statement, column));
-        }
-    }
-    return touched;
+// Reads the columns after the ID as a caller would, so that SQLite decodes what the engine hands back in its
+// record image (the library's calls are opaque to the compiler: nothing is optimised away).
+void ReadColumns(sqlite3_stmt* statement) {
+    sqlite3_column_text(statement, 1);
+    sqlite3_column_int(statement, 2);
+    sqlite3_column_double(statement, 3);
+    sqlite3_column_double(statement, 4);
+    sqlite3_column_int(statement, 5);
+    sqlite3_column_int(statement, 6);
 }
 
 }  // namespace
@@ -112,17 +107,14 @@ sqlite3_stmt* SqliteStore::Prepared(Statement statement) {
     return prepared;
 }
 
-void SqliteStore::StepAll(sqlite3_stmt* statement, Digest* digest) {
+void SqliteStore::StepAll(sqlite3_stmt* statement, Digest& digest) {
     int step;
-    std::uint64_t touched = 0;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        touched += ReadColumns(statement);
-        if (digest) digest->Add(static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0)));
+        ReadColumns(statement);
+        digest.Add(static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0)));
     }
     if (step != SQLITE_DONE) Fail("step");
     sqlite3_reset(statement);
-    // Keeps the column reads from being optimised away.
-    if (touched == 1) sqlite3_clear_bindings(statement);
 }
 
 void SqliteStore::StepDone(sqlite3_stmt* statement) {
@@ -165,7 +157,7 @@ bool SqliteStore::FindName(const std::string& name, Digest& digest) {
     sqlite3_stmt* s = Prepared(SelectName);
     sqlite3_bind_text(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     const std::uint64_t before = digest.Count;
-    StepAll(s, &digest);
+    StepAll(s, digest);
     return digest.Count != before;
 }
 
@@ -173,11 +165,11 @@ void SqliteStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& diges
     sqlite3_stmt* s = Prepared(SelectErrors);
     sqlite3_bind_int(s, 1, low);
     sqlite3_bind_int(s, 2, high);
-    StepAll(s, &digest);
+    StepAll(s, digest);
 }
 
 void SqliteStore::ScanAll(Digest& digest) {
-    StepAll(Prepared(SelectAll), &digest);
+    StepAll(Prepared(SelectAll), digest);
 }
 
 void SqliteStore::SetErrors(std::int32_t id, std::int32_t errors) {
@@ -196,14 +188,14 @@ void SqliteStore::Delete(std::int32_t id) {
 void SqliteStore::FilterNetKph(double limit, Digest& digest) {
     sqlite3_stmt* s = Prepared(SelectNetKph);
     sqlite3_bind_double(s, 1, limit);
-    StepAll(s, &digest);
+    StepAll(s, digest);
 }
 
 void SqliteStore::FilterKphAndName(double limit, const std::string& name, Digest& digest) {
     sqlite3_stmt* s = Prepared(SelectKphName);
     sqlite3_bind_double(s, 1, limit);
     sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-    StepAll(s, &digest);
+    StepAll(s, digest);
 }
 
 void SqliteStore::ReadMemos(Digest& digest) {

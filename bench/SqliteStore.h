@@ -54,8 +54,8 @@ private:
 
     void Execute(const char* sql);
     sqlite3_stmt* Prepared(Statement statement);
-    // Steps the statement to its end, adding each row's column 0 when a digest is given; then resets it.
-    void StepAll(sqlite3_stmt* statement, Digest* digest);
+    // Steps the statement to its end, adding each row's column 0 (the ID); then resets it.
+    void StepAll(sqlite3_stmt* statement, Digest& digest);
     // One step that must finish the statement (an insert, update or delete).
     void StepDone(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const char* what) const;
