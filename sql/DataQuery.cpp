@@ -66,6 +66,7 @@ std::uint16_t TDataQuery::Prepare(std::string_view text) {
     return 0;
 }
 
+// Binding's steps are not built yet: the parsed model stays as it is and no table is opened.
 void TDataQuery::BindStatement() {}
 
 std::uint16_t TDataQuery::SetParams(std::span<const engine::TFieldDesc> descriptors,
@@ -94,6 +95,7 @@ std::uint16_t TDataQuery::Execute(engine::TDataFile*& result) {
     return RunStatement(result);
 }
 
+// Execution's steps are not built yet: nothing runs.
 std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& /*result*/) {
     return 0;
 }

@@ -151,9 +151,9 @@ public:
     std::unique_ptr<engine::TExprNode> ResidualCondition;  // evaluated on every joined row
     // The "?" nodes of the value trees and of WhereCondition, in the order they stand in the text; the
     // trees own them. SetParams writes into these very nodes, so they must live as long as the statement:
-    // no step may free or replace a node held here. Planning and execution therefore never move or free
-    // WHERE nodes: they build each run's table filters and residual condition as copies, made after
-    // SetParams, so that every run sees the values set for it.
+    // no step may free or replace a node held here. Planning and execution therefore neither move WHERE
+    // nodes into the residual condition nor free them: each run's table filters and residual condition are
+    // copies, made after SetParams, so that every run sees the values set for it.
     std::vector<engine::TExprNode*> Params;
 
     // The callbacks. What the caller needs beside its arguments travels in the function object. Binding

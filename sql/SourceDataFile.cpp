@@ -21,6 +21,7 @@ TSourceDataFile::~TSourceDataFile() {
     Links.clear();
     RecordBuffer.clear();
     RecordBuffer.shrink_to_fit();
+    if (!Table) return;
     Table->SetQueryOwned(false);
     CloseOwnedTable(*Table);
     Table.reset();
