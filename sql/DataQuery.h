@@ -1,17 +1,23 @@
-// TDataQuery: one SQL statement: its settings, the model its text is parsed into (kind, flags, source
-// tables, select list, targets and values, ORDER BY and GROUP BY items, the condition tree and the
-// parameters) and the scanner over its text.
+// TDataQuery: one SQL statement: its settings and callbacks, the model its text is parsed into (kind, flags,
+// source tables, select list, targets and values, ORDER BY and GROUP BY items, the condition trees and the
+// parameters), the table handles it owns, the scanner over its text, and the calls that drive it (prepare,
+// parameters, execute).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/base/EngineErrorCodes.h"
 #include "engine/expr/ExprNode.h"
+#include "engine/records/FieldDesc.h"
+#include "engine/table/DataFile.h"
 #include "engine/values/LocaleSettings.h"
 #include "sql/ExpressionParser.h"
 #include "sql/QueryElements.h"
@@ -27,12 +33,59 @@ enum class StatementType : std::uint8_t {
     Delete = 4,
 };
 
+// What Prepare answers for a statement it will not prepare: the engine's 11047, which the query component
+// passes to its result check like any other code.
+inline constexpr std::uint16_t ErrStatementNotPreparable = engine::ErrOsError;
+
+// Told of the record a statement's row loop has moved to: its number, the percentage done, and a flag the
+// callback sets to stop the loop after the current row.
+using ProgressEvent = std::function<void(std::int32_t current, std::int32_t percent, bool& abort)>;
+
 class TDataQuery {
 public:
     // The owner is the query component that made the statement; the statement keeps it and never uses it.
-    explicit TDataQuery(void* owner = nullptr) noexcept : Owner(owner) {}
+    // The result table's handle is made here, closed, with the statement as its owner.
+    explicit TDataQuery(void* owner = nullptr);
+    // Frees the source tables (each closing its handle), the result table, the select list, the targets,
+    // the values, the ORDER BY and GROUP BY items, both condition trees, Params and the scanner's text, in
+    // this order, whatever state the statement is in. Raises nothing: a handle whose close fails is closed
+    // all the same, and its failure goes to the application's exception handler (rtl::HandleException).
+    ~TDataQuery();
     TDataQuery(const TDataQuery&) = delete;
     TDataQuery& operator=(const TDataQuery&) = delete;
+
+    // --- Interface (DataQuery.cpp) ------------------------------------------------------------------------
+
+    // Stored unless a SELECT has run: its tables were opened with the old settings.
+    void SetDatabaseDirectory(std::string_view directory);
+    void SetStrictChangeDetection(bool strict);
+    // Each replaces the callback set before; an empty one removes it.
+    void SetPasswordCallback(engine::TDataFile::PasswordEvent callback);
+    void SetProgressCallback(ProgressEvent callback);
+
+    // Reads the statement text into the model and binds it. Answers ErrStatementNotPreparable, changing
+    // nothing, when the statement was prepared before (whether that succeeded or not: parsing appends to the
+    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949, leaving what was
+    // built to the destructor.
+    std::uint16_t Prepare(std::string_view text);
+    // Binds the parsed model to its tables and fields. Its steps are not built yet: the model stays as
+    // parsed and no table is opened.
+    void BindStatement();
+
+    // Copies the parameter values into the Params nodes, the i-th descriptor's into the i-th node: its
+    // FieldType, SubType, StoredSize (as the node's Size) and StoredScale (as its Scale), and its slot at
+    // Offset in the buffer: a flag byte (0 for NULL) and StoredSize value bytes, copied even for NULL. More
+    // descriptors than nodes raise 11949 "Internal parameter error" once the nodes are filled; nodes beyond
+    // the descriptors keep their values. A slot not wholly inside the buffer raises the same before any of it
+    // is copied. Answers 0.
+    std::uint16_t SetParams(std::span<const engine::TFieldDesc> descriptors,
+                            std::span<const std::uint8_t> buffer);
+    // Runs the statement. The result is null first; a SELECT then hands out its result table, or the single
+    // source table for a live result, marked QueryOwned (the statement keeps closing and freeing it). Answers
+    // 0 on success.
+    std::uint16_t Execute(engine::TDataFile*& result);
+    // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
+    bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //
@@ -81,6 +134,8 @@ public:
     bool LiveResult = false;        // the result is the source table itself
     bool IntoMemory = false;
     std::string IntoTableName;  // empty without INTO
+    // The result table's handle, owned for the statement's life; opened only by binding.
+    std::unique_ptr<engine::TDataFile> ResultTable;
     bool WithLocks = false;
     bool Encrypted = false;
     std::string EncryptionPassword;
@@ -95,8 +150,16 @@ public:
     std::unique_ptr<engine::TExprNode> WhereCondition;     // WHERE with every ON condition ANDed in
     std::unique_ptr<engine::TExprNode> ResidualCondition;  // evaluated on every joined row
     // The "?" nodes of the value trees and of WhereCondition, in the order they stand in the text; the
-    // trees own them.
+    // trees own them. SetParams writes into these very nodes, so they must live as long as the statement:
+    // no step may free or replace a node held here. Planning and execution therefore neither move WHERE
+    // nodes into the residual condition nor free them: each run's table filters and residual condition are
+    // copies, made after SetParams, so that every run sees the values set for it.
     std::vector<engine::TExprNode*> Params;
+
+    // The callbacks. What the caller needs beside its arguments travels in the function object. Binding
+    // hands the password callback to each source table's open.
+    ProgressEvent ProgressProc;
+    engine::TDataFile::PasswordEvent PasswordProc;
 
     std::uint8_t LockRetryCount = 15;  // the query component's default lock retries
     std::uint16_t LockWaitTime = 100;  // and its default wait between them, in milliseconds
@@ -107,6 +170,10 @@ public:
     TExpressionParser Scanner{this};
 
 private:
+    // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
+    // and the answer is 0.
+    std::uint16_t RunStatement(engine::TDataFile*& result);
+
     // Parse steps (StatementParser.cpp).
     void ParseSelect();
     void ParseFromClause();
@@ -136,6 +203,7 @@ private:
     };
     std::set<std::string, TextLess> correlations_;  // of the tables read so far
     int whereLevels_ = 0;                           // levels of WhereCondition
+    bool prepared_ = false;                         // Prepare has started once
 };
 
 }  // namespace sql

@@ -120,6 +120,9 @@ inline constexpr std::string_view kDuplicateCorrelation =
 inline constexpr std::string_view kInvalidColumnName =
     "Invalid column name '%s' or table correlation name '%s' specified in %s";
 
+// Parameter values handed to a statement that do not fit its parameters.
+inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
+
 // Context texts of the statement's clauses, as the expression messages name them.
 inline constexpr std::string_view kSourceColumnsContext = "source columns";
 inline constexpr std::string_view kTableColumnsContext = "table columns";

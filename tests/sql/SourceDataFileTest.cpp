@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sql/DataQuery.h"
+#include "tests/engine/support/TableFixture.h"
 
 namespace {
 
@@ -55,6 +56,26 @@ TEST(SourceDataFile, LongPathStaysWhole) {
     table.SetTableName(std::string(99, 'n'));
     EXPECT_EQ(table.TableName.size(), 300u);
     EXPECT_EQ(table.TableName, query.DatabaseDirectory + std::string(99, 'n'));
+}
+
+class SourceDataFileTable : public enginetest::TableTest {};
+
+// The handle was opened under the old name.
+TEST_F(SourceDataFileTable, AnOpenTableKeepsItsNames) {
+    enginetest::CreateSimpleTable("t");
+    TDataQuery query;
+    TSourceDataFile source(&query);
+    source.SetTableName("t");
+    EXPECT_EQ(source.Table->Owner(), &source);
+    source.Table->SetFileName(source.TableName);
+    source.Table->Open();
+    source.SetTableName("other");
+    source.SetCorrelationName("o");
+    EXPECT_EQ(source.TableName, "t");
+    EXPECT_EQ(source.CorrelationName, "t");
+    source.Table->Close();
+    source.SetCorrelationName("o");
+    EXPECT_EQ(source.CorrelationName, "o");
 }
 
 }  // namespace
