@@ -43,14 +43,6 @@ public:
 
     void done(int result) override;
 
-protected:
-    // At every showing, before the form appears.
-    virtual void FormShow() {}
-    // Once per closing, before the form hides.
-    virtual void FormClose() {}
-    // Esc and the window's close box: by default the form closes with mrCancel.
-    virtual void CloseRequested();
-
     // Wires an OK or Cancel button: a click sets `result` and runs `handler`; a handler that sets mrNone
     // keeps the form open.
     void ConnectModalButton(QAbstractButton& button, TModalResult result, std::function<void()> handler = {});
@@ -58,6 +50,14 @@ protected:
     void ConnectClick(QAbstractButton& button, std::function<void()> handler);
     // A combo box acts when the user picks an item, not when code sets one.
     void ConnectActivated(QComboBox& combo, std::function<void()> handler);
+
+protected:
+    // At every showing, before the form appears.
+    virtual void FormShow() {}
+    // Once per closing, before the form hides.
+    virtual void FormClose() {}
+    // Esc and the window's close box: by default the form closes with mrCancel.
+    virtual void CloseRequested();
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -42,7 +42,7 @@ ModalScript& ModalScript::Expect(const QString& className, const QString& object
 }
 
 bool ModalScript::Done() const {
-    return finished_ == steps_.size();
+    return finished_ == steps_.size() && (lastHandled_.isNull() || !lastHandled_->isVisible());
 }
 
 bool ModalScript::WaitDone() {
@@ -79,32 +79,41 @@ bool ModalScript::Matches(const Step& step, const QWidget& modal) const {
 
 void ModalScript::Poll() {
     if (stopped_) return;
+    if (Done()) {
+        poll_.stop();
+        return;
+    }
     QWidget* modal = QApplication::activeModalWidget();
     const bool busy = modal != nullptr && busy_.contains(modal);
-    if (modal != nullptr && !busy && next_ < steps_.size()) {
-        if (!Matches(steps_[next_], *modal)) {
-            Fail(QStringLiteral("step %1 expected a %2 \"%3\" but the modal window is %4")
-                     .arg(next_ + 1)
-                     .arg(steps_[next_].className, steps_[next_].objectName, Describe(modal)));
-            return;
-        }
+    const bool waiting = modal != nullptr && modal == lastHandled_;  // the last step's window, still open
+    if (modal != nullptr && !busy && next_ < steps_.size() && Matches(steps_[next_], *modal)) {
         const std::size_t index = next_++;
         busy_.append(modal);
-        waiting_.start();
         // From a timer of its own: an action that opens a nested modal window blocks that timer only.
         QPointer<QWidget> target(modal);
         QTimer::singleShot(0, this, [this, index, target] { Run(index, target); });
         return;
     }
-    if (modal != nullptr && !busy && next_ == steps_.size()) {
-        Fail(QStringLiteral("after the last step the modal window %1 opened").arg(Describe(modal)));
+    if (modal != nullptr && !busy && !waiting) {
+        if (next_ < steps_.size()) {
+            Fail(QStringLiteral("step %1 expected a %2 \"%3\" but the modal window is %4")
+                     .arg(next_ + 1)
+                     .arg(steps_[next_].className, steps_[next_].objectName, Describe(modal)));
+        } else {
+            Fail(QStringLiteral("after the last step the modal window %1 opened").arg(Describe(modal)));
+        }
         return;
     }
-    if (next_ < steps_.size() && waiting_.elapsed() > timeoutMs_) {
+    if (waiting_.elapsed() <= timeoutMs_ || (modal != nullptr && busy)) return;
+    if (next_ < steps_.size()) {
         Fail(QStringLiteral("step %1 waited %2 ms for a %3 \"%4\"; the modal window is %5")
                  .arg(next_ + 1)
                  .arg(timeoutMs_)
                  .arg(steps_[next_].className, steps_[next_].objectName, Describe(modal)));
+    } else if (finished_ == steps_.size()) {
+        Fail(QStringLiteral("the modal window %1 stayed open %2 ms after the last step")
+                 .arg(Describe(lastHandled_))
+                 .arg(timeoutMs_));
     }
 }
 
@@ -112,8 +121,10 @@ void ModalScript::Run(std::size_t index, QWidget* modal) {
     if (modal != nullptr && !stopped_) steps_[index].action(*modal);
     busy_.removeAll(modal);
     busy_.removeAll(nullptr);
-    if (!stopped_) ++finished_;
-    if (Done()) poll_.stop();
+    if (stopped_) return;
+    ++finished_;
+    lastHandled_ = modal;
+    waiting_.start();
 }
 
 void ModalScript::Fail(const QString& failure) {

@@ -18,10 +18,12 @@ namespace testsupport {
 
 // Each step names the modal window it expects (its class and, unless empty, its object name) and what
 // to do with it. A timer polls QApplication::activeModalWidget() and runs a step's action from a timer
-// of its own, so that an action that opens a nested modal window leaves the polling going.
-// A modal window that is not the next step's, or a step that does not come within the timeout, is a
-// failure: every modal window is closed, so that the exec() loops return and the test goes on. Failures
-// go to the test when the script ends, unless the test has taken them.
+// of its own, so that an action that opens a nested modal window leaves the polling going. The window of
+// the last step may stay open after its action (it may close itself later, or open the next window).
+// A failure: a modal window that is not the next step's, a step that does not come within the timeout,
+// or the last step's window still open a timeout after the last action. Then every modal window is
+// closed, so that the exec() loops return and the test goes on. Failures go to the test when the script
+// ends, unless the test has taken them.
 class ModalScript : public QObject {
 public:
     using TAction = std::function<void(QWidget& modal)>;
@@ -38,7 +40,7 @@ public:
         return Expect(className, {}, std::move(action));
     }
 
-    // Every step has run to its end.
+    // Every step has run to its end and the last step's window has closed.
     bool Done() const;
     // Waits until Done, or a failure, within the timeout of the steps left.
     bool WaitDone();
@@ -68,6 +70,7 @@ private:
     std::size_t next_ = 0;           // the step awaited
     std::size_t finished_ = 0;       // steps whose action has returned
     QList<QPointer<QWidget>> busy_;  // windows whose action still runs (a nested exec inside it)
+    QPointer<QWidget> lastHandled_;  // the window of the last step whose action has returned
     QTimer poll_;
     QElapsedTimer waiting_;  // since the awaited step became next
     QStringList failures_;
