@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "app/controls/KvClock.h"
 
@@ -25,17 +26,14 @@ public:
 
     QSize operator()(QSize size) const { return {Limit(size.width()), Limit(size.height())}; }
 
-    void Font(QWidget& widget, bool always) const {
-        if (!always && !widget.testAttribute(Qt::WA_SetFont)) return;
-        QFont font = widget.font();
-        // A font set for its weight or family only takes its size from the parent, which is scaled.
-        if (!always && !(font.resolveMask() & QFont::SizeResolved)) return;
+    // The font's size scaled, in the unit the font is given in.
+    QFont Font(QFont font) const {
         if (font.pointSizeF() > 0) {
             font.setPointSizeF(font.pointSizeF() * num_ / den_);
         } else if (font.pixelSize() > 0) {
             font.setPixelSize(std::max(1, (*this)(font.pixelSize())));
         }
-        widget.setFont(font);
+        return font;
     }
 
     void Sizes(QWidget& widget) const {
@@ -75,6 +73,20 @@ private:
     int den_;
 };
 
+bool SameSize(const QFont& a, const QFont& b) {
+    return a.pointSizeF() == b.pointSizeF() && a.pixelSize() == b.pixelSize();
+}
+
+// The font in the size of another, in that one's unit.
+QFont WithSizeOf(QFont font, const QFont& size) {
+    if (size.pointSizeF() > 0) {
+        font.setPointSizeF(size.pointSizeF());
+    } else if (size.pixelSize() > 0) {
+        font.setPixelSize(size.pixelSize());
+    }
+    return font;
+}
+
 // Whether a layout of the parent places the widget.
 bool PlacedByLayout(const QWidget& widget) {
     const QWidget* parent = widget.parentWidget();
@@ -96,13 +108,24 @@ void scaleBy(QWidget& form, int num, int den) {
     if (num == den) return;
     const Scaler scale(num, den);
     const QSize design = form.size();
+    QList<QWidget*> children;
+    for (QWidget* child : form.findChildren<QWidget*>()) {
+        if (child->window() == &form) children.append(child);  // not a window of its own over this one
+    }
+    // Each widget's font as designed, before the form's own font changes what the others inherit.
+    std::vector<QFont> designFonts;
+    designFonts.reserve(children.size());
+    for (const QWidget* child : children) designFonts.push_back(child->font());
 
-    scale.Font(form, true);
+    form.setFont(scale.Font(form.font()));
     scale.Sizes(form);
-    const QList<QWidget*> children = form.findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        if (child->window() != &form) continue;  // a window of its own, such as a dialog over this one
-        scale.Font(*child, false);
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        QWidget* child = children[i];
+        // Parents come before their children: a font that inherits its size has it scaled by now.
+        const QFont target = scale.Font(designFonts[i]);
+        if (child->testAttribute(Qt::WA_SetFont) && !SameSize(child->font(), target)) {
+            child->setFont(WithSizeOf(child->font(), target));
+        }
         scale.Sizes(*child);
         if (!child->isWindow() && !PlacedByLayout(*child))
             child->setGeometry(scale.Geometry(child->geometry()));
