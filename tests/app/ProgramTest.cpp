@@ -1,0 +1,108 @@
+#include "app/Program.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/ProgramRuntime.h"
+#include "app/Services.h"
+#include "db/widgets/Confirm.h"
+#include "db/widgets/QtText.h"
+#include "rtl/FormatSettings.h"
+#include "tests/support/AppFixture.h"
+
+namespace app {
+namespace {
+
+// The program itself, run as a user runs it: from another working directory, found on the PATH.
+TEST(ProgramTest, KeyvaleStartsAndStopsInOrder) {
+    const QFileInfo program(QStringLiteral(KEYVALE_PROGRAM));
+    ASSERT_TRUE(program.isExecutable()) << program.filePath().toStdString();
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("PATH", program.absolutePath() + ':' + environment.value("PATH"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QDir::currentPath());
+    // A shell finds it on the PATH, so the program's argv[0] is the bare name.
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec keyvale")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    // Until the main window exists the program runs its start-up and shut-down and says so.
+    EXPECT_EQ(process.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("the main window is not built yet")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("Sanitizer")) << errors.toStdString();
+}
+
+TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWhateverTheWorkingDirectory) {
+    const std::string expected = db::widgets::ToBytes(QCoreApplication::applicationDirPath() + '/');
+    EXPECT_EQ(ProgramDirectory(), expected);
+    EXPECT_NE(QDir::currentPath() + '/', QCoreApplication::applicationDirPath() + '/');
+    EXPECT_EQ(ProgramDirectory().back(), '/');
+}
+
+// Each runtime starts from nothing and leaves the format settings as it found them.
+TEST(ProgramRuntimeTest, SeveralRuntimesInOneProcessEachStartAfresh) {
+    const rtl::FormatSettings before = rtl::CurrentFormatSettings();
+    for (int i = 0; i < 3; ++i) {
+        auto runtime = std::make_unique<ProgramRuntime>("/opt/keyvale/");
+        const AppState& state = runtime->State();
+        EXPECT_EQ(state.progdir, "/opt/keyvale/");
+        EXPECT_EQ(state.realtime, 0);
+        EXPECT_TRUE(state.password.empty());
+        EXPECT_FALSE(state.realmode);
+        EXPECT_FALSE(state.passwordok);
+        EXPECT_EQ(rtl::CurrentFormatSettings().ShortDateFormat, "mm/dd/yy");
+        runtime->State().realmode = true;
+        runtime->State().realtime = 5;
+        runtime.reset();
+        EXPECT_EQ(rtl::CurrentFormatSettings(), before);
+    }
+}
+
+class ServiceRoutesTest : public testsupport::AppFixture {};
+
+// The data-aware controls' delete question reaches the message service while the routes stand.
+TEST_F(ServiceRoutesTest, TheControlsDeleteQuestionGoesToTheMessageService) {
+    messages.AnswerConfirm(true);
+    messages.AnswerConfirm(false);
+    EXPECT_TRUE(db::widgets::Confirm(QStringLiteral("Delete record?")));
+    EXPECT_FALSE(db::widgets::Confirm(QStringLiteral("Delete record?")));
+    const testsupport::Box question{testsupport::BoxKind::Confirm, "Confirm", "Delete record?"};
+    EXPECT_EQ(messages.Boxes(), (std::vector<testsupport::Box>{question, question}));
+}
+
+TEST_F(ServiceRoutesTest, TheFixturesProgramDirectoryIsNotTheWorkingDirectory) {
+    EXPECT_NE(ProgramDir(), QDir::currentPath() + '/');
+    EXPECT_EQ(State().progdir, db::widgets::ToBytes(ProgramDir()));
+    EXPECT_TRUE(QFileInfo(ProgramDir()).isDir());
+}
+
+TEST_F(ServiceRoutesTest, TheFakeClockMovesTheTimeOfDayTheMonotonicReadingAndTheRuntimesNow) {
+    const rtl::TDateTime start = time.Now();
+    const double monotonic = time.MonotonicSeconds();
+    EXPECT_EQ(rtl::Now(), start);
+    time.Advance(90);
+    EXPECT_DOUBLE_EQ(time.MonotonicSeconds() - monotonic, 90);
+    EXPECT_NEAR((time.Now() - start) * rtl::SecsPerDay, 90, 1e-6);
+    EXPECT_EQ(rtl::Now(), time.Now());
+}
+
+TEST_F(ServiceRoutesTest, TheScriptedRandomSourceDrawsItsScript) {
+    random.Push(7);
+    random.Push(0);
+    random.Randomize();
+    EXPECT_EQ(random.Random(10), 7);
+    EXPECT_EQ(random.Random(1), 0);
+    EXPECT_EQ(random.RandomizeCalls(), 1);
+    EXPECT_EQ(random.Left(), 0u);
+}
+
+}  // namespace
+}  // namespace app
