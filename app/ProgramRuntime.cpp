@@ -26,7 +26,11 @@ ProgramRuntime::~ProgramRuntime() = default;
 
 std::string ProgramDirectory() {
     // The executable's own path: argv[0] may be a bare name found on the PATH.
-    const QString directory = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    return ProgramDirectoryOf(QCoreApplication::applicationDirPath());
+}
+
+std::string ProgramDirectoryOf(const QString& path) {
+    const QString directory = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     if (!db::widgets::InCodePage(directory)) {
         throw rtl::Exception(std::string(kBadProgramDirectory) + db::widgets::ToBytes(directory));
     }

@@ -1,6 +1,8 @@
 // ProgramRuntime: what one run of the program holds for its whole life: its state and its format settings.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 #include "app/core/AppState.h"
@@ -30,5 +32,7 @@ private:
 // working directory and however the program was started. Raises rtl::Exception naming the directory
 // when it has a character the code page lacks.
 std::string ProgramDirectory();
+// The directory given with a trailing "/" in Windows-1252 bytes; raises as ProgramDirectory does.
+std::string ProgramDirectoryOf(const QString& directory);
 
 }  // namespace app

@@ -13,6 +13,7 @@
 #include "app/Services.h"
 #include "db/widgets/Confirm.h"
 #include "db/widgets/QtText.h"
+#include "rtl/Exceptions.h"
 #include "rtl/FormatSettings.h"
 #include "tests/support/AppFixture.h"
 
@@ -45,6 +46,17 @@ TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWhateverTheWorkingDirectory
     EXPECT_EQ(ProgramDirectory(), expected);
     EXPECT_NE(QDir::currentPath() + '/', QCoreApplication::applicationDirPath() + '/');
     EXPECT_EQ(ProgramDirectory().back(), '/');
+}
+
+TEST(ProgramDirectoryTest, ADirectoryOutsideTheCodePageIsRefusedByName) {
+    EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/opt/caf\u00E9")), "/opt/caf\xE9/");
+    EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/")), "/");
+    try {
+        ProgramDirectoryOf(QStringLiteral("/opt/\u65E5\u672C"));
+        ADD_FAILURE() << "no exception";
+    } catch (const rtl::Exception& e) {
+        EXPECT_EQ(e.Message(), "The program's directory has a character that Keyvale cannot use: /opt/??/");
+    }
 }
 
 // Each runtime starts from nothing and leaves the format settings as it found them.
