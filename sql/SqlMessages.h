@@ -21,6 +21,43 @@ inline constexpr std::string_view kStringConstantTooLong =
 inline constexpr std::string_view kMarkedTextTooLong =
     "Source column expression exceeds maximum expression length of %s characters";
 
+// Type checking; the last slot is the clause's context text. Slots before it: the kind word of an operand
+// ("expression", "column", "function", "constant", or empty for a predicate) and its text, an operator or
+// function name, a column's name and correlation.
+inline constexpr std::string_view kDateTextExpected =
+    "Date, time, or timestamp expression expected, instead found '%s' in %s";
+inline constexpr std::string_view kBinaryTypeMismatch = "Type mismatch between %s '%s' and %s '%s' in %s";
+inline constexpr std::string_view kUnaryTypeMismatch = "Type mismatch between '%s' operator and '%s' in %s";
+inline constexpr std::string_view kPredicateTypeMismatch =
+    "Type mismatch between %s operator and expression '%s' in %s";
+inline constexpr std::string_view kPredicateConstantExpected =
+    "Constant expression expected after %s operator, instead found '%s' in %s";
+inline constexpr std::string_view kAggregateArgumentType =
+    "%s aggregate function must contain a numeric, date, time, or timestamp expression in %s";
+inline constexpr std::string_view kCaseFunctionArgumentType =
+    "Type mismatch between %s function and function argument in %s";
+inline constexpr std::string_view kSubstringArgumentType =
+    "Expression argument of SUBSTRING function must be a string in %s";
+inline constexpr std::string_view kSubstringFromConstant =
+    "FROM argument of SUBSTRING function must be an integer constant in %s";
+inline constexpr std::string_view kSubstringFromRange =
+    "FROM argument of SUBSTRING function must be an integer constant between 1 and %s in %s";
+inline constexpr std::string_view kSubstringForConstant =
+    "FOR argument of SUBSTRING function must be an integer constant in %s";
+inline constexpr std::string_view kSubstringForRange =
+    "FOR argument of SUBSTRING function must be an integer constant between 1 and %s in %s";
+inline constexpr std::string_view kTrimArgumentType = "FROM argument of TRIM function must be a string in %s";
+inline constexpr std::string_view kTrimCharacterConstant =
+    "Trim character argument of TRIM function must be a single character constant in %s";
+inline constexpr std::string_view kExtractArgumentType =
+    "FROM argument of EXTRACT function must be a date or date and time in %s";
+inline constexpr std::string_view kUnknownColumnReference =
+    "Invalid column name '%s' or table correlation name '%s' specified in %s";
+inline constexpr std::string_view kNestedAggregate =
+    "Aggregate function %s cannot be used inside an expression in %s";
+inline constexpr std::string_view kColumnWithoutRecord =
+    "Constant expression expected, instead found column '%s' in %s";
+
 // Expressions; the last slot is the clause's context text.
 inline constexpr std::string_view kExpressionTooComplex = "Expression too complex in %s";
 inline constexpr std::string_view kPredicatesNotAllowed =
