@@ -1,12 +1,10 @@
 #include "app/Program.h"
 
+#include <QWidget>
+
 #include <cstdio>
-#include <string>
 
 #include "app/Application.h"
-#include "app/FormRegistry.h"
-#include "app/ProgramRuntime.h"
-#include "app/Services.h"
 #include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
 
@@ -19,25 +17,27 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     static_cast<void>(services);
 }
 
+Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)
+    : runtime_(std::move(progdir)),
+      services_(runtime_.State(), application.Title()),
+      routes_(application, services_.View()) {
+    registerForms(forms_, runtime_, services_.View());
+    forms_.CreateAll();
+}
+
+Program::~Program() {
+    forms_.DestroyAll();
+}
+
 int RunProgram(TApplication& application) {
-    std::string progdir;
     try {
-        progdir = ProgramDirectory();
-    } catch (...) {
-        rtl::HandleCurrentException();
-        return 1;
-    }
-    try {
-        ProgramRuntime runtime(progdir);
-        QtServices services(runtime.State(), application.Title());
-        ServiceRoutes routes(application, services.View());
-        FormRegistry forms;
-        RegisterForms(forms, runtime, services.View());
-        forms.CreateAll();
-        if (forms.MainWindow() == nullptr) {
+        Program program(application, ProgramDirectory());
+        QWidget* mainWindow = program.Forms().MainWindow();
+        if (mainWindow == nullptr) {
             std::fprintf(stderr, "%.*s\n", static_cast<int>(kNoMainWindow.size()), kNoMainWindow.data());
             return 1;
         }
+        mainWindow->show();
         return application.exec();
     } catch (...) {
         rtl::HandleCurrentException();

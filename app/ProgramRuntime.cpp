@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/core/Texts.h"
+#include "components/dialogs/TARNISPasswordDialog.h"
 #include "db/widgets/QtText.h"
 #include "rtl/Exceptions.h"
 
@@ -20,6 +21,7 @@ rtl::FormatSettings ProgramFormatSettings() {
 
 ProgramRuntime::ProgramRuntime(std::string progdir) : formatSettings_(ProgramFormatSettings()) {
     state_.progdir = std::move(progdir);
+    sessions_.SetPasswordHook(&components::dialogs::PasswordDialog);
 }
 
 ProgramRuntime::~ProgramRuntime() = default;

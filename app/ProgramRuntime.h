@@ -1,4 +1,5 @@
-// ProgramRuntime: what one run of the program holds for its whole life: its state and its format settings.
+// ProgramRuntime: what one run of the program holds for its whole life: its sessions (and through them the
+// engine), its state and its format settings.
 #pragma once
 
 #include <QString>
@@ -6,12 +7,16 @@
 #include <string>
 
 #include "app/core/AppState.h"
+#include "components/SessionRuntime.h"
 #include "rtl/FormatSettings.h"
 
 namespace app {
 
-// Made after the application object and before the services and forms; gone after the forms. While it
-// lives the short date format is "mm/dd/yy"; the previous settings come back at its end.
+// Made after the application object and before the services and forms; gone after the forms. It owns the
+// session runtime, with the default session not started and the table-password dialog as the sessions'
+// password hook; the sessions go last, and the engine stops with the default one. While it lives the short
+// date format is "mm/dd/yy"; the previous settings come back at its end. One at a time, as the session
+// runtime it holds.
 class ProgramRuntime {
 public:
     // `progdir`: the program's directory with its trailing "/", Windows-1252 bytes.
@@ -22,8 +27,11 @@ public:
 
     AppState& State() { return state_; }
     const AppState& State() const { return state_; }
+    components::SessionRuntime& Sessions() { return sessions_; }
 
 private:
+    // First made, last gone: everything else may hold an engine table.
+    components::SessionRuntime sessions_;
     rtl::FormatSettingsGuard formatSettings_;
     AppState state_;
 };
