@@ -20,7 +20,7 @@ test: deps
 run: deps
 	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKEYVALE_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
-	@if [ ! -x $(PROGRAM) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
+	@if [ ! -x $(PROGRAM) ] || [ ! -x $(SETUP) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
 	@cd $(RELEASE_DIR)/app && ../tools/keyvale-setup && ./keyvale
 
 # The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run.
