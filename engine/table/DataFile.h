@@ -269,6 +269,9 @@ public:
     // slot or record ID), 8710 naming the table and no lock taken. The lock byte is tried 1 +
     // LockRetryCount times, LockWaitTime ms apart (10258). Kept until UnlockRecord.
     void LockRecord(SlotNumber slot);
+    // Locks slot n by its number, whatever record is current (an insert's slot, which may be a deleted one);
+    // the lock byte tried as LockRecord tries it (10258). Nothing when held already or under the table lock.
+    void LockSlotNumber(SlotNumber slot);
     // Frees this handle's lock of slot n (NoSlot: the current record; none: 10242); 10242 when the unlock
     // fails. Nothing when the table lock is held, or in a transaction, which keeps its locks until it ends.
     void UnlockRecord(SlotNumber slot);

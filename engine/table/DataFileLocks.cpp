@@ -109,11 +109,15 @@ void TDataFile::LockRecord(SlotNumber slot) {
         }
         slot = currentSlot;
     }
-    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) == lockedRecords_.end()) {
-        if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
-        lockedRecords_.push_back(slot);
-    }
+    LockSlotNumber(slot);
     read.End();
+}
+
+void TDataFile::LockSlotNumber(SlotNumber slot) {
+    if (!SharesTable() || marks_.Table) return;
+    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return;
+    if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
+    lockedRecords_.push_back(slot);
 }
 
 void TDataFile::UnlockRecord(SlotNumber slot) {

@@ -60,7 +60,9 @@ void TRecordChange::LockSlot(SlotNumber slot) {
         successUnlock_ = slot;
         return;
     }
-    table_.LockRecord(slot);
+    // By number: the identity of the current record is the business of edits, and an insert's slot is a
+    // deleted one that may still be current.
+    table_.LockSlotNumber(slot);
     lockedSlot_ = slot;
 }
 
@@ -90,6 +92,12 @@ void TRecordChange::RunGuards(bool succeeded) {
         }
     }
     table_.Resync();
+    // A delete with no record left under the cursor would leave the deleted slot current, and the next
+    // insert takes that very slot from the free chain: none is current instead.
+    if (succeeded && kind_ == RecordChangeKind::Delete) {
+        const TRecord* current = table_.CurrentRecord();
+        if (current != nullptr && current->Status() != RecordActive) table_.ReleaseCurrentRecord();
+    }
     // Resync keeps an end state the cursor was in before the change; the changed record is to be the one
     // the cursor stands on, fetched as the current record.
     if (!bookmark.empty() && (index.BeforeFirst() || index.AfterLast())) table_.GotoBookmark(bookmark, false);
