@@ -219,9 +219,10 @@ std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
         found = slot >= 1 && slot <= indexFile_.PhysicalRecordCount() && (slot - 1) / 8 < bits.size() &&
                 BitmapTestBit(slot, bits.data());
         if (found) indexFile_.GotoRecordNumber(slot);
-    } else {
+    } else if (theirs != nullptr) {
+        // Without a record of theirs there is no key to look for: an all-zero one may be a record's.
         TIndexKey key;
-        if (theirs != nullptr) BuildKey(theirs->Image(), key);
+        BuildKey(theirs->Image(), key);
         key.Length = GetKeyLength();
         found = indexFile_.FindKey(key.View(), false, false, key.Length);
     }

@@ -341,6 +341,29 @@ TEST_F(TableSearchTest, GotoCurrentReachesTheOtherHandlesRecordUntilItIsDeleted)
     EXPECT_FALSE(a.OperationReadLockHeld());
 }
 
+// Following a handle that stands on no record reports no record, also where a record's key is all zero
+// (a unique index of one string field, blank in that record).
+TEST_F(TableSearchTest, GotoCurrentOfAHandleWithoutARecordReportsNone) {
+    std::vector<engine::TFieldDesc> fields = {FieldDef(CursorIdField, "ID", engine::FieldTypeInteger),
+                                              FieldDef(2, "NAME", engine::FieldTypeString, 10)};
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {CursorIdField}),
+                                                     IndexDef("ByName", {2}, true)};
+    CreateTable("z", fields, indexes);
+    engine::TDataFile a;
+    engine::TDataFile b;
+    OpenTable(a, "z");
+    OpenTable(b, "z");
+    Insert(a, {{CursorIdField, I32(1)}});
+    Insert(a, {{CursorIdField, I32(2)}, {2, Str("named")}});
+    a.SetIndexName("ByName");
+    a.SetToEnd();
+    ASSERT_EQ(a.GetPriorRecord({}), 0);
+    ASSERT_EQ(CurrentId(a), 2);
+    ASSERT_EQ(b.GetCurrentRecordImage().size(), 0u);
+    EXPECT_EQ(a.GotoCurrent(b), engine::ErrRecordNotFound);
+    EXPECT_EQ(CurrentId(a), 2);
+}
+
 TEST_F(TableSearchTest, AClonesIndexRecordAndOwnerButNotTheLockSettings) {
     engine::TDataFile table;
     OpenTable(table, "t");
