@@ -97,19 +97,28 @@ void TDataFile::LockRecord(SlotNumber slot) {
     const TRecord* current = LoadedCurrentRecord();
     if (slot == NoSlot && current == nullptr) RaiseTableError(ErrRecordInUse);
     const bool asksForCurrent = current != nullptr && (slot == NoSlot || slot == current->RecordNumber());
-    const SlotNumber currentSlot = asksForCurrent ? current->RecordNumber() : NoSlot;
+    const SlotNumber target = asksForCurrent ? current->RecordNumber() : slot;
     const RecordId currentId = asksForCurrent ? current->Id() : RecordId{};
-    // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
-    read.Begin();
-    if (asksForCurrent) {
-        current = LoadedCurrentRecord();
-        if (current == nullptr || current->Status() != RecordActive ||
-            current->RecordNumber() != currentSlot || current->Id() != currentId) {
-            RaiseTableError(ErrRecordNotFound);
+    // The lock first, waited for holding no read byte: the program that holds it needs the index file's
+    // write lock for its change, which a waiter's read byte would keep it from until the waiter gives up.
+    const bool heldBefore =
+        std::find(lockedRecords_.begin(), lockedRecords_.end(), target) != lockedRecords_.end();
+    LockSlotNumber(target);
+    try {
+        // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
+        read.Begin();
+        if (asksForCurrent) {
+            current = LoadedCurrentRecord();
+            if (current == nullptr || current->Status() != RecordActive ||
+                current->RecordNumber() != target || current->Id() != currentId) {
+                RaiseTableError(ErrRecordNotFound);
+            }
         }
-        slot = currentSlot;
+    } catch (...) {
+        // A record that changed under the wait is not this caller's to hold.
+        if (!heldBefore) CleanUpKeepingError([&] { UnlockRecord(target); });
+        throw;
     }
-    LockSlotNumber(slot);
     read.End();
 }
 

@@ -29,9 +29,25 @@ TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updat
             noted_.emplace(current->RecordNumber(), current->Id());
         }
     }
-    if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
-    ownsWrite_ = !table_.marks_.Write;
-    table_.BeginWrite();
+    // A delete waits for its record's lock before the write locks, never while holding them: the program
+    // that holds the record lock needs them for its own change.
+    if (kind_ == RecordChangeKind::Delete && noted_) {
+        const std::vector<SlotNumber>& held = table_.LockedRecords();
+        if (std::find(held.begin(), held.end(), noted_->first) == held.end()) {
+            table_.LockRecord(noted_->first);
+            lockedSlot_ = noted_->first;
+        }
+    }
+    try {
+        if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
+        ownsWrite_ = !table_.marks_.Write;
+        table_.BeginWrite();
+    } catch (...) {
+        CleanUpKeepingError([this] {
+            if (lockedSlot_) table_.UnlockRecord(*lockedSlot_);
+        });
+        throw;
+    }
     TIndexFile& index = table_.IndexFile();
     previousIndex_ = index.CurrentIndex();
     // Taken after BeginWrite's change check, which may have moved the cursor, and before the first change.
@@ -54,6 +70,7 @@ TRecord& TRecordChange::SameCurrentRecord() {
 }
 
 void TRecordChange::LockSlot(SlotNumber slot) {
+    if (lockedSlot_ == slot) return;
     const std::vector<SlotNumber>& held = table_.LockedRecords();
     if (std::find(held.begin(), held.end(), slot) != held.end()) {
         // The caller's own edit lock: a failed change leaves it to the caller, a done one ends it.

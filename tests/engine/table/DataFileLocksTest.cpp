@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/base/EngineErrorCodes.h"
@@ -243,6 +245,47 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         table.SetLockWaitTime(c.waitMs);
         EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(4)); }), engine::ErrRecordInUse);
         EXPECT_EQ(sleeps, c.sleeps) << int{c.retries};
+    }
+}
+
+// Another program waiting for a record lock with the default tries holds nothing between them: the holder of
+// the lock modifies and deletes at once instead of waiting for the waiter to give up, and the waiter gets
+// the lock at its next try.
+TEST_F(DataFileLocksTest, AWaiterForARecordLockDoesNotStallTheProgramHoldingIt) {
+    engine::TDataFile table;
+    table.SetFileName("t");
+    table.Open();
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    ASSERT_TRUE(holder.Ready()) << holder.Greeting();
+    using Clock = std::chrono::steady_clock;
+    const auto waitFor = std::chrono::milliseconds(engine::DefaultLockWaitTime);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"modify",
+         [&] {
+             std::vector<std::uint8_t> image(table.GetCurrentRecordImage().begin(),
+                                             table.GetCurrentRecordImage().end());
+             SetStored(table, image, MemoNoteField, Str("changed"));
+             table.ModifyRecord(image, true, true);
+         }},
+        {"delete", [&] { table.DeleteRecord(true); }},
+    };
+    std::uint32_t slot = 2;
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        MakeCurrent(table, slot);
+        table.LockRecord(NoSlot);
+        std::string reply;
+        std::thread waiter([&] { reply = holder.Send("lockrecord " + std::to_string(slot)); });
+        // The waiter has tried and is between its tries.
+        std::this_thread::sleep_for(3 * waitFor);
+        const auto start = Clock::now();
+        change();
+        const auto took = Clock::now() - start;
+        waiter.join();
+        EXPECT_LT(took, waitFor);
+        EXPECT_EQ(reply, "ok");
+        EXPECT_EQ(holder.Send("unlockrecord " + std::to_string(slot)), "ok");
+        ++slot;
     }
 }
 
