@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "engine/base/EngineError.h"
+#include "engine/base/EngineTexts.h"
 #include "engine/records/RecordHeader.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
@@ -42,6 +43,12 @@ bool TDataFile::WriteLockByte() {
 
 void TDataFile::BeginWrite() {
     if (!SharesTable() || marks_.Write) return;
+    // The write lock covers every read byte, the handle's own too, which would be waited for in vain. A
+    // read held across operations stays the caller's: refused at once. An operation's read goes, as the
+    // write lock's change check takes its place.
+    if (marks_.LongLivedRead)
+        RaiseEngineError(ErrGeneralLockFailure, FileName(), {}, {}, texts::OwnReadLockHeld);
+    if (marks_.OperationRead) EndRead();
     TReadGuard read(*this);
     // A transaction holds the semaphore from its first write on.
     const bool takeSemaphore = !marks_.TransactionLock;
@@ -69,6 +76,8 @@ void TDataFile::BeginWrite() {
 
 void TDataFile::AcquireReadLock() {
     if (!SharesTable() || marks_.LongLivedRead) return;
+    // Its read byte lies in the handle's own write lock and would be waited for in vain.
+    if (marks_.Write) RaiseEngineError(ErrGeneralLockFailure, FileName(), {}, {}, texts::OwnWriteLockHeld);
     TReadGuard read(*this);
     const bool blobHeld = blobFile_.Locks().ReadHeld();
     const bool indexHeld = indexFile_.Locks().ReadHeld();

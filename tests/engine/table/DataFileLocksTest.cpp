@@ -289,6 +289,35 @@ TEST_F(DataFileLocksTest, AWaiterForARecordLockDoesNotStallTheProgramHoldingIt) 
     }
 }
 
+// A lock the handle's own lock excludes is answered at once, without one wait: the write locks over its own
+// long-lived read lock and the long-lived read lock under its own write locks are refused; an operation's
+// read gives way to the write locks.
+TEST_F(DataFileLocksTest, ALockThatTheHandlesOwnLockExcludesIsAnsweredAtOnce) {
+    engine::TDataFile table;
+    int sleeps = 0;
+    table.SetFileName("t");
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](int) { ++sleeps; }, {}});
+    table.Open();
+    table.AcquireReadLock();
+    EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
+    EXPECT_FALSE(table.WriteLocksHeld());
+    EXPECT_TRUE(table.LongLivedReadLockHeld());
+    table.ReleaseReadLock();
+    table.BeginWrite();
+    EXPECT_EQ(EngineCode([&] { table.AcquireReadLock(); }), engine::ErrGeneralLockFailure);
+    EXPECT_FALSE(table.LongLivedReadLockHeld());
+    table.EndWrite();
+    table.BeginRead();
+    table.BeginWrite();
+    EXPECT_TRUE(table.WriteLocksHeld());
+    EXPECT_FALSE(table.OperationReadLockHeld());
+    table.EndWrite();
+    EXPECT_EQ(sleeps, 0);
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    EXPECT_EQ(holder.Send("beginwrite"), "ok");
+}
+
 TEST_F(DataFileLocksTest, ARecordLockedTwiceIsOneLockThatOneUnlockFrees) {
     HolderProcess holder(HolderProcess::TableMode{}, "t");
     StartTableHolder(holder);
