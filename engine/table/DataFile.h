@@ -272,6 +272,8 @@ public:
     // Locks slot n by its number, whatever record is current (an insert's slot, which may be a deleted one);
     // the lock byte tried as LockRecord tries it (10258). Nothing when held already or under the table lock.
     void LockSlotNumber(SlotNumber slot);
+    // 8710 naming the table, at once, for a slot number above 0x7FFFFFFE, which has no lock byte.
+    void RequireLockableSlot(SlotNumber slot) const;
     // Frees this handle's lock of slot n (NoSlot: the current record; none: 10242); 10242 when the unlock
     // fails. Nothing when the table lock is held, or in a transaction, which keeps its locks until it ends.
     void UnlockRecord(SlotNumber slot);

@@ -100,6 +100,7 @@ void TDataFile::AcquireReadLock() {
 
 void TDataFile::LockRecord(SlotNumber slot) {
     if (!SharesTable() || marks_.Table) return;
+    RequireLockableSlot(slot);
     TReadGuard read(*this);
     // The current record is asked for by its identity: a change check that finds it gone, or finds the
     // cursor moved on to another record, must not lock whatever record is current afterwards.
@@ -131,8 +132,16 @@ void TDataFile::LockRecord(SlotNumber slot) {
     read.End();
 }
 
+void TDataFile::RequireLockableSlot(SlotNumber slot) const {
+    // Slot n's lock byte is RecordLockTop - n: beyond this no byte is left to lock, and no record lives
+    // there, so the caller hears it at once instead of after every retry.
+    if (slot.Value > RecordLockTop) RaiseTableError(ErrRecordNotFound);
+}
+
 void TDataFile::LockSlotNumber(SlotNumber slot) {
     if (!SharesTable() || marks_.Table) return;
+    RequireLockableSlot(slot);
+    if (slot == NoSlot) RaiseTableError(ErrRecordNotFound);
     if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return;
     if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
     lockedRecords_.push_back(slot);

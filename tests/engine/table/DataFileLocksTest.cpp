@@ -318,6 +318,23 @@ TEST_F(DataFileLocksTest, ALockThatTheHandlesOwnLockExcludesIsAnsweredAtOnce) {
     EXPECT_EQ(holder.Send("beginwrite"), "ok");
 }
 
+// A slot number that has no lock byte is refused at once, not after every retry.
+TEST_F(DataFileLocksTest, ASlotWithoutALockByteIsRefusedAtOnce) {
+    engine::TDataFile table;
+    int sleeps = 0;
+    table.SetFileName("t");
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.Open();
+    for (const std::uint32_t slot : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(slot)); }), engine::ErrRecordNotFound);
+        EXPECT_TRUE(table.LockedRecords().empty());
+    }
+    EXPECT_EQ(sleeps, 0);
+    table.LockRecord(SlotNumber(0x7FFFFFFE));
+    EXPECT_EQ(table.LockedRecords(), std::vector<SlotNumber>{SlotNumber(0x7FFFFFFE)});
+}
+
 TEST_F(DataFileLocksTest, ARecordLockedTwiceIsOneLockThatOneUnlockFrees) {
     HolderProcess holder(HolderProcess::TableMode{}, "t");
     StartTableHolder(holder);
