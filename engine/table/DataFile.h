@@ -740,6 +740,9 @@ private:
     std::exception_ptr ReleaseLocks() noexcept;
     // The record-file checks of DoOpen once the descriptors are read.
     void CheckFieldLayout();
+    // 8961 unless the next slot number is at least 1 and every slot below it lies in the file: before
+    // anything is sized from the slot count.
+    void CheckSlotCount();
     void CheckSlotArea();
     // Closes every file and forgets the descriptors and cached records, writing nothing.
     void CloseFiles() noexcept;
