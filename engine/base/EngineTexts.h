@@ -172,4 +172,8 @@ inline constexpr std::string_view PrimaryIndexName = "Primary";
 // The name of the internal index of record statuses, slot 31 of every index file.
 inline constexpr std::string_view SysDeletedIndexName = "Sys Deleted";
 
+// The extra text of 10249 when a handle asks for a lock that its own read or write lock excludes.
+inline constexpr std::string_view OwnReadLockHeld = "the handle holds its own read lock";
+inline constexpr std::string_view OwnWriteLockHeld = "the handle holds its own write lock";
+
 }  // namespace engine::texts

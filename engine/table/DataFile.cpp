@@ -95,6 +95,8 @@ void TDataFile::DoOpen() {
         ResetWorkingFields();
         BuildCollationTable(collationTable_, header_.LanguageId, header_.SortId, FileName());
         records_.SetCapacity(RecordCacheCapacity());
+        // The index file sizes its record bitmaps from the slot count: checked against the file first.
+        CheckSlotCount();
         ConfigureIndexFile();
         {
             // The cursor's first key may need a read: the lock a miss takes ends with the open of the file.
@@ -162,6 +164,17 @@ void TDataFile::CheckFieldLayout() {
     }
     if (offset != header_.RecordSize || blobFields != header_.BlobFieldCount)
         RaiseTableError(ErrHeaderCorrupt);
+}
+
+void TDataFile::CheckSlotCount() {
+    // Slots are written before the header that counts them, so every slot the header counts is in the file,
+    // whatever another program appends meanwhile.
+    const std::int64_t size = GetSize();
+    if (size < 0) RaiseTableError(ErrRead);
+    const std::int64_t counted = std::int64_t{header_.NextSlotNumber.Value} - 1;
+    if (counted < 0 || SlotAreaStart(header_.FieldCount) + counted * recordSize_ > size) {
+        RaiseTableError(ErrHeaderCorrupt);
+    }
 }
 
 void TDataFile::CheckSlotArea() {

@@ -269,6 +269,11 @@ public:
     // slot or record ID), 8710 naming the table and no lock taken. The lock byte is tried 1 +
     // LockRetryCount times, LockWaitTime ms apart (10258). Kept until UnlockRecord.
     void LockRecord(SlotNumber slot);
+    // Locks slot n by its number, whatever record is current (an insert's slot, which may be a deleted one);
+    // the lock byte tried as LockRecord tries it (10258). Nothing when held already or under the table lock.
+    void LockSlotNumber(SlotNumber slot);
+    // 8710 naming the table, at once, for a slot number above 0x7FFFFFFE, which has no lock byte.
+    void RequireLockableSlot(SlotNumber slot) const;
     // Frees this handle's lock of slot n (NoSlot: the current record; none: 10242); 10242 when the unlock
     // fails. Nothing when the table lock is held, or in a transaction, which keeps its locks until it ends.
     void UnlockRecord(SlotNumber slot);
@@ -735,6 +740,9 @@ private:
     std::exception_ptr ReleaseLocks() noexcept;
     // The record-file checks of DoOpen once the descriptors are read.
     void CheckFieldLayout();
+    // 8961 unless the next slot number is at least 1 and every slot below it lies in the file: before
+    // anything is sized from the slot count.
+    void CheckSlotCount();
     void CheckSlotArea();
     // Closes every file and forgets the descriptors and cached records, writing nothing.
     void CloseFiles() noexcept;

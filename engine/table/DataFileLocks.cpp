@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "engine/base/EngineError.h"
+#include "engine/base/EngineTexts.h"
 #include "engine/records/RecordHeader.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
@@ -42,6 +43,12 @@ bool TDataFile::WriteLockByte() {
 
 void TDataFile::BeginWrite() {
     if (!SharesTable() || marks_.Write) return;
+    // The write lock covers every read byte, the handle's own too, which would be waited for in vain. A
+    // read held across operations stays the caller's: refused at once. An operation's read goes, as the
+    // write lock's change check takes its place.
+    if (marks_.LongLivedRead)
+        RaiseEngineError(ErrGeneralLockFailure, FileName(), {}, {}, texts::OwnReadLockHeld);
+    if (marks_.OperationRead) EndRead();
     TReadGuard read(*this);
     // A transaction holds the semaphore from its first write on.
     const bool takeSemaphore = !marks_.TransactionLock;
@@ -69,6 +76,8 @@ void TDataFile::BeginWrite() {
 
 void TDataFile::AcquireReadLock() {
     if (!SharesTable() || marks_.LongLivedRead) return;
+    // Its read byte lies in the handle's own write lock and would be waited for in vain.
+    if (marks_.Write) RaiseEngineError(ErrGeneralLockFailure, FileName(), {}, {}, texts::OwnWriteLockHeld);
     TReadGuard read(*this);
     const bool blobHeld = blobFile_.Locks().ReadHeld();
     const bool indexHeld = indexFile_.Locks().ReadHeld();
@@ -91,29 +100,51 @@ void TDataFile::AcquireReadLock() {
 
 void TDataFile::LockRecord(SlotNumber slot) {
     if (!SharesTable() || marks_.Table) return;
+    RequireLockableSlot(slot);
     TReadGuard read(*this);
     // The current record is asked for by its identity: a change check that finds it gone, or finds the
     // cursor moved on to another record, must not lock whatever record is current afterwards.
     const TRecord* current = LoadedCurrentRecord();
     if (slot == NoSlot && current == nullptr) RaiseTableError(ErrRecordInUse);
     const bool asksForCurrent = current != nullptr && (slot == NoSlot || slot == current->RecordNumber());
-    const SlotNumber currentSlot = asksForCurrent ? current->RecordNumber() : NoSlot;
+    const SlotNumber target = asksForCurrent ? current->RecordNumber() : slot;
     const RecordId currentId = asksForCurrent ? current->Id() : RecordId{};
-    // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
-    read.Begin();
-    if (asksForCurrent) {
-        current = LoadedCurrentRecord();
-        if (current == nullptr || current->Status() != RecordActive ||
-            current->RecordNumber() != currentSlot || current->Id() != currentId) {
-            RaiseTableError(ErrRecordNotFound);
+    // The lock first, waited for holding no read byte: the program that holds it needs the index file's
+    // write lock for its change, which a waiter's read byte would keep it from until the waiter gives up.
+    const bool heldBefore =
+        std::find(lockedRecords_.begin(), lockedRecords_.end(), target) != lockedRecords_.end();
+    LockSlotNumber(target);
+    try {
+        // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
+        read.Begin();
+        if (asksForCurrent) {
+            current = LoadedCurrentRecord();
+            if (current == nullptr || current->Status() != RecordActive ||
+                current->RecordNumber() != target || current->Id() != currentId) {
+                RaiseTableError(ErrRecordNotFound);
+            }
         }
-        slot = currentSlot;
-    }
-    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) == lockedRecords_.end()) {
-        if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
-        lockedRecords_.push_back(slot);
+    } catch (...) {
+        // A record that changed under the wait is not this caller's to hold.
+        if (!heldBefore) CleanUpKeepingError([&] { UnlockRecord(target); });
+        throw;
     }
     read.End();
+}
+
+void TDataFile::RequireLockableSlot(SlotNumber slot) const {
+    // Slot n's lock byte is RecordLockTop - n: beyond this no byte is left to lock, and no record lives
+    // there, so the caller hears it at once instead of after every retry.
+    if (slot.Value > RecordLockTop) RaiseTableError(ErrRecordNotFound);
+}
+
+void TDataFile::LockSlotNumber(SlotNumber slot) {
+    if (!SharesTable() || marks_.Table) return;
+    RequireLockableSlot(slot);
+    if (slot == NoSlot) RaiseTableError(ErrRecordNotFound);
+    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return;
+    if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
+    lockedRecords_.push_back(slot);
 }
 
 void TDataFile::UnlockRecord(SlotNumber slot) {

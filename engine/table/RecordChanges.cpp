@@ -29,9 +29,25 @@ TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updat
             noted_.emplace(current->RecordNumber(), current->Id());
         }
     }
-    if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
-    ownsWrite_ = !table_.marks_.Write;
-    table_.BeginWrite();
+    // A delete waits for its record's lock before the write locks, never while holding them: the program
+    // that holds the record lock needs them for its own change.
+    if (kind_ == RecordChangeKind::Delete && noted_) {
+        const std::vector<SlotNumber>& held = table_.LockedRecords();
+        if (std::find(held.begin(), held.end(), noted_->first) == held.end()) {
+            table_.LockRecord(noted_->first);
+            lockedSlot_ = noted_->first;
+        }
+    }
+    try {
+        if (table_.transactionStarted_ && !table_.marks_.TransactionLock) table_.BeginTransactionWrite();
+        ownsWrite_ = !table_.marks_.Write;
+        table_.BeginWrite();
+    } catch (...) {
+        CleanUpKeepingError([this] {
+            if (lockedSlot_) table_.UnlockRecord(*lockedSlot_);
+        });
+        throw;
+    }
     TIndexFile& index = table_.IndexFile();
     previousIndex_ = index.CurrentIndex();
     // Taken after BeginWrite's change check, which may have moved the cursor, and before the first change.
@@ -54,13 +70,16 @@ TRecord& TRecordChange::SameCurrentRecord() {
 }
 
 void TRecordChange::LockSlot(SlotNumber slot) {
+    if (lockedSlot_ == slot) return;
     const std::vector<SlotNumber>& held = table_.LockedRecords();
     if (std::find(held.begin(), held.end(), slot) != held.end()) {
         // The caller's own edit lock: a failed change leaves it to the caller, a done one ends it.
         successUnlock_ = slot;
         return;
     }
-    table_.LockRecord(slot);
+    // By number: the identity of the current record is the business of edits, and an insert's slot is a
+    // deleted one that may still be current.
+    table_.LockSlotNumber(slot);
     lockedSlot_ = slot;
 }
 
@@ -90,6 +109,12 @@ void TRecordChange::RunGuards(bool succeeded) {
         }
     }
     table_.Resync();
+    // A delete with no record left under the cursor would leave the deleted slot current, and the next
+    // insert takes that very slot from the free chain: none is current instead.
+    if (succeeded && kind_ == RecordChangeKind::Delete) {
+        const TRecord* current = table_.CurrentRecord();
+        if (current != nullptr && current->Status() != RecordActive) table_.ReleaseCurrentRecord();
+    }
     // Resync keeps an end state the cursor was in before the change; the changed record is to be the one
     // the cursor stands on, fetched as the current record.
     if (!bookmark.empty() && (index.BeforeFirst() || index.AfterLast())) table_.GotoBookmark(bookmark, false);

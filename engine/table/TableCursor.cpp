@@ -87,16 +87,21 @@ std::uint16_t TDataFile::GetCurrentRecord(std::span<std::uint8_t> destination, b
     RequireBuffer(destination, GetRecordBufferSize());
     TReadGuard read(*this);
     read.BeginIfStrict();
-    if (lock) LockRecord(NoSlot);
-    std::uint16_t code = 0;
     if (indexFile_.BeforeFirst() || indexFile_.AfterLast()) {
+        // No record is delivered, so none is locked: the caller has nothing to unlock after 8705 or 8706.
         ClearDestination(destination);
-        code = indexFile_.BeforeFirst() ? ErrBeginningOfFile : ErrEndOfFile;
-    } else {
-        CopyCurrentRecord(destination);
+        const std::uint16_t code = indexFile_.BeforeFirst() ? ErrBeginningOfFile : ErrEndOfFile;
+        read.End();
+        return code;
     }
+    if (lock) {
+        // Nothing held while the lock is waited for; LockRecord checks the record's identity afterwards.
+        read.End();
+        LockRecord(NoSlot);
+    }
+    CopyCurrentRecord(destination);
     read.End();
-    return code;
+    return 0;
 }
 
 std::uint16_t TDataFile::GetNextRecord(std::span<std::uint8_t> destination) {

@@ -64,7 +64,9 @@ bool TDataFile::FindKey(bool isKeyBuffer, std::span<const std::uint8_t> source, 
     TIndexKey key;
     SourceKey(isKeyBuffer, source, key);
     TReadGuard read(*this);
-    read.BeginIfStrict();
+    // Whatever StrictChangeDetection says: the answer is decided on pages that no other program changes
+    // before the record is loaded, else a load that meets a change moves the cursor past a "found" key.
+    read.Begin();
     const TIndexSettings& index = indexFile_.CurrentSettings();
     const bool descending = index.Descending != 0;
     const bool suffix = CurrentIndexHasSuffix();
@@ -99,7 +101,8 @@ bool TDataFile::FindRecordKey(std::span<const std::uint8_t> image, std::span<std
     TIndexKey key;
     BuildKey(image, key);
     TReadGuard read(*this);
-    read.BeginIfStrict();
+    // As FindKey: the answer must describe the record delivered.
+    read.Begin();
     const std::uint16_t length =
         static_cast<std::uint16_t>(GetKeyLength() - (CurrentIndexHasSuffix() ? RecordIdSuffixLength : 0));
     const bool found = indexFile_.LocateKey(key.View(), length);
@@ -176,7 +179,8 @@ void TDataFile::GetBookmark(std::span<std::uint8_t> destination) const {
 void TDataFile::GotoBookmark(std::span<const std::uint8_t> bookmark, bool keepEndFlags) {
     RequireBookmark(*this, bookmark);
     TReadGuard read(*this);
-    read.BeginIfStrict();
+    // As FindKey: the key is looked for on the pages the record is then loaded from.
+    read.Begin();
     if (indexFile_.NaturalOrder()) {
         indexFile_.GotoRecordNumber(LoadU32(bookmark.data()));
     } else {
@@ -204,7 +208,8 @@ int TDataFile::CompareBookmarks(std::span<const std::uint8_t> first,
 
 std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
     TReadGuard read(*this);
-    read.BeginIfStrict();
+    // As FindKey: "found" must be the record then loaded.
+    read.Begin();
     const TRecord* theirs = other.LoadedCurrentRecord();
     bool found = false;
     if (indexFile_.NaturalOrder()) {
@@ -214,9 +219,10 @@ std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
         found = slot >= 1 && slot <= indexFile_.PhysicalRecordCount() && (slot - 1) / 8 < bits.size() &&
                 BitmapTestBit(slot, bits.data());
         if (found) indexFile_.GotoRecordNumber(slot);
-    } else {
+    } else if (theirs != nullptr) {
+        // Without a record of theirs there is no key to look for: an all-zero one may be a record's.
         TIndexKey key;
-        if (theirs != nullptr) BuildKey(theirs->Image(), key);
+        BuildKey(theirs->Image(), key);
         key.Length = GetKeyLength();
         found = indexFile_.FindKey(key.View(), false, false, key.Length);
     }

@@ -291,10 +291,11 @@ int main(int argc, char** argv) {
         try {
             table.SetFileName(argv[1]);
             table.SetExclusive(false);
-            // A record or table lock held elsewhere is tried once: the worker tries the operation again
-            // itself, after a pause in which it holds nothing. Retries inside LockRecord would hold the read
-            // lock meanwhile and keep the writer that holds the lock from finishing.
-            table.SetLockRetryCount(0);
+            // The engine's lock settings unless the run asks for other retries; a lock still held
+            // elsewhere after them makes the worker try the operation again itself.
+            if (const char* retries = std::getenv(stresstest::LockRetriesVariable)) {
+                table.SetLockRetryCount(static_cast<std::uint8_t>(std::clamp(std::atoi(retries), 0, 255)));
+            }
             table.Open();
             Worker(table, owner, seed, log).Run(operations);
             table.Close();

@@ -62,5 +62,8 @@ inline std::string MemoHash(std::string_view memo) {
 
 // The variable that scales workers and operations for long local runs (a whole number, default 1).
 inline constexpr const char* ScaleVariable = "KEYVALE_STRESS_SCALE";
+// The variable that sets the workers' LockRetryCount (a whole number 0 to 255; the engine's default of 15
+// when unset), so that a run with the default lock settings compares with one without retries.
+inline constexpr const char* LockRetriesVariable = "KEYVALE_STRESS_LOCK_RETRIES";
 
 }  // namespace stresstest

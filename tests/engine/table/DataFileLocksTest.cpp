@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/base/EngineErrorCodes.h"
@@ -244,6 +246,93 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(4)); }), engine::ErrRecordInUse);
         EXPECT_EQ(sleeps, c.sleeps) << int{c.retries};
     }
+}
+
+// Another program waiting for a record lock with the default tries holds nothing between them: the holder of
+// the lock modifies and deletes at once instead of waiting for the waiter to give up, and the waiter gets
+// the lock at its next try.
+TEST_F(DataFileLocksTest, AWaiterForARecordLockDoesNotStallTheProgramHoldingIt) {
+    engine::TDataFile table;
+    table.SetFileName("t");
+    table.Open();
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    ASSERT_TRUE(holder.Ready()) << holder.Greeting();
+    using Clock = std::chrono::steady_clock;
+    const auto waitFor = std::chrono::milliseconds(engine::DefaultLockWaitTime);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"modify",
+         [&] {
+             std::vector<std::uint8_t> image(table.GetCurrentRecordImage().begin(),
+                                             table.GetCurrentRecordImage().end());
+             SetStored(table, image, MemoNoteField, Str("changed"));
+             table.ModifyRecord(image, true, true);
+         }},
+        {"delete", [&] { table.DeleteRecord(true); }},
+    };
+    std::uint32_t slot = 2;
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        MakeCurrent(table, slot);
+        table.LockRecord(NoSlot);
+        std::string reply;
+        std::thread waiter([&] { reply = holder.Send("lockrecord " + std::to_string(slot)); });
+        // The waiter has tried and is between its tries.
+        std::this_thread::sleep_for(3 * waitFor);
+        const auto start = Clock::now();
+        change();
+        const auto took = Clock::now() - start;
+        waiter.join();
+        EXPECT_LT(took, waitFor);
+        EXPECT_EQ(reply, "ok");
+        EXPECT_EQ(holder.Send("unlockrecord " + std::to_string(slot)), "ok");
+        ++slot;
+    }
+}
+
+// A lock the handle's own lock excludes is answered at once, without one wait: the write locks over its own
+// long-lived read lock and the long-lived read lock under its own write locks are refused; an operation's
+// read gives way to the write locks.
+TEST_F(DataFileLocksTest, ALockThatTheHandlesOwnLockExcludesIsAnsweredAtOnce) {
+    engine::TDataFile table;
+    int sleeps = 0;
+    table.SetFileName("t");
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](int) { ++sleeps; }, {}});
+    table.Open();
+    table.AcquireReadLock();
+    EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
+    EXPECT_FALSE(table.WriteLocksHeld());
+    EXPECT_TRUE(table.LongLivedReadLockHeld());
+    table.ReleaseReadLock();
+    table.BeginWrite();
+    EXPECT_EQ(EngineCode([&] { table.AcquireReadLock(); }), engine::ErrGeneralLockFailure);
+    EXPECT_FALSE(table.LongLivedReadLockHeld());
+    table.EndWrite();
+    table.BeginRead();
+    table.BeginWrite();
+    EXPECT_TRUE(table.WriteLocksHeld());
+    EXPECT_FALSE(table.OperationReadLockHeld());
+    table.EndWrite();
+    EXPECT_EQ(sleeps, 0);
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    EXPECT_EQ(holder.Send("beginwrite"), "ok");
+}
+
+// A slot number that has no lock byte is refused at once, not after every retry.
+TEST_F(DataFileLocksTest, ASlotWithoutALockByteIsRefusedAtOnce) {
+    engine::TDataFile table;
+    int sleeps = 0;
+    table.SetFileName("t");
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.Open();
+    for (const std::uint32_t slot : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(slot)); }), engine::ErrRecordNotFound);
+        EXPECT_TRUE(table.LockedRecords().empty());
+    }
+    EXPECT_EQ(sleeps, 0);
+    table.LockRecord(SlotNumber(0x7FFFFFFE));
+    EXPECT_EQ(table.LockedRecords(), std::vector<SlotNumber>{SlotNumber(0x7FFFFFFE)});
 }
 
 TEST_F(DataFileLocksTest, ARecordLockedTwiceIsOneLockThatOneUnlockFrees) {

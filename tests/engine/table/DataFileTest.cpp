@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -188,6 +189,10 @@ TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
     };
     const Case cases[] = {
         {"one extra byte", [](std::string& b) { b += '\0'; }, engine::ErrHeaderCorrupt},
+        // Nothing is sized from a slot count the file does not hold (next slot 0 would count 2^32 - 1).
+        {"next slot 0", [](std::string& b) { PutLE(b, 13, 4, 0); }, engine::ErrHeaderCorrupt},
+        {"next slot 2^32 - 1", [](std::string& b) { PutLE(b, 13, 4, 0xFFFFFFFFu); },
+         engine::ErrHeaderCorrupt},
         {"slot count against next slot", [](std::string& b) { PutLE(b, 13, 4, 5); },
          engine::ErrHeaderCorrupt},
         {"field number off", [&](std::string& b) { PutLE(b, descs + DescSize, 2, 5); },
@@ -237,6 +242,30 @@ TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
     }
     TDataFile table;
     OpenTable(table, path, true);
+    EXPECT_EQ(table.GetPhysicalRecordCount(), 3u);
+}
+
+// A table without a primary index is in natural order from its open, whose bitmaps are sized from the slot
+// count: a count the file does not hold is refused before that, at once.
+TEST_F(DataFileTest, ASlotCountTheFileDoesNotHoldIsRefusedBeforeAnythingIsSizedFromIt) {
+    std::vector<TFieldDesc> fields = MixedFields();
+    std::vector<TIndexDescriptor> indexes = {IndexDef("", {})};
+    TableOptions options;
+    options.allowNoPrimary = true;
+    CreateTable("n", fields, indexes, options);
+    AppendActiveSlots("n.DAT", 3);
+    for (const std::uint32_t next : {0u, 0xFFFFFFFFu, 0x80000000u, 5u}) {
+        SCOPED_TRACE(next);
+        PatchFile("n.DAT", NextSlotAt, 4, next);
+        TDataFile table;
+        table.SetFileName("n");
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(EngineCode([&] { table.Open(); }), engine::ErrHeaderCorrupt);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    }
+    PatchFile("n.DAT", NextSlotAt, 4, 4);
+    TDataFile table;
+    OpenTable(table, "n.DAT", false);
     EXPECT_EQ(table.GetPhysicalRecordCount(), 3u);
 }
 

@@ -318,6 +318,29 @@ TEST_P(RecordChangesSharingTest, DeleteAndModifyWithoutACurrentRecordGive10258) 
     EXPECT_EQ(table.IndexFile().GetRecordCount(), 0u);
 }
 
+// Deleting the record the cursor stands on when no record follows it leaves no deleted record current: the
+// next insert takes that slot from the free chain and goes through, and so does every one after it.
+TEST_P(RecordChangesSharingTest, AHandleThatDeletedTheLastRecordInsertsAgain) {
+    for (const int records : {1, 2}) {
+        SCOPED_TRACE(records);
+        const std::string name = "t" + std::to_string(records);
+        CreatePeople(name);
+        engine::TDataFile table;
+        Open(table, name, Exclusive());
+        AddPeople(table, records);
+        table.SetToEnd();
+        ASSERT_EQ(table.GetPriorRecord({}), 0);
+        table.DeleteRecord(true);
+        const engine::TRecord* current = table.CurrentRecord();
+        EXPECT_TRUE(current == nullptr || current->Status() == engine::RecordActive);
+        EXPECT_EQ(EngineCode([&] { Insert(table, Person(100, "again", "a")); }), 0);
+        EXPECT_EQ(EngineCode([&] { Insert(table, Person(101, "more", "m")); }), 0);
+        EXPECT_EQ(table.IndexFile().GetRecordCount(), static_cast<std::uint32_t>(records + 1));
+        table.Close();
+        EXPECT_TRUE(IsCleanTable(name));
+    }
+}
+
 // ---- Shared tables ----
 
 TEST_F(RecordChangesTest, AModifyOfANonKeyFieldWritesNoIndexPage) {

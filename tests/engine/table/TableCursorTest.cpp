@@ -71,6 +71,24 @@ TEST_F(TableCursorTest, FetchesGoInKeyOrderAndStepBackFromEitherEnd) {
     EXPECT_EQ(IdOf(table, image), 10);
 }
 
+// A fetch with lock that delivers no record (an end state) takes no lock the caller would have to free.
+TEST_F(TableCursorTest, ALockingFetchAtEitherEndTakesNoLock) {
+    engine::TDataFile table;
+    OpenTable(table, "t");
+    Image image = Dirty(table);
+    table.SetToEnd();
+    EXPECT_EQ(table.GetCurrentRecord(image, true), engine::ErrEndOfFile);
+    EXPECT_TRUE(table.LockedRecords().empty());
+    table.SetToBegin();
+    ASSERT_EQ(table.GetNextRecord({}), 0);
+    ASSERT_EQ(table.GetPriorRecord({}), engine::ErrBeginningOfFile);
+    EXPECT_EQ(table.GetCurrentRecord(image, true), engine::ErrBeginningOfFile);
+    EXPECT_TRUE(table.LockedRecords().empty());
+    ASSERT_EQ(table.GetNextRecord({}), 0);
+    EXPECT_EQ(table.GetCurrentRecord(image, true), 0);
+    EXPECT_EQ(table.LockedRecords().size(), 1u);
+}
+
 TEST_F(TableCursorTest, AnEmptyTableAndAnEmptiedOneHaveNoRecordEitherWay) {
     CreateCursorTable("empty");
     for (const std::string name : {"empty", "t"}) {

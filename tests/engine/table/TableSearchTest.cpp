@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -268,6 +269,57 @@ TEST_F(NaturalSearchTest, GotoCurrentInNaturalOrderGoesToAVisibleSlot) {
     }
 }
 
+// A search decides on what the file holds, not on index pages cached before another program's change: A's
+// pages still hold ID 20, which B has deleted. The record of ID 20 lies apart from the one A has read (slots
+// 1, 3 and 2 in key order), so loading it misses the cache, meets B's change and would deliver ID 30.
+TEST_F(TableSearchTest, ASearchAnswersForTheRecordItDeliversAfterAnotherProgramsDelete) {
+    CreateCursorTable("k");
+    FillCursorTable("k", {{10, 1, "a"}, {30, 3, "c"}, {20, 2, "b"}});
+    // Each search of ID 20 through A; C stands on ID 20 (for GotoCurrent) from before B's delete.
+    using Search = std::function<bool(engine::TDataFile & a, engine::TDataFile & c, Image & out)>;
+    const std::vector<std::pair<const char*, Search>> cases = {
+        {"FindKey", [](engine::TDataFile& a, engine::TDataFile&,
+                       Image& out) { return a.FindKey(false, RowImage(a, 20, 0, ""), 1, false, 0, out); }},
+        {"FindRecordKey", [](engine::TDataFile& a, engine::TDataFile&,
+                             Image& out) { return a.FindRecordKey(RowImage(a, 20, 0, ""), out); }},
+        {"GotoCurrent",
+         [](engine::TDataFile& a, engine::TDataFile& c, Image& out) {
+             return a.GotoCurrent(c) == 0 && a.GetCurrentRecord(out, false) == 0;
+         }},
+    };
+    for (const auto& [what, search] : cases) {
+        SCOPED_TRACE(what);
+        engine::TDataFile a;
+        engine::TDataFile b;
+        engine::TDataFile c;
+        OpenTable(a, "k");
+        OpenTable(b, "k");
+        OpenTable(c, "k");
+        Image found(a.GetRecordBufferSize());
+        ASSERT_TRUE(a.FindKey(false, RowImage(a, 10, 0, ""), 1, false, 0, found));
+        ASSERT_TRUE(c.FindKey(false, RowImage(c, 20, 0, ""), 1, false, 0, {}));
+        ASSERT_TRUE(b.FindKey(false, RowImage(b, 20, 0, ""), 1, false, 0, {}));
+        b.DeleteRecord(true);
+        Image delivered(a.GetRecordBufferSize());
+        const bool answer = search(a, c, delivered);
+        if (answer) {
+            EXPECT_EQ(IdOf(a, delivered), 20);
+            EXPECT_EQ(CurrentId(a), 20);
+        }
+        EXPECT_FALSE(answer);
+        EXPECT_FALSE(a.OperationReadLockHeld());
+        // A delete through A after the answer removes no other record.
+        if (answer) a.DeleteRecord(true);
+        EXPECT_EQ(WalkIds(b), (std::vector<std::int32_t>{10, 30}));
+        b.Close();
+        a.Close();
+        c.Close();
+        engine::TDataFile writer;
+        OpenTable(writer, "k");
+        AddRow(writer, {20, 2, "b"});
+    }
+}
+
 // ---- Following another handle, and clones ----
 
 TEST_F(TableSearchTest, GotoCurrentReachesTheOtherHandlesRecordUntilItIsDeleted) {
@@ -287,6 +339,29 @@ TEST_F(TableSearchTest, GotoCurrentReachesTheOtherHandlesRecordUntilItIsDeleted)
     EXPECT_EQ(a.GotoCurrent(b), engine::ErrRecordNotFound);
     EXPECT_EQ(CurrentId(a), 30);
     EXPECT_FALSE(a.OperationReadLockHeld());
+}
+
+// Following a handle that stands on no record reports no record, also where a record's key is all zero
+// (a unique index of one string field, blank in that record).
+TEST_F(TableSearchTest, GotoCurrentOfAHandleWithoutARecordReportsNone) {
+    std::vector<engine::TFieldDesc> fields = {FieldDef(CursorIdField, "ID", engine::FieldTypeInteger),
+                                              FieldDef(2, "NAME", engine::FieldTypeString, 10)};
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {CursorIdField}),
+                                                     IndexDef("ByName", {2}, true)};
+    CreateTable("z", fields, indexes);
+    engine::TDataFile a;
+    engine::TDataFile b;
+    OpenTable(a, "z");
+    OpenTable(b, "z");
+    Insert(a, {{CursorIdField, I32(1)}});
+    Insert(a, {{CursorIdField, I32(2)}, {2, Str("named")}});
+    a.SetIndexName("ByName");
+    a.SetToEnd();
+    ASSERT_EQ(a.GetPriorRecord({}), 0);
+    ASSERT_EQ(CurrentId(a), 2);
+    ASSERT_EQ(b.GetCurrentRecordImage().size(), 0u);
+    EXPECT_EQ(a.GotoCurrent(b), engine::ErrRecordNotFound);
+    EXPECT_EQ(CurrentId(a), 2);
 }
 
 TEST_F(TableSearchTest, AClonesIndexRecordAndOwnerButNotTheLockSettings) {
