@@ -192,6 +192,11 @@ TIndexKey ConstantKey(const TIndexFile& file, const TFieldDesc& field, const Exp
     std::array<std::uint8_t, 256> value{};
     std::copy(constant.Bytes.begin(), constant.Bytes.end(), value.begin());
     if (field.FieldType == FieldTypeBoolean) StoreU16(value.data(), constant.IsTrue() ? 1 : 0);
+    // A BCD zero with a minus sign (digits 0, the scale digit negated) equals zero: it takes zero's key.
+    if (field.FieldType == FieldTypeBcd) {
+        const auto scaled = static_cast<std::int64_t>(LoadU64(value.data()));
+        if (scaled < 0 && scaled / 10 == 0) StoreU64(value.data(), static_cast<std::uint64_t>(-scaled));
+    }
     const IndexFileOwner& owner = file.Owner();
     const TKeyContext context{owner.PhysicalFields(), owner.GetLanguageId(), owner.GetSortId(),
                               file.FileName()};
