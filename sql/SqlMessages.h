@@ -21,6 +21,111 @@ inline constexpr std::string_view kStringConstantTooLong =
 inline constexpr std::string_view kMarkedTextTooLong =
     "Source column expression exceeds maximum expression length of %s characters";
 
+// Type checking; the last slot is the clause's context text. Slots before it: the kind word of an operand
+// ("expression", "column", "function", "constant", or empty for a predicate) and its text, an operator or
+// function name, a column's name and correlation.
+inline constexpr std::string_view kDateTextExpected =
+    "Date, time, or timestamp expression expected, instead found '%s' in %s";
+inline constexpr std::string_view kBinaryTypeMismatch = "Type mismatch between %s '%s' and %s '%s' in %s";
+inline constexpr std::string_view kUnaryTypeMismatch = "Type mismatch between '%s' operator and '%s' in %s";
+inline constexpr std::string_view kPredicateTypeMismatch =
+    "Type mismatch between %s operator and expression '%s' in %s";
+inline constexpr std::string_view kPredicateConstantExpected =
+    "Constant expression expected after %s operator, instead found '%s' in %s";
+inline constexpr std::string_view kAggregateArgumentType =
+    "%s aggregate function must contain a numeric, date, time, or timestamp expression in %s";
+inline constexpr std::string_view kCaseFunctionArgumentType =
+    "Type mismatch between %s function and function argument in %s";
+inline constexpr std::string_view kSubstringArgumentType =
+    "Expression argument of SUBSTRING function must be a string in %s";
+inline constexpr std::string_view kSubstringFromConstant =
+    "FROM argument of SUBSTRING function must be an integer constant in %s";
+inline constexpr std::string_view kSubstringFromRange =
+    "FROM argument of SUBSTRING function must be an integer constant between 1 and %s in %s";
+inline constexpr std::string_view kSubstringForConstant =
+    "FOR argument of SUBSTRING function must be an integer constant in %s";
+inline constexpr std::string_view kSubstringForRange =
+    "FOR argument of SUBSTRING function must be an integer constant between 1 and %s in %s";
+inline constexpr std::string_view kTrimArgumentType = "FROM argument of TRIM function must be a string in %s";
+inline constexpr std::string_view kTrimCharacterConstant =
+    "Trim character argument of TRIM function must be a single character constant in %s";
+inline constexpr std::string_view kExtractArgumentType =
+    "FROM argument of EXTRACT function must be a date or date and time in %s";
+inline constexpr std::string_view kUnknownColumnReference =
+    "Invalid column name '%s' or table correlation name '%s' specified in %s";
+inline constexpr std::string_view kNestedAggregate =
+    "Aggregate function %s cannot be used inside an expression in %s";
+inline constexpr std::string_view kColumnWithoutRecord =
+    "Constant expression expected, instead found column '%s' in %s";
+// Statements; the slot is the text of the token found, unless said otherwise.
+inline constexpr std::string_view kStatementKeywordExpected =
+    "SELECT, INSERT, UPDATE, or DELETE keyword expected, instead found '%s'";
+// Slots: the statement's keyword (SELECT, INSERT, UPDATE or DELETE), the token.
+inline constexpr std::string_view kEndOfStatementExpected =
+    "End of %s statement expected, instead found '%s'";
+inline constexpr std::string_view kAliasExpected =
+    "Symbol or string expected after AS keyword, instead found '%s'";
+inline constexpr std::string_view kAliasAfterCorrelationExpected =
+    "Symbol or string expected after table correlation name, instead found '%s'";
+inline constexpr std::string_view kIntoMemoryNameExpected =
+    "Result table name expected in INTO MEMORY clause, instead found '%s'";
+inline constexpr std::string_view kIntoNameExpected =
+    "Result table name expected in INTO clause, instead found '%s'";
+inline constexpr std::string_view kFromExpected = "FROM keyword expected, instead found '%s'";
+inline constexpr std::string_view kFromTableExpected =
+    "Table name expected after FROM keyword, instead found '%s'";
+inline constexpr std::string_view kInnerJoinExpected =
+    "JOIN keyword expected after INNER keyword, instead found '%s'";
+inline constexpr std::string_view kLeftJoinExpected =
+    "JOIN keyword expected after LEFT or OUTER keyword, instead found '%s'";
+inline constexpr std::string_view kRightJoinExpected =
+    "JOIN keyword expected after RIGHT or OUTER keyword, instead found '%s'";
+inline constexpr std::string_view kFullJoinNotSupported =
+    "Full outer joins are currently not supported in TARNIS SQL SELECT statements";
+inline constexpr std::string_view kJoinTableExpected =
+    "Table name expected after JOIN keyword, instead found '%s'";
+inline constexpr std::string_view kOnExpected = "ON keyword expected in JOIN clause, instead found '%s'";
+inline constexpr std::string_view kGroupByExpected =
+    "BY keyword expected after GROUP keyword, instead found '%s'";
+inline constexpr std::string_view kGroupByItemExpected =
+    "Column name or column number expected in GROUP BY clause, instead found '%s'";
+inline constexpr std::string_view kOrderByExpected =
+    "BY keyword expected after ORDER keyword, instead found '%s'";
+inline constexpr std::string_view kOrderByItemExpected =
+    "Column name or column number expected in ORDER BY clause, instead found '%s'";
+inline constexpr std::string_view kLocksExpected =
+    "LOCKS keyword expected after WITH keyword, instead found '%s'";
+inline constexpr std::string_view kEncryptedWithExpected =
+    "WITH keyword expected after ENCRYPTED keyword, instead found '%s'";
+inline constexpr std::string_view kIntoExpected = "INTO keyword expected, instead found '%s'";
+inline constexpr std::string_view kInsertTableExpected =
+    "Table name expected after INTO keyword, instead found '%s'";
+inline constexpr std::string_view kInsertTableAfterIntoExpected =
+    "Table name expected after INTO clause, instead found '%s'";
+inline constexpr std::string_view kTargetListEndExpected =
+    "Right parentheses expected after list of table columns, instead found '%s'";
+inline constexpr std::string_view kValuesExpected = "VALUES keyword expected, instead found '%s'";
+inline constexpr std::string_view kValuesLeftParenExpected =
+    "Left parentheses expected after VALUES keyword, instead found '%s'";
+inline constexpr std::string_view kValueListEndExpected =
+    "Right parentheses expected after list of values, instead found '%s'";
+inline constexpr std::string_view kTableNameExpected = "Table name expected, instead found '%s'";
+inline constexpr std::string_view kSetExpected = "SET keyword expected, instead found '%s'";
+inline constexpr std::string_view kAssignmentExpected =
+    "Assignment (=) operator expected after column name, instead found '%s'";
+inline constexpr std::string_view kWhereNotBoolean = "WHERE or JOIN clause must be a boolean expression";
+inline constexpr std::string_view kDuplicateCorrelation =
+    "Duplicate table correlation name '%s' found in source tables";
+// Slots: the column as written, its correlation name, the clause's context text.
+inline constexpr std::string_view kInvalidColumnName =
+    "Invalid column name '%s' or table correlation name '%s' specified in %s";
+
+// Context texts of the statement's clauses, as the expression messages name them.
+inline constexpr std::string_view kSourceColumnsContext = "source columns";
+inline constexpr std::string_view kTableColumnsContext = "table columns";
+inline constexpr std::string_view kValuesContext = "values";
+inline constexpr std::string_view kWhereContext = "WHERE or JOIN clause";
+
 // Expressions; the last slot is the clause's context text.
 inline constexpr std::string_view kExpressionTooComplex = "Expression too complex in %s";
 inline constexpr std::string_view kPredicatesNotAllowed =
