@@ -678,7 +678,13 @@ void TIndexFile::StepNaturalOrder() {
         bitmaps_.VisibleCount() == 0 || bits.highest == 0 ? 0 : bits.Nearest(cursor_.Position.NaturalRecord);
     ClearPosition();
     if (record == 0) return;
-    cursor_.Position = {bits.Rank(record), false, false, static_cast<std::uint32_t>(record)};
+    // The last visible record's rank is the visible count: a record appended at the end is not ranked by
+    // counting every slot before it.
+    std::int64_t later = record;
+    const std::int32_t rank = BitmapNextSetBit(bits.bits, bits.size, bits.highest, later)
+                                  ? bits.Rank(record)
+                                  : static_cast<std::int32_t>(bitmaps_.VisibleCount());
+    cursor_.Position = {rank, false, false, static_cast<std::uint32_t>(record)};
 }
 
 std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) {

@@ -315,6 +315,22 @@ void TIndexFile::SelectIndexForBuild(std::uint8_t n) noexcept {
     }
 }
 
+bool TIndexFile::SelectIndexForField(std::uint16_t fieldNumber, bool caseInsensitive, bool anyCase) noexcept {
+    if (HasNoPrimaryIndex()) return false;
+    const std::vector<TFieldDesc>& fields = owner_.PhysicalFields();
+    if (fieldNumber == 0 || fieldNumber > fields.size()) return false;
+    const bool isString = fields[fieldNumber - 1u].FieldType == FieldTypeString;
+    for (std::uint8_t n = PrimaryIndexSlot; n <= header_.SecondaryCount && n < SysDeletedSlot; ++n) {
+        const TIndexDescriptor& index = header_.Indexes[n];
+        if (index.KeyLength == 0 || index.FieldCount == 0 || index.FieldNumbers[0] != fieldNumber) continue;
+        if (index.Descending == 0 && index.FieldDescending[0] != 0) continue;
+        if (!anyCase && isString && (index.CaseInsensitive != 0) != caseInsensitive) continue;
+        SelectIndexForBuild(n);
+        return true;
+    }
+    return false;
+}
+
 TPageFormat TIndexFile::CurrentPageFormat() const noexcept {
     return PageFormat(current_);
 }

@@ -404,6 +404,14 @@ public:
     // Makes the index current for a bitmap build, loading its settings but leaving the bitmap mode and the
     // bitmaps as they are.
     void SelectIndexForBuild(std::uint8_t n) noexcept;
+    // Makes the first index that can answer a comparison of the field current (SelectIndexForBuild, so the
+    // caller restores its own index with a TBuildIndex) and answers true; false, the current index unchanged,
+    // when none can. Never on a table without a primary index. Index 0, then 1 .. the secondary count, each
+    // whose first key field is the field, and, for a string field, whose case-insensitive flag is the one
+    // asked for unless any case will do. An ascending index whose first field is descending on its own is
+    // skipped: its key bytes are inverted, the has-value byte with them, so no interval of it is a
+    // comparison.
+    bool SelectIndexForField(std::uint16_t fieldNumber, bool caseInsensitive, bool anyCase) noexcept;
 
 private:
     friend class TCursorWalk;

@@ -9,10 +9,15 @@
 #include "engine/index/KeyInterval.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "engine/base/Bitmap.h"
+#include "engine/base/FileBytes.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/Page.h"
+#include "engine/index/RecordKey.h"
+#include "engine/values/FieldTypes.h"
 
 namespace engine {
 
@@ -162,6 +167,146 @@ void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& chang
         if (!walk.NextLeaf(leaf)) return;
         leaf->NavCursor = 1;
     }
+}
+
+// ---- Comparisons ----
+
+namespace {
+
+// The has-value bytes that start every key of the first field: prefix 00 for a null, 01 for a value.
+constexpr std::uint8_t NullPrefix[1] = {0};
+constexpr std::uint8_t ValuePrefix[1] = {1};
+
+TKeyBound PrefixBound(const std::uint8_t (&prefix)[1]) {
+    return KeyBound(prefix, 1);
+}
+
+// An interval that holds no key: after every value key and before it.
+TKeyInterval NoKeys() {
+    return {KeyBound(ValuePrefix, 1, false), KeyBound(ValuePrefix, 1, false)};
+}
+
+// The constant's key: has-value byte 1 and the field's key bytes. A value area holds any stored value (a
+// string's stored size is at most 256); a boolean is stored as 0 or 1, whatever truth value it holds.
+TIndexKey ConstantKey(const TIndexFile& file, const TFieldDesc& field, const ExprValue& constant) {
+    std::array<std::uint8_t, 256> value{};
+    std::copy(constant.Bytes.begin(), constant.Bytes.end(), value.begin());
+    if (field.FieldType == FieldTypeBoolean) StoreU16(value.data(), constant.IsTrue() ? 1 : 0);
+    // A BCD zero with a minus sign (digits 0, the scale digit negated) equals zero: it takes zero's key.
+    if (field.FieldType == FieldTypeBcd) {
+        const auto scaled = static_cast<std::int64_t>(LoadU64(value.data()));
+        if (scaled < 0 && scaled / 10 == 0) StoreU64(value.data(), static_cast<std::uint64_t>(-scaled));
+    }
+    const IndexFileOwner& owner = file.Owner();
+    const TKeyContext context{owner.PhysicalFields(), owner.GetLanguageId(), owner.GetSortId(),
+                              file.FileName()};
+    TIndexKey key;
+    key.Clear();
+    key.Bytes[0] = 1;
+    EncodeKeyField(context, field, value, key, 0, file.CurrentSettings().CaseInsensitive != 0, false);
+    key.Length = static_cast<std::uint16_t>(field.StoredSize + 1u);
+    return key;
+}
+
+// The operator as it reads in the index's order: a descending index lists greater values first.
+ExprOperator InIndexOrder(ExprOperator op, bool descending) noexcept {
+    return descending ? MirrorComparison(op) : op;
+}
+
+}  // namespace
+
+const TFieldDesc* ColumnField(const TIndexFile& file, const TExprNode& column) noexcept {
+    const std::vector<TFieldDesc>& fields = file.Owner().PhysicalFields();
+    if (column.FieldNo == 0 || column.FieldNo > fields.size()) return nullptr;
+    return &fields[column.FieldNo - 1u];
+}
+
+TComparisonKeys BuildComparisonKeys(const TIndexFile& file, ExprOperator op, const TFieldDesc& field,
+                                    std::uint8_t partialLength, const ExprValue* constant) {
+    const bool hasValue = constant != nullptr && constant->IsNull == 0;
+    if (!hasValue && (op == opEqual || op == opIn)) op = opIsNull;
+    if (!hasValue && (op == opNotEqual || op == opNotIn)) op = opIsNotNull;
+    if (op == opIsNull) return {{PrefixBound(NullPrefix), PrefixBound(NullPrefix)}, op};
+    if (op == opIsNotNull) return {{PrefixBound(ValuePrefix), PrefixBound(ValuePrefix)}, op};
+    // An order comparison with null holds for no record.
+    if (!hasValue) return {NoKeys(), op};
+    const TIndexKey key = ConstantKey(file, field, *constant);
+    const std::uint16_t length =
+        partialLength != 0 ? static_cast<std::uint16_t>(partialLength + 1u) : key.Length;
+    const TKeyBound at = KeyBound(key.View(), length);
+    const TKeyBound beyond = KeyBound(key.View(), length, false);
+    const TKeyBound anyValue = PrefixBound(ValuePrefix);
+    ExprOperator ordered = op;
+    // The list and range predicates are estimated from their first item upward.
+    if (op == opIn || op == opNotIn || op == opBetween || op == opNotBetween) ordered = opGreaterEqual;
+    switch (InIndexOrder(ordered, file.CurrentSettings().Descending != 0)) {
+        case opEqual:
+        case opNotEqual:
+            return {{at, at}, op};
+        case opGreater:
+            return {{beyond, anyValue}, op};
+        case opGreaterEqual:
+            return {{at, anyValue}, op};
+        case opLess:
+            return {{anyValue, beyond}, op};
+        case opLessEqual:
+            return {{anyValue, at}, op};
+        default:
+            return {NoKeys(), op};
+    }
+}
+
+std::uint32_t CountKeysForComparison(TIndexFile& file, ExprOperator op, const TExprNode& column,
+                                     std::uint8_t partialLength, const TExprNode* constant, bool& changed) {
+    const TFieldDesc* const field = ColumnField(file, column);
+    if (field == nullptr) return 0;
+    const TComparisonKeys keys = BuildComparisonKeys(file, op, *field, partialLength,
+                                                     constant != nullptr ? &constant->Value : nullptr);
+    return CountKeyInterval(file, keys.Interval, changed);
+}
+
+void MarkComparison(TIndexFile& file, ExprOperator op, const TExprNode& column, std::uint8_t partialLength,
+                    const TExprNode* constant, bool& changed, std::span<std::uint8_t> bitmap,
+                    std::uint32_t highest) {
+    const TFieldDesc* const field = ColumnField(file, column);
+    if (field == nullptr) {
+        BitmapClearAll(bitmap.data(), static_cast<std::int64_t>(bitmap.size()));
+        return;
+    }
+    const TComparisonKeys keys = BuildComparisonKeys(file, op, *field, partialLength,
+                                                     constant != nullptr ? &constant->Value : nullptr);
+    const std::int64_t inside = CountKeyInterval(file, keys.Interval, changed);
+    if (changed) return;
+    const std::int64_t live = file.GetRecordCount();
+    if (inside > live - inside) {
+        MarkComplement(file, keys.Interval, changed, bitmap, highest);
+    } else {
+        MarkKeyInterval(file, keys.Interval, changed, bitmap, highest);
+    }
+}
+
+void MarkComplement(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                    std::span<std::uint8_t> bitmap, std::uint32_t highest) {
+    const std::int64_t size = static_cast<std::int64_t>(bitmap.size());
+    TKeyBound beforeLow = interval.Low;
+    beforeLow.Inclusive = !beforeLow.Inclusive;
+    TKeyBound afterHigh = interval.High;
+    afterHigh.Inclusive = !afterHigh.Inclusive;
+    // An open bound has no outside.
+    if (interval.Low.Open) {
+        BitmapClearAll(bitmap.data(), size);
+    } else {
+        MarkKeyInterval(file, {OpenBound(), beforeLow}, changed, bitmap, highest);
+        if (changed) return;
+    }
+    if (!interval.High.Open) {
+        std::vector<std::uint8_t> after(bitmap.size(), 0);
+        MarkKeyInterval(file, {afterHigh, OpenBound()}, changed, after, highest);
+        if (changed) return;
+        BitmapOr(after.data(), bitmap.data(), size);
+    }
+    BitmapNot(bitmap.data(), bitmap.data(), size);
+    BitmapClearAbove(highest, bitmap.data(), size);
 }
 
 }  // namespace engine

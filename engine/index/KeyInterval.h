@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/expr/ExprNode.h"
 #include "engine/index/IndexKey.h"
+#include "engine/records/FieldDesc.h"
 
 namespace engine {
 
@@ -47,5 +49,53 @@ std::uint32_t CountKeyInterval(TIndexFile& file, const TKeyInterval& interval, b
 // that reports another program's change sets the changed flag and stops.
 void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
                      std::span<std::uint8_t> bitmap, std::uint32_t highest);
+
+// ---- Comparisons of the current index's first field with a constant ----
+//
+// The key of a constant c is the has-value byte 1 and the constant encoded as the field's key bytes
+// (EncodeKeyField, with the index's case-insensitive flag; a boolean as 0 or 1 first), compared over the
+// stored size + 1 bytes, or the partial length + 1 for a leading-part compare. In an ascending index:
+//
+//   IS NULL          prefix 00 .. prefix 00 (compare length 1)     = and <>    c .. c
+//   IS NOT NULL      prefix 01 .. prefix 01                        > c        after c .. prefix 01
+//   >= c             c .. prefix 01                                < c        prefix 01 .. before c
+//   <= c             prefix 01 .. c
+//
+// A wholly descending index lists the keys the other way round: there > and < trade bounds, and so do >=
+// and <=. A null or missing constant turns = into IS NULL and <> into IS NOT NULL. IN, NOT IN, BETWEEN and
+// NOT BETWEEN give the interval of >= their first item or low bound (the selectivity estimate). No key is
+// stepped or padded: the bounds are the constant's own key, exclusive where the operator asks.
+
+struct TComparisonKeys {
+    TKeyInterval Interval;
+    // The operator the interval answers: = and <> with a null constant become IS NULL and IS NOT NULL.
+    ExprOperator Operator = opNone;
+};
+
+// The interval of the comparison of the field (the current index's first) with the constant (null: none).
+// The caller has checked that the constant has the field's type and fits its key.
+TComparisonKeys BuildComparisonKeys(const TIndexFile& file, ExprOperator op, const TFieldDesc& field,
+                                    std::uint8_t partialLength, const ExprValue* constant);
+
+// The column node's field among the table's stored fields; none for a number outside them.
+const TFieldDesc* ColumnField(const TIndexFile& file, const TExprNode& column) noexcept;
+
+// The number of keys of the current index inside the comparison's interval (CountKeyInterval); for <> the
+// keys equal to the constant. A page fetch that reports another program's change sets the changed flag.
+std::uint32_t CountKeysForComparison(TIndexFile& file, ExprOperator op, const TExprNode& column,
+                                     std::uint8_t partialLength, const TExprNode* constant, bool& changed);
+
+// The records of the keys inside the comparison's interval, from the current index (for <> those equal to
+// the constant: the caller inverts). When the interval holds more than half the table's live records, the
+// smaller outside is walked instead (MarkComplement). Bits 1 .. highest only.
+void MarkComparison(TIndexFile& file, ExprOperator op, const TExprNode& column, std::uint8_t partialLength,
+                    const TExprNode* constant, bool& changed, std::span<std::uint8_t> bitmap,
+                    std::uint32_t highest);
+
+// The records of the keys inside the interval, found by marking the keys before its low bound and after its
+// high bound and inverting. The result also holds record numbers that no key names (deleted slots): the
+// caller's candidates remove them. Bits above highest are cleared.
+void MarkComplement(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                    std::span<std::uint8_t> bitmap, std::uint32_t highest);
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/expr/FilterBlob.h"
 #include "engine/table/DataFile.h"
+#include "engine/table/Optimiser.h"
 #include "engine/table/Record.h"
 
 namespace engine {
@@ -110,9 +111,7 @@ std::uint16_t TFilter::SetExpression(std::span<const std::uint8_t> blob, TExprNo
     expression_ = next;
     callback_ = nullptr;
     clientData_ = nullptr;
-    // Optimiser: AnalyseOptimization (owner, parent operator 0, the tree, no selectivity rule) rates the new
-    // condition here. Until then every condition is evaluated record by record.
-    optLevel_ = 2;
+    optLevel_ = AnalyseOptimization(owner_.IndexFile(), opNone, expression_, false);
     return 0;
 }
 
@@ -132,9 +131,9 @@ void TFilter::Evaluate(std::span<const std::uint8_t> candidates, bool& changed) 
         EvaluateByRecords(bitmap_, changed, opAnd, nullptr);
         return;
     }
-    // Optimiser: EvaluateNode (this filter, its bitmap, changed, parent operator AND, the condition) marks
-    // what the indexes answer and gives the level here; until then the whole condition goes record by record.
-    EvaluateByRecords(bitmap_, changed, opAnd, expression_);
+    optLevel_ = EvaluateNode(bitmap_, changed, opAnd, expression_);
+    // Marked parts name records of the whole table, an inverted one deleted slots too.
+    if (!changed) BitmapAnd(candidates.data(), bitmap_.data(), static_cast<std::int64_t>(bitmap_.size()));
 }
 
 void TFilter::EvaluateByRecords(std::span<std::uint8_t> bitmap, bool& changed, ExprOperator parentOperator,

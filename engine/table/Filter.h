@@ -83,9 +83,17 @@ public:
     // when the filter owned it. 0 on success.
     std::uint16_t SetExpression(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree);
 
-    // The bitmap := the candidates (their size is the bitmap size), then every candidate evaluated record by
-    // record under parent operator AND.
+    // The bitmap := the candidates (their size is the bitmap size), then the condition evaluated over them
+    // (EvaluateNode under parent operator AND; a callback record by record), and the result ANDed with the
+    // candidates: no bit outside them stays.
     void Evaluate(std::span<const std::uint8_t> candidates, bool& changed);
+    // The node's records into the bitmap, which holds the candidates on entry (Optimiser.cpp): a node the
+    // analysis rated 0 is marked from an index (its records over the whole table, which an AND containing it
+    // or the final combination limits to the candidates); what it rated 2 is evaluated record by record,
+    // under parent operator AND only over the records set. Answers the level used; stops when a step reports
+    // another program's change.
+    std::uint8_t EvaluateNode(std::span<std::uint8_t> bitmap, bool& changed, ExprOperator parentOperator,
+                              TExprNode* node);
     // EvaluateRecords with the filter's callback, or with the node.
     void EvaluateByRecords(std::span<std::uint8_t> bitmap, bool& changed, ExprOperator parentOperator,
                            const TExprNode* node);

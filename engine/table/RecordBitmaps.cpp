@@ -6,6 +6,7 @@
 
 #include "engine/base/Bitmap.h"
 #include "engine/base/EngineErrorCodes.h"
+#include "engine/index/BuildIndex.h"
 #include "engine/index/IndexCursor.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/KeyInterval.h"
@@ -39,22 +40,6 @@ void Free(std::vector<std::uint8_t>& bitmap) noexcept {
     bitmap.clear();
     bitmap.shrink_to_fit();
 }
-
-// Makes another index current for a build and puts the caller's back on every exit, without touching the
-// bitmap mode: the build's index is only a means of reading.
-class TBuildIndex {
-public:
-    TBuildIndex(TIndexFile& file, std::uint8_t index) : file_(file), was_(file.CurrentIndex()) {
-        file_.SelectIndexForBuild(index);
-    }
-    ~TBuildIndex() { file_.SelectIndexForBuild(was_); }
-    TBuildIndex(const TBuildIndex&) = delete;
-    TBuildIndex& operator=(const TBuildIndex&) = delete;
-
-private:
-    TIndexFile& file_;
-    std::uint8_t was_;
-};
 
 }  // namespace
 
@@ -206,29 +191,20 @@ void TRecordBitmaps::BuildRangeBitmap(bool& changed) {
         Free(range_);
         return;
     }
-    const std::int64_t size = BitmapSize();
     const std::uint32_t highest = file_.PhysicalRecordCount();
-    Resize(range_, size);
+    Resize(range_, BitmapSize());
     const std::uint16_t keyLength = file_.CurrentSettings().KeyLength;
-    const std::span<const std::uint8_t> start(range.Start.Bytes.data(), keyLength);
-    const std::span<const std::uint8_t> end(range.End.Bytes.data(), keyLength);
-    const std::int64_t inside =
+    const TKeyInterval inside{KeyBound({range.Start.Bytes.data(), keyLength}, keyLength),
+                              KeyBound({range.End.Bytes.data(), keyLength}, keyLength)};
+    const std::int64_t count =
         range.First < 1 || range.Last < 1 ? 0 : std::max<std::int64_t>(0, range.Last - range.First + 1);
     const std::int64_t live = file_.GetRecordCount();
-    if (inside <= live - inside) {
-        MarkKeyInterval(file_, {KeyBound(start, keyLength), KeyBound(end, keyLength)}, changed, range_,
-                        highest);
-        return;
+    if (count <= live - count) {
+        MarkKeyInterval(file_, inside, changed, range_, highest);
+    } else {
+        // More than half the keys lie inside: the two outer parts are marked and inverted.
+        MarkComplement(file_, inside, changed, range_, highest);
     }
-    // More than half the keys lie inside: the two outer parts, both bounds excluded, are marked and inverted.
-    MarkKeyInterval(file_, {OpenBound(), KeyBound(start, keyLength, false)}, changed, range_, highest);
-    if (changed) return;
-    std::vector<std::uint8_t> after(range_.size(), 0);
-    MarkKeyInterval(file_, {KeyBound(end, keyLength, false), OpenBound()}, changed, after, highest);
-    if (changed) return;
-    BitmapOr(after.data(), range_.data(), size);
-    BitmapNot(range_.data(), range_.data(), size);
-    BitmapClearAbove(highest, range_.data(), size);
 }
 
 void TRecordBitmaps::BuildLiveBitmap(bool& changed) {
@@ -383,6 +359,7 @@ void TRecordBitmaps::RecordChanged(SlotNumber record, std::span<const std::uint8
     // Bitmaps never built are built whole, the new record with them.
     if (live_.empty()) {
         RebuildFilterBitmaps();
+        BuildVisibleBitmap();
         return;
     }
     const std::int64_t size = BitmapSize();
@@ -409,6 +386,29 @@ void TRecordBitmaps::RecordChanged(SlotNumber record, std::span<const std::uint8
     for (const auto& filter : filters_) {
         if (filter->Active()) filter->UpdateRecord(size, record, image);
     }
+    // Only this record's visible bit can have changed: it is set from the record's own bits, and the count
+    // moves by the difference, so that a write costs the same however large the table.
+    if (building_ || file_.Cursor().RangeOrdinalsBusy) return;
+    const bool visible = PassesAll(record);
+    if (visible == BitmapTestBit(record.Value, visible_.data())) return;
+    if (visible) {
+        BitmapSetBit(record.Value, visible_.data());
+        ++visibleCount_;
+    } else {
+        BitmapClearBit(record.Value, visible_.data());
+        if (visibleCount_ > 0) --visibleCount_;
+    }
+}
+
+bool TRecordBitmaps::PassesAll(SlotNumber record) const noexcept {
+    const auto has = [&record](std::span<const std::uint8_t> bitmap) {
+        return (std::size_t{record.Value} - 1) / 8 < bitmap.size() &&
+               BitmapTestBit(record.Value, bitmap.data());
+    };
+    if (!has(live_)) return false;
+    if (file_.Cursor().Range.Active && !file_.NaturalOrder() && !has(range_)) return false;
+    return std::all_of(filters_.begin(), filters_.end(),
+                       [&has](const auto& filter) { return !filter->Active() || has(filter->GetBitmap()); });
 }
 
 void TRecordBitmaps::RecordDeleted(SlotNumber record) {

@@ -68,6 +68,8 @@ public:
 
     // ---- Upkeep after this handle's writes (bitmap mode only) ----
 
+    // The record's range, live and filter bits set from its image, then its visible bit from them with the
+    // visible count; bitmaps never built are built whole instead.
     void RecordChanged(SlotNumber record, std::span<const std::uint8_t> image);
     // The record's bits cleared everywhere; the visible count drops only when the record was visible.
     void RecordDeleted(SlotNumber record);
@@ -104,6 +106,9 @@ private:
     // The visible bitmap sized, the range and live bitmaps built: the start of either pass.
     bool TableBitmapsPass();
     bool FilterPass(TFilter& filter);
+    // Whether the record's bits put it among the visible records: live, in the range, passing every active
+    // filter.
+    bool PassesAll(SlotNumber record) const noexcept;
     // Runs the pass until it completes: a change met mid-build unwinds it (index restored), repositions the
     // cursor on its own index and key, and starts again.
     template <typename Pass>

@@ -178,8 +178,8 @@ void TDataFile::RefreshBitmaps() {
 
 void TDataFile::UpdateRecordBitmaps(SlotNumber slot, std::span<const std::uint8_t> image) {
     indexFile_.ComputeRangeOrdinals();
+    // The record's own visible bit and the count move with it; nothing is rebuilt or recounted.
     bitmaps_.RecordChanged(slot, image);
-    bitmaps_.BuildVisibleBitmap();
 }
 
 void TDataFile::UpdateBitmapsAfterDelete(SlotNumber slot) {
