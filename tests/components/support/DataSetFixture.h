@@ -40,7 +40,9 @@ public:
     std::unique_ptr<engine::TDataFile> KeptHandle;
 
     using components::TTARNISDataSet::ActiveBuffer;
+    using components::TTARNISDataSet::AddFieldDesc;
     using components::TTARNISDataSet::GetActiveRecBuf;
+    using components::TTARNISDataSet::SetStateFieldValue;
 
 protected:
     engine::TDataFile* CreateHandle() override {
