@@ -13,6 +13,7 @@
 #include "components/TARNISDBDataSet.h"
 #include "components/TARNISDatabase.h"
 #include "components/TARNISSession.h"
+#include "db/Field.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
