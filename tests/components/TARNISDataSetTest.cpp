@@ -82,16 +82,35 @@ TEST_F(TARNISDataSetTest, FirstAndNextReachTheEndAndPriorFromThereGivesTheLast) 
     EXPECT_EQ(dataSet->FieldByName("ID").AsInteger(), 3);
 }
 
-TEST_F(TARNISDataSetTest, TheWalkIsTheSameWhateverTheWindowSize) {
+TEST_F(TARNISDataSetTest, FetchesReachTheEndWithoutRaisingWhateverTheCheck) {
     FillPeople();
     auto dataSet = NewDataSet();
     dataSet->Open();
-    // A data source asking for a wide window makes the framework read ahead with checks off.
-    EXPECT_EQ(Names(*dataSet), (std::vector<std::string>{"Ann", "Bob", "Cid"}));
-    dataSet->IndexName = "BYNAME";
-    dataSet->Close();
+    std::vector<std::byte> buffer(dataSet->BufferSize());
+    for (const bool check : {true, false}) {
+        SCOPED_TRACE(check);
+        dataSet->Handle()->SetToBegin();
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(dataSet->GetRecord(buffer.data(), db::gmNext, check), db::grOK);
+        EXPECT_EQ(dataSet->GetRecord(buffer.data(), db::gmNext, check), db::grEOF);
+        EXPECT_EQ(dataSet->GetRecord(buffer.data(), db::gmPrior, check), db::grOK);
+        std::int32_t recNo = 0;
+        std::memcpy(&recNo, buffer.data() + dataSet->RecInfoOffset(), sizeof recNo);
+        EXPECT_EQ(recNo, 3);
+        dataSet->Handle()->SetToBegin();
+        EXPECT_EQ(dataSet->GetRecord(buffer.data(), db::gmPrior, check), db::grBOF);
+    }
+}
+
+TEST_F(TARNISDataSetTest, TheWalkFollowsTheIndexOfTheHandle) {
+    FillPeople();
+    auto dataSet = NewDataSet();
     dataSet->Open();
-    EXPECT_EQ(Names(*dataSet), (std::vector<std::string>{"Ann", "Bob", "Cid"}));
+    AddPeople(*dataSet, {{4, "Abe"}});
+    EXPECT_EQ(Names(*dataSet), (std::vector<std::string>{"Ann", "Bob", "Cid", "Abe"}));
+    dataSet->Close();
+    dataSet->IndexName = "BYNAME";
+    dataSet->Open();
+    EXPECT_EQ(Names(*dataSet), (std::vector<std::string>{"Abe", "Ann", "Bob", "Cid"}));
 }
 
 TEST_F(TARNISDataSetTest, AnInsertedRecordHasNoRecordNumberUntilPosted) {

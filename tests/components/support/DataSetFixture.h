@@ -43,6 +43,7 @@ public:
     using components::TTARNISDataSet::ActiveBuffer;
     using components::TTARNISDataSet::AddFieldDesc;
     using components::TTARNISDataSet::GetActiveRecBuf;
+    using components::TTARNISDataSet::GetRecord;
     using components::TTARNISDataSet::SetStateFieldValue;
 
 protected:
