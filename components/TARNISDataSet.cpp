@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -123,30 +124,23 @@ void TTARNISDataSet::OpenCursor(bool infoQuery) {
 }
 
 void TTARNISDataSet::CloseCursor() {
-    struct HandleRelease {
-        TTARNISDataSet& dataSet;
-        ~HandleRelease() {
-            if (dataSet.handle_ == nullptr) return;
-            try {
-                dataSet.DestroyHandle();
-            } catch (...) {
-                dataSet.handle_ = nullptr;
-                throw;
-            }
-            dataSet.handle_ = nullptr;
-        }
-    };
-    // The handle goes whether or not the framework's close succeeds; a failure of both reports the first.
+    // The handle goes whether or not the framework's close succeeds; when both fail, the first failure is
+    // reported.
+    std::exception_ptr failure;
     try {
         db::TDataSet::CloseCursor();
     } catch (...) {
-        try {
-            HandleRelease{*this};
-        } catch (...) {
-        }
-        throw;
+        failure = std::current_exception();
     }
-    HandleRelease{*this};
+    if (handle_ != nullptr) {
+        try {
+            DestroyHandle();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+        handle_ = nullptr;
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TTARNISDataSet::DestroyHandle() {

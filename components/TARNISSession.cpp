@@ -429,6 +429,8 @@ void TTARNISSession::Notification(rtl::TComponent* component, rtl::TOperation op
     if (auto* dataSet = dynamic_cast<TTARNISDBDataSet*>(component)) {
         dataSet->sessionName_ = sessionName_;
     } else if (auto* database = dynamic_cast<TTARNISDatabase*>(component)) {
+        // The name too, or its next open would bind it back to the session it names.
+        database->sessionName_ = sessionName_;
         database->BindSession(this);
     }
 }

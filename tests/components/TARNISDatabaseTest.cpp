@@ -254,6 +254,26 @@ TEST_F(TARNISDatabaseTest, AutoNamedSessionsNameTheDatabasesAndDataSetsOfTheirOw
     EXPECT_EQ(laterDataSet->SessionName(), "Renamed_1");
 }
 
+TEST_F(TARNISDatabaseTest, ComponentsMovedToTheOwnerOfAnAutoNamedSessionJoinIt) {
+    rtl::TComponent form;
+    auto* session = new TTARNISSession(&form);
+    session->SetName("Moves");
+    session->SetAutoSessionName(true);
+    auto* database = new TTARNISDatabase(nullptr);
+    auto* dataSet = new TestDataSet(nullptr);
+    EXPECT_EQ(database->Session(), &DefaultSession());
+    form.InsertComponent(database);
+    form.InsertComponent(dataSet);
+    EXPECT_EQ(database->Session(), session);
+    EXPECT_EQ(database->SessionName(), "Moves_1");
+    EXPECT_EQ(session->DatabaseCount(), 1);
+    EXPECT_EQ(dataSet->SessionName(), "Moves_1");
+    database->SetDatabaseName("MOVED");
+    database->Open();
+    EXPECT_EQ(database->Session(), session);
+    EXPECT_TRUE(session->Active());
+}
+
 TEST_F(TARNISDatabaseTest, ADatabaseOutlivesItsSessionSafely) {
     TTARNISSession& session = NewSession("Short");
     auto* owned = new TTARNISDatabase(&session);
