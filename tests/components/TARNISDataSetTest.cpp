@@ -15,6 +15,7 @@
 #include "db/StringField.h"
 #include "engine/base/EngineError.h"
 #include "rtl/Currency.h"
+#include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 #include "tests/components/support/DataSetFixture.h"
 
@@ -444,6 +445,41 @@ TEST_F(TARNISDataSetTest, ABcdValueOfMoreDecimalsThanCurrencyHasIsRounded) {
     dataSet->FieldByName("FINE").SetData(&stored, true);
     dataSet->Post();
     EXPECT_EQ(dataSet->FieldByName("FINE").AsCurrency().Raw(), 123457);
+}
+
+TEST_F(TARNISDataSetTest, BcdValuesBeyondEitherFormAreRefusedRatherThanWrapped) {
+    std::vector<engine::TFieldDesc> fields = {FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              FieldDef(2, "TINY", engine::FieldTypeBcd, 0, 9),
+                                              FieldDef(3, "WHOLE", engine::FieldTypeBcd, 0, 0)};
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {1})};
+    {
+        components::SessionLockGuard lock(DefaultSession());
+        enginetest::CreateTable("limits", fields, indexes);
+    }
+    auto dataSet = NewDataSet("limits");
+    dataSet->Open();
+    dataSet->Append();
+    db::TField& tiny = dataSet->FieldByName("TINY");
+    // A billion at 9 decimals needs more than 64 bits in the engine's form.
+    EXPECT_EQ(MessageOf([&] { tiny.SetAsCurrency(rtl::Currency::FromInt64(1000000000)); }),
+              rtl::Format(db::kFieldRangeError, {"1000000000", "TINY"}));
+    EXPECT_TRUE(tiny.IsNull());
+    // 10^17 fits the engine's form at scale 0 but not a currency value.
+    db::TField& whole = dataSet->FieldByName("WHOLE");
+    const std::int64_t stored = 1000000000000000000;
+    whole.SetData(&stored, true);
+    EXPECT_THROW(whole.AsCurrency(), rtl::EOverflow);
+    dataSet->Cancel();
+}
+
+TEST_F(TARNISDataSetTest, AReadOnlyOpenCannotModify) {
+    FillPeople();
+    auto dataSet = NewDataSet();
+    dataSet->ReadOnly = true;
+    dataSet->Open();
+    EXPECT_FALSE(dataSet->CanModify());
+    EXPECT_EQ(MessageOf([&] { dataSet->Edit(); }), db::kDataSetReadOnly);
+    EXPECT_EQ(dataSet->State(), db::dsBrowse);
 }
 
 TEST_F(TARNISDataSetTest, ARequiredFieldLeftBlankIsReportedByTheFramework) {
