@@ -1,12 +1,13 @@
-# The two commands of the README: `make test` and `make run`.
+# The commands of the README: `make test`, `make run` and `make bench`.
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 RELEASE_DIR := build/release
 PROGRAM := $(RELEASE_DIR)/app/keyvale
 SETUP := $(RELEASE_DIR)/tools/keyvale-setup
+BENCH_DIR := build/bench
 
-.PHONY: test run deps clean
+.PHONY: test run bench deps clean
 
 deps:
 	@scripts/install-deps
@@ -19,8 +20,14 @@ test: deps
 run: deps
 	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKEYVALE_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
-	@if [ ! -x $(PROGRAM) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
+	@if [ ! -x $(PROGRAM) ] || [ ! -x $(SETUP) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
 	@cd $(RELEASE_DIR)/app && ../tools/keyvale-setup && ./keyvale
+
+# The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run.
+bench: deps
+	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_DIR) --target engine-bench -j $(JOBS)
+	@$(BENCH_DIR)/bench/engine-bench
 
 clean:
 	rm -rf build

@@ -57,6 +57,77 @@ inline constexpr std::string_view kNestedAggregate =
     "Aggregate function %s cannot be used inside an expression in %s";
 inline constexpr std::string_view kColumnWithoutRecord =
     "Constant expression expected, instead found column '%s' in %s";
+// Statements; the slot is the text of the token found, unless said otherwise.
+inline constexpr std::string_view kStatementKeywordExpected =
+    "SELECT, INSERT, UPDATE, or DELETE keyword expected, instead found '%s'";
+// Slots: the statement's keyword (SELECT, INSERT, UPDATE or DELETE), the token.
+inline constexpr std::string_view kEndOfStatementExpected =
+    "End of %s statement expected, instead found '%s'";
+inline constexpr std::string_view kAliasExpected =
+    "Symbol or string expected after AS keyword, instead found '%s'";
+inline constexpr std::string_view kAliasAfterCorrelationExpected =
+    "Symbol or string expected after table correlation name, instead found '%s'";
+inline constexpr std::string_view kIntoMemoryNameExpected =
+    "Result table name expected in INTO MEMORY clause, instead found '%s'";
+inline constexpr std::string_view kIntoNameExpected =
+    "Result table name expected in INTO clause, instead found '%s'";
+inline constexpr std::string_view kFromExpected = "FROM keyword expected, instead found '%s'";
+inline constexpr std::string_view kFromTableExpected =
+    "Table name expected after FROM keyword, instead found '%s'";
+inline constexpr std::string_view kInnerJoinExpected =
+    "JOIN keyword expected after INNER keyword, instead found '%s'";
+inline constexpr std::string_view kLeftJoinExpected =
+    "JOIN keyword expected after LEFT or OUTER keyword, instead found '%s'";
+inline constexpr std::string_view kRightJoinExpected =
+    "JOIN keyword expected after RIGHT or OUTER keyword, instead found '%s'";
+inline constexpr std::string_view kFullJoinNotSupported =
+    "Full outer joins are currently not supported in TARNIS SQL SELECT statements";
+inline constexpr std::string_view kJoinTableExpected =
+    "Table name expected after JOIN keyword, instead found '%s'";
+inline constexpr std::string_view kOnExpected = "ON keyword expected in JOIN clause, instead found '%s'";
+inline constexpr std::string_view kGroupByExpected =
+    "BY keyword expected after GROUP keyword, instead found '%s'";
+inline constexpr std::string_view kGroupByItemExpected =
+    "Column name or column number expected in GROUP BY clause, instead found '%s'";
+inline constexpr std::string_view kOrderByExpected =
+    "BY keyword expected after ORDER keyword, instead found '%s'";
+inline constexpr std::string_view kOrderByItemExpected =
+    "Column name or column number expected in ORDER BY clause, instead found '%s'";
+inline constexpr std::string_view kLocksExpected =
+    "LOCKS keyword expected after WITH keyword, instead found '%s'";
+inline constexpr std::string_view kEncryptedWithExpected =
+    "WITH keyword expected after ENCRYPTED keyword, instead found '%s'";
+inline constexpr std::string_view kIntoExpected = "INTO keyword expected, instead found '%s'";
+inline constexpr std::string_view kInsertTableExpected =
+    "Table name expected after INTO keyword, instead found '%s'";
+inline constexpr std::string_view kInsertTableAfterIntoExpected =
+    "Table name expected after INTO clause, instead found '%s'";
+inline constexpr std::string_view kTargetListEndExpected =
+    "Right parentheses expected after list of table columns, instead found '%s'";
+inline constexpr std::string_view kValuesExpected = "VALUES keyword expected, instead found '%s'";
+inline constexpr std::string_view kValuesLeftParenExpected =
+    "Left parentheses expected after VALUES keyword, instead found '%s'";
+inline constexpr std::string_view kValueListEndExpected =
+    "Right parentheses expected after list of values, instead found '%s'";
+inline constexpr std::string_view kTableNameExpected = "Table name expected, instead found '%s'";
+inline constexpr std::string_view kSetExpected = "SET keyword expected, instead found '%s'";
+inline constexpr std::string_view kAssignmentExpected =
+    "Assignment (=) operator expected after column name, instead found '%s'";
+inline constexpr std::string_view kWhereNotBoolean = "WHERE or JOIN clause must be a boolean expression";
+inline constexpr std::string_view kDuplicateCorrelation =
+    "Duplicate table correlation name '%s' found in source tables";
+// Slots: the column as written, its correlation name, the clause's context text.
+inline constexpr std::string_view kInvalidColumnName =
+    "Invalid column name '%s' or table correlation name '%s' specified in %s";
+
+// Parameter values handed to a statement that do not fit its parameters.
+inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
+
+// Context texts of the statement's clauses, as the expression messages name them.
+inline constexpr std::string_view kSourceColumnsContext = "source columns";
+inline constexpr std::string_view kTableColumnsContext = "table columns";
+inline constexpr std::string_view kValuesContext = "values";
+inline constexpr std::string_view kWhereContext = "WHERE or JOIN clause";
 
 // Expressions; the last slot is the clause's context text.
 inline constexpr std::string_view kExpressionTooComplex = "Expression too complex in %s";

@@ -391,6 +391,10 @@ NodePtr MakeTrueComparison(NodePtr operand) {
     truth->Value.SetUInt16(1);
     truth->Parent = comparison.get();
     if (operand) {
+        // The rewrite stays in the clause its operand came from, so the planner still tells an ON part
+        // from a WHERE part by it.
+        comparison->ClausePosition = operand->ClausePosition;
+        truth->ClausePosition = operand->ClausePosition;
         comparison->Parent = operand->Parent;
         operand->Parent = comparison.get();
     }

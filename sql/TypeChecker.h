@@ -50,8 +50,8 @@ void CheckExprTypes(std::int32_t errorCode, std::string_view context, engine::TE
                     const TColumnResolver& resolveColumn, RowAccess access = RowAccess::Record);
 
 // The comparison operand = TRUE (Text "=", boolean), owning the operand, to stand where the operand stood:
-// it takes over the operand's Parent and becomes the operand's parent. The TRUE constant has Text "True",
-// Size 2 and the value 1.
+// it takes over the operand's Parent and ClausePosition and becomes the operand's parent. The TRUE constant
+// has Text "True", Size 2 and the value 1.
 std::unique_ptr<engine::TExprNode> MakeTrueComparison(std::unique_ptr<engine::TExprNode> operand);
 
 }  // namespace sql

@@ -1,4 +1,4 @@
-// The main of the Qt tests: one QApplication on the offscreen platform, each test in its own temporary
+// The main of the Qt tests: one application object on the offscreen platform, each test in its own temporary
 // directory, and a watchdog that fails a test which leaves a modal window open.
 #include <QApplication>
 #include <QDialog>
@@ -86,11 +86,19 @@ private:
 
 }  // namespace
 
+// The tests' application object: a plain QApplication. A test program whose code needs another one (the
+// program's own) links a strong definition of this function, which takes the place of this weak one.
+__attribute__((weak)) std::unique_ptr<QApplication> CreateTestApplication(int& argc, char** argv) {
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // The tests draw no window on a screen; a caller may still choose another platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // The program's printing takes its PDF road instead of any printer the machine has.
+    qputenv("KEYVALE_PRINT_TO_PDF", "1");
+    const std::unique_ptr<QApplication> app = CreateTestApplication(argc, argv);
 
     // Declared after the application so that its timer goes before the application does.
     TestEnvironment environment;

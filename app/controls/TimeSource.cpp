@@ -1,5 +1,7 @@
 #include "app/controls/TimeSource.h"
 
+#include <chrono>
+
 namespace controls {
 
 TimeSource::~TimeSource() = default;
@@ -10,6 +12,10 @@ rtl::TDateTime TimeSource::Time() const {
 
 rtl::TDateTime SystemTimeSource::Now() const {
     return rtl::Now();
+}
+
+double SystemTimeSource::MonotonicSeconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 const TimeSource& SystemTime() {

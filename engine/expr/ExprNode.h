@@ -145,9 +145,12 @@ struct ExprNodeFields {
     ExprOperator Operator = opNone;  // opNone on column and constant nodes
     std::uint8_t OptLevel = 0;       // optimiser's rating: 0 served by an index, 1 partly, 2 record by record
     std::uint8_t JoinKind = 0;       // SQL join comparisons: 1 inner, 2 left outer, 3 right outer; 0 else
-    std::string ColumnName;          // column nodes: the field name; at most 255 characters
-    std::uint16_t FieldNo = 0;       // column nodes: the field's number among the descriptors, from 1
-    std::string Correlation;  // SQL: the table name or alias qualifying a column; at most 255 characters
+    // SQL: on every node of an ON condition, the FROM position of the table its join reads; 0 on WHERE nodes.
+    // The planner tells by it which clause a part of the merged condition came from.
+    std::uint16_t ClausePosition = 0;
+    std::string ColumnName;     // column nodes: the field name; at most 255 characters
+    std::uint16_t FieldNo = 0;  // column nodes: the field's number among the descriptors, from 1
+    std::string Correlation;    // SQL: the table name or alias qualifying a column; at most 255 characters
     sql::TSourceDataFile* SourceTable = nullptr;  // SQL: the table a column was resolved to; not owned
     ExprValue Value;                              // the node's own value and type fields
     std::uint8_t IsParam = 0;                     // 1 on a "?" parameter constant

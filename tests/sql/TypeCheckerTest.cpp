@@ -552,6 +552,7 @@ TEST(TypeChecker, MakeTrueComparisonTakesTheOperandsPlace) {
     TExprNode parent;
     auto operand = std::make_unique<TExprNode>();
     operand->Parent = &parent;
+    operand->ClausePosition = 3;
     TExprNode* const column = operand.get();
     const NodePtr comparison = sql::MakeTrueComparison(std::move(operand));
     EXPECT_EQ(comparison->Parent, &parent);
@@ -566,6 +567,8 @@ TEST(TypeChecker, MakeTrueComparisonTakesTheOperandsPlace) {
     EXPECT_EQ(comparison->Right->Value.FieldType, engine::FieldTypeBoolean);
     EXPECT_EQ(comparison->Right->Value.Size, 2);
     EXPECT_EQ(comparison->Right->Value.GetUInt16(), 1);
+    EXPECT_EQ(comparison->ClausePosition, 3);
+    EXPECT_EQ(comparison->Right->ClausePosition, 3);
 }
 
 // Trees from other builders may be malformed or deep; they fail with a message, never a crash.

@@ -31,6 +31,7 @@ class FakeTime : public TimeSource {
 public:
     explicit FakeTime(rtl::TDateTime now) : now_(now) {}
     rtl::TDateTime Now() const override { return now_; }
+    double MonotonicSeconds() const override { return 0; }
     void Set(rtl::TDateTime now) { now_ = now; }
 
 private:

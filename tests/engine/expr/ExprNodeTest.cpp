@@ -67,6 +67,8 @@ NodePtr SampleTree() {
     tree->Text = "AND";
     tree->ColumnName = "c";
     tree->OptLevel = 1;
+    tree->JoinKind = 2;
+    tree->ClausePosition = 3;
     tree->Value.Scale = 3;
     return tree;
 }
@@ -93,6 +95,8 @@ TEST(ExprNode, CopyStandsAloneAfterTheSourceIsFreed) {
     EXPECT_EQ(copy->Text, "AND");
     EXPECT_EQ(copy->ColumnName, "c");
     EXPECT_EQ(copy->OptLevel, 1);
+    EXPECT_EQ(copy->JoinKind, 2);
+    EXPECT_EQ(copy->ClausePosition, 3);
     EXPECT_EQ(copy->Value.Scale, 3);
     EXPECT_EQ(copy->Right->Items.size(), 2U);
     EXPECT_EQ(copy->Right->Left->Items.size(), 2U);

@@ -1,0 +1,49 @@
+// Program: the program from start-up to shut-down, in its fixed order.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/FormRegistry.h"
+#include "app/ProgramRuntime.h"
+#include "app/Services.h"
+
+namespace app {
+
+class TApplication;
+
+// Gives each form slot of the registry its factory. Forms reach the runtime and the services, which
+// outlive them.
+using TRegisterForms =
+    std::function<void(FormRegistry& forms, ProgramRuntime& runtime, const Services& services)>;
+
+// The program's forms, each with its slot's factory.
+void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services);
+
+// A running program's parts, made in the order of start-up and gone in reverse: the runtime (sessions,
+// state, date format), the real services and their routes, then the forms in their order. At its end the
+// forms go first (the main window, and with it the clock's thread, last), then the services, then the
+// runtime (the sessions, and with the default one the engine).
+class Program {
+public:
+    Program(TApplication& application, std::string progdir,
+            const TRegisterForms& registerForms = RegisterForms);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    ProgramRuntime& Runtime() { return runtime_; }
+    FormRegistry& Forms() { return forms_; }
+
+private:
+    ProgramRuntime runtime_;
+    QtServices services_;
+    ServiceRoutes routes_;
+    FormRegistry forms_;
+};
+
+// Start-up, then the message loop until the main window closes, then shut-down. Returns the exit code;
+// 1 when start-up fails, after the stop box.
+int RunProgram(TApplication& application);
+
+}  // namespace app

@@ -1,0 +1,68 @@
+#include "app/QtPrintService.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextDocument>
+
+#include "app/core/Texts.h"
+#include "db/widgets/Guarded.h"
+#include "db/widgets/QtText.h"
+
+namespace app {
+
+using db::widgets::ToQString;
+
+bool QtPrintService::PrintToPdf() {
+    return !qEnvironmentVariableIsEmpty(kPrintToPdfVariable);
+}
+
+void QtPrintService::PrintDocument(const QTextDocument& document, std::string_view jobTitle) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(ToQString(jobTitle));
+    if (!ChooseOutput(printer)) return;
+    document.print(&printer);
+}
+
+void QtPrintService::Preview(std::string_view title, const QPageLayout& layout, const TRenderPages& render) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(ToQString(title));
+    // The preview itself reaches no printer; printing from it goes where a print job would.
+    if (PrintToPdf() || QPrinterInfo::defaultPrinter().isNull()) printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageLayout(layout);
+    QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setWindowTitle(ToQString(title));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&render](QPrinter* device) { db::widgets::Guarded([&] { render(*device); }); });
+    dialog.exec();
+}
+
+bool QtPrintService::ChooseOutput(QPrinter& printer) {
+    if (!PrintToPdf()) {
+        const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
+        if (!defaultPrinter.isNull()) {
+            printer.setPrinterName(defaultPrinter.printerName());
+            return true;
+        }
+    }
+    const std::optional<QString> file = AskPdfFile();
+    if (!file) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*file);
+    return true;
+}
+
+std::optional<QString> QtPrintService::AskPdfFile() {
+    // Qt's own dialog, so that it is modal over the program's windows on every platform.
+    QFileDialog dialog(QApplication::activeWindow(), ToQString(kSaveAsPdf), QString(), ToQString(kPdfFilter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace app

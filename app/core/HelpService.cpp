@@ -1,0 +1,7 @@
+#include "app/core/HelpService.h"
+
+namespace app {
+
+HelpService::~HelpService() = default;
+
+}  // namespace app

@@ -1,0 +1,7 @@
+#include "app/core/KeyboardState.h"
+
+namespace app {
+
+KeyboardState::~KeyboardState() = default;
+
+}  // namespace app

@@ -1,0 +1,7 @@
+#include "app/core/MessageService.h"
+
+namespace app {
+
+MessageService::~MessageService() = default;
+
+}  // namespace app

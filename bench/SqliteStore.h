@@ -1,0 +1,68 @@
+// SqliteStore: the benchmark's work done by SQLite 3, the store a user would pick instead of the engine.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchStore.h"
+
+namespace bench {
+
+// One database file per table, "results.db", in journal_mode=DELETE with synchronous=OFF: like the engine's
+// shared table, a change is in the file when it returns and nothing forces it to the disk. Every statement is
+// prepared once per open and reused.
+class SqliteStore : public BenchStore {
+public:
+    SqliteStore() = default;
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    std::string Name() const override { return "SQLite"; }
+    void Create(const std::filesystem::path& directory, TableKind kind) override;
+    void Open(const std::filesystem::path& directory, TableKind kind, Access access) override;
+    void Close() override;
+
+    void Insert(const ResultRow& row, const std::string* memo) override;
+    bool FindId(std::int32_t id, Digest& digest) override;
+    bool FindName(const std::string& name, Digest& digest) override;
+    void ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) override;
+    void ScanAll(Digest& digest) override;
+    void SetErrors(std::int32_t id, std::int32_t errors) override;
+    void Delete(std::int32_t id) override;
+    void FilterNetKph(double limit, Digest& digest) override;
+    void FilterKphAndName(double limit, const std::string& name, Digest& digest) override;
+    void ReadMemos(Digest& digest) override;
+
+private:
+    enum Statement {
+        InsertRow,
+        SelectId,
+        SelectName,
+        SelectErrors,
+        SelectAll,
+        UpdateErrors,
+        DeleteRow,
+        SelectNetKph,
+        SelectKphName,
+        SelectMemos,
+        StatementCount
+    };
+
+    void Execute(const char* sql);
+    sqlite3_stmt* Prepared(Statement statement);
+    // Steps the statement to its end, adding each row's column 0 (the ID); then resets it.
+    void StepAll(sqlite3_stmt* statement, Digest& digest);
+    // One step that must finish the statement (an insert, update or delete).
+    void StepDone(sqlite3_stmt* statement);
+    [[noreturn]] void Fail(const char* what) const;
+
+    sqlite3* db_ = nullptr;
+    bool transaction_ = false;
+    std::array<sqlite3_stmt*, StatementCount> statements_{};
+};
+
+}  // namespace bench

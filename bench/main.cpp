@@ -1,0 +1,67 @@
+// engine-bench: the table engine against SQLite on the same work (see README.md, "The benchmark").
+//
+//   engine-bench                 every workload at 10k, 100k and 1M records (where it runs at that size)
+//   engine-bench --smoke         every workload at 100 records, one run each: a check that all of it works
+//   engine-bench --sizes 10000   the sizes given, comma-separated
+//   engine-bench --only insert   the workloads whose name contains the text
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "bench/BenchRunner.h"
+#include "bench/EngineStore.h"
+#include "bench/SqliteStore.h"
+#include "engine/base/EngineState.h"
+
+namespace {
+
+std::vector<std::int32_t> ParseSizes(const std::string& text) {
+    std::vector<std::int32_t> sizes;
+    std::istringstream list(text);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        const long size = std::stol(item);
+        if (size < 10 || size > 10000000)
+            throw std::invalid_argument("a size lies in 10 .. 10000000: " + item);
+        sizes.push_back(static_cast<std::int32_t>(size));
+    }
+    return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        bench::RunSettings settings;
+        settings.Sizes = {10000, 100000, 1000000};
+        for (int i = 1; i < argc; ++i) {
+            const std::string option = argv[i];
+            if (option == "--smoke") {
+                settings.Sizes = {100};
+                settings.WarmUps = 0;
+                settings.Runs = 1;
+            } else if (option == "--sizes" && i + 1 < argc) {
+                settings.Sizes = ParseSizes(argv[++i]);
+            } else if (option == "--only" && i + 1 < argc) {
+                settings.Only = argv[++i];
+            } else {
+                std::cerr << "usage: engine-bench [--smoke] [--sizes N,N,...] [--only TEXT]\n";
+                return 2;
+            }
+        }
+        engine::EngineGuard engineRuntime;
+        bench::EngineStore engineStore;
+        bench::SqliteStore sqliteStore;
+        bench::BenchRunner runner(settings, std::cout);
+        if (!runner.RunAll(engineStore, sqliteStore)) {
+            std::cerr << "engine-bench: the engine and SQLite disagreed (see above)\n";
+            return 1;
+        }
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << "engine-bench: " << error.what() << "\n";
+        return 1;
+    }
+}

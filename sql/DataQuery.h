@@ -1,0 +1,209 @@
+// TDataQuery: one SQL statement: its settings and callbacks, the model its text is parsed into (kind, flags,
+// source tables, select list, targets and values, ORDER BY and GROUP BY items, the condition trees and the
+// parameters), the table handles it owns, the scanner over its text, and the calls that drive it (prepare,
+// parameters, execute).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/base/EngineErrorCodes.h"
+#include "engine/expr/ExprNode.h"
+#include "engine/records/FieldDesc.h"
+#include "engine/table/DataFile.h"
+#include "engine/values/LocaleSettings.h"
+#include "sql/ExpressionParser.h"
+#include "sql/QueryElements.h"
+#include "sql/SourceDataFile.h"
+
+namespace sql {
+
+enum class StatementType : std::uint8_t {
+    None = 0,  // not parsed yet
+    Select = 1,
+    Insert = 2,
+    Update = 3,
+    Delete = 4,
+};
+
+// What Prepare answers for a statement it will not prepare: the engine's 11047, which the query component
+// passes to its result check like any other code.
+inline constexpr std::uint16_t ErrStatementNotPreparable = engine::ErrOsError;
+
+// Told of the record a statement's row loop has moved to: its number, the percentage done, and a flag the
+// callback sets to stop the loop after the current row.
+using ProgressEvent = std::function<void(std::int32_t current, std::int32_t percent, bool& abort)>;
+
+class TDataQuery {
+public:
+    // The owner is the query component that made the statement; the statement keeps it and never uses it.
+    // The result table's handle is made here, closed, with the statement as its owner.
+    explicit TDataQuery(void* owner = nullptr);
+    // Frees the source tables (each closing its handle), the result table, the select list, the targets,
+    // the values, the ORDER BY and GROUP BY items, both condition trees, Params and the scanner's text, in
+    // this order, whatever state the statement is in. Raises nothing: a handle whose close fails is closed
+    // all the same, and its failure goes to the application's exception handler (rtl::HandleException).
+    ~TDataQuery();
+    TDataQuery(const TDataQuery&) = delete;
+    TDataQuery& operator=(const TDataQuery&) = delete;
+
+    // --- Interface (DataQuery.cpp) ------------------------------------------------------------------------
+
+    // Stored unless a SELECT has run: its tables were opened with the old settings.
+    void SetDatabaseDirectory(std::string_view directory);
+    void SetStrictChangeDetection(bool strict);
+    // Each replaces the callback set before; an empty one removes it.
+    void SetPasswordCallback(engine::TDataFile::PasswordEvent callback);
+    void SetProgressCallback(ProgressEvent callback);
+
+    // Reads the statement text into the model and binds it. Answers ErrStatementNotPreparable, changing
+    // nothing, when the statement was prepared before (whether that succeeded or not: parsing appends to the
+    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949, leaving what was
+    // built to the destructor.
+    std::uint16_t Prepare(std::string_view text);
+    // Binds the parsed model to its tables and fields. Its steps are not built yet: the model stays as
+    // parsed and no table is opened.
+    void BindStatement();
+
+    // Copies the parameter values into the Params nodes, the i-th descriptor's into the i-th node: its
+    // FieldType, SubType, StoredSize (as the node's Size) and StoredScale (as its Scale), and its slot at
+    // Offset in the buffer: a flag byte (0 for NULL) and StoredSize value bytes, copied even for NULL. More
+    // descriptors than nodes raise 11949 "Internal parameter error" once the nodes are filled; nodes beyond
+    // the descriptors keep their values. A slot not wholly inside the buffer raises the same before any of it
+    // is copied. Answers 0.
+    std::uint16_t SetParams(std::span<const engine::TFieldDesc> descriptors,
+                            std::span<const std::uint8_t> buffer);
+    // Runs the statement. The result is null first; a SELECT then hands out its result table, or the single
+    // source table for a live result, marked QueryOwned (the statement keeps closing and freeing it). Answers
+    // 0 on success.
+    std::uint16_t Execute(engine::TDataFile*& result);
+    // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
+    bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
+
+    // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
+    //
+    // Reads the one SELECT, INSERT, UPDATE or DELETE statement that Scanner holds into the model, under the
+    // built-in US number and date settings (the thread's own are back on every exit). Raises engine error
+    // 11949 at the first fault; what was built up to then stays in the lists, owned as everything else.
+    void ParseStatement();
+
+    // List items: each parses one item from the current token on into the given element.
+    void ParseSourceColumn(TResultDataField& column);
+    void ParseInsertColumn(TUpdateDataField& target);
+    void ParseUpdateColumn(TUpdateDataField& target);
+    void ParseInsertValue(TUpdateDataValue& value);
+    void ParseUpdateValue(TUpdateDataValue& value);
+    // Parses one WHERE or ON condition, ANDs it into WhereCondition from the left and collects its
+    // parameters; returns the new condition, which WhereCondition owns.
+    engine::TExprNode* ParseWhereClause();
+    // Appends the tree's "?" nodes to Params in the order they stand in the text.
+    void CollectParams(engine::TExprNode* node);
+    // Stamps the join kind on the comparisons of an ON condition that join two columns: through NOT and the
+    // other unary operators, AND and OR, and nothing else.
+    void MarkJoinType(std::uint8_t joinKind, engine::TExprNode* node);
+    // Refuses a correlation name that a table read before already has (without regard to case).
+    void CheckDuplicateCorrelation(std::string_view name);
+
+    // --- The statement ----------------------------------------------------------------------------------
+
+    void* Owner;
+    bool Executed = false;          // a SELECT has run: the statement cannot be prepared again
+    std::string DatabaseDirectory;  // for table names without a path part; ends in "/" unless empty
+    StatementType StatementKind = StatementType::None;
+    bool RequestLive = false;  // an editable result is wished; INTO clears it, INSERT, UPDATE, DELETE set it
+    bool Distinct = false;
+    bool HasAverages = false;              // the select list holds AVG
+    std::uint16_t AverageCountFields = 0;  // hidden count fields of the result table
+    bool HasComputedColumns = false;       // the select list holds expression columns
+    bool HasResidual = false;              // ResidualCondition is set
+    bool HasJoin = false;                  // more than one table: a join or a comma
+    bool HasWhere = false;                 // a WHERE or an ON condition was read
+    bool HasOrderBy = false;
+    bool OrderByUsesIndex = false;  // the ORDER BY is an index of the single source table
+    std::uint8_t OrderByIndex = 0;  // that index's number
+    bool Grouped = false;           // GROUP BY, or a select list of aggregates only
+    bool AllAggregates = false;     // every select-list column is an aggregate
+    bool SharedOrderIndex = false;  // the ORDER BY index serves the grouping or DISTINCT too
+    bool LiveResult = false;        // the result is the source table itself
+    bool IntoMemory = false;
+    std::string IntoTableName;  // empty without INTO
+    // The result table's handle, owned for the statement's life; opened only by binding.
+    std::unique_ptr<engine::TDataFile> ResultTable;
+    bool WithLocks = false;
+    bool Encrypted = false;
+    std::string EncryptionPassword;
+
+    std::vector<std::unique_ptr<TSourceDataFile>> Sources;  // FROM order, a RIGHT JOIN's table first
+    std::vector<std::unique_ptr<TResultDataField>> ResultColumns;
+    std::vector<std::unique_ptr<TUpdateDataField>> TargetColumns;
+    std::vector<std::unique_ptr<TUpdateDataValue>> Values;  // in the order of TargetColumns
+    std::vector<std::unique_ptr<TOrderByDataField>> OrderBy;
+    bool NoCase = false;  // NOCASE, for the whole ORDER BY
+    std::vector<std::unique_ptr<TGroupByDataField>> GroupBy;
+    std::unique_ptr<engine::TExprNode> WhereCondition;     // WHERE with every ON condition ANDed in
+    std::unique_ptr<engine::TExprNode> ResidualCondition;  // evaluated on every joined row
+    // The "?" nodes of the value trees and of WhereCondition, in the order they stand in the text; the
+    // trees own them. SetParams writes into these very nodes, so they must live as long as the statement:
+    // no step may free or replace a node held here. Planning and execution therefore neither move WHERE
+    // nodes into the residual condition nor free them: each run's table filters and residual condition are
+    // copies, made after SetParams, so that every run sees the values set for it.
+    std::vector<engine::TExprNode*> Params;
+
+    // The callbacks. What the caller needs beside its arguments travels in the function object. Binding
+    // hands the password callback to each source table's open.
+    ProgressEvent ProgressProc;
+    engine::TDataFile::PasswordEvent PasswordProc;
+
+    std::uint8_t LockRetryCount = 15;  // the query component's default lock retries
+    std::uint16_t LockWaitTime = 100;  // and its default wait between them, in milliseconds
+    bool StrictChangeDetection = false;
+    std::uint16_t LanguageId = engine::DefaultLanguageId();  // for evaluations and the result table
+    std::uint16_t SortId = 0;
+
+    TExpressionParser Scanner{this};
+
+private:
+    // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
+    // and the answer is 0.
+    std::uint16_t RunStatement(engine::TDataFile*& result);
+
+    // Parse steps (StatementParser.cpp).
+    void ParseSelect();
+    void ParseFromClause();
+    void ParseJoin(std::uint16_t& tableCounter);
+    void ParseOptionalWhere();
+    void ParseOrderAndGroup();
+    void ParseInsert();
+    void ParseUpdate();
+    void ParseDelete();
+    void ParseStatementEnd(std::string_view keyword);
+    void ParseAlias(TResultDataField& column);
+    TSourceDataFile& ParseTable(std::uint16_t position, bool atFront, std::string_view missingName);
+    void ParseCorrelation(TSourceDataFile& table, bool asAllowed, bool stringAllowed,
+                          std::initializer_list<std::string_view> notNames);
+    bool ParseClauseColumn(TClauseColumn& item);
+    void ParseValue(TUpdateDataValue& value);
+    void TakeTarget(TUpdateDataField& target, std::unique_ptr<engine::TExprNode> tree);
+    // Scanner shorthands: an identifier or quoted string; its checked text, consumed; a keyword consumed
+    // or the pattern raised with the current token.
+    bool TokenIsName() const noexcept;
+    std::string TakeName();
+    void ExpectKeyword(std::string_view keyword, std::string_view pattern);
+    [[noreturn]] void Fail(std::string_view pattern) const;
+
+    struct TextLess {
+        bool operator()(const std::string& a, const std::string& b) const noexcept;
+    };
+    std::set<std::string, TextLess> correlations_;  // of the tables read so far
+    int whereLevels_ = 0;                           // levels of WhereCondition
+    bool prepared_ = false;                         // Prepare has started once
+};
+
+}  // namespace sql

@@ -1,0 +1,56 @@
+// TSourceDataFile: one table a statement reads or changes: its table handle, name, correlation name, place
+// in the FROM text, current row and the join links to its inner tables.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/table/DataFile.h"
+#include "sql/SourceDataLink.h"
+
+namespace sql {
+
+class TDataQuery;
+
+// Closes a table handle a statement owns, on the statement's way out, where no caller can take a failure:
+// it goes to the application's exception handler (rtl::HandleException). The handle is closed either way.
+void CloseOwnedTable(engine::TDataFile& table) noexcept;
+
+class TSourceDataFile {
+public:
+    // Makes the table's handle, closed, with the source table as its owner.
+    explicit TSourceDataFile(TDataQuery* owner);
+    // Frees the links and the row, then clears the handle's QueryOwned (which told the datasets using it
+    // as a result to leave it to the statement), closes it (CloseOwnedTable) and frees it.
+    ~TSourceDataFile();
+    TSourceDataFile(const TSourceDataFile&) = delete;
+    TSourceDataFile& operator=(const TSourceDataFile&) = delete;
+
+    // Both setters do nothing while the table is open: the handle was opened under the old name.
+    //
+    // The table's file name. A name without a path part ("/", "\" or ":") is taken to lie in the
+    // statement's DatabaseDirectory, which already ends in "/". While CorrelationName is empty, the name's
+    // base name (no directory, no extension) becomes it. TableName keeps the whole path, however long: the
+    // open refuses one the engine cannot take. An unchanged name changes nothing.
+    void SetTableName(std::string_view name);
+    void SetCorrelationName(std::string_view name);
+
+    TDataQuery* Owner;
+    std::unique_ptr<engine::TDataFile> Table;  // owned; opened by binding
+    bool InMemory = false;                     // named with MEMORY
+    std::uint16_t TableNumber = 0;             // from 1; after planning, the place in the join order
+    std::uint16_t FromPosition = 0;  // the place in the FROM text, from 1; orders the tables of a bare "*"
+    std::uint8_t JoinKind = jkNone;  // the kind of the join that read the table
+    std::string TableName;           // directory and name
+    std::string CorrelationName;     // the alias, or the table's base name
+    // The table's current row, a record image of the table's record buffer size (RecordBufferSize); empty
+    // until binding sizes it.
+    std::vector<std::uint8_t> RecordBuffer;
+    std::vector<std::unique_ptr<TSourceDataLink>> Links;  // to the inner tables, the last one innermost
+    std::int32_t CurrentLink = 0;                         // the link the join is advancing
+};
+
+}  // namespace sql

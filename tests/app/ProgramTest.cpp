@@ -1,0 +1,233 @@
+#include "app/Program.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/Application.h"
+#include "app/ProgramRuntime.h"
+#include "app/Services.h"
+#include "app/controls/KvClock.h"
+#include "components/SessionRuntime.h"
+#include "components/TARNISSession.h"
+#include "components/dialogs/TARNISPasswordDialog.h"
+#include "db/widgets/Confirm.h"
+#include "db/widgets/QtText.h"
+#include "engine/base/EngineState.h"
+#include "engine/table/DataFile.h"
+#include "rtl/Exceptions.h"
+#include "rtl/FormatSettings.h"
+#include "tests/engine/support/TableFixture.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/ModalScript.h"
+
+namespace app {
+namespace {
+
+// The program itself, run as a user runs it: from another working directory, found on the PATH.
+TEST(ProgramTest, KeyvaleStartsAndStopsInOrder) {
+    const QFileInfo program(QStringLiteral(KEYVALE_PROGRAM));
+    ASSERT_TRUE(program.isExecutable()) << program.filePath().toStdString();
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("PATH", program.absolutePath() + ':' + environment.value("PATH"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QDir::currentPath());
+    // A shell finds it on the PATH, so the program's argv[0] is the bare name.
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec keyvale")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    // Until the main window exists the program runs its start-up and shut-down and says so.
+    EXPECT_EQ(process.exitCode(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("the main window is not built yet")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("Sanitizer")) << errors.toStdString();
+}
+
+TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWhateverTheWorkingDirectory) {
+    const std::string expected = db::widgets::ToBytes(QCoreApplication::applicationDirPath() + '/');
+    EXPECT_EQ(ProgramDirectory(), expected);
+    EXPECT_NE(QDir::currentPath() + '/', QCoreApplication::applicationDirPath() + '/');
+    EXPECT_EQ(ProgramDirectory().back(), '/');
+}
+
+TEST(ProgramDirectoryTest, ADirectoryOutsideTheCodePageIsRefusedByName) {
+    EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/opt/caf\u00E9")), "/opt/caf\xE9/");
+    EXPECT_EQ(ProgramDirectoryOf(QStringLiteral("/")), "/");
+    try {
+        ProgramDirectoryOf(QStringLiteral("/opt/\u65E5\u672C"));
+        ADD_FAILURE() << "no exception";
+    } catch (const rtl::Exception& e) {
+        EXPECT_EQ(e.Message(), "The program's directory has a character that Keyvale cannot use: /opt/?" "?/");
+    }
+}
+
+// Each runtime starts from nothing and leaves nothing behind: no session, no started engine, and the
+// format settings as it found them.
+TEST(ProgramRuntimeTest, SeveralRuntimesInOneProcessEachStartAfreshAndLeaveNothing) {
+    const rtl::FormatSettings before = rtl::CurrentFormatSettings();
+    for (int i = 0; i < 3; ++i) {
+        auto runtime = std::make_unique<ProgramRuntime>("/opt/keyvale/");
+        const AppState& state = runtime->State();
+        EXPECT_EQ(state.progdir, "/opt/keyvale/");
+        EXPECT_EQ(state.realtime, 0);
+        EXPECT_TRUE(state.password.empty());
+        EXPECT_FALSE(state.realmode);
+        EXPECT_FALSE(state.passwordok);
+        EXPECT_EQ(rtl::CurrentFormatSettings().ShortDateFormat, "mm/dd/yy");
+        components::TTARNISSession& session = runtime->Sessions().DefaultSession();
+        EXPECT_FALSE(session.Active());  // not started until a table needs it
+        EXPECT_FALSE(engine::EngineStarted());
+        session.SetActive(true);
+        EXPECT_TRUE(engine::EngineStarted());
+        EXPECT_TRUE(static_cast<bool>(runtime->Sessions().GetPasswordHook()));
+        runtime->State().realmode = true;
+        runtime.reset();
+        EXPECT_FALSE(components::SessionRuntime::Exists());
+        EXPECT_FALSE(engine::EngineStarted());
+        EXPECT_EQ(rtl::CurrentFormatSettings(), before);
+    }
+}
+
+// What the program is at each step of its end.
+struct Moment {
+    std::string what;
+    bool sessions;
+    bool engine;
+
+    bool operator==(const Moment&) const = default;
+};
+
+Moment Now(const char* what) {
+    return {what, components::SessionRuntime::Exists(), engine::EngineStarted()};
+}
+
+// A main window as the real one will be: a running clock and an engine table open while it lives.
+class StandInMain : public QWidget {
+public:
+    StandInMain(components::TTARNISSession& session, const std::string& table, std::vector<Moment>& log)
+        : log_(log) {
+        clock = new controls::TKvClock(this);
+        QObject::connect(&clock->Timer(), &QObject::destroyed,
+                         [&log] { log.push_back(Now("clock thread")); });
+        const components::SessionLockGuard lock(session);
+        table_.SetFileName(table);
+        table_.Open();
+    }
+    ~StandInMain() override {
+        log_.push_back(Now("forms"));
+        table_.Close();
+    }
+
+    controls::TKvClock* clock;
+
+private:
+    std::vector<Moment>& log_;
+    engine::TDataFile table_;
+};
+
+TEST(ProgramTest, ShutsDownFormsThenTheClockThreadThenSessionsAndEngine) {
+    QTemporaryDir directory;
+    const std::string table = db::widgets::ToBytes(directory.filePath("standin"));
+    std::vector<Moment> log;
+    StandInMain* main = nullptr;
+    auto program = std::make_unique<Program>(
+        *Application(), db::widgets::ToBytes(directory.path() + '/'),
+        [&](FormRegistry& forms, ProgramRuntime& runtime, const Services&) {
+            components::TTARNISSession& session = runtime.Sessions().DefaultSession();
+            {
+                const components::SessionLockGuard lock(session);
+                enginetest::CreateSimpleTable(table);
+            }
+            forms.SetFactory(FormSlot::zmain, [&, table](QWidget*) {
+                auto form = std::make_unique<StandInMain>(session, table, log);
+                main = form.get();
+                return form;
+            });
+        });
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(main->clock->Timer().WorkerRunning());
+    EXPECT_TRUE(engine::EngineStarted());
+    program.reset();
+    log.push_back(Now("end"));
+    EXPECT_EQ(log, (std::vector<Moment>{
+                       {"forms", true, true}, {"clock thread", true, true}, {"end", false, false}}));
+}
+
+// A protected table asks through the password dialog, which the runtime installs.
+TEST(ProgramTest, AProtectedTableAsksThroughThePasswordDialog) {
+    QTemporaryDir directory;
+    const std::string table = db::widgets::ToBytes(directory.filePath("secret"));
+    ProgramRuntime runtime(db::widgets::ToBytes(directory.path() + '/'));
+    components::TTARNISSession& session = runtime.Sessions().DefaultSession();
+    const components::SessionLockGuard lock(session);
+    std::vector<engine::TFieldDesc> fields = {enginetest::FieldDef(1, "ID", engine::FieldTypeInteger)};
+    std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+    enginetest::TableOptions options;
+    options.isProtected = true;
+    options.password = "Sesame";
+    enginetest::CreateTable(table, fields, indexes, options);
+
+    testsupport::ModalScript script;
+    script.Expect("components::dialogs::TTARNISPasswordDialog", [](QWidget& modal) {
+        auto& dialog = static_cast<components::dialogs::TTARNISPasswordDialog&>(modal);
+        dialog.Edit->setText(QStringLiteral("Sesame"));
+        dialog.OKButton->click();
+    });
+    engine::TDataFile file;
+    file.SetFileName(table);
+    file.SetPasswordEvent([&] { return session.GetPassword(); });
+    EXPECT_EQ(enginetest::EngineCode([&] { file.Open(); }), 0);
+    file.Close();
+    EXPECT_TRUE(script.Done());
+}
+
+class ServiceRoutesTest : public testsupport::AppFixture {};
+
+// The data-aware controls' delete question reaches the message service while the routes stand.
+TEST_F(ServiceRoutesTest, TheControlsDeleteQuestionGoesToTheMessageService) {
+    messages.AnswerConfirm(true);
+    messages.AnswerConfirm(false);
+    EXPECT_TRUE(db::widgets::Confirm(QStringLiteral("Delete record?")));
+    EXPECT_FALSE(db::widgets::Confirm(QStringLiteral("Delete record?")));
+    const testsupport::Box question{testsupport::BoxKind::Confirm, "Confirm", "Delete record?"};
+    EXPECT_EQ(messages.Boxes(), (std::vector<testsupport::Box>{question, question}));
+}
+
+TEST_F(ServiceRoutesTest, TheFixturesProgramDirectoryIsNotTheWorkingDirectory) {
+    EXPECT_NE(ProgramDir(), QDir::currentPath() + '/');
+    EXPECT_EQ(State().progdir, db::widgets::ToBytes(ProgramDir()));
+    EXPECT_TRUE(QFileInfo(ProgramDir()).isDir());
+}
+
+TEST_F(ServiceRoutesTest, TheFakeClockMovesTheTimeOfDayTheMonotonicReadingAndTheRuntimesNow) {
+    const rtl::TDateTime start = time.Now();
+    const double monotonic = time.MonotonicSeconds();
+    EXPECT_EQ(rtl::Now(), start);
+    time.Advance(90);
+    EXPECT_DOUBLE_EQ(time.MonotonicSeconds() - monotonic, 90);
+    EXPECT_NEAR((time.Now() - start) * rtl::SecsPerDay, 90, 1e-6);
+    EXPECT_EQ(rtl::Now(), time.Now());
+}
+
+TEST_F(ServiceRoutesTest, TheScriptedRandomSourceDrawsItsScript) {
+    random.Push(7);
+    random.Push(0);
+    random.Randomize();
+    EXPECT_EQ(random.Random(10), 7);
+    EXPECT_EQ(random.Random(1), 0);
+    EXPECT_EQ(random.RandomizeCalls(), 1);
+    EXPECT_EQ(random.Left(), 0u);
+}
+
+}  // namespace
+}  // namespace app

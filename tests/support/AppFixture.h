@@ -1,0 +1,58 @@
+// AppFixture: a program to test forms in: a program directory of its own, a runtime with its state, and a
+// double of every service, routed to as the running program routes to the real ones.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ProgramRuntime.h"
+#include "app/Services.h"
+#include "tests/support/ServiceDoubles.h"
+
+namespace testsupport {
+
+// The program directory is not the test's working directory (tests/QtTestMain.cpp gives each test its
+// own), so a file opened by a bare name is not found there. A stop box that the test has not taken with
+// TakeStops fails the test at its end.
+class AppFixture : public testing::Test {
+private:
+    // Before the doubles: the print double writes into one.
+    QTemporaryDir programDir_;
+    QTemporaryDir printDir_;
+
+protected:
+    AppFixture();
+    ~AppFixture() override;
+
+    void TearDown() override;
+
+    // The program directory with its trailing "/".
+    QString ProgramDir() const;
+    app::ProgramRuntime& Runtime() { return *runtime_; }
+    app::AppState& State() { return runtime_->State(); }
+    app::Services View();
+
+    // Copies the program's help file into the program directory.
+    void InstallHelpFile();
+
+    std::vector<Box> TakeStops() { return messages.TakeStops(); }
+
+    RecordingMessageService messages;
+    RecordingHelpService help;
+    RecordingKeyboardState keyboard;
+    FakeTimeSource time;
+    ScriptedRandomSource random;
+    PdfPrintService print;
+
+private:
+    std::unique_ptr<app::ProgramRuntime> runtime_;
+    std::unique_ptr<app::ServiceRoutes> routes_;
+};
+
+}  // namespace testsupport
