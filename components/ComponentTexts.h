@@ -16,6 +16,15 @@ inline constexpr std::string_view kAutoSessionExclusive =
     "The active auto-session can be the only active session.";
 inline constexpr std::string_view kAutoSessionExists = "This auto-session already exists.";
 
+// Databases.
+inline constexpr std::string_view kDatabaseOpen = "Cannot perform this operation on an open database.";
+inline constexpr std::string_view kDatabaseNameMissing = "Database name is missing.";
+inline constexpr std::string_view kInvalidDatabaseName = "Database name %s is not valid.";
+inline constexpr std::string_view kDuplicateDatabaseName = "Database name %s already exists.";
+
+// Datasets.
+inline constexpr std::string_view kCreateHandleError = "Error creating table handle.";
+
 // The name of the session every dataset without a session name works in.
 inline constexpr std::string_view kDefaultSessionName = "Default";
 

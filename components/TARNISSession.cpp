@@ -6,6 +6,8 @@
 
 #include "components/ComponentTexts.h"
 #include "components/SessionRuntime.h"
+#include "components/TARNISDBDataSet.h"
+#include "components/TARNISDatabase.h"
 #include "db/DatabaseError.h"
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineStrings.h"
@@ -148,6 +150,20 @@ void TTARNISSession::Start() {
 
 void TTARNISSession::Stop() {
     engine::SetEngineSession(context_);
+    // Freeing a database, or closing one whose datasets free another, takes entries off the list: the
+    // index is checked against the list's size at every step.
+    for (std::size_t i = databases_.size(); i > 0;) {
+        if (--i >= databases_.size()) {
+            i = databases_.size();
+            continue;
+        }
+        TTARNISDatabase* database = databases_[i];
+        if (database->Temporary()) {
+            delete database;
+        } else {
+            database->Close();
+        }
+    }
     if (defaultSession_) {
         // Frees the global context, so the pointer to it goes in the same step.
         engine::FinalizeEngine();
@@ -269,6 +285,7 @@ void TTARNISSession::UpdateAutoSessionName() {
         ~Updating() { flag = false; }
     } updating(updatingAutoName_);
     SetSessionName(Name() + "_" + std::to_string(sessionNumber_ + 1));
+    SetSessionNames();
 }
 
 void TTARNISSession::ReleaseSessionNumber() noexcept {
@@ -291,12 +308,131 @@ void TTARNISSession::ValidateAutoSession(const rtl::TComponent* owner, bool allS
 void TTARNISSession::Loaded() {
     rtl::TComponent::Loaded();
     // There is no design time to report a failure to, so it passes on to whoever loaded the session.
+    if (autoSessionName_) SetSessionNames();
     if (streamedActive_) SetActive(true);
 }
 
 void TTARNISSession::SetName(std::string name) {
     rtl::TComponent::SetName(std::move(name));
     if (autoSessionName_) UpdateAutoSessionName();
+}
+
+// ---- Databases ----
+
+TTARNISDatabase& TTARNISSession::OpenDatabase(std::string_view name, rtl::TComponent* owner) {
+    MakeCurrent();
+    TTARNISDatabase* database = DoFindDatabase(name, owner);
+    std::unique_ptr<TTARNISDatabase> created;
+    if (database == nullptr) {
+        created = std::make_unique<TTARNISDatabase>(this);
+        database = created.get();
+        database->SetTemporary(true);
+        database->SetDatabaseName(name);
+        database->SetKeepConnection(keepConnections_);
+    }
+    database->Open();
+    ++database->refCount_;
+    // From here the session owns it as one of its components.
+    created.release();
+    return *database;
+}
+
+void TTARNISSession::CloseDatabase(TTARNISDatabase* database) {
+    if (database == nullptr) return;
+    if (database->refCount_ > 0) --database->refCount_;
+    // A database closing its datasets would close (or free) itself again inside its own loop.
+    if (database->refCount_ != 0 || database->keepConnection_ || database->closing_) return;
+    if (!database->temporary_) {
+        database->Close();
+    } else if (!database->IsDestroying()) {
+        delete database;
+    }
+}
+
+TTARNISDatabase* TTARNISSession::FindDatabase(std::string_view name) const {
+    for (TTARNISDatabase* database : databases_)
+        if ((!database->DatabaseName().empty() || database->Temporary()) &&
+            rtl::AnsiSameText(database->DatabaseName(), name))
+            return database;
+    return nullptr;
+}
+
+TTARNISDatabase* TTARNISSession::DoFindDatabase(std::string_view name, const rtl::TComponent* owner) const {
+    if (owner != nullptr) {
+        for (int i = 0; i < owner->ComponentCount(); ++i) {
+            auto* database = dynamic_cast<TTARNISDatabase*>(owner->Components(i));
+            if (database != nullptr && database->HandleShared() &&
+                rtl::AnsiSameText(database->DatabaseName(), name))
+                return database;
+        }
+    }
+    return FindDatabase(name);
+}
+
+std::uintptr_t TTARNISSession::FindDatabaseHandle(std::string_view name) const {
+    for (const TTARNISDatabase* database : databases_)
+        if (database->Handle() != 0 && database->HandleShared() &&
+            rtl::AnsiSameText(database->DatabaseName(), name))
+            return database->Handle();
+    return 0;
+}
+
+void TTARNISSession::AddDatabase(TTARNISDatabase* database) {
+    databases_.push_back(database);
+    DBNotification(dbAdd, *database);
+}
+
+void TTARNISSession::RemoveDatabase(TTARNISDatabase* database) {
+    databases_.erase(std::remove(databases_.begin(), databases_.end(), database), databases_.end());
+    DBNotification(dbRemove, *database);
+}
+
+void TTARNISSession::DBNotification(TDBEvent event, TTARNISDatabase& database) {
+    if (OnDBNotify) OnDBNotify(event, database);
+}
+
+TTARNISDatabase* TTARNISSession::Databases(int index) const {
+    if (index < 0 || index >= DatabaseCount())
+        throw rtl::EListError("Database index " + std::to_string(index) + " out of bounds");
+    return databases_[static_cast<std::size_t>(index)];
+}
+
+void TTARNISSession::SetSessionNames() {
+    const rtl::TComponent* owner = Owner();
+    if (owner == nullptr) return;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        rtl::TComponent* component = owner->Components(i);
+        if (auto* dataSet = dynamic_cast<TTARNISDBDataSet*>(component)) {
+            if (!rtl::AnsiSameText(dataSet->SessionName(), sessionName_))
+                dataSet->SetSessionName(sessionName_);
+        } else if (auto* database = dynamic_cast<TTARNISDatabase*>(component)) {
+            if (!rtl::AnsiSameText(database->SessionName(), sessionName_))
+                database->SetSessionName(sessionName_);
+        }
+    }
+}
+
+TTARNISSession* TTARNISSession::AutoSessionOf(const rtl::TComponent* owner) {
+    if (owner == nullptr) return nullptr;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        auto* session = dynamic_cast<TTARNISSession*>(owner->Components(i));
+        if (session != nullptr && session->autoSessionName_) return session;
+    }
+    return nullptr;
+}
+
+void TTARNISSession::Notification(rtl::TComponent* component, rtl::TOperation operation) {
+    rtl::TComponent::Notification(component, operation);
+    // Components being built are not yet of their class here; their constructors look for this session
+    // themselves (AutoSessionOf). This serves components moved in from another owner.
+    if (!autoSessionName_ || operation != rtl::opInsert || component == this) return;
+    if (auto* dataSet = dynamic_cast<TTARNISDBDataSet*>(component)) {
+        dataSet->sessionName_ = sessionName_;
+    } else if (auto* database = dynamic_cast<TTARNISDatabase*>(component)) {
+        // The name too, or its next open would bind it back to the session it names.
+        database->sessionName_ = sessionName_;
+        database->BindSession(this);
+    }
 }
 
 }  // namespace components

@@ -1,6 +1,7 @@
 // TTARNISSession and TTARNISSessionList: the owners of the engine's session contexts, and the list of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,11 @@
 namespace components {
 
 class TTARNISSession;
+class TTARNISDatabase;
+
+// What happened to a database of a session: it connected, disconnected, joined or left the session.
+enum TDBEvent { dbOpen, dbClose, dbAdd, dbRemove };
+using TDBNotifyEvent = std::function<void(TDBEvent event, TTARNISDatabase& database)>;
 
 // An event that tells what happened to the sender.
 using TNotifyEvent = std::function<void(rtl::TComponent& sender)>;
@@ -137,10 +143,42 @@ public:
     // Raises "Cannot perform this operation on an active session." when active.
     void CheckInActive() const;
 
+    // Databases.
+    // An open database of the name with one more reference: the owner's shared one or the session's of
+    // that name, else a new temporary one (freed again when the open fails). Makes the session current.
+    TTARNISDatabase& OpenDatabase(std::string_view name, rtl::TComponent* owner);
+    // One reference less; at none, a database without KeepConnection is closed (named) or freed
+    // (temporary), except while it closes itself, when only the count goes down.
+    void CloseDatabase(TTARNISDatabase* database);
+    // The first database of the name (without regard to case) that is named or temporary; null when none.
+    TTARNISDatabase* FindDatabase(std::string_view name) const;
+    // A shared database of the owner with the name first, then FindDatabase.
+    TTARNISDatabase* DoFindDatabase(std::string_view name, const rtl::TComponent* owner) const;
+    // The handle of the first connected, shared database of the name; 0 when none.
+    std::uintptr_t FindDatabaseHandle(std::string_view name) const;
+    // Add to or remove from the list, then the add or remove notification.
+    void AddDatabase(TTARNISDatabase* database);
+    void RemoveDatabase(TTARNISDatabase* database);
+    void DBNotification(TDBEvent event, TTARNISDatabase& database);
+    int DatabaseCount() const noexcept { return static_cast<int>(databases_.size()); }
+    TTARNISDatabase* Databases(int index) const;
+    // Told of every database event; nothing in the program listens.
+    TDBNotifyEvent OnDBNotify;
+
+    // Gives this session's name to every database and DB dataset of the owner that names another.
+    void SetSessionNames();
+    // The auto-named session among the owner's components, null when none: new databases and DB datasets
+    // of that owner work in it.
+    static TTARNISSession* AutoSessionOf(const rtl::TComponent* owner);
+
     // Applies the active flag read while loading. A failure is raised.
     void Loaded() override;
     // Renames; an auto-named session takes the new name.
     void SetName(std::string name) override;
+
+protected:
+    // An auto-named session binds the databases and DB datasets inserted into its owner.
+    void Notification(rtl::TComponent* component, rtl::TOperation operation) override;
 
 private:
     // Raises when another session of the owner forbids this one's auto name (all sessions: any other
@@ -165,6 +203,7 @@ private:
     int sessionNumber_ = -1;
     std::string privateDir_;
     std::uint32_t lockCount_ = 0;
+    std::vector<TTARNISDatabase*> databases_;
 
     friend class TTARNISSessionList;
 };
