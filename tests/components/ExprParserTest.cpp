@@ -2,18 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "components/ComponentTexts.h"
 #include "db/IntegerField.h"
+#include "engine/base/FileBytes.h"
 #include "engine/expr/ExprNode.h"
+#include "engine/table/DataFile.h"
+#include "engine/table/Record.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 #include "tests/components/support/BlobShape.h"
 #include "tests/components/support/FilterDataSet.h"
+#include "tests/components/support/SessionFixture.h"
 #include "tests/db/support/MessageOf.h"
+#include "tests/engine/support/RecordImages.h"
 
 namespace {
 
@@ -272,6 +278,66 @@ TEST(ExprParser, DeepLongAndLargeTextsRaiseTheirLimits) {
     EXPECT_TRUE(EngineReads(fits));
     EXPECT_LT(balanced(11).size(), components::MaxFilterTextLength);
     EXPECT_EQ(MessageOf([&] { TExprParser parser(dataset, balanced(11), 0); }), components::kFilterTooLarge);
+}
+
+}  // namespace
+
+// ---- Through an engine table ----
+
+namespace {
+
+class ExprParserTableTest : public componenttest::SessionTest {};
+
+TEST_F(ExprParserTableTest, TheEngineFiltersATableByTheBlobsTheTextGives) {
+    components::SessionLockGuard lock(runtime_.DefaultSession());
+    using enginetest::FieldDef;
+    std::vector<engine::TFieldDesc> fields = {
+        FieldDef(1, "ID", engine::FieldTypeInteger), FieldDef(2, "TESTTYPE", engine::FieldTypeString, 20),
+        FieldDef(3, "NAME", engine::FieldTypeString, 20), FieldDef(4, "NUM", engine::FieldTypeInteger),
+        FieldDef(5, "ACTIVE", engine::FieldTypeBoolean)};
+    std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("results", fields, indexes);
+    engine::TDataFile table;
+    table.SetFileName("results");
+    table.Open();
+    using enginetest::I32;
+    using enginetest::Str;
+    const auto add = [&](std::int32_t id, const char* type, const char* name, std::int32_t num, bool active) {
+        enginetest::FieldValues values = {
+            {1, I32(id)}, {2, Str(type)}, {4, I32(num)}, {5, enginetest::U16(active)}};
+        if (*name != '\0') values.push_back({3, Str(name)});
+        enginetest::Insert(table, values);
+    };
+    add(1, "alpha", "Smith", 1, true);
+    add(2, "alphanumeric", "Smythe", 7, false);
+    add(3, "numeric", "smart", 9, true);
+    add(4, "alpha", "", 12, false);
+
+    FilterDataSet dataset;
+    const std::vector<std::pair<std::string, std::vector<std::int32_t>>> cases = {
+        {"TESTTYPE='alpha'", {1, 4}}, {"'alpha' = TESTTYPE", {1, 4}},
+        {"5 < NUM", {2, 3, 4}},       {"NAME = 'Sm*'", {1, 2}},
+        {"NAME = ''", {4}},           {"NAME = NULL", {4}},
+        {"NAME <> NULL", {1, 2, 3}},  {"ACTIVE", {1, 3}},
+        {"NOT ACTIVE", {2, 4}},       {"TESTTYPE = 'alpha' OR NUM = 9 AND ACTIVE", {1, 3, 4}},
+    };
+    for (const auto& [text, ids] : cases) {
+        SCOPED_TRACE(text);
+        TExprParser parser(dataset, text, 0);
+        engine::TFilter* handle = nullptr;
+        ASSERT_EQ(table.AddFilter(nullptr, parser.Blob(), handle, false, nullptr, false, nullptr), 0);
+        ASSERT_EQ(table.ActivateFilter(handle), 0);
+        std::vector<std::int32_t> seen;
+        table.SetToBegin();
+        while (table.GetNextRecord() == 0) {
+            std::array<std::uint8_t, 4> id{};
+            table.GetField(false, 1, table.CurrentRecord()->Image(), id);
+            seen.push_back(static_cast<std::int32_t>(engine::LoadU32(id.data())));
+        }
+        EXPECT_EQ(seen, ids);
+        ASSERT_EQ(table.DropFilter(handle), 0);
+    }
+    table.Close();
 }
 
 }  // namespace
