@@ -54,7 +54,8 @@ public:
     // field op value: a field node, a constant node and the operator node over them, which it returns.
     TFilterParseNode* NewFieldCompare(const db::TField& field, std::uint32_t op, const rtl::Variant& value);
 
-    // Writes the blob of the condition at the root, replacing any earlier one, and returns it.
+    // Writes the blob of the condition at the root and returns it. It replaces any earlier one, whose span
+    // no longer holds.
     std::span<const std::uint8_t> BuildBlob(const TFilterParseNode& root);
     std::span<const std::uint8_t> Blob() const noexcept { return blob_; }
     std::size_t BufferSize() const noexcept { return blob_.size(); }

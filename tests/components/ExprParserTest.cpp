@@ -158,6 +158,12 @@ TEST(ExprParser, BadTextRaisesItsMessage) {
         {"NAME = 'abc''", "Unterminated string constant"},
         {"#", "Invalid filter expression character: '#'"},
         {"A = 1 & B = 2", "Invalid filter expression character: '&'"},
+        {"A = \xFF", "Invalid filter expression character: '\xFF'"},
+        {"A = \x80", "Invalid filter expression character: '\x80'"},
+        // Characters 129 to 254 start a name but do not go on with one.
+        {"\xC4X = 1", "Field '\xC4X' not found"},
+        {"NUM\xC4 = 1", "Filter expression incorrectly terminated"},
+        {"(A = 1 'it''s'", "')' expected but ''it''s'' found"},
         {std::string("A = 1\0 OR B = 2", 15), fmt(components::kInvalidFilterCharacter, std::string(1, '\0'))},
         {std::string("NAME = 'a\0b'", 12), fmt(components::kInvalidFilterCharacter, std::string(1, '\0'))},
         {"SI = 40000", "Constant out of range"},
