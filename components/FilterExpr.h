@@ -64,9 +64,6 @@ public:
     // one that is neither a data field nor an internal calculated one.
     db::TField& GetFilterField(const TFilterParseNode& node) const;
 
-    db::TDataSet& Dataset() const noexcept { return dataset_; }
-    db::TFilterOptions Options() const noexcept { return options_; }
-
 private:
     std::uint16_t WriteNode(const TFilterParseNode& node, int level);
     std::uint16_t WriteComparison(const TFilterParseNode& node, int level);

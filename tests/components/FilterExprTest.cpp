@@ -92,6 +92,15 @@ TEST(FilterExpr, EachBlobIsWrittenAfresh) {
     EXPECT_EQ(Blob(expr.Blob().begin(), expr.Blob().end()), first);
 }
 
+TEST(FilterExpr, ANameTooLongForTheEngineCannotBeFiltered) {
+    FilterDataSet dataset;
+    dataset.translate = [](std::string_view s) { return std::string(s) + std::string(300, '_'); };
+    TFilterExpr expr(dataset, 0);
+    TFilterParseNode* node =
+        expr.NewFieldCompare(dataset.FieldByName("NUM"), engine::opEqual, std::int32_t{1});
+    EXPECT_EQ(MessageOf([&] { expr.BuildBlob(*node); }), "Field 'NUM' cannot be used in a filter expression");
+}
+
 TEST(FilterExpr, NodesWithoutTheirOperandsAreNoCondition) {
     FilterDataSet dataset;
     TFilterExpr expr(dataset, 0);
