@@ -258,6 +258,7 @@ public:
             marks.Mark(entry);
         }
         const int step = wantedIndex == 0 ? -1 : 1;
+        bool noneFree = false;
         for (int i = wantedIndex == 0 ? complete - 1 : 0; i >= 0 && i < complete; i += step) {
             const std::span<const std::uint8_t> image(readBuffer_.data() + static_cast<std::size_t>(i) * size,
                                                       size);
@@ -266,8 +267,13 @@ public:
                 if (cached->pins_ == 0 && !cached->dirty_) LoadOrEmpty(*cached, image);
                 continue;
             }
-            Entry* entry = TryTakeEntry();
-            if (entry == nullptr) continue;
+            // Nothing turns free while the run is placed: once no entry is free, none is for the rest of it,
+            // and looking again would walk the whole cache for every image.
+            Entry* entry = noneFree ? nullptr : TryTakeEntry();
+            if (entry == nullptr) {
+                noneFree = true;
+                continue;
+            }
             Place(*entry, position);
             marks.Mark(*entry);
             LoadOrEmpty(*entry, image);
@@ -337,8 +343,14 @@ public:
         for (Node* node = newest_; node != nullptr; node = node->older_) Empty(AsEntry(*node));
     }
 
+    // Visits only the slots pinned since the last unpin-all: a write unpins after every record, and a walk
+    // over the whole cache would cost more than the write.
     void UnpinAll() noexcept {
-        for (Node* node = newest_; node != nullptr; node = node->older_) node->pins_ = 0;
+        for (const std::uint32_t slot : pinnedSlots_) {
+            slots_[slot].pinListed = false;
+            if (Entry* entry = slots_[slot].entry.get()) entry->pins_ = 0;
+        }
+        pinnedSlots_.clear();
     }
 
     // Frees every entry; the capacity goes back to its base.
@@ -394,6 +406,8 @@ private:
     struct Slot {
         std::unique_ptr<Entry> entry;
         std::uint32_t generation = 0;
+        // Listed in pinnedSlots_: an entry in this slot was pinned since the last unpin-all.
+        bool pinListed = false;
     };
 
     // Clears the read-range marks of a multi-entry read when it ends, also on failure.
@@ -447,6 +461,11 @@ private:
     Pin PinToFront(Entry& entry) {
         if (entry.pins_ >= MaxCachePins) store_.RaiseCorrupt();
         ++entry.pins_;
+        Slot& slot = slots_[entry.slot_];
+        if (!slot.pinListed) {
+            slot.pinListed = true;
+            pinnedSlots_.push_back(entry.slot_);
+        }
         MoveToFront(entry);
         return Pin(this, entry.slot_, slots_[entry.slot_].generation);
     }
@@ -560,6 +579,8 @@ private:
     int count_ = 0;
     std::vector<Slot> slots_;
     std::vector<std::uint32_t> freeSlots_;
+    // The slots pinned since the last unpin-all, each once.
+    std::vector<std::uint32_t> pinnedSlots_;
     std::unordered_map<Position, Entry*> index_;
     Node* newest_ = nullptr;
     Node* oldest_ = nullptr;

@@ -72,6 +72,7 @@ void TIndexFile::Open() {
     try {
         locks_.Forget();
         ReadHeader();
+        FitPageCaches();
         cursor_ = TIndexCursor{};
         cursor_.Position.Ordinal = 1;
         cursor_.Position.BeforeFirst = cursor_.Position.AfterLast = false;

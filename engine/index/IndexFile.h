@@ -223,6 +223,9 @@ public:
     // Frees the pages beyond the 31 most recently used of each list, the current page kept, and sets every
     // list's capacity back to 31.
     void TrimPageCaches() noexcept;
+    // On an exclusive table, lets the page lists hold as many pages as the file has (TPageCache::FitToFile);
+    // a shared one keeps 31.
+    void FitPageCaches() noexcept;
     TPageCache& Pages() noexcept { return pages_; }
     const TPageCache& Pages() const noexcept { return pages_; }
     // The index cursor's current page, held pinned while it is current.

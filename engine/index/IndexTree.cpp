@@ -484,6 +484,7 @@ PagePin TIndexFile::AllocatePage() {
         page = pages_.Append(current_, end);
         header_.EndOfFile = PageOffset(end.Value + static_cast<std::uint32_t>(PageSize));
         MarkHeaderChanged();
+        FitPageCaches();
     } else {
         page = FetchPage(head);
         const PageOffset next = page->Next();

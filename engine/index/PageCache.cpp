@@ -96,7 +96,15 @@ void TPageCache::Trim(const TPage* keep) noexcept {
 }
 
 void TPageCache::SetCapacity(int capacity) noexcept {
+    fixed_ = true;
     for (const auto& list : lists_) list->SetCapacity(capacity);
+}
+
+void TPageCache::FitToFile(std::uint32_t filePages) noexcept {
+    const int fitted =
+        static_cast<int>(std::clamp<std::uint32_t>(filePages, PageCacheCapacity, MaxFittedPageCache));
+    if (fixed_ || fitted == lists_[0]->BaseCapacity()) return;
+    for (const auto& list : lists_) list->SetCapacity(fitted);
 }
 
 // ---- The index file's page cache ----
@@ -194,6 +202,10 @@ void TIndexFile::RepinCurrentPage() noexcept {
     const TCache<TPage>::SetAside aside = std::exchange(currentAside_, {});
     if (aside.entry == nullptr || currentPage_) return;
     currentPage_ = pages_.List(currentAsideSlot_).TakeUp(aside);
+}
+
+void TIndexFile::FitPageCaches() noexcept {
+    pages_.FitToFile(Exclusive() ? GetEndOfFile().Value / PageSize : 0);
 }
 
 void TIndexFile::TrimPageCaches() noexcept {

@@ -20,6 +20,10 @@ class TIndexFile;
 // the file before they are committed, until the lists are trimmed back.
 inline constexpr int PageCacheCapacity = 31;
 inline constexpr int PageCacheGrowth = 64;
+// On an exclusive table, which no other program changes, a miss never decides when a change is seen: there
+// each list may hold as many pages as the file has, 31 the floor and 1024 (4 MB of images) the ceiling, so
+// that a large index is not read back and written out page by page as it grows.
+inline constexpr int MaxFittedPageCache = 1024;
 
 // A miss reads one page, an eviction writes at most one (the least recently used dirty page), and a flush
 // writes the dirty pages of every list in ascending file order, each run of adjacent pages with one write.
@@ -53,14 +57,18 @@ public:
     // Frees the pages beyond each list's capacity, least recently used first, sparing the kept page, and
     // sets the capacities back.
     void Trim(const TPage* keep) noexcept;
-    // A smaller list for tests that need eviction pressure; the engine's lists hold 31.
+    // A smaller list for tests that need eviction pressure; the engine's lists hold 31. Fixes the capacity:
+    // FitToFile does nothing afterwards.
     void SetCapacity(int capacity) noexcept;
+    // Lets every list hold as many pages as the file has, within 31 .. 1024 (a file of no pages: 31).
+    void FitToFile(std::uint32_t filePages) noexcept;
 
 private:
     class Store;
 
     std::array<std::unique_ptr<Store>, IndexSlotCount> stores_;
     std::array<std::unique_ptr<TCache<TPage>>, IndexSlotCount> lists_;
+    bool fixed_ = false;
 };
 
 }  // namespace engine

@@ -46,10 +46,12 @@ inline constexpr std::uint32_t MaxCachedRecords = 65535;
 inline constexpr std::uint32_t RecordReadAheadBytes = 32767;
 inline constexpr int RecordCacheGrowth = 1024;
 
-// Directions of a fetch with read-ahead: forward reads the slots after the one asked for, any other value
-// the slots before it.
+// Directions of a fetch with read-ahead: forward reads the slots after the one asked for, backward the slots
+// before it. A cursor that jumps (a key lookup, a bookmark, a re-find) reads the one slot it lands on: the
+// slots around it are rarely read next, and reading them costs more than the record itself.
 inline constexpr int ReadForward = 1;
 inline constexpr int ReadBackward = 2;
+inline constexpr int ReadOne = 0;
 
 // One open table and one cursor on it, with its filters. Every failure raises an engine error naming the
 // record file. A table keeps its indexes in its index file and the values of its large-object fields in its
@@ -281,9 +283,9 @@ public:
     // under the per-operation read lock. Nothing when held already. Kept until UnlockTable.
     void LockTable();
     // After the index cursor moved: makes the record it stands on current, fetched with read-ahead in index
-    // order in the direction (ReadForward, ReadBackward); a fetch that met another program's change is done
-    // again on the record the cursor then stands on. Without a record under the cursor the current record
-    // stays as it is.
+    // order in the direction (ReadForward, ReadBackward; ReadOne after a jump); a fetch that met another
+    // program's change is done again on the record the cursor then stands on. Without a record under the
+    // cursor the current record stays as it is.
     void LoadCurrentRecord(int direction);
 
     // Transactions buffer one handle's changes in its caches until they are rolled back; nothing writes them.

@@ -63,6 +63,7 @@ void TDataFile::Calculate(TRecord& record) {
 }
 
 std::uint32_t TDataFile::ReadAheadCount(SlotNumber slot, bool indexOrder, int direction) {
+    if (direction == ReadOne) return 1;
     // No read leaves the slots 1 .. next slot number - 1: beyond them lie the descriptors and the header, or
     // nothing.
     const std::uint32_t room =

@@ -26,7 +26,7 @@ TRecord* TDataFile::LoadedCurrentRecord() {
         currentDropped_ = false;
         return nullptr;
     }
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     return currentRecord_.Get();
 }
 
@@ -58,7 +58,7 @@ void TDataFile::SetToBegin() {
     read.BeginIfStrict();
     indexFile_.First();
     indexFile_.MoveBy(-1);
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 
@@ -67,7 +67,7 @@ void TDataFile::SetToEnd() {
     read.BeginIfStrict();
     indexFile_.Last();
     indexFile_.MoveBy(1);
-    LoadCurrentRecord(ReadBackward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 
@@ -77,7 +77,7 @@ void TDataFile::GotoRecNo(std::int32_t n) {
     // In natural order too the n-th visible record, the one GetRecNo reports as n; a slot number would be
     // another record wherever slots are hidden or deleted.
     indexFile_.GotoOrdinal(n);
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 
@@ -152,7 +152,7 @@ void TDataFile::Resync() {
         key.Length = GetKeyLength();
         indexFile_.FindKey(key.View(), true, true, key.Length);
     }
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 
@@ -164,7 +164,7 @@ void TDataFile::Refresh() {
         RefreshBitmaps();
         indexFile_.RestoreCursorPosition(saved);
     }
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 

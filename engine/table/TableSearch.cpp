@@ -88,7 +88,7 @@ bool TDataFile::FindKey(bool isKeyBuffer, std::span<const std::uint8_t> source, 
     }
     // Nothing at or after the key: the last one.
     if (indexFile_.AfterLast()) indexFile_.Last();
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     CopyCurrentRecord(destination);
     read.End();
     return found;
@@ -106,7 +106,7 @@ bool TDataFile::FindRecordKey(std::span<const std::uint8_t> image, std::span<std
     const std::uint16_t length =
         static_cast<std::uint16_t>(GetKeyLength() - (CurrentIndexHasSuffix() ? RecordIdSuffixLength : 0));
     const bool found = indexFile_.LocateKey(key.View(), length);
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     CopyCurrentRecord(destination);
     read.End();
     return found;
@@ -186,7 +186,7 @@ void TDataFile::GotoBookmark(std::span<const std::uint8_t> bookmark, bool keepEn
     } else {
         indexFile_.FindKey(bookmark.first(GetKeyLength()), true, keepEndFlags, GetKeyLength());
     }
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
 }
 
@@ -226,7 +226,7 @@ std::uint16_t TDataFile::GotoCurrent(TDataFile& other) {
         key.Length = GetKeyLength();
         found = indexFile_.FindKey(key.View(), false, false, key.Length);
     }
-    LoadCurrentRecord(ReadForward);
+    LoadCurrentRecord(ReadOne);
     read.End();
     return found ? 0 : ErrRecordNotFound;
 }

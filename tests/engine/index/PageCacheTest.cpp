@@ -272,4 +272,28 @@ TEST_F(PageCacheTest, CloseForgetsTheLocksAndFreesThePages) {
     EXPECT_TRUE(other.LockRead());
 }
 
+TEST_F(PageCacheTest, AnExclusiveTableSizesItsListsFromTheFileAndASharedOneKeepsThirtyOne) {
+    struct Case {
+        std::uint32_t pages;
+        bool exclusive;
+        int capacity;
+    };
+    // The header page counts with the pages after it.
+    for (const Case c : {Case{10, true, engine::PageCacheCapacity}, Case{99, true, 100}, Case{99, false, 31},
+                         Case{2000, true, engine::MaxFittedPageCache}}) {
+        fs::remove_all("pages");
+        fs::create_directories("pages");
+        CreateKeyTable(Name, 5, 0);
+        std::string idx = ReadBytes(Name + ".IDX") + std::string(c.pages * P, '\0');
+        PutLE(idx, IndexEndOfFileAt, 4, (c.pages + 1) * P);
+        WriteBytes(Name + ".IDX", idx);
+        engine::TDataFile table;
+        table.SetFileName(Name);
+        table.SetExclusive(c.exclusive);
+        table.Open();
+        EXPECT_EQ(table.IndexFile().Pages().List(0).Capacity(), c.capacity) << c.pages;
+        EXPECT_EQ(table.IndexFile().Pages().List(3).BaseCapacity(), c.capacity) << c.pages;
+    }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,37 @@ TEST_F(RecordCacheTest, AReadAheadInIndexOrderTakesTheRunTheCurrentPageNames) {
     table.reads.clear();
     ASSERT_TRUE(table.GetRecord(SlotNumber(5), true, true, engine::ReadBackward, record));
     EXPECT_EQ(table.reads, (std::vector<FileAccess>{{SlotOffset(table, 1), 5 * 100}}));
+}
+
+TEST_F(RecordCacheTest, AJumpReadsOneSlotAndTheStepsAfterItReadAhead) {
+    CreateSizedTable("t", 100, 20);
+    RecordingDataFile table;
+    Open(table, "t", true);
+    struct Case {
+        const char* what;
+        std::function<void()> jump;
+    };
+    const Case cases[] = {
+        {"record number", [&] { table.GotoRecNo(5); }},
+        {"bookmark",
+         [&] {
+             table.GotoRecNo(5);
+             std::vector<std::uint8_t> bookmark(table.GetKeySize());
+             table.GetBookmark(bookmark);
+             table.ClearRecordCache();
+             table.reads.clear();
+             table.GotoBookmark(bookmark, false);
+         }},
+    };
+    for (const Case& c : cases) {
+        table.ClearRecordCache();
+        table.reads.clear();
+        c.jump();
+        EXPECT_EQ(table.reads, (std::vector<FileAccess>{{SlotOffset(table, 5), 100}})) << c.what;
+        table.reads.clear();
+        ASSERT_EQ(table.GetNextRecord({}), 0) << c.what;
+        EXPECT_EQ(table.reads, (std::vector<FileAccess>{{SlotOffset(table, 6), 15 * 100}})) << c.what;
+    }
 }
 
 TEST_F(RecordCacheTest, DirtyRecordsAreWrittenInRunsOfConsecutiveSlots) {

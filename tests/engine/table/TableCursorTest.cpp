@@ -266,6 +266,25 @@ TEST_F(CursorChangeTableTest, AfterSetToBeginTheNextFetchFindsTheNewFirstRecord)
     EXPECT_EQ(IdOf(a_, image), 1);
 }
 
+TEST_F(CursorChangeTableTest, TheStepsAfterAKeyLookupSeeAnotherHandlesChange) {
+    OpenBoth();
+    // The lookup reads its one record; the records after it are not cached from before the change.
+    ASSERT_TRUE(a_.FindKey(false, RowImage(a_, 20, 0, ""), 0, false, 0));
+    ASSERT_EQ(CurrentId(a_), 20);
+    WriteShared(b_, [&] {
+        SetNote(b_, 3, "third");
+        SetNote(b_, 4, "fourth");
+    });
+    Image image(a_.GetRecordBufferSize());
+    ASSERT_EQ(a_.GetNextRecord(image), 0);
+    EXPECT_EQ(IdOf(a_, image), 30);
+    EXPECT_EQ(StoredText(a_, image, CursorNoteField), "third");
+    ASSERT_EQ(a_.GetNextRecord(image), 0);
+    EXPECT_EQ(IdOf(a_, image), 40);
+    EXPECT_EQ(StoredText(a_, image, CursorNoteField), "fourth");
+    EXPECT_FALSE(a_.OperationReadLockHeld());
+}
+
 // ---- Locks ----
 
 TEST_F(TableCursorTest, NoEntryPointLeavesTheReadLockHeldAfterSuccessOrFailure) {
