@@ -614,7 +614,9 @@ TEST_F(RecordBitmapsTest, AfterEachWriteTheKeptVisibleRecordsEqualAFullRebuild) 
         } else if (setup.what != setups[0].what) {
             filter = Filter(AtMost(50));
         }
-        if (filter != nullptr) ASSERT_EQ(a.ActivateFilter(filter), 0);
+        if (filter != nullptr) {
+            ASSERT_EQ(a.ActivateFilter(filter), 0);
+        }
         for (int write = 0; write < 60; ++write) {
             const Records live = Scan(a, *std::unique_ptr<engine::TExprNode>(AtMost(INT32_MAX)));
             const int kind = static_cast<int>(random() % 3);
@@ -659,7 +661,9 @@ TEST_F(RecordBitmapsTest, AfterEachWriteTheKeptVisibleRecordsEqualAFullRebuild) 
                 EXPECT_EQ(keptRecNo, rank) << where;
             }
         }
-        if (filter != nullptr) ASSERT_EQ(a.DropFilter(filter), 0);
+        if (filter != nullptr) {
+            ASSERT_EQ(a.DropFilter(filter), 0);
+        }
         if (setup.range) a.CancelRange();
     }
 }
