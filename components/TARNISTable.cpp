@@ -133,30 +133,18 @@ std::string TTARNISTable::EngineVersion() const {
 
 // ---- Properties ----
 
-void TTARNISTable::SetExclusive(bool value) {
+void TTARNISTable::SetClosedOnly(bool TableOpenSettings::*setting, bool value) {
     CheckInactive();
-    settings_.Exclusive = value;
+    settings_.*setting = value;
 }
 
-void TTARNISTable::SetReadOnly(bool value) {
-    CheckInactive();
-    settings_.ReadOnly = value;
-}
-
-void TTARNISTable::SetInMemory(bool value) {
-    CheckInactive();
-    settings_.InMemory = value;
-}
-
+void TTARNISTable::SetExclusive(bool value) { SetClosedOnly(&TableOpenSettings::Exclusive, value); }
+void TTARNISTable::SetReadOnly(bool value) { SetClosedOnly(&TableOpenSettings::ReadOnly, value); }
+void TTARNISTable::SetInMemory(bool value) { SetClosedOnly(&TableOpenSettings::InMemory, value); }
 void TTARNISTable::SetStrictChangeDetection(bool value) {
-    CheckInactive();
-    settings_.StrictChangeDetection = value;
+    SetClosedOnly(&TableOpenSettings::StrictChangeDetection, value);
 }
-
-void TTARNISTable::SetForceBufferFlush(bool value) {
-    CheckInactive();
-    settings_.ForceBufferFlush = value;
-}
+void TTARNISTable::SetForceBufferFlush(bool value) { SetClosedOnly(&TableOpenSettings::ForceBufferFlush, value); }
 
 void TTARNISTable::SetLockRetryCount(std::uint8_t value) {
     if (value == settings_.LockRetryCount) return;

@@ -139,6 +139,8 @@ private:
     // A temporary handle for reading definitions or emptying the table: the table's settings, adjusted.
     std::unique_ptr<engine::TDataFile> OpenTemporaryHandle(bool exclusive, bool readOnly);
     void CheckTableName() const;
+    // "Cannot perform this operation on an open dataset" while open.
+    void SetClosedOnly(bool TableOpenSettings::*setting, bool value);
     void SetIndex(std::string_view value, bool fieldsIndex);
     void MasterChanged();
     void MasterDisabled();
