@@ -236,6 +236,9 @@ private:
     [[noreturn]] void CloseAfterFailure(std::exception_ptr failure);
     // Deactivates the filters, ignoring what fails: the clean-up of a search that failed.
     void DeactivateFiltersQuietly() noexcept;
+    // Where the handle's record lies from the one the bookmark names: 1 after it, -1 before it, 0 the same
+    // record or none.
+    int CursorMoved(std::span<const std::uint8_t> bookmark);
     // The values for the key fields, one per field (see Locate).
     static std::vector<rtl::Variant> KeyValueList(std::size_t fieldCount, const rtl::Variant& keyValues);
     // The engine's record callback of the function filter: the dataset is the client data.

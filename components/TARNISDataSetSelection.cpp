@@ -447,15 +447,24 @@ bool TTARNISDataSet::FindRecord(bool restart, bool goForward) {
     SetFound(false);
     UpdateCursorPos();
     CursorPosChanged();
+    // Activating the filters finds the record again, and one they hide gives way to the nearest one they
+    // keep, after it or (none after it) before it: a search that starts from a hidden record takes that one
+    // when it lies in the search's direction, instead of stepping past it.
+    std::vector<std::uint8_t> from;
+    if (!restart && handle_->GetCurrentRecord({}, false) == 0) {
+        from.resize(handle_->GetKeySize());
+        handle_->GetBookmark(from);
+    }
     std::uint16_t result = 0;
     {
         SearchFilters filters(*this);
+        const int moved = from.empty() ? 0 : CursorMoved(from);
         if (goForward) {
             if (restart) handle_->SetToBegin();
-            result = handle_->GetNextRecord();
+            result = moved > 0 ? 0 : handle_->GetNextRecord();
         } else {
             if (restart) handle_->SetToEnd();
-            result = handle_->GetPriorRecord();
+            result = moved < 0 ? 0 : handle_->GetPriorRecord();
         }
         filters.End();
     }
@@ -465,6 +474,13 @@ bool TTARNISDataSet::FindRecord(bool restart, bool goForward) {
     }
     if (Found()) DoAfterScroll();
     return Found();
+}
+
+int TTARNISDataSet::CursorMoved(std::span<const std::uint8_t> bookmark) {
+    if (handle_->GetCurrentRecord({}, false) != 0) return 0;
+    std::vector<std::uint8_t> current(handle_->GetKeySize());
+    handle_->GetBookmark(current);
+    return handle_->CompareBookmarks(current, bookmark);
 }
 
 std::vector<rtl::Variant> TTARNISDataSet::KeyValueList(std::size_t fieldCount, const rtl::Variant& keyValues) {

@@ -323,7 +323,7 @@ TEST_F(TARNISDataSetSelectionTest, ALinkRangeAdmitsTheMasterValueOnly) {
 
     EXPECT_TRUE(detail->ResetCursorRange());
     detail->Resync(0);
-    EXPECT_EQ(Ids(*detail), (std::vector<int>{6, 3, 4, 1, 7, 8, 2, 5}));
+    EXPECT_EQ(Ids(*detail), (std::vector<int>{4, 1, 7, 6, 3, 8, 2, 5}));
     EXPECT_FALSE(detail->ResetCursorRange());
 }
 
@@ -549,17 +549,31 @@ TEST_F(TARNISDataSetSelectionTest, FindVisitsTheMatchesOfAnUnfilteredDataSet) {
     EXPECT_EQ(Ids(*dataSet).size(), 8u);
 }
 
-TEST_F(TARNISDataSetSelectionTest, FindFromARecordThatDoesNotMatchTakesTheNearestMatch) {
+TEST_F(TARNISDataSetSelectionTest, FindFromAnyRecordTakesTheNearestMatchInItsDirection) {
+    struct Case {
+        const char* index;
+        int from;
+        bool forward;
+        int expected;  // 0: none, the record stays
+    };
+    // The matches are 3 and 6; in KPH order 4, 1, 6, 8, 3, 7, 2, 5.
+    const std::vector<Case> cases = {
+        {"", 4, true, 6},    {"", 4, false, 3},    {"", 3, true, 6},     {"", 6, true, 0},
+        {"", 7, false, 6},   {"", 1, false, 0},    {"KPH", 8, true, 3},  {"KPH", 8, false, 6},
+        {"KPH", 1, true, 6}, {"KPH", 7, true, 0},  {"KPH", 7, false, 3}, {"KPH", 6, true, 3},
+    };
     auto dataSet = Results();
     dataSet->Open();
     dataSet->SetOnFilterRecord([](db::TDataSet& d, bool& accept) { accept = Id(d) % 3 == 0; });
-    GoTo(*dataSet, 4);
-    EXPECT_TRUE(dataSet->FindNext());
-    EXPECT_EQ(Id(*dataSet), 6);
-    GoTo(*dataSet, 4);
-    EXPECT_TRUE(dataSet->FindPrior());
-    EXPECT_EQ(Id(*dataSet), 3);
-    EXPECT_EQ(FilterStates(*dataSet), (std::vector<bool>{false}));
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.index) + " from " + std::to_string(c.from);
+        dataSet->UseIndex(c.index);
+        GoTo(*dataSet, c.from);
+        const bool found = c.forward ? dataSet->FindNext() : dataSet->FindPrior();
+        EXPECT_EQ(found, c.expected != 0) << label;
+        EXPECT_EQ(Id(*dataSet), c.expected != 0 ? c.expected : c.from) << label;
+        EXPECT_EQ(FilterStates(*dataSet), (std::vector<bool>{false})) << label;
+    }
 }
 
 TEST_F(TARNISDataSetSelectionTest, FindOnAFilteredDataSetUsesItsFilters) {
