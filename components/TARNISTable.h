@@ -11,7 +11,6 @@
 
 #include "components/TARNISDBDataSet.h"
 #include "components/TARNISMasterDataLink.h"
-#include "db/DatabaseError.h"
 #include "db/IndexDefs.h"
 #include "engine/table/DataFile.h"
 
@@ -129,6 +128,11 @@ protected:
     void DoOnNewRecord() override;
     bool GetCanModify() override;
     db::TDataSource* GetDataSource() override;
+    // A clone of the handle on the index that serves the key fields with the letter-case rule, kept while
+    // they are asked for; none for an exclusive table (the engine clones none), a detail table, or fields no
+    // index serves.
+    engine::TDataFile* GetLookupCursor(std::string_view keyFields, bool caseInsensitive) override;
+    void DestroyLookupCursor() override;
 
     // Opens the table with the table's settings and switches to the engine index name.
     std::unique_ptr<engine::TDataFile> GetHandle(std::string_view engineIndexName);
@@ -148,14 +152,6 @@ private:
     void CancelRange();
     void CheckMasterRange();
 
-    // INTERIM until the dataset's index selection lands: stand-ins of its members.
-    void SwitchToIndex(std::string_view) { db::DatabaseError("index switching is not built yet"); }
-    void SetLinkRanges(const std::vector<db::TField*>&) {}
-    bool SetCursorRange() { return false; }
-    bool ResetCursorRange() { return false; }
-    void SetIndexField(int, const db::TField&) {}
-    engine::TDataFile* GetLookupCursor(std::string_view keyFields, bool caseInsensitive);
-    void DestroyLookupCursor();
 
     TableOpenSettings settings_;
     bool storeDefs_ = false;
