@@ -142,6 +142,8 @@ protected:
 private:
     // A temporary handle for reading definitions or emptying the table: the table's settings, adjusted.
     std::unique_ptr<engine::TDataFile> OpenTemporaryHandle(bool exclusive, bool readOnly);
+    // The open handle, or a shared temporary one that the caller keeps in temporary, for reading definitions.
+    engine::TDataFile* OpenOrReadHandle(std::unique_ptr<engine::TDataFile>& temporary);
     void CheckTableName() const;
     // "Cannot perform this operation on an open dataset" while open.
     void SetClosedOnly(bool TableOpenSettings::*setting, bool value);
@@ -151,7 +153,6 @@ private:
     void ApplyRange();
     void CancelRange();
     void CheckMasterRange();
-
 
     TableOpenSettings settings_;
     bool storeDefs_ = false;

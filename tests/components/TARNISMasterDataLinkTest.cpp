@@ -14,10 +14,10 @@
 
 namespace {
 
+using components::TTARNISTable;
 using componenttest::CreatePeopleTable;
 using componenttest::MessageOf;
 using componenttest::TestTable;
-using components::TTARNISTable;
 
 // A master of people and a detail of their orders, linked by the person's ID.
 class TARNISMasterDataLinkTest : public componenttest::TableComponentTest {

@@ -22,6 +22,8 @@
 
 namespace {
 
+using components::TablePath;
+using components::TTARNISTable;
 using componenttest::CreatePeopleTable;
 using componenttest::CreateProtectedTable;
 using componenttest::CreateResultsTable;
@@ -29,8 +31,6 @@ using componenttest::kProtectedTable;
 using componenttest::MessageOf;
 using componenttest::OpensExclusively;
 using componenttest::TestTable;
-using components::TablePath;
-using components::TTARNISTable;
 using enginetest::EngineCode;
 using enginetest::HolderProcess;
 
@@ -91,7 +91,7 @@ TEST_F(TARNISTableTest, TheTableOpensByItsNameOrInTheDatabaseDirectory) {
         std::string databaseName, directory, tableName;
     };
     // A database name like a path is a temporary database of that directory.
-    const Case cases[] = {{"", "", "d/people"},   {"", "", absolute},          {"DATA", "d", "people"},
+    const Case cases[] = {{"", "", "d/people"},     {"", "", absolute},       {"DATA", "d", "people"},
                           {"DATA", "d/", "people"}, {"./d", "./d", "people"}, {"./d/", "./d/", "people"}};
     for (const Case& c : cases) {
         database.SetConnected(false);
@@ -137,12 +137,9 @@ TEST_F(TARNISTableTest, OpenOnlySettingsRaiseOnAnOpenTableAndLockSettingsReachTh
     auto table = NewTable();
     table->Open();
     const std::vector<std::function<void()>> closedOnly = {
-        [&] { table->SetExclusive(true); },
-        [&] { table->SetReadOnly(true); },
-        [&] { table->SetInMemory(true); },
-        [&] { table->SetStrictChangeDetection(true); },
-        [&] { table->SetForceBufferFlush(true); },
-        [&] { table->SetTableName("other"); },
+        [&] { table->SetExclusive(true); },        [&] { table->SetReadOnly(true); },
+        [&] { table->SetInMemory(true); },         [&] { table->SetStrictChangeDetection(true); },
+        [&] { table->SetForceBufferFlush(true); }, [&] { table->SetTableName("other"); },
     };
     for (const auto& change : closedOnly) EXPECT_EQ(MessageOf(change), db::kDataSetOpen);
     EXPECT_EQ(table->TableName(), "people");
@@ -161,7 +158,8 @@ TEST_F(TARNISTableTest, OpenOnlySettingsRaiseOnAnOpenTableAndLockSettingsReachTh
 TEST_F(TARNISTableTest, ATableWithoutWriteBitsOpensReadOnly) {
     FillPeople();
     for (const char* file : {"people.DAT", "people.IDX"})
-        std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
                                                std::filesystem::perms::others_read);
     auto table = NewTable();
     table->Open();
@@ -218,9 +216,10 @@ TEST_F(TARNISTableTest, FailedOpensLeaveNothingBehind) {
 TEST_F(TARNISTableTest, IndexDefinitionsListTheEnginesIndexes) {
     {
         components::SessionLockGuard lock(DefaultSession());
-        std::vector<engine::TFieldDesc> fields = {enginetest::FieldDef(1, "ID", engine::FieldTypeInteger),
-                                                  enginetest::FieldDef(2, "NAME", engine::FieldTypeString, 20),
-                                                  enginetest::FieldDef(3, "CITY", engine::FieldTypeString, 20)};
+        std::vector<engine::TFieldDesc> fields = {
+            enginetest::FieldDef(1, "ID", engine::FieldTypeInteger),
+            enginetest::FieldDef(2, "NAME", engine::FieldTypeString, 20),
+            enginetest::FieldDef(3, "CITY", engine::FieldTypeString, 20)};
         engine::TIndexDescriptor byName = enginetest::IndexDef("BYNAME", {2, 3}, true);
         byName.CaseInsensitive = 1;
         engine::TIndexDescriptor byCity = enginetest::IndexDef("BYCITY", {3});
@@ -351,8 +350,9 @@ TEST_F(TARNISTableTest, AResultsTableSortsByEachIndexAndKeepsItsMemo) {
             int date;
             std::string type;
         };
-        for (const Row& row : {Row{"cid", 300, 250, 45000, "alpha"}, Row{"Ann", 200, 290, 45002, "alphanumeric"},
-                               Row{"bob", 100, 80, 45001, "numeric"}, Row{"dan", 150, 90, 45003, "alpha"}}) {
+        for (const Row& row :
+             {Row{"cid", 300, 250, 45000, "alpha"}, Row{"Ann", 200, 290, 45002, "alphanumeric"},
+              Row{"bob", 100, 80, 45001, "numeric"}, Row{"dan", 150, 90, 45003, "alpha"}}) {
             table->Insert();
             table->SetFieldValues("NAME", rtl::Variant(row.name));
             table->SetFieldValues("KPH", rtl::Variant(row.kph));
@@ -404,9 +404,6 @@ TEST_F(TARNISTableTest, AResultsTableSortsByEachIndexAndKeepsItsMemo) {
     EXPECT_TRUE(enginetest::IsCleanTable("data/results"));
 }
 
-}  // namespace
-
-namespace {
 
 // ---- Index choice ----
 
