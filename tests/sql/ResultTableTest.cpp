@@ -285,6 +285,24 @@ TEST_F(ResultTable, AFailedBindLeavesNoFileAndFreesEveryTable) {
     EXPECT_TRUE(OpensExclusively("U"));
 }
 
+// The reserved temporary file goes again when the engine refuses the result's definition.
+TEST_F(ResultTable, ADefinitionTheEngineRefusesLeavesNoReservedFile) {
+    const std::set<std::string> before = sqltest::FilesIn();
+    struct Case {
+        std::string text;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"SELECT X AS \"_x\" FROM T", 10038},  // a field name must start with a letter
+        {"SELECT X FROM T ENCRYPTED WITH", 10015},  // a protected table needs a password
+    };
+    for (const Case& c : cases) {
+        TDataQuery query;
+        EXPECT_EQ(enginetest::EngineCode([&] { query.Prepare(c.text); }), c.code) << c.text;
+        EXPECT_EQ(sqltest::FilesIn(), before) << c.text;
+    }
+}
+
 // --- Safety ---------------------------------------------------------------------------------------------
 
 std::int64_t SameThreadId() {
