@@ -26,11 +26,6 @@ bool IsAllColumns(std::string_view name) noexcept {
     return name == AllColumnsName;
 }
 
-bool IsMomentType(std::uint8_t type) noexcept {
-    return type == engine::FieldTypeDate || type == engine::FieldTypeTime ||
-           type == engine::FieldTypeDateTime;
-}
-
 // The last count characters of the text.
 std::string_view LastCharacters(std::string_view text, std::size_t count) noexcept {
     return text.size() <= count ? text : text.substr(text.size() - count);
@@ -94,7 +89,7 @@ void TDataQuery::BindSelect() {
             RaiseSqlError(kReservedFieldName, {column.ColumnName});
         if (column.Aggregate != AggregateKind::None && !Grouped) {
             const std::string_view name = column.ColumnName.empty() ? std::string_view(column.ExpressionText)
-                                                                     : std::string_view(column.ColumnName);
+                                                                    : std::string_view(column.ColumnName);
             RaiseSqlError(kAggregateWithoutGroupBy, {name});
         }
         if (IsAllColumns(column.ColumnName)) {
@@ -180,7 +175,8 @@ void TDataQuery::BindCountAll(TResultDataField& column) {
 void TDataQuery::BindSelectColumn(TResultDataField& column, std::uint16_t& counter) {
     std::uint16_t fieldNumber = 0;
     // An expression has no name: it lands on its correlation's table, else on the first.
-    const std::string_view name = column.IsExpression ? std::string_view() : std::string_view(column.ColumnName);
+    const std::string_view name =
+        column.IsExpression ? std::string_view() : std::string_view(column.ColumnName);
     TSourceDataFile* table = FindSourceField(column.CorrelationName, name, fieldNumber);
     if (table == nullptr)
         RaiseSqlError(kInvalidColumnName, {column.ColumnName, column.CorrelationName, kSourceColumnsContext});
@@ -199,9 +195,10 @@ void TDataQuery::ExpandAllColumnsAt(std::size_t& position, std::uint16_t& counte
     std::vector<TSourceDataFile*> tables;
     if (correlation.empty()) {
         for (const auto& source : Sources) tables.push_back(source.get());
-        std::stable_sort(tables.begin(), tables.end(), [](const TSourceDataFile* a, const TSourceDataFile* b) {
-            return a->FromPosition < b->FromPosition;
-        });
+        std::stable_sort(tables.begin(), tables.end(),
+                         [](const TSourceDataFile* a, const TSourceDataFile* b) {
+                             return a->FromPosition < b->FromPosition;
+                         });
     } else {
         TSourceDataFile* table = FindSourceTable(correlation);
         if (table == nullptr)
@@ -220,7 +217,8 @@ void TDataQuery::ExpandAllColumns(TSourceDataFile& table, std::uint16_t& column,
         if (field.Name == RowNumberFieldName) continue;
         auto created = std::make_unique<TResultDataField>(this);
         TResultDataField& added = *created;
-        ResultColumns.insert(ResultColumns.begin() + static_cast<std::ptrdiff_t>(position), std::move(created));
+        ResultColumns.insert(ResultColumns.begin() + static_cast<std::ptrdiff_t>(position),
+                             std::move(created));
         ++position;
         added.SourceTable = &table;
         added.ColumnName = field.Name;
@@ -306,7 +304,8 @@ TResultDataField& TDataQuery::ResolveClauseItem(const TClauseColumn& item, bool 
         return *ResultColumns[item.ColumnNumber - 1];
     }
     std::uint16_t fieldNumber = 0;
-    TResultDataField* column = FindResultColumn(includeAggregates, item.ColumnName, fieldNumber, item.CorrelationName);
+    TResultDataField* column =
+        FindResultColumn(includeAggregates, item.ColumnName, fieldNumber, item.CorrelationName);
     if (column == nullptr || (!includeAggregates && column->Aggregate != AggregateKind::None))
         RaiseSqlError(kInvalidColumnName, {item.ColumnName, item.CorrelationName, context});
     return *column;
@@ -374,11 +373,14 @@ void TDataQuery::FindOrderByIndex() {
     }
 }
 
-bool TDataQuery::IndexDefsMatch(const engine::TIndexDescriptor& a, const engine::TIndexDescriptor& b) noexcept {
-    if (a.FieldCount != b.FieldCount || a.Descending != b.Descending || a.CaseInsensitive != b.CaseInsensitive)
+bool TDataQuery::IndexDefsMatch(const engine::TIndexDescriptor& a,
+                                const engine::TIndexDescriptor& b) noexcept {
+    if (a.FieldCount != b.FieldCount || a.Descending != b.Descending ||
+        a.CaseInsensitive != b.CaseInsensitive)
         return false;
     for (std::size_t i = 0; i < a.FieldCount && i < engine::MaxIndexFields; ++i) {
-        if (a.FieldNumbers[i] != b.FieldNumbers[i] || a.FieldDescending[i] != b.FieldDescending[i]) return false;
+        if (a.FieldNumbers[i] != b.FieldNumbers[i] || a.FieldDescending[i] != b.FieldDescending[i])
+            return false;
     }
     return true;
 }
@@ -395,7 +397,8 @@ void TDataQuery::SetupLiveResult() {
         } else {
             field.FieldType = column.FieldType;
             field.SubType = column.SubType;
-            field.Size = column.FieldType == engine::FieldTypeString ? static_cast<std::uint8_t>(column.Size - 1) : 0;
+            field.Size =
+                column.FieldType == engine::FieldTypeString ? static_cast<std::uint8_t>(column.Size - 1) : 0;
             field.Scale = column.FieldType == engine::FieldTypeBcd ? column.Scale : 0;
             field.Calculated = 1;
             field.Expression = column.ExpressionText.substr(0, engine::MaxExpressionLength);

@@ -90,7 +90,8 @@ public:
     // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
     bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
 
-    // --- Binding (Binding.cpp) ------------------------------------------------------------------------------
+    // --- Binding (Binding.cpp)
+    // ------------------------------------------------------------------------------
     //
     // Table, field, correlation and result names compare without regard to case (rtl::AnsiCompareText).
 
@@ -109,8 +110,8 @@ public:
     // The select-list column an ORDER BY or GROUP BY item names, its ResultFieldNumber in fieldNumber:
     // with a correlation name by correlation and column name; without, by column name or by result name.
     // Aggregate columns are found by their column name only when included. Null when none.
-    TResultDataField* FindResultColumn(bool includeAggregates, std::string_view name, std::uint16_t& fieldNumber,
-                                       std::string_view correlation);
+    TResultDataField* FindResultColumn(bool includeAggregates, std::string_view name,
+                                       std::uint16_t& fieldNumber, std::string_view correlation);
     // Puts one plain column per stored field of the table (but a "Row___No" field) at position, numbered
     // from column + 1 on; position ends after them.
     void ExpandAllColumns(TSourceDataFile& table, std::uint16_t& column, std::size_t& position);

@@ -137,7 +137,8 @@ std::vector<TFieldDesc> TDataQuery::DesignResultFields() const {
         field.Name = column.ResultName.substr(0, MaxResultNameLength);
         if (!names.insert(field.Name).second) RaiseSqlError(kResultNameNotUnique, {field.Name});
         if (!column.IsExpression && column.Aggregate == AggregateKind::None) {
-            const TFieldDesc& source = column.SourceTable->Table->GetFieldDesc(false, column.SourceFieldNumber);
+            const TFieldDesc& source =
+                column.SourceTable->Table->GetFieldDesc(false, column.SourceFieldNumber);
             field.FieldType = source.FieldType;
             field.SubType = source.SubType;
             field.Size = source.Size;
@@ -148,7 +149,8 @@ std::vector<TFieldDesc> TDataQuery::DesignResultFields() const {
         } else {
             field.FieldType = column.FieldType;
             field.SubType = column.SubType;
-            if (column.FieldType == engine::FieldTypeString) field.Size = static_cast<std::uint8_t>(column.Size - 1);
+            if (column.FieldType == engine::FieldTypeString)
+                field.Size = static_cast<std::uint8_t>(column.Size - 1);
             if (column.FieldType == engine::FieldTypeBcd) field.Scale = column.Scale;
         }
         // The result numbers its rows itself: a source's autoincrement values are plain integers here.
@@ -178,7 +180,8 @@ std::vector<TIndexDescriptor> TDataQuery::DesignResultIndexes() {
         }
         keyName = "GroupBy";
     } else if (Distinct) {
-        if (ResultColumns.size() > engine::MaxIndexFields) RaiseTooManyColumns(engine::MaxIndexFields, "DISTINCT");
+        if (ResultColumns.size() > engine::MaxIndexFields)
+            RaiseTooManyColumns(engine::MaxIndexFields, "DISTINCT");
         for (const auto& column : ResultColumns)
             keyFields.push_back({static_cast<std::uint16_t>(column->ResultFieldNumber + 1), false});
         keyName = "Distinct";
@@ -201,7 +204,8 @@ std::vector<TIndexDescriptor> TDataQuery::DesignResultIndexes() {
     std::vector<TIndexDescriptor> indexes = {MakeIndex("", orderFields, NoCase, false)};
     // The whole-index descending flag follows the ORDER BY items alone.
     indexes.front().Descending =
-        std::all_of(OrderBy.begin(), OrderBy.end(), [](const auto& item) { return item->Descending; }) ? 1 : 0;
+        std::all_of(OrderBy.begin(), OrderBy.end(), [](const auto& item) { return item->Descending; }) ? 1
+                                                                                                       : 0;
     if (hasKey && !SharedOrderIndex) indexes.push_back(key);
     return indexes;
 }

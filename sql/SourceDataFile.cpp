@@ -43,7 +43,8 @@ void TSourceDataFile::SetCorrelationName(std::string_view name) {
 }
 
 void TSourceDataFile::Open(std::uint8_t lockRetryCount, std::uint16_t lockWaitTime, bool live,
-                           bool strictChangeDetection, const engine::TDataFile::PasswordEvent& passwordCallback) {
+                           bool strictChangeDetection,
+                           const engine::TDataFile::PasswordEvent& passwordCallback) {
     engine::TDataFile& table = *Table;
     table.SetInMemory(InMemory);
     table.SetFileName(TableName);

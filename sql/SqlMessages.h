@@ -122,7 +122,8 @@ inline constexpr std::string_view kInvalidColumnName =
 
 // Binding.
 // The missing blank before "in" is the system's own.
-inline constexpr std::string_view kReservedFieldName = "Invalid use of reserved field name '%s'in source columns";
+inline constexpr std::string_view kReservedFieldName =
+    "Invalid use of reserved field name '%s'in source columns";
 inline constexpr std::string_view kAggregateWithoutGroupBy =
     "Invalid use of aggregate function for column '%s', the necessary GROUP BY clause is missing";
 // Slots: the alias, the column.
@@ -136,7 +137,8 @@ inline constexpr std::string_view kValueCountMismatch =
     "The number of values must match the number of table columns";
 // The result table's indexes hold at most 16 fields. Slots: the limit that applied, the clause's keyword.
 // The DISTINCT text is the system's; the ORDER BY and GROUP BY texts are modelled on it.
-inline constexpr std::string_view kTooManyIndexColumns = "Maximum number of columns (%s) in %s clause exceeded";
+inline constexpr std::string_view kTooManyIndexColumns =
+    "Maximum number of columns (%s) in %s clause exceeded";
 // Two result names that the result table's 30-character field names would make one.
 inline constexpr std::string_view kResultNameNotUnique =
     "Result column name '%s' is not unique in source columns";

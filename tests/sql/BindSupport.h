@@ -21,14 +21,16 @@ namespace sqltest {
 using enginetest::FieldDef;
 
 // A descending index: the whole index and each of its fields.
-inline engine::TIndexDescriptor DescendingIndexDef(std::string name, std::initializer_list<std::uint16_t> fields) {
+inline engine::TIndexDescriptor DescendingIndexDef(std::string name,
+                                                   std::initializer_list<std::uint16_t> fields) {
     engine::TIndexDescriptor index = enginetest::IndexDef(std::move(name), fields);
     index.Descending = 1;
     for (std::size_t i = 0; i < index.FieldCount; ++i) index.FieldDescending[i] = 1;
     return index;
 }
 
-inline engine::TIndexDescriptor NoCaseIndexDef(std::string name, std::initializer_list<std::uint16_t> fields) {
+inline engine::TIndexDescriptor NoCaseIndexDef(std::string name,
+                                               std::initializer_list<std::uint16_t> fields) {
     engine::TIndexDescriptor index = enginetest::IndexDef(std::move(name), fields);
     index.CaseInsensitive = 1;
     return index;
@@ -37,11 +39,10 @@ inline engine::TIndexDescriptor NoCaseIndexDef(std::string name, std::initialize
 // T: ID (autoincrement, primary), X integer, Y string 10, D date, N BCD scale 2; indexes ByX, ByY (case-
 // insensitive), ByXY, ByXDesc (descending). U: ID integer, X integer, Z string 20; one index on (X, Z).
 inline void CreateBindTables() {
-    std::vector<engine::TFieldDesc> t = {enginetest::AutoIncDef(1, "ID"),
-                                         FieldDef(2, "X", engine::FieldTypeInteger),
-                                         FieldDef(3, "Y", engine::FieldTypeString, 10),
-                                         FieldDef(4, "D", engine::FieldTypeDate),
-                                         FieldDef(5, "N", engine::FieldTypeBcd, 0, 2)};
+    std::vector<engine::TFieldDesc> t = {
+        enginetest::AutoIncDef(1, "ID"), FieldDef(2, "X", engine::FieldTypeInteger),
+        FieldDef(3, "Y", engine::FieldTypeString, 10), FieldDef(4, "D", engine::FieldTypeDate),
+        FieldDef(5, "N", engine::FieldTypeBcd, 0, 2)};
     std::vector<engine::TIndexDescriptor> tIndexes = {
         enginetest::IndexDef("", {1}), enginetest::IndexDef("ByX", {2}), NoCaseIndexDef("ByY", {3}),
         enginetest::IndexDef("ByXY", {2, 3}), DescendingIndexDef("ByXDesc", {2})};
@@ -58,7 +59,8 @@ inline void CreateBindTables() {
 inline void CreateWideTable(const std::string& name, int count) {
     std::vector<engine::TFieldDesc> fields;
     for (int i = 1; i <= count; ++i)
-        fields.push_back(FieldDef(static_cast<std::uint16_t>(i), "F" + std::to_string(i), engine::FieldTypeInteger));
+        fields.push_back(
+            FieldDef(static_cast<std::uint16_t>(i), "F" + std::to_string(i), engine::FieldTypeInteger));
     std::vector<engine::TIndexDescriptor> indexes;
     enginetest::TableOptions options;
     options.allowNoPrimary = true;

@@ -43,10 +43,14 @@ TEST_F(Binding, EachFaultHasItsText) {
         {"SELECT row___no FROM R", "Invalid use of reserved field name 'row___no'in source columns"},
         {"SELECT X, SUM(X) FROM T",
          "Invalid use of aggregate function for column 'X', the necessary GROUP BY clause is missing"},
-        {"SELECT T.* AS Q FROM T", "Invalid use of column correlation name 'Q' for '*' specified in source columns"},
-        {"SELECT Nope FROM T", "Invalid column name 'Nope' or table correlation name '' specified in source columns"},
-        {"SELECT Q.X FROM T", "Invalid column name 'X' or table correlation name 'Q' specified in source columns"},
-        {"SELECT Q.* FROM T", "Invalid column name '*' or table correlation name 'Q' specified in source columns"},
+        {"SELECT T.* AS Q FROM T",
+         "Invalid use of column correlation name 'Q' for '*' specified in source columns"},
+        {"SELECT Nope FROM T",
+         "Invalid column name 'Nope' or table correlation name '' specified in source columns"},
+        {"SELECT Q.X FROM T",
+         "Invalid column name 'X' or table correlation name 'Q' specified in source columns"},
+        {"SELECT Q.* FROM T",
+         "Invalid column name '*' or table correlation name 'Q' specified in source columns"},
         {"SELECT X FROM T ORDER BY Nope",
          "Invalid column name 'Nope' or table correlation name '' specified in ORDER BY clause"},
         {"SELECT X FROM T ORDER BY 2", "Invalid column number '2' specified in ORDER BY clause"},
@@ -59,15 +63,18 @@ TEST_F(Binding, EachFaultHasItsText) {
         {"SELECT SUM(X) FROM T GROUP BY Y",
          "Invalid column name 'Y' or table correlation name '' specified in GROUP BY clause"},
         {"SELECT SUM(X) FROM T GROUP BY 1", "Invalid column number '1' specified in GROUP BY clause"},
-        {"SELECT L + L AS Twice FROM L", "Column expression 'L + L' exceeds the maximum allowable field size"},
-        {"INSERT INTO T (X, Y, D) VALUES (1, 'a')", "The number of values must match the number of table columns"},
+        {"SELECT L + L AS Twice FROM L",
+         "Column expression 'L + L' exceeds the maximum allowable field size"},
+        {"INSERT INTO T (X, Y, D) VALUES (1, 'a')",
+         "The number of values must match the number of table columns"},
         {"INSERT INTO T VALUES (1, 2)", "The number of values must match the number of table columns"},
         {"INSERT INTO T (Q.X) VALUES (1)",
          "Invalid column name 'X' or table correlation name 'Q' specified in table columns"},
         {"INSERT INTO T (D) VALUES ('2001-13-45')",
          "Date, time, or timestamp expression expected, instead found '2001-13-45' in update values"},
         {"UPDATE T SET X = 'abc'", "Type mismatch between column 'X' and constant 'abc' in update values"},
-        {"UPDATE T SET Nope = 1", "Invalid column name 'Nope' or table correlation name '' specified in table columns"},
+        {"UPDATE T SET Nope = 1",
+         "Invalid column name 'Nope' or table correlation name '' specified in table columns"},
         {"SELECT DISTINCT " + sqltest::FieldList(17) + " FROM W",
          "Maximum number of columns (16) in DISTINCT clause exceeded"},
         {"SELECT " + sqltest::FieldList(16) + " FROM W ORDER BY " + sqltest::FieldList(16),
@@ -81,18 +88,21 @@ TEST_F(Binding, SixteenColumnsFitTheDistinctIndexAndFifteenTheOrderByIndex) {
     sqltest::CreateWideTable("W", 16);
     const auto distinct = Bound("SELECT DISTINCT " + sqltest::FieldList(16) + " FROM W");
     EXPECT_EQ(distinct->ResultTable->GetIndexDesc(0).FieldCount, 16);
-    const auto ordered = Bound("SELECT " + sqltest::FieldList(15) + " FROM W ORDER BY " + sqltest::FieldList(15));
+    const auto ordered =
+        Bound("SELECT " + sqltest::FieldList(15) + " FROM W ORDER BY " + sqltest::FieldList(15));
     EXPECT_EQ(ordered->ResultTable->GetIndexDesc(0).FieldCount, 16);
     // Shared with the DISTINCT index, an ORDER BY needs no row number and takes all 16 fields.
-    const auto shared = Bound("SELECT DISTINCT " + sqltest::FieldList(16) + " FROM W ORDER BY " + sqltest::FieldList(16));
+    const auto shared =
+        Bound("SELECT DISTINCT " + sqltest::FieldList(16) + " FROM W ORDER BY " + sqltest::FieldList(16));
     EXPECT_TRUE(shared->SharedOrderIndex);
     EXPECT_EQ(shared->ResultTable->GetIndexCount(), 0);
 }
 
 // Names that only the result table's 30-character cut makes equal.
 TEST_F(Binding, ResultNamesEqualInTheirFirst30CharactersAreRefused) {
-    std::vector<engine::TFieldDesc> v = {sqltest::FieldDef(1, "Abcdefghijklmnopqrstuvwx1", engine::FieldTypeInteger),
-                                         sqltest::FieldDef(2, "Abcdefghijklmnopqrstuvwx2", engine::FieldTypeInteger)};
+    std::vector<engine::TFieldDesc> v = {
+        sqltest::FieldDef(1, "Abcdefghijklmnopqrstuvwx1", engine::FieldTypeInteger),
+        sqltest::FieldDef(2, "Abcdefghijklmnopqrstuvwx2", engine::FieldTypeInteger)};
     std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
     enginetest::CreateTable("V", v, indexes);
     const std::set<std::string> before = sqltest::FilesIn();
@@ -126,7 +136,8 @@ TEST_F(Binding, ResultColumnsAreNamedAndMadeUnique) {
         EXPECT_EQ(ResultNames(*query), c.names) << c.text;
     }
     EXPECT_EQ(sql::TDataQuery::MakeUniqueColumnName("Short", 3), "Short_3");
-    EXPECT_EQ(sql::TDataQuery::MakeUniqueColumnName(std::string(28, 'a') + "bc", 12), std::string(25, 'a') + "bc_12");
+    EXPECT_EQ(sql::TDataQuery::MakeUniqueColumnName(std::string(28, 'a') + "bc", 12),
+              std::string(25, 'a') + "bc_12");
 }
 
 TEST_F(Binding, ColumnsAreBoundToTheirTablesAndFields) {
@@ -234,9 +245,11 @@ TEST_F(Binding, ALiveResultReadsTheSelectListThroughTheSourceHandle) {
         std::vector<std::uint8_t> image(table.GetRecordBufferSize());
         for (const std::int32_t x : {3, 7}) {
             table.InitRecord(image);
-            table.SetField(false, 2, image, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&x), 4));
+            table.SetField(false, 2, image,
+                           std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&x), 4));
             const char text[] = "abc";
-            table.SetField(false, 3, image, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text), 4));
+            table.SetField(false, 3, image,
+                           std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text), 4));
             table.InsertRecord(image, true);
         }
     }
@@ -260,7 +273,8 @@ TEST_F(Binding, ALiveResultReadsTheSelectListThroughTheSourceHandle) {
         std::memcpy(&number, value, 4);
         twice.push_back(number);
         char name[16] = {};
-        table.GetField(true, 1, image, std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(name), sizeof name));
+        table.GetField(true, 1, image,
+                       std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(name), sizeof name));
         EXPECT_STREQ(name, "abc");
     }
     EXPECT_EQ(twice, (std::vector<std::int32_t>{6, 14}));

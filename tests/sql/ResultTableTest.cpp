@@ -74,7 +74,9 @@ TEST_F(ResultTable, IndexesFollowOrderByDistinctAndGroupBy) {
         {"SELECT DISTINCT X, Y FROM T", {"primary [2 3]"}, false},
         {"SELECT DISTINCT X, Y FROM T ORDER BY Y", {"primary [3 1]", "Distinct [2 3]"}, false},
         {"SELECT DISTINCT X, Y FROM T ORDER BY X, Y", {"primary [2 3]"}, true},
-        {"SELECT DISTINCT X, Y FROM T ORDER BY X, Y NOCASE", {"primary [2 3 1] nocase", "Distinct [2 3]"}, false},
+        {"SELECT DISTINCT X, Y FROM T ORDER BY X, Y NOCASE",
+         {"primary [2 3 1] nocase", "Distinct [2 3]"},
+         false},
         {"SELECT Y, SUM(N) FROM T GROUP BY Y", {"primary [2]"}, false},
         {"SELECT Y, SUM(N) FROM T GROUP BY Y ORDER BY Y", {"primary [2]"}, true},
         {"SELECT Y, SUM(N) AS S FROM T GROUP BY Y ORDER BY S", {"primary [3 1]", "GroupBy [2]"}, false},
@@ -105,7 +107,8 @@ TEST_F(ResultTable, ItemsNamedInOrderByAndGroupByGetTheirColumnNumbers) {
 }
 
 TEST_F(ResultTable, FieldsFollowTheSelectList) {
-    const auto query = Bound("SELECT ID, Y, N, AVG(X) AS A, SUM(N) AS S, Y + 'ab' AS E, COUNT(*) FROM T GROUP BY ID, Y, N, E");
+    const auto query = Bound(
+        "SELECT ID, Y, N, AVG(X) AS A, SUM(N) AS S, Y + 'ab' AS E, COUNT(*) FROM T GROUP BY ID, Y, N, E");
     const engine::TDataFile& table = *query->ResultTable;
     EXPECT_EQ(table.Header().Description, "Query Result Set");
     EXPECT_EQ(table.GetBlobBlockSize(), 512u);
@@ -165,7 +168,8 @@ TEST_F(ResultTable, AverageCountFieldsShowOnlyWhenAdded) {
 }
 
 TEST_F(ResultTable, ALongCaptionNamesItsFieldWithItsFirst30Characters) {
-    std::vector<engine::TFieldDesc> v = {sqltest::FieldDef(1, "Abcdefghijklmnopqrstuvwxy", engine::FieldTypeInteger)};
+    std::vector<engine::TFieldDesc> v = {
+        sqltest::FieldDef(1, "Abcdefghijklmnopqrstuvwxy", engine::FieldTypeInteger)};
     std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
     enginetest::CreateTable("V", v, indexes);
     const auto query = Bound("SELECT AVG(Abcdefghijklmnopqrstuvwxy) FROM V");
@@ -245,7 +249,8 @@ class FailingSecondOpen : public engine::TDataFile {
 public:
     using TDataFile::TDataFile;
     void Open() override {
-        if (++opens_ == 2 && !InMemory()) EXPECT_TRUE(engine::ArmIoFault(engine::IoCall::Read, FileName(), 1, EIO));
+        if (++opens_ == 2 && !InMemory())
+            EXPECT_TRUE(engine::ArmIoFault(engine::IoCall::Read, FileName(), 1, EIO));
         TDataFile::Open();
     }
 
@@ -256,7 +261,8 @@ private:
 TEST_F(ResultTable, AFailedOpenRemovesThePasswordItAddedAndTheTemporaryFiles) {
     engine::TFileSession& session = engine::GetEngineSession();
     const std::set<std::string> before = sqltest::FilesIn();
-    for (const std::string text : {"SELECT X FROM T ENCRYPTED WITH secret", "SELECT DISTINCT X, Y FROM T, U"}) {
+    for (const std::string text :
+         {"SELECT X FROM T ENCRYPTED WITH secret", "SELECT DISTINCT X, Y FROM T, U"}) {
         SCOPED_TRACE(text);
         {
             TDataQuery query;
@@ -293,7 +299,7 @@ TEST_F(ResultTable, ADefinitionTheEngineRefusesLeavesNoReservedFile) {
         int code;
     };
     const std::vector<Case> cases = {
-        {"SELECT X AS \"_x\" FROM T", 10038},  // a field name must start with a letter
+        {"SELECT X AS \"_x\" FROM T", 10038},       // a field name must start with a letter
         {"SELECT X FROM T ENCRYPTED WITH", 10015},  // a protected table needs a password
     };
     for (const Case& c : cases) {
@@ -328,10 +334,12 @@ TEST_F(ResultTable, TwoProgramsPreparingAtOnceGetDistinctFiles) {
             try {
                 TDataQuery other;
                 if (other.Prepare("SELECT DISTINCT Y FROM T") == 0) {
-                    const std::string line = other.ResultTable->FileName() + " " +
-                                             std::to_string(std::filesystem::file_size(other.ResultTable->FileName())) +
-                                             "\n";
-                    code = write(report[1], line.data(), line.size()) == static_cast<ssize_t>(line.size()) ? 0 : 2;
+                    const std::string line =
+                        other.ResultTable->FileName() + " " +
+                        std::to_string(std::filesystem::file_size(other.ResultTable->FileName())) + "\n";
+                    code = write(report[1], line.data(), line.size()) == static_cast<ssize_t>(line.size())
+                               ? 0
+                               : 2;
                 }
             } catch (...) {
                 code = 3;
@@ -341,7 +349,8 @@ TEST_F(ResultTable, TwoProgramsPreparingAtOnceGetDistinctFiles) {
         close(report[1]);
         std::string line;
         char buffer[512];
-        for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;) line.append(buffer, static_cast<std::size_t>(got));
+        for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;)
+            line.append(buffer, static_cast<std::size_t>(got));
         close(report[0]);
         int status = 0;
         waitpid(child, &status, 0);

@@ -140,8 +140,9 @@ TEST_F(SourceDataFileTable, ThePasswordCallbackServesOnlyTheOpen) {
     {
         TSourceDataFile refused(&query);
         refused.SetTableName("p");
-        EXPECT_EQ(enginetest::EngineCode([&] { refused.Open(0, 0, false, false, [&] { return ++asked < 0; }); }),
-                  10498);
+        EXPECT_EQ(
+            enginetest::EngineCode([&] { refused.Open(0, 0, false, false, [&] { return ++asked < 0; }); }),
+            10498);
         EXPECT_FALSE(refused.Table->HasPasswordEvent());
         EXPECT_FALSE(refused.Table->IsOpen());
     }
