@@ -65,8 +65,8 @@ public:
 
     // Reads the statement text into the model and binds it. Answers ErrStatementNotPreparable, changing
     // nothing, when the statement was prepared before (whether that succeeded or not: parsing appends to the
-    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949, leaving what was
-    // built to the destructor.
+    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949 (or the engine's
+    // own error of opening or creating a table), leaving what was built to the destructor.
     std::uint16_t Prepare(std::string_view text);
     // Binds the parsed model (Binding.cpp): opens the tables, ties every column to its table and field,
     // expands "*", names the result columns and decides a SELECT live or copied; a copied SELECT gets its

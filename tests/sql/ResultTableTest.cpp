@@ -111,7 +111,7 @@ TEST_F(ResultTable, FieldsFollowTheSelectList) {
         "SELECT ID, Y, N, AVG(X) AS A, SUM(N) AS S, Y + 'ab' AS E, COUNT(*) FROM T GROUP BY ID, Y, N, E");
     const engine::TDataFile& table = *query->ResultTable;
     EXPECT_EQ(table.Header().Description, "Query Result Set");
-    EXPECT_EQ(table.GetBlobBlockSize(), 512u);
+    EXPECT_EQ(table.Header().BlockSize, 512u);
     struct Expected {
         std::string name;
         std::uint8_t type;
