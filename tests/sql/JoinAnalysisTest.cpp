@@ -69,10 +69,10 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
          "(b.Z = 5)"},
         {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID AND a.K = 1", "a,b",
          "a>b left ((a.ID = b.AID) AND (a.K = 1))", "-", "-"},
-        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID, C c", "a,b,c", "a>b left (a.ID = b.AID); a>c none",
+        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID, C c", "a,b,c", "a>c none; a>b left (a.ID = b.AID)",
          "-", "-"},
         {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID JOIN C c ON b.Y = c.Y", "a,b,c",
-         "a>b left (a.ID = b.AID); a>c none", "(b.Y = c.Y)", "-"},
+         "a>c none; a>b left (a.ID = b.AID)", "(b.Y = c.Y)", "-"},
         {"SELECT a.ID FROM A a JOIN C c ON a.Y = c.Y RIGHT JOIN B b ON a.X = b.X", "b,a,c",
          "b>a left (b.X = a.X); a>c inner (a.Y = c.Y)", "-", "-"},
         // A condition naming no table stays for the run, which pushes it to the first table.
