@@ -95,9 +95,11 @@ bool HasJoinComparison(TDataQuery& query, engine::TExprNode* node) {
     if (IsComparison(node)) {
         TSourceDataFile* left = nullptr;
         TSourceDataFile* right = nullptr;
-        if (SingleTableOfExpr(query, node->Left.get(), left) || SingleTableOfExpr(query, node->Right.get(), right))
-            return true;
-        return left != nullptr && right != nullptr && left != right;
+        // Each operand must name a table, and not the same single one.
+        const bool leftMany = SingleTableOfExpr(query, node->Left.get(), left);
+        const bool rightMany = SingleTableOfExpr(query, node->Right.get(), right);
+        if (left == nullptr || right == nullptr) return false;
+        return leftMany || rightMany || left != right;
     }
     if (node->NodeClass == engine::ncUnary) return HasJoinComparison(query, node->Left.get());
     if (node->NodeClass == engine::ncBinary &&

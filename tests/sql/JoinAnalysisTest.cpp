@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "sql/DataQuery.h"
+#include "sql/PlanPredicates.h"
+#include "tests/sql/ParseSupport.h"
 #include "tests/engine/support/TableFixture.h"
 #include "tests/sql/BindSupport.h"
 #include "tests/sql/PlanSupport.h"
@@ -124,6 +126,50 @@ TEST_F(JoinAnalysis, LinksFormATreeRootedAtTheFirstTable) {
         EXPECT_EQ(reachedBy[1], 0);
         for (std::size_t i = 2; i < reachedBy.size(); ++i) EXPECT_EQ(reachedBy[i], 1) << i;
     }
+}
+
+// The predicates over trees read every operand: functions' and predicates' later operands name tables too.
+TEST_F(JoinAnalysis, TreePredicatesReadEveryOperand) {
+    struct Case {
+        std::string text;
+        bool many;
+        std::string table;
+        bool disjunction;
+        bool joinComparison;
+    };
+    const std::vector<Case> cases = {
+        {"A.X = 1", false, "A", false, false},
+        {"1 = 2", false, "", false, false},
+        {"A.X = B.X", true, "A", false, true},
+        {"B.X LIKE A.Y", true, "B", false, false},
+        {"1 IN (A.X, B.X)", true, "A", false, false},
+        {"A.X BETWEEN 1 AND B.Y", true, "A", false, false},
+        {"UPPER(A.X) = 'Q'", false, "A", false, false},
+        {"A.X = 1 OR B.Y = 2", true, "A", true, false},
+        {"NOT (A.X = 1 OR B.Y = 2)", true, "A", false, false},
+        {"NOT (A.X = 1 AND B.Y = 2)", true, "A", true, false},
+        {"NOT (A.X = B.Y) OR A.Z = 1", true, "A", true, true},
+        {"A.X + B.Y = 5", true, "A", false, false},
+    };
+    const auto query = Bound("SELECT A.ID FROM A, B");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto tree = sqltest::ParseAll(c.text);
+        sql::TSourceDataFile* table = nullptr;
+        EXPECT_EQ(sql::SingleTableOfExpr(*query, tree.get(), table), c.many);
+        EXPECT_EQ(table == nullptr ? "" : table->CorrelationName, c.table);
+        EXPECT_EQ(sql::IsDisjunction(tree.get()), c.disjunction);
+        EXPECT_EQ(sql::HasJoinComparison(*query, tree.get()), c.joinComparison);
+    }
+    auto tree = sqltest::ParseAll("NOT (A.X = 1 AND (A.Y = 2 OR A.Z = 3))");
+    engine::TExprNode* orNode = tree->Left->Right.get();
+    tree->Left->Parent = tree.get();
+    orNode->Parent = tree->Left.get();
+    EXPECT_TRUE(sql::IsUnderNot(orNode));
+    EXPECT_FALSE(sql::IsUnderNot(nullptr));
+    auto negated = sqltest::ParseAll("-(A.X + 1)");
+    negated->Left->Parent = negated.get();
+    EXPECT_FALSE(sql::IsUnderNot(negated->Left.get()));
 }
 
 }  // namespace
