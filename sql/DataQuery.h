@@ -297,10 +297,12 @@ private:
     bool SameJoinSide(const TSourceDataFile* a, const TSourceDataFile* b) const noexcept;
     // The nearest table before `table` in list order on the same side of every outer join; null when none.
     TSourceDataFile* NearestSameSide(const TSourceDataFile* table) const noexcept;
+    // The outer joins' ON conditions: links, link conditions and null-side filters; conditions applied after
+    // an outer join that name its null side go to the residual.
     void AnalyseOuterConditions();
-    void LinkOuterJoinOn(const TOuterJoin& join, std::vector<std::unique_ptr<engine::TExprNode>>& preserved,
-                         bool linked);
+    // Walking the tables in join order: unreached tables linked, links to reached tables dropped.
     void BuildLinkTree();
+    // Each outer join is one left outer link whose target reaches exactly its null side; 11949 otherwise.
     void CheckOuterJoins() const;
 
     // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs

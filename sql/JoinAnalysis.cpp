@@ -51,17 +51,7 @@ NodePtr AndAll(std::vector<NodePtr>& conjuncts) {
             tree = std::move(conjunct);
             continue;
         }
-        auto both = std::make_unique<TExprNode>();
-        both->NodeClass = engine::ncBinary;
-        both->Operator = engine::opAnd;
-        both->Text = "AND";
-        both->Value.FieldType = engine::FieldTypeBoolean;
-        both->Value.Size = 2;
-        tree->Parent = both.get();
-        conjunct->Parent = both.get();
-        both->Left = std::move(tree);
-        both->Right = std::move(conjunct);
-        tree = std::move(both);
+        tree = MakeAndNode(std::move(tree), std::move(conjunct));
     }
     conjuncts.clear();
     return tree;
@@ -138,10 +128,7 @@ void TDataQuery::AddResidualCondition(NodePtr tree) {
         ResidualCondition = std::move(tree);
         return;
     }
-    std::vector<NodePtr> both;
-    both.push_back(std::move(ResidualCondition));
-    both.push_back(std::move(tree));
-    ResidualCondition = AndAll(both);
+    ResidualCondition = MakeAndNode(std::move(ResidualCondition), std::move(tree));
 }
 
 void TDataQuery::AnalyseJoinConditions() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
 #include "sql/SqlError.h"
 #include "sql/SqlMessages.h"
@@ -83,6 +84,21 @@ bool IsDisjunction(const engine::TExprNode* node) noexcept {
 bool IsUnderNot(const engine::TExprNode* node) noexcept {
     while (node != nullptr && node->NodeClass == engine::ncBinary) node = node->Parent;
     return node != nullptr && node->NodeClass == engine::ncUnary && node->Operator == engine::opNot;
+}
+
+std::unique_ptr<engine::TExprNode> MakeAndNode(std::unique_ptr<engine::TExprNode> left,
+                                               std::unique_ptr<engine::TExprNode> right) {
+    auto both = std::make_unique<engine::TExprNode>();
+    both->NodeClass = engine::ncBinary;
+    both->Operator = engine::opAnd;
+    both->Text = "AND";
+    both->Value.FieldType = engine::FieldTypeBoolean;
+    both->Value.Size = 2;
+    left->Parent = both.get();
+    right->Parent = both.get();
+    both->Left = std::move(left);
+    both->Right = std::move(right);
+    return both;
 }
 
 bool IsComparison(const engine::TExprNode* node) noexcept {

@@ -1,6 +1,7 @@
 // Questions the statement parser and the planner ask of condition trees.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "engine/expr/ExprNode.h"
@@ -27,6 +28,9 @@ bool IsDisjunction(const engine::TExprNode* node) noexcept;
 bool IsUnderNot(const engine::TExprNode* node) noexcept;
 // A comparison (= to <=) between two tables, reached from the root through unary nodes, AND and OR.
 bool HasJoinComparison(TDataQuery& query, engine::TExprNode* node);
+// A boolean AND over the two trees (left, right), which it owns and whose Parent it becomes.
+std::unique_ptr<engine::TExprNode> MakeAndNode(std::unique_ptr<engine::TExprNode> left,
+                                               std::unique_ptr<engine::TExprNode> right);
 // = <> > < >= <= as a binary node.
 bool IsComparison(const engine::TExprNode* node) noexcept;
 

@@ -38,18 +38,7 @@ void TSourceDataLink::AddCondition(std::uint8_t joinType, std::unique_ptr<TExprN
         Condition->Parent = nullptr;
         return;
     }
-    auto both = std::make_unique<TExprNode>();
-    both->NodeClass = engine::ncBinary;
-    both->Operator = engine::opAnd;
-    both->Text = "AND";
-    both->Value.FieldType = Condition->Value.FieldType;
-    both->Value.Size = Condition->Value.Size;
-    both->ClausePosition = condition->ClausePosition;
-    Condition->Parent = both.get();
-    condition->Parent = both.get();
-    both->Left = std::move(Condition);
-    both->Right = std::move(condition);
-    Condition = std::move(both);
+    Condition = MakeAndNode(std::move(Condition), std::move(condition));
 }
 
 std::unique_ptr<TExprNode> TSourceDataLink::CopyExprForLink(const TExprNode& condition) const {

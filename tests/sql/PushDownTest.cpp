@@ -142,6 +142,9 @@ TEST_F(PushDown, EveryConditionFiltersAndConstantsConvertOnlyWhenExact) {
         {"I = 1 + 2", [](const Row& r) { return r.i == 3; }},
         {"NAME = UPPER('sam')", [](const Row& r) { return r.name == "SAM"; }},
         {"FALSE", [](const Row&) { return false; }},
+        // An OR one of whose operands names no table is one condition, not two.
+        {"I = 1 OR 2 = 2", [](const Row&) { return true; }},
+        {"I = 1 OR 2 = 3", [](const Row& r) { return r.i == 1; }},
         {"1 = 1", [](const Row&) { return true; }},
         {"I = 1.5", [](const Row&) { return false; }},
         {"I >= 1.5", [](const Row& r) { return r.i >= 2; }},
