@@ -254,7 +254,7 @@ public:
     std::vector<std::unique_ptr<TOrderByDataField>> OrderBy;
     bool NoCase = false;  // NOCASE, for the whole ORDER BY
     std::vector<std::unique_ptr<TGroupByDataField>> GroupBy;
-    std::unique_ptr<engine::TExprNode> WhereCondition;     // WHERE with every ON condition ANDed in
+    std::unique_ptr<engine::TExprNode> WhereCondition;  // WHERE with every ON condition ANDed in
     // The run's residual condition, evaluated on every joined row; ApplyWhereToSources derives it.
     std::unique_ptr<engine::TExprNode> ResidualCondition;
     // What the join analysis moved to the residual at binding; each run starts its residual from a copy.

@@ -89,9 +89,8 @@ void TDataQuery::FindOuterJoins() {
 }
 
 bool TDataQuery::SameJoinSide(const TSourceDataFile* a, const TSourceDataFile* b) const noexcept {
-    return std::all_of(OuterJoins.begin(), OuterJoins.end(), [a, b](const TOuterJoin& join) {
-        return join.OnNullSide(a) == join.OnNullSide(b);
-    });
+    return std::all_of(OuterJoins.begin(), OuterJoins.end(),
+                       [a, b](const TOuterJoin& join) { return join.OnNullSide(a) == join.OnNullSide(b); });
 }
 
 TSourceDataFile* TDataQuery::NearestSameSide(const TSourceDataFile* table) const noexcept {
@@ -170,8 +169,10 @@ TDataQuery::JoinFate TDataQuery::AnalyseJoinNode(NodePtr& slot, TExprNode* paren
             slot.reset();
             return JoinFate::Linked;
         }
-        if (leftGone) ReplaceByOperand(slot, std::move(node.Right), parent);
-        else if (rightGone) ReplaceByOperand(slot, std::move(node.Left), parent);
+        if (leftGone)
+            ReplaceByOperand(slot, std::move(node.Right), parent);
+        else if (rightGone)
+            ReplaceByOperand(slot, std::move(node.Left), parent);
         return JoinFate::Kept;
     }
     if (!IsComparison(&node)) return JoinFate::Kept;
@@ -199,8 +200,10 @@ TDataQuery::JoinFate TDataQuery::AnalyseJoinNode(NodePtr& slot, TExprNode* paren
             swap = true;
             if (r.TableNumber > l.TableNumber) l.TableNumber = r.TableNumber + 1;
         } else if (l.TableNumber > r.TableNumber) {
-            if (kind == jkLeftOuter || !IsJoinTarget(nullptr, &l)) swap = true;
-            else r.TableNumber = l.TableNumber + 1;
+            if (kind == jkLeftOuter || !IsJoinTarget(nullptr, &l))
+                swap = true;
+            else
+                r.TableNumber = l.TableNumber + 1;
         } else if (IsJoinTarget(nullptr, &r) && kind == jkInner && !IsJoinTarget(nullptr, &l)) {
             swap = true;
             l.TableNumber = r.TableNumber + 1;
@@ -335,19 +338,23 @@ void TDataQuery::AnalyseOuterConditions() {
     for (NodePtr& conjunct : conjuncts) {
         std::vector<TSourceDataFile*> tables;
         TablesOfExpr(*this, conjunct.get(), tables);
-        const auto own = std::find_if(OuterJoins.begin(), OuterJoins.end(), [&conjunct](const TOuterJoin& join) {
-            return conjunct->ClausePosition != 0 && join.Position == conjunct->ClausePosition;
-        });
+        const auto own =
+            std::find_if(OuterJoins.begin(), OuterJoins.end(), [&conjunct](const TOuterJoin& join) {
+                return conjunct->ClausePosition != 0 && join.Position == conjunct->ClausePosition;
+            });
         if (own == OuterJoins.end()) {
             const bool afterNullSide =
                 std::any_of(OuterJoins.begin(), OuterJoins.end(), [&](const TOuterJoin& join) {
-                    const bool after = conjunct->ClausePosition == 0 || conjunct->ClausePosition > join.Position;
-                    return after && std::any_of(tables.begin(), tables.end(), [&join](const TSourceDataFile* t) {
-                               return join.OnNullSide(t);
-                           });
+                    const bool after =
+                        conjunct->ClausePosition == 0 || conjunct->ClausePosition > join.Position;
+                    return after &&
+                           std::any_of(tables.begin(), tables.end(),
+                                       [&join](const TSourceDataFile* t) { return join.OnNullSide(t); });
                 });
-            if (afterNullSide) AddResidualCondition(std::move(conjunct));
-            else kept.push_back(std::move(conjunct));
+            if (afterNullSide)
+                AddResidualCondition(std::move(conjunct));
+            else
+                kept.push_back(std::move(conjunct));
             continue;
         }
         const TOuterJoin& join = *own;
@@ -370,14 +377,15 @@ void TDataQuery::AnalyseOuterConditions() {
                 if (link->Target == right && link->JoinType == jkLeftOuter) joinLinks[index] = link.get();
             continue;
         }
-        const bool namesNullSide = std::any_of(tables.begin(), tables.end(),
-                                               [&join](const TSourceDataFile* t) { return join.OnNullSide(t); });
+        const bool namesNullSide = std::any_of(
+            tables.begin(), tables.end(), [&join](const TSourceDataFile* t) { return join.OnNullSide(t); });
         if (!namesNullSide) {
             preserved[index].push_back(std::move(conjunct));
             continue;
         }
         const bool ownTableOnly =
-            tables.size() == 1 && std::none_of(OuterJoins.begin(), OuterJoins.end(), [&](const TOuterJoin& other) {
+            tables.size() == 1 &&
+            std::none_of(OuterJoins.begin(), OuterJoins.end(), [&](const TOuterJoin& other) {
                 return &other != &join && other.OnNullSide(tables.front());
             });
         if (!ownTableOnly) RaiseSqlError(kOuterJoinOnCondition);
@@ -389,7 +397,8 @@ void TDataQuery::AnalyseOuterConditions() {
         if (joinLinks[index] == nullptr) {
             // An ON that compares nothing across still joins: from the nearest earlier table outside the
             // null side, every inner row qualifying.
-            TSourceDataFile* target = join.Table->JoinKind == jkLeftOuter ? join.Table : join.NullSide.front();
+            TSourceDataFile* target =
+                join.Table->JoinKind == jkLeftOuter ? join.Table : join.NullSide.front();
             TSourceDataFile* from = nullptr;
             for (const auto& source : Sources) {
                 if (source.get() == target) break;
@@ -402,7 +411,8 @@ void TDataQuery::AnalyseOuterConditions() {
         }
         // Conditions on the preserved side hold or fail for the outer row as a whole: false leaves the
         // inner side without candidates, and the row comes out unmatched.
-        for (NodePtr& conjunct : preserved[index]) joinLinks[index]->AddCondition(jkLeftOuter, std::move(conjunct));
+        for (NodePtr& conjunct : preserved[index])
+            joinLinks[index]->AddCondition(jkLeftOuter, std::move(conjunct));
     }
     WhereCondition = AndAll(kept);
 }

@@ -37,7 +37,8 @@ bool IsStringConstant(const TExprNode* node) noexcept {
 // A LIKE pattern that only asks for a leading part: one '%', at its end, no '_', at least two characters.
 bool IsPrefixPattern(std::string_view pattern) noexcept {
     return pattern.size() >= 2 && pattern.back() == '%' &&
-           std::count(pattern.begin(), pattern.end(), '%') == 1 && pattern.find('_') == std::string_view::npos;
+           std::count(pattern.begin(), pattern.end(), '%') == 1 &&
+           pattern.find('_') == std::string_view::npos;
 }
 
 void Adopt(TExprNode& parent) noexcept {
@@ -79,7 +80,8 @@ NodePtr TDataQuery::EvaluateToConstant(const TExprNode& model, const TExprNode& 
     NodePtr constant = engine::MakeConstantNode(expression, result);
     constant->IsParam = 0;
     const engine::ExprValue& wanted = model.Value;
-    if (result.IsNull != 0 || result.FieldType == engine::FieldTypeString || result.FieldType == wanted.FieldType)
+    if (result.IsNull != 0 || result.FieldType == engine::FieldTypeString ||
+        result.FieldType == wanted.FieldType)
         return constant;
     // Only an exact conversion may stand for the value: 1.5 must not become the integer 1.
     engine::ExprValue converted = result;
@@ -112,7 +114,8 @@ NodePtr TDataQuery::RewriteForFilter(const TExprNode& node) {
         return copy;
     }
     if (node.NodeClass == engine::ncPredicate &&
-        (node.Operator == engine::opLike || node.Operator == engine::opNotLike) && IsStringConstant(node.Right.get())) {
+        (node.Operator == engine::opLike || node.Operator == engine::opNotLike) &&
+        IsStringConstant(node.Right.get())) {
         const std::string_view pattern = node.Right->Value.GetText();
         if (IsPrefixPattern(pattern)) {
             copy->Operator = node.Operator == engine::opLike ? engine::opEqual : engine::opNotEqual;
@@ -126,7 +129,8 @@ NodePtr TDataQuery::RewriteForFilter(const TExprNode& node) {
                         (node.Operator == engine::opIn || node.Operator == engine::opNotIn ||
                          node.Operator == engine::opBetween || node.Operator == engine::opNotBetween);
     for (const auto& item : node.Items)
-        copy->Items.push_back(listed ? EvaluateToConstant(*node.Left, *item) : engine::CopyExprTree(item.get()));
+        copy->Items.push_back(listed ? EvaluateToConstant(*node.Left, *item)
+                                     : engine::CopyExprTree(item.get()));
     Adopt(*copy);
     return copy;
 }
@@ -137,7 +141,8 @@ bool TDataQuery::PushFilterToSource(NodePtr& slot, TSourceDataFile& table) {
     // A copied single-table result reads every record anyway: a condition no index serves is cheaper
     // evaluated on each row than built into a filter first.
     if (!LiveResult && !HasJoin && !(Grouped && AllAggregates) &&
-        engine::AnalyseOptimization(file.IndexFile(), engine::opNone, filter.get(), true) == engine::OptByRecords) {
+        engine::AnalyseOptimization(file.IndexFile(), engine::opNone, filter.get(), true) ==
+            engine::OptByRecords) {
         AddResidualCondition(std::move(filter));
         slot.reset();
         return false;
@@ -160,8 +165,10 @@ bool TDataQuery::SplitWhere(NodePtr& slot) {
             return true;
         }
         NodePtr keep;
-        if (leftGone) keep = std::move(node.Right);
-        else if (rightGone) keep = std::move(node.Left);
+        if (leftGone)
+            keep = std::move(node.Right);
+        else if (rightGone)
+            keep = std::move(node.Left);
         if (keep) {
             keep->Parent = parent;
             slot = std::move(keep);

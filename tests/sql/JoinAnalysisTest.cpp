@@ -5,9 +5,9 @@
 
 #include "sql/DataQuery.h"
 #include "sql/PlanPredicates.h"
-#include "tests/sql/ParseSupport.h"
 #include "tests/engine/support/TableFixture.h"
 #include "tests/sql/BindSupport.h"
+#include "tests/sql/ParseSupport.h"
 #include "tests/sql/PlanSupport.h"
 
 namespace {
@@ -46,7 +46,8 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
         {"SELECT T.ID FROM T WHERE 5 < T.X", "T", "", "-", "(T.X > 5)"},
         // Written inner-side first, the link still runs from the earlier table.
         {"SELECT A.ID FROM A, B WHERE B.Y > A.X", "A,B", "A>B inner (A.X < B.Y)", "-", "-"},
-        {"SELECT A.ID FROM A, B WHERE A.X = B.Y OR A.Z = 1", "A,B", "A>B none", "((A.X = B.Y) OR (A.Z = 1))", "-"},
+        {"SELECT A.ID FROM A, B WHERE A.X = B.Y OR A.Z = 1", "A,B", "A>B none", "((A.X = B.Y) OR (A.Z = 1))",
+         "-"},
         {"SELECT P.ID FROM P, Q, R, S WHERE P.A = Q.A AND Q.B = R.B AND R.C = S.C", "P,Q,R,S",
          "P>Q inner (P.A = Q.A); Q>R inner (Q.B = R.B); R>S inner (R.C = S.C)", "-", "-"},
         {"SELECT A.ID FROM A, B, C WHERE A.X = C.X AND B.Y = C.Y", "A,C,B",
@@ -58,8 +59,8 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
         {"SELECT X.ID FROM X, Y, W, Z WHERE X.A = Y.A AND W.B = Z.B AND Z.C = X.C", "Y,W,Z,X",
          "Y>W none; W>Z inner (W.B = Z.B); Z>X inner (Z.C = X.C)", "(X.A = Y.A)", "-"},
         // A NOT over a cross-table disjunction goes to the residual whole.
-        {"SELECT A.ID FROM A, B WHERE NOT (A.X = 1 OR B.Y = 2)", "A,B", "A>B none", "NOT ((A.X = 1) OR (B.Y = 2))",
-         "-"},
+        {"SELECT A.ID FROM A, B WHERE NOT (A.X = 1 OR B.Y = 2)", "A,B", "A>B none",
+         "NOT ((A.X = 1) OR (B.Y = 2))", "-"},
         // Push-down: a node naming two tables is the residual's at run time, not an error.
         {"SELECT A.ID FROM A, B WHERE A.X + B.Y = 5", "A,B", "A>B none", "-", "((A.X + B.Y) = 5)"},
         // Outer joins: WHERE on the null side is the residual's, the ON's own conditions stay with the join.
@@ -67,12 +68,12 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
          "a>b left (a.ID = b.AID)", "(b.AID = NULL)", "-"},
         {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID WHERE b.Z = 5", "a,b", "a>b left (a.ID = b.AID)",
          "(b.Z = 5)", "-"},
-        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID AND b.Z = 5", "a,b", "a>b left (a.ID = b.AID)", "-",
-         "(b.Z = 5)"},
+        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID AND b.Z = 5", "a,b", "a>b left (a.ID = b.AID)",
+         "-", "(b.Z = 5)"},
         {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID AND a.K = 1", "a,b",
          "a>b left ((a.ID = b.AID) AND (a.K = 1))", "-", "-"},
-        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID, C c", "a,b,c", "a>c none; a>b left (a.ID = b.AID)",
-         "-", "-"},
+        {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID, C c", "a,b,c",
+         "a>c none; a>b left (a.ID = b.AID)", "-", "-"},
         {"SELECT a.ID FROM A a LEFT JOIN B b ON a.ID = b.AID JOIN C c ON b.Y = c.Y", "a,b,c",
          "a>c none; a>b left (a.ID = b.AID)", "(b.Y = c.Y)", "-"},
         {"SELECT a.ID FROM A a JOIN C c ON a.Y = c.Y RIGHT JOIN B b ON a.X = b.X", "b,a,c",
@@ -95,10 +96,12 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
 TEST_F(JoinAnalysis, StatementsThatCannotBePlannedFail) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"SELECT P.ID FROM P, Q, R, S WHERE P.A = Q.A AND Q.B = R.B AND R.C = S.C AND Q.D = S.D",
-         "Internal join error - table correlation name \"S\" is target of multiple join conditions in WHERE or "
+         "Internal join error - table correlation name \"S\" is target of multiple join conditions in WHERE "
+         "or "
          "JOIN clause"},
         {"SELECT A.ID FROM A, B, C WHERE A.X + C.X = B.Y",
-         "The join condition cannot contain multiple table correlation names in either the left or right operand "
+         "The join condition cannot contain multiple table correlation names in either the left or right "
+         "operand "
          "in WHERE or JOIN clause"},
         {"SELECT a.ID FROM A a, C c RIGHT JOIN B b ON c.X = b.X",
          "Outer join with table 'b' cannot be combined with the other joins of this statement"},

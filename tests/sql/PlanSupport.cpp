@@ -11,25 +11,44 @@ namespace {
 
 std::string OperatorText(std::uint32_t op) {
     switch (op) {
-        case engine::opEqual: return "=";
-        case engine::opNotEqual: return "<>";
-        case engine::opGreater: return ">";
-        case engine::opLess: return "<";
-        case engine::opGreaterEqual: return ">=";
-        case engine::opLessEqual: return "<=";
-        case engine::opAnd: return "AND";
-        case engine::opOr: return "OR";
-        case engine::opAdd: return "+";
-        case engine::opSubtract: return "-";
-        case engine::opMultiply: return "*";
-        case engine::opDivide: return "/";
-        case engine::opLike: return "LIKE";
-        case engine::opNotLike: return "NOT LIKE";
-        case engine::opIn: return "IN";
-        case engine::opNotIn: return "NOT IN";
-        case engine::opBetween: return "BETWEEN";
-        case engine::opNotBetween: return "NOT BETWEEN";
-        default: return "op" + std::to_string(op);
+        case engine::opEqual:
+            return "=";
+        case engine::opNotEqual:
+            return "<>";
+        case engine::opGreater:
+            return ">";
+        case engine::opLess:
+            return "<";
+        case engine::opGreaterEqual:
+            return ">=";
+        case engine::opLessEqual:
+            return "<=";
+        case engine::opAnd:
+            return "AND";
+        case engine::opOr:
+            return "OR";
+        case engine::opAdd:
+            return "+";
+        case engine::opSubtract:
+            return "-";
+        case engine::opMultiply:
+            return "*";
+        case engine::opDivide:
+            return "/";
+        case engine::opLike:
+            return "LIKE";
+        case engine::opNotLike:
+            return "NOT LIKE";
+        case engine::opIn:
+            return "IN";
+        case engine::opNotIn:
+            return "NOT IN";
+        case engine::opBetween:
+            return "BETWEEN";
+        case engine::opNotBetween:
+            return "NOT BETWEEN";
+        default:
+            return "op" + std::to_string(op);
     }
 }
 
@@ -37,14 +56,19 @@ std::string ConstantText(const engine::ExprValue& value) {
     if (value.IsNull != 0) return "NULL";
     char buffer[64];
     switch (value.FieldType) {
-        case engine::FieldTypeString: return "'" + std::string(value.GetText()) + "'";
-        case engine::FieldTypeBoolean: return value.IsTrue() ? "TRUE" : "FALSE";
-        case engine::FieldTypeSmallInt: return std::to_string(value.GetInt16());
-        case engine::FieldTypeInteger: return std::to_string(value.GetInt32());
+        case engine::FieldTypeString:
+            return "'" + std::string(value.GetText()) + "'";
+        case engine::FieldTypeBoolean:
+            return value.IsTrue() ? "TRUE" : "FALSE";
+        case engine::FieldTypeSmallInt:
+            return std::to_string(value.GetInt16());
+        case engine::FieldTypeInteger:
+            return std::to_string(value.GetInt32());
         case engine::FieldTypeFloat:
             std::snprintf(buffer, sizeof buffer, "%gf", value.GetDouble());
             return buffer;
-        default: return "type" + std::to_string(value.FieldType);
+        default:
+            return "type" + std::to_string(value.FieldType);
     }
 }
 
@@ -53,8 +77,10 @@ std::string ConstantText(const engine::ExprValue& value) {
 std::string Sql(const TExprNode* node) {
     if (node == nullptr) return "-";
     switch (node->NodeClass) {
-        case engine::ncField: return node->Correlation + "." + node->ColumnName;
-        case engine::ncConstant: return ConstantText(node->Value);
+        case engine::ncField:
+            return node->Correlation + "." + node->ColumnName;
+        case engine::ncConstant:
+            return ConstantText(node->Value);
         case engine::ncUnary:
             if (node->Operator == engine::opNot) return "NOT " + Sql(node->Left.get());
             if (node->Operator == engine::opIsNull) return Sql(node->Left.get()) + " IS NULL";
@@ -69,10 +95,11 @@ std::string Sql(const TExprNode* node) {
             for (const auto& item : node->Items) text += " " + Sql(item.get());
             return text + ")";
         }
-        case engine::ncFunction: return node->Text + "(" + Sql(node->Left.get()) + ")";
+        case engine::ncFunction:
+            return node->Text + "(" + Sql(node->Left.get()) + ")";
         default:
-            return "(" + Sql(node->Left.get()) + " " + OperatorText(node->Operator) + " " + Sql(node->Right.get()) +
-                   ")";
+            return "(" + Sql(node->Left.get()) + " " + OperatorText(node->Operator) + " " +
+                   Sql(node->Right.get()) + ")";
     }
 }
 
@@ -82,7 +109,8 @@ std::string Links(const sql::TDataQuery& query) {
     for (const auto& source : query.Sources)
         for (const auto& link : source->Links) {
             if (!text.empty()) text += "; ";
-            text += source->CorrelationName + ">" + link->Target->CorrelationName + " " + kinds[link->JoinType];
+            text +=
+                source->CorrelationName + ">" + link->Target->CorrelationName + " " + kinds[link->JoinType];
             if (link->Condition) text += " " + Sql(link->Condition.get());
         }
     return text;

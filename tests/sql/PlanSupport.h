@@ -24,11 +24,21 @@ struct Cell {
     std::string text;
     bool null = false;
 };
-inline Cell Int(std::int32_t v) { return {engine::FieldTypeInteger, v, {}, false}; }
-inline Cell Small(std::int16_t v) { return {engine::FieldTypeSmallInt, v, {}, false}; }
-inline Cell Real(double v) { return {engine::FieldTypeFloat, v, {}, false}; }
-inline Cell Text(std::string v) { return {engine::FieldTypeString, std::nullopt, std::move(v), false}; }
-inline Cell Null() { return {engine::FieldTypeInteger, std::nullopt, {}, true}; }
+inline Cell Int(std::int32_t v) {
+    return {engine::FieldTypeInteger, v, {}, false};
+}
+inline Cell Small(std::int16_t v) {
+    return {engine::FieldTypeSmallInt, v, {}, false};
+}
+inline Cell Real(double v) {
+    return {engine::FieldTypeFloat, v, {}, false};
+}
+inline Cell Text(std::string v) {
+    return {engine::FieldTypeString, std::nullopt, std::move(v), false};
+}
+inline Cell Null() {
+    return {engine::FieldTypeInteger, std::nullopt, {}, true};
+}
 
 // Appends the rows; each row's cells fill fields 1, 2, ... in order.
 inline void InsertRows(const std::string& name, const std::vector<std::vector<Cell>>& rows) {

@@ -41,8 +41,10 @@ protected:
         for (const bool indexed : {true, false}) {
             const std::string name = indexed ? "N" : "M";
             std::vector<engine::TFieldDesc> fields = {
-                sqltest::FieldDef(1, "ID", engine::FieldTypeInteger), sqltest::FieldDef(2, "I", engine::FieldTypeInteger),
-                sqltest::FieldDef(3, "S", engine::FieldTypeSmallInt), sqltest::FieldDef(4, "F", engine::FieldTypeFloat),
+                sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                sqltest::FieldDef(2, "I", engine::FieldTypeInteger),
+                sqltest::FieldDef(3, "S", engine::FieldTypeSmallInt),
+                sqltest::FieldDef(4, "F", engine::FieldTypeFloat),
                 sqltest::FieldDef(5, "NAME", engine::FieldTypeString, 10)};
             std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
             if (indexed) {
@@ -53,8 +55,8 @@ protected:
             enginetest::CreateTable(name, fields, indexes);
             std::vector<std::vector<sqltest::Cell>> cells;
             for (const Row& row : rows)
-                cells.push_back({sqltest::Int(row.id), sqltest::Int(row.i), sqltest::Small(row.s), sqltest::Real(row.f),
-                                 sqltest::Text(row.name)});
+                cells.push_back({sqltest::Int(row.id), sqltest::Int(row.i), sqltest::Small(row.s),
+                                 sqltest::Real(row.f), sqltest::Text(row.name)});
             sqltest::InsertRows(name, cells);
         }
     }
@@ -90,10 +92,14 @@ Condition RandomCondition(std::mt19937& random, int depth) {
     const int pick = static_cast<int>(random() % (depth > 0 ? 9 : 6));
     const std::int32_t c = static_cast<std::int32_t>(random() % 8);
     switch (pick) {
-        case 0: return {"I = " + std::to_string(c), [c](const Row& r) { return r.i == c; }};
-        case 1: return {std::to_string(c) + " < I", [c](const Row& r) { return r.i > c; }};
-        case 2: return {"S <= " + std::to_string(c % 5), [c](const Row& r) { return r.s <= c % 5; }};
-        case 3: return {"F >= " + std::to_string(c) + ".5", [c](const Row& r) { return r.f >= c + 0.5; }};
+        case 0:
+            return {"I = " + std::to_string(c), [c](const Row& r) { return r.i == c; }};
+        case 1:
+            return {std::to_string(c) + " < I", [c](const Row& r) { return r.i > c; }};
+        case 2:
+            return {"S <= " + std::to_string(c % 5), [c](const Row& r) { return r.s <= c % 5; }};
+        case 3:
+            return {"F >= " + std::to_string(c) + ".5", [c](const Row& r) { return r.f >= c + 0.5; }};
         case 4: {
             const std::string& name = kNames[c];
             return {"NAME = '" + name + "'", [name](const Row& r) { return r.name == name; }};
@@ -110,7 +116,8 @@ Condition RandomCondition(std::mt19937& random, int depth) {
         case 7: {
             Condition a = RandomCondition(random, depth - 1);
             Condition b = RandomCondition(random, depth - 1);
-            return {"(" + a.text + " OR " + b.text + ")", [a, b](const Row& r) { return a.holds(r) || b.holds(r); }};
+            return {"(" + a.text + " OR " + b.text + ")",
+                    [a, b](const Row& r) { return a.holds(r) || b.holds(r); }};
         }
         default: {
             Condition a = RandomCondition(random, depth - 1);
@@ -172,10 +179,12 @@ TEST_F(PushDown, LeadingPartPatternsBecomePrefixCompares) {
     const std::vector<Case> cases = {
         {"NAME = 'SM*'", "(N.NAME =[2] 'SM*')", [](const Row& r) { return r.name.rfind("SM", 0) == 0; }},
         {"NAME LIKE 'SM%'", "(N.NAME =[2] 'SM%')", [](const Row& r) { return r.name.rfind("SM", 0) == 0; }},
-        {"NAME NOT LIKE 'SM%'", "(N.NAME <>[2] 'SM%')", [](const Row& r) { return r.name.rfind("SM", 0) != 0; }},
+        {"NAME NOT LIKE 'SM%'", "(N.NAME <>[2] 'SM%')",
+         [](const Row& r) { return r.name.rfind("SM", 0) != 0; }},
         {"NAME LIKE 'S%M'", "(N.NAME LIKE 'S%M')",
          [](const Row& r) { return r.name.size() >= 2 && r.name.front() == 'S' && r.name.back() == 'M'; }},
-        {"NAME LIKE 'SM_'", "(N.NAME LIKE 'SM_')", [](const Row& r) { return r.name.size() == 3 && r.name.rfind("SM", 0) == 0; }},
+        {"NAME LIKE 'SM_'", "(N.NAME LIKE 'SM_')",
+         [](const Row& r) { return r.name.size() == 3 && r.name.rfind("SM", 0) == 0; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.where);
@@ -183,7 +192,8 @@ TEST_F(PushDown, LeadingPartPatternsBecomePrefixCompares) {
         query->CheckWhereCondition();
         EXPECT_EQ(sqltest::Sql(query->RewriteForFilter(*query->WhereCondition).get()), c.filter);
         for (const char* table : {"N", "M"})
-            EXPECT_EQ(Run(std::string("SELECT ID FROM ") + table + " WHERE " + c.where), Expected(c.keep)) << table;
+            EXPECT_EQ(Run(std::string("SELECT ID FROM ") + table + " WHERE " + c.where), Expected(c.keep))
+                << table;
     }
 }
 
@@ -234,7 +244,8 @@ TEST_F(PushDown, EveryRunUsesTheCurrentParameters) {
             query->CheckWhereCondition();
             query->CloseAllSourceFilters();
             query->ApplyWhereToSources();
-            EXPECT_EQ(sqltest::VisibleIds(*query, 0, true), Expected([value](const Row& r) { return r.i == value; }))
+            EXPECT_EQ(sqltest::VisibleIds(*query, 0, true),
+                      Expected([value](const Row& r) { return r.i == value; }))
                 << value;
         }
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ protected:
 TEST_F(LinkFilters, EachOuterRowGivesTheInnerRowsAScanGives) {
     for (const bool narrowed : {false, true}) {
         SCOPED_TRACE(narrowed);
-        const std::string text = std::string("SELECT O.ID FROM O, I WHERE I.X = O.X") + (narrowed ? " AND I.Z = 1" : "");
+        const std::string text =
+            std::string("SELECT O.ID FROM O, I WHERE I.X = O.X") + (narrowed ? " AND I.Z = 1" : "");
         const auto query = Bound(text);
         ASSERT_EQ(sqltest::Links(*query), "O>I inner (O.X = I.X)");
         query->CheckWhereCondition();
