@@ -97,12 +97,6 @@ std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& /*result*/) {
     return 0;
 }
 
-// Planning's steps are not built yet: no link, no table filter, and the tables keep their FROM order.
-void TDataQuery::SetupDefaultLinks() {}
-void TDataQuery::AnalyseJoinConditions() {}
-void TDataQuery::SortSourceTables() {}
-void TDataQuery::PruneLinks() {}
-
 bool TDataQuery::DoProgress(std::int32_t current, std::int32_t percent, bool& abort) {
     if (ProgressProc) ProgressProc(current, percent, abort);
     return abort;

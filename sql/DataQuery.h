@@ -133,14 +133,66 @@ public:
     // Gives the live source table the select list as its working field set.
     void SetupLiveResult();
 
-    // --- Planning ---------------------------------------------------------------------------------------
+    // --- Planning: join links (JoinAnalysis.cpp) -----------------------------------------------------------
     //
-    // Join links, table filters from the WHERE condition and the join order. Not built yet: they do nothing,
-    // and the tables keep their FROM order and numbers.
+    // Binding turns the WHERE tree (every ON condition ANDed in) into join links, the bind-time part of the
+    // residual condition (BoundResidual) and what is left for the table filters (WhereCondition), and puts
+    // the tables in join order. Outer joins keep the standard meaning of ON and WHERE: a condition applied
+    // after an outer join that names a table of its null side goes to the residual, evaluated on the joined
+    // row after the unmatched row is made NULL.
+
+    // Links every table to the next in list order without a condition; a table on the null side of an outer
+    // join is linked only from the nearest earlier table on the same side of every outer join.
     void SetupDefaultLinks();
+    // Type-checks WhereCondition, takes out the outer joins' ON conditions and what follows them, then runs
+    // AnalyseJoinNode; a tree consumed whole leaves WhereCondition null and HasWhere false.
     void AnalyseJoinConditions();
+    // What became of a node the join analysis looked at.
+    enum class JoinFate : std::uint8_t { Kept, Linked, ToResidual };
+    // Two-table comparisons become links; a cross-table disjunction (and a NOT over one) is left in the
+    // slot for the caller to move to the residual. A Linked node is gone from the slot.
+    JoinFate AnalyseJoinNode(std::unique_ptr<engine::TExprNode>& slot, engine::TExprNode* parent);
+    // ResidualCondition := the tree, or an AND over the old residual (left) and the tree (right);
+    // HasResidual := true.
+    void AddResidualCondition(std::unique_ptr<engine::TExprNode> tree);
+    // Some table other than through the ignored link has a conditional link to the table.
+    bool IsJoinTarget(const TSourceDataLink* ignore, const TSourceDataFile* table) const noexcept;
+    // Sources by ascending TableNumber, equal numbers in list order, then numbered 1, 2, ...
     void SortSourceTables();
+    // Drops unneeded unconditional links, refuses a table that two conditional links target, then makes
+    // the links a tree rooted at the first table and checks every outer join against it.
     void PruneLinks();
+
+    // --- Planning: table filters (PushDown.cpp) -----------------------------------------------------------
+    //
+    // Every run derives its filters and residual condition afresh from the current parameter values:
+    // ResidualCondition := a copy of BoundResidual, then a copy of WhereCondition is split into table
+    // filters and residual parts. HasWhere and HasResidual then describe the run. Call after
+    // CloseAllSourceFilters.
+    void ApplyWhereToSources();
+    // Splits the node in the slot (a node of the run's copy): an AND is split, any other node naming at
+    // most one table is pushed whole to it (naming none: to the first table), one naming several goes to
+    // the residual. True when the node left the slot's tree.
+    bool SplitWhere(std::unique_ptr<engine::TExprNode>& slot);
+    // Installs the condition as an active filter on the table, or (unindexed, copied result, no join, not
+    // aggregates only) moves its rewritten copy to the residual and frees it: false then.
+    bool PushFilterToSource(std::unique_ptr<engine::TExprNode>& slot, TSourceDataFile& table);
+    // The copy of a condition a table filter gets: prefix compares for 'abc*' and LIKE 'abc%', and the
+    // constant sides, IN items and BETWEEN bounds evaluated (EvaluateToConstant).
+    std::unique_ptr<engine::TExprNode> RewriteForFilter(const engine::TExprNode& node);
+    // The expression evaluated on the tables' current rows, as a constant node. A number or date of another
+    // type than the model takes the model's type only when the conversion is exact; otherwise it keeps its
+    // own, compared record by record under the mixed-type rules.
+    std::unique_ptr<engine::TExprNode> EvaluateToConstant(const engine::TExprNode& model,
+                                                          const engine::TExprNode& expression);
+    // The evaluator's column procedure: the column's field from its SourceTable's RecordBuffer (physical
+    // field set). Owner is the statement; data is not used.
+    static void FetchColumnValue(void* owner, void* data, const engine::TExprNode& column,
+                                 engine::ExprValue& value);
+    // Clears every link's filter handle, dropping its filter, then drops every source table's filters.
+    void CloseAllSourceFilters();
+    // Type-checks WhereCondition under the built-in US settings; 11949 when it is not boolean.
+    void CheckWhereCondition();
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //
@@ -202,13 +254,17 @@ public:
     std::vector<std::unique_ptr<TOrderByDataField>> OrderBy;
     bool NoCase = false;  // NOCASE, for the whole ORDER BY
     std::vector<std::unique_ptr<TGroupByDataField>> GroupBy;
-    std::unique_ptr<engine::TExprNode> WhereCondition;     // WHERE with every ON condition ANDed in
-    std::unique_ptr<engine::TExprNode> ResidualCondition;  // evaluated on every joined row
-    // The "?" nodes of the value trees and of WhereCondition, in the order they stand in the text; the
+    std::unique_ptr<engine::TExprNode> WhereCondition;  // WHERE with every ON condition ANDed in
+    // The run's residual condition, evaluated on every joined row; ApplyWhereToSources derives it.
+    std::unique_ptr<engine::TExprNode> ResidualCondition;
+    // What the join analysis moved to the residual at binding; each run starts its residual from a copy.
+    std::unique_ptr<engine::TExprNode> BoundResidual;
+    // The run's copy of WhereCondition after the split: the conditions installed as table filters.
+    std::unique_ptr<engine::TExprNode> RunWhereCondition;
+    // The "?" nodes of the value trees and of the condition trees, in the order they stand in the text; the
     // trees own them. SetParams writes into these very nodes, so they must live as long as the statement:
-    // no step may free or replace a node held here. Planning and execution therefore neither move WHERE
-    // nodes into the residual condition nor free them: each run's table filters and residual condition are
-    // copies, made after SetParams, so that every run sees the values set for it.
+    // no step may free a node held here. Binding moves WHERE nodes into links and BoundResidual, which
+    // keep them; runs work on copies made after SetParams, so that every run sees the values set for it.
     std::vector<engine::TExprNode*> Params;
 
     // The callbacks. What the caller needs beside its arguments travels in the function object. Binding
@@ -224,7 +280,31 @@ public:
 
     TExpressionParser Scanner{this};
 
+    // An outer join: the table its JOIN reads, its FROM position and the tables of its null side (LEFT: that
+    // table; RIGHT: every table before it in the FROM text).
+    struct TOuterJoin {
+        TSourceDataFile* Table = nullptr;
+        std::uint16_t Position = 0;
+        std::vector<TSourceDataFile*> NullSide;
+        bool OnNullSide(const TSourceDataFile* table) const noexcept;
+    };
+    std::vector<TOuterJoin> OuterJoins;  // in FROM order; found by SetupDefaultLinks
+
 private:
+    // Outer-join planning steps (JoinAnalysis.cpp).
+    void FindOuterJoins();
+    // Same side of every outer join.
+    bool SameJoinSide(const TSourceDataFile* a, const TSourceDataFile* b) const noexcept;
+    // The nearest table before `table` in list order on the same side of every outer join; null when none.
+    TSourceDataFile* NearestSameSide(const TSourceDataFile* table) const noexcept;
+    // The outer joins' ON conditions: links, link conditions and null-side filters; conditions applied after
+    // an outer join that name its null side go to the residual.
+    void AnalyseOuterConditions();
+    // Walking the tables in join order: unreached tables linked, links to reached tables dropped.
+    void BuildLinkTree();
+    // Each outer join is one left outer link whose target reaches exactly its null side; 11949 otherwise.
+    void CheckOuterJoins() const;
+
     // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
     // and the answer is 0.
     std::uint16_t RunStatement(engine::TDataFile*& result);

@@ -85,4 +85,26 @@ void TSourceDataFile::AllocRecordBuffer() {
     RecordBuffer.assign(Table->GetRecordBufferSize(), 0);
 }
 
+void TSourceDataFile::AddLink(std::uint8_t joinType, engine::ExprOperator /*op*/, TSourceDataFile* target,
+                              std::unique_ptr<engine::TExprNode> condition) {
+    for (const auto& link : Links) {
+        if (link->Target != target) continue;
+        if (link->JoinType != joinType && link->JoinType != jkNone) continue;
+        link->AddCondition(joinType, std::move(condition));
+        if (link->JoinType == jkNone) link->JoinType = joinType;
+        return;
+    }
+    auto link = std::make_unique<TSourceDataLink>(this);
+    link->Target = target;
+    link->AddCondition(joinType, std::move(condition));
+    link->JoinType = joinType;
+    Links.push_back(std::move(link));
+}
+
+bool TSourceDataFile::IsLinkTarget(const TSourceDataFile* target) const noexcept {
+    for (const auto& link : Links)
+        if (link->JoinType != jkNone && link->Target == target) return true;
+    return false;
+}
+
 }  // namespace sql

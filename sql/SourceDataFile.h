@@ -49,6 +49,12 @@ public:
     void GetFirstField(std::uint16_t& number, std::string& name) const;
     // Sizes the row to the table's record image, zero-filled.
     void AllocRecordBuffer();
+    // Merges the condition into the link to the target whose type is equal or unconditional, or appends a
+    // new link. The operator is the comparison's, kept for the caller's choice of orientation only.
+    void AddLink(std::uint8_t joinType, engine::ExprOperator op, TSourceDataFile* target,
+                 std::unique_ptr<engine::TExprNode> condition);
+    // One of the table's conditional links targets that table.
+    bool IsLinkTarget(const TSourceDataFile* target) const noexcept;
 
     TDataQuery* Owner;
     std::unique_ptr<engine::TDataFile> Table;  // owned; opened by binding

@@ -146,6 +146,24 @@ inline constexpr std::string_view kResultNameNotUnique =
 // Parameter values handed to a statement that do not fit its parameters.
 inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
 
+// Planning: join links and table filters. The slot of kMultipleJoinTargets, kUndefinedWhereCorrelation and
+// kOuterJoinNotCombinable is a table's correlation name.
+inline constexpr std::string_view kJoinOperandMultipleTables =
+    "The join condition cannot contain multiple table correlation names in either the left or right operand "
+    "in WHERE or JOIN clause";
+inline constexpr std::string_view kJoinCorrelationNotFound =
+    "Internal join error attempting to validate table correlation names involved in join";
+inline constexpr std::string_view kMultipleJoinTargets =
+    "Internal join error - table correlation name \"%s\" is target of multiple join conditions in WHERE or "
+    "JOIN clause";
+inline constexpr std::string_view kInternalTableFilterError = "Internal table filter error";
+inline constexpr std::string_view kUndefinedWhereCorrelation =
+    "Table correlation name '%s' referenced in WHERE clause is not defined in the FROM clause";
+inline constexpr std::string_view kOuterJoinOnCondition =
+    "Condition in the ON clause of an outer join must compare its two sides or name one side only";
+inline constexpr std::string_view kOuterJoinNotCombinable =
+    "Outer join with table '%s' cannot be combined with the other joins of this statement";
+
 // Context texts of the statement's clauses, as the expression messages name them.
 inline constexpr std::string_view kSourceColumnsContext = "source columns";
 inline constexpr std::string_view kTableColumnsContext = "table columns";
