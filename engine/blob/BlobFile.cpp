@@ -131,7 +131,9 @@ void TBlobFile::ResetFile() {
     header_.Version = BlobFileVersion;
     header_.FreeHead = BlockOffset{};
     header_.EndOfFile = BlockOffset(FirstBlockOffset);
-    header_.HeaderChanged = 1;
+    // The header follows the cut at once: one that counted the blocks cut away would be refused by the next
+    // read of it.
+    WriteHeader(true);
 }
 
 // ---- Geometry and the free list ----

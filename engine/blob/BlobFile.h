@@ -95,7 +95,7 @@ public:
     void ReadHeader();
     void WriteHeader(bool force);
     bool HeaderChanged();
-    // Cuts the file to its header: no block, no free block, end of file 512; the header is marked changed.
+    // Cuts the file to its header: no block, no free block, end of file 512; the header is written at once.
     // Cached blocks stay until the caller drops them.
     void ResetFile();
     const TBlobFileHeader& Header() const noexcept { return header_; }

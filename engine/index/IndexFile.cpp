@@ -226,7 +226,9 @@ void TIndexFile::Truncate() {
         header_.Indexes[slot].RootPage = 0;
         header_.Indexes[slot].FreePageHead = 0;
     }
-    MarkHeaderChanged();
+    // The header follows the cut at once: a header that counted the pages cut away would be refused by the
+    // next read of it (a rollback's or another open's).
+    WriteHeader(true);
     LoadIndexSettings();
     // The pages cached from the file are gone with it.
     InvalidatePages();

@@ -96,7 +96,7 @@ public:
     // again (ReadHeader) and the answer is true.
     bool HeaderChanged();
     // Cuts the file to its header page and empties every index (slots 0..count and 31): end of file 4096,
-    // record count 0, roots and free-list heads 0; the header is marked changed, the current index's
+    // record count 0, roots and free-list heads 0; the header is written at once, the current index's
     // settings are loaded again, and every cached page is emptied (the current page with them). The cursor is
     // cleared: no position, range ordinals 0, visible count 0.
     void Truncate();
