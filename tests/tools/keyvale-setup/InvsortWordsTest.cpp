@@ -8,22 +8,12 @@
 #include <vector>
 
 #include "tests/app/core/support/ScriptedRandomSource.h"
+#include "tests/tools/keyvale-setup/WordChecks.h"
 
 namespace keyvalesetup {
 namespace {
 
-// A word fit for a source field: printable ASCII, not empty, no blank at either end or twice in a row, and
-// at most `size` characters.
-::testing::AssertionResult IsFieldWord(std::string_view word, std::size_t size) {
-    if (word.empty() || word.size() > size) return ::testing::AssertionFailure() << '"' << word << "\" size";
-    if (word.front() == ' ' || word.back() == ' ' || word.find("  ") != std::string_view::npos) {
-        return ::testing::AssertionFailure() << '"' << word << "\" blanks";
-    }
-    for (char c : word) {
-        if (c < 0x20 || c > 0x7E) return ::testing::AssertionFailure() << '"' << word << "\" character";
-    }
-    return ::testing::AssertionSuccess();
-}
+using setuptest::IsFieldWord;
 
 std::size_t Longest(std::span<const std::string_view> words) {
     std::size_t longest = 0;
