@@ -24,6 +24,7 @@ inline constexpr std::string_view kDuplicateDatabaseName = "Database name %s alr
 
 // Datasets.
 inline constexpr std::string_view kCreateHandleError = "Error creating table handle.";
+inline constexpr std::string_view kMissingTableName = "Missing table name.";
 
 // The name of the session every dataset without a session name works in.
 inline constexpr std::string_view kDefaultSessionName = "Default";

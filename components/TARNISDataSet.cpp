@@ -8,6 +8,8 @@
 #include <string>
 
 #include "components/ComponentTexts.h"
+#include "components/TARNISBlobStream.h"
+#include "db/BlobField.h"
 #include "db/DatabaseError.h"
 #include "db/Field.h"
 #include "db/Messages.h"
@@ -467,6 +469,12 @@ void TTARNISDataSet::SetStateFieldValue(db::TDataSetState state, db::TField* fie
                                         const rtl::Variant& value) {
     if (state == db::dsOldValue) db::DatabaseErrorFmt(db::kFieldReadOnly, {field->DisplayName()});
     db::TDataSet::SetStateFieldValue(state, field, value);
+}
+
+std::unique_ptr<rtl::TStream> TTARNISDataSet::CreateBlobStream(db::TField* field, db::TBlobStreamMode mode) {
+    auto* blob = dynamic_cast<db::TBlobField*>(field);
+    if (blob == nullptr) db::DatabaseErrorFmt(db::kFieldTypeMismatch, {field->DisplayName()});
+    return std::make_unique<TTARNISBlobStream>(*this, *blob, mode);
 }
 
 void TTARNISDataSet::CloseBlob(db::TField* field) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -47,6 +48,8 @@ public:
     int CompareBookmarks(const std::byte* bookmark1, const std::byte* bookmark2) override;
     using db::TDataSet::CompareBookmarks;
     bool IsSequenced() override { return !Filtered(); }
+    // A TTARNISBlobStream over a large-object field's value in the active buffer.
+    std::unique_ptr<rtl::TStream> CreateBlobStream(db::TField* field, db::TBlobStreamMode mode) override;
     void SetRecNo(int value) override;
 
     // The layout of the present open.
@@ -109,6 +112,8 @@ protected:
     db::TRecordBuffer filterBuffer_ = nullptr;
 
 private:
+    friend class TTARNISBlobStream;
+
     std::span<std::uint8_t> Image(db::TRecordBuffer buffer) const;
     std::span<std::uint8_t> BookmarkSpan(std::byte* bookmark) const;
     std::span<const std::uint8_t> BookmarkSpan(const std::byte* bookmark) const;

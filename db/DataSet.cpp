@@ -1,6 +1,7 @@
 #include "db/DataSet.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "db/BlobField.h"
@@ -187,6 +188,8 @@ TRecordBuffer TDataSet::TempBuffer() const {
 }
 
 void TDataSet::SetBufListSize(int count) {
+    // Resizing moves or frees the buffers that a registered user points into.
+    assert(bufferUsers_ == 0);
     count = std::max(count, 0);
     const std::size_t size = count > 0 ? GetRecordBufferSize() : 0;
     buffers_.resize(static_cast<std::size_t>(count));

@@ -305,8 +305,13 @@ protected:
     TRecordBuffer CalcBuffer() const { return calcBuffer_; }
     int BufferCount() const { return bufferCount_; }
     int ActiveRecord() const { return activeRecord_; }
-    // Makes the buffer list hold count buffers of GetRecordBufferSize bytes, zero-filled when new.
+    // Makes the buffer list hold count buffers of GetRecordBufferSize bytes, zero-filled when new. No
+    // buffer user may be registered then (asserted).
     void SetBufListSize(int count);
+    // An object that keeps a pointer into a record buffer (a large-object stream) registers for its life.
+    void AddBufferUser() noexcept { ++bufferUsers_; }
+    void RemoveBufferUser() noexcept { --bufferUsers_; }
+    int BufferUsers() const noexcept { return bufferUsers_; }
     void ClearBuffers();
     void SetState(TDataSetState state);
     void SetModified(bool modified) { modified_ = modified; }
@@ -374,6 +379,7 @@ private:
     TRecordBuffer calcBuffer_ = nullptr;
     std::size_t calcFieldsSize_ = 0;
     std::size_t bookmarkSize_ = 0;
+    int bufferUsers_ = 0;
 
     int disableCount_ = 0;
     TDataSetState disableState_ = dsInactive;

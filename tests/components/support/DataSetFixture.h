@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "components/TARNISDBDataSet.h"
 #include "components/TARNISDatabase.h"
+#include "components/TARNISTable.h"
 #include "components/TARNISSession.h"
 #include "db/Field.h"
-#include "engine/base/EngineStrings.h"
 #include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
 #include "rtl/Exceptions.h"
@@ -22,8 +23,8 @@
 
 namespace componenttest {
 
-// Opens TableName in the database's directory: exclusive, read-only and the lock settings as set, the
-// session's password callback around the open, all under the session's lock.
+// Opens TableName in the database's directory through the table component's open sequence, with exclusive,
+// read-only and the lock settings as set.
 class TestDataSet : public components::TTARNISDBDataSet {
 public:
     using components::TTARNISDBDataSet::TTARNISDBDataSet;
@@ -48,28 +49,12 @@ public:
 
 protected:
     engine::TDataFile* CreateHandle() override {
-        components::TTARNISDatabase& database = *Database();
-        components::TTARNISSession& session = *database.Session();
-        auto handle = std::make_unique<engine::TDataFile>(this);
-        const std::string directory = database.Directory();
-        handle->SetFileName(engine::ShortString(
-            directory.empty() ? TableName : engine::AddTrailingBackslash(directory) + TableName));
-        handle->SetExclusive(Exclusive);
-        handle->SetReadOnly(ReadOnly);
-        handle->SetLockRetryCount(LockRetryCount);
-        handle->SetLockWaitTime(LockWaitTime);
-        {
-            // The engine reads the current session's password list during the open.
-            components::SessionLockGuard lock(session);
-            handle->SetPasswordEvent([&session] { return session.GetPassword(); });
-            try {
-                handle->Open();
-            } catch (...) {
-                handle->SetPasswordEvent(nullptr);
-                throw;
-            }
-            handle->SetPasswordEvent(nullptr);
-        }
+        components::TableOpenSettings settings;
+        settings.Exclusive = Exclusive;
+        settings.ReadOnly = ReadOnly;
+        settings.LockRetryCount = LockRetryCount;
+        settings.LockWaitTime = LockWaitTime;
+        auto handle = components::OpenTableHandle(*this, TableName, settings, std::nullopt);
         if (NaturalOrder) {
             handle->SetIndexNumber(255);
         } else {
@@ -120,7 +105,7 @@ protected:
     }
 
     // Appends records (ID, NAME) through the dataset.
-    static void AddPeople(TestDataSet& dataSet, const std::vector<std::pair<int, std::string>>& people) {
+    static void AddPeople(db::TDataSet& dataSet, const std::vector<std::pair<int, std::string>>& people) {
         for (const auto& [id, name] : people) {
             dataSet.Append();
             dataSet.FieldByName("ID").SetAsInteger(id);
