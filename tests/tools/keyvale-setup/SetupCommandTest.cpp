@@ -12,6 +12,7 @@
 
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/tools/keyvale-setup/SetupFixture.h"
+#include "tests/tools/keyvale-setup/SetupTables.h"
 #include "tools/keyvale-setup/SetupTexts.h"
 
 namespace setuptest {
@@ -131,20 +132,92 @@ TEST_F(SetupTest, ASecondRunKeepsTheFilesByteForByte) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(SetupTest, ForceOnATableAnotherProgramHoldsKeepsIt) {
-    ASSERT_EQ(RunOnProgram({}, {"results"}).status, 0);
+TEST_F(SetupTest, ForceOnATableAnotherProgramHoldsKeepsItAndDoesTheOthers) {
+    ASSERT_EQ(RunOnProgram({"--invsort-records", "50"}).status, 0);
     const std::string before = ReadWhole(Program() / "results.DAT");
     {
         enginetest::HolderProcess holder(InProgram("results"), "shared", "read", 60000, true);
         ASSERT_TRUE(holder.Ready()) << holder.Greeting();
-        const SetupRun run = RunOnProgram({"--force"}, {"results"});
+        const SetupRun run = RunOnProgram({"--force", "--invsort-records", "50"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find("keyvale-setup: results.dat: TARNIS Engine Error # "), std::string::npos) << run.err;
-        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("keyvale-setup: results.dat: TARNIS Engine Error # ", 0), 0u) << run.err;
+        EXPECT_EQ(run.out,
+                  "created config.dat (1 record)\n"
+                  "created invsort.dat (50 records)\n"
+                  "created numeric.dat (200 records)\n");
         holder.Release();
     }
-    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"results.BLB", "results.DAT", "results.IDX"}));
     EXPECT_EQ(ReadWhole(Program() / "results.DAT"), before);
+    auto results = OpenTable(InProgram("results.dat"));
+    EXPECT_EQ(results->RecordCount(), 0);
+}
+
+TEST_F(SetupTest, ForceRecreatesAnIncompleteTable) {
+    std::filesystem::create_directory(Program());
+    std::ofstream(Program() / "config.DAT") << "half a table";
+    const SetupRun run = RunOnProgram({"--force"}, {"config"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "created config.dat (1 record)\n");
+    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"config.DAT", "config.IDX"}));
+    auto config = OpenTable(InProgram("config.dat"));
+    EXPECT_EQ(config->RecordCount(), 1);
+}
+
+TEST_F(SetupTest, ForceRenewsOnlyTheTableNamed) {
+    ASSERT_EQ(RunOnProgram({"--invsort-records", "50", "--seed", "1"}).status, 0);
+    const auto snapshot = [this] {
+        std::vector<std::string> contents;
+        for (const std::string& name : ProgramFiles()) {
+            if (name.rfind("numeric.", 0) != 0) contents.push_back(ReadWhole(Program() / name));
+        }
+        return contents;
+    };
+    const std::vector<std::string> others = snapshot();
+    std::vector<std::string> before;
+    {
+        auto numeric = OpenTable(InProgram("numeric.dat"));
+        before = Column(*numeric, "n1");
+    }
+
+    const SetupRun run = RunOnProgram({"--force", "--seed", "2"}, {"numeric"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "created numeric.dat (200 records)\n");
+    EXPECT_EQ(snapshot(), others);
+    auto numeric = OpenTable(InProgram("numeric.dat"));
+    EXPECT_EQ(numeric->RecordCount(), 200);
+    EXPECT_NE(Column(*numeric, "n1"), before);
+}
+
+TEST_F(SetupTest, NumericWithoutConfigFailsAndLeavesNothing) {
+    const SetupRun run = RunOnProgram({}, {"numeric"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("keyvale-setup: numeric.dat: numeric.dat takes its width from config.dat: ", 0), 0u)
+        << run.err;
+    EXPECT_EQ(ProgramFiles(), std::vector<std::string>{});
+}
+
+TEST_F(SetupTest, ASeedGivesTheSameRecordsAndAnotherSeedOthers) {
+    const auto setUp = [this](const std::string& directory, const std::string& seed) {
+        const SetupRun run = Run({"--seed", seed, "--invsort-records", "50", InProgram(directory)});
+        EXPECT_EQ(run.status, 0) << run.err;
+    };
+    setUp("a", "7");
+    setUp("b", "7");
+    setUp("c", "8");
+    const auto records = [this](const std::string& directory, const std::string& table, const std::string& index,
+                                const std::vector<std::string>& fields) {
+        auto opened = OpenTable(InProgram(directory + "/" + table), index);
+        std::vector<std::vector<std::string>> columns;
+        for (const std::string& field : fields) columns.push_back(Column(*opened, field));
+        return columns;
+    };
+    const std::vector<std::string> invsortFields = {"idxkey", "date", "invoice", "amount", "FIRST", "STREET"};
+    EXPECT_EQ(records("a", "invsort.dat", "", invsortFields), records("b", "invsort.dat", "", invsortFields));
+    EXPECT_EQ(records("a", "numeric.dat", "", {"n1", "nd25"}), records("b", "numeric.dat", "", {"n1", "nd25"}));
+    EXPECT_NE(records("a", "invsort.dat", "idxkey", {"recordid"}), records("c", "invsort.dat", "idxkey", {"recordid"}));
+    for (const char* directory : {"a", "b", "c"}) {
+        EXPECT_TRUE(enginetest::AreCleanTables(Program() / directory)) << directory;
+    }
 }
 
 }  // namespace
