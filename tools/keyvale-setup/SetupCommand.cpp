@@ -48,13 +48,20 @@ ParsedArguments Failure(std::string error) {
 
 // ---- The run ----
 
+// One failure on standard error: "keyvale-setup: ", what failed (when named) and the message.
+void Report(std::ostream& err, std::string_view subject, const std::exception_ptr& error) {
+    err << texts::kProgram;
+    if (!subject.empty()) err << subject << ": ";
+    err << rtl::Cp1252ToUtf8(rtl::ExceptionMessage(error)) << '\n';
+}
+
 // Installs a handler for failures that reach the runtime's one handler (a component's destructor, say): they
 // are printed and fail the run. The previous handler comes back at the end.
 class ExceptionRoute {
 public:
     ExceptionRoute(std::ostream& err, bool& failed)
         : previous_(rtl::SetExceptionHandler([&err, &failed](std::exception_ptr error) {
-              err << texts::kProgram << rtl::Cp1252ToUtf8(rtl::ExceptionMessage(error)) << '\n';
+              Report(err, {}, error);
               failed = true;
           })) {}
     ~ExceptionRoute() { rtl::SetExceptionHandler(std::move(previous_)); }
@@ -106,9 +113,8 @@ void DeleteTable(std::string_view directory, const TableSpec& table, const FileP
 void DeleteNewTable(std::string_view directory, const TableSpec& table, std::ostream& err) {
     try {
         DeleteTable(directory, table, Inspect(directory, table));
-    } catch (const std::exception&) {
-        err << texts::kProgram << DisplayName(table) << ": "
-            << rtl::Cp1252ToUtf8(rtl::ExceptionMessage(std::current_exception())) << '\n';
+    } catch (...) {
+        Report(err, DisplayName(table), std::current_exception());
     }
 }
 
@@ -119,7 +125,7 @@ std::int32_t ReadWidth(std::string_view directory) {
         WithExclusiveTable(TablePath(directory, config), [&width](db::TDataSet& table) {
             width = ReadConfigWidth(table);
         });
-    } catch (const std::exception&) {
+    } catch (...) {
         throw TableFailure(std::string(texts::kNeedsConfig) + rtl::ExceptionMessage(std::current_exception()));
     }
     return width;
@@ -272,8 +278,8 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     try {
         // The engine's first start seeds the generator from the clock: a seed given comes after it.
         runtime.DefaultSession().SetActive(true);
-    } catch (const std::exception&) {
-        err << texts::kProgram << rtl::Cp1252ToUtf8(rtl::ExceptionMessage(std::current_exception())) << '\n';
+    } catch (...) {
+        Report(err, {}, std::current_exception());
         return kExitTableFailed;
     }
     if (options.seed) {
@@ -290,9 +296,8 @@ int RunSetup(const SetupOptions& options, std::ostream& out, std::ostream& err) 
     for (const TableSpec* table : options.tables) {
         try {
             setup.Run(*table);
-        } catch (const std::exception&) {
-            err << texts::kProgram << DisplayName(*table) << ": "
-                << rtl::Cp1252ToUtf8(rtl::ExceptionMessage(std::current_exception())) << '\n';
+        } catch (...) {
+            Report(err, DisplayName(*table), std::current_exception());
             failed = true;
         }
     }
