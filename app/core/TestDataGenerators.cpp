@@ -19,12 +19,18 @@ struct DrawBounds {
 // decimals of width 0 start above 1000, so that they keep a digit before the point.
 DrawBounds IntegerBounds(std::int32_t width) {
     switch (width) {
-        case 4: return {1000, 9999};
-        case 5: return {10000, 99999};
-        case 6: return {100000, 999999};
-        case 7: return {1000000, 9999999};
-        case 8: return {10000000, 99999999};
-        default: return {1, 99999999};
+        case 4:
+            return {1000, 9999};
+        case 5:
+            return {10000, 99999};
+        case 6:
+            return {100000, 999999};
+        case 7:
+            return {1000000, 9999999};
+        case 8:
+            return {10000000, 99999999};
+        default:
+            return {1, 99999999};
     }
 }
 

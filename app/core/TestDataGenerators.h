@@ -24,10 +24,10 @@ std::string getamount(RandomSource& random);
 
 // The fields an invsort record gets anew, drawn in this order.
 struct InvsortValues {
-    std::string idxkey;     // 0 .. 99998 in decimal, no leading zeros
-    std::string date;       // 0 .. 699 days before today, in the current short date format
-    std::int32_t invoice;   // 10000000 .. 99999998
-    std::string amount;     // getamount
+    std::string idxkey;    // 0 .. 99998 in decimal, no leading zeros
+    std::string date;      // 0 .. 699 days before today, in the current short date format
+    std::int32_t invoice;  // 10000000 .. 99999998
+    std::string amount;    // getamount
 };
 
 InvsortValues NewInvsortValues(RandomSource& random, rtl::TDateTime today);

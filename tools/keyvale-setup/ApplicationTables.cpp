@@ -19,7 +19,8 @@ constexpr std::uint32_t kBlockSize = 512;
 
 std::vector<FieldSpec> NumericFields() {
     std::vector<FieldSpec> fields;
-    for (int i = 1; i <= kNumericPositions; ++i) fields.push_back({"n" + std::to_string(i), FieldTypeInteger});
+    for (int i = 1; i <= kNumericPositions; ++i)
+        fields.push_back({"n" + std::to_string(i), FieldTypeInteger});
     for (int i = 1; i <= kNumericPositions; ++i) fields.push_back({"nd" + std::to_string(i), FieldTypeFloat});
     return fields;
 }

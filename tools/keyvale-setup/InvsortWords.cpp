@@ -9,33 +9,33 @@ namespace {
 
 // Written for the tool: common first names, family names, street names and made-up towns.
 constexpr std::array<std::string_view, 64> kGivenNames = {
-    "James",   "Mary",     "Robert",  "Patricia", "John",     "Jennifer", "Michael", "Linda",
-    "David",   "Elizabeth", "William", "Barbara",  "Richard",  "Susan",    "Joseph",  "Jessica",
-    "Thomas",  "Sarah",    "Charles", "Karen",    "Daniel",   "Nancy",    "Matthew", "Lisa",
-    "Anthony", "Margaret", "Mark",    "Sandra",   "Donald",   "Ashley",   "Steven",  "Kimberly",
-    "Paul",    "Emily",    "Andrew",  "Donna",    "Joshua",   "Michelle", "Kenneth", "Carol",
-    "Kevin",   "Amanda",   "Brian",   "Melissa",  "George",   "Deborah",  "Edward",  "Stephanie",
-    "Ronald",  "Rebecca",  "Timothy", "Laura",    "Jason",    "Sharon",   "Jeffrey", "Cynthia",
-    "Ryan",    "Kathleen", "Jacob",   "Amy",      "Gary",     "Shirley",  "Nicholas", "Anna Marie",
+    "James",   "Mary",      "Robert",  "Patricia", "John",    "Jennifer", "Michael",  "Linda",
+    "David",   "Elizabeth", "William", "Barbara",  "Richard", "Susan",    "Joseph",   "Jessica",
+    "Thomas",  "Sarah",     "Charles", "Karen",    "Daniel",  "Nancy",    "Matthew",  "Lisa",
+    "Anthony", "Margaret",  "Mark",    "Sandra",   "Donald",  "Ashley",   "Steven",   "Kimberly",
+    "Paul",    "Emily",     "Andrew",  "Donna",    "Joshua",  "Michelle", "Kenneth",  "Carol",
+    "Kevin",   "Amanda",    "Brian",   "Melissa",  "George",  "Deborah",  "Edward",   "Stephanie",
+    "Ronald",  "Rebecca",   "Timothy", "Laura",    "Jason",   "Sharon",   "Jeffrey",  "Cynthia",
+    "Ryan",    "Kathleen",  "Jacob",   "Amy",      "Gary",    "Shirley",  "Nicholas", "Anna Marie",
 };
 
 constexpr std::array<std::string_view, 64> kFamilyNames = {
-    "Smith",    "Johnson",  "Williams", "Brown",     "Jones",    "Garcia",   "Miller",   "Davis",
-    "Rodriguez", "Martinez", "Hernandez", "Lopez",   "Gonzalez", "Wilson",   "Anderson", "Thomas",
-    "Taylor",   "Moore",    "Jackson",  "Martin",    "Lee",      "Perez",    "Thompson", "White",
-    "Harris",   "Sanchez",  "Clark",    "Ramirez",   "Lewis",    "Robinson", "Walker",   "Young",
-    "Allen",    "King",     "Wright",   "Scott",     "Torres",   "Nguyen",   "Hill",     "Flores",
-    "Green",    "Adams",    "Nelson",   "Baker",     "Hall",     "Rivera",   "Campbell", "Mitchell",
-    "Carter",   "Roberts",  "O'Brien",  "Phillips",  "Evans",    "Turner",   "Diaz",     "Parker",
-    "Cruz",     "Edwards",  "Collins",  "Reyes",     "Stewart",  "Morris",   "Van Dyke", "Murphy",
+    "Smith",     "Johnson",  "Williams",  "Brown",    "Jones",    "Garcia",   "Miller",   "Davis",
+    "Rodriguez", "Martinez", "Hernandez", "Lopez",    "Gonzalez", "Wilson",   "Anderson", "Thomas",
+    "Taylor",    "Moore",    "Jackson",   "Martin",   "Lee",      "Perez",    "Thompson", "White",
+    "Harris",    "Sanchez",  "Clark",     "Ramirez",  "Lewis",    "Robinson", "Walker",   "Young",
+    "Allen",     "King",     "Wright",    "Scott",    "Torres",   "Nguyen",   "Hill",     "Flores",
+    "Green",     "Adams",    "Nelson",    "Baker",    "Hall",     "Rivera",   "Campbell", "Mitchell",
+    "Carter",    "Roberts",  "O'Brien",   "Phillips", "Evans",    "Turner",   "Diaz",     "Parker",
+    "Cruz",      "Edwards",  "Collins",   "Reyes",    "Stewart",  "Morris",   "Van Dyke", "Murphy",
 };
 
 constexpr std::array<std::string_view, 40> kStreetNames = {
-    "Main",      "Oak",       "Pine",     "Maple",    "Cedar",     "Elm",      "Washington", "Lake",
-    "Hill",      "Walnut",    "Spring",   "North",    "Ridge",     "Church",   "Willow",     "Mill",
-    "Sunset",    "Railroad",  "Jackson",  "Cherry",   "Highland",  "Park",     "Meadow",     "Forest",
-    "River",     "Chestnut",  "Franklin", "Lincoln",  "Valley",    "Center",   "Market",     "Spruce",
-    "Birch",     "Hickory",   "Madison",  "Jefferson", "Dogwood",  "Broad",    "Green Hill", "Prospect",
+    "Main",   "Oak",      "Pine",     "Maple",     "Cedar",    "Elm",    "Washington", "Lake",
+    "Hill",   "Walnut",   "Spring",   "North",     "Ridge",    "Church", "Willow",     "Mill",
+    "Sunset", "Railroad", "Jackson",  "Cherry",    "Highland", "Park",   "Meadow",     "Forest",
+    "River",  "Chestnut", "Franklin", "Lincoln",   "Valley",   "Center", "Market",     "Spruce",
+    "Birch",  "Hickory",  "Madison",  "Jefferson", "Dogwood",  "Broad",  "Green Hill", "Prospect",
 };
 
 constexpr std::array<std::string_view, 10> kStreetSuffixes = {
@@ -43,13 +43,13 @@ constexpr std::array<std::string_view, 10> kStreetSuffixes = {
 };
 
 constexpr std::array<std::string_view, 48> kTowns = {
-    "Springfield", "Riverside",  "Fairview",    "Franklin",   "Greenville", "Bristol",    "Clinton",
-    "Salem",       "Madison",    "Georgetown",  "Ashland",    "Arlington",  "Burlington", "Manchester",
-    "Milton",      "Newport",    "Oxford",      "Clayton",    "Dover",      "Hudson",     "Kingston",
-    "Lebanon",     "Marion",     "Mount Vernon", "Oakland",   "Centerville", "Jackson",   "Winchester",
-    "Auburn",      "Dayton",     "Lexington",   "Milford",    "Troy",       "Cleveland",  "Chester",
-    "Florence",    "Hamilton",   "Jamestown",   "Lancaster",  "Monroe",     "Plymouth",   "Richmond",
-    "Shelby",      "Sheridan",   "Stratford",   "Union City", "Warren",     "Woodstock",
+    "Springfield", "Riverside", "Fairview",     "Franklin",   "Greenville",  "Bristol",    "Clinton",
+    "Salem",       "Madison",   "Georgetown",   "Ashland",    "Arlington",   "Burlington", "Manchester",
+    "Milton",      "Newport",   "Oxford",       "Clayton",    "Dover",       "Hudson",     "Kingston",
+    "Lebanon",     "Marion",    "Mount Vernon", "Oakland",    "Centerville", "Jackson",    "Winchester",
+    "Auburn",      "Dayton",    "Lexington",    "Milford",    "Troy",        "Cleveland",  "Chester",
+    "Florence",    "Hamilton",  "Jamestown",    "Lancaster",  "Monroe",      "Plymouth",   "Richmond",
+    "Shelby",      "Sheridan",  "Stratford",    "Union City", "Warren",      "Woodstock",
 };
 
 // House numbers run 1..9999: at most four digits before the street name.
@@ -64,11 +64,21 @@ std::string Draw(app::RandomSource& random, std::span<const std::string_view> wo
 
 }  // namespace
 
-std::span<const std::string_view> GivenNames() { return kGivenNames; }
-std::span<const std::string_view> FamilyNames() { return kFamilyNames; }
-std::span<const std::string_view> StreetNames() { return kStreetNames; }
-std::span<const std::string_view> StreetSuffixes() { return kStreetSuffixes; }
-std::span<const std::string_view> Towns() { return kTowns; }
+std::span<const std::string_view> GivenNames() {
+    return kGivenNames;
+}
+std::span<const std::string_view> FamilyNames() {
+    return kFamilyNames;
+}
+std::span<const std::string_view> StreetNames() {
+    return kStreetNames;
+}
+std::span<const std::string_view> StreetSuffixes() {
+    return kStreetSuffixes;
+}
+std::span<const std::string_view> Towns() {
+    return kTowns;
+}
 
 InvsortPerson DrawPerson(app::RandomSource& random) {
     InvsortPerson person;

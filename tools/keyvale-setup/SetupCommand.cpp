@@ -122,11 +122,11 @@ std::int32_t ReadWidth(std::string_view directory) {
     const TableSpec& config = *FindApplicationTable("config");
     std::int32_t width = 0;
     try {
-        WithExclusiveTable(TablePath(directory, config), [&width](db::TDataSet& table) {
-            width = ReadConfigWidth(table);
-        });
+        WithExclusiveTable(TablePath(directory, config),
+                           [&width](db::TDataSet& table) { width = ReadConfigWidth(table); });
     } catch (...) {
-        throw TableFailure(std::string(texts::kNeedsConfig) + rtl::ExceptionMessage(std::current_exception()));
+        throw TableFailure(std::string(texts::kNeedsConfig) +
+                           rtl::ExceptionMessage(std::current_exception()));
     }
     return width;
 }
@@ -149,7 +149,8 @@ public:
             for (const std::string& name : files.missing) {
                 missing += (missing.empty() ? "" : ", ") + BaseName(name);
             }
-            throw TableFailure(std::string(texts::kIncomplete) + missing + std::string(texts::kIncompleteMissing));
+            throw TableFailure(std::string(texts::kIncomplete) + missing +
+                               std::string(texts::kIncompleteMissing));
         }
         // numeric needs config's width: read it before anything of numeric's is touched.
         const std::int32_t width = table.id == TableId::Numeric ? ReadWidth(directory_) : 0;
@@ -159,9 +160,8 @@ public:
         try {
             // results starts empty: nothing to open it for.
             if (table.id != TableId::Results) {
-                WithExclusiveTable(TablePath(directory_, table), [&](db::TDataSet& dataSet) {
-                    records = Fill(table, dataSet, width);
-                });
+                WithExclusiveTable(TablePath(directory_, table),
+                                   [&](db::TDataSet& dataSet) { records = Fill(table, dataSet, width); });
             }
         } catch (...) {
             DeleteNewTable(directory_, table, err_);

@@ -26,8 +26,8 @@ struct SetupOptions {
     bool force = false;
     std::optional<std::uint64_t> seed;
     int invsortRecords = kDefaultInvsortRecords;
-    std::string directory;                  // as given, UTF-8
-    std::vector<const TableSpec*> tables;   // in ApplicationTables' order, each once
+    std::string directory;                 // as given, UTF-8
+    std::vector<const TableSpec*> tables;  // in ApplicationTables' order, each once
 };
 
 struct ParsedArguments {

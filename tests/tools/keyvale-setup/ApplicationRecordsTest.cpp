@@ -93,7 +93,8 @@ TEST_F(RecordsTest, InvsortKeepsRecordsWhoseKeysCollide) {
         // Key 777 twice: date, invoice, amount, then first, last, house, street, suffix, town.
         random.Push({777, 0, 12345678, 1234567, 0, 0, 0, 0, 0, 0});
     }
-    CreateAndFill("invsort", [&](db::TDataSet& table) { WriteInvsortRecords(table, random, 2, rtl::Date()); });
+    CreateAndFill("invsort",
+                  [&](db::TDataSet& table) { WriteInvsortRecords(table, random, 2, rtl::Date()); });
     EXPECT_EQ(random.Left(), 0u);
     auto invsort = OpenTable(InProgram("invsort.dat"), "idxkey");
     EXPECT_EQ(Column(*invsort, "idxkey"), (std::vector<std::string>{"777", "777"}));

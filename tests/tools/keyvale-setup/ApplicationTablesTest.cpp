@@ -10,6 +10,9 @@
 #include "db/FieldDefs.h"
 #include "db/FieldType.h"
 #include "db/IndexDefs.h"
+#include "rtl/DateTime.h"
+#include "rtl/DateTimeParse.h"
+#include "rtl/FormatSettings.h"
 #include "tests/tools/keyvale-setup/SetupFixture.h"
 #include "tests/tools/keyvale-setup/SetupTables.h"
 
@@ -38,14 +41,15 @@ protected:
 };
 
 TEST_F(FreshDirectoryTest, EachTableHasItsFilesAndOpensByItsLowerCaseName) {
-    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"config.DAT", "config.IDX", "invsort.DAT", "invsort.IDX",
-                                                        "numeric.DAT", "numeric.IDX", "results.BLB", "results.DAT",
-                                                        "results.IDX"}));
+    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"config.DAT", "config.IDX", "invsort.DAT",
+                                                        "invsort.IDX", "numeric.DAT", "numeric.IDX",
+                                                        "results.BLB", "results.DAT", "results.IDX"}));
     const struct {
         const char* name;
         int fields;
         int records;
-    } tables[] = {{"config.dat", 16, 1}, {"results.dat", 13, 0}, {"invsort.dat", 9, 60}, {"numeric.dat", 50, 200}};
+    } tables[] = {
+        {"config.dat", 16, 1}, {"results.dat", 13, 0}, {"invsort.dat", 9, 60}, {"numeric.dat", 50, 200}};
     for (const auto& expected : tables) {
         SCOPED_TRACE(expected.name);
         auto table = OpenTable(InProgram(expected.name));
@@ -56,14 +60,15 @@ TEST_F(FreshDirectoryTest, EachTableHasItsFilesAndOpensByItsLowerCaseName) {
 
 TEST_F(FreshDirectoryTest, FieldsHaveTheTypesTheProgramReads) {
     auto config = OpenTable(InProgram("config.dat"));
-    EXPECT_EQ(FieldNames(*config),
-              (std::vector<std::string>{"realtime", "practicetime", "fname", "lname", "password", "useuppercase",
-                                        "usedecimal", "presults", "rresults", "showinstructions", "remembername",
-                                        "scalefactor", "width", "sort", "filter", "autoadvance"}));
+    EXPECT_EQ(
+        FieldNames(*config),
+        (std::vector<std::string>{"realtime", "practicetime", "fname", "lname", "password", "useuppercase",
+                                  "usedecimal", "presults", "rresults", "showinstructions", "remembername",
+                                  "scalefactor", "width", "sort", "filter", "autoadvance"}));
     auto results = OpenTable(InProgram("results.dat"));
     EXPECT_EQ(FieldNames(*results),
-              (std::vector<std::string>{"NAME", "NKPH", "KPH", "TOTERRS", "FLDERRS", "TESTTIME", "TESTDATE", "TIME",
-                                        "TOTALFLDS", "TOTALKS", "ACCURACY", "TESTTYPE", "ERRORS"}));
+              (std::vector<std::string>{"NAME", "NKPH", "KPH", "TOTERRS", "FLDERRS", "TESTTIME", "TESTDATE",
+                                        "TIME", "TOTALFLDS", "TOTALKS", "ACCURACY", "TESTTYPE", "ERRORS"}));
     auto invsort = OpenTable(InProgram("invsort.dat"));
     auto numeric = OpenTable(InProgram("numeric.dat"));
     const struct {
@@ -72,15 +77,15 @@ TEST_F(FreshDirectoryTest, FieldsHaveTheTypesTheProgramReads) {
         db::TFieldType type;
         int size;
     } cases[] = {
-        {config.get(), "realtime", db::ftInteger, 0},   {config.get(), "fname", db::ftString, 40},
-        {config.get(), "password", db::ftString, 10},   {config.get(), "useuppercase", db::ftBoolean, 0},
-        {results.get(), "NAME", db::ftString, 82},      {results.get(), "KPH", db::ftFloat, 0},
-        {results.get(), "TESTTIME", db::ftTime, 0},     {results.get(), "TESTDATE", db::ftDate, 0},
-        {results.get(), "TESTTYPE", db::ftString, 12},  {results.get(), "ERRORS", db::ftMemo, 0},
-        {invsort.get(), "recordid", db::ftAutoInc, 0},  {invsort.get(), "idxkey", db::ftString, 5},
-        {invsort.get(), "date", db::ftString, 8},       {invsort.get(), "invoice", db::ftInteger, 0},
-        {invsort.get(), "amount", db::ftString, 7},     {invsort.get(), "STREET", db::ftString, 30},
-        {numeric.get(), "n25", db::ftInteger, 0},       {numeric.get(), "nd1", db::ftFloat, 0},
+        {config.get(), "realtime", db::ftInteger, 0},  {config.get(), "fname", db::ftString, 40},
+        {config.get(), "password", db::ftString, 10},  {config.get(), "useuppercase", db::ftBoolean, 0},
+        {results.get(), "NAME", db::ftString, 82},     {results.get(), "KPH", db::ftFloat, 0},
+        {results.get(), "TESTTIME", db::ftTime, 0},    {results.get(), "TESTDATE", db::ftDate, 0},
+        {results.get(), "TESTTYPE", db::ftString, 12}, {results.get(), "ERRORS", db::ftMemo, 0},
+        {invsort.get(), "recordid", db::ftAutoInc, 0}, {invsort.get(), "idxkey", db::ftString, 5},
+        {invsort.get(), "date", db::ftString, 8},      {invsort.get(), "invoice", db::ftInteger, 0},
+        {invsort.get(), "amount", db::ftString, 7},    {invsort.get(), "STREET", db::ftString, 30},
+        {numeric.get(), "n25", db::ftInteger, 0},      {numeric.get(), "nd1", db::ftFloat, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.field);
@@ -102,7 +107,10 @@ TEST_F(FreshDirectoryTest, OnlyResultsAndInvsortHaveIndexesAndNoneIsPrimary) {
     } cases[] = {
         {"config.dat", {}},
         {"results.dat",
-         {{"NAME", "NAME", true}, {"KPH", "KPH", false}, {"NETKPH", "NKPH", false}, {"DATE", "TESTDATE;TESTTIME", false}}},
+         {{"NAME", "NAME", true},
+          {"KPH", "KPH", false},
+          {"NETKPH", "NKPH", false},
+          {"DATE", "TESTDATE;TESTTIME", false}}},
         {"invsort.dat", {{"idxkey", "idxkey", false}}},
         {"numeric.dat", {}},
     };
@@ -128,7 +136,8 @@ TEST_F(FreshDirectoryTest, ConfigHoldsTheFirstSettingsWithoutAPassword) {
     const struct {
         const char* field;
         int value;
-    } integers[] = {{"realtime", 5}, {"practicetime", 5}, {"scalefactor", 0}, {"width", 5}, {"sort", 0}, {"filter", 0}};
+    } integers[] = {{"realtime", 5}, {"practicetime", 5}, {"scalefactor", 0},
+                    {"width", 5},    {"sort", 0},         {"filter", 0}};
     for (const auto& c : integers) EXPECT_EQ(config->FieldByName(c.field).AsInteger(), c.value) << c.field;
     for (const char* field : {"fname", "lname", "password"}) {
         EXPECT_EQ(config->FieldByName(field).AsString(), "") << field;
@@ -136,8 +145,9 @@ TEST_F(FreshDirectoryTest, ConfigHoldsTheFirstSettingsWithoutAPassword) {
     const struct {
         const char* field;
         bool value;
-    } booleans[] = {{"useuppercase", false}, {"usedecimal", false}, {"presults", true},    {"rresults", true},
-                    {"showinstructions", false}, {"remembername", true}, {"autoadvance", false}};
+    } booleans[] = {{"useuppercase", false}, {"usedecimal", false},       {"presults", true},
+                    {"rresults", true},      {"showinstructions", false}, {"remembername", true},
+                    {"autoadvance", false}};
     for (const auto& c : booleans) EXPECT_EQ(config->FieldByName(c.field).AsBoolean(), c.value) << c.field;
 }
 
@@ -148,6 +158,21 @@ TEST_F(FreshDirectoryTest, NumericTakesConfigsWidth) {
         EXPECT_TRUE(n > 10000 && n < 99999) << n;
         const double nd = numeric->FieldByName("nd25").AsFloat();
         EXPECT_TRUE(nd >= 10.0 && nd <= 99.99) << nd;
+    }
+}
+
+TEST_F(FreshDirectoryTest, InvsortDatesAreWrittenAsTheProgramShowsThem) {
+    rtl::FormatSettings settings;
+    settings.ShortDateFormat = "mm/dd/yy";
+    const rtl::FormatSettingsGuard guard(settings);
+    const rtl::TDateTime today = rtl::Date();
+    auto invsort = OpenTable(InProgram("invsort.dat"));
+    for (const std::string& date : Column(*invsort, "date")) {
+        rtl::TDateTime day = 0;
+        ASSERT_TRUE(date.size() == 8 && date[2] == '/' && date[5] == '/' && rtl::TryStrToDate(date, day))
+            << date;
+        // A run that passed midnight wrote yesterday's dates.
+        EXPECT_TRUE(day <= today && day >= today - 700) << date;
     }
 }
 
@@ -219,7 +244,8 @@ TEST_F(ResultsTest, TheTestTypeFilterTakesTheWholeWord) {
 
 TEST_F(ResultsTest, AnErrorLogOfFiveKilobytesReadsBack) {
     std::string log;
-    while (log.size() < 5 * 1024) log += "Field 3 on screen 12: expected \"Springfield\", keyed \"Sprnigfield\"\r\n";
+    while (log.size() < 5 * 1024)
+        log += "Field 3 on screen 12: expected \"Springfield\", keyed \"Sprnigfield\"\r\n";
     {
         auto results = OpenTable(InProgram("results.dat"));
         results->First();

@@ -37,13 +37,14 @@ TEST(InvsortWords, APersonIsDrawnFirstLastStreetCity) {
     const InvsortPerson person = DrawPerson(random);
     EXPECT_EQ(person.first, GivenNames()[0]);
     EXPECT_EQ(person.last, FamilyNames()[1]);
-    EXPECT_EQ(person.street,
-              "42 " + std::string(StreetNames()[2]) + " " + std::string(StreetSuffixes()[3]));
+    EXPECT_EQ(person.street, "42 " + std::string(StreetNames()[2]) + " " + std::string(StreetSuffixes()[3]));
     EXPECT_EQ(person.city, Towns()[4]);
-    const std::vector<std::int32_t> ranges = {
-        static_cast<std::int32_t>(GivenNames().size()), static_cast<std::int32_t>(FamilyNames().size()), 9999,
-        static_cast<std::int32_t>(StreetNames().size()), static_cast<std::int32_t>(StreetSuffixes().size()),
-        static_cast<std::int32_t>(Towns().size())};
+    const std::vector<std::int32_t> ranges = {static_cast<std::int32_t>(GivenNames().size()),
+                                              static_cast<std::int32_t>(FamilyNames().size()),
+                                              9999,
+                                              static_cast<std::int32_t>(StreetNames().size()),
+                                              static_cast<std::int32_t>(StreetSuffixes().size()),
+                                              static_cast<std::int32_t>(Towns().size())};
     EXPECT_EQ(random.Ranges(), ranges);
 }
 

@@ -28,8 +28,9 @@ std::vector<std::string> TableNames(const keyvalesetup::SetupOptions& options) {
 }
 
 TEST(SetupArguments, OptionsDirectoryAndTablesAreRead) {
-    const std::vector<std::string> arguments = {"--force", "--seed", "18446744073709551615", "--invsort-records",
-                                                "50", "dir", "numeric", "config", "numeric"};
+    const std::vector<std::string> arguments = {"--force",           "--seed", "18446744073709551615",
+                                                "--invsort-records", "50",     "dir",
+                                                "numeric",           "config", "numeric"};
     const ParsedArguments parsed = ParseSetupArguments(arguments);
     ASSERT_TRUE(parsed.options) << parsed.error;
     EXPECT_TRUE(parsed.options->force);
@@ -44,7 +45,8 @@ TEST(SetupArguments, OptionsDirectoryAndTablesAreRead) {
     EXPECT_FALSE(plain.options->force);
     EXPECT_FALSE(plain.options->seed);
     EXPECT_EQ(plain.options->invsortRecords, 2000);
-    EXPECT_EQ(TableNames(*plain.options), (std::vector<std::string>{"config", "results", "invsort", "numeric"}));
+    EXPECT_EQ(TableNames(*plain.options),
+              (std::vector<std::string>{"config", "results", "invsort", "numeric"}));
 }
 
 TEST(SetupArguments, BadArgumentsAreRefusedWithTheReason) {
@@ -61,7 +63,8 @@ TEST(SetupArguments, BadArgumentsAreRefusedWithTheReason) {
         {{"--seed", "-1", "dir"}, "--seed takes a whole number from 0 to 18446744073709551615, not -1"},
         {{"--seed", "12x", "dir"}, "--seed takes a whole number from 0 to 18446744073709551615, not 12x"},
         {{"--invsort-records", "49", "dir"}, "--invsort-records takes a number from 50 to 100000, not 49"},
-        {{"--invsort-records", "100001", "dir"}, "--invsort-records takes a number from 50 to 100000, not 100001"},
+        {{"--invsort-records", "100001", "dir"},
+         "--invsort-records takes a number from 50 to 100000, not 100001"},
         {{"--invsort-records", "", "dir"}, "--invsort-records takes a number from 50 to 100000, not "},
     };
     for (const auto& c : cases) {
@@ -191,7 +194,8 @@ TEST_F(SetupTest, ForceRenewsOnlyTheTableNamed) {
 TEST_F(SetupTest, NumericWithoutConfigFailsAndLeavesNothing) {
     const SetupRun run = RunOnProgram({}, {"numeric"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("keyvale-setup: numeric.dat: numeric.dat takes its width from config.dat: ", 0), 0u)
+    EXPECT_EQ(run.err.rfind("keyvale-setup: numeric.dat: numeric.dat takes its width from config.dat: ", 0),
+              0u)
         << run.err;
     EXPECT_EQ(ProgramFiles(), std::vector<std::string>{});
 }
@@ -204,8 +208,8 @@ TEST_F(SetupTest, ASeedGivesTheSameRecordsAndAnotherSeedOthers) {
     setUp("a", "7");
     setUp("b", "7");
     setUp("c", "8");
-    const auto records = [this](const std::string& directory, const std::string& table, const std::string& index,
-                                const std::vector<std::string>& fields) {
+    const auto records = [this](const std::string& directory, const std::string& table,
+                                const std::string& index, const std::vector<std::string>& fields) {
         auto opened = OpenTable(InProgram(directory + "/" + table), index);
         std::vector<std::vector<std::string>> columns;
         for (const std::string& field : fields) columns.push_back(Column(*opened, field));
@@ -213,8 +217,10 @@ TEST_F(SetupTest, ASeedGivesTheSameRecordsAndAnotherSeedOthers) {
     };
     const std::vector<std::string> invsortFields = {"idxkey", "date", "invoice", "amount", "FIRST", "STREET"};
     EXPECT_EQ(records("a", "invsort.dat", "", invsortFields), records("b", "invsort.dat", "", invsortFields));
-    EXPECT_EQ(records("a", "numeric.dat", "", {"n1", "nd25"}), records("b", "numeric.dat", "", {"n1", "nd25"}));
-    EXPECT_NE(records("a", "invsort.dat", "idxkey", {"recordid"}), records("c", "invsort.dat", "idxkey", {"recordid"}));
+    EXPECT_EQ(records("a", "numeric.dat", "", {"n1", "nd25"}),
+              records("b", "numeric.dat", "", {"n1", "nd25"}));
+    EXPECT_NE(records("a", "invsort.dat", "idxkey", {"recordid"}),
+              records("c", "invsort.dat", "idxkey", {"recordid"}));
     for (const char* directory : {"a", "b", "c"}) {
         EXPECT_TRUE(enginetest::AreCleanTables(Program() / directory)) << directory;
     }

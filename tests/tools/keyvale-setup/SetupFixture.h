@@ -40,7 +40,8 @@ protected:
         return RunSetupProgram(arguments, Elsewhere(), Scratch());
     }
     // The command on the program directory, with the options and tables given.
-    SetupRun RunOnProgram(std::vector<std::string> options, const std::vector<std::string>& tables = {}) const {
+    SetupRun RunOnProgram(std::vector<std::string> options,
+                          const std::vector<std::string>& tables = {}) const {
         options.push_back(Program().string());
         options.insert(options.end(), tables.begin(), tables.end());
         return Run(options);

@@ -36,11 +36,13 @@ inline std::string ReadWhole(const std::filesystem::path& path) {
 }
 
 // The output goes through files in `scratch`, which must exist outside the directories the test checks.
-inline SetupRun RunSetupProgram(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory,
+inline SetupRun RunSetupProgram(const std::vector<std::string>& arguments,
+                                const std::filesystem::path& workingDirectory,
                                 const std::filesystem::path& scratch) {
     const std::filesystem::path out = scratch / "setup.out";
     const std::filesystem::path err = scratch / "setup.err";
-    std::string command = "cd " + ShellQuoted(workingDirectory.string()) + " && " + ShellQuoted(KEYVALE_SETUP);
+    std::string command =
+        "cd " + ShellQuoted(workingDirectory.string()) + " && " + ShellQuoted(KEYVALE_SETUP);
     for (const std::string& argument : arguments) command += ' ' + ShellQuoted(argument);
     command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(err.string());
     SetupRun run;

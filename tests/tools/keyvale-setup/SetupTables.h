@@ -13,7 +13,8 @@
 namespace setuptest {
 
 // The table opened by its engine name (shared unless asked otherwise), in the order of the index named.
-inline std::unique_ptr<components::TTARNISTable> OpenTable(const std::string& name, const std::string& index = "",
+inline std::unique_ptr<components::TTARNISTable> OpenTable(const std::string& name,
+                                                           const std::string& index = "",
                                                            bool exclusive = false) {
     auto table = std::make_unique<components::TTARNISTable>();
     table->SetTableName(name);
