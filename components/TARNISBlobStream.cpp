@@ -35,7 +35,8 @@ TTARNISBlobStream::TTARNISBlobStream(TTARNISDataSet& dataSet, db::TBlobField& fi
     // A writer is refused before the buffer is looked at: without one it would report every write as done.
     if (mode != db::bmRead && !field_.Modified()) {
         if (field_.ReadOnly()) db::DatabaseErrorFmt(db::kFieldReadOnly, {field_.DisplayName()});
-        if (dataSet_.State() != db::dsEdit && dataSet_.State() != db::dsInsert) db::DatabaseError(db::kNotEditing);
+        if (dataSet_.State() != db::dsEdit && dataSet_.State() != db::dsInsert)
+            db::DatabaseError(db::kNotEditing);
     }
     buffer_ = dataSet_.GetActiveRecBuf();
     if (buffer_ == nullptr || dataSet_.Handle() == nullptr) return;
@@ -43,7 +44,8 @@ TTARNISBlobStream::TTARNISBlobStream(TTARNISDataSet& dataSet, db::TBlobField& fi
     registered_ = true;
     try {
         if (!field_.Modified()) {
-            const std::uint8_t engineMode = mode == db::bmRead ? engine::BlobOpenRead : engine::BlobOpenReadWrite;
+            const std::uint8_t engineMode =
+                mode == db::bmRead ? engine::BlobOpenRead : engine::BlobOpenReadWrite;
             Check(dataSet_.Handle()->OpenBlob(true, fieldNo_, engineMode, Image()));
         }
         opened_ = true;

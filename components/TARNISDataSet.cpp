@@ -153,26 +153,46 @@ void TTARNISDataSet::DestroyHandle() {
 }
 
 void TTARNISDataSet::InternalOpen() {
-    recordSize_ = handle_->GetRecordBufferSize();
-    SetBookmarkSize(handle_->GetKeySize());
+    ReadRecordSizes();
     canModify_ = !handle_->ReadOnly();
     InternalInitFieldDefs();
+    GetIndexInfo();
     if (DefaultFields()) CreateFields();
     BindFields(true);
+    LayoutRecord();
+    AllocKeyBuffers();
+    handle_->SetToBegin();
+    PrepareCursor();
+    if (!Filter().empty()) exprFilter_ = CreateExprFilter(Filter(), FilterOptions());
+    if (OnFilterRecord()) funcFilter_ = CreateFuncFilter();
+    if (Filtered()) ActivateFilters();
+}
+
+void TTARNISDataSet::ReadRecordSizes() {
+    recordSize_ = handle_->GetRecordBufferSize();
+    SetBookmarkSize(handle_->GetKeySize());
+}
+
+void TTARNISDataSet::LayoutRecord() {
     recInfoOffset_ = recordSize_ + CalcFieldsSize();
     bookmarkOffset_ = recInfoOffset_ + kRecInfoSize;
     bufferSize_ = bookmarkOffset_ + BookmarkSize();
     oldValueBuffer_.assign(bufferSize_, std::byte{0});
-    handle_->SetToBegin();
-    PrepareCursor();
 }
 
 void TTARNISDataSet::InternalClose() {
-    // Runs also after an open that failed half-way, with or without a handle.
+    // Runs also after an open that failed half-way, with or without a handle. The engine drops the filters
+    // with the handle.
+    exprFilter_ = nullptr;
+    funcFilter_ = nullptr;
+    FreeKeyBuffers();
     oldValueBuffer_.clear();
     oldValueBuffer_.shrink_to_fit();
     BindFields(false);
     if (DefaultFields()) DestroyFields();
+    indexFieldCount_ = 0;
+    keySize_ = 0;
+    caseInsensitiveIndex_ = false;
     canModify_ = false;
     filterBuffer_ = nullptr;
 }
@@ -284,7 +304,10 @@ db::TRecordBuffer TTARNISDataSet::GetActiveRecBuf() {
             return filterBuffer_;
         case db::dsOldValue:
             return GetOldRecord();
-        default:  // the set-key state has no key buffer until the dataset keeps index information
+        case db::dsSetKey:
+            return keyBuffer_ == nullptr ? nullptr
+                                         : reinterpret_cast<db::TRecordBuffer>(KeyBufferImage(*keyBuffer_).data());
+        default:
             return nullptr;
     }
 }
@@ -405,6 +428,16 @@ void TTARNISDataSet::InternalCancel() {
     if (State() == db::dsEdit) handle_->UnlockRecord(engine::SlotNumber(0));
 }
 
+void TTARNISDataSet::Post() {
+    db::TDataSet::Post();
+    if (State() == db::dsSetKey) PostKeyBuffer(true);
+}
+
+void TTARNISDataSet::Cancel() {
+    db::TDataSet::Cancel();
+    if (State() == db::dsSetKey) PostKeyBuffer(false);
+}
+
 // ---- Fields ----
 
 bool TTARNISDataSet::GetFieldData(db::TField* field, void* buffer) {
@@ -440,7 +473,7 @@ void TTARNISDataSet::SetFieldData(db::TField* field, const void* buffer) {
             db::DatabaseError(db::kNotEditing);
     }
     // Without index information (index field count 0) every stored field may take a key value.
-    if (state == db::dsSetKey && field->FieldNo() < 0)
+    if (state == db::dsSetKey && (field->FieldNo() < 0 || (indexFieldCount_ > 0 && !GetIsIndexField(field))))
         db::DatabaseErrorFmt(db::kNotIndexField, {field->DisplayName()});
     const db::TRecordBuffer record = GetActiveRecBuf();
     if (record == nullptr) db::DatabaseError(db::kNotEditing);

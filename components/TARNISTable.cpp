@@ -133,29 +133,25 @@ std::string TTARNISTable::EngineVersion() const {
 
 // ---- Properties ----
 
+void TTARNISTable::SetClosedOnly(bool TableOpenSettings::*setting, bool value) {
+    CheckInactive();
+    settings_.*setting = value;
+}
+
 void TTARNISTable::SetExclusive(bool value) {
-    CheckInactive();
-    settings_.Exclusive = value;
+    SetClosedOnly(&TableOpenSettings::Exclusive, value);
 }
-
 void TTARNISTable::SetReadOnly(bool value) {
-    CheckInactive();
-    settings_.ReadOnly = value;
+    SetClosedOnly(&TableOpenSettings::ReadOnly, value);
 }
-
 void TTARNISTable::SetInMemory(bool value) {
-    CheckInactive();
-    settings_.InMemory = value;
+    SetClosedOnly(&TableOpenSettings::InMemory, value);
 }
-
 void TTARNISTable::SetStrictChangeDetection(bool value) {
-    CheckInactive();
-    settings_.StrictChangeDetection = value;
+    SetClosedOnly(&TableOpenSettings::StrictChangeDetection, value);
 }
-
 void TTARNISTable::SetForceBufferFlush(bool value) {
-    CheckInactive();
-    settings_.ForceBufferFlush = value;
+    SetClosedOnly(&TableOpenSettings::ForceBufferFlush, value);
 }
 
 void TTARNISTable::SetLockRetryCount(std::uint8_t value) {
@@ -235,6 +231,12 @@ std::unique_ptr<engine::TDataFile> TTARNISTable::OpenTemporaryHandle(bool exclus
     return OpenTableHandle(*this, tableName_, settings, std::nullopt);
 }
 
+engine::TDataFile* TTARNISTable::OpenOrReadHandle(std::unique_ptr<engine::TDataFile>& temporary) {
+    if (Handle() != nullptr) return Handle();
+    temporary = OpenTemporaryHandle(false, settings_.ReadOnly);
+    return temporary.get();
+}
+
 void TTARNISTable::DestroyHandle() {
     DestroyLookupCursor();
     TTARNISDBDataSet::DestroyHandle();
@@ -252,11 +254,7 @@ void TTARNISTable::InitFieldDefs() {
     CheckTableName();
     FieldDefs().Clear();
     std::unique_ptr<engine::TDataFile> temporary;
-    engine::TDataFile* handle = Handle();
-    if (handle == nullptr) {
-        temporary = OpenTemporaryHandle(false, settings_.ReadOnly);
-        handle = temporary.get();
-    }
+    engine::TDataFile* handle = OpenOrReadHandle(temporary);
     const std::uint16_t count = handle->GetFieldCount();
     for (std::uint16_t n = 1; n <= count; ++n) {
         const engine::TFieldDesc& desc = handle->GetFieldDesc(true, n);
@@ -299,11 +297,7 @@ void TTARNISTable::UpdateIndexDefs() {
     CheckTableName();
     FieldDefs().Update();
     std::unique_ptr<engine::TDataFile> temporary;
-    engine::TDataFile* handle = Handle();
-    if (handle == nullptr) {
-        temporary = OpenTemporaryHandle(false, settings_.ReadOnly);
-        handle = temporary.get();
-    }
+    engine::TDataFile* handle = OpenOrReadHandle(temporary);
     indexDefs_.Clear();
     for (int number = 0; number <= handle->GetIndexCount(); ++number) {
         const engine::TIndexDescriptor desc = handle->GetIndexDesc(number);
@@ -394,7 +388,8 @@ void TTARNISTable::CheckMasterRange() {
 // ---- The lookup cursor ----
 
 engine::TDataFile* TTARNISTable::GetLookupCursor(std::string_view keyFields, bool caseInsensitive) {
-    if (keyFields == lookupKeyFields_ && caseInsensitive == lookupCaseInsensitive_) return lookupCursor_.get();
+    if (keyFields == lookupKeyFields_ && caseInsensitive == lookupCaseInsensitive_)
+        return lookupCursor_.get();
     DestroyLookupCursor();
     // IndexName may be empty, and then nothing else has read the definitions.
     indexDefs_.Update();

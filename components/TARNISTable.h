@@ -11,7 +11,6 @@
 
 #include "components/TARNISDBDataSet.h"
 #include "components/TARNISMasterDataLink.h"
-#include "db/DatabaseError.h"
 #include "db/IndexDefs.h"
 #include "engine/table/DataFile.h"
 
@@ -129,6 +128,11 @@ protected:
     void DoOnNewRecord() override;
     bool GetCanModify() override;
     db::TDataSource* GetDataSource() override;
+    // A clone of the handle on the index that serves the key fields with the letter-case rule, kept while
+    // they are asked for; none for an exclusive table (the engine clones none), a detail table, or fields no
+    // index serves.
+    engine::TDataFile* GetLookupCursor(std::string_view keyFields, bool caseInsensitive) override;
+    void DestroyLookupCursor() override;
 
     // Opens the table with the table's settings and switches to the engine index name.
     std::unique_ptr<engine::TDataFile> GetHandle(std::string_view engineIndexName);
@@ -138,22 +142,17 @@ protected:
 private:
     // A temporary handle for reading definitions or emptying the table: the table's settings, adjusted.
     std::unique_ptr<engine::TDataFile> OpenTemporaryHandle(bool exclusive, bool readOnly);
+    // The open handle, or a shared temporary one that the caller keeps in temporary, for reading definitions.
+    engine::TDataFile* OpenOrReadHandle(std::unique_ptr<engine::TDataFile>& temporary);
     void CheckTableName() const;
+    // "Cannot perform this operation on an open dataset" while open.
+    void SetClosedOnly(bool TableOpenSettings::*setting, bool value);
     void SetIndex(std::string_view value, bool fieldsIndex);
     void MasterChanged();
     void MasterDisabled();
     void ApplyRange();
     void CancelRange();
     void CheckMasterRange();
-
-    // INTERIM until the dataset's index selection lands: stand-ins of its members.
-    void SwitchToIndex(std::string_view) { db::DatabaseError("index switching is not built yet"); }
-    void SetLinkRanges(const std::vector<db::TField*>&) {}
-    bool SetCursorRange() { return false; }
-    bool ResetCursorRange() { return false; }
-    void SetIndexField(int, const db::TField&) {}
-    engine::TDataFile* GetLookupCursor(std::string_view keyFields, bool caseInsensitive);
-    void DestroyLookupCursor();
 
     TableOpenSettings settings_;
     bool storeDefs_ = false;

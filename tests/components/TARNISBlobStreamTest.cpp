@@ -21,10 +21,10 @@
 
 namespace {
 
-using componenttest::CreateResultsTable;
-using componenttest::MessageOf;
 using components::TTARNISBlobStream;
 using components::TTARNISTable;
+using componenttest::CreateResultsTable;
+using componenttest::MessageOf;
 using enginetest::EngineCode;
 
 // A text of the size with every line numbered, so that a shifted or cut copy shows.
@@ -72,7 +72,8 @@ protected:
     static std::string ReadAll(TTARNISBlobStream& stream) {
         std::string text(static_cast<std::size_t>(stream.GetBlobSize()), '\0');
         stream.SetPosition(0);
-        text.resize(static_cast<std::size_t>(stream.Read(text.data(), static_cast<std::int64_t>(text.size()))));
+        text.resize(
+            static_cast<std::size_t>(stream.Read(text.data(), static_cast<std::int64_t>(text.size()))));
         return text;
     }
 };

@@ -22,6 +22,7 @@ using componenttest::CreateProtectedTable;
 using componenttest::kProtectedTable;
 using componenttest::kTablePassword;
 using componenttest::MessageOf;
+using componenttest::OpensExclusively;
 using componenttest::TestDataSet;
 using enginetest::EngineCode;
 
@@ -35,17 +36,6 @@ class TARNISDBDataSetTest : public componenttest::DataSetTest {
 protected:
     // The temporary database of the empty name in the default session, null when there is none.
     TTARNISDatabase* TemporaryDatabase() { return DefaultSession().FindDatabase(""); }
-
-    // Whether a handle of this process can have the table to itself now.
-    static bool OpensExclusively(const std::string& table) {
-        engine::TDataFile handle;
-        handle.SetFileName(table);
-        handle.SetExclusive(true);
-        handle.SetPasswordEvent([] { return false; });
-        const int code = EngineCode([&] { handle.Open(); });
-        handle.Close();
-        return code == 0 || code == 10498;
-    }
 
     static TTARNISSession& NewSession(const std::string& name) {
         auto* session = new TTARNISSession(nullptr);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,30 +22,20 @@
 
 namespace {
 
+using components::TablePath;
+using components::TTARNISTable;
 using componenttest::CreatePeopleTable;
 using componenttest::CreateProtectedTable;
 using componenttest::CreateResultsTable;
 using componenttest::kProtectedTable;
 using componenttest::MessageOf;
+using componenttest::OpensExclusively;
 using componenttest::TestTable;
-using components::TablePath;
-using components::TTARNISTable;
 using enginetest::EngineCode;
 using enginetest::HolderProcess;
 
 class TARNISTableTest : public componenttest::TableComponentTest {
 protected:
-    // Whether a handle of this process can have the table to itself now.
-    static bool OpensExclusively(const std::string& table) {
-        engine::TDataFile handle;
-        handle.SetFileName(table);
-        handle.SetExclusive(true);
-        handle.SetPasswordEvent([] { return false; });
-        const int code = EngineCode([&] { handle.Open(); });
-        handle.Close();
-        return code == 0 || code == 10498;
-    }
-
     // The temporary database of the name in the default session, null when there is none.
     components::TTARNISDatabase* TemporaryDatabase(const std::string& name = "") {
         return DefaultSession().FindDatabase(name);
@@ -99,7 +91,7 @@ TEST_F(TARNISTableTest, TheTableOpensByItsNameOrInTheDatabaseDirectory) {
         std::string databaseName, directory, tableName;
     };
     // A database name like a path is a temporary database of that directory.
-    const Case cases[] = {{"", "", "d/people"},   {"", "", absolute},          {"DATA", "d", "people"},
+    const Case cases[] = {{"", "", "d/people"},     {"", "", absolute},       {"DATA", "d", "people"},
                           {"DATA", "d/", "people"}, {"./d", "./d", "people"}, {"./d/", "./d/", "people"}};
     for (const Case& c : cases) {
         database.SetConnected(false);
@@ -145,12 +137,9 @@ TEST_F(TARNISTableTest, OpenOnlySettingsRaiseOnAnOpenTableAndLockSettingsReachTh
     auto table = NewTable();
     table->Open();
     const std::vector<std::function<void()>> closedOnly = {
-        [&] { table->SetExclusive(true); },
-        [&] { table->SetReadOnly(true); },
-        [&] { table->SetInMemory(true); },
-        [&] { table->SetStrictChangeDetection(true); },
-        [&] { table->SetForceBufferFlush(true); },
-        [&] { table->SetTableName("other"); },
+        [&] { table->SetExclusive(true); },        [&] { table->SetReadOnly(true); },
+        [&] { table->SetInMemory(true); },         [&] { table->SetStrictChangeDetection(true); },
+        [&] { table->SetForceBufferFlush(true); }, [&] { table->SetTableName("other"); },
     };
     for (const auto& change : closedOnly) EXPECT_EQ(MessageOf(change), db::kDataSetOpen);
     EXPECT_EQ(table->TableName(), "people");
@@ -169,7 +158,8 @@ TEST_F(TARNISTableTest, OpenOnlySettingsRaiseOnAnOpenTableAndLockSettingsReachTh
 TEST_F(TARNISTableTest, ATableWithoutWriteBitsOpensReadOnly) {
     FillPeople();
     for (const char* file : {"people.DAT", "people.IDX"})
-        std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
                                                std::filesystem::perms::others_read);
     auto table = NewTable();
     table->Open();
@@ -226,9 +216,10 @@ TEST_F(TARNISTableTest, FailedOpensLeaveNothingBehind) {
 TEST_F(TARNISTableTest, IndexDefinitionsListTheEnginesIndexes) {
     {
         components::SessionLockGuard lock(DefaultSession());
-        std::vector<engine::TFieldDesc> fields = {enginetest::FieldDef(1, "ID", engine::FieldTypeInteger),
-                                                  enginetest::FieldDef(2, "NAME", engine::FieldTypeString, 20),
-                                                  enginetest::FieldDef(3, "CITY", engine::FieldTypeString, 20)};
+        std::vector<engine::TFieldDesc> fields = {
+            enginetest::FieldDef(1, "ID", engine::FieldTypeInteger),
+            enginetest::FieldDef(2, "NAME", engine::FieldTypeString, 20),
+            enginetest::FieldDef(3, "CITY", engine::FieldTypeString, 20)};
         engine::TIndexDescriptor byName = enginetest::IndexDef("BYNAME", {2, 3}, true);
         byName.CaseInsensitive = 1;
         engine::TIndexDescriptor byCity = enginetest::IndexDef("BYCITY", {3});
@@ -357,14 +348,17 @@ TEST_F(TARNISTableTest, AResultsTableSortsByEachIndexAndKeepsItsMemo) {
             std::string name;
             double kph, nkph;
             int date;
+            std::string type;
         };
-        for (const Row& row : {Row{"cid", 300, 250, 45000}, Row{"Ann", 200, 290, 45002}, Row{"bob", 100, 80, 45001}}) {
+        for (const Row& row :
+             {Row{"cid", 300, 250, 45000, "alpha"}, Row{"Ann", 200, 290, 45002, "alphanumeric"},
+              Row{"bob", 100, 80, 45001, "numeric"}, Row{"dan", 150, 90, 45003, "alpha"}}) {
             table->Insert();
             table->SetFieldValues("NAME", rtl::Variant(row.name));
             table->SetFieldValues("KPH", rtl::Variant(row.kph));
             table->SetFieldValues("NKPH", rtl::Variant(row.nkph));
             table->FieldByName("TESTDATE").SetAsDateTime(row.date);
-            table->SetFieldValues("TESTTYPE", rtl::Variant(std::string("alpha")));
+            table->SetFieldValues("TESTTYPE", rtl::Variant(row.type));
             table->SetFieldValues("ERRORS", rtl::Variant(row.name + log));
             table->Post();
         }
@@ -373,11 +367,11 @@ TEST_F(TARNISTableTest, AResultsTableSortsByEachIndexAndKeepsItsMemo) {
         std::string index;
         std::vector<std::string> names;
     };
-    const Order orders[] = {{"NAME", {"Ann", "bob", "cid"}},
-                            {"KPH", {"bob", "Ann", "cid"}},
-                            {"NETKPH", {"bob", "cid", "Ann"}},
-                            {"DATE", {"cid", "bob", "Ann"}},
-                            {"", {"cid", "Ann", "bob"}}};
+    const Order orders[] = {{"NAME", {"Ann", "bob", "cid", "dan"}},
+                            {"KPH", {"bob", "dan", "Ann", "cid"}},
+                            {"NETKPH", {"bob", "dan", "cid", "Ann"}},
+                            {"DATE", {"cid", "bob", "Ann", "dan"}},
+                            {"", {"cid", "Ann", "bob", "dan"}}};
     for (const Order& order : orders) {
         auto table = NewTable("results");
         table->SetDatabaseName("RESULTS");
@@ -387,7 +381,117 @@ TEST_F(TARNISTableTest, AResultsTableSortsByEachIndexAndKeepsItsMemo) {
         table->First();
         EXPECT_EQ(table->FieldByName("ERRORS").AsString(), order.names.front() + log);
     }
+    // The results window's sort switches and test-type filter, on one open table.
+    auto table = NewTable("results");
+    table->SetDatabaseName("RESULTS");
+    table->Open();
+    const std::pair<std::string, std::vector<std::string>> filters[] = {
+        {"alpha", {"cid", "dan"}}, {"alphanumeric", {"Ann"}}, {"numeric", {"bob"}}};
+    for (const Order& order : orders) {
+        table->SetIndexName(order.index);
+        EXPECT_EQ(Column(*table, "NAME"), order.names) << order.index;
+        for (const auto& [type, names] : filters) {
+            table->SetFilter("TESTTYPE='" + type + "'");
+            table->SetFiltered(true);
+            std::vector<std::string> expected;
+            for (const std::string& name : order.names)
+                if (std::find(names.begin(), names.end(), name) != names.end()) expected.push_back(name);
+            EXPECT_EQ(Column(*table, "NAME"), expected) << order.index << " " << type;
+            table->SetFiltered(false);
+        }
+    }
+    table->Close();
     EXPECT_TRUE(enginetest::IsCleanTable("data/results"));
+}
+
+
+// ---- Index choice ----
+
+TEST_F(TARNISTableTest, IndexNameAndIndexFieldNamesAreOneChoice) {
+    FillPeople();
+    auto table = NewTable();
+    table->SetIndexName("BYNAME");
+    EXPECT_EQ(table->IndexName(), "BYNAME");
+    EXPECT_EQ(table->IndexFieldNames(), "");
+    table->SetIndexFieldNames("NAME");
+    EXPECT_EQ(table->IndexName(), "");
+    EXPECT_EQ(table->IndexFieldNames(), "NAME");
+    table->Open();
+    EXPECT_EQ(table->Handle()->GetIndexName(), "BYNAME");
+    EXPECT_EQ(Column(*table, "NAME"), (std::vector<std::string>{"Ann", "Bob", "Cid"}));
+    table->SetIndexFieldNames("ID");
+    EXPECT_EQ(Column(*table, "NAME"), (std::vector<std::string>{"Cid", "Ann", "Bob"}));
+    EXPECT_EQ(MessageOf([&] { table->SetIndexFieldNames("AMOUNT"); }),
+              rtl::Format(db::kNoIndexForFields, {std::string("AMOUNT")}));
+    EXPECT_EQ(table->IndexFieldNames(), "ID");
+    EXPECT_EQ(EngineCode([&] { table->SetIndexName("NOSUCH"); }), 10022);
+    EXPECT_EQ(table->IndexFieldNames(), "ID");
+    EXPECT_EQ(Column(*table, "NAME"), (std::vector<std::string>{"Cid", "Ann", "Bob"}));
+}
+
+TEST_F(TARNISTableTest, ASwitchOnAnOpenTableKeepsTheRecord) {
+    FillPeople();
+    auto table = NewTable();
+    table->Open();
+    ASSERT_TRUE(table->Locate("ID", rtl::Variant(3), 0));
+    ASSERT_EQ(table->FieldByName("NAME").AsString(), "Bob");
+    table->SetIndexName("byname");
+    EXPECT_EQ(table->FieldByName("NAME").AsString(), "Bob");
+    EXPECT_EQ(table->RecNo(), 2);
+    // The same choice again changes nothing.
+    table->SetIndexName("byname");
+    EXPECT_EQ(table->FieldByName("NAME").AsString(), "Bob");
+    table->Next();
+    EXPECT_EQ(table->FieldByName("NAME").AsString(), "Cid");
+    table->SetIndexName("");
+    EXPECT_EQ(table->FieldByName("NAME").AsString(), "Cid");
+    EXPECT_EQ(table->RecNo(), 1);
+}
+
+// ---- The lookup cursor ----
+
+TEST_F(TARNISTableTest, LocateOnAnotherIndexUsesOneKeptClone) {
+    FillPeople();
+    auto table = NewTable();
+    table->Open();
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Ann")), 0));
+    EXPECT_EQ(table->FieldByName("ID").AsInteger(), 2);
+    engine::TDataFile* cursor = table->LookupCursor();
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->GetIndexName(), "BYNAME");
+    EXPECT_EQ(table->Handle()->GetIndexNumber(), 0);
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Bob")), 0));
+    EXPECT_EQ(table->FieldByName("ID").AsInteger(), 3);
+    EXPECT_EQ(table->LookupCursor(), cursor);
+    EXPECT_EQ(rtl::VarToInt(table->Lookup("NAME", rtl::Variant(std::string("Cid")), "ID")), 1);
+    EXPECT_EQ(table->FieldByName("ID").AsInteger(), 3);
+    EXPECT_EQ(table->LookupCursor(), cursor);
+    // No index serves a case-insensitive search on NAME: no clone, a scan.
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("cid")), db::loCaseInsensitive));
+    EXPECT_EQ(table->LookupCursor(), nullptr);
+    EXPECT_EQ(table->FieldByName("ID").AsInteger(), 1);
+
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Ann")), 0));
+    ASSERT_NE(table->LookupCursor(), nullptr);
+    table->SetFiltered(true);
+    EXPECT_EQ(table->LookupCursor(), nullptr);
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Ann")), 0));
+    ASSERT_NE(table->LookupCursor(), nullptr);
+    table->Close();
+    EXPECT_EQ(table->LookupCursor(), nullptr);
+    EXPECT_TRUE(OpensExclusively("people"));
+}
+
+TEST_F(TARNISTableTest, AnExclusiveTableFindsByScanningWithoutAClone) {
+    FillPeople();
+    auto table = NewTable();
+    table->SetExclusive(true);
+    table->Open();
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Bob")), 0));
+    EXPECT_EQ(table->FieldByName("ID").AsInteger(), 3);
+    EXPECT_EQ(table->LookupCursor(), nullptr);
+    EXPECT_FALSE(table->Locate("NAME", rtl::Variant(std::string("Dan")), 0));
+    EXPECT_EQ(table->IndexDefs().Count(), 2);
 }
 
 }  // namespace

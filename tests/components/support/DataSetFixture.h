@@ -79,6 +79,18 @@ inline std::string MessageOf(const std::function<void()>& action) {
     return {};
 }
 
+// Whether a handle of this process can have the table to itself now (a protected one counts, its password
+// refused).
+inline bool OpensExclusively(const std::string& table) {
+    engine::TDataFile handle;
+    handle.SetFileName(table);
+    handle.SetExclusive(true);
+    handle.SetPasswordEvent([] { return false; });
+    const int code = enginetest::EngineCode([&] { handle.Open(); });
+    handle.Close();
+    return code == 0 || code == 10498;
+}
+
 // PEOPLE: ID integer (primary index), NAME string of 20, AMOUNT BCD at scale 2, NOTE string of 10 that is
 // required; and a secondary index BYNAME on NAME.
 inline void CreatePeopleTable(components::TTARNISSession& session, const std::string& name = "people") {

@@ -39,8 +39,8 @@ inline void CreateResultsTable(components::TTARNISSession& session, const std::s
 // The table component with the members its tests look at.
 class TestTable : public components::TTARNISTable {
 public:
-    using components::TTARNISTable::TTARNISTable;
     using components::TTARNISTable::ActiveBuffer;
+    using components::TTARNISTable::TTARNISTable;
 };
 
 class TableComponentTest : public DataSetTest {
@@ -57,7 +57,8 @@ protected:
 class CapturedExceptions {
 public:
     CapturedExceptions() {
-        previous_ = rtl::SetExceptionHandler([this](std::exception_ptr e) { messages.push_back(rtl::ExceptionMessage(e)); });
+        previous_ = rtl::SetExceptionHandler(
+            [this](std::exception_ptr e) { messages.push_back(rtl::ExceptionMessage(e)); });
     }
     ~CapturedExceptions() { rtl::SetExceptionHandler(std::move(previous_)); }
     CapturedExceptions(const CapturedExceptions&) = delete;
