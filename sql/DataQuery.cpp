@@ -66,9 +66,6 @@ std::uint16_t TDataQuery::Prepare(std::string_view text) {
     return 0;
 }
 
-// Binding's steps are not built yet: the parsed model stays as it is and no table is opened.
-void TDataQuery::BindStatement() {}
-
 std::uint16_t TDataQuery::SetParams(std::span<const engine::TFieldDesc> descriptors,
                                     std::span<const std::uint8_t> buffer) {
     for (std::size_t i = 0; i < descriptors.size(); ++i) {
@@ -99,6 +96,12 @@ std::uint16_t TDataQuery::Execute(engine::TDataFile*& result) {
 std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& /*result*/) {
     return 0;
 }
+
+// Planning's steps are not built yet: no link, no table filter, and the tables keep their FROM order.
+void TDataQuery::SetupDefaultLinks() {}
+void TDataQuery::AnalyseJoinConditions() {}
+void TDataQuery::SortSourceTables() {}
+void TDataQuery::PruneLinks() {}
 
 bool TDataQuery::DoProgress(std::int32_t current, std::int32_t percent, bool& abort) {
     if (ProgressProc) ProgressProc(current, percent, abort);

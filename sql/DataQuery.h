@@ -65,11 +65,14 @@ public:
 
     // Reads the statement text into the model and binds it. Answers ErrStatementNotPreparable, changing
     // nothing, when the statement was prepared before (whether that succeeded or not: parsing appends to the
-    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949, leaving what was
-    // built to the destructor.
+    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949 (or the engine's
+    // own error of opening or creating a table), leaving what was built to the destructor.
     std::uint16_t Prepare(std::string_view text);
-    // Binds the parsed model to its tables and fields. Its steps are not built yet: the model stays as
-    // parsed and no table is opened.
+    // Binds the parsed model (Binding.cpp): opens the tables, ties every column to its table and field,
+    // expands "*", names the result columns and decides a SELECT live or copied; a copied SELECT gets its
+    // result table designed, created and opened (ResultTable.cpp); INSERT and UPDATE get their targets bound
+    // and their constant values checked. Raises engine error 11949, or the engine's error of an open or a
+    // create; tables opened before a failure stay with the statement, which closes them when freed.
     void BindStatement();
 
     // Copies the parameter values into the Params nodes, the i-th descriptor's into the i-th node: its
@@ -86,6 +89,58 @@ public:
     std::uint16_t Execute(engine::TDataFile*& result);
     // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
     bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
+
+    // --- Binding (Binding.cpp)
+    // ------------------------------------------------------------------------------
+    //
+    // Table, field, correlation and result names compare without regard to case (rtl::AnsiCompareText).
+
+    // Type-checks every select-list tree under the built-in US settings and takes its type fields into the
+    // column; a tree that is one column makes the column a plain one. 11949 for a column over 250 bytes.
+    void CheckColumnExprSizes();
+    // The type checker's resolver: binds a column node to its table and stored field; false when none has it.
+    bool ResolveColumn(engine::TExprNode& node);
+    // The table holding the column, its field number in fieldNumber (untouched for an empty name or "*",
+    // which give the table itself): without a correlation name the first table having the field, with one
+    // the tables of that correlation name. Null when none.
+    TSourceDataFile* FindSourceField(std::string_view correlation, std::string_view name,
+                                     std::uint16_t& fieldNumber);
+    // The table of the correlation name; the first table for an empty one; null when none.
+    TSourceDataFile* FindSourceTable(std::string_view correlation);
+    // The select-list column an ORDER BY or GROUP BY item names, its ResultFieldNumber in fieldNumber:
+    // with a correlation name by correlation and column name; without, by column name or by result name.
+    // Aggregate columns are found by their column name only when included. Null when none.
+    TResultDataField* FindResultColumn(bool includeAggregates, std::string_view name,
+                                       std::uint16_t& fieldNumber, std::string_view correlation);
+    // Puts one plain column per stored field of the table (but a "Row___No" field) at position, numbered
+    // from column + 1 on; position ends after them.
+    void ExpandAllColumns(TSourceDataFile& table, std::uint16_t& column, std::size_t& position);
+    // Appends one target column per stored field of the table, in field order.
+    void ExpandAllTargetColumns(TSourceDataFile& table);
+    // Fills every target column from its field's descriptor.
+    void ResolveTargetColumns();
+    // Type-checks the INSERT or UPDATE values under the built-in US settings; a constant of another type
+    // than its column is read as a date, time or date-time, or must be comparable with it.
+    void CheckValueTypes();
+    // The alias's last 30 characters, else a caption from the column name and aggregate; then made unique
+    // among the other select-list columns' result names.
+    void MakeResultColumnName(std::string_view name, std::string_view alias, std::string& resultName,
+                              const TResultDataField& column, AggregateKind aggregate);
+    // base + "_" + suffix within 30 characters, the base cut at its front when needed.
+    static std::string MakeUniqueColumnName(std::string_view base, std::uint32_t suffix);
+    // Same field count, whole-index descending and case flags, fields and per-field descending flags.
+    static bool IndexDefsMatch(const engine::TIndexDescriptor& a, const engine::TIndexDescriptor& b) noexcept;
+    // Gives the live source table the select list as its working field set.
+    void SetupLiveResult();
+
+    // --- Planning ---------------------------------------------------------------------------------------
+    //
+    // Join links, table filters from the WHERE condition and the join order. Not built yet: they do nothing,
+    // and the tables keep their FROM order and numbers.
+    void SetupDefaultLinks();
+    void AnalyseJoinConditions();
+    void SortSourceTables();
+    void PruneLinks();
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //
@@ -173,6 +228,28 @@ private:
     // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
     // and the answer is 0.
     std::uint16_t RunStatement(engine::TDataFile*& result);
+
+    // Binding steps (Binding.cpp).
+    void BindSelect();
+    void BindChange();
+    void OpenSource(TSourceDataFile& source);
+    void BindSelectColumn(TResultDataField& column, std::uint16_t& counter);
+    void BindCountAll(TResultDataField& column);
+    // Replaces the "*" column at position by the fields it stands for; position ends after them.
+    void ExpandAllColumnsAt(std::size_t& position, std::uint16_t& counter);
+    void FindOrderByIndex();
+    // The column an ORDER BY or GROUP BY item names, by name or number; 11949 naming the item and the
+    // clause (contextText) when there is none.
+    TResultDataField& ResolveClauseItem(const TClauseColumn& item, bool includeAggregates,
+                                        std::string_view context);
+
+    // Result table steps (ResultTable.cpp): design, name, create, open and working field set.
+    void CreateResultTable();
+    std::vector<engine::TFieldDesc> DesignResultFields() const;
+    std::vector<engine::TIndexDescriptor> DesignResultIndexes();
+    std::string ResultTableName() const;
+    void OpenResultTable();
+    void SetupResultWorkingFields();
 
     // Parse steps (StatementParser.cpp).
     void ParseSelect();
