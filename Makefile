@@ -1,10 +1,11 @@
-# The commands of the README: `make test`, `make run` and `make bench`.
+# The commands of the README: `make test`, `make run` and `make bench`. `make run` creates the program's
+# tables beside it, keeping those that exist, and starts it from its own directory.
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 RELEASE_DIR := build/release
 PROGRAM := $(RELEASE_DIR)/app/keyvale
-SETUP := $(RELEASE_DIR)/tools/keyvale-setup
+SETUP := $(RELEASE_DIR)/tools/keyvale-setup/keyvale-setup
 BENCH_DIR := build/bench
 
 .PHONY: test run bench deps clean
@@ -20,8 +21,9 @@ test: deps
 run: deps
 	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DKEYVALE_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
-	@if [ ! -x $(PROGRAM) ] || [ ! -x $(SETUP) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
-	@cd $(RELEASE_DIR)/app && ../tools/keyvale-setup && ./keyvale
+	@$(SETUP) $(RELEASE_DIR)/app
+	@if [ ! -x $(PROGRAM) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
+	@cd $(RELEASE_DIR)/app && ./keyvale
 
 # The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run.
 bench: deps

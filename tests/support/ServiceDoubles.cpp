@@ -131,19 +131,4 @@ void FakeTimeSource::Set(rtl::TDateTime now) {
     pinned_.Set(now_);
 }
 
-// ---- ScriptedRandomSource ----
-
-std::int32_t ScriptedRandomSource::Random(std::int32_t range) {
-    if (values_.empty()) {
-        ADD_FAILURE() << "no random value scripted for a draw below " << range;
-        return 0;
-    }
-    const std::int32_t value = values_.front();
-    values_.pop_front();
-    if (value < 0 || value >= std::max(range, 1)) {
-        ADD_FAILURE() << "the scripted value " << value << " lies outside a draw below " << range;
-    }
-    return value;
-}
-
 }  // namespace testsupport

@@ -16,6 +16,7 @@
 #include "app/core/MessageService.h"
 #include "app/core/RandomSource.h"
 #include "rtl/DateTime.h"
+#include "tests/app/core/support/ScriptedRandomSource.h"
 
 namespace testsupport {
 
@@ -124,21 +125,6 @@ private:
     rtl::TDateTime now_;
     double monotonic_ = 1000.0;  // any start: only differences count
     rtl::FixedClock pinned_;
-};
-
-// Draws from a script; a draw outside the range asked for, or past the script's end, fails the test.
-class ScriptedRandomSource final : public app::RandomSource {
-public:
-    void Randomize() override { ++randomizeCalls_; }
-    std::int32_t Random(std::int32_t range) override;
-
-    void Push(std::int32_t value) { values_.push_back(value); }
-    int RandomizeCalls() const { return randomizeCalls_; }
-    std::size_t Left() const { return values_.size(); }
-
-private:
-    std::deque<std::int32_t> values_;
-    int randomizeCalls_ = 0;
 };
 
 }  // namespace testsupport
