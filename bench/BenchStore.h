@@ -56,7 +56,8 @@ public:
     virtual void Delete(std::int32_t id) = 0;
     // Every record with NetKph above the limit (a field without an index), each ID added.
     virtual void FilterNetKph(double limit, Digest& digest) = 0;
-    // Every record with Kph above the limit and the name, each ID added.
+    // Every record with Kph above the limit and the name, its letter case ignored (the engine's name index and
+    // SQLite's name column both ignore it, so each side can answer through that index), each ID added.
     virtual void FilterKphAndName(double limit, const std::string& name, Digest& digest) = 0;
     // Every record's memo read whole, in natural order; its length and its bytes' sum added.
     virtual void ReadMemos(Digest& digest) = 0;

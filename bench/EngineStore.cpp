@@ -55,35 +55,6 @@ std::string TablePath(const std::filesystem::path& directory) {
     return (directory / "results").string();
 }
 
-// A filter blob as the dataset's filter text writes it, one comparison of a field with a constant at a time.
-class BlobBuilder {
-public:
-    // field op constant, the constant's stored bytes of the engine type given.
-    std::uint16_t Compare(engine::ExprOperator op, const char* field, std::uint16_t type,
-                          std::vector<std::uint8_t> value) {
-        const std::uint16_t compare = writer_.AppendNode(engine::ncBinary, op);
-        const std::uint16_t fieldNode = writer_.AppendNode(engine::ncField, engine::opField);
-        writer_.SetNodeOperand(compare, 0, fieldNode);
-        std::vector<std::uint8_t> name(field, field + std::char_traits<char>::length(field) + 1);
-        writer_.SetNodeOperand(fieldNode, 1, writer_.AppendLiteral(name));
-        const std::uint16_t constant = writer_.AppendNode(engine::ncConstant, engine::opConstant);
-        writer_.SetNodeOperand(compare, 1, constant);
-        writer_.SetNodeOperand(constant, 0, type);
-        writer_.SetNodeOperand(constant, 1, static_cast<std::uint16_t>(value.size()));
-        writer_.SetNodeOperand(constant, 2, writer_.AppendLiteral(value));
-        return compare;
-    }
-    // The AND node, appended before its operands as the blob requires; its operands are set after.
-    std::uint16_t And() { return writer_.AppendNode(engine::ncBinary, engine::opAnd); }
-    void SetOperand(std::uint16_t node, std::size_t index, std::uint16_t operand) {
-        writer_.SetNodeOperand(node, index, operand);
-    }
-    std::vector<std::uint8_t> Blob() const { return writer_.Blob(); }
-
-private:
-    engine::TFilterBlobWriter writer_;
-};
-
 std::vector<std::uint8_t> FloatBytes(double value) {
     std::vector<std::uint8_t> bytes(8);
     engine::StoreF64(bytes.data(), value);
@@ -95,6 +66,52 @@ std::vector<std::uint8_t> TextBytes(const std::string& text) {
     bytes.push_back(0);
     return bytes;
 }
+
+// A filter blob as the dataset's filter text writes it, one comparison of a field with a constant at a time.
+class BlobBuilder {
+public:
+    // field op constant, the constant's stored bytes of the engine type given.
+    std::uint16_t Compare(engine::ExprOperator op, const char* field, std::uint16_t type,
+                          std::vector<std::uint8_t> value) {
+        const std::uint16_t compare = writer_.AppendNode(engine::ncBinary, op);
+        writer_.SetNodeOperand(compare, 0, FieldNode(field));
+        writer_.SetNodeOperand(compare, 1, Constant(type, std::move(value)));
+        return compare;
+    }
+    // field = constant for a string, letter case ignored: the node the dataset's filter text writes for a
+    // case-insensitive filter, which an index on the field that ignores case serves.
+    std::uint16_t EqualIgnoringCase(const char* field, const std::string& text) {
+        const std::uint16_t compare = writer_.AppendNode(engine::ncCompare, engine::opEqual);
+        writer_.SetNodeOperand(compare, 0, 1);
+        writer_.SetNodeOperand(compare, 1, 0);
+        writer_.SetNodeOperand(compare, 2, FieldNode(field));
+        writer_.SetNodeOperand(compare, 3, Constant(engine::FieldTypeString, TextBytes(text)));
+        return compare;
+    }
+    // The AND node, appended before its operands as the blob requires; its operands are set after.
+    std::uint16_t And() { return writer_.AppendNode(engine::ncBinary, engine::opAnd); }
+    void SetOperand(std::uint16_t node, std::size_t index, std::uint16_t operand) {
+        writer_.SetNodeOperand(node, index, operand);
+    }
+    std::vector<std::uint8_t> Blob() const { return writer_.Blob(); }
+
+private:
+    std::uint16_t FieldNode(const char* field) {
+        const std::uint16_t node = writer_.AppendNode(engine::ncField, engine::opField);
+        std::vector<std::uint8_t> name(field, field + std::char_traits<char>::length(field) + 1);
+        writer_.SetNodeOperand(node, 1, writer_.AppendLiteral(name));
+        return node;
+    }
+    std::uint16_t Constant(std::uint16_t type, std::vector<std::uint8_t> value) {
+        const std::uint16_t node = writer_.AppendNode(engine::ncConstant, engine::opConstant);
+        writer_.SetNodeOperand(node, 0, type);
+        writer_.SetNodeOperand(node, 1, static_cast<std::uint16_t>(value.size()));
+        writer_.SetNodeOperand(node, 2, writer_.AppendLiteral(value));
+        return node;
+    }
+
+    engine::TFilterBlobWriter writer_;
+};
 
 }  // namespace
 
@@ -278,7 +295,7 @@ void EngineStore::FilterKphAndName(double limit, const std::string& name, Digest
     const std::uint16_t both = blob.And();
     blob.SetOperand(both, 0,
                     blob.Compare(engine::opGreater, "KPH", engine::FieldTypeFloat, FloatBytes(limit)));
-    blob.SetOperand(both, 1, blob.Compare(engine::opEqual, "NAME", engine::FieldTypeString, TextBytes(name)));
+    blob.SetOperand(both, 1, blob.EqualIgnoringCase("NAME", name));
     Filtered(blob.Blob(), digest);
 }
 
