@@ -43,6 +43,9 @@ public:
     // A new record with the row's fields (its ID comes from the store and must equal the row's), with the
     // memo as its large object when one is given.
     virtual void Insert(const ResultRow& row, const std::string* memo) = 0;
+    // A new record with the row's fields and whatever ID the store gives it: for writers that share the table,
+    // whose records take IDs in the order their inserts meet.
+    virtual void InsertShared(const ResultRow& row) = 0;
     // The record of the ID (its Errors added to the digest); false when there is none.
     virtual bool FindId(std::int32_t id, Digest& digest) = 0;
     // The first record of the name in the name index, its ID added; false when there is none.

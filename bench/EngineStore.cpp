@@ -166,7 +166,7 @@ void EngineStore::SetStored(std::uint16_t field, const void* bytes, std::size_t 
                      std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(bytes), size));
 }
 
-void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
+void EngineStore::FillImage(const ResultRow& row) {
     table_->InitRecord(image_);
     std::array<std::uint8_t, 8> value{};
     SetStored(NameField, row.Name.data(), row.Name.size());
@@ -180,6 +180,10 @@ void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
     SetStored(DateField, value.data(), 4);
     engine::StoreU32(value.data(), static_cast<std::uint32_t>(row.TestTime));
     SetStored(TimeField, value.data(), 4);
+}
+
+void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
+    FillImage(row);
     if (memo) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(memo->data());
         const auto size = static_cast<std::int32_t>(memo->size());
@@ -192,6 +196,11 @@ void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
     if (table_->GetRecordId(image_).Value != static_cast<std::uint32_t>(row.Id)) {
         throw std::runtime_error("engine: record " + std::to_string(row.Id) + " took another ID");
     }
+}
+
+void EngineStore::InsertShared(const ResultRow& row) {
+    FillImage(row);
+    table_->InsertRecord(image_, true);
 }
 
 bool EngineStore::GoToId(std::int32_t id) {
