@@ -113,6 +113,26 @@ private:
     engine::TFilterBlobWriter writer_;
 };
 
+// The table's read lock held across one scan, as the SQL engine holds it for a statement and SQLite holds its
+// shared lock from a statement's first step to its reset: the change check runs once for the scan, not on
+// every record fetched that is not cached.
+class ScanReadLock {
+public:
+    explicit ScanReadLock(engine::TDataFile& table) : table_(table) { table_.AcquireReadLock(); }
+    ~ScanReadLock() {
+        try {
+            table_.ReleaseReadLock();
+        } catch (...) {
+            // An unlock that fails leaves the lock to the table's close; the scan's own failure counts.
+        }
+    }
+    ScanReadLock(const ScanReadLock&) = delete;
+    ScanReadLock& operator=(const ScanReadLock&) = delete;
+
+private:
+    engine::TDataFile& table_;
+};
+
 }  // namespace
 
 EngineStore::~EngineStore() {
@@ -248,6 +268,7 @@ void EngineStore::FetchAll(Digest& digest) {
 }
 
 void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexName("ByErrors");
     std::vector<std::uint8_t> start(table_->GetRecordBufferSize());
     std::vector<std::uint8_t> end(table_->GetRecordBufferSize());
@@ -263,6 +284,7 @@ void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& diges
 }
 
 void EngineStore::ScanAll(Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     table_->SetToBegin();
     FetchAll(digest);
@@ -284,6 +306,7 @@ void EngineStore::Delete(std::int32_t id) {
 }
 
 void EngineStore::Filtered(const std::vector<std::uint8_t>& blob, Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     engine::TFilter* filter = nullptr;
     engine::CheckEngineResult(table_->AddFilter(nullptr, blob, filter, false, nullptr, false, nullptr));
@@ -309,6 +332,7 @@ void EngineStore::FilterKphAndName(double limit, const std::string& name, Digest
 }
 
 void EngineStore::ReadMemos(Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     table_->SetToBegin();
     std::vector<std::uint8_t> memo;
