@@ -543,6 +543,13 @@ private:
             Entry* entry = slots_[slot].entry.get();
             // A candidate that moved, changed or went since it was listed has a newer listing, or none.
             if (entry == nullptr || entry->age_ != age || !Reusable(*entry)) continue;
+            // Taken for a new image at once: not listed again on its way to the front (its caller pins or
+            // marks it, which lists it again once that ends).
+            struct Taking {
+                bool& flag;
+                ~Taking() { flag = false; }
+            } taking{taking_};
+            taking_ = true;
             Empty(*entry);
             MoveToFront(*entry);
             return entry;
@@ -554,7 +561,7 @@ private:
     // as a candidate with its age. Stale listings are dropped when taken; when they outnumber the entries
     // the list is made again from the entries themselves.
     void MayBeReusable(Entry& entry) noexcept {
-        if (listingLost_ || !Reusable(entry)) return;
+        if (taking_ || listingLost_ || !Reusable(entry)) return;
         try {
             if (reusable_.size() >= 2 * static_cast<std::size_t>(count_) + MinReuseListing) {
                 ListReusable();
@@ -655,6 +662,8 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint32_t>> reusable_;
     // A listing failed for want of memory: the next search lists anew.
     bool listingLost_ = false;
+    // TryTakeEntry is emptying and moving the entry it takes.
+    bool taking_ = false;
     // The age the next entry at the front gets.
     std::uint64_t clock_ = 0;
     std::vector<std::uint8_t> readBuffer_;
