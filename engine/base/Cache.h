@@ -21,6 +21,9 @@ inline constexpr std::uint16_t MaxCachePins = 64;
 // Listings of reusable entries a cache keeps beyond twice its entries before it lists them anew: enough that
 // a small cache does not list anew on every change.
 inline constexpr std::size_t MinReuseListing = 64;
+// The oldest entries a cache looks at before it asks its heap of reusable entries: a few pinned ones at the
+// back (a cursor's record, a page on its path) do not send every eviction to the heap.
+inline constexpr int OldestLooks = 4;
 
 // What a full cache does when every entry that is not pinned is dirty.
 enum class FullCachePolicy : std::uint8_t {
@@ -535,6 +538,12 @@ private:
     // pages and records) is not walked whole for every entry taken.
     Entry* TryTakeEntry() {
         if (count_ < capacity_) return &NewAtFront();
+        // One of the oldest entries is most often reusable (a scan; the cursor's record may stay pinned at
+        // the back): taken at once, without the heap.
+        int looked = 0;
+        for (Node* node = oldest_; node != nullptr && looked < OldestLooks; node = node->newer_, ++looked) {
+            if (Reusable(AsEntry(*node))) return &Take(AsEntry(*node));
+        }
         if (listingLost_) ListReusable();
         while (!reusable_.empty()) {
             std::pop_heap(reusable_.begin(), reusable_.end(), std::greater<>());
@@ -543,18 +552,22 @@ private:
             Entry* entry = slots_[slot].entry.get();
             // A candidate that moved, changed or went since it was listed has a newer listing, or none.
             if (entry == nullptr || entry->age_ != age || !Reusable(*entry)) continue;
-            // Taken for a new image at once: not listed again on its way to the front (its caller pins or
-            // marks it, which lists it again once that ends).
-            struct Taking {
-                bool& flag;
-                ~Taking() { flag = false; }
-            } taking{taking_};
-            taking_ = true;
-            Empty(*entry);
-            MoveToFront(*entry);
-            return entry;
+            return &Take(*entry);
         }
         return nullptr;
+    }
+
+    // Empties a reusable entry and moves it to the front. Taken for a new image at once, it is not listed
+    // again on the way (its caller pins or marks it, which lists it again once that ends).
+    Entry& Take(Entry& entry) {
+        struct Taking {
+            bool& flag;
+            ~Taking() { flag = false; }
+        } taking{taking_};
+        taking_ = true;
+        Empty(entry);
+        MoveToFront(entry);
+        return entry;
     }
 
     // Lists an entry that may have become reusable (new, at the front, unpinned, written, emptied or read)
