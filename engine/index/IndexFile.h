@@ -364,6 +364,11 @@ public:
     // a current page; 8965 for a current page without entries. Natural order: the current record and the
     // following (preceding) record numbers while they are visible.
     std::uint32_t GetContiguousRunLength(std::uint32_t max, int direction);
+    // How many slots a record read-ahead from the cursor's position takes, at most max (at least 1). Index
+    // order: GetContiguousRunLength. Natural order: the slots up to the last visible one among the next
+    // (preceding) max - 1, so that a filter that keeps scattered records is read a span at a time rather
+    // than a record at a time.
+    std::uint32_t GetReadAheadSpan(std::uint32_t max, int direction);
 
     // Ranges: index order only; nothing in natural order. The bounds take the key length of bytes, zero
     // beyond. ApplyRange makes the range active; its ordinals come from ComputeRangeOrdinals, which the table

@@ -166,9 +166,10 @@ public:
     // another program's change, every stale cache has been dropped, the answer is false with no entry, and
     // the caller starts its operation again; the read lock then stays held until the operation's TReadGuard
     // ends it, so the restart checks no more. A miss reads the slot with one read: with read-ahead in index
-    // order the slots the index cursor's current page names one after another (GetContiguousRunLength), with
-    // read-ahead in natural order the following slots (forward) or the slots before it down to slot 1, each
-    // at most ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
+    // order the slots the index cursor's current page names one after another, or in the cursor's natural
+    // order the slots up to the last visible one within reach (GetReadAheadSpan), with read-ahead in
+    // natural order the following slots (forward) or the slots before it down to slot 1, each at most
+    // ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
     // slot that does not come whole raises 9217 on a shared table; elsewhere (exclusive, or under the
     // transaction lock, where slots may exist only in the cache) its entry is missing, 8962.
     bool GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int direction, RecordPin& record);
