@@ -139,12 +139,26 @@ void TDataFile::RequireLockableSlot(SlotNumber slot) const {
 }
 
 void TDataFile::LockSlotNumber(SlotNumber slot) {
-    if (!SharesTable() || marks_.Table) return;
+    if (!LockSlotByte(slot, lockRetryCount_)) RaiseTableError(ErrRecordInUse);
+}
+
+bool TDataFile::TryLockSlotNumber(SlotNumber slot) {
+    return LockSlotByte(slot, 0);
+}
+
+bool TDataFile::LockSlotByte(SlotNumber slot, int retries) {
+    if (!SharesTable() || marks_.Table) return true;
     RequireLockableSlot(slot);
     if (slot == NoSlot) RaiseTableError(ErrRecordNotFound);
-    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return;
-    if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
+    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return true;
+    const auto tryLock = [&] {
+        // A program waiting for the table lock has its turn before any new record lock: without it, steady
+        // record locking would never leave it a moment with no record locked.
+        return !RangeLockedElsewhere(TableLockWantedOffset, 1) && LockRange(RecordLockTop - slot.Value, 1, true);
+    };
+    if (!TryWithRetries(tryLock, retries, lockWaitTime_, lockPolicy_)) return false;
     lockedRecords_.push_back(slot);
+    return true;
 }
 
 void TDataFile::UnlockRecord(SlotNumber slot) {
@@ -165,7 +179,15 @@ void TDataFile::UnlockRecord(SlotNumber slot) {
 void TDataFile::LockTable() {
     if (!SharesTable() || marks_.Table) return;
     TReadGuard read(*this);
-    if (!TryRecordFileLock(TableLockOffset, TableLockLength)) RaiseTableError(ErrFileLocked);
+    // The wait is announced first (another program's announced wait is waited out like the table lock):
+    // record locks asked for from then on wait until this one has had the table or given up.
+    if (!TryRecordFileLock(TableLockWantedOffset, 1)) RaiseTableError(ErrFileLocked);
+    const bool locked = TryRecordFileLock(TableLockOffset, TableLockLength);
+    if (!LockRange(TableLockWantedOffset, 1, false)) {
+        if (locked) LockRange(TableLockOffset, TableLockLength, false);
+        RaiseTableError(ErrCannotUnlock);
+    }
+    if (!locked) RaiseTableError(ErrFileLocked);
     marks_.Table = true;
     try {
         BeginReadOrCheck();
