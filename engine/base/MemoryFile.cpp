@@ -83,14 +83,19 @@ std::int64_t TMemoryFile::Seek(std::int32_t handle, std::int64_t offset, int ori
 }
 
 bool TMemoryFile::LockRange(std::int64_t offset, std::int64_t length) {
+    if (RangeLocked(offset, length)) return false;
+    locks_.push_back(Lock{offset, offset + length - 1, length});
+    return true;
+}
+
+bool TMemoryFile::RangeLocked(std::int64_t offset, std::int64_t length) const {
     const std::int64_t end = offset + length - 1;
     for (const Lock& held : locks_) {
         const bool startInHeld = offset >= held.start && offset <= held.end;
         const bool heldInNew = held.start >= offset && held.start <= end;
-        if (startInHeld || heldInNew) return false;
+        if (startInHeld || heldInNew) return true;
     }
-    locks_.push_back(Lock{offset, end, length});
-    return true;
+    return false;
 }
 
 bool TMemoryFile::UnlockRange(std::int64_t offset, std::int64_t length) {

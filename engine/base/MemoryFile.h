@@ -51,6 +51,8 @@ public:
     bool LockRange(std::int64_t offset, std::int64_t length);
     // Removes the first region with that start and length.
     bool UnlockRange(std::int64_t offset, std::int64_t length);
+    // Whether a held region overlaps the range; nothing is taken.
+    bool RangeLocked(std::int64_t offset, std::int64_t length) const;
 
 private:
     struct Handle {

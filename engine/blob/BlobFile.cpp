@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineStrings.h"
@@ -210,6 +211,7 @@ BlockPin TBlobFile::AllocBlock() {
 void TBlobFile::FreeBlock(TBlock& block) {
     block.SetNext(header_.FreeHead);
     SetFreeListHead(block.GetPosition());
+    freedBlocks_ = true;
 }
 
 ChainWalk TBlobFile::WalkChain(BlockOffset first, SlotNumber owner, std::uint32_t count) {
@@ -333,7 +335,33 @@ BlockPin TBlobFile::ReadBlocks(BlockOffset position, int count) {
 }
 
 bool TBlobFile::FlushBlocks() {
+    freedBlocks_ = false;
     return blocks_.Flush();
+}
+
+void TBlobFile::FlushChange(bool forceHeader) {
+    std::vector<TBlock*> inside;
+    blocks_.CollectDirty(inside);
+    if (freedBlocks_) {
+        // A header naming a freed block whose link is not yet written would lead the free list into a chain.
+        blocks_.WriteSorted(inside);
+        WriteHeader(forceHeader);
+        freedBlocks_ = false;
+        return;
+    }
+    // A header whose end of file passes the file's size is damage; a block beyond it is merely unused. And a
+    // header whose free list still starts at a block already overwritten would lead the list into the new
+    // chain, where a block written later may not yet exist.
+    const std::int64_t size = GetSize();
+    std::vector<TBlock*> appended;
+    std::erase_if(inside, [&](TBlock* block) {
+        if (std::int64_t{block->GetPosition().Value} + blockSize_ <= size) return false;
+        appended.push_back(block);
+        return true;
+    });
+    if (!appended.empty()) blocks_.WriteSorted(appended);
+    WriteHeader(forceHeader);
+    if (!inside.empty()) blocks_.WriteSorted(inside);
 }
 
 void TBlobFile::FreeAllBlocks() noexcept {
@@ -341,6 +369,7 @@ void TBlobFile::FreeAllBlocks() noexcept {
 }
 
 void TBlobFile::InvalidateBlocks() {
+    freedBlocks_ = false;
     blocks_.Invalidate();
 }
 

@@ -163,6 +163,12 @@ public:
     // growth under the transaction lock frees one.
     void EvictBlock() { blocks_.Evict(); }
     bool FlushBlocks();
+    // The dirty blocks and the header (when changed or forced) of one change of a shared table, ordered so
+    // that a program killed between two writes leaves at worst blocks nobody uses: after a change that
+    // freed blocks, the blocks (their new links) before the header that names the first; otherwise the
+    // blocks appended beyond the file's end, then the header that counts them and takes blocks off the free
+    // list, then the blocks taken from it.
+    void FlushChange(bool forceHeader);
     void FreeAllBlocks() noexcept;
     void InvalidateBlocks();
     void UnpinAllBlocks() noexcept;
@@ -272,6 +278,8 @@ private:
     TBlobFileHeader header_;
     std::uint32_t blockSize_ = 512;
     TCache<TBlock> blocks_;
+    // A block went onto the free list since the blocks were last written or dropped (FlushChange).
+    bool freedBlocks_ = false;
     TSharedFileLock locks_;
     // A code returned by an open-value operation, stored in the error context naming the record file.
     std::uint16_t Refuse(std::uint16_t code) const;

@@ -386,6 +386,15 @@ bool TFileHandler::LockRange(std::int64_t offset, std::int64_t length, bool lock
     return done;
 }
 
+bool TFileHandler::RangeLockedElsewhere(std::int64_t offset, std::int64_t length) {
+    if (exclusive_) return false;
+    if (inMemory_) {
+        FileSectionGuard guard;
+        return memoryFile_ != nullptr && memoryFile_->RangeLocked(offset, length);
+    }
+    return isOpen_ && BytesLockedElsewhere(fd_, offset, length) > 0;
+}
+
 bool TFileHandler::LockDiskRange(std::int64_t offset, std::int64_t length) {
     // The kernel merges a descriptor's own overlapping locks; the registry makes them conflict instead,
     // as they do between two handlers.

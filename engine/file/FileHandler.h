@@ -71,6 +71,10 @@ public:
     // exactly, answer false; so do empty ranges and ranges reaching the share byte. A read-only descriptor
     // takes a read lock, which conflicts with another's write lock but not with its read lock.
     bool LockRange(std::int64_t offset, std::int64_t length, bool lock);
+    // Whether another handler holds a lock on a byte of the range, taking nothing; false for an exclusive
+    // handler, one not open, and when the question cannot be asked. In memory every lock counts, this
+    // handler's own too.
+    bool RangeLockedElsewhere(std::int64_t offset, std::int64_t length);
     bool FileExists();
 
     // The setters raise 10031 for a change while the file is open; SetFileName and RenameFile raise 11010

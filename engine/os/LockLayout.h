@@ -15,11 +15,19 @@ namespace engine {
 // | ".DAT"           | write semaphore     | 0x7FFFFFFF             | 1           | 1 + 8192     | 3 ms    |
 // | ".DAT"           | record lock, slot n | 0x7FFFFFFE - n         | 1           | 1 + retries  | wait ms |
 // | ".DAT"           | table lock          | 0x7A0A1EFD             | 100,000,001 | 1 + retries  | wait ms |
+// | ".DAT"           | table lock wanted   | 0x7FFFFFFE             | 1           | 1 + retries  | wait ms |
 // | ".IDX", ".BLB"   | write lock          | 0x7FFF0000             | 65,535      | 1 + 8192     | 3 ms    |
 // | ".IDX", ".BLB"   | read lock           | 0x7FFFFFFF - r         | 1           | 1 + 8192     | 3 ms    |
 //
 // "retries" and "wait ms" are the table handle's LockRetryCount and LockWaitTime. r is drawn at random from
 // 1 to 65,534 for each try, so that readers rarely meet each other.
+//
+// "Table lock wanted" is held by a program while it waits for the table lock, and a record lock is not
+// taken while another program holds it (a record lock looks without taking it): otherwise the table lock,
+// which needs a moment when nobody holds any record, would starve under steady record locking. It is the
+// byte of slot 0, which no record lock takes (0 stands for the current record), outside the table lock's
+// range and below the semaphore, so that no offset another copy of the program uses moves; a copy that
+// does not know the byte merely takes no notice of it.
 
 // The record file's write semaphore, which one writer of the table holds at a time.
 inline constexpr std::int64_t WriteSemaphoreOffset = 0x7FFFFFFF;
@@ -29,6 +37,8 @@ inline constexpr std::int64_t RecordLockTop = 0x7FFFFFFE;
 // excludes every record lock and the other way round.
 inline constexpr std::int64_t TableLockOffset = 2047483645;
 inline constexpr std::int64_t TableLockLength = 100000001;
+// Held while waiting for the table lock; the byte of slot 0 (RecordLockTop - 0).
+inline constexpr std::int64_t TableLockWantedOffset = RecordLockTop;
 
 // The index and large-object files: a writer locks 0x7FFF0000 .. 0x7FFFFFFE, which covers every byte a
 // reader may lock; a reader locks the one byte ReadLockTop - r.

@@ -296,6 +296,17 @@ int UnlockBytes(int fd, std::int64_t offset, std::int64_t length) noexcept {
     return SetLock(fd, F_UNLCK, offset, length);
 }
 
+int BytesLockedElsewhere(int fd, std::int64_t offset, std::int64_t length) noexcept {
+    struct flock lock {};
+    // A write lock is what conflicts with any lock another description holds, a read lock included.
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = offset;
+    lock.l_len = length;
+    if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return Fail();
+    return lock.l_type == F_UNLCK ? 0 : 1;
+}
+
 int LockShareByte(int fd, bool exclusive) noexcept {
     return LockBytes(fd, ShareByteOffset, 1, exclusive);
 }

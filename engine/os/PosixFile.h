@@ -80,6 +80,9 @@ int SyncFile(int fd) noexcept;
 // needs a descriptor open for writing. Answer 0 or minus the errno.
 int LockBytes(int fd, std::int64_t offset, std::int64_t length, bool writeLock) noexcept;
 int UnlockBytes(int fd, std::int64_t offset, std::int64_t length) noexcept;
+// Whether another descriptor holds a lock on any byte of the range, taking nothing: 1 when one does, 0 when
+// none does, or minus the errno.
+int BytesLockedElsewhere(int fd, std::int64_t offset, std::int64_t length) noexcept;
 // Takes the descriptor's share byte, exclusively or shared, without waiting. Answers 0 or minus the errno.
 int LockShareByte(int fd, bool exclusive) noexcept;
 

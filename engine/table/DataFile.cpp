@@ -77,6 +77,7 @@ void TDataFile::DoOpen() {
     marks_ = LockMarks{};
     transactionStarted_ = firstWriteDone_ = false;
     lockedRecords_.clear();
+    freeChainSkipped_ = false;
 
     TFileHandler::Open();
     try {
@@ -110,7 +111,8 @@ void TDataFile::DoOpen() {
         }
         TReadGuard read(*this);
         read.Begin();
-        CheckSlotArea();
+        // Under the read lock, on the header as another program's last change left it.
+        CheckSlotCount();
         read.End();
     } catch (...) {
         AbandonOpen();
@@ -168,21 +170,13 @@ void TDataFile::CheckFieldLayout() {
 
 void TDataFile::CheckSlotCount() {
     // Slots are written before the header that counts them, so every slot the header counts is in the file,
-    // whatever another program appends meanwhile.
+    // whatever another program appends meanwhile. Only those slots are ever read: a program killed between
+    // an appended slot and the header that counts it leaves the slot (or part of it) beyond the count, which
+    // the next append writes over, and that is no reason to refuse the table to everybody.
     const std::int64_t size = GetSize();
     if (size < 0) RaiseTableError(ErrRead);
     const std::int64_t counted = std::int64_t{header_.NextSlotNumber.Value} - 1;
     if (counted < 0 || SlotAreaStart(header_.FieldCount) + counted * recordSize_ > size) {
-        RaiseTableError(ErrHeaderCorrupt);
-    }
-}
-
-void TDataFile::CheckSlotArea() {
-    const std::int64_t start = SlotAreaStart(header_.FieldCount);
-    const std::int64_t size = GetSize();
-    if (size < 0) RaiseTableError(ErrRead);
-    const std::int64_t area = size - start;
-    if (area < 0 || area % recordSize_ != 0 || area / recordSize_ + 1 != header_.NextSlotNumber.Value) {
         RaiseTableError(ErrHeaderCorrupt);
     }
 }

@@ -191,6 +191,24 @@ public:
     // Pinned entries are not written: callers unpin first (UnpinAll). The operating system's buffers are not
     // flushed.
     void FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader);
+    // The order of one change's writes on a shared table, chosen so that a program killed between two of
+    // them leaves at worst a leak (a slot or block nobody reuses, a count off by one), never a state that
+    // fails every other program: what a record comes to name is written before the record, and the record
+    // before the keys that find it; what it gives up goes after it.
+    enum class WriteOrder : std::uint8_t {
+        // Large-object blocks and header, then the record and the header (an appended slot before the
+        // header that counts it), then the index pages and header: insert and modify.
+        RecordFirst,
+        // As RecordFirst, but the record file's header before the slot: a reused slot leaves the free chain
+        // (a deleted slot off the chain is a leak) before it turns active (an active slot at the head of the
+        // chain would be stepped over by every insert).
+        ReusedSlot,
+        // The index pages and header, then the slot and the header that makes it the chain's head, then the
+        // large-object blocks freed: delete.
+        IndexFirst,
+    };
+    // FlushBuffers(false, true, forceIndexHeader) of one change, in the order given.
+    void FlushChange(WriteOrder order, bool forceIndexHeader);
     // Drops every cached change without writing: records emptied in place, the three headers read again,
     // index pages invalidated and large-object blocks dropped; with trim each cache goes back to its
     // capacity.
@@ -278,6 +296,8 @@ public:
     // Locks slot n by its number, whatever record is current (an insert's slot, which may be a deleted one);
     // the lock byte tried as LockRecord tries it (10258). Nothing when held already or under the table lock.
     void LockSlotNumber(SlotNumber slot);
+    // LockSlotNumber with one try and no wait: false when another handle holds the slot.
+    bool TryLockSlotNumber(SlotNumber slot);
     // 8710 naming the table, at once, for a slot number above 0x7FFFFFFE, which has no lock byte.
     void RequireLockableSlot(SlotNumber slot) const;
     // Frees this handle's lock of slot n (NoSlot: the current record; none: 10242); 10242 when the unlock
@@ -346,7 +366,13 @@ public:
     // The only way a slot is appended. The appended entry stays clean and empty until the caller fills it: an
     // operation that fails after taking it drops its changes (DiscardBuffers), else the next slot number
     // written with the header would pass the slots in the file.
-    RecordPin TakeFreeSlot();
+    // With reuse clear the slot is appended whatever the chain holds, and the chain's head stays.
+    RecordPin TakeFreeSlot(bool reuse = true);
+    // The free chain's head when an insert may take it: a deleted slot whose "Sys Deleted" key says so
+    // (that key answered). A head that is not one (a change cut short by a killed program, or damage) is
+    // stepped over for the rest of the handle's life: its inserts append instead of failing for ever. NoSlot
+    // when the insert appends.
+    SlotNumber ReusableFreeHead(TIndexKey& deletedKey);
     // Marks the cached record deleted, links it to the slot a new record would take and makes it the head.
     void FreeSlot(TRecord& record);
 
@@ -767,9 +793,8 @@ private:
     // The record-file checks of DoOpen once the descriptors are read.
     void CheckFieldLayout();
     // 8961 unless the next slot number is at least 1 and every slot below it lies in the file: before
-    // anything is sized from the slot count.
+    // anything is sized from the slot count. Bytes beyond the counted slots are allowed.
     void CheckSlotCount();
-    void CheckSlotArea();
     // Closes every file and forgets the descriptors and cached records, writing nothing.
     void CloseFiles() noexcept;
     // Gives the large-object file this handle's name and settings; it must be closed.
@@ -807,6 +832,10 @@ private:
     bool BeginReadOrCheck();
     // A record or table lock: 1 + LockRetryCount tries, LockWaitTime ms apart.
     bool TryRecordFileLock(std::int64_t offset, std::int64_t length);
+    // The lock of slot n for this handle, tried 1 + retries times LockWaitTime ms apart, each try failing
+    // while another program waits for the table lock; true when held (also already, or under the table
+    // lock).
+    bool LockSlotByte(SlotNumber slot, int retries);
     // The read bytes of the index file, then of the large-object file, each unless held already; when one
     // cannot be taken, what this call took goes back and the answer is the file that refused.
     const TFileHandler* LockReadBytes();
@@ -848,6 +877,8 @@ private:
     bool forceBufferFlush_ = false;
     bool queryOwned_ = false;
     bool skipDuplicatePreCheck_ = false;
+    // The free chain's head was found unusable (ReusableFreeHead): this handle's inserts append.
+    bool freeChainSkipped_ = false;
     std::uint8_t lockRetryCount_ = DefaultLockRetryCount;
     std::uint16_t lockWaitTime_ = DefaultLockWaitTime;
     // The semaphore's tries and every lock's sleep.

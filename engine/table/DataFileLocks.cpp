@@ -137,12 +137,26 @@ void TDataFile::RequireLockableSlot(SlotNumber slot) const {
 }
 
 void TDataFile::LockSlotNumber(SlotNumber slot) {
-    if (!SharesTable() || marks_.Table) return;
+    if (!LockSlotByte(slot, lockRetryCount_)) RaiseTableError(ErrRecordInUse);
+}
+
+bool TDataFile::TryLockSlotNumber(SlotNumber slot) {
+    return LockSlotByte(slot, 0);
+}
+
+bool TDataFile::LockSlotByte(SlotNumber slot, int retries) {
+    if (!SharesTable() || marks_.Table) return true;
     RequireLockableSlot(slot);
     if (slot == NoSlot) RaiseTableError(ErrRecordNotFound);
-    if (lockedRecords_.contains(slot)) return;
-    if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
+    if (lockedRecords_.contains(slot)) return true;
+    const auto tryLock = [&] {
+        // A program waiting for the table lock has its turn before any new record lock: without it, steady
+        // record locking would never leave it a moment with no record locked.
+        return !RangeLockedElsewhere(TableLockWantedOffset, 1) && LockRange(RecordLockTop - slot.Value, 1, true);
+    };
+    if (!TryWithRetries(tryLock, retries, lockWaitTime_, lockPolicy_)) return false;
     lockedRecords_.insert(slot);
+    return true;
 }
 
 void TDataFile::UnlockRecord(SlotNumber slot) {
@@ -163,7 +177,20 @@ void TDataFile::UnlockRecord(SlotNumber slot) {
 void TDataFile::LockTable() {
     if (!SharesTable() || marks_.Table) return;
     TReadGuard read(*this);
-    if (!TryRecordFileLock(TableLockOffset, TableLockLength)) RaiseTableError(ErrFileLocked);
+    // The wait is announced first (another program's announced wait is waited out like the table lock):
+    // record locks asked for from then on wait until this one has had the table or given up.
+    if (!TryRecordFileLock(TableLockWantedOffset, 1)) RaiseTableError(ErrFileLocked);
+    // Holding the byte, the table lock waits only for the record locks already held, which end soon: it is
+    // tried every few milliseconds within the same time in all, so that nobody waits longer than they must.
+    const int step = std::min<int>(lockWaitTime_, LockRetrySleepMs);
+    const int retries = step > 0 ? lockRetryCount_ * lockWaitTime_ / step : lockRetryCount_;
+    const bool locked = TryWithRetries([&] { return LockRange(TableLockOffset, TableLockLength, true); },
+                                       retries, step, lockPolicy_);
+    if (!LockRange(TableLockWantedOffset, 1, false)) {
+        if (locked) LockRange(TableLockOffset, TableLockLength, false);
+        RaiseTableError(ErrCannotUnlock);
+    }
+    if (!locked) RaiseTableError(ErrFileLocked);
     marks_.Table = true;
     try {
         BeginReadOrCheck();

@@ -112,9 +112,9 @@ void TDataFile::ReleaseCurrentRecord() noexcept {
 
 // ---- The free-slot chain ----
 
-RecordPin TDataFile::TakeFreeSlot() {
-    const bool primary = HasPrimaryIndex();
-    const SlotNumber slot = SlotToTake(header_, primary, FileName());
+RecordPin TDataFile::TakeFreeSlot(bool reuse) {
+    const bool chain = reuse && HasPrimaryIndex();
+    const SlotNumber slot = SlotToTake(header_, chain, FileName());
     RecordPin record;
     if (slot == header_.NextSlotNumber) {
         record = records_.Append(slot);
@@ -122,7 +122,10 @@ RecordPin TDataFile::TakeFreeSlot() {
         // Inserts run under the write locks, where a read never meets another program's change.
         RaiseCorrupt();
     }
-    TakeSlot(header_, slot, record->Image().first<RecordHeaderSize>(), primary, FileName());
+    const SlotNumber head = header_.FreeSlotHead;
+    TakeSlot(header_, slot, record->Image().first<RecordHeaderSize>(), chain, FileName());
+    // A table that reuses slots keeps its chain for later inserts when this one steps over it.
+    if (!chain && HasPrimaryIndex()) engine::SetFreeSlotHead(header_, head);
     return record;
 }
 
@@ -153,6 +156,33 @@ void TDataFile::FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader
         blobFile_.FlushBlocks();
         blobFile_.WriteHeader(forceHeaders);
         if (trim) blobFile_.TrimBlockCache();
+    }
+}
+
+void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader) {
+    if (ReadOnly()) return;
+    const auto records = [&] {
+        if (order == WriteOrder::ReusedSlot) WriteHeader(true);
+        FlushRecords();
+        if (order != WriteOrder::ReusedSlot) WriteHeader(true);
+    };
+    const auto index = [&] {
+        if (!indexFile_.IsOpen()) return;
+        // The pages before the header, which names them.
+        indexFile_.FlushPages();
+        indexFile_.WriteHeader(forceIndexHeader);
+    };
+    const auto blobs = [&] {
+        if (header_.BlobFieldCount != 0 && blobFile_.IsOpen()) blobFile_.FlushChange(true);
+    };
+    if (order == WriteOrder::IndexFirst) {
+        index();
+        records();
+        blobs();
+    } else {
+        blobs();
+        records();
+        index();
     }
 }
 

@@ -18,7 +18,11 @@ namespace engine {
 // ---- The frame ----
 
 TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updateBitmaps)
-    : table_(table), kind_(kind), updateBitmaps_(updateBitmaps) {
+    : table_(table),
+      kind_(kind),
+      updateBitmaps_(updateBitmaps),
+      writeOrder_(kind == RecordChangeKind::Delete ? TDataFile::WriteOrder::IndexFirst
+                                                   : TDataFile::WriteOrder::RecordFirst) {
     if (table_.ReadOnly()) table_.RaiseTableError(ErrAccessDenied);
     // The record a modify or delete acts on: the current one on entry, loaded again when a change check
     // emptied it.
@@ -66,17 +70,18 @@ TRecord& TRecordChange::SameCurrentRecord() {
     return *current;
 }
 
-void TRecordChange::LockSlot(SlotNumber slot) {
-    if (lockedSlot_ == slot) return;
+bool TRecordChange::LockSlot(SlotNumber slot) {
+    if (lockedSlot_ == slot) return true;
     if (table_.HoldsRecordLock(slot)) {
         // The caller's own edit lock: a failed change leaves it to the caller, a done one ends it.
         successUnlock_ = slot;
-        return;
+        return true;
     }
     // By number: the identity of the current record is the business of edits, and an insert's slot is a
     // deleted one that may still be current.
-    table_.LockSlotNumber(slot);
+    if (!table_.TryLockSlotNumber(slot)) return false;
     lockedSlot_ = slot;
+    return true;
 }
 
 bool TRecordChange::DropsOnFailure() const noexcept {
@@ -121,7 +126,7 @@ void TRecordChange::Succeed() {
     if (table_.marks_.TransactionLock) table_.SetFirstWriteDone();
     table_.UnpinAll();
     try {
-        if (DropsOnFailure()) table_.FlushBuffers(false, true, forceIndexHeader_);
+        if (DropsOnFailure()) table_.FlushChange(writeOrder_, forceIndexHeader_);
     } catch (...) {
         table_.PinCurrentRecord();
         throw;
@@ -227,13 +232,37 @@ void CheckPageRoom(TDataFile& table, const std::vector<std::uint8_t>& indexes) {
 
 }  // namespace
 
+SlotNumber TDataFile::ReusableFreeHead(TIndexKey& deletedKey) {
+    const SlotNumber head = header_.FreeSlotHead;
+    if (!HasPrimaryIndex() || head == NoSlot || freeChainSkipped_) return NoSlot;
+    if (head < header_.NextSlotNumber) {
+        RecordPin old;
+        // Inserts run under the write locks, where a read never meets another program's change.
+        if (!GetRecord(head, false, false, ReadForward, old) || !old) RaiseCorrupt();
+        if (old->Status() == RecordDeleted) {
+            deletedKey = PhysicalKey(*this, RecordDeleted, old->Image());
+            indexFile_.SelectIndex(SysDeletedSlot);
+            if (indexFile_.KeyExists(deletedKey.View())) return head;
+        }
+    }
+    freeChainSkipped_ = true;
+    return NoSlot;
+}
+
 void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) {
     TRecordChange change(*this, RecordChangeKind::Insert, updateBitmaps);
     change.Run([&] {
         const bool primary = HasPrimaryIndex();
         // The checks, before anything changes. The slot: a deleted one to reuse, or one that may be appended.
-        const SlotNumber slot = SlotToTake(header_, primary, FileName());
-        change.LockSlot(slot);
+        // A deleted slot another handle holds locked is left for a later insert; nobody holds a slot not yet
+        // appended but by mistake, which is refused at once.
+        TIndexKey oldPhysical;
+        SlotNumber slot = ReusableFreeHead(oldPhysical);
+        const bool reused = slot != NoSlot && change.LockSlot(slot);
+        if (!reused) {
+            slot = SlotToTake(header_, false, FileName());
+            if (!change.LockSlot(slot)) RaiseTableError(ErrRecordInUse);
+        }
         change.SetRecord(slot);
         if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
         CheckValidity(image);
@@ -247,16 +276,6 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
             BuildKey(image, keys[i]);
             if (!skipDuplicatePreCheck_) indexFile_.CheckDuplicateKey(keys[i].View());
         }
-        const bool reused = slot != header_.NextSlotNumber;
-        TIndexKey oldPhysical;
-        if (reused) {
-            RecordPin old;
-            if (!GetRecord(slot, false, false, ReadForward, old) || !old) RaiseCorrupt();
-            if (old->Status() != RecordDeleted) RaiseTableError(ErrHeaderCorrupt);
-            oldPhysical = PhysicalKey(*this, RecordDeleted, old->Image());
-            indexFile_.SelectIndex(SysDeletedSlot);
-            RequireKey(indexFile_, oldPhysical);
-        }
         std::vector<std::uint8_t> touched = indexes;
         if (primary) touched.push_back(SysDeletedSlot);
         CheckPageRoom(*this, touched);
@@ -268,7 +287,8 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
             indexFile_.InsertKey(keys[i].View(), slot);
         }
         if (primary) indexFile_.SelectIndex(SysDeletedSlot);
-        RecordPin record = TakeFreeSlot();
+        if (reused) change.SetReusedSlot();
+        RecordPin record = TakeFreeSlot(reused);
         const TIndexKey physical = PhysicalKey(*this, RecordActive, image);
         if (reused) {
             indexFile_.ModifyKey(oldPhysical.View(), physical.View(), slot);
@@ -330,7 +350,7 @@ void TDataFile::DeleteRecord(bool updateBitmaps) {
         TRecord& current = change.SameCurrentRecord();
         const SlotNumber slot = current.RecordNumber();
         change.SetRecord(slot);
-        change.LockSlot(slot);
+        if (!change.LockSlot(slot)) RaiseTableError(ErrRecordInUse);
         std::vector<std::uint8_t> copy(current.Image().begin(), current.Image().end());
         const bool primary = HasPrimaryIndex();
         const std::vector<std::uint8_t> indexes = KeyedIndexes(indexFile_);

@@ -43,8 +43,12 @@ public:
     // The current record noted when the frame was made, checked after BeginWrite's change check: 10258
     // when there was none, 8710 when it is no longer current (deleted, or another slot or record ID).
     TRecord& SameCurrentRecord();
-    // Locks the slot (LockRecord) for the change; unlocked when the frame ends.
-    void LockSlot(SlotNumber slot);
+    // Locks the slot for the change, by its number and with one try: the change holds the write locks, which
+    // the lock's holder may need for its own change, so it never waits for a slot. False when another
+    // handle holds it. Unlocked when the frame ends.
+    [[nodiscard]] bool LockSlot(SlotNumber slot);
+    // An insert into a slot taken from the free chain writes the record file's header before the slot.
+    void SetReusedSlot() noexcept { writeOrder_ = TDataFile::WriteOrder::ReusedSlot; }
     // The caller's lock of the slot, freed only when the change succeeds.
     void UnlockOnSuccess(SlotNumber slot) noexcept { successUnlock_ = slot; }
     // Every check has passed: what follows changes the caches, and a failure from here on is dropped.
@@ -82,6 +86,7 @@ private:
     RecordChangeKind kind_;
     bool updateBitmaps_;
     bool forceIndexHeader_ = true;
+    TDataFile::WriteOrder writeOrder_;
     std::uint8_t previousIndex_ = 0;
     // Where the cursor stood and what the caller's open values were before the change.
     std::optional<TSavedCursorPosition> position_;

@@ -79,6 +79,8 @@ inline constexpr std::string_view RecordSizeTooSmall =
 inline constexpr std::string_view PartialSlot = "%s bytes of slots are not a whole number of %s-byte slots";
 inline constexpr std::string_view SlotCountMismatch =
     "the file holds %s slots, but the next slot number is %s";
+inline constexpr std::string_view BytesBeyondSlots =
+    "%s bytes lie beyond the %s slots the header counts: an append cut short, which the next one writes over";
 inline constexpr std::string_view BeyondAppendLimit = "%s slots of %s bytes pass the limit of the slot area";
 inline constexpr std::string_view BadStatus = "the status is %s, neither 0 (active) nor 1 (deleted)";
 inline constexpr std::string_view BadRecordId = "the record ID is %s, outside 1 to 2147483647";
@@ -177,6 +179,8 @@ inline constexpr std::string_view EntrySlotDeleted = "page %s entry %s names slo
 inline constexpr std::string_view EntrySlotTwice =
     "page %s entry %s names slot %s, which an earlier entry names";
 inline constexpr std::string_view SlotWithoutEntry = "slot %s has no entry";
+inline constexpr std::string_view SlotInNoIndex =
+    "active slot %s is in no index: a change cut short left it, and it is neither found nor reused";
 inline constexpr std::string_view EntryKeyWrong = "page %s entry %s does not hold the key of slot %s";
 inline constexpr std::string_view KeyNotBuilt = "the key of slot %s cannot be built: %s";
 inline constexpr std::string_view MoreKeyFindings = "%s further findings about the entries of this index";

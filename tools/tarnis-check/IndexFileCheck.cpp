@@ -250,8 +250,15 @@ private:
         }
         const RecordFileFacts& record = check_.Record();
         if (record.SlotsScanned && header.RecordCount != record.ActiveSlots) {
-            Error(texts::HeaderPlace,
-                  rtl::Format(texts::RecordCountWrong, {Num(header.RecordCount), Num(record.ActiveSlots)}));
+            std::string text =
+                rtl::Format(texts::RecordCountWrong, {Num(header.RecordCount), Num(record.ActiveSlots)});
+            // One off is what a change cut short before or after the header leaves (a slot in no index
+            // counts as active).
+            if (header.RecordCount + 1 == record.ActiveSlots || record.ActiveSlots + 1 == header.RecordCount) {
+                Warning(texts::HeaderPlace, std::move(text));
+            } else {
+                Error(texts::HeaderPlace, std::move(text));
+            }
         }
     }
 

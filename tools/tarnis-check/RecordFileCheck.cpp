@@ -326,11 +326,20 @@ private:
             return false;
         }
         const std::int64_t area = fileSize_ - slotStart_;
-        if (area % recordSize_ != 0) {
-            Error(texts::SlotAreaPlace, rtl::Format(texts::PartialSlot, {Num(area), Num(recordSize_)}));
-        }
-        facts.SlotCount = static_cast<std::uint32_t>(area / recordSize_);
-        if (static_cast<std::uint64_t>(facts.SlotCount) + 1 != header.NextSlotNumber.Value) {
+        const std::int64_t counted = std::int64_t{header.NextSlotNumber.Value} - 1;
+        if (counted >= 0 && area >= counted * recordSize_) {
+            // Only the counted slots are read; what follows is left by a program killed between an appended
+            // slot and the header that counts it.
+            facts.SlotCount = static_cast<std::uint32_t>(counted);
+            if (area > counted * recordSize_) {
+                Warning(texts::SlotAreaPlace,
+                        rtl::Format(texts::BytesBeyondSlots, {Num(area - counted * recordSize_), Num(counted)}));
+            }
+        } else {
+            if (area % recordSize_ != 0) {
+                Error(texts::SlotAreaPlace, rtl::Format(texts::PartialSlot, {Num(area), Num(recordSize_)}));
+            }
+            facts.SlotCount = static_cast<std::uint32_t>(std::max<std::int64_t>(area, 0) / recordSize_);
             Error(texts::SlotAreaPlace,
                   rtl::Format(texts::SlotCountMismatch,
                               {Num(facts.SlotCount), Num(header.NextSlotNumber.Value)}));

@@ -65,5 +65,8 @@ inline constexpr const char* ScaleVariable = "KEYVALE_STRESS_SCALE";
 // The variable that sets the workers' LockRetryCount (a whole number 0 to 255; the engine's default of 15
 // when unset), so that a run with the default lock settings compares with one without retries.
 inline constexpr const char* LockRetriesVariable = "KEYVALE_STRESS_LOCK_RETRIES";
+// The variable that sets the number of workers for a measuring run (a whole number; 4 x the scale when
+// unset); each worker runs the scaled number of operations.
+inline constexpr const char* WorkersVariable = "KEYVALE_STRESS_WORKERS";
 
 }  // namespace stresstest

@@ -406,6 +406,79 @@ TEST_F(DataFileLocksTest, TheTableLockAndRecordLocksExcludeEachOther) {
     EXPECT_EQ(holder.Send("lockrecord 5"), "ok");
 }
 
+// Another program locks one record after another, never leaving a moment with none locked: a waiting table
+// lock has its turn all the same, as the record lock asked for while it waits is refused.
+TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyRecordLocking) {
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    engine::TDataFile table;
+    Open(table);
+    ASSERT_EQ(holder.Send("lockrecord 1"), "ok");
+    std::uint32_t held = 1;
+    std::vector<std::string> answers;
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
+                                                     [&](int) {
+                                                         // The next record first, then the last one goes.
+                                                         const std::uint32_t next = held % 9 + 1;
+                                                         answers.push_back(holder.Send(
+                                                             "lockrecord " + std::to_string(next)));
+                                                         if (answers.back() == "ok") {
+                                                             ASSERT_EQ(holder.Send("unlockrecord " +
+                                                                                   std::to_string(held)),
+                                                                       "ok");
+                                                             held = next;
+                                                         } else {
+                                                             ASSERT_EQ(holder.Send("unlockrecord " +
+                                                                                   std::to_string(held)),
+                                                                       "ok");
+                                                             held = 0;
+                                                         }
+                                                     },
+                                                     {}});
+    table.SetLockRetryCount(5);
+    EXPECT_EQ(EngineCode([&] { table.LockTable(); }), 0);
+    EXPECT_TRUE(table.TableLockHeld());
+    EXPECT_EQ(answers, std::vector<std::string>{"error 10258"});
+    // Once the table lock is had, record locks wait for its end, and then go on.
+    EXPECT_EQ(holder.Send("lockrecord 3"), "error 10258");
+    table.UnlockTable();
+    EXPECT_EQ(holder.Send("lockrecord 3"), "ok");
+    // Nobody waits for the table any more.
+    HolderProcess dat("t.DAT", "shared", "write");
+    ASSERT_TRUE(dat.Ready());
+    EXPECT_TRUE(Free(dat, engine::TableLockWantedOffset, 1));
+}
+
+// A deleted slot another program holds locked is not waited for with the write locks held: the insert
+// appends at once.
+TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
+    {
+        engine::TDataFile table;
+        Open(table);
+        MakeCurrent(table, 4);
+        table.DeleteRecord(true);
+    }
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    ASSERT_EQ(holder.Send("lockrecord 4"), "ok");
+    engine::TDataFile table;
+    Open(table);
+    int sleeps = 0;
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    table.InitRecord(image);
+    SetStored(table, image, MemoIdField, I32(40));
+    SetStored(table, image, MemoNameField, Str("forty"));
+    EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), 0);
+    EXPECT_EQ(sleeps, 0);
+    EXPECT_EQ(table.CurrentRecord()->RecordNumber(), SlotNumber(11));
+    // The slot stays on the chain for the next insert.
+    ASSERT_EQ(holder.Send("unlockrecord 4"), "ok");
+    SetStored(table, image, MemoIdField, I32(41));
+    table.InsertRecord(image, true);
+    EXPECT_EQ(table.CurrentRecord()->RecordNumber(), SlotNumber(4));
+}
+
 // ---- Writers and readers ----
 
 TEST_F(DataFileLocksTest, AReaderElsewhereMakesBeginWriteFailHoldingNothing) {

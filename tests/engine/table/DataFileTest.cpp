@@ -188,7 +188,8 @@ TEST_F(DataFileTest, DamagedFilesFailToOpenAndLeaveTheHandleClosed) {
         int code;
     };
     const Case cases[] = {
-        {"one extra byte", [](std::string& b) { b += '\0'; }, engine::ErrHeaderCorrupt},
+        // Bytes beyond the counted slots are an append cut short, and open; a counted slot cut short is not.
+        {"one byte short", [](std::string& b) { b.pop_back(); }, engine::ErrHeaderCorrupt},
         // Nothing is sized from a slot count the file does not hold (next slot 0 would count 2^32 - 1).
         {"next slot 0", [](std::string& b) { PutLE(b, 13, 4, 0); }, engine::ErrHeaderCorrupt},
         {"next slot 2^32 - 1", [](std::string& b) { PutLE(b, 13, 4, 0xFFFFFFFFu); },

@@ -180,8 +180,12 @@ TEST_F(RecordFileCheckTest, EachDamageIsReportedWithFileAndPlace) {
         // Slot area.
         {"record size below a record header", [](Files& f) { PutLE(f.dat, RecordSizeAt, 2, 5); }, E,
          "slot area", "record size is 5, less than"},
-        {"partial slot", [](Files& f) { f.dat += '\0'; }, E, "slot area",
-         "307 bytes of slots are not a whole number of 51-byte slots"},
+        {"bytes beyond the counted slots", [](Files& f) { f.dat += '\0'; }, W, "slot area",
+         "1 bytes lie beyond the 6 slots the header counts: an append cut short"},
+        {"a slot beyond the counted ones", [](Files& f) { f.dat += std::string(51, '\0'); }, W, "slot area",
+         "51 bytes lie beyond the 6 slots"},
+        {"partial slot", [](Files& f) { f.dat.pop_back(); }, E, "slot area",
+         "305 bytes of slots are not a whole number of 51-byte slots"},
         {"slot count", [](Files& f) { PutLE(f.dat, NextSlotAt, 4, 8); }, E, "slot area",
          "holds 6 slots, but the next slot number is 8"},
         // Slots.
