@@ -425,6 +425,23 @@ TEST_F(SharedPairTest, AChangeOfTheRecordAnotherHandleDeletedGives8710) {
     EXPECT_EQ(StoredText(a, ImageOf(a, SlotNumber(4)), NoteField), "b");
 }
 
+// A record another handle holds locked (edited) is not deleted under it: the delete answers 10258 at once.
+TEST_F(SharedPairTest, ADeleteOfARecordAnotherHandleHoldsLockedGives10258) {
+    AddPeople(a, 3);
+    GoToSlot(b, SlotNumber(2));
+    std::vector<std::uint8_t> edit(b.GetRecordBufferSize());
+    ASSERT_EQ(b.GetCurrentRecord(edit, true), 0);
+    GoToSlot(a, SlotNumber(2));
+    EXPECT_EQ(EngineCode([&] { a.DeleteRecord(true); }), engine::ErrRecordInUse);
+    EXPECT_TRUE(a.LockedRecords().empty());
+    EXPECT_EQ(a.IndexFile().GetRecordCount(), 3u);
+    EXPECT_TRUE(HasKey(a, 0, ImageOf(a, SlotNumber(2))));
+    b.UnlockRecord(SlotNumber(2));
+    a.DeleteRecord(true);
+    EXPECT_EQ(a.IndexFile().GetRecordCount(), 2u);
+    EXPECT_TRUE(IsCleanTable("t"));
+}
+
 // The same in natural order, where A stands on R by its slot: B's delete is found, not another record.
 TEST_F(SharedPairTest, InNaturalOrderAChangeOfTheRecordAnotherHandleDeletedGives8710) {
     AddPeople(b, 5, 10);
