@@ -1,6 +1,8 @@
 #include "bench/BenchRunner.h"
 
+#include "bench/Figures.h"
 #include "bench/HeapCounter.h"
+#include "bench/Writers.h"
 
 #include <stdlib.h>
 
@@ -18,22 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 std::string SizeText(std::int32_t n) {
     if (n >= 1000000 && n % 1000000 == 0) return std::to_string(n / 1000000) + "M";
     if (n >= 1000 && n % 1000 == 0) return std::to_string(n / 1000) + "k";
     return std::to_string(n);
-}
-
-std::string Fixed(double value, int decimals) {
-    std::ostringstream text;
-    text << std::fixed << std::setprecision(decimals) << value;
-    return text.str();
 }
 
 // Milliseconds with three significant figures at least.
@@ -47,6 +37,9 @@ std::string Microseconds(double seconds, std::uint64_t records) {
     const double us = seconds * 1e6 / static_cast<double>(records);
     return Fixed(us, us < 0.1 ? 4 : us < 10 ? 3 : 1);
 }
+
+// Timed runs of the writers' figure at most: every run starts processes and fills a new table.
+constexpr int WriterRuns = 3;
 
 using Clock = std::chrono::steady_clock;
 
@@ -192,6 +185,12 @@ bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
             PrintLine(workload.Name, n, e, s, same);
         }
         DropMasters();
+    }
+    const std::string writers = "writers";
+    if (settings_.WriterRecords > 0 && writers.find(settings_.Only) != std::string::npos) {
+        // The writers insert into new tables: a few runs give a steady median.
+        const int runs = std::min(settings_.Runs, WriterRuns);
+        allSame = RunWriters(settings_.WriterRecords, runs, root_ / "writers", out_) && allSame;
     }
     return allSame;
 }

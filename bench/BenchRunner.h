@@ -20,8 +20,10 @@ struct RunSettings {
     // Untimed runs before the timed ones, and the timed runs whose median is printed.
     int WarmUps = 1;
     int Runs = 5;
-    // Only workloads whose name contains this text; empty for all.
+    // Only workloads whose name contains this text; empty for all ("writers" names the writers' figure).
     std::string Only;
+    // The records the writers' figure inserts in all, one writer alone and four together; 0 for none.
+    std::int32_t WriterRecords = 0;
 };
 
 // What one side did for one workload and size.

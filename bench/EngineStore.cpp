@@ -55,35 +55,6 @@ std::string TablePath(const std::filesystem::path& directory) {
     return (directory / "results").string();
 }
 
-// A filter blob as the dataset's filter text writes it, one comparison of a field with a constant at a time.
-class BlobBuilder {
-public:
-    // field op constant, the constant's stored bytes of the engine type given.
-    std::uint16_t Compare(engine::ExprOperator op, const char* field, std::uint16_t type,
-                          std::vector<std::uint8_t> value) {
-        const std::uint16_t compare = writer_.AppendNode(engine::ncBinary, op);
-        const std::uint16_t fieldNode = writer_.AppendNode(engine::ncField, engine::opField);
-        writer_.SetNodeOperand(compare, 0, fieldNode);
-        std::vector<std::uint8_t> name(field, field + std::char_traits<char>::length(field) + 1);
-        writer_.SetNodeOperand(fieldNode, 1, writer_.AppendLiteral(name));
-        const std::uint16_t constant = writer_.AppendNode(engine::ncConstant, engine::opConstant);
-        writer_.SetNodeOperand(compare, 1, constant);
-        writer_.SetNodeOperand(constant, 0, type);
-        writer_.SetNodeOperand(constant, 1, static_cast<std::uint16_t>(value.size()));
-        writer_.SetNodeOperand(constant, 2, writer_.AppendLiteral(value));
-        return compare;
-    }
-    // The AND node, appended before its operands as the blob requires; its operands are set after.
-    std::uint16_t And() { return writer_.AppendNode(engine::ncBinary, engine::opAnd); }
-    void SetOperand(std::uint16_t node, std::size_t index, std::uint16_t operand) {
-        writer_.SetNodeOperand(node, index, operand);
-    }
-    std::vector<std::uint8_t> Blob() const { return writer_.Blob(); }
-
-private:
-    engine::TFilterBlobWriter writer_;
-};
-
 std::vector<std::uint8_t> FloatBytes(double value) {
     std::vector<std::uint8_t> bytes(8);
     engine::StoreF64(bytes.data(), value);
@@ -95,6 +66,72 @@ std::vector<std::uint8_t> TextBytes(const std::string& text) {
     bytes.push_back(0);
     return bytes;
 }
+
+// A filter blob as the dataset's filter text writes it, one comparison of a field with a constant at a time.
+class BlobBuilder {
+public:
+    // field op constant, the constant's stored bytes of the engine type given.
+    std::uint16_t Compare(engine::ExprOperator op, const char* field, std::uint16_t type,
+                          std::vector<std::uint8_t> value) {
+        const std::uint16_t compare = writer_.AppendNode(engine::ncBinary, op);
+        writer_.SetNodeOperand(compare, 0, FieldNode(field));
+        writer_.SetNodeOperand(compare, 1, Constant(type, std::move(value)));
+        return compare;
+    }
+    // field = constant for a string, letter case ignored: the node the dataset's filter text writes for a
+    // case-insensitive filter, which an index on the field that ignores case serves.
+    std::uint16_t EqualIgnoringCase(const char* field, const std::string& text) {
+        const std::uint16_t compare = writer_.AppendNode(engine::ncCompare, engine::opEqual);
+        writer_.SetNodeOperand(compare, 0, 1);
+        writer_.SetNodeOperand(compare, 1, 0);
+        writer_.SetNodeOperand(compare, 2, FieldNode(field));
+        writer_.SetNodeOperand(compare, 3, Constant(engine::FieldTypeString, TextBytes(text)));
+        return compare;
+    }
+    // The AND node, appended before its operands as the blob requires; its operands are set after.
+    std::uint16_t And() { return writer_.AppendNode(engine::ncBinary, engine::opAnd); }
+    void SetOperand(std::uint16_t node, std::size_t index, std::uint16_t operand) {
+        writer_.SetNodeOperand(node, index, operand);
+    }
+    std::vector<std::uint8_t> Blob() const { return writer_.Blob(); }
+
+private:
+    std::uint16_t FieldNode(const char* field) {
+        const std::uint16_t node = writer_.AppendNode(engine::ncField, engine::opField);
+        std::vector<std::uint8_t> name(field, field + std::char_traits<char>::length(field) + 1);
+        writer_.SetNodeOperand(node, 1, writer_.AppendLiteral(name));
+        return node;
+    }
+    std::uint16_t Constant(std::uint16_t type, std::vector<std::uint8_t> value) {
+        const std::uint16_t node = writer_.AppendNode(engine::ncConstant, engine::opConstant);
+        writer_.SetNodeOperand(node, 0, type);
+        writer_.SetNodeOperand(node, 1, static_cast<std::uint16_t>(value.size()));
+        writer_.SetNodeOperand(node, 2, writer_.AppendLiteral(value));
+        return node;
+    }
+
+    engine::TFilterBlobWriter writer_;
+};
+
+// The table's read lock held across one scan, as the SQL engine holds it for a statement and SQLite holds its
+// shared lock from a statement's first step to its reset: the change check runs once for the scan, not on
+// every record fetched that is not cached.
+class ScanReadLock {
+public:
+    explicit ScanReadLock(engine::TDataFile& table) : table_(table) { table_.AcquireReadLock(); }
+    ~ScanReadLock() {
+        try {
+            table_.ReleaseReadLock();
+        } catch (...) {
+            // An unlock that fails leaves the lock to the table's close; the scan's own failure counts.
+        }
+    }
+    ScanReadLock(const ScanReadLock&) = delete;
+    ScanReadLock& operator=(const ScanReadLock&) = delete;
+
+private:
+    engine::TDataFile& table_;
+};
 
 }  // namespace
 
@@ -149,7 +186,7 @@ void EngineStore::SetStored(std::uint16_t field, const void* bytes, std::size_t 
                      std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(bytes), size));
 }
 
-void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
+void EngineStore::FillImage(const ResultRow& row) {
     table_->InitRecord(image_);
     std::array<std::uint8_t, 8> value{};
     SetStored(NameField, row.Name.data(), row.Name.size());
@@ -163,6 +200,10 @@ void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
     SetStored(DateField, value.data(), 4);
     engine::StoreU32(value.data(), static_cast<std::uint32_t>(row.TestTime));
     SetStored(TimeField, value.data(), 4);
+}
+
+void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
+    FillImage(row);
     if (memo) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(memo->data());
         const auto size = static_cast<std::int32_t>(memo->size());
@@ -175,6 +216,11 @@ void EngineStore::Insert(const ResultRow& row, const std::string* memo) {
     if (table_->GetRecordId(image_).Value != static_cast<std::uint32_t>(row.Id)) {
         throw std::runtime_error("engine: record " + std::to_string(row.Id) + " took another ID");
     }
+}
+
+void EngineStore::InsertShared(const ResultRow& row) {
+    FillImage(row);
+    table_->InsertRecord(image_, true);
 }
 
 bool EngineStore::GoToId(std::int32_t id) {
@@ -222,6 +268,7 @@ void EngineStore::FetchAll(Digest& digest) {
 }
 
 void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexName("ByErrors");
     std::vector<std::uint8_t> start(table_->GetRecordBufferSize());
     std::vector<std::uint8_t> end(table_->GetRecordBufferSize());
@@ -237,6 +284,7 @@ void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& diges
 }
 
 void EngineStore::ScanAll(Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     table_->SetToBegin();
     FetchAll(digest);
@@ -258,6 +306,7 @@ void EngineStore::Delete(std::int32_t id) {
 }
 
 void EngineStore::Filtered(const std::vector<std::uint8_t>& blob, Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     engine::TFilter* filter = nullptr;
     engine::CheckEngineResult(table_->AddFilter(nullptr, blob, filter, false, nullptr, false, nullptr));
@@ -278,11 +327,12 @@ void EngineStore::FilterKphAndName(double limit, const std::string& name, Digest
     const std::uint16_t both = blob.And();
     blob.SetOperand(both, 0,
                     blob.Compare(engine::opGreater, "KPH", engine::FieldTypeFloat, FloatBytes(limit)));
-    blob.SetOperand(both, 1, blob.Compare(engine::opEqual, "NAME", engine::FieldTypeString, TextBytes(name)));
+    blob.SetOperand(both, 1, blob.EqualIgnoringCase("NAME", name));
     Filtered(blob.Blob(), digest);
 }
 
 void EngineStore::ReadMemos(Digest& digest) {
+    const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);
     table_->SetToBegin();
     std::vector<std::uint8_t> memo;

@@ -26,6 +26,7 @@ public:
     void Close() override;
 
     void Insert(const ResultRow& row, const std::string* memo) override;
+    void InsertShared(const ResultRow& row) override;
     bool FindId(std::int32_t id, Digest& digest) override;
     bool FindName(const std::string& name, Digest& digest) override;
     void ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) override;
@@ -46,6 +47,8 @@ private:
     // Every record the filter blob keeps, in natural order, each ID added; the filter is dropped after.
     void Filtered(const std::vector<std::uint8_t>& blob, Digest& digest);
     void SetStored(std::uint16_t field, const void* bytes, std::size_t size);
+    // The row's fields into the record image, which starts empty.
+    void FillImage(const ResultRow& row);
 
     std::unique_ptr<engine::TDataFile> table_;
     // The record buffer every call fills and reads.

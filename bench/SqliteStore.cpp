@@ -13,6 +13,7 @@ namespace {
 constexpr const char* StatementText[] = {
     "INSERT INTO results (id, name, toterrs, kph, nkph, testdate, testtime, errors) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+    "INSERT INTO results (name, toterrs, kph, nkph, testdate, testtime) VALUES (?, ?, ?, ?, ?, ?)",
     "SELECT " RESULT_COLUMNS " FROM results WHERE id = ?",
     "SELECT " RESULT_COLUMNS " FROM results WHERE name = ? ORDER BY name, id LIMIT 1",
     "SELECT " RESULT_COLUMNS " FROM results WHERE toterrs BETWEEN ? AND ? ORDER BY toterrs, id",
@@ -24,6 +25,10 @@ constexpr const char* StatementText[] = {
     "SELECT length(errors), errors FROM results",
 };
 
+// How long a connection waits for another's lock before it fails: as long as the engine's writers wait for
+// its write lock (about 25 seconds).
+constexpr int BusyTimeoutMs = 25000;
+
 // Reads the columns after the ID as a caller would, so that SQLite decodes what the engine hands back in its
 // record image (the library's calls are opaque to the compiler: nothing is optimised away).
 void ReadColumns(sqlite3_stmt* statement) {
@@ -33,6 +38,16 @@ void ReadColumns(sqlite3_stmt* statement) {
     sqlite3_column_double(statement, 4);
     sqlite3_column_int(statement, 5);
     sqlite3_column_int(statement, 6);
+}
+
+// Binds the row's fields after its ID, from name to test time, to the parameters from the first on.
+void BindFields(sqlite3_stmt* statement, const ResultRow& row, int first) {
+    sqlite3_bind_text(statement, first, row.Name.data(), static_cast<int>(row.Name.size()), SQLITE_STATIC);
+    sqlite3_bind_int(statement, first + 1, row.Errors);
+    sqlite3_bind_double(statement, first + 2, row.Kph);
+    sqlite3_bind_double(statement, first + 3, row.NetKph);
+    sqlite3_bind_int(statement, first + 4, row.TestDate);
+    sqlite3_bind_int(statement, first + 5, row.TestTime);
 }
 
 }  // namespace
@@ -76,7 +91,8 @@ void SqliteStore::Open(const std::filesystem::path& directory, TableKind, Access
     Close();
     const std::string file = (directory / "results.db").string();
     if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) Fail(file.c_str());
-    Execute("PRAGMA journal_mode=DELETE");
+    sqlite3_busy_timeout(db_, BusyTimeoutMs);
+    Execute(("PRAGMA journal_mode=" + journalMode_).c_str());
     Execute("PRAGMA synchronous=OFF");
     if (access == Access::Exclusive) {
         Execute("BEGIN");
@@ -125,17 +141,18 @@ void SqliteStore::StepDone(sqlite3_stmt* statement) {
 void SqliteStore::Insert(const ResultRow& row, const std::string* memo) {
     sqlite3_stmt* s = Prepared(InsertRow);
     sqlite3_bind_int(s, 1, row.Id);
-    sqlite3_bind_text(s, 2, row.Name.data(), static_cast<int>(row.Name.size()), SQLITE_STATIC);
-    sqlite3_bind_int(s, 3, row.Errors);
-    sqlite3_bind_double(s, 4, row.Kph);
-    sqlite3_bind_double(s, 5, row.NetKph);
-    sqlite3_bind_int(s, 6, row.TestDate);
-    sqlite3_bind_int(s, 7, row.TestTime);
+    BindFields(s, row, 2);
     if (memo) {
         sqlite3_bind_blob(s, 8, memo->data(), static_cast<int>(memo->size()), SQLITE_STATIC);
     } else {
         sqlite3_bind_null(s, 8);
     }
+    StepDone(s);
+}
+
+void SqliteStore::InsertShared(const ResultRow& row) {
+    sqlite3_stmt* s = Prepared(InsertSharedRow);
+    BindFields(s, row, 1);
     StepDone(s);
 }
 

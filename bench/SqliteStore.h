@@ -11,12 +11,14 @@
 
 namespace bench {
 
-// One database file per table, "results.db", in journal_mode=DELETE with synchronous=OFF: like the engine's
-// shared table, a change is in the file when it returns and nothing forces it to the disk. Every statement is
-// prepared once per open and reused.
+// One database file per table, "results.db", in journal_mode=DELETE (or the journal mode given) with
+// synchronous=OFF: like the engine's shared table, a change is in the file when it returns and nothing forces
+// it to the disk. Every statement is prepared once per open and reused. A connection that meets another's
+// lock waits for it (up to BusyTimeoutMs), as the engine's writers wait for its write lock.
 class SqliteStore : public BenchStore {
 public:
-    SqliteStore() = default;
+    // "DELETE" or "WAL".
+    explicit SqliteStore(std::string journalMode = "DELETE") : journalMode_(std::move(journalMode)) {}
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
@@ -27,6 +29,7 @@ public:
     void Close() override;
 
     void Insert(const ResultRow& row, const std::string* memo) override;
+    void InsertShared(const ResultRow& row) override;
     bool FindId(std::int32_t id, Digest& digest) override;
     bool FindName(const std::string& name, Digest& digest) override;
     void ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) override;
@@ -40,6 +43,7 @@ public:
 private:
     enum Statement {
         InsertRow,
+        InsertSharedRow,
         SelectId,
         SelectName,
         SelectErrors,
@@ -60,6 +64,7 @@ private:
     void StepDone(sqlite3_stmt* statement);
     [[noreturn]] void Fail(const char* what) const;
 
+    std::string journalMode_;
     sqlite3* db_ = nullptr;
     bool transaction_ = false;
     std::array<sqlite3_stmt*, StatementCount> statements_{};

@@ -3,7 +3,8 @@
 //   engine-bench                 every workload at 10k, 100k and 1M records (where it runs at that size)
 //   engine-bench --smoke         every workload at 100 records, one run each: a check that all of it works
 //   engine-bench --sizes 10000   the sizes given, comma-separated
-//   engine-bench --only insert   the workloads whose name contains the text
+//   engine-bench --only insert   the workloads whose name contains the text ("writers": the writers' figure)
+//   engine-bench --writers 20000 the records of the writers' figure (one writer alone, then four together)
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -13,6 +14,7 @@
 #include "bench/BenchRunner.h"
 #include "bench/EngineStore.h"
 #include "bench/SqliteStore.h"
+#include "bench/Writers.h"
 #include "engine/base/EngineState.h"
 
 namespace {
@@ -32,22 +34,35 @@ std::vector<std::int32_t> ParseSizes(const std::string& text) {
 
 }  // namespace
 
+// The writers' figure inserts this many records in all: a second or more per run on each side, the three sides within about a minute.
+constexpr std::int32_t WriterRecords = 8000;
+// A smoke run's writers: 25 records each.
+constexpr std::int32_t SmokeWriterRecords = 100;
+
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == bench::WriterOption) {
+        engine::EngineGuard engineRuntime;
+        return bench::WriterMain(std::vector<std::string>(argv + 2, argv + argc));
+    }
     try {
         bench::RunSettings settings;
         settings.Sizes = {10000, 100000, 1000000};
+        settings.WriterRecords = WriterRecords;
         for (int i = 1; i < argc; ++i) {
             const std::string option = argv[i];
             if (option == "--smoke") {
                 settings.Sizes = {100};
                 settings.WarmUps = 0;
                 settings.Runs = 1;
+                settings.WriterRecords = SmokeWriterRecords;
+            } else if (option == "--writers" && i + 1 < argc) {
+                settings.WriterRecords = ParseSizes(argv[++i]).at(0);
             } else if (option == "--sizes" && i + 1 < argc) {
                 settings.Sizes = ParseSizes(argv[++i]);
             } else if (option == "--only" && i + 1 < argc) {
                 settings.Only = argv[++i];
             } else {
-                std::cerr << "usage: engine-bench [--smoke] [--sizes N,N,...] [--only TEXT]\n";
+                std::cerr << "usage: engine-bench [--smoke] [--sizes N,N,...] [--only TEXT] [--writers N]\n";
                 return 2;
             }
         }

@@ -502,10 +502,12 @@ bool TTARNISDataSet::LocateRecord(std::string_view keyFields, const rtl::Variant
     engine::TDataFile* cursor =
         MapsToIndex(fields, caseInsensitive) ? handle_ : GetLookupCursor(keyFields, caseInsensitive);
     if (cursor == nullptr) {
-        // No index serves: a scan from the first record under a filter of the key values.
-        handle_->SetToBegin();
+        // No index serves: a scan from the first record under a filter of the key values. The activation
+        // finds the current record again (in natural order it leaves no before-first state), so the scan
+        // goes to the start only after it.
         DroppedFilter lookup(*handle_, CreateLookupFilter(fields, values, options));
         handle_->ActivateFilter(lookup.Get());
+        handle_->SetToBegin();
         const bool found = handle_->GetNextRecord(Image(buffer)) == 0;
         lookup.Drop();
         return found;

@@ -66,9 +66,6 @@ std::uint16_t TDataQuery::Prepare(std::string_view text) {
     return 0;
 }
 
-// Binding's steps are not built yet: the parsed model stays as it is and no table is opened.
-void TDataQuery::BindStatement() {}
-
 std::uint16_t TDataQuery::SetParams(std::span<const engine::TFieldDesc> descriptors,
                                     std::span<const std::uint8_t> buffer) {
     for (std::size_t i = 0; i < descriptors.size(); ++i) {

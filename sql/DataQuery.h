@@ -65,11 +65,14 @@ public:
 
     // Reads the statement text into the model and binds it. Answers ErrStatementNotPreparable, changing
     // nothing, when the statement was prepared before (whether that succeeded or not: parsing appends to the
-    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949, leaving what was
-    // built to the destructor.
+    // lists) or a SELECT has run; else 0. Parse and bind failures raise engine error 11949 (or the engine's
+    // own error of opening or creating a table), leaving what was built to the destructor.
     std::uint16_t Prepare(std::string_view text);
-    // Binds the parsed model to its tables and fields. Its steps are not built yet: the model stays as
-    // parsed and no table is opened.
+    // Binds the parsed model (Binding.cpp): opens the tables, ties every column to its table and field,
+    // expands "*", names the result columns and decides a SELECT live or copied; a copied SELECT gets its
+    // result table designed, created and opened (ResultTable.cpp); INSERT and UPDATE get their targets bound
+    // and their constant values checked. Raises engine error 11949, or the engine's error of an open or a
+    // create; tables opened before a failure stay with the statement, which closes them when freed.
     void BindStatement();
 
     // Copies the parameter values into the Params nodes, the i-th descriptor's into the i-th node: its
@@ -86,6 +89,110 @@ public:
     std::uint16_t Execute(engine::TDataFile*& result);
     // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
     bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
+
+    // --- Binding (Binding.cpp)
+    // ------------------------------------------------------------------------------
+    //
+    // Table, field, correlation and result names compare without regard to case (rtl::AnsiCompareText).
+
+    // Type-checks every select-list tree under the built-in US settings and takes its type fields into the
+    // column; a tree that is one column makes the column a plain one. 11949 for a column over 250 bytes.
+    void CheckColumnExprSizes();
+    // The type checker's resolver: binds a column node to its table and stored field; false when none has it.
+    bool ResolveColumn(engine::TExprNode& node);
+    // The table holding the column, its field number in fieldNumber (untouched for an empty name or "*",
+    // which give the table itself): without a correlation name the first table having the field, with one
+    // the tables of that correlation name. Null when none.
+    TSourceDataFile* FindSourceField(std::string_view correlation, std::string_view name,
+                                     std::uint16_t& fieldNumber);
+    // The table of the correlation name; the first table for an empty one; null when none.
+    TSourceDataFile* FindSourceTable(std::string_view correlation);
+    // The select-list column an ORDER BY or GROUP BY item names, its ResultFieldNumber in fieldNumber:
+    // with a correlation name by correlation and column name; without, by column name or by result name.
+    // Aggregate columns are found by their column name only when included. Null when none.
+    TResultDataField* FindResultColumn(bool includeAggregates, std::string_view name,
+                                       std::uint16_t& fieldNumber, std::string_view correlation);
+    // Puts one plain column per stored field of the table (but a "Row___No" field) at position, numbered
+    // from column + 1 on; position ends after them.
+    void ExpandAllColumns(TSourceDataFile& table, std::uint16_t& column, std::size_t& position);
+    // Appends one target column per stored field of the table, in field order.
+    void ExpandAllTargetColumns(TSourceDataFile& table);
+    // Fills every target column from its field's descriptor.
+    void ResolveTargetColumns();
+    // Type-checks the INSERT or UPDATE values under the built-in US settings; a constant of another type
+    // than its column is read as a date, time or date-time, or must be comparable with it.
+    void CheckValueTypes();
+    // The alias's last 30 characters, else a caption from the column name and aggregate; then made unique
+    // among the other select-list columns' result names.
+    void MakeResultColumnName(std::string_view name, std::string_view alias, std::string& resultName,
+                              const TResultDataField& column, AggregateKind aggregate);
+    // base + "_" + suffix within 30 characters, the base cut at its front when needed.
+    static std::string MakeUniqueColumnName(std::string_view base, std::uint32_t suffix);
+    // Same field count, whole-index descending and case flags, fields and per-field descending flags.
+    static bool IndexDefsMatch(const engine::TIndexDescriptor& a, const engine::TIndexDescriptor& b) noexcept;
+    // Gives the live source table the select list as its working field set.
+    void SetupLiveResult();
+
+    // --- Planning: join links (JoinAnalysis.cpp) -----------------------------------------------------------
+    //
+    // Binding turns the WHERE tree (every ON condition ANDed in) into join links, the bind-time part of the
+    // residual condition (BoundResidual) and what is left for the table filters (WhereCondition), and puts
+    // the tables in join order. Outer joins keep the standard meaning of ON and WHERE: a condition applied
+    // after an outer join that names a table of its null side goes to the residual, evaluated on the joined
+    // row after the unmatched row is made NULL.
+
+    // Links every table to the next in list order without a condition; a table on the null side of an outer
+    // join is linked only from the nearest earlier table on the same side of every outer join.
+    void SetupDefaultLinks();
+    // Type-checks WhereCondition, takes out the outer joins' ON conditions and what follows them, then runs
+    // AnalyseJoinNode; a tree consumed whole leaves WhereCondition null and HasWhere false.
+    void AnalyseJoinConditions();
+    // What became of a node the join analysis looked at.
+    enum class JoinFate : std::uint8_t { Kept, Linked, ToResidual };
+    // Two-table comparisons become links; a cross-table disjunction (and a NOT over one) is left in the
+    // slot for the caller to move to the residual. A Linked node is gone from the slot.
+    JoinFate AnalyseJoinNode(std::unique_ptr<engine::TExprNode>& slot, engine::TExprNode* parent);
+    // ResidualCondition := the tree, or an AND over the old residual (left) and the tree (right);
+    // HasResidual := true.
+    void AddResidualCondition(std::unique_ptr<engine::TExprNode> tree);
+    // Some table other than through the ignored link has a conditional link to the table.
+    bool IsJoinTarget(const TSourceDataLink* ignore, const TSourceDataFile* table) const noexcept;
+    // Sources by ascending TableNumber, equal numbers in list order, then numbered 1, 2, ...
+    void SortSourceTables();
+    // Drops unneeded unconditional links, refuses a table that two conditional links target, then makes
+    // the links a tree rooted at the first table and checks every outer join against it.
+    void PruneLinks();
+
+    // --- Planning: table filters (PushDown.cpp) -----------------------------------------------------------
+    //
+    // Every run derives its filters and residual condition afresh from the current parameter values:
+    // ResidualCondition := a copy of BoundResidual, then a copy of WhereCondition is split into table
+    // filters and residual parts. HasWhere and HasResidual then describe the run. Call after
+    // CloseAllSourceFilters.
+    void ApplyWhereToSources();
+    // Splits the node in the slot (a node of the run's copy): an AND is split, any other node naming at
+    // most one table is pushed whole to it (naming none: to the first table), one naming several goes to
+    // the residual. True when the node left the slot's tree.
+    bool SplitWhere(std::unique_ptr<engine::TExprNode>& slot);
+    // Installs the condition as an active filter on the table, or (unindexed, copied result, no join, not
+    // aggregates only) moves its rewritten copy to the residual and frees it: false then.
+    bool PushFilterToSource(std::unique_ptr<engine::TExprNode>& slot, TSourceDataFile& table);
+    // The copy of a condition a table filter gets: prefix compares for 'abc*' and LIKE 'abc%', and the
+    // constant sides, IN items and BETWEEN bounds evaluated (EvaluateToConstant).
+    std::unique_ptr<engine::TExprNode> RewriteForFilter(const engine::TExprNode& node);
+    // The expression evaluated on the tables' current rows, as a constant node. A number or date of another
+    // type than the model takes the model's type only when the conversion is exact; otherwise it keeps its
+    // own, compared record by record under the mixed-type rules.
+    std::unique_ptr<engine::TExprNode> EvaluateToConstant(const engine::TExprNode& model,
+                                                          const engine::TExprNode& expression);
+    // The evaluator's column procedure: the column's field from its SourceTable's RecordBuffer (physical
+    // field set). Owner is the statement; data is not used.
+    static void FetchColumnValue(void* owner, void* data, const engine::TExprNode& column,
+                                 engine::ExprValue& value);
+    // Clears every link's filter handle, dropping its filter, then drops every source table's filters.
+    void CloseAllSourceFilters();
+    // Type-checks WhereCondition under the built-in US settings; 11949 when it is not boolean.
+    void CheckWhereCondition();
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //
@@ -147,13 +254,17 @@ public:
     std::vector<std::unique_ptr<TOrderByDataField>> OrderBy;
     bool NoCase = false;  // NOCASE, for the whole ORDER BY
     std::vector<std::unique_ptr<TGroupByDataField>> GroupBy;
-    std::unique_ptr<engine::TExprNode> WhereCondition;     // WHERE with every ON condition ANDed in
-    std::unique_ptr<engine::TExprNode> ResidualCondition;  // evaluated on every joined row
-    // The "?" nodes of the value trees and of WhereCondition, in the order they stand in the text; the
+    std::unique_ptr<engine::TExprNode> WhereCondition;  // WHERE with every ON condition ANDed in
+    // The run's residual condition, evaluated on every joined row; ApplyWhereToSources derives it.
+    std::unique_ptr<engine::TExprNode> ResidualCondition;
+    // What the join analysis moved to the residual at binding; each run starts its residual from a copy.
+    std::unique_ptr<engine::TExprNode> BoundResidual;
+    // The run's copy of WhereCondition after the split: the conditions installed as table filters.
+    std::unique_ptr<engine::TExprNode> RunWhereCondition;
+    // The "?" nodes of the value trees and of the condition trees, in the order they stand in the text; the
     // trees own them. SetParams writes into these very nodes, so they must live as long as the statement:
-    // no step may free or replace a node held here. Planning and execution therefore neither move WHERE
-    // nodes into the residual condition nor free them: each run's table filters and residual condition are
-    // copies, made after SetParams, so that every run sees the values set for it.
+    // no step may free a node held here. Binding moves WHERE nodes into links and BoundResidual, which
+    // keep them; runs work on copies made after SetParams, so that every run sees the values set for it.
     std::vector<engine::TExprNode*> Params;
 
     // The callbacks. What the caller needs beside its arguments travels in the function object. Binding
@@ -169,10 +280,56 @@ public:
 
     TExpressionParser Scanner{this};
 
+    // An outer join: the table its JOIN reads, its FROM position and the tables of its null side (LEFT: that
+    // table; RIGHT: every table before it in the FROM text).
+    struct TOuterJoin {
+        TSourceDataFile* Table = nullptr;
+        std::uint16_t Position = 0;
+        std::vector<TSourceDataFile*> NullSide;
+        bool OnNullSide(const TSourceDataFile* table) const noexcept;
+    };
+    std::vector<TOuterJoin> OuterJoins;  // in FROM order; found by SetupDefaultLinks
+
 private:
+    // Outer-join planning steps (JoinAnalysis.cpp).
+    void FindOuterJoins();
+    // Same side of every outer join.
+    bool SameJoinSide(const TSourceDataFile* a, const TSourceDataFile* b) const noexcept;
+    // The nearest table before `table` in list order on the same side of every outer join; null when none.
+    TSourceDataFile* NearestSameSide(const TSourceDataFile* table) const noexcept;
+    // The outer joins' ON conditions: links, link conditions and null-side filters; conditions applied after
+    // an outer join that name its null side go to the residual.
+    void AnalyseOuterConditions();
+    // Walking the tables in join order: unreached tables linked, links to reached tables dropped.
+    void BuildLinkTree();
+    // Each outer join is one left outer link whose target reaches exactly its null side; 11949 otherwise.
+    void CheckOuterJoins() const;
+
     // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
     // and the answer is 0.
     std::uint16_t RunStatement(engine::TDataFile*& result);
+
+    // Binding steps (Binding.cpp).
+    void BindSelect();
+    void BindChange();
+    void OpenSource(TSourceDataFile& source);
+    void BindSelectColumn(TResultDataField& column, std::uint16_t& counter);
+    void BindCountAll(TResultDataField& column);
+    // Replaces the "*" column at position by the fields it stands for; position ends after them.
+    void ExpandAllColumnsAt(std::size_t& position, std::uint16_t& counter);
+    void FindOrderByIndex();
+    // The column an ORDER BY or GROUP BY item names, by name or number; 11949 naming the item and the
+    // clause (contextText) when there is none.
+    TResultDataField& ResolveClauseItem(const TClauseColumn& item, bool includeAggregates,
+                                        std::string_view context);
+
+    // Result table steps (ResultTable.cpp): design, name, create, open and working field set.
+    void CreateResultTable();
+    std::vector<engine::TFieldDesc> DesignResultFields() const;
+    std::vector<engine::TIndexDescriptor> DesignResultIndexes();
+    std::string ResultTableName() const;
+    void OpenResultTable();
+    void SetupResultWorkingFields();
 
     // Parse steps (StatementParser.cpp).
     void ParseSelect();

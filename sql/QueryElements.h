@@ -16,6 +16,10 @@ class TSourceDataFile;
 
 // The all-columns symbol, as a column name.
 inline constexpr std::string_view AllColumnsName = "*";
+// The first field of every result table, numbering its rows; no select-list column may take its name.
+inline constexpr std::string_view RowNumberFieldName = "Row___No";
+// A result column names its result-table field with its first 30 characters: a field name's room.
+inline constexpr std::size_t MaxResultNameLength = 30;
 
 // The aggregate of a select-list column. Numbered apart from the tree operators (opSum 23 ... opAvg 27) so
 // that the two cannot be mixed up; binding's captions ("Sum Of ", "Min Of ", ...) follow this order.

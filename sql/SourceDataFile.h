@@ -38,6 +38,24 @@ public:
     void SetTableName(std::string_view name);
     void SetCorrelationName(std::string_view name);
 
+    // Opens the table shared, writable only when live, with the statement's lock settings, change detection
+    // and password callback; the callback goes again when the open returns, also when it fails. The table
+    // is then in natural order and the row is emptied until AllocRecordBuffer sizes it.
+    void Open(std::uint8_t lockRetryCount, std::uint16_t lockWaitTime, bool live, bool strictChangeDetection,
+              const engine::TDataFile::PasswordEvent& passwordCallback);
+    // The number of the stored field of that name, without regard to case (rtl::AnsiSameText); 0 for none.
+    std::uint16_t FindField(std::string_view name) const;
+    // The number and name of the first stored field; 0 and empty for a table without fields.
+    void GetFirstField(std::uint16_t& number, std::string& name) const;
+    // Sizes the row to the table's record image, zero-filled.
+    void AllocRecordBuffer();
+    // Merges the condition into the link to the target whose type is equal or unconditional, or appends a
+    // new link. The operator is the comparison's, kept for the caller's choice of orientation only.
+    void AddLink(std::uint8_t joinType, engine::ExprOperator op, TSourceDataFile* target,
+                 std::unique_ptr<engine::TExprNode> condition);
+    // One of the table's conditional links targets that table.
+    bool IsLinkTarget(const TSourceDataFile* target) const noexcept;
+
     TDataQuery* Owner;
     std::unique_ptr<engine::TDataFile> Table;  // owned; opened by binding
     bool InMemory = false;                     // named with MEMORY

@@ -7,6 +7,10 @@
 
 #include "engine/expr/ExprNode.h"
 
+namespace engine {
+class TFilter;
+}
+
 namespace sql {
 
 class TSourceDataFile;
@@ -22,13 +26,33 @@ enum : std::uint8_t {
 };
 
 struct TSourceDataLink {
+    // A link leaves its filter to the inner table when freed: the table owns it and closes with it.
     explicit TSourceDataLink(TSourceDataFile* owner) noexcept : Owner(owner) {}
+    TSourceDataLink(const TSourceDataLink&) = delete;
+    TSourceDataLink& operator=(const TSourceDataLink&) = delete;
+
+    // Null does nothing; an unconditional link takes the type and the condition; otherwise the condition
+    // is ANDed to the right of the one the link has.
+    void AddCondition(std::uint8_t joinType, std::unique_ptr<engine::TExprNode> condition);
+    // The inner table's filter for the outer table's current row (its RecordBuffer): added, built only from
+    // the records that pass the inner table's earlier filters, and activated; or, when the link has one, its
+    // condition replaced. Engine failures raise.
+    void SetFilter();
+    // Drops the link's filter from the inner table, when it has one; the handle is cleared first.
+    void ClearFilter();
+    // The inner filter's condition for the outer table's current row: each comparison of the link as the
+    // inner table's operand compared with the outer row's value (a constant, in the inner operand's type
+    // where that is exact); any other part, which names no table of the inner side, becomes its truth value
+    // on the outer row.
+    std::unique_ptr<engine::TExprNode> CopyExprForLink(const engine::TExprNode& condition) const;
 
     TSourceDataFile* Owner;                        // the outer table
     std::uint8_t JoinType = jkNone;                // jkNone (unconditional), jkInner or jkLeftOuter
     TSourceDataFile* Target = nullptr;             // the inner table
     std::unique_ptr<engine::TExprNode> Condition;  // null on an unconditional link
-    std::uint32_t FilterHandle = 0;                // the filter the link keeps on the inner table; 0 none
+    // The filter the link keeps on the inner table; null when none. The table owns it: whoever drops the
+    // table's filters clears this first.
+    engine::TFilter* FilterHandle = nullptr;
     bool Matched = false;  // the inner table gave a row (or the unmatched row) for the outer row
 };
 

@@ -120,14 +120,58 @@ inline constexpr std::string_view kDuplicateCorrelation =
 inline constexpr std::string_view kInvalidColumnName =
     "Invalid column name '%s' or table correlation name '%s' specified in %s";
 
+// Binding.
+// The missing blank before "in" is the system's own.
+inline constexpr std::string_view kReservedFieldName =
+    "Invalid use of reserved field name '%s'in source columns";
+inline constexpr std::string_view kAggregateWithoutGroupBy =
+    "Invalid use of aggregate function for column '%s', the necessary GROUP BY clause is missing";
+// Slots: the alias, the column.
+inline constexpr std::string_view kAliasOnAllColumns =
+    "Invalid use of column correlation name '%s' for '%s' specified in source columns";
+// Slots: the number as written, the clause's context text.
+inline constexpr std::string_view kInvalidColumnNumber = "Invalid column number '%s' specified in %s";
+inline constexpr std::string_view kColumnTooLarge =
+    "Column expression '%s' exceeds the maximum allowable field size";
+inline constexpr std::string_view kValueCountMismatch =
+    "The number of values must match the number of table columns";
+// The result table's indexes hold at most 16 fields. Slots: the limit that applied, the clause's keyword.
+// The DISTINCT text is the system's; the ORDER BY and GROUP BY texts are modelled on it.
+inline constexpr std::string_view kTooManyIndexColumns =
+    "Maximum number of columns (%s) in %s clause exceeded";
+// Two result names that the result table's 30-character field names would make one.
+inline constexpr std::string_view kResultNameNotUnique =
+    "Result column name '%s' is not unique in source columns";
+
 // Parameter values handed to a statement that do not fit its parameters.
 inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
+
+// Planning: join links and table filters. The slot of kMultipleJoinTargets, kUndefinedWhereCorrelation and
+// kOuterJoinNotCombinable is a table's correlation name.
+inline constexpr std::string_view kJoinOperandMultipleTables =
+    "The join condition cannot contain multiple table correlation names in either the left or right operand "
+    "in WHERE or JOIN clause";
+inline constexpr std::string_view kJoinCorrelationNotFound =
+    "Internal join error attempting to validate table correlation names involved in join";
+inline constexpr std::string_view kMultipleJoinTargets =
+    "Internal join error - table correlation name \"%s\" is target of multiple join conditions in WHERE or "
+    "JOIN clause";
+inline constexpr std::string_view kInternalTableFilterError = "Internal table filter error";
+inline constexpr std::string_view kUndefinedWhereCorrelation =
+    "Table correlation name '%s' referenced in WHERE clause is not defined in the FROM clause";
+inline constexpr std::string_view kOuterJoinOnCondition =
+    "Condition in the ON clause of an outer join must compare its two sides or name one side only";
+inline constexpr std::string_view kOuterJoinNotCombinable =
+    "Outer join with table '%s' cannot be combined with the other joins of this statement";
 
 // Context texts of the statement's clauses, as the expression messages name them.
 inline constexpr std::string_view kSourceColumnsContext = "source columns";
 inline constexpr std::string_view kTableColumnsContext = "table columns";
 inline constexpr std::string_view kValuesContext = "values";
 inline constexpr std::string_view kWhereContext = "WHERE or JOIN clause";
+inline constexpr std::string_view kUpdateValuesContext = "update values";
+inline constexpr std::string_view kOrderByContext = "ORDER BY clause";
+inline constexpr std::string_view kGroupByContext = "GROUP BY clause";
 
 // Expressions; the last slot is the clause's context text.
 inline constexpr std::string_view kExpressionTooComplex = "Expression too complex in %s";

@@ -33,11 +33,6 @@ std::string_view TextOf(const TExprNode* node) noexcept {
     return node != nullptr ? std::string_view(node->Text) : std::string_view();
 }
 
-bool IsMomentType(std::uint8_t type) noexcept {
-    return type == engine::FieldTypeDate || type == engine::FieldTypeTime ||
-           type == engine::FieldTypeDateTime;
-}
-
 bool IsConstant(const TExprNode* node) noexcept {
     return node != nullptr && node->NodeClass == engine::ncConstant;
 }

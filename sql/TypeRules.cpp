@@ -172,6 +172,11 @@ bool IsComparisonOrLogic(std::uint32_t op) noexcept {
 
 }  // namespace
 
+bool IsMomentType(std::uint8_t type) noexcept {
+    return type == engine::FieldTypeDate || type == engine::FieldTypeTime ||
+           type == engine::FieldTypeDateTime;
+}
+
 bool UnaryOperandTypeValid(std::uint32_t op, std::uint8_t type) noexcept {
     return Contains(UnaryOperands(op), type);
 }

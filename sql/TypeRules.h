@@ -13,6 +13,9 @@ namespace sql {
 // operations; large objects, bytes and the types 13 to 15 in none. Every function is pure. A type or operand
 // pair that an operator rejects has result type 0 (and, for unary operators, subtype 0).
 
+// Dates, times and date-times: the types a string constant is read as when it meets one.
+bool IsMomentType(std::uint8_t type) noexcept;
+
 // IS NULL, IS NOT NULL and NOT take booleans; negation takes dates, times, date-times and the numbers but
 // the 16-bit unsigned one; unary plus takes those and the 16-bit unsigned one as well. No other operator is
 // unary.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -17,6 +18,12 @@ namespace engine {
 // An entry is pinned at most this many times at once; one pin more means a fetcher that never releases, and
 // the cache counts itself corrupt (each cache raises its own code: 8962 records, 8963 blocks, 8965 pages).
 inline constexpr std::uint16_t MaxCachePins = 64;
+// Listings of reusable entries a cache keeps beyond twice its entries before it lists them anew: enough that
+// a small cache does not list anew on every change.
+inline constexpr std::size_t MinReuseListing = 64;
+// The oldest entries a cache looks at before it asks its heap of reusable entries: a few pinned ones at the
+// back (a cursor's record, a page on its path) do not send every eviction to the heap.
+inline constexpr int OldestLooks = 4;
 
 // What a full cache does when every entry that is not pinned is dirty.
 enum class FullCachePolicy : std::uint8_t {
@@ -74,6 +81,8 @@ private:
     bool inReadRange_ = false;
     // The entry's place in the cache's slot table, which outlives the entry.
     std::uint32_t slot_ = 0;
+    // When the entry last came to the front: entries further from the front have smaller ages.
+    std::uint64_t age_ = 0;
     TCacheEntry* newer_ = nullptr;
     TCacheEntry* older_ = nullptr;
 };
@@ -243,7 +252,7 @@ public:
     Pin ReadRun(Position first, int count, Position wanted) {
         const std::size_t size = store_.ImageSize();
         const int wantedIndex = wanted == first ? 0 : count - 1;
-        ReadRangeMarks marks;
+        ReadRangeMarks marks(*this);
         for (int i = 0; i < count; ++i) {
             if (Entry* cached = Peek(store_.Advance(first, i))) marks.Mark(*cached);
         }
@@ -313,7 +322,8 @@ public:
     }
 
     // Writes the entries (of caches on this cache's file) in ascending file order, each run of adjacent
-    // images with one write; each run's entries are clean once it is written.
+    // images with one write; each run's entries are clean once it is written. The other caches whose
+    // entries it wrote are told with Written.
     void WriteSorted(std::vector<Entry*>& entries) {
         std::sort(entries.begin(), entries.end(), [this](const Entry* a, const Entry* b) {
             return store_.FileOffset(a->position_) < store_.FileOffset(b->position_);
@@ -333,7 +343,16 @@ public:
             }
             store_.WriteImages(start, writeBuffer_.data(), writeBuffer_.size());
             for (std::size_t i = first; i < end; ++i) entries[i]->dirty_ = false;
+            Written(std::span<Entry* const>(entries.data() + first, end - first));
             first = end;
+        }
+    }
+
+    // Entries another cache on the same file wrote for this one, clean now: those of this cache become
+    // candidates for reuse.
+    void Written(std::span<Entry* const> entries) noexcept {
+        for (Entry* entry : entries) {
+            if (Owns(*entry)) MayBeReusable(*entry);
         }
     }
 
@@ -348,7 +367,10 @@ public:
     void UnpinAll() noexcept {
         for (const std::uint32_t slot : pinnedSlots_) {
             slots_[slot].pinListed = false;
-            if (Entry* entry = slots_[slot].entry.get()) entry->pins_ = 0;
+            if (Entry* entry = slots_[slot].entry.get()) {
+                entry->pins_ = 0;
+                MayBeReusable(*entry);
+            }
         }
         pinnedSlots_.clear();
     }
@@ -392,6 +414,10 @@ public:
                 if (Entry* entry = TryTakeEntry()) return *entry;
             }
         }
+        // An entry that became reusable unseen (a write that failed half-way told no other cache) is found
+        // by looking at every entry once, before the cache grows or gives up.
+        ListReusable();
+        if (Entry* entry = TryTakeEntry()) return *entry;
         if (!store_.GrowInsteadOfWriting()) store_.RaiseCorrupt();
         capacity_ += growthStep_;
         return NewAtFront();
@@ -413,9 +439,12 @@ private:
     // Clears the read-range marks of a multi-entry read when it ends, also on failure.
     class ReadRangeMarks {
     public:
-        ReadRangeMarks() = default;
+        explicit ReadRangeMarks(TCache& cache) noexcept : cache_(cache) {}
         ~ReadRangeMarks() {
-            for (Entry* entry : marked_) entry->inReadRange_ = false;
+            for (Entry* entry : marked_) {
+                entry->inReadRange_ = false;
+                cache_.MayBeReusable(*entry);
+            }
         }
         ReadRangeMarks(const ReadRangeMarks&) = delete;
         ReadRangeMarks& operator=(const ReadRangeMarks&) = delete;
@@ -427,6 +456,7 @@ private:
         }
 
     private:
+        TCache& cache_;
         std::vector<Entry*> marked_;
     };
 
@@ -454,8 +484,8 @@ private:
         std::terminate();
     }
 
-    static void Unpin(Entry& entry) noexcept {
-        if (entry.pins_ > 0) --entry.pins_;
+    void Unpin(Entry& entry) noexcept {
+        if (entry.pins_ > 0 && --entry.pins_ == 0) MayBeReusable(entry);
     }
 
     Pin PinToFront(Entry& entry) {
@@ -494,6 +524,7 @@ private:
         entry.dirty_ = false;
         entry.position_ = Position{};
         ++slots_[entry.slot_].generation;
+        MayBeReusable(entry);
     }
 
     // An empty entry at the front: a new one while below capacity, else one made free by Evict.
@@ -502,17 +533,70 @@ private:
         return Evict();
     }
 
-    // TakeEntry without writing or growing; null when nothing is free.
+    // TakeEntry without writing or growing; null when nothing is free. The least recently used reusable
+    // entry comes from the heap of candidates, so that a cache full of dirty entries (an exclusive table's
+    // pages and records) is not walked whole for every entry taken.
     Entry* TryTakeEntry() {
         if (count_ < capacity_) return &NewAtFront();
-        for (Node* node = oldest_; node != nullptr; node = node->newer_) {
-            Entry& entry = AsEntry(*node);
-            if (!Reusable(entry)) continue;
-            Empty(entry);
-            MoveToFront(entry);
-            return &entry;
+        // One of the oldest entries is most often reusable (a scan; the cursor's record may stay pinned at
+        // the back): taken at once, without the heap.
+        int looked = 0;
+        for (Node* node = oldest_; node != nullptr && looked < OldestLooks; node = node->newer_, ++looked) {
+            if (Reusable(AsEntry(*node))) return &Take(AsEntry(*node));
+        }
+        if (listingLost_) ListReusable();
+        while (!reusable_.empty()) {
+            std::pop_heap(reusable_.begin(), reusable_.end(), std::greater<>());
+            const auto [age, slot] = reusable_.back();
+            reusable_.pop_back();
+            Entry* entry = slots_[slot].entry.get();
+            // A candidate that moved, changed or went since it was listed has a newer listing, or none.
+            if (entry == nullptr || entry->age_ != age || !Reusable(*entry)) continue;
+            return &Take(*entry);
         }
         return nullptr;
+    }
+
+    // Empties a reusable entry and moves it to the front. Taken for a new image at once, it is not listed
+    // again on the way (its caller pins or marks it, which lists it again once that ends).
+    Entry& Take(Entry& entry) {
+        struct Taking {
+            bool& flag;
+            ~Taking() { flag = false; }
+        } taking{taking_};
+        taking_ = true;
+        Empty(entry);
+        MoveToFront(entry);
+        return entry;
+    }
+
+    // Lists an entry that may have become reusable (new, at the front, unpinned, written, emptied or read)
+    // as a candidate with its age. Stale listings are dropped when taken; when they outnumber the entries
+    // the list is made again from the entries themselves.
+    void MayBeReusable(Entry& entry) noexcept {
+        if (taking_ || listingLost_ || !Reusable(entry)) return;
+        try {
+            if (reusable_.size() >= 2 * static_cast<std::size_t>(count_) + MinReuseListing) {
+                ListReusable();
+                return;
+            }
+            reusable_.emplace_back(entry.age_, entry.slot_);
+            std::push_heap(reusable_.begin(), reusable_.end(), std::greater<>());
+        } catch (...) {
+            // Out of memory: the next search lists the entries anew instead.
+            reusable_.clear();
+            listingLost_ = true;
+        }
+    }
+
+    // Lists every reusable entry anew, dropping the stale listings.
+    void ListReusable() {
+        reusable_.clear();
+        for (Node* node = oldest_; node != nullptr; node = node->newer_) {
+            if (Reusable(AsEntry(*node))) reusable_.emplace_back(node->age_, node->slot_);
+        }
+        std::make_heap(reusable_.begin(), reusable_.end(), std::greater<>());
+        listingLost_ = false;
     }
 
     Entry& NewAtFront() {
@@ -544,11 +628,13 @@ private:
     }
 
     void Link(Node& node) noexcept {
+        node.age_ = ++clock_;
         node.older_ = newest_;
         node.newer_ = nullptr;
         if (newest_ != nullptr) newest_->newer_ = &node;
         newest_ = &node;
         if (oldest_ == nullptr) oldest_ = &node;
+        MayBeReusable(AsEntry(node));
     }
 
     void Unlink(Node& node) noexcept {
@@ -584,6 +670,15 @@ private:
     std::unordered_map<Position, Entry*> index_;
     Node* newest_ = nullptr;
     Node* oldest_ = nullptr;
+    // The entries that were reusable when listed, as a heap of (age, slot) with the oldest on top: every
+    // reusable entry is listed with its present age; listings whose entry moved or changed since are stale.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> reusable_;
+    // A listing failed for want of memory: the next search lists anew.
+    bool listingLost_ = false;
+    // TryTakeEntry is emptying and moving the entry it takes.
+    bool taking_ = false;
+    // The age the next entry at the front gets.
+    std::uint64_t clock_ = 0;
     std::vector<std::uint8_t> readBuffer_;
     std::vector<std::uint8_t> writeBuffer_;
 };

@@ -28,6 +28,17 @@ void TBlobBuffer::Resize(std::size_t size) {
     if (size == 0) bytes_.shrink_to_fit();
 }
 
+void TBlobBuffer::GrowTo(std::size_t size, std::size_t total) {
+    try {
+        // Doubling keeps the copies few; the length the chain claims caps it, so a whole value takes no more
+        // than its own size.
+        if (size > bytes_.capacity()) bytes_.reserve(std::min(total, std::max(size, 2 * bytes_.capacity())));
+        bytes_.resize(size);
+    } catch (const std::bad_alloc&) {
+        RaiseEngineError(ErrOutOfMemory, file_.FileName());
+    }
+}
+
 void TBlobBuffer::SetSize(std::int32_t size) {
     if (size == Size()) return;
     changed_ = true;
@@ -57,15 +68,18 @@ void TBlobBuffer::LoadChain() {
             total > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
             RaiseEngineError(ErrEndOfBlob, file_.FileName());
         }
+        // Even so a damaged length may claim far more than the chain holds: the bytes are taken as its blocks
+        // deliver them.
         bytes_.clear();
-        Resize(total);
         std::uint32_t loaded = 0;
         bool restart = false;
         std::unordered_set<std::uint32_t> visited{firstBlock_.Value};
         while (loaded < total) {
             const std::uint32_t wanted = std::min(payload, total - loaded);
+            GrowTo(loaded + wanted, total);
             const std::uint32_t got = block->ReadData(0, wanted, bytes_.data() + loaded);
             loaded += got;
+            bytes_.resize(loaded);
             const BlockOffset next = block->Next();
             if (got < wanted || loaded == total || next == BlockOffset{} || !file_.IsValidBlock(next)) break;
             if (!visited.insert(next.Value).second) file_.RaiseCorrupt();

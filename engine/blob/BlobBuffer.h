@@ -40,7 +40,8 @@ public:
 
     // Fills the value from its chain (nothing for no chain) and clears the changed flag. A first block that
     // names no block is 8963; one of another record leaves the value empty when it is open for reading and is
-    // 8963 otherwise. A total length no file of this size can hold is 8711 before anything is allocated. The
+    // 8963 otherwise. A total length no file of this size can hold is 8711 before anything is allocated, and
+    // the bytes are allocated as the blocks deliver them, at most twice what the chain holds. The
     // load ends where a next link names no block or another record's block, or where its block cannot be
     // fetched, and a chain that ends short of its length is then 8711; a chain that leads back to a block it
     // passed is 8963. Starts again when a fetch meets another program's change.
@@ -64,6 +65,8 @@ public:
 
 private:
     void Resize(std::size_t size);
+    // Resize for a load of a value the chain says is total bytes long.
+    void GrowTo(std::size_t size, std::size_t total);
 
     TBlobFile& file_;
     bool changed_ = false;

@@ -92,8 +92,13 @@ void TBlobFile::ReadHeader() {
     if (Protected()) UnscrambleBuffer(bytes.data(), bytes.size(), DataSeed);
     TBlobFileHeader header = DecodeBlobFileHeader(bytes);
     if (header.Version != BlobFileVersion) Raise(ErrWrongVersion);
-    // Every block offset is judged against the end of file: it must lie on the grid itself.
+    // Every block offset is judged against the end of file, and every append starts there: it must lie on
+    // the grid, and within the file. Blocks reach the file before the header that counts them, so a sound
+    // file is never shorter than its end of file.
     if (!IsBlockGridEnd(header.EndOfFile, blockSize_)) Raise(ErrHeaderCorrupt);
+    const std::int64_t size = GetSize();
+    if (size < 0) Raise(ErrRead);
+    if (header.EndOfFile.Value > size) Raise(ErrHeaderCorrupt);
     header.HeaderChanged = 0;
     header_ = header;
 }
@@ -126,7 +131,9 @@ void TBlobFile::ResetFile() {
     header_.Version = BlobFileVersion;
     header_.FreeHead = BlockOffset{};
     header_.EndOfFile = BlockOffset(FirstBlockOffset);
-    header_.HeaderChanged = 1;
+    // The header follows the cut at once: one that counted the blocks cut away would be refused by the next
+    // read of it.
+    WriteHeader(true);
 }
 
 // ---- Geometry and the free list ----
@@ -152,10 +159,14 @@ void TBlobFile::SetFreeListHead(BlockOffset offset) noexcept {
 bool TBlobFile::GetBlock(BlockOffset position, bool readAhead, std::uint32_t count, BlockPin& block) {
     block.Release();
     if (position == BlockOffset{}) return false;
-    if (!IsValidBlock(position)) RaiseCorrupt();
-    block = blocks_.Find(position);
-    if (block) return true;
+    if (IsValidBlock(position)) {
+        block = blocks_.Find(position);
+        if (block) return true;
+    }
+    // The change check comes before the offset is judged: a block another program appended lies beyond the
+    // end of file this handle knew until the check reads the header again.
     if (!owner_.StrictChangeDetection() && owner_.BeginRead()) return false;
+    if (!IsValidBlock(position)) RaiseCorrupt();
     std::uint32_t blocks = 1;
     if (readAhead) {
         const std::uint32_t beforeEnd = (header_.EndOfFile.Value - position.Value) / blockSize_;
@@ -278,6 +289,15 @@ void TBlobFile::FreeChainAt(BlockOffset& first, SlotNumber owner) {
         FreeChain(std::move(block), owner, count);
     }
     first = BlockOffset{};
+}
+
+void TBlobFile::CheckChainAt(BlockOffset first, SlotNumber owner) {
+    if (first == BlockOffset{} || owner_.RepairMode()) return;
+    BlockPin block = FetchForWrite(first, 1);
+    if (block->Owner() != owner) RaiseCorrupt();
+    const std::uint32_t count = BlocksNeeded(block->TotalLength());
+    block.Release();
+    if (WalkChain(first, owner, count).Fault != ChainFault::None) RaiseCorrupt();
 }
 
 // ---- The block cache ----

@@ -79,7 +79,7 @@ public:
     // The name trimmed, with the extension of its last part (or none) replaced by ".BLB".
     std::string TranslateFileName(std::string_view name) const override;
     // Opens the file and reads its header (12035 for another version, 8961 for an end of file off the block
-    // grid); the cache and the read-ahead follow the table's block size (8961 outside 64 .. 65535). A failed
+    // grid or beyond the file's size); the cache and the read-ahead follow the table's block size (8961 outside 64 .. 65535). A failed
     // open leaves the file closed.
     void Open() override;
     // Frees the open values and every cached block, unwritten ones included, and closes the file.
@@ -88,13 +88,14 @@ public:
     // changed; nothing is written until the header is.
     void CreateFile() override;
 
-    // The header: ReadHeader reads it (9217 on a short read) and clears its changed flag; WriteHeader writes
+    // The header: ReadHeader reads it (9217 on a short read; 8961 for an end of file off the block grid or
+    // beyond the file's size) and clears its changed flag; WriteHeader writes
     // it when forced or changed, with the change counter moved on; HeaderChanged re-reads it when another
     // program's change counter differs. A protected table's header is scrambled in the file.
     void ReadHeader();
     void WriteHeader(bool force);
     bool HeaderChanged();
-    // Cuts the file to its header: no block, no free block, end of file 512; the header is marked changed.
+    // Cuts the file to its header: no block, no free block, end of file 512; the header is written at once.
     // Cached blocks stay until the caller drops them.
     void ResetFile();
     const TBlobFileHeader& Header() const noexcept { return header_; }
@@ -114,9 +115,10 @@ public:
     bool Protected() const { return owner_.TableProtected(); }
     BlobFileOwner& Owner() const noexcept { return owner_; }
 
-    // The block at a valid offset, pinned. A miss begins a read first (unless the table detects changes
-    // strictly); when that reports another program's change the answer is false with no block, and the
-    // caller starts its operation again. A miss reads the block with up to min(read-ahead limit, count) of
+    // The block at a valid offset, pinned. A miss, and an offset beyond the end of file as this handle knows
+    // it, begin a read first (unless the table detects changes strictly); when that reports another
+    // program's change the answer is false with no block, and the caller starts its operation again (so that
+    // a block another program appended is found). A miss reads the block with up to min(read-ahead limit, count) of
     // the blocks after it when readAhead is set. 8963 for an offset that names no block, and for a block that
     // cannot be read whole from a table opened exclusively or under the transaction lock; a shared table's
     // short read of it is 9217.
@@ -147,6 +149,10 @@ public:
     // Frees the chain that starts at the offset, which must name a block owned by the slot (8963; in repair
     // mode nothing is freed), and sets the offset to 0. Nothing for 0.
     void FreeChainAt(BlockOffset& first, SlotNumber owner);
+    // FreeChainAt's checks without its frees, for a change that checks before it changes anything: 8963 for a
+    // first block that names no block of the slot, or a chain FreeChainAt would find broken. Nothing in repair
+    // mode, where the free cuts the chain and logs the break.
+    void CheckChainAt(BlockOffset first, SlotNumber owner);
 
     // The block cache: a multi-block read at a valid offset (the block there pinned; empty when it did not
     // come whole); writing the dirty blocks; dropping them (FreeAll frees and trims, Invalidate empties in
@@ -225,10 +231,13 @@ public:
     // one owner (8963), their old chains must be sound (StoredChain), and the blocks they need beyond them,
     // summed, must be there to take (9479).
     void SaveModified();
-    // SaveModified's checks without its writes, for a record change that checks everything before its first
+    // SaveModified over the values given (open values of this file) alone: a record change saves only the
+    // values its record holds, never another buffer's.
+    void SaveValues(const std::vector<TBlobBuffer*>& values);
+    // SaveValues' checks without its writes, for a record change that checks everything before its first
     // change: the changed values' old chains sound, and the blocks they need beyond them there to take
     // (9479). Owners are not compared: a new record's values take its slot only when they are saved.
-    void CheckSaveModified();
+    void CheckSave(const std::vector<TBlobBuffer*>& values);
     // The open values' changed flags, first blocks and owners; RestoreOpenValueStates puts them back and
     // frees the values opened since.
     std::vector<OpenValueState> OpenValueStates() const;

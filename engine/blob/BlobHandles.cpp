@@ -132,21 +132,20 @@ struct PlannedSave {
     std::uint32_t Beyond = 0;
 };
 
-PlannedSave PlanSave(TBlobFile& file, std::vector<OpenBlobValue>& values, bool sameOwner) {
+PlannedSave PlanSave(TBlobFile& file, const std::vector<TBlobBuffer*>& values, bool sameOwner) {
     PlannedSave plan;
     try {
-        for (OpenBlobValue& open : values) {
-            TBlobBuffer& value = *open.Value;
-            if (!value.Changed()) continue;
+        for (TBlobBuffer* const value : values) {
+            if (!value->Changed()) continue;
             if (sameOwner && !plan.Changed.empty() &&
-                value.OwnerSlot() != plan.Changed.front().first->OwnerSlot())
+                value->OwnerSlot() != plan.Changed.front().first->OwnerSlot())
                 file.RaiseCorrupt();
-            ChainWalk old = value.StoredChain();
+            ChainWalk old = value->StoredChain();
             // At most 64 values of at most 2^31 - 1 bytes in blocks of at least 46 payload bytes: no
             // overflow.
-            plan.Beyond += value.BlocksBeyond(old);
+            plan.Beyond += value->BlocksBeyond(old);
             plan.OldBlocks.insert(plan.OldBlocks.end(), old.Blocks.begin(), old.Blocks.end());
-            plan.Changed.emplace_back(&value, std::move(old));
+            plan.Changed.emplace_back(value, std::move(old));
         }
     } catch (const std::bad_alloc&) {
         RaiseEngineError(ErrOutOfMemory, file.FileName());
@@ -154,18 +153,29 @@ PlannedSave PlanSave(TBlobFile& file, std::vector<OpenBlobValue>& values, bool s
     return plan;
 }
 
+std::vector<TBlobBuffer*> Values(const std::vector<OpenBlobValue>& open) {
+    std::vector<TBlobBuffer*> values;
+    values.reserve(open.size());
+    for (const OpenBlobValue& value : open) values.push_back(value.Value.get());
+    return values;
+}
+
 }  // namespace
 
 void TBlobFile::SaveModified() {
+    SaveValues(Values(openValues_));
+}
+
+void TBlobFile::SaveValues(const std::vector<TBlobBuffer*>& values) {
     // Everything a save could fail on is found before any block changes, so a failed post leaves every
     // value's chain as it was.
-    PlannedSave plan = PlanSave(*this, openValues_, true);
+    PlannedSave plan = PlanSave(*this, values, true);
     CheckRoomFor(plan.Beyond, plan.OldBlocks);
     for (auto& [value, old] : plan.Changed) value->WriteChain(old);
 }
 
-void TBlobFile::CheckSaveModified() {
-    const PlannedSave plan = PlanSave(*this, openValues_, false);
+void TBlobFile::CheckSave(const std::vector<TBlobBuffer*>& values) {
+    const PlannedSave plan = PlanSave(*this, values, false);
     CheckRoomFor(plan.Beyond, plan.OldBlocks);
 }
 

@@ -716,6 +716,20 @@ std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int directio
     return run;
 }
 
+std::uint32_t TIndexFile::GetReadAheadSpan(std::uint32_t max, int direction) {
+    if (!NaturalOrder()) return GetContiguousRunLength(max, direction);
+    const NaturalBits bits{bitmaps_.Visible().data(), static_cast<std::int64_t>(bitmaps_.Visible().size()),
+                           PhysicalRecordCount()};
+    const std::int64_t record = cursor_.Position.NaturalRecord;
+    if (record == 0) return 1;
+    const std::int64_t step = direction == 1 ? 1 : -1;
+    std::uint32_t span = 1;
+    for (std::uint32_t i = 1; i < max; ++i) {
+        if (bits.Visible(record + step * i)) span = i + 1;
+    }
+    return span;
+}
+
 // ---- Ranges ----
 
 namespace {

@@ -123,7 +123,9 @@ void TIndexFile::ReadHeader() {
     TIndexFileHeader header;
     const bool namesFit = DecodeIndexFileHeader(bytes, header);
     if (header.Version != IndexFileVersion) Raise(ErrWrongVersion);
-    if (!namesFit || !HeaderIsSound(header)) Raise(ErrHeaderCorrupt);
+    const std::int64_t size = GetSize();
+    if (size < 0) Raise(ErrRead);
+    if (!namesFit || !HeaderIsSound(header, size)) Raise(ErrHeaderCorrupt);
     header.HeaderChanged = 0;
     header_ = std::move(header);
     RefreshKeyOrders();
@@ -155,20 +157,31 @@ std::optional<std::uint32_t> TIndexFile::KeyLengthOfFields(const TIndexDescripto
     return length;
 }
 
-bool TIndexFile::HeaderIsSound(const TIndexFileHeader& header) const {
-    // Everything below, and every page fetch later, trusts these figures.
+bool TIndexFile::HeaderIsSound(const TIndexFileHeader& header, std::int64_t fileSize) const {
+    // Everything below, and every page fetch and append later, trusts these figures.
     if (header.SecondaryCount > MaxSecondaryIndexes) return false;
-    if (header.EndOfFile.Value % PageSize != 0 || header.EndOfFile < FirstPageOffset) return false;
+    if (header.EndOfFile.Value % PageSize != 0 || header.EndOfFile < FirstPageOffset ||
+        header.EndOfFile.Value > fileSize) {
+        return false;
+    }
+    // A table made without a primary index has its slot empty; one with has its key there. A keyless slot
+    // of a table said to have one would take every record with a key of no length.
+    const bool keyless = header.Indexes[PrimaryIndexSlot].KeyLength == 0;
+    if (keyless != (header.NoPrimaryIndex != 0)) return false;
     for (std::size_t slot = 0; slot < IndexSlotCount; ++slot) {
         const TIndexDescriptor& index = header.Indexes[slot];
         if (!IsPageReference(index.RootPage, header.EndOfFile) ||
             !IsPageReference(index.FreePageHead, header.EndOfFile)) {
             return false;
         }
-        const bool defined = (slot == PrimaryIndexSlot && index.KeyLength > 0) ||
+        const bool defined = (slot == PrimaryIndexSlot && !keyless) ||
                              (IsSecondarySlot(slot) && slot <= header.SecondaryCount) ||
                              slot == SysDeletedSlot;
-        if (!defined) continue;
+        // A tree or free list in a slot without a definition would be walked with keys of no length.
+        if (!defined) {
+            if (index.RootPage != 0 || index.FreePageHead != 0) return false;
+            continue;
+        }
         if (index.FieldCount > MaxIndexFields || index.Compression > MaxCompression ||
             index.KeyLength > MaxKeyBytes) {
             return false;
@@ -213,7 +226,9 @@ void TIndexFile::Truncate() {
         header_.Indexes[slot].RootPage = 0;
         header_.Indexes[slot].FreePageHead = 0;
     }
-    MarkHeaderChanged();
+    // The header follows the cut at once: a header that counted the pages cut away would be refused by the
+    // next read of it (a rollback's or another open's).
+    WriteHeader(true);
     LoadIndexSettings();
     // The pages cached from the file are gone with it.
     InvalidatePages();

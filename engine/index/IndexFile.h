@@ -96,7 +96,7 @@ public:
     // again (ReadHeader) and the answer is true.
     bool HeaderChanged();
     // Cuts the file to its header page and empties every index (slots 0..count and 31): end of file 4096,
-    // record count 0, roots and free-list heads 0; the header is marked changed, the current index's
+    // record count 0, roots and free-list heads 0; the header is written at once, the current index's
     // settings are loaded again, and every cached page is emptied (the current page with them). The cursor is
     // cleared: no position, range ordinals 0, visible count 0.
     void Truncate();
@@ -364,6 +364,11 @@ public:
     // a current page; 8965 for a current page without entries. Natural order: the current record and the
     // following (preceding) record numbers while they are visible.
     std::uint32_t GetContiguousRunLength(std::uint32_t max, int direction);
+    // How many slots a record read-ahead from the cursor's position takes, at most max (at least 1). Index
+    // order: GetContiguousRunLength. Natural order: the slots up to the last visible one among the next
+    // (preceding) max - 1, so that a filter that keeps scattered records is read a span at a time rather
+    // than a record at a time.
+    std::uint32_t GetReadAheadSpan(std::uint32_t max, int direction);
 
     // Ranges: index order only; nothing in natural order. The bounds take the key length of bytes, zero
     // beyond. ApplyRange makes the range active; its ordinals come from ComputeRangeOrdinals, which the table
@@ -422,8 +427,12 @@ private:
     void GoToEnd(bool last);
     [[noreturn]] void Raise(std::uint16_t code, std::string_view indexName = {}) const;
     void MarkHeaderChanged() noexcept { header_.HeaderChanged = 1; }
-    // The header checks of ReadHeader after its version check.
-    bool HeaderIsSound(const TIndexFileHeader& header) const;
+    // The header checks of ReadHeader after its version check, with the file's size: the end of file on the
+    // page grid and within the file (pages reach the file before the header that counts them); every root
+    // and free-list head a page below it; an index slot that is not defined without root or free pages; the
+    // primary slot keyless exactly when the table is defined without a primary index; and each defined
+    // index's key length the one its fields give.
+    bool HeaderIsSound(const TIndexFileHeader& header, std::int64_t fileSize) const;
     // The key length an index's fields give, or none when a field number lies outside the table's fields.
     std::optional<std::uint32_t> KeyLengthOfFields(const TIndexDescriptor& descriptor, bool suffix) const;
     // The checks a new definition shares with the next open's header check, and its large-object check.

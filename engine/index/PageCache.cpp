@@ -74,8 +74,10 @@ bool TPageCache::Flush() {
     std::vector<TPage*> pages;
     for (const auto& list : lists_) list->CollectDirty(pages);
     if (pages.empty()) return false;
-    // Every list writes through the same file, so one sorted pass writes them all.
+    // Every list writes through the same file, so one sorted pass writes them all; each list learns of its
+    // own pages written.
     lists_[0]->WriteSorted(pages);
+    for (std::size_t slot = 1; slot < lists_.size(); ++slot) lists_[slot]->Written(pages);
     return true;
 }
 

@@ -444,12 +444,14 @@ void TDataFile::CreateTable(std::uint16_t languageId, std::uint16_t sortId, std:
     }
     try {
         WriteFieldDescs();
-        // The exclusive close writes the header; the reopen runs every check of Open on the new file.
-        DoClose(false);
-        Open();
-        // No descriptor at all is a primary index without fields: a table without a primary index.
+        // The indexes are defined before the first close writes the index header: no file is ever left with
+        // a primary slot that is neither defined nor marked absent. No descriptor at all is a primary index
+        // without fields: a table without a primary index.
         indexFile_.AddPrimaryIndex(indexes.empty() ? TIndexDescriptor{} : indexes.front());
         for (std::size_t k = 1; k < indexes.size(); ++k) indexFile_.AddSecondaryIndex(indexes[k]);
+        // The exclusive close writes the headers; the reopen runs every check of Open on the new files.
+        DoClose(false);
+        Open();
     } catch (...) {
         CloseFiles();
         // The failure that stopped the creation is the one to report.
@@ -477,6 +479,8 @@ void TDataFile::EmptyTable() {
     // Emptying the index file empties its cached pages.
     indexFile_.Truncate();
     if (blobFile_.IsOpen()) {
+        // An open value names blocks of the file as it was: none may be saved into the emptied one.
+        blobFile_.FreeAllBuffers();
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
     }

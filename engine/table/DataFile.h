@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -110,8 +111,8 @@ public:
                      std::span<TIndexDescriptor> indexes, bool allowNoPrimary);
     // Deletes the table's files, the record file first (9220 when a delete fails; the files after it stay).
     void DeleteFiles();
-    // Removes every record of an open table; 10253 when it is not exclusive, 11013 when read-only. Does
-    // nothing when closed.
+    // Removes every record of an open table, and frees every open large-object value; 10253 when it is not
+    // exclusive, 11013 when read-only. Does nothing when closed.
     void EmptyTable();
     // A temporary table's files are deleted when it is closed. Only while closed (10031).
     void SetTemporary(bool temporary);
@@ -165,9 +166,10 @@ public:
     // another program's change, every stale cache has been dropped, the answer is false with no entry, and
     // the caller starts its operation again; the read lock then stays held until the operation's TReadGuard
     // ends it, so the restart checks no more. A miss reads the slot with one read: with read-ahead in index
-    // order the slots the index cursor's current page names one after another (GetContiguousRunLength), with
-    // read-ahead in natural order the following slots (forward) or the slots before it down to slot 1, each
-    // at most ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
+    // order the slots the index cursor's current page names one after another, or in the cursor's natural
+    // order the slots up to the last visible one within reach (GetReadAheadSpan), with read-ahead in
+    // natural order the following slots (forward) or the slots before it down to slot 1, each at most
+    // ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
     // slot that does not come whole raises 9217 on a shared table; elsewhere (exclusive, or under the
     // transaction lock, where slots may exist only in the cache) its entry is missing, 8962.
     bool GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int direction, RecordPin& record);
@@ -246,7 +248,9 @@ public:
     bool TableLockHeld() const noexcept { return marks_.Table; }
     bool WriteLocksHeld() const noexcept { return marks_.Write; }
     bool WriteSemaphoreHeld() const noexcept { return marks_.WriteSemaphore; }
-    const std::vector<SlotNumber>& LockedRecords() const noexcept { return lockedRecords_; }
+    // The slots this handle holds locked, in ascending order.
+    std::vector<SlotNumber> LockedRecords() const { return {lockedRecords_.begin(), lockedRecords_.end()}; }
+    bool HoldsRecordLock(SlotNumber slot) const noexcept { return lockedRecords_.contains(slot); }
 
     // ---- Acquiring locks, the current record and transactions (DataFileLocks.cpp) ----
     //
@@ -696,6 +700,26 @@ private:
     std::uint16_t WidenFilters(const TFilter* handle, Change change);
     friend class TRecordChange;
 
+    // ---- Large-object values at a record change (DataFileBlobs.cpp) ----
+    //
+    // A change touches the values its own record holds and nothing else: a value open on another buffer
+    // keeps its owner, its chain and its unsaved changes.
+
+    // The open values the image's large-object fields hold, once each.
+    std::vector<TBlobBuffer*> RecordBlobValues(std::span<const std::uint8_t> image) const;
+    // Before an insert or modify changes anything: 9998 naming the field for a negative value that is no
+    // open handle (the record would keep it), and the save's checks of the image's values
+    // (TBlobFile::CheckSave).
+    void CheckRecordBlobs(std::span<const std::uint8_t> image);
+    // The image's changed values saved for the slot (TBlobFile::SaveValues), and each field that held one
+    // takes its first block.
+    void SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record);
+    // Before a delete changes anything: the stored chains of the record are sound (TBlobFile::CheckChainAt).
+    void CheckRecordChains(SlotNumber slot, std::span<const std::uint8_t> record);
+    // Frees the record's stored chains, its fields taking 0; a value still open on the record forgets the
+    // freed chain, so that no later save walks blocks that are on the free list.
+    void FreeRecordChains(SlotNumber slot, std::span<std::uint8_t> record);
+
     // 8962 naming the table when a buffer given is shorter than needed; an empty one passes.
     void RequireBuffer(std::span<const std::uint8_t> buffer, std::size_t needed) const;
     // The search key from a key buffer or built from a record image, checked for length.
@@ -834,8 +858,9 @@ private:
     // system starts one yet.
     bool transactionStarted_ = false;
     bool firstWriteDone_ = false;
-    // The slots this handle holds locked, in the order it locked them.
-    std::vector<SlotNumber> lockedRecords_;
+    // The slots this handle holds locked: a set, so that a transaction's thousands of locks are found at
+    // once.
+    std::set<SlotNumber> lockedRecords_;
     // Field access.
     CollationTable collationTable_{};
     bool repairMode_ = false;

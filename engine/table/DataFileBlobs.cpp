@@ -1,5 +1,6 @@
 // TDataFile's large-object values: a record buffer's large-object fields opened, read, written, sized and
 // closed through the large-object file's open values (declared in DataFile.h).
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -72,6 +73,16 @@ void StoreFieldValue(TDataFile& table, bool workingSet, std::uint16_t fieldNumbe
     StoreU32(bytes.data(), static_cast<std::uint32_t>(value));
     // The field's own reference is no value of a calculation: a calculated field with room takes it too.
     table.SetField(workingSet, fieldNumber, image, std::span<const std::uint8_t>(bytes), true);
+}
+
+// Runs the action on every stored large-object field with room in the image, in field order.
+template <class Action>
+void EachBlobField(const TDataFile& table, Action action) {
+    const std::size_t count = table.PhysicalFields().size();
+    for (std::size_t n = 1; n <= count; ++n) {
+        const auto number = static_cast<std::uint16_t>(n);
+        if (const TFieldDesc* field = BlobField(table, false, number)) action(number, *field);
+    }
 }
 
 }  // namespace
@@ -153,6 +164,70 @@ void TDataFile::SaveBlobReferences(bool workingSet, std::span<std::uint8_t> imag
     if (header_.BlobFieldCount == 0) return;
     blobFile_.StoreFirstBlocks([&](std::uint16_t fieldNumber, BlockOffset first) {
         StoreFieldValue(*this, workingSet, fieldNumber, image, static_cast<std::int32_t>(first.Value));
+    });
+}
+
+// ---- Large-object values at a record change ----
+
+std::vector<TBlobBuffer*> TDataFile::RecordBlobValues(std::span<const std::uint8_t> image) const {
+    std::vector<TBlobBuffer*> values;
+    if (header_.BlobFieldCount == 0) return values;
+    EachBlobField(*this, [&](std::uint16_t, const TFieldDesc& field) {
+        TBlobBuffer* const value = blobFile_.FindFieldValue(FieldValue(*this, field, image));
+        if (value != nullptr && std::find(values.begin(), values.end(), value) == values.end()) {
+            values.push_back(value);
+        }
+    });
+    return values;
+}
+
+void TDataFile::CheckRecordBlobs(std::span<const std::uint8_t> image) {
+    if (header_.BlobFieldCount == 0) return;
+    EachBlobField(*this, [&](std::uint16_t, const TFieldDesc& field) {
+        const std::int32_t value = FieldValue(*this, field, image);
+        if (value < 0 && blobFile_.FindFieldValue(value) == nullptr) {
+            RaiseEngineError(ErrInvalidBlobOffset, FileName(), field.Name);
+        }
+    });
+    blobFile_.CheckSave(RecordBlobValues(image));
+}
+
+void TDataFile::SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record) {
+    if (header_.BlobFieldCount == 0) return;
+    const std::vector<TBlobBuffer*> values = RecordBlobValues(record);
+    for (TBlobBuffer* const value : values) value->SetOwnerSlot(slot);
+    blobFile_.SaveValues(values);
+    EachBlobField(*this, [&](std::uint16_t number, const TFieldDesc& field) {
+        if (const TBlobBuffer* value = blobFile_.FindFieldValue(FieldValue(*this, field, record))) {
+            StoreFieldValue(*this, false, number, record, static_cast<std::int32_t>(value->FirstBlock().Value));
+        }
+    });
+}
+
+void TDataFile::CheckRecordChains(SlotNumber slot, std::span<const std::uint8_t> record) {
+    if (header_.BlobFieldCount == 0) return;
+    EachBlobField(*this, [&](std::uint16_t, const TFieldDesc& field) {
+        const std::int32_t value = FieldValue(*this, field, record);
+        if (value > 0) blobFile_.CheckChainAt(BlockOffset(static_cast<std::uint32_t>(value)), slot);
+    });
+}
+
+void TDataFile::FreeRecordChains(SlotNumber slot, std::span<std::uint8_t> record) {
+    if (header_.BlobFieldCount == 0) return;
+    EachBlobField(*this, [&](std::uint16_t number, const TFieldDesc& field) {
+        const std::int32_t value = FieldValue(*this, field, record);
+        // A stored record holds no handle: anything below 1 names no chain.
+        if (value > 0) {
+            const BlockOffset first(static_cast<std::uint32_t>(value));
+            BlockOffset freed = first;
+            blobFile_.FreeChainAt(freed, slot);
+            for (OpenBlobValue& open : blobFile_.OpenValues()) {
+                if (open.Value->OwnerSlot() == slot && open.Value->FirstBlock() == first) {
+                    open.Value->SetFirstBlock(BlockOffset{});
+                }
+            }
+        }
+        if (value != 0) StoreFieldValue(*this, false, number, record, 0);
     });
 }
 

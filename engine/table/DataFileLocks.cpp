@@ -1,6 +1,5 @@
 // TDataFile's acquiring locks: the write locks, the long-lived read lock, record and table locks, loading the
 // record under the cursor, and buffered transactions (declared in DataFile.h; the layout in LockLayout.h).
-#include <algorithm>
 #include <exception>
 
 #include "engine/base/EngineError.h"
@@ -111,8 +110,7 @@ void TDataFile::LockRecord(SlotNumber slot) {
     const RecordId currentId = asksForCurrent ? current->Id() : RecordId{};
     // The lock first, waited for holding no read byte: the program that holds it needs the index file's
     // write lock for its change, which a waiter's read byte would keep it from until the waiter gives up.
-    const bool heldBefore =
-        std::find(lockedRecords_.begin(), lockedRecords_.end(), target) != lockedRecords_.end();
+    const bool heldBefore = lockedRecords_.contains(target);
     LockSlotNumber(target);
     try {
         // Whatever StrictChangeDetection says: an edit must start from the record as the file holds it.
@@ -142,9 +140,9 @@ void TDataFile::LockSlotNumber(SlotNumber slot) {
     if (!SharesTable() || marks_.Table) return;
     RequireLockableSlot(slot);
     if (slot == NoSlot) RaiseTableError(ErrRecordNotFound);
-    if (std::find(lockedRecords_.begin(), lockedRecords_.end(), slot) != lockedRecords_.end()) return;
+    if (lockedRecords_.contains(slot)) return;
     if (!TryRecordFileLock(RecordLockTop - slot.Value, 1)) RaiseTableError(ErrRecordInUse);
-    lockedRecords_.push_back(slot);
+    lockedRecords_.insert(slot);
 }
 
 void TDataFile::UnlockRecord(SlotNumber slot) {
@@ -156,7 +154,7 @@ void TDataFile::UnlockRecord(SlotNumber slot) {
         if (current == nullptr) RaiseTableError(ErrCannotUnlock);
         slot = current->RecordNumber();
     }
-    const auto held = std::find(lockedRecords_.begin(), lockedRecords_.end(), slot);
+    const auto held = lockedRecords_.find(slot);
     if (held == lockedRecords_.end()) return;
     if (!LockRange(RecordLockTop - slot.Value, 1, false)) RaiseTableError(ErrCannotUnlock);
     lockedRecords_.erase(held);

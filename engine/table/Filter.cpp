@@ -50,8 +50,13 @@ void EvaluateRecords(TDataFile& table, std::span<std::uint8_t> bitmap, bool& cha
             return;
         }
         const SlotNumber slot(static_cast<std::uint32_t>(position));
+        // Scattered candidates (an AND after an index found a few) are read one at a time: a read-ahead
+        // pays off only when the next candidate lies within its reach.
+        std::int64_t next = position;
+        const bool readAhead = !candidatesOnly || (BitmapNextSetBit(bitmap.data(), size, highest, next) &&
+                                                   next - position < table.ReadAheadLimit());
         RecordPin record;
-        if (!table.GetRecord(slot, true, false, 1, record)) {
+        if (!table.GetRecord(slot, readAhead, false, 1, record)) {
             changed = true;
             return;
         }

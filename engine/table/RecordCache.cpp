@@ -69,7 +69,7 @@ std::uint32_t TDataFile::ReadAheadCount(SlotNumber slot, bool indexOrder, int di
     const std::uint32_t room =
         direction == ReadForward ? header_.NextSlotNumber.Value - slot.Value : slot.Value;
     const std::uint32_t wanted =
-        indexOrder ? indexFile_.GetContiguousRunLength(readAheadLimit_, direction) : readAheadLimit_;
+        indexOrder ? indexFile_.GetReadAheadSpan(readAheadLimit_, direction) : readAheadLimit_;
     return std::clamp<std::uint32_t>(std::min(wanted, room), 1, readAheadLimit_);
 }
 

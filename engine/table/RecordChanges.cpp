@@ -9,11 +9,9 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/FileBytes.h"
-#include "engine/blob/BlobBuffer.h"
 #include "engine/index/IndexFile.h"
 #include "engine/records/FreeSlotChain.h"
 #include "engine/records/RecordHeader.h"
-#include "engine/values/FieldTypes.h"
 
 namespace engine {
 
@@ -32,8 +30,7 @@ TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updat
     // A delete waits for its record's lock before the write locks, never while holding them: the program
     // that holds the record lock needs them for its own change.
     if (kind_ == RecordChangeKind::Delete && noted_) {
-        const std::vector<SlotNumber>& held = table_.LockedRecords();
-        if (std::find(held.begin(), held.end(), noted_->first) == held.end()) {
+        if (!table_.HoldsRecordLock(noted_->first)) {
             table_.LockRecord(noted_->first);
             lockedSlot_ = noted_->first;
         }
@@ -71,8 +68,7 @@ TRecord& TRecordChange::SameCurrentRecord() {
 
 void TRecordChange::LockSlot(SlotNumber slot) {
     if (lockedSlot_ == slot) return;
-    const std::vector<SlotNumber>& held = table_.LockedRecords();
-    if (std::find(held.begin(), held.end(), slot) != held.end()) {
+    if (table_.HoldsRecordLock(slot)) {
         // The caller's own edit lock: a failed change leaves it to the caller, a done one ends it.
         successUnlock_ = slot;
         return;
@@ -229,26 +225,6 @@ void CheckPageRoom(TDataFile& table, const std::vector<std::uint8_t>& indexes) {
     if (!index.CanAppendPages(appends)) RaiseEngineError(ErrFileFull, table.FileName());
 }
 
-// Frees a deleted record's large-object chains: every large-object field is opened on the private copy and
-// emptied, the values saved for the slot (which frees their chains), the current record's fields take their
-// first blocks (0), and the values are closed.
-void FreeRecordBlobs(TDataFile& table, TRecord& current, std::vector<std::uint8_t>& copy) {
-    const std::vector<TFieldDesc>& fields = table.PhysicalFields();
-    const auto eachBlobField = [&](auto action) {
-        for (std::size_t n = 0; n < fields.size(); ++n) {
-            if (fields[n].FieldType == FieldTypeBlob) action(static_cast<std::uint16_t>(n + 1));
-        }
-    };
-    eachBlobField([&](std::uint16_t field) {
-        CheckEngineResult(table.OpenBlob(false, field, BlobOpenReadWrite, copy));
-        CheckEngineResult(table.TruncateBlob(false, field, 0, copy));
-    });
-    table.BlobFile().SetOwnerRecord(current.RecordNumber());
-    table.BlobFile().SaveModified();
-    table.SaveBlobReferences(false, current.Image());
-    eachBlobField([&](std::uint16_t field) { CheckEngineResult(table.CloseBlob(false, field, copy)); });
-}
-
 }  // namespace
 
 void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) {
@@ -284,7 +260,7 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
         std::vector<std::uint8_t> touched = indexes;
         if (primary) touched.push_back(SysDeletedSlot);
         CheckPageRoom(*this, touched);
-        if (header_.BlobFieldCount != 0) blobFile_.CheckSaveModified();
+        CheckRecordBlobs(image);
 
         change.BeginChanges();
         for (std::size_t i = 0; i < indexes.size(); ++i) {
@@ -303,11 +279,7 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
         record->CopyFields(image);
         record->SetId(id);
         indexFile_.IncRecordCount();
-        if (header_.BlobFieldCount != 0) {
-            blobFile_.SetOwnerRecord(slot);
-            blobFile_.SaveModified();
-            SaveBlobReferences(true, record->Image());
-        }
+        SaveRecordBlobs(slot, record->Image());
         SetCurrentRecord(std::move(record));
     });
 }
@@ -338,7 +310,7 @@ void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool up
             touched.push_back(key.Index);
         }
         CheckPageRoom(*this, touched);
-        if (header_.BlobFieldCount != 0) blobFile_.CheckSaveModified();
+        CheckRecordBlobs(image);
 
         change.BeginChanges();
         for (const KeyChange& key : changes) {
@@ -346,11 +318,7 @@ void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool up
             indexFile_.ModifyKey(key.Old.View(), key.New.View(), slot);
         }
         current.CopyFields(image);
-        if (header_.BlobFieldCount != 0) {
-            blobFile_.SetOwnerRecord(slot);
-            blobFile_.SaveModified();
-            SaveBlobReferences(true, current.Image());
-        }
+        SaveRecordBlobs(slot, current.Image());
         change.SetIndexHeaderForced(!changes.empty());
         if (unlock) change.UnlockOnSuccess(slot);
     });
@@ -379,11 +347,7 @@ void TDataFile::DeleteRecord(bool updateBitmaps) {
             RequireKey(indexFile_, active);
             CheckPageRoom(*this, {SysDeletedSlot});
         }
-        // The delete opens a value for each large-object field besides the caller's.
-        if (header_.BlobFieldCount != 0 &&
-            blobFile_.OpenValues().size() + header_.BlobFieldCount > MaxOpenBlobs) {
-            RaiseEngineError(ErrTooManyBlobs, FileName());
-        }
+        CheckRecordChains(slot, copy);
 
         change.BeginChanges();
         for (std::size_t i = 0; i < indexes.size(); ++i) {
@@ -395,7 +359,7 @@ void TDataFile::DeleteRecord(bool updateBitmaps) {
             indexFile_.ModifyKey(active.View(), deleted.View(), slot);
         }
         indexFile_.DecRecordCount();
-        if (header_.BlobFieldCount != 0) FreeRecordBlobs(*this, current, copy);
+        FreeRecordChains(slot, current.Image());
         FreeSlot(current);
     });
 }

@@ -1,5 +1,6 @@
 // TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches and keeps
 // the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
+#include <iterator>
 #include <optional>
 
 #include "engine/base/EngineError.h"
@@ -125,9 +126,9 @@ void TDataFile::UnlockAllRecords() {
     // A transaction keeps its locks until it ends.
     if (marks_.TransactionLock) return;
     while (!lockedRecords_.empty()) {
-        const SlotNumber slot = lockedRecords_.back();
-        if (!LockRange(RecordLockTop - slot.Value, 1, false)) RaiseTableError(ErrCannotUnlock);
-        lockedRecords_.pop_back();
+        const auto last = std::prev(lockedRecords_.end());
+        if (!LockRange(RecordLockTop - last->Value, 1, false)) RaiseTableError(ErrCannotUnlock);
+        lockedRecords_.erase(last);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "HookSpy.h"
 #include "components/TARNISTable.h"
 #include "db/BlobField.h"
 #include "db/DataSource.h"
@@ -229,13 +230,13 @@ TEST_F(TARNISBlobStreamTest, AFailingFieldChangeHandlerDoesNotStopTheStream) {
     auto table = OpenResults();
     db::TDataSource source;
     source.SetDataSet(table.get());
-    componenttest::CapturedExceptions captured;
+    db_test::HookSpy captured;
     source.OnDataChange = [](db::TDataSource&, db::TField* field) {
         if (field != nullptr) throw rtl::Exception("handler failed");
     };
     table->Insert();
     Stream(*table, db::bmWrite)->WriteBuffer("log", 3);
-    EXPECT_EQ(captured.messages, std::vector<std::string>{"handler failed"});
+    EXPECT_EQ(captured.Messages(), std::vector<std::string>{"handler failed"});
     EXPECT_TRUE(Errors(*table).Modified());
     table->Post();
     EXPECT_EQ(table->FieldByName("ERRORS").AsString(), "log");

@@ -253,6 +253,16 @@ TEST_F(TARNISDataSetSelectionTest, IndexFieldsAreTheCurrentIndexs) {
     EXPECT_TRUE(dataSet->GetIsIndexField(&dataSet->FieldByName("KPH")));
     EXPECT_FALSE(dataSet->GetIsIndexField(&dataSet->FieldByName("NAME")));
     EXPECT_TRUE(dataSet->FieldByName("TESTTYPE").IsIndexField());
+    // A new record takes index field values from another dataset's fields, as a detail takes its master's.
+    auto master = Results();
+    master->Open();
+    GoTo(*master, 8);
+    dataSet->Append();
+    dataSet->SetIndexField(0, master->FieldByName("TESTTYPE"));
+    dataSet->SetIndexField(1, master->FieldByName("KPH"));
+    EXPECT_EQ(dataSet->FieldByName("TESTTYPE").AsString(), "numeric");
+    EXPECT_EQ(dataSet->FieldByName("KPH").AsInteger(), 150);
+    dataSet->Cancel();
     // In natural order no field is an index field.
     auto natural = Results();
     natural->NaturalOrder = true;
@@ -562,17 +572,28 @@ TEST_F(TARNISDataSetSelectionTest, FindFromAnyRecordTakesTheNearestMatchInItsDir
         {"", 7, false, 6},   {"", 1, false, 0},    {"KPH", 8, true, 3},  {"KPH", 8, false, 6},
         {"KPH", 1, true, 6}, {"KPH", 7, true, 0},  {"KPH", 7, false, 3}, {"KPH", 6, true, 3},
     };
-    auto dataSet = Results();
-    dataSet->Open();
-    dataSet->SetOnFilterRecord([](db::TDataSet& d, bool& accept) { accept = Id(d) % 3 == 0; });
-    for (const Case& c : cases) {
-        const std::string label = std::string(c.index) + " from " + std::to_string(c.from);
-        dataSet->UseIndex(c.index);
-        GoTo(*dataSet, c.from);
-        const bool found = c.forward ? dataSet->FindNext() : dataSet->FindPrior();
-        EXPECT_EQ(found, c.expected != 0) << label;
-        EXPECT_EQ(Id(*dataSet), c.expected != 0 ? c.expected : c.from) << label;
-        EXPECT_EQ(FilterStates(*dataSet), (std::vector<bool>{false})) << label;
+    // Natural order visits the records in the order they were added, which is ID order here.
+    for (const bool naturalOrder : {false, true}) {
+        auto dataSet = Results();
+        dataSet->NaturalOrder = naturalOrder;
+        dataSet->Open();
+        dataSet->SetOnFilterRecord([](db::TDataSet& d, bool& accept) { accept = Id(d) % 3 == 0; });
+        for (const Case& c : cases) {
+            if (naturalOrder && std::string(c.index) != "") continue;
+            const std::string label = std::string(naturalOrder ? "natural" : c.index) + " from " +
+                                      std::to_string(c.from) + (c.forward ? " forward" : " backward");
+            if (!naturalOrder) dataSet->UseIndex(c.index);
+            GoTo(*dataSet, c.from);
+            const bool found = c.forward ? dataSet->FindNext() : dataSet->FindPrior();
+            EXPECT_EQ(found, c.expected != 0) << label;
+            EXPECT_EQ(Id(*dataSet), c.expected != 0 ? c.expected : c.from) << label;
+            EXPECT_EQ(FilterStates(*dataSet), (std::vector<bool>{false})) << label;
+        }
+        if (!naturalOrder) dataSet->UseIndex("");
+        EXPECT_TRUE(dataSet->FindFirst());
+        EXPECT_EQ(Id(*dataSet), 3);
+        EXPECT_TRUE(dataSet->FindLast());
+        EXPECT_EQ(Id(*dataSet), 6);
     }
 }
 
@@ -639,6 +660,21 @@ TEST_F(TARNISDataSetSelectionTest, LocateFindsThroughTheIndexOrByScanning) {
         // The window around the record is whole: the walk from it goes on in the index's order.
         dataSet->Next();
     }
+}
+
+TEST_F(TARNISDataSetSelectionTest, LocateInNaturalOrderScans) {
+    auto dataSet = Results();
+    dataSet->NaturalOrder = true;
+    dataSet->Open();
+    GoTo(*dataSet, 2);
+    EXPECT_TRUE(dataSet->Locate("ID", 6, 0));
+    EXPECT_EQ(Id(*dataSet), 6);
+    EXPECT_EQ(dataSet->LookupCursorRequests, 1);
+    EXPECT_FALSE(dataSet->Locate("NAME", "Nobody", 0));
+    EXPECT_EQ(Id(*dataSet), 6);
+    dataSet->Next();
+    EXPECT_EQ(Id(*dataSet), 7);
+    EXPECT_TRUE(FilterStates(*dataSet).empty());
 }
 
 TEST_F(TARNISDataSetSelectionTest, LocateHonoursTheFiltersOfAFilteredDataSet) {

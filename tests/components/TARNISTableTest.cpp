@@ -150,9 +150,19 @@ TEST_F(TARNISTableTest, OpenOnlySettingsRaiseOnAnOpenTableAndLockSettingsReachTh
     EXPECT_EQ(table->Handle()->LockRetryCount(), 3);
     EXPECT_EQ(table->Handle()->LockWaitTime(), 7);
     table->Close();
+    table->SetStrictChangeDetection(true);
+    table->SetForceBufferFlush(true);
     table->Open();
     EXPECT_EQ(table->Handle()->LockRetryCount(), 3);
     EXPECT_EQ(table->Handle()->LockWaitTime(), 7);
+    EXPECT_TRUE(table->Handle()->StrictChangeDetection());
+    EXPECT_TRUE(table->Handle()->ForceBufferFlush());
+    EXPECT_FALSE(table->Handle()->InMemory());
+    table->Close();
+    // An in-memory table of the name does not exist.
+    table->SetInMemory(true);
+    EXPECT_EQ(EngineCode([&] { table->Open(); }), 11010);
+    ExpectNothingHeld(*table);
 }
 
 TEST_F(TARNISTableTest, ATableWithoutWriteBitsOpensReadOnly) {

@@ -28,6 +28,21 @@ using sql::TSourceDataFile;
 using sqltest::PrintModel;
 using sqltest::SqlError;
 
+// Statements over the table "d/t": a and c are integers, b a string.
+class DataQueryPrepared : public enginetest::TableTest {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory("d");
+        std::vector<engine::TFieldDesc> fields = {enginetest::FieldDef(1, "a", engine::FieldTypeInteger),
+                                                  enginetest::FieldDef(2, "b", engine::FieldTypeString, 20),
+                                                  enginetest::FieldDef(3, "c", engine::FieldTypeInteger)};
+        std::vector<engine::TIndexDescriptor> indexes;
+        enginetest::TableOptions options;
+        options.allowNoPrimary = true;
+        enginetest::CreateTable("d/t", fields, indexes, options);
+    }
+};
+
 // A statement prepared with its tables in "d/".
 std::unique_ptr<TDataQuery> Prepared(std::string_view text) {
     auto query = std::make_unique<TDataQuery>();
@@ -64,7 +79,7 @@ TEST(DataQuery, StartsWithItsDefaultsAndAClosedResultTable) {
     EXPECT_FALSE(query.PasswordProc);
 }
 
-TEST(DataQuery, PrepareFillsTheModelAndKeepsTheSettings) {
+TEST_F(DataQueryPrepared, PrepareFillsTheModelAndKeepsTheSettings) {
     TDataQuery query;
     query.SetDatabaseDirectory("d/");
     query.RequestLive = true;
@@ -79,8 +94,8 @@ TEST(DataQuery, PrepareFillsTheModelAndKeepsTheSettings) {
     EXPECT_EQ(PrintModel(query),
               "SELECT live where\n"
               "source #1 pos 1 join 0 \"d/t\" as \"t\"\n"
-              "column name \"a\" result \"a\"\n"
-              "column name \"b\" result \"b\"\n"
+              "column name \"t\".\"a\" result \"a\"\n"
+              "column name \"t\".\"b\" result \"b\"\n"
               "where =(a, ?)\n"
               "params where/R\n");
     EXPECT_EQ(query.LockRetryCount, 3);
@@ -89,14 +104,14 @@ TEST(DataQuery, PrepareFillsTheModelAndKeepsTheSettings) {
 
 // Parsing appends to the lists: a statement that was prepared, or whose SELECT has run, is not prepared
 // again and keeps its model.
-TEST(DataQuery, IsPreparedOnceAndNeverAfterARun) {
+TEST_F(DataQueryPrepared, IsPreparedOnceAndNeverAfterARun) {
     struct Case {
         const char* name;
         const char* first;  // prepared before, or nothing
         bool executed;
     };
     const std::vector<Case> cases = {
-        {"prepared", "INSERT INTO t (a, b) VALUES (?, 2)", false},
+        {"prepared", "INSERT INTO t (a, c) VALUES (?, 2)", false},
         {"failed part-way", "INSERT INTO t (a, b) VALUES (?, ", false},
         {"failed at once", "", false},
         {"executed", nullptr, true},
@@ -115,7 +130,7 @@ TEST(DataQuery, IsPreparedOnceAndNeverAfterARun) {
         query.Executed = c.executed;
         const std::string model = PrintModel(query);
         const std::vector<TExprNode*> params = query.Params;
-        EXPECT_EQ(query.Prepare("INSERT INTO t (a, b) VALUES (?, 2)"), sql::ErrStatementNotPreparable);
+        EXPECT_EQ(query.Prepare("INSERT INTO t (a, c) VALUES (?, 2)"), sql::ErrStatementNotPreparable);
         EXPECT_EQ(sql::ErrStatementNotPreparable, 11047);
         EXPECT_EQ(PrintModel(query), model);
         EXPECT_EQ(query.Params, params);
@@ -176,7 +191,7 @@ TEST(DataQuery, DoProgressHandsItsArgumentsToTheCallbackAndAnswersTheAbortFlag) 
     EXPECT_EQ(calls, expected);
 }
 
-TEST(DataQuery, ExecuteClearsItsResultFirst) {
+TEST_F(DataQueryPrepared, ExecuteClearsItsResultFirst) {
     const auto query = Prepared("DELETE FROM t");
     engine::TDataFile stale;
     engine::TDataFile* result = &stale;
@@ -225,9 +240,8 @@ std::vector<std::uint8_t> ValueBytes(const TExprNode& node) {
     return {node.Value.Bytes.begin(), node.Value.Bytes.begin() + node.Value.Size};
 }
 
-// Its "?" nodes in text order: SET a, TRIM's character, TRIM's string, BETWEEN's two bounds.
-constexpr std::string_view kFiveParameters =
-    "UPDATE t SET a = ?, b = TRIM(BOTH ? FROM ?) WHERE c BETWEEN ? AND ?";
+// Its "?" nodes in text order: SET a, b and c, BETWEEN's two bounds.
+constexpr std::string_view kFiveParameters = "UPDATE t SET a = ?, b = ?, c = ? WHERE c BETWEEN ? AND ?";
 
 // Five values of different types, each marked by the number.
 ParamBlock FiveValues(std::int32_t mark) {
@@ -255,7 +269,7 @@ void ExpectValues(const TDataQuery& query, const ParamBlock& block, std::size_t 
     }
 }
 
-TEST(DataQuery, ParameterValuesLandInTextOrderWithTheirTypes) {
+TEST_F(DataQueryPrepared, ParameterValuesLandInTextOrderWithTheirTypes) {
     const auto query = Prepared(kFiveParameters);
     ASSERT_EQ(query->Params.size(), 5u);
     const ParamBlock block = FiveValues(42);
@@ -266,7 +280,7 @@ TEST(DataQuery, ParameterValuesLandInTextOrderWithTheirTypes) {
     EXPECT_EQ(query->Params[4]->Value.Scale, 2);
 }
 
-TEST(DataQuery, OneValueTooManyRaisesOnceTheOthersAreSet) {
+TEST_F(DataQueryPrepared, OneValueTooManyRaisesOnceTheOthersAreSet) {
     const auto query = Prepared(kFiveParameters);
     ParamBlock block = FiveValues(7);
     block.Add(engine::FieldTypeInteger, 0, 0, 1, Int32Bytes(6));
@@ -274,7 +288,7 @@ TEST(DataQuery, OneValueTooManyRaisesOnceTheOthersAreSet) {
     ExpectValues(*query, block, 5);
 }
 
-TEST(DataQuery, ParametersWithoutAValueKeepTheirOld) {
+TEST_F(DataQueryPrepared, ParametersWithoutAValueKeepTheirOld) {
     const auto query = Prepared(kFiveParameters);
     const ParamBlock first = FiveValues(1);
     first.SetInto(*query);
@@ -286,7 +300,7 @@ TEST(DataQuery, ParametersWithoutAValueKeepTheirOld) {
     EXPECT_EQ(query->Params[4]->Value.Scale, 2);
 }
 
-TEST(DataQuery, OnlyAZeroFlagByteMakesAParameterNull) {
+TEST_F(DataQueryPrepared, OnlyAZeroFlagByteMakesAParameterNull) {
     struct Case {
         std::uint8_t flag;
         std::uint8_t isNull;
@@ -304,7 +318,7 @@ TEST(DataQuery, OnlyAZeroFlagByteMakesAParameterNull) {
     }
 }
 
-TEST(DataQuery, AStringOf254CharactersIsKeptWhole) {
+TEST_F(DataQueryPrepared, AStringOf254CharactersIsKeptWhole) {
     const auto query = Prepared("DELETE FROM t WHERE a = ?");
     const std::string text(254, 'q');
     ParamBlock block;
@@ -316,7 +330,7 @@ TEST(DataQuery, AStringOf254CharactersIsKeptWhole) {
 
 // A slot that does not lie wholly inside the buffer is refused before any of it is read; the values before
 // it are set.
-TEST(DataQuery, ASlotPastTheBuffersEndRaises) {
+TEST_F(DataQueryPrepared, ASlotPastTheBuffersEndRaises) {
     struct Case {
         const char* name;
         int trim;              // bytes cut off the buffer's end

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/EngineState.h"
+#include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
 #include "tests/engine/support/TableFixture.h"
 
@@ -76,6 +78,85 @@ TEST_F(SourceDataFileTable, AnOpenTableKeepsItsNames) {
     source.Table->Close();
     source.SetCorrelationName("o");
     EXPECT_EQ(source.CorrelationName, "o");
+}
+
+// A table of the fields given, without indexes, in the current directory; protected when a password is given.
+void CreateFieldsTable(const std::string& name, std::vector<engine::TFieldDesc> fields,
+                       const std::string& password = {}) {
+    std::vector<engine::TIndexDescriptor> indexes;
+    enginetest::TableOptions options;
+    options.allowNoPrimary = true;
+    options.isProtected = !password.empty();
+    options.password = password;
+    enginetest::CreateTable(name, fields, indexes, options);
+}
+
+TEST_F(SourceDataFileTable, OpensSharedWithTheStatementsSettingsAndInNaturalOrder) {
+    CreateFieldsTable("t", {enginetest::FieldDef(1, "Alpha", engine::FieldTypeInteger),
+                            enginetest::FieldDef(2, "Beta", engine::FieldTypeString, 12)});
+    TDataQuery query;
+    for (const bool live : {false, true}) {
+        TSourceDataFile source(&query);
+        source.SetTableName("t");
+        source.RecordBuffer.assign(3, 1);
+        source.Open(4, 25, live, true, {});
+        engine::TDataFile& table = *source.Table;
+        EXPECT_TRUE(table.IsOpen());
+        EXPECT_EQ(table.ReadOnly(), !live);
+        EXPECT_FALSE(table.Exclusive());
+        EXPECT_EQ(table.LockRetryCount(), 4);
+        EXPECT_EQ(table.LockWaitTime(), 25);
+        EXPECT_TRUE(table.StrictChangeDetection());
+        EXPECT_EQ(table.GetIndexNumber(), 255);
+        EXPECT_TRUE(source.RecordBuffer.empty());
+        source.AllocRecordBuffer();
+        EXPECT_EQ(source.RecordBuffer.size(), table.GetRecordBufferSize());
+    }
+}
+
+TEST_F(SourceDataFileTable, FindsFieldsWithoutRegardToCase) {
+    CreateFieldsTable("t", {enginetest::FieldDef(1, "Alpha", engine::FieldTypeInteger),
+                            enginetest::FieldDef(2, "Beta", engine::FieldTypeString, 12)});
+    TDataQuery query;
+    TSourceDataFile source(&query);
+    source.SetTableName("t");
+    source.Open(0, 0, false, false, {});
+    EXPECT_EQ(source.FindField("beta"), 2);
+    EXPECT_EQ(source.FindField("ALPHA"), 1);
+    EXPECT_EQ(source.FindField("Gamma"), 0);
+    EXPECT_EQ(source.FindField(""), 0);
+    std::uint16_t number = 0;
+    std::string name;
+    source.GetFirstField(number, name);
+    EXPECT_EQ(number, 1);
+    EXPECT_EQ(name, "Alpha");
+}
+
+// The callback is the caller's: the handle keeps it only while it opens, whether the open succeeds or not.
+TEST_F(SourceDataFileTable, ThePasswordCallbackServesOnlyTheOpen) {
+    CreateFieldsTable("p", {enginetest::FieldDef(1, "Alpha", engine::FieldTypeInteger)}, "secret");
+    TDataQuery query;
+    int asked = 0;
+    {
+        TSourceDataFile refused(&query);
+        refused.SetTableName("p");
+        EXPECT_EQ(
+            enginetest::EngineCode([&] { refused.Open(0, 0, false, false, [&] { return ++asked < 0; }); }),
+            10498);
+        EXPECT_FALSE(refused.Table->HasPasswordEvent());
+        EXPECT_FALSE(refused.Table->IsOpen());
+    }
+    TSourceDataFile given(&query);
+    given.SetTableName("p");
+    given.Open(0, 0, false, false, [&] {
+        ++asked;
+        engine::GetEngineSession().AddPassword("secret");
+        return true;
+    });
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(given.Table->IsOpen());
+    EXPECT_FALSE(given.Table->HasPasswordEvent());
+    engine::GetEngineSession().RemoveAllPasswords();
 }
 
 }  // namespace

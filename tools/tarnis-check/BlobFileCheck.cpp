@@ -98,7 +98,14 @@ private:
                   rtl::Format(texts::EndOfFileOffGrid, {Num(header_.EndOfFile), Num(blockSize_)}));
             return false;
         }
-        // An engine that stopped between writing blocks and writing the header leaves the two apart.
+        // Blocks reach the file before the header that counts them: a shorter file is damaged, and the block
+        // table below is sized from the end of file only once the file holds it.
+        if (fileSize_ < header_.EndOfFile.Value) {
+            const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(fileSize_, 0));
+            Error(texts::HeaderPlace, rtl::Format(texts::FileShorterThanEnd, {Num(size), Num(header_.EndOfFile)}));
+            return false;
+        }
+        // An engine that stopped between writing blocks and writing the header leaves the file longer.
         if (fileSize_ != header_.EndOfFile.Value) {
             Warning(texts::FilePlace,
                     rtl::Format(texts::SizeNotEndOfFile, {Num(fileSize_), Num(header_.EndOfFile)}));

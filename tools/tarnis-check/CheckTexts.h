@@ -106,6 +106,10 @@ inline constexpr std::string_view ShortIndexHeader =
 inline constexpr std::string_view EndOfFileWrong =
     "the end of file is %s, not a multiple of 4096 from 4096 to 2000003072";
 inline constexpr std::string_view FileSizeDiffers = "the file has %s bytes, but the end of file is %s";
+// Pages and blocks reach the file before the header that counts them: a sound file is never shorter.
+inline constexpr std::string_view FileShorterThanEnd =
+    "the file has %s bytes, fewer than its end of file %s";
+inline constexpr std::string_view UndefinedSlotPages = "the slot defines no index, but its %s is %s";
 inline constexpr std::string_view TooManySecondaryIndexes = "the secondary index count is %s, more than 30";
 inline constexpr std::string_view UnusedSlotDefined =
     "the slot lies beyond the %s secondary indexes but has key length %s";

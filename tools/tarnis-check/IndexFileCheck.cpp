@@ -109,7 +109,12 @@ private:
         if (end % PageSize != 0 || end < PageSize || end > MaxEndOfFile) {
             Error(texts::HeaderPlace, rtl::Format(texts::EndOfFileWrong, {Num(end)}));
         }
-        if (image_.FileSize != static_cast<std::int64_t>(end)) {
+        if (image_.FileSize < static_cast<std::int64_t>(end)) {
+            Error(texts::HeaderPlace,
+                  rtl::Format(texts::FileShorterThanEnd,
+                              {Num(static_cast<std::uint64_t>(std::max<std::int64_t>(image_.FileSize, 0))),
+                               Num(end)}));
+        } else if (image_.FileSize != static_cast<std::int64_t>(end)) {
             Warning(texts::HeaderPlace,
                     rtl::Format(texts::FileSizeDiffers,
                                 {Num(static_cast<std::uint64_t>(image_.FileSize)), Num(end)}));
@@ -133,13 +138,29 @@ private:
                     Warning(SlotPlace(slot),
                             rtl::Format(texts::UnusedSlotDefined, {Num(count), Num(index.KeyLength)}));
                 }
+                CheckNoPages(slot);
                 continue;
             }
-            if (slot == PrimaryIndexSlot && index.KeyLength == 0) continue;
+            if (slot == PrimaryIndexSlot && index.KeyLength == 0) {
+                CheckNoPages(slot);
+                continue;
+            }
             CheckDescriptor(slot, secondary && index.Unique == 0);
             if (secondary) CheckSecondaryName(slot);
         }
         CheckSysDeleted();
+    }
+
+    // A slot without a definition has no tree and no free list: the engine refuses the file otherwise.
+    void CheckNoPages(std::size_t slot) {
+        const TIndexDescriptor& index = image_.Header.Indexes[slot];
+        if (index.RootPage != 0) {
+            Error(SlotPlace(slot), rtl::Format(texts::UndefinedSlotPages, {texts::RootText, Num(index.RootPage)}));
+        }
+        if (index.FreePageHead != 0) {
+            Error(SlotPlace(slot),
+                  rtl::Format(texts::UndefinedSlotPages, {texts::FreeHeadText, Num(index.FreePageHead)}));
+        }
     }
 
     void CheckPageReference(std::size_t slot, std::string_view what, std::uint32_t offset) {

@@ -2,14 +2,12 @@
 // and no primary one, and a test base that makes table components in the default session.
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "components/TARNISTable.h"
 #include "engine/values/FieldTypes.h"
-#include "rtl/ExceptionHook.h"
 #include "tests/components/support/DataSetFixture.h"
 
 namespace componenttest {
@@ -51,23 +49,6 @@ protected:
         result->SetTableName(table);
         return result;
     }
-};
-
-// Collects the messages of what reaches the application's exception handler while in scope.
-class CapturedExceptions {
-public:
-    CapturedExceptions() {
-        previous_ = rtl::SetExceptionHandler(
-            [this](std::exception_ptr e) { messages.push_back(rtl::ExceptionMessage(e)); });
-    }
-    ~CapturedExceptions() { rtl::SetExceptionHandler(std::move(previous_)); }
-    CapturedExceptions(const CapturedExceptions&) = delete;
-    CapturedExceptions& operator=(const CapturedExceptions&) = delete;
-
-    std::vector<std::string> messages;
-
-private:
-    rtl::ExceptionHandler previous_;
 };
 
 }  // namespace componenttest

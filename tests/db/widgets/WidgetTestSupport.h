@@ -13,28 +13,12 @@
 #include <vector>
 
 #include "db/widgets/Confirm.h"
+#include "HookSpy.h"
 #include "rtl/ExceptionHook.h"
 
 namespace db_widgets_test {
 
-// Writes down the message of every failure that reaches the application's handler while it lives.
-class HookSpy {
-public:
-    HookSpy() {
-        previous_ = rtl::SetExceptionHandler(
-            [this](std::exception_ptr error) { messages_.push_back(rtl::ExceptionMessage(error)); });
-    }
-    ~HookSpy() { rtl::SetExceptionHandler(std::move(previous_)); }
-    HookSpy(const HookSpy&) = delete;
-    HookSpy& operator=(const HookSpy&) = delete;
-
-    const std::vector<std::string>& Messages() const { return messages_; }
-    int Count() const { return static_cast<int>(messages_.size()); }
-
-private:
-    std::vector<std::string> messages_;
-    rtl::ExceptionHandler previous_;
-};
+using db_test::HookSpy;
 
 // Answers every confirmation with `answer` and writes down the questions while it lives.
 class ConfirmDouble {

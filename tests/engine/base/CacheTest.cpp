@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -390,6 +391,69 @@ TEST_F(CacheTest, AnImageTheEntryRefusesLeavesNothingCachedAtItsPosition) {
     engine::StoreU64(store_.At(6), 77);
     EXPECT_EQ(ReadOne(big, 6)->Value(), 77u);
     big.ForEach([](const TestEntry& e) { EXPECT_FALSE(e.InReadRange()); });
+}
+
+TEST_F(CacheTest, EvictionAlwaysTakesTheLeastRecentlyUsedReusableEntry) {
+    // Random reads, pins, changes, unpin-alls and flushes; each eviction must take what a walk from the back
+    // of the list would take.
+    Cache cache(store_, {8, 5, FullCachePolicy::FlushAll});
+    std::mt19937 random(7);
+    std::vector<Pin> pins;
+    for (int step = 0; step < 3000; ++step) {
+        const std::uint32_t n = 1 + random() % 30;
+        switch (random() % 6) {
+            case 0:
+                if (!pins.empty()) pins.erase(pins.begin() + static_cast<std::ptrdiff_t>(random() % pins.size()));
+                break;
+            case 1:
+                cache.UnpinAll();
+                pins.clear();
+                break;
+            case 2:
+                if (random() % 4 == 0) cache.Flush();
+                break;
+            default: {
+                const TestEntry* expected = nullptr;
+                if (cache.Peek(P(n)) == nullptr && cache.Count() == cache.Capacity()) {
+                    std::vector<const TestEntry*> back;
+                    cache.ForEach([&](const TestEntry& e) { back.push_back(&e); });
+                    for (auto at = back.rbegin(); at != back.rend() && expected == nullptr; ++at) {
+                        if (!(*at)->Dirty() && (*at)->PinCount() == 0) expected = *at;
+                    }
+                }
+                const std::uint32_t evicted = expected != nullptr ? expected->GetPosition().Value : 0;
+                Pin pin;
+                try {
+                    pin = ReadOne(cache, n);
+                } catch (const CorruptCache&) {
+                    // Everything pinned: nothing to evict, which the walk saw as well.
+                    ASSERT_EQ(expected, nullptr) << step;
+                    continue;
+                }
+                if (evicted != 0) ASSERT_EQ(cache.Peek(P(evicted)), nullptr) << step;
+                if (random() % 3 == 0) pin->SetValue(step);
+                if (random() % 2 == 0) pins.push_back(std::move(pin));
+            }
+        }
+    }
+}
+
+TEST_F(CacheTest, AnEntryWrittenThroughAnotherCacheOfTheFileIsReusedWithoutAWrite) {
+    // Two caches on one file, as the index file's lists are: one sorted write takes both caches' entries.
+    Cache first(store_, {2, 5, FullCachePolicy::WriteOldestDirty});
+    Cache second(store_, {2, 5, FullCachePolicy::WriteOldestDirty});
+    ReadOne(first, 1)->SetValue(10);
+    ReadOne(second, 2)->SetValue(20);
+    ReadOne(second, 3)->SetValue(30);
+    std::vector<TestEntry*> dirty;
+    first.CollectDirty(dirty);
+    second.CollectDirty(dirty);
+    first.WriteSorted(dirty);
+    second.Written(dirty);
+    EXPECT_EQ(store_.writes, (std::vector<Write>{{FirstImage, 24}}));
+    ReadOne(second, 9);
+    EXPECT_EQ(store_.writes.size(), 1u);
+    EXPECT_EQ(Order(second), (std::vector<std::uint32_t>{9, 3}));
 }
 
 }  // namespace

@@ -279,6 +279,8 @@ TEST_F(BlobBufferTest, ASaveWithoutRoomFailsWith9479AndKeepsTheOldValue) {
     PutLE(file, 9, 4, 1024);
     PutLE(file, 13, 4, 2000000000);
     WriteBytes("t.BLB", file);
+    // The file really reaches that far (sparse: the file system stores no block of it).
+    std::filesystem::resize_file("t.BLB", 2000000000);
     BlobTable t;
     t.Open();
     TBlobBuffer value = Value(t.file, 1, 512);
@@ -327,9 +329,12 @@ TEST_F(BlobBufferTest, ASharedSaveReadsAheadPastBlocksNotWrittenYet) {
 TEST_F(BlobBufferTest, AShortBlockOfASharedFileIsAReadError) {
     std::string file = BlobHeaderImage(1, 0, 1536);
     PutBlock(file, 512, B, {0, 1024, Payload, 1, Payload + 5, Pattern(Payload)});
+    file.resize(1536);
     WriteBytes("t.BLB", file);
     BlobTable t(B, false);
     t.Open();
+    // The file is cut after the open (an open refuses a file shorter than its end of file).
+    std::filesystem::resize_file("t.BLB", 1024);
     // The first block is whole; the second lies beyond the file's end: the load ends short.
     TBlobBuffer value = Value(t.file, 1, 512);
     EXPECT_EQ(EngineCode([&] { value.LoadChain(); }), engine::ErrEndOfBlob);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -63,6 +64,13 @@ TEST_F(BlobFileTest, DamagedHeadersFailToOpenAndLeaveTheFileClosed) {
         {"end of file beyond the append limit", [](std::string& f) { PutLE(f, 13, 4, 2000001024u); },
          engine::ErrHeaderCorrupt},
         {"short header", [](std::string& f) { f.resize(100); }, engine::ErrRead},
+        // Appends start at the end of file and every offset is judged against it: the file must hold it.
+        {"end of file a block beyond the file", [](std::string& f) { PutLE(f, 13, 4, 512 + 3 * 512); },
+         engine::ErrHeaderCorrupt},
+        {"end of file at the append limit", [](std::string& f) { PutLE(f, 13, 4, 2000000000u); },
+         engine::ErrHeaderCorrupt},
+        {"end of file a block short of a cut file", [](std::string& f) { f.resize(512 + 512 + 100); },
+         engine::ErrHeaderCorrupt},
     };
     for (const Case& c : cases) {
         std::string bytes = FileOfBlocks(2);
@@ -102,6 +110,8 @@ TEST_F(BlobFileTest, NoAppendStartsBeyondTwoBillion) {
     std::string bytes = FileOfBlocks(1);
     PutLE(bytes, 13, 4, 2000000512u);
     WriteBytes("t.BLB", bytes);
+    // The file really reaches that far (sparse: the file system stores no block of it).
+    std::filesystem::resize_file("t.BLB", 2000000512u);
     BlobTable t;
     t.Open();
     EXPECT_EQ(EngineCode([&] { t.file.AllocBlock(); }), engine::ErrFileFull);
@@ -274,7 +284,9 @@ TEST_F(BlobFileTest, AnotherHandlesHeaderWriteIsSeen) {
     {
         BlobTable writer(B, false);
         writer.Open();
-        writer.file.AllocBlock();
+        // The block reaches the file before the header that counts it.
+        writer.file.AllocBlock()->MarkDirty();
+        ASSERT_TRUE(writer.file.FlushBlocks());
         writer.file.WriteHeader(false);
     }
     EXPECT_TRUE(reader.file.HeaderChanged());
@@ -293,7 +305,10 @@ TEST_F(BlobFileTest, ResetCutsTheFileToItsHeader) {
     EXPECT_EQ(ReadBytes("t.BLB").size(), 512u);
     EXPECT_EQ(t.file.GetEndOfFile(), BlockOffset(512));
     EXPECT_EQ(t.file.Header().FreeHead, BlockOffset(0));
-    EXPECT_EQ(t.file.Header().HeaderChanged, 1);
+    // The header in the file agrees with the cut at once.
+    EXPECT_EQ(t.file.Header().HeaderChanged, 0);
+    EXPECT_EQ(GetLE(ReadBytes("t.BLB"), 13, 4), 512u);
+    EXPECT_EQ(GetLE(ReadBytes("t.BLB"), 9, 4), 0u);
 }
 
 TEST_F(BlobFileTest, CloseFreesTheOpenValuesAndTheBlocks) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <span>
@@ -370,6 +371,8 @@ TEST_F(BlobHandlesTest, ASaveWithoutRoomForTheLastValueWritesNoneOfThem) {
     std::string file = ReadBytes("t.BLB");
     PutLE(file, 13, 4, 2000000000);
     WriteBytes("t.BLB", file);
+    // The file really reaches that far (sparse: the file system stores no block of it).
+    std::filesystem::resize_file("t.BLB", 2000000000);
     t.file.Open();
     const std::int32_t reopened = Open(firstBlock.Value);
     const Bytes grown = ToBytes(Pattern(Payload + 1));

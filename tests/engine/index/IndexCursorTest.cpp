@@ -665,6 +665,13 @@ TEST_F(IndexCursorTest, NaturalOrderVisitsTheVisibleRecordsWithTheirRanks) {
     index.GotoRecordNumber(9);
     EXPECT_EQ(index.GetContiguousRunLength(100, 1), 2u);
     EXPECT_EQ(index.GetContiguousRunLength(100, 2), 1u);
+    // A read-ahead spans hidden records up to the last visible one within reach, never past the records.
+    EXPECT_EQ(index.GetReadAheadSpan(100, 2), 7u);
+    EXPECT_EQ(index.GetReadAheadSpan(100, 1), 2u);
+    index.GotoRecordNumber(3);
+    EXPECT_EQ(index.GetReadAheadSpan(100, 1), 8u);
+    EXPECT_EQ(index.GetReadAheadSpan(6, 1), 3u);
+    EXPECT_EQ(index.GetReadAheadSpan(100, 2), 1u);
     // Nothing visible: no position.
     index.SetVisibleRecords(Bitmap(10, {}), false);
     index.First();

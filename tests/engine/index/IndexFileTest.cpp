@@ -61,8 +61,8 @@ TEST_F(IndexFileTest, ANewTableHasAnIndexFileOfOneHeaderPage) {
     CreateTable("t", fields, indexes);
     const std::string idx = ReadBytes("t.IDX");
     ASSERT_EQ(idx.size(), PageSize);
-    // Written by the close after creation and by the close after the indexes were defined.
-    EXPECT_EQ(GetLE(idx, 0, 4), 2u);
+    // Written once, by the close after creation, with the indexes defined.
+    EXPECT_EQ(GetLE(idx, 0, 4), 1u);
     EXPECT_EQ(idx[8], 3);
     EXPECT_EQ(GetLE(idx, IndexEndOfFileAt, 4), PageSize);
     EXPECT_EQ(idx[SecondaryCountAt], 0);
@@ -268,6 +268,23 @@ TEST_F(IndexFileTest, DamagedHeadersFailToOpen) {
          [](std::string& b) { PutLE(b, IndexSlotAt(20) + DescFreeHeadAt, 4, 3 * PageSize); }},
         {"end of file 0", [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 0); }},
         {"unaligned end of file", [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 2 * PageSize + 12); }},
+        // Pages are appended at the end of file, and every page reference is judged against it.
+        {"end of file a page beyond the file", [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 3 * PageSize); }},
+        {"end of file near two billion",
+         [](std::string& b) { PutLE(b, IndexEndOfFileAt, 4, 488281 * PageSize); }},
+        // A slot without a definition would have its tree walked with keys of no length.
+        {"root in a slot beyond the secondary count",
+         [](std::string& b) { PutLE(b, IndexSlotAt(20) + DescRootAt, 4, PageSize); }},
+        {"free-list head in a slot beyond the secondary count",
+         [](std::string& b) { PutLE(b, IndexSlotAt(20) + DescFreeHeadAt, 4, PageSize); }},
+        {"primary key length 0 with its root",
+         [](std::string& b) { PutLE(b, IndexSlotAt(0) + DescKeyLengthAt, 2, 0); }},
+        {"primary key length 0 without a root",
+         [](std::string& b) {
+             PutLE(b, IndexSlotAt(0) + DescKeyLengthAt, 2, 0);
+             PutLE(b, IndexSlotAt(0) + DescRootAt, 4, 0);
+         }},
+        {"no-primary flag beside a primary key", [](std::string& b) { b[NoPrimaryAt] = 1; }},
     };
     const std::string sound = CraftedTable();
     for (const auto& c : cases) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <span>
@@ -14,6 +15,7 @@
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/support/BlobTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/StoredValues.h"
 #include "tests/engine/support/TableFixture.h"
@@ -83,6 +85,11 @@ protected:
         record->MarkDirty();
         record.Release();
         read.End();
+    }
+
+    static Bytes Current(const TDataFile& table) {
+        const std::span<const std::uint8_t> image = table.CurrentRecord()->Image();
+        return Bytes(image.begin(), image.end());
     }
 
     static std::int32_t FieldValue(const TDataFile& table, std::uint16_t field, const Bytes& buffer) {
@@ -370,6 +377,160 @@ TEST_F(DataFileBlobsTest, ValuesOfAnotherRecordAreNotSavedWithThisOne) {
     EXPECT_EQ(ReadBytes("t.BLB"), before);
 }
 
+// ---- Record changes ----
+
+// A change saves, re-owns and stores the values its own record holds, and no other: a value open on another
+// buffer keeps its owner and its unsaved bytes through an insert, a modify and a delete.
+TEST_F(DataFileBlobsTest, AChangeSavesOnlyTheValuesItsRecordHolds) {
+    StoreMemo("value of two");
+    TDataFile table;
+    Open(table, false);
+    Bytes three = Buffer(table, 3);
+    ASSERT_EQ(table.OpenBlob(false, MemoB, Write, three), 0);
+    ASSERT_EQ(WriteText(table, MemoB, three, "unsaved photo of three"), 0);
+    const auto unsaved = [&] { return table.BlobFile().FindFieldValue(FieldValue(table, MemoB, three)); };
+
+    Bytes added = Buffer(table, 1);
+    SetStored(table, added, IdField, I32(4));
+    ASSERT_EQ(table.OpenBlob(false, MemoA, Write, added), 0);
+    ASSERT_EQ(WriteText(table, MemoA, added, "memo of four"), 0);
+    table.InsertRecord(added, false);
+    const SlotNumber four = table.CurrentRecord()->RecordNumber();
+    EXPECT_EQ(FieldValue(table, MemoB, Current(table)), 0);
+    EXPECT_EQ(ReadBlobValue(table, MemoA, table.CurrentRecord()->Image()), "memo of four");
+    ASSERT_NE(unsaved(), nullptr);
+    EXPECT_TRUE(unsaved()->Changed());
+    EXPECT_EQ(unsaved()->OwnerSlot(), SlotNumber(3));
+
+    GoToSlot(table, SlotNumber(2));
+    Bytes two = Buffer(table, 2);
+    ASSERT_EQ(table.OpenBlob(false, MemoA, Write, two), 0);
+    ASSERT_EQ(WriteText(table, MemoA, two, "VALUE"), 0);
+    table.ModifyRecord(two, false, false);
+    EXPECT_EQ(FieldValue(table, MemoB, Current(table)), 0);
+    EXPECT_EQ(ReadBlobValue(table, MemoA, table.CurrentRecord()->Image()), "VALUE of two");
+    EXPECT_TRUE(unsaved()->Changed());
+    EXPECT_EQ(unsaved()->OwnerSlot(), SlotNumber(3));
+
+    // The delete frees slot 2's chain; the value still open on its buffer forgets it.
+    DeleteSlot(table, SlotNumber(2));
+    EXPECT_TRUE(unsaved()->Changed());
+    EXPECT_EQ(unsaved()->OwnerSlot(), SlotNumber(3));
+    EXPECT_EQ(table.BlobFile().FindFieldValue(FieldValue(table, MemoA, two))->FirstBlock(), BlockOffset{});
+
+    // The value reaches its own record when that record is posted.
+    GoToSlot(table, SlotNumber(3));
+    table.ModifyRecord(three, false, false);
+    EXPECT_EQ(ReadBlobValue(table, MemoB, table.CurrentRecord()->Image()), "unsaved photo of three");
+    table.FreeBlobs();
+    EXPECT_EQ(ReadBlobValue(table, MemoA, Buffer(table, four.Value)), "memo of four");
+}
+
+// A delete opens no value of its own: the values the caller has open do not count against it.
+TEST_F(DataFileBlobsTest, ADeleteWithEveryValueSlotButOneTakenSucceeds) {
+    StoreMemo(Pattern(700));
+    TDataFile table;
+    Open(table, false);
+    std::vector<Bytes> buffers(engine::MaxOpenBlobs - 1, Buffer(table, 1));
+    for (Bytes& buffer : buffers) ASSERT_EQ(table.OpenBlob(false, MemoA, Read, buffer), 0);
+    const BlockOffset end = table.BlobFile().GetEndOfFile();
+    DeleteSlot(table, SlotNumber(2));
+    EXPECT_EQ(table.BlobFile().OpenValues().size(), engine::MaxOpenBlobs - 1);
+    EXPECT_NE(table.BlobFile().Header().FreeHead, BlockOffset{});
+    EXPECT_EQ(table.BlobFile().GetEndOfFile(), end);
+}
+
+// A record the post would write with a handle no value has is refused before anything changes.
+TEST_F(DataFileBlobsTest, APostOfAStaleHandleIsRefused) {
+    TDataFile table;
+    Open(table, false);
+    Bytes buffer = Buffer(table, 2);
+    ASSERT_EQ(table.OpenBlob(false, MemoA, Write, buffer), 0);
+    table.FreeBlobs();
+    GoToSlot(table, SlotNumber(2));
+    EXPECT_EQ(EngineCode([&] { table.ModifyRecord(buffer, false, false); }), engine::ErrInvalidBlobOffset);
+    EXPECT_EQ(engine::CurrentErrorContext().FieldName, "MEMO");
+    EXPECT_EQ(FieldValue(table, MemoA, Buffer(table, 2)), 0);
+}
+
+TEST_F(DataFileBlobsTest, EmptyingTheTableFreesTheOpenValues) {
+    StoreMemo(Pattern(1200));
+    TDataFile table;
+    Open(table);
+    Bytes buffer = Buffer(table, 2);
+    ASSERT_EQ(table.OpenBlob(false, MemoA, Write, buffer), 0);
+    ASSERT_EQ(WriteText(table, MemoA, buffer, "changed"), 0);
+    table.EmptyTable();
+    EXPECT_TRUE(table.BlobFile().OpenValues().empty());
+    EXPECT_FALSE(table.IsBlobOpen(false, MemoA, buffer));
+    EXPECT_EQ(table.BlobFile().GetEndOfFile(), BlockOffset(engine::FirstBlockOffset));
+}
+
+// ---- Damaged files ----
+
+// Each a small patch of a sound table of 11 KB: nothing read from the large-object file decides an
+// allocation or an append before it is checked against the file's size, so each is refused at once.
+TEST_F(DataFileBlobsTest, ADamagedLargeObjectFileIsRefusedBeforeAnythingIsSizedFromIt) {
+    const std::int32_t first = StoreMemo(Pattern(10000));
+    ASSERT_GT(first, 0);
+    const std::string sound = ReadBytes("t.BLB");
+    ASSERT_EQ(sound.size(), 512u + 21u * 512u);
+    constexpr std::size_t TotalLengthAt = 14;
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        int openCode;
+        int loadCode;
+    };
+    const Case cases[] = {
+        {"end of file at the append limit", [](std::string& f) { PutLE(f, 13, 4, 2000000000u); },
+         engine::ErrHeaderCorrupt, 0},
+        {"end of file a block beyond the file", [&](std::string& f) { PutLE(f, 13, 4, sound.size() + 512); },
+         engine::ErrHeaderCorrupt, 0},
+        {"end of file and the value's length near two billion",
+         [&](std::string& f) {
+             PutLE(f, 13, 4, 2000000000u);
+             PutLE(f, first + TotalLengthAt, 4, 2000000064u);
+         },
+         engine::ErrHeaderCorrupt, 0},
+        {"the value's length near two billion",
+         [&](std::string& f) { PutLE(f, first + TotalLengthAt, 4, 2000000064u); }, 0, engine::ErrEndOfBlob},
+        {"the value's length all the file's blocks carry, in a chain of one",
+         [&](std::string& f) {
+             PutLE(f, first + TotalLengthAt, 4, 21 * 494);
+             PutLE(f, first + 4, 4, 0);
+         },
+         0, engine::ErrEndOfBlob},
+    };
+    std::filesystem::create_directory("crafted");
+    for (const char* extension : {".DAT", ".IDX"}) {
+        std::filesystem::copy_file(std::string("t") + extension, std::string("crafted/t") + extension);
+    }
+    for (const Case& c : cases) {
+        for (const bool exclusive : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (exclusive ? ", exclusive" : ", shared"));
+            std::string bytes = sound;
+            c.damage(bytes);
+            WriteBytes("crafted/t.BLB", bytes);
+            TDataFile table;
+            table.SetFileName("crafted/t");
+            table.SetExclusive(exclusive);
+            table.SetReadOnly(!exclusive);
+            EXPECT_EQ(EngineCode([&] { table.Open(); }), c.openCode);
+            if (c.openCode != 0) {
+                EXPECT_EQ(engine::CurrentErrorContext().FileName, "crafted/t.BLB");
+                EXPECT_FALSE(table.IsOpen());
+                continue;
+            }
+            Bytes buffer = Buffer(table, 2);
+            EXPECT_EQ(EngineCode([&] { table.OpenBlob(false, MemoA, Read, buffer); }), c.loadCode);
+            EXPECT_EQ(engine::CurrentErrorContext().FileName, "crafted/t.BLB");
+            EXPECT_TRUE(table.BlobFile().OpenValues().empty());
+            EXPECT_EQ(ReadBytes("crafted/t.BLB"), bytes);
+        }
+    }
+}
+
 // ---- The read protocol ----
 
 TEST_F(DataFileBlobsTest, StrictDetectionReadsUnderItsOwnLockAndSeesAnotherHandlesChange) {
@@ -399,6 +560,21 @@ TEST_F(DataFileBlobsTest, StrictDetectionReadsUnderItsOwnLockAndSeesAnotherHandl
     EXPECT_FALSE(table.OperationReadLockHeld());
     EXPECT_TRUE(other.BlobFile().WriteLock());
     EXPECT_TRUE(other.BlobFile().WriteUnlock());
+}
+
+// Without strict detection a value another handle appended lies beyond the end of file this handle knows:
+// the change check that a miss runs reads the header again before the offset is judged.
+TEST_F(DataFileBlobsTest, WithoutStrictDetectionAValueAppendedByAnotherHandleLoads) {
+    TDataFile table;
+    TDataFile other;
+    Open(table, false);
+    Open(other, false);
+    ASSERT_EQ(table.BlobFile().GetEndOfFile(), BlockOffset(engine::FirstBlockOffset));
+    Bytes buffer = RewriteMemo(other, Pattern(1500, 4));
+    ASSERT_GT(FieldValue(table, MemoA, buffer), 0);
+    ASSERT_EQ(table.OpenBlob(false, MemoA, Read, buffer), 0);
+    EXPECT_EQ(ReadText(table, MemoA, buffer), Pattern(1500, 4));
+    EXPECT_FALSE(table.OperationReadLockHeld());
 }
 
 TEST_F(DataFileBlobsTest, WithoutStrictDetectionAMissFindsAnotherHandlesChange) {

@@ -205,6 +205,9 @@ TEST_F(BlobFileCheckTest, EachDamageIsReportedByItsRule) {
         {"end of file off the grid", [&](Files& f) { PutLE(f.blb, 13, 4, end + 1); }, E, "header",
          "the end of file " + N(end + 1) + " is not on the grid of 64-byte blocks"},
         {"short header", [](Files& f) { f.blb.resize(100); }, E, "header", "100 bytes, fewer than the 512"},
+        // No block table is sized from an end of file the file does not hold.
+        {"end of file beyond the file", [&](Files& f) { PutLE(f.blb, 13, 4, 2000000000 - 1536); }, E, "header",
+         "the file has " + N(end) + " bytes, fewer than its end of file 1999998464"},
         {"missing file", [](Files& f) { f.blb.clear(); }, E, "file", "its large-object file is missing"},
         // What an engine that stopped part-way may leave.
         {"blocks beyond the end of file", [](Files& f) { f.blb += std::string(64, '\0'); }, W, "file",

@@ -71,6 +71,9 @@ void WithoutPrimaryIndex(std::string& idx) {
     PutLE(idx, IndexSlotAt(0) + DescKeyLengthAt, 2, 0);
     idx[IndexSlotAt(0) + DescFieldCountAt] = 0;
     PutLE(idx, IndexSlotAt(0) + DescFieldNumbersAt, 2, 0);
+    // An undefined slot has no tree and no free list.
+    PutLE(idx, IndexSlotAt(0) + DescRootAt, 4, 0);
+    PutLE(idx, IndexSlotAt(0) + DescFreeHeadAt, 4, 0);
 }
 
 void WriteFiles(const Files& files) {
