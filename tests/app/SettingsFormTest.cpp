@@ -14,6 +14,9 @@
 #include <memory>
 #include <string>
 
+#include "app/DataModule.h"
+#include "app/FormRegistry.h"
+#include "app/Program.h"
 #include "app/core/Dbfuncs.h"
 #include "app/core/ExceptionText.h"
 #include "components/TARNISTable.h"
@@ -36,16 +39,20 @@ public:  // the case tables' lambdas drive the dialog too
     // Opens the dialog over an installed config.dat, active, with the focus in DBEdit1.
     void Show() {
         form = std::make_unique<Tsettingsform>(State(), messages, [this] { dbfuncs.getconfig(); });
-        form->show();
-        form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        ShowForm(*form);
+    }
+    void ShowForm(Tsettingsform& dialog) {
+        shown = &dialog;
+        shown->show();
+        shown->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
         Edit1().setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(testsupport::waitUntil([this] { return Edit1().hasFocus(); }));
     }
 
     template <class T>
     T& Child(const char* name) {
-        T* child = form->findChild<T*>(name);
+        T* child = shown->findChild<T*>(name);
         if (child == nullptr) throw std::logic_error(std::string("no ") + name);
         return *child;
     }
@@ -58,11 +65,20 @@ public:  // the case tables' lambdas drive the dialog too
         QTest::keyClicks(&Edit1(), text);
     }
     void AltS() {
-        QTest::keyClick(form.get(), Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(shown, Qt::Key_S, Qt::AltModifier);
         QApplication::processEvents();
     }
     bool WaitClosed() {
-        return testsupport::waitUntil([this] { return !form->isVisible(); });
+        return testsupport::waitUntil([this] { return !shown->isVisible(); });
+    }
+
+    // For the next case of a table: no dialog, no boxes, no config.dat.
+    void StartAgain() {
+        form.reset();
+        messages.Clear();
+        for (const std::string& file : keyvalesetup::TableFileNames(State().progdir, testsupport::ConfigSpec())) {
+            std::filesystem::remove(file);
+        }
     }
 
     std::unique_ptr<components::TTARNISTable> OtherHandle() {
@@ -88,6 +104,7 @@ public:  // the case tables' lambdas drive the dialog too
 
     Tdbfuncs dbfuncs{State(), messages};
     std::unique_ptr<Tsettingsform> form;
+    Tsettingsform* shown = nullptr;  // the dialog the helpers drive
 };
 
 TEST_F(SettingsFormTest, ShowsTheRecordWithItsTextsAndHelp) {
@@ -144,10 +161,7 @@ TEST_F(SettingsFormTest, LeavingATimeAboveThirtyRefusesWithTheFocusBackButKeepsT
         }
         EXPECT_EQ(form->configdb.FieldByName("realtime").AsString(), c.typed);
         form->reject();
-        form.reset();
-        messages.Clear();
-        std::filesystem::remove_all(State().progdir + "config.DAT");
-        std::filesystem::remove_all(State().progdir + "config.IDX");
+        StartAgain();
     }
 }
 
@@ -175,10 +189,7 @@ TEST_F(SettingsFormTest, SaveRefusesATimeAboveThirtyThatNeverLeftTheEdit) {
         EXPECT_FALSE(OtherCanEdit());
         EXPECT_EQ(Stored("realtime"), "5");
         form->reject();
-        form.reset();
-        messages.Clear();
-        std::filesystem::remove(State().progdir + "config.DAT");
-        std::filesystem::remove(State().progdir + "config.IDX");
+        StartAgain();
     }
 }
 
@@ -237,9 +248,7 @@ TEST_F(SettingsFormTest, CancelAndEscDiscardTheChangesAndReleaseTheLock) {
         EXPECT_EQ(Stored("realtime"), "5");
         EXPECT_EQ(Stored("useuppercase"), "False");
         EXPECT_TRUE(messages.Boxes().empty());
-        form.reset();
-        std::filesystem::remove(State().progdir + "config.DAT");
-        std::filesystem::remove(State().progdir + "config.IDX");
+        StartAgain();
     }
 }
 
@@ -274,6 +283,23 @@ TEST_F(SettingsFormTest, AFailedPostShowsTheEnginesMessageAndKeepsTheChangePendi
     Child<QPushButton>("Button2").click();
     ASSERT_TRUE(WaitClosed());
     EXPECT_EQ(Stored("realtime"), "5");
+}
+
+TEST_F(SettingsFormTest, TheProgramsDialogReloadsThroughItsDataModule) {
+    InstallConfig();
+    FormRegistry forms;
+    RegisterForms(forms, Runtime(), View());
+    forms.CreateAll();
+    ASSERT_NE(forms.Get<TDataModule<Tdbfuncs>>(FormSlot::dbfuncs), nullptr);
+    auto* registered = forms.Get<Tsettingsform>(FormSlot::settingsform);
+    ASSERT_NE(registered, nullptr);
+    ShowForm(*registered);
+    Type("12");
+    Save().click();
+    ASSERT_TRUE(WaitClosed());
+    EXPECT_EQ(State().realtime, 12);
+    EXPECT_EQ(State().width, 5);
+    forms.DestroyAll();
 }
 
 }  // namespace
