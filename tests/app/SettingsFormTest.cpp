@@ -230,6 +230,8 @@ TEST_F(SettingsFormTest, CancelAndEscDiscardTheChangesAndReleaseTheLock) {
         {"Esc",
          [](SettingsFormTest& t) {
              QTest::keyClick(&t.Edit1(), Qt::Key_Escape);
+             EXPECT_TRUE(t.shown->isVisible());
+             EXPECT_EQ(t.Edit1().text(), "5");
              QTest::keyClick(&t.Edit1(), Qt::Key_Escape);
          }},
         {"close box", [](SettingsFormTest& t) { t.form->close(); }},
