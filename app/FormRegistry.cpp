@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/ScaleBy.h"
+
 namespace app {
 
 FormRegistry::FormRegistry() = default;
@@ -53,6 +55,13 @@ QObject* FormRegistry::Recreate(FormSlot slot) {
     forms_[Index(slot)].reset();
     forms_[Index(slot)] = Make(slot);
     return forms_[Index(slot)].get();
+}
+
+void FormRegistry::RescaleTestScreens(int scalefactor) {
+    for (const FormSlot slot : {FormSlot::numerictestform, FormSlot::alphanumerictestform, FormSlot::alphatestform}) {
+        if (!HasFactory(slot)) continue;
+        if (auto* screen = qobject_cast<QWidget*>(Recreate(slot))) scaleBy(*screen, scalefactor + 100, 100);
+    }
 }
 
 }  // namespace app

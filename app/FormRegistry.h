@@ -63,6 +63,11 @@ public:
     // Frees the slot's form and makes a new one from its factory; returns it.
     QObject* Recreate(FormSlot slot);
 
+    // After the settings changed the scale: re-creates the numeric, the alphanumeric and the alpha test
+    // screen, in this order, and scales each new one by scalefactor + 100 over 100 of its design size, so
+    // that a new factor never compounds with the old. A slot without a factory is skipped.
+    void RescaleTestScreens(int scalefactor);
+
 private:
     static std::size_t Index(FormSlot slot) { return static_cast<std::size_t>(slot); }
     std::unique_ptr<QObject> Make(FormSlot slot) const;

@@ -5,6 +5,9 @@
 #include <cstdio>
 
 #include "app/Application.h"
+#include "app/DataModule.h"
+#include "app/SettingsForm.h"
+#include "app/core/Dbfuncs.h"
 #include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
 
@@ -12,9 +15,18 @@ namespace app {
 
 void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services) {
     // Each form joins here with its slot's factory, in the order of FormSlot.
-    static_cast<void>(forms);
-    static_cast<void>(runtime);
-    static_cast<void>(services);
+    AppState& state = runtime.State();
+    MessageService& messages = services.messages;
+    forms.SetFactory(FormSlot::settingsform, [&forms, &state, &messages](QWidget* mainWindow) {
+        // The data module comes after the dialog: it is looked up when a save reloads.
+        auto reload = [&forms] {
+            if (auto* dbfuncs = forms.Get<TDataModule<Tdbfuncs>>(FormSlot::dbfuncs)) dbfuncs->module.getconfig();
+        };
+        return std::make_unique<Tsettingsform>(state, messages, reload, mainWindow);
+    });
+    forms.SetFactory(FormSlot::dbfuncs, [&state, &messages](QWidget*) {
+        return std::make_unique<TDataModule<Tdbfuncs>>(state, messages);
+    });
 }
 
 Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)

@@ -1,6 +1,8 @@
 #include "app/FormRegistry.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <QSize>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,56 @@ TEST(FormRegistryTest, AFailingFactoryUndoesTheFormsMadeSoFar) {
     EXPECT_EQ(log, (std::vector<std::string>{"create main", "create settings", "destroy settings",
                                              "destroy main"}));
     EXPECT_EQ(forms.MainWindow(), nullptr);
+}
+
+// A test screen's stand-in, designed at 300 by 200.
+FormRegistry::TFactory Screen(const char* name, std::vector<std::string>& log) {
+    return [name, &log](QWidget* mainWindow) {
+        auto screen = std::make_unique<LoggedForm>(name, mainWindow, log);
+        screen->resize(300, 200);
+        return screen;
+    };
+}
+
+TEST(FormRegistryTest, RescalingRecreatesTheTestScreensAtTheNewFactorOfTheirDesign) {
+    std::vector<std::string> log;
+    FormRegistry forms;
+    forms.SetFactory(FormSlot::zmain, Logged("main", log));
+    forms.SetFactory(FormSlot::alphatestform, Screen("alpha", log));
+    forms.SetFactory(FormSlot::numerictestform, Screen("numeric", log));
+    forms.SetFactory(FormSlot::alphanumerictestform, Screen("alphanumeric", log));
+    forms.CreateAll();
+    const FormSlot screens[] = {FormSlot::numerictestform, FormSlot::alphanumerictestform,
+                                FormSlot::alphatestform};
+    log.clear();
+    forms.RescaleTestScreens(20);
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy numeric", "create numeric", "destroy alphanumeric",
+                                             "create alphanumeric", "destroy alpha", "create alpha"}));
+    std::vector<QPointer<QObject>> old;
+    for (FormSlot slot : screens) {
+        QWidget* screen = forms.Get<QWidget>(slot);
+        EXPECT_EQ(screen->size(), QSize(360, 240));
+        EXPECT_EQ(screen->parentWidget(), forms.MainWindow());
+        old.emplace_back(screen);
+    }
+    forms.RescaleTestScreens(10);
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        EXPECT_TRUE(old[i].isNull());
+        EXPECT_EQ(forms.Get<QWidget>(screens[i])->size(), QSize(330, 220));
+    }
+}
+
+TEST(FormRegistryTest, RescalingSkipsScreensWithoutAFactory) {
+    std::vector<std::string> log;
+    FormRegistry forms;
+    forms.SetFactory(FormSlot::zmain, Logged("main", log));
+    forms.SetFactory(FormSlot::alphatestform, Screen("alpha", log));
+    forms.CreateAll();
+    log.clear();
+    forms.RescaleTestScreens(-10);
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy alpha", "create alpha"}));
+    EXPECT_EQ(forms.Get<QWidget>(FormSlot::alphatestform)->size(), QSize(270, 180));
+    EXPECT_EQ(forms.Form(FormSlot::numerictestform), nullptr);
 }
 
 }  // namespace

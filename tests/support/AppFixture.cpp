@@ -49,4 +49,13 @@ void AppFixture::InstallHelpFile() {
     ASSERT_TRUE(QFile::copy(source, target)) << "cannot copy " << source.toStdString();
 }
 
+void AppFixture::InstallConfig(const ConfigValues& values, const keyvalesetup::TableSpec& spec) {
+    CreateConfigTable(State().progdir, values, spec);
+}
+
+void AppFixture::InstallApplicationTables(const ConfigValues& values) {
+    app::SystemRandomSource draws;
+    CreateApplicationTables(State().progdir, values, draws);
+}
+
 }  // namespace testsupport

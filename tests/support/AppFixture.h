@@ -13,6 +13,7 @@
 
 #include "app/ProgramRuntime.h"
 #include "app/Services.h"
+#include "tests/app/core/support/ConfigTables.h"
 #include "tests/support/ServiceDoubles.h"
 
 namespace testsupport {
@@ -40,6 +41,11 @@ protected:
 
     // Copies the program's help file into the program directory.
     void InstallHelpFile();
+    // config.dat in the program directory, as keyvale-setup makes it from `spec`, with `values` in its record.
+    void InstallConfig(const ConfigValues& values = {},
+                       const keyvalesetup::TableSpec& spec = testsupport::ConfigSpec());
+    // The program's four tables, seeded: config from `values`, no results, a small invsort, the numeric test.
+    void InstallApplicationTables(const ConfigValues& values = {});
 
     std::vector<Box> TakeStops() { return messages.TakeStops(); }
 

@@ -143,6 +143,7 @@ void CreateApplicationTable(std::string_view directory, const TableSpec& table) 
         field.FieldType = spec.type;
         field.SubType = spec.subType;
         field.Size = spec.size;
+        field.MaxValue = spec.maxValue;
         fields.push_back(std::move(field));
     }
     // The primary index comes first: one without fields, which the table then lacks.

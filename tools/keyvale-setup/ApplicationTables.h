@@ -14,6 +14,7 @@ struct FieldSpec {
     std::uint8_t type;         // the engine's field type code
     std::uint8_t size = 0;     // characters of a string
     std::uint8_t subType = 0;  // memo, autoincrement
+    std::string maxValue = ""; // the engine's validity maximum as text; empty: none
 };
 
 // A non-unique, ascending secondary index.
