@@ -6,8 +6,8 @@
 
 #include "app/Application.h"
 #include "app/DataModule.h"
-#include "app/SettingsForm.h"
-#include "app/core/Dbfuncs.h"
+#include "app/settingsform.h"
+#include "app/core/dbfuncs.h"
 #include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
 

@@ -1,15 +1,15 @@
-#include "app/SettingsForm.h"
+#include "app/settingsform.h"
 
 #include <string>
 
 #include "app/core/AppState.h"
-#include "app/core/Dbfuncs.h"
+#include "app/core/dbfuncs.h"
 #include "app/core/MessageService.h"
 #include "app/core/Texts.h"
 #include "db/Field.h"
 #include "db/widgets/Guarded.h"
 #include "db/widgets/QtText.h"
-#include "ui_SettingsForm.h"
+#include "ui_settingsform.h"
 
 namespace app {
 

@@ -1,4 +1,4 @@
-#include "app/SettingsForm.h"
+#include "app/settingsform.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include "app/DataModule.h"
 #include "app/FormRegistry.h"
 #include "app/Program.h"
-#include "app/core/Dbfuncs.h"
+#include "app/core/dbfuncs.h"
 #include "app/core/ExceptionText.h"
 #include "components/TARNISTable.h"
 #include "db/Field.h"

@@ -1,4 +1,4 @@
-#include "app/core/Dbfuncs.h"
+#include "app/core/dbfuncs.h"
 
 #include <gtest/gtest.h>
 
