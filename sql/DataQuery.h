@@ -319,9 +319,12 @@ private:
     void RunRowLoop(const std::function<void()>& handleRow);
     // Builds the result row for the current joined row into image.
     void BuildResultRow(std::span<std::uint8_t> image);
+    // INSERT, UPDATE and DELETE (ExecuteChange.cpp), each under the table lock.
     void RunInsert();
-    void RunUpdate();
-    void RunDelete();
+    void RunChange();
+    // Evaluates value i against the target's current row and stores it into image's field, converted to
+    // the column's type; a NULL result leaves the field as it is. context ends the conversion error.
+    void StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context);
 
     // Binding steps (Binding.cpp).
     void BindSelect();

@@ -60,11 +60,12 @@ std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& result) {
             Executed = true;
             return 0;
         case StatementType::Insert:
-            RaiseSqlError(kNotRunnable, {"INSERT statement"});
+            RunInsert();
+            return 0;
         case StatementType::Update:
-            RaiseSqlError(kNotRunnable, {"UPDATE statement"});
         case StatementType::Delete:
-            RaiseSqlError(kNotRunnable, {"DELETE statement"});
+            RunChange();
+            return 0;
     }
     return 0;
 }
