@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -142,6 +143,25 @@ TEST_F(ExecuteChange, ProgressIsTheSameForSelectUpdateAndDeleteAndAnAbortKeepsTh
             EXPECT_EQ(calls, expected) << text;
             if (text.starts_with("DELETE")) EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
         }
+    }
+}
+
+// Each run filters with the parameter value set for it.
+TEST_F(ExecuteChange, ARunWithANewParameterChangesTheNewRows) {
+    CreateT(true);
+    auto query = Bound("UPDATE T SET A = A + 1000 WHERE K < ?");
+    for (const std::int32_t limit : {3, 6}) {
+        engine::TFieldDesc descriptor;
+        descriptor.FieldType = engine::FieldTypeInteger;
+        descriptor.StoredSize = 4;
+        std::vector<std::uint8_t> buffer(5, 1);
+        std::memcpy(buffer.data() + 1, &limit, 4);
+        ASSERT_EQ(query->SetParams(std::vector<engine::TFieldDesc>{descriptor}, buffer), 0);
+        engine::TDataFile* result = nullptr;
+        ASSERT_EQ(query->Execute(result), 0);
+        for (TRow& r : rows_)
+            if (r.k < limit) r.a += 1000;
+        EXPECT_EQ(TableRows(), Expected(rows_)) << limit;
     }
 }
 
