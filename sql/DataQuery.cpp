@@ -92,11 +92,6 @@ std::uint16_t TDataQuery::Execute(engine::TDataFile*& result) {
     return RunStatement(result);
 }
 
-// Execution's steps are not built yet: nothing runs.
-std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& /*result*/) {
-    return 0;
-}
-
 bool TDataQuery::DoProgress(std::int32_t current, std::int32_t percent, bool& abort) {
     if (ProgressProc) ProgressProc(current, percent, abort);
     return abort;

@@ -87,6 +87,9 @@ public:
     // source table for a live result, marked QueryOwned (the statement keeps closing and freeing it). Answers
     // 0 on success.
     std::uint16_t Execute(engine::TDataFile*& result);
+    // The joined rows: JoinFirst and JoinNext on the first source table.
+    bool StartRows();
+    bool NextRow();
     // Calls the progress callback, when one is set, with its three arguments; answers the abort flag.
     bool DoProgress(std::int32_t current, std::int32_t percent, bool& abort);
 
@@ -305,9 +308,23 @@ private:
     // Each outer join is one left outer link whose target reaches exactly its null side; 11949 otherwise.
     void CheckOuterJoins() const;
 
-    // The run itself: table filters, the row loops, INSERT, UPDATE and DELETE. Not built yet: nothing runs
-    // and the answer is 0.
+    // The run itself (Execute.cpp): table filters, the row loops, INSERT, UPDATE and DELETE.
     std::uint16_t RunStatement(engine::TDataFile*& result);
+    // The live result: the first source table, filtered and in the ORDER BY index's order.
+    engine::TDataFile* RunLiveSelect();
+    // The copied result: the result table filled from the joined rows.
+    engine::TDataFile* RunCopiedSelect();
+    // The row loop over the joined rows, with progress and abort; each row passing the residual condition
+    // goes to handleRow.
+    void RunRowLoop(const std::function<void()>& handleRow);
+    // Builds the result row for the current joined row into image.
+    void BuildResultRow(std::span<std::uint8_t> image);
+    // INSERT, UPDATE and DELETE (ExecuteChange.cpp), each under the table lock.
+    void RunInsert();
+    void RunChange();
+    // Evaluates value i against the target's current row and stores it into image's field, converted to
+    // the column's type; a NULL result leaves the field as it is. context ends the conversion error.
+    void StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context);
 
     // Binding steps (Binding.cpp).
     void BindSelect();

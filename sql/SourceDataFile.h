@@ -56,6 +56,25 @@ public:
     // One of the table's conditional links targets that table.
     bool IsLinkTarget(const TSourceDataFile* target) const noexcept;
 
+    // --- The nested-loop join (SourceJoin.cpp) ---------------------------------------------------------
+    //
+    // The table is the outer loop of its links, the last link innermost; after each successful JoinNext
+    // every table of the subtree holds its current row in RecordBuffer.
+
+    // Rewinds the table and, with links, reads up to the first record whose links can all be positioned;
+    // false when there is none. Without links nothing is read: the first JoinNext reads the first row.
+    bool JoinFirst();
+    // The next joined row of the subtree; false at its end.
+    bool JoinNext();
+    // Steps the link CurrentLink to its target's next row, or yields a left outer link's unmatched row
+    // once when its target gave none for the outer row.
+    bool AdvanceLink();
+    // Positions the links from the last one down to CurrentLink for the current row; false at the first
+    // that cannot be positioned.
+    bool ResetLinks();
+    // The unmatched row: this table's row and those of every table reached through its links all NULL.
+    void ClearJoinRows();
+
     TDataQuery* Owner;
     std::unique_ptr<engine::TDataFile> Table;  // owned; opened by binding
     bool InMemory = false;                     // named with MEMORY
@@ -69,6 +88,14 @@ public:
     std::vector<std::uint8_t> RecordBuffer;
     std::vector<std::unique_ptr<TSourceDataLink>> Links;  // to the inner tables, the last one innermost
     std::int32_t CurrentLink = 0;                         // the link the join is advancing
+
+private:
+    // Positions link i for the current row: its filter refreshed, its target started and, unless it is the
+    // last link, the target's first row read (a left outer link yields its unmatched row when none).
+    bool PositionLink(std::size_t i);
+    // The table's records ran out since the last JoinFirst: JoinNext answers false without reading, so a
+    // left link's unmatched row is never followed by stale rows of the tables below it.
+    bool exhausted_ = false;
 };
 
 }  // namespace sql

@@ -27,6 +27,9 @@ inline constexpr std::string_view kMarkedTextTooLong =
 inline constexpr std::string_view kDateTextExpected =
     "Date, time, or timestamp expression expected, instead found '%s' in %s";
 inline constexpr std::string_view kBinaryTypeMismatch = "Type mismatch between %s '%s' and %s '%s' in %s";
+// A value that does not convert to its column as it is stored: the column's name and the value as written.
+inline constexpr std::string_view kValueConversionFailed =
+    "Type mismatch between column %s and constant value %s in %s";
 inline constexpr std::string_view kUnaryTypeMismatch = "Type mismatch between '%s' operator and '%s' in %s";
 inline constexpr std::string_view kPredicateTypeMismatch =
     "Type mismatch between %s operator and expression '%s' in %s";

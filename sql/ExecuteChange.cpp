@@ -1,0 +1,118 @@
+// INSERT, UPDATE and DELETE: one record added, or the filtered target table walked and each row changed
+// or deleted, all under the table lock.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/expr/ExprEvaluator.h"
+#include "engine/records/RecordNumbers.h"
+#include "engine/values/FieldConversion.h"
+#include "rtl/ExceptionHook.h"
+#include "sql/DataQuery.h"
+#include "sql/SqlError.h"
+#include "sql/SqlMessages.h"
+
+namespace sql {
+
+namespace {
+
+// The table lock for a change statement, released on every way out.
+class TableLock {
+public:
+    explicit TableLock(engine::TDataFile& table) : table_(table) { table_.LockTable(); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+    ~TableLock() {
+        try {
+            table_.UnlockTable();
+        } catch (...) {
+            rtl::HandleCurrentException();
+        }
+    }
+
+private:
+    engine::TDataFile& table_;
+};
+
+// Puts the natural-order cursor where the next read gives the first visible record after the slot. A
+// change that took the record out of the visible set (a deleted row, a modified row failing the filter)
+// has already moved the cursor onto that record, which the next read would skip.
+void ContinueAfter(engine::TDataFile& table, std::uint32_t slot) {
+    std::array<std::uint8_t, engine::TDataFile::NaturalBookmarkSize> bookmark{};
+    std::memcpy(bookmark.data(), &slot, bookmark.size());
+    table.GotoBookmark(bookmark, false);
+    table.GetBookmark(bookmark);
+    std::uint32_t landed = 0;
+    std::memcpy(&landed, bookmark.data(), bookmark.size());
+    // 0: no visible record at or after the slot, the next read ends the walk. The slot itself: still
+    // visible, the next read steps past it. A later one: step back so that the next read gives it.
+    if (landed != 0 && landed != slot) table.GetPriorRecord();
+}
+
+}  // namespace
+
+void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context) {
+    const TUpdateDataField& column = *TargetColumns[i];
+    const TUpdateDataValue& item = *Values[i];
+    if (!item.Expression) return;
+    engine::ExprValue value = item.Expression->Value;
+    engine::EvaluateExpr(*item.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value);
+    if (value.IsNull != 0) return;
+    std::array<std::uint8_t, engine::FieldValueBufferSize> bytes{};
+    std::copy_n(value.Bytes.begin(), std::min(bytes.size(), value.Bytes.size()), bytes.begin());
+    if (value.FieldType != column.FieldType &&
+        !engine::ConvertFieldValue(value.FieldType, value.Size, value.Scale, column.FieldType, column.Size,
+                                   column.Scale, bytes)) {
+        RaiseSqlError(kValueConversionFailed, {column.ColumnName, item.ValueText, context});
+    }
+    Sources.front()->Table->SetField(false, column.FieldNumber, image,
+                                     std::span<const std::uint8_t>(bytes.data(), column.Size));
+}
+
+void TDataQuery::RunInsert() {
+    TSourceDataFile& target = *Sources.front();
+    engine::TDataFile& table = *target.Table;
+    const TableLock lock(table);
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    table.InitRecord(image);
+    for (std::size_t i = 0; i < TargetColumns.size(); ++i) StoreValue(i, image, "INSERT statement");
+    table.InsertRecord(image, true);
+}
+
+void TDataQuery::RunChange() {
+    TSourceDataFile& target = *Sources.front();
+    engine::TDataFile& table = *target.Table;
+    CloseAllSourceFilters();
+    if (WhereCondition) CheckWhereCondition();
+    const TableLock lock(table);
+    ApplyWhereToSources();
+    const bool update = StatementKind == StatementType::Update;
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    RunRowLoop([&] {
+        const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
+        if (update) {
+            // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
+            if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return;
+            image = target.RecordBuffer;
+            try {
+                for (std::size_t i = 0; i < TargetColumns.size(); ++i)
+                    StoreValue(i, image, "UPDATE statement");
+                table.ModifyRecord(image, true, true);
+            } catch (...) {
+                if (table.HoldsRecordLock(engine::SlotNumber(slot)))
+                    table.UnlockRecord(engine::SlotNumber(slot));
+                throw;
+            }
+        } else {
+            table.DeleteRecord(true);
+        }
+        ContinueAfter(table, slot);
+    });
+}
+
+}  // namespace sql

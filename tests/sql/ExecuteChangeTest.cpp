@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/values/FieldTypes.h"
+#include "sql/DataQuery.h"
+#include "tests/engine/support/TableFixture.h"
+#include "tests/sql/BindSupport.h"
+#include "tests/sql/PlanSupport.h"
+#include "tests/sql/RowReader.h"
+
+namespace {
+
+using sqltest::Bound;
+using sqltest::Row;
+
+// T: ID, K (indexed), A, B integers and S smallint; row i holds ID = K = A = i, B = 100 + i, S = i.
+struct TRow {
+    std::int32_t id, k, a, b, s;
+};
+
+std::vector<TRow> MakeRows(std::int32_t count) {
+    std::vector<TRow> rows;
+    for (std::int32_t i = 1; i <= count; ++i) rows.push_back({i, i, i, 100 + i, i});
+    return rows;
+}
+
+Row Text(const TRow& r) {
+    return {std::to_string(r.id), std::to_string(r.k), std::to_string(r.a), std::to_string(r.b),
+            std::to_string(r.s)};
+}
+
+class ExecuteChange : public enginetest::TableTest {
+protected:
+    // With a primary index on ID, or without a primary index; K indexed either way.
+    void CreateT(bool primary, std::int32_t count = 20) {
+        std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(2, "K", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(3, "A", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(4, "B", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(5, "S", engine::FieldTypeSmallInt)};
+        std::vector<engine::TIndexDescriptor> indexes;
+        if (primary) indexes.push_back(enginetest::IndexDef("", {1}));
+        indexes.push_back(enginetest::IndexDef("ByK", {2}));
+        enginetest::TableOptions options;
+        options.allowNoPrimary = !primary;
+        enginetest::CreateTable("T", fields, indexes, options);
+        rows_ = MakeRows(count);
+        std::vector<std::vector<sqltest::Cell>> cells;
+        for (const TRow& r : rows_)
+            cells.push_back({sqltest::Int(r.id), sqltest::Int(r.k), sqltest::Int(r.a), sqltest::Int(r.b),
+                             sqltest::Small(static_cast<std::int16_t>(r.s))});
+        sqltest::InsertRows("T", cells);
+    }
+
+    // What a plain scan of T shows now, sorted.
+    static std::vector<Row> TableRows() {
+        engine::TDataFile table;
+        table.SetFileName("T");
+        table.Open();
+        return sqltest::Sorted(sqltest::ReadAll(table));
+    }
+
+    static std::vector<Row> Expected(const std::vector<TRow>& rows) {
+        std::vector<Row> text;
+        for (const TRow& r : rows) text.push_back(Text(r));
+        return sqltest::Sorted(text);
+    }
+
+    std::vector<TRow> rows_;
+};
+
+TEST_F(ExecuteChange, EveryMatchingRowIsChangedExactlyOnce) {
+    struct Case {
+        std::string text;
+        // The row after the statement; false drops it.
+        std::function<bool(TRow&)> apply;
+    };
+    const std::vector<Case> cases = {
+        {"UPDATE T SET K = K + 100 WHERE K < 10",
+         [](TRow& r) {
+             if (r.k < 10) r.k += 100;
+             return true;
+         }},
+        {"UPDATE T SET A = B, B = A WHERE K <= 2",
+         [](TRow& r) {
+             if (r.k <= 2) std::swap(r.a, r.b);
+             return true;
+         }},
+        {"UPDATE T SET S = S * 2, A = NULL WHERE A > 15",
+         [](TRow& r) {
+             if (r.a > 15) r.s *= 2;
+             return true;
+         }},
+        {"UPDATE T SET A = 0", [](TRow& r) { return (r.a = 0), true; }},
+        {"DELETE FROM T", [](TRow&) { return false; }},
+        {"DELETE FROM T WHERE K BETWEEN 5 AND 12", [](TRow& r) { return !(r.k >= 5 && r.k <= 12); }},
+        {"DELETE FROM T WHERE A > 3 AND B < 118", [](TRow& r) { return !(r.a > 3 && r.b < 118); }},
+    };
+    for (const bool primary : {true, false}) {
+        for (const Case& c : cases) {
+            enginetest::TempDirectory scope;
+            CreateT(primary);
+            {
+                auto query = Bound(c.text);
+                engine::TDataFile* result = nullptr;
+                ASSERT_EQ(query->Execute(result), 0) << c.text;
+                EXPECT_EQ(result, nullptr);
+                EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());
+            }
+            std::vector<TRow> expected;
+            for (TRow r : rows_)
+                if (c.apply(r)) expected.push_back(r);
+            EXPECT_EQ(TableRows(), Expected(expected))
+                << c.text << (primary ? " (primary)" : " (no primary)");
+        }
+    }
+}
+
+TEST_F(ExecuteChange, ProgressIsTheSameForSelectUpdateAndDeleteAndAnAbortKeepsTheChangesSoFar) {
+    for (const std::string text : {"SELECT K FROM T", "UPDATE T SET A = A + 1", "DELETE FROM T"}) {
+        for (const int abortAt : {0, 4}) {
+            enginetest::TempDirectory scope;
+            CreateT(true, 10);
+            std::vector<std::pair<std::int32_t, std::int32_t>> calls;
+            {
+                auto query = Bound(text);
+                query->SetProgressCallback([&](std::int32_t current, std::int32_t percent, bool& abort) {
+                    calls.emplace_back(current, percent);
+                    abort = current == abortAt;
+                });
+                engine::TDataFile* result = nullptr;
+                ASSERT_EQ(query->Execute(result), 0) << text;
+            }
+            std::vector<std::pair<std::int32_t, std::int32_t>> expected;
+            const int lastRow = abortAt == 0 ? 10 : abortAt;
+            for (std::int32_t n = 2; n <= lastRow; ++n) expected.emplace_back(n, n * 10);
+            EXPECT_EQ(calls, expected) << text;
+            if (text.starts_with("DELETE")) EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
+        }
+    }
+}
+
+// Each run filters with the parameter value set for it.
+TEST_F(ExecuteChange, ARunWithANewParameterChangesTheNewRows) {
+    CreateT(true);
+    auto query = Bound("UPDATE T SET A = A + 1000 WHERE K < ?");
+    for (const std::int32_t limit : {3, 6}) {
+        engine::TFieldDesc descriptor;
+        descriptor.FieldType = engine::FieldTypeInteger;
+        descriptor.StoredSize = 4;
+        std::vector<std::uint8_t> buffer(5, 1);
+        std::memcpy(buffer.data() + 1, &limit, 4);
+        ASSERT_EQ(query->SetParams(std::vector<engine::TFieldDesc>{descriptor}, buffer), 0);
+        engine::TDataFile* result = nullptr;
+        ASSERT_EQ(query->Execute(result), 0);
+        for (TRow& r : rows_)
+            if (r.k < limit) r.a += 1000;
+        EXPECT_EQ(TableRows(), Expected(rows_)) << limit;
+    }
+}
+
+TEST_F(ExecuteChange, InsertAddsOneRecordAndANullLeavesTheField) {
+    CreateT(true, 2);
+    {
+        auto query = Bound("INSERT INTO T (ID, K, A, S) VALUES (7, 70, NULL, 3 + 4)");
+        engine::TDataFile* result = nullptr;
+        ASSERT_EQ(query->Execute(result), 0);
+        EXPECT_EQ(result, nullptr);
+    }
+    std::vector<Row> expected = Expected(rows_);
+    expected.push_back({"7", "70", "-", "-", "7"});
+    EXPECT_EQ(TableRows(), sqltest::Sorted(expected));
+}
+
+TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
+    CreateT(true, 2);
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"INSERT INTO T (ID, S) VALUES (9, 100000)",
+              "Type mismatch between column S and constant value 100000 in INSERT statement"},
+             {"UPDATE T SET S = A * 100000",
+              "Type mismatch between column S and constant value A * 100000 in UPDATE statement"}}) {
+        auto query = Bound(text);
+        engine::TDataFile* result = nullptr;
+        EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), message);
+        EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());
+        // Another handle takes the table lock at once.
+        engine::TDataFile other;
+        other.SetFileName("T");
+        other.SetLockRetryCount(0);
+        other.Open();
+        other.LockTable();
+        other.UnlockTable();
+    }
+    EXPECT_EQ(TableRows(), Expected(rows_));
+}
+
+}  // namespace
