@@ -4,6 +4,8 @@
 
 #include "app/Application.h"
 #include "app/core/Texts.h"
+#include "app/core/dbfuncs.h"
+#include "db/Field.h"
 #include "db/widgets/QtText.h"
 
 namespace testsupport {
@@ -56,6 +58,19 @@ void AppFixture::InstallConfig(const ConfigValues& values, const keyvalesetup::T
 void AppFixture::InstallApplicationTables(const ConfigValues& values) {
     app::SystemRandomSource draws;
     CreateApplicationTables(State().progdir, values, draws);
+}
+
+std::unique_ptr<components::TTARNISTable> AppFixture::OpenConfig() {
+    auto table = std::make_unique<components::TTARNISTable>();
+    table->SetTableName(app::ConfigTablePath(State()));
+    table->SetLockRetryCount(0);
+    table->Open();
+    table->First();
+    return table;
+}
+
+std::string AppFixture::StoredConfig(const char* field) {
+    return OpenConfig()->FieldByName(field).AsString();
 }
 
 }  // namespace testsupport

@@ -13,6 +13,7 @@
 
 #include "app/ProgramRuntime.h"
 #include "app/Services.h"
+#include "components/TARNISTable.h"
 #include "tests/app/core/support/ConfigTables.h"
 #include "tests/support/ServiceDoubles.h"
 
@@ -46,6 +47,11 @@ protected:
                        const keyvalesetup::TableSpec& spec = testsupport::ConfigSpec());
     // The program's four tables, seeded: config from `values`, no results, a small invsort, the numeric test.
     void InstallApplicationTables(const ConfigValues& values = {});
+
+    // A handle of its own on config.dat, at its record, that waits for no lock: another copy of the program.
+    std::unique_ptr<components::TTARNISTable> OpenConfig();
+    // A field of config.dat's record as stored now.
+    std::string StoredConfig(const char* field);
 
     std::vector<Box> TakeStops() { return messages.TakeStops(); }
 
