@@ -34,11 +34,7 @@ protected:
         InstallConfig(values);
         dbfuncs.getconfig();
     }
-    void Show() {
-        form.show();
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    }
+    void Show() { ShowActive(form); }
     QLineEdit& Edit(const char* name) { return *form.findChild<QLineEdit*>(name); }
     void Fill(const QString& first, const QString& last) {
         Edit("Edit1").setText(first);

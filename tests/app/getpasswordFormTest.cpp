@@ -25,11 +25,7 @@ using testsupport::BoxKind;
 
 class GetPasswordFormTest : public testsupport::AppFixture {
 protected:
-    void Show() {
-        form.show();
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    }
+    void Show() { ShowActive(form); }
     QLineEdit& Edit1() { return *form.findChild<QLineEdit*>("Edit1"); }
     void Enter(const char* typed) {
         QTest::keyClicks(&Edit1(), typed);

@@ -38,11 +38,7 @@ protected:
         InstallConfig(values);
         dbfuncs.getconfig();
     }
-    void Show() {
-        form.show();
-        form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    }
+    void Show() { ShowActive(form); }
     QLineEdit& Edit(const char* name) { return *form.findChild<QLineEdit*>(name); }
     void Enter(const char* first, const char* second) {
         QTest::keyClicks(&Edit("Edit1"), first);

@@ -43,9 +43,7 @@ public:  // the case tables' lambdas drive the dialog too
     }
     void ShowForm(Tsettingsform& dialog) {
         shown = &dialog;
-        shown->show();
-        shown->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        ShowActive(dialog);
         Edit1().setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(testsupport::waitUntil([this] { return Edit1().hasFocus(); }));
     }

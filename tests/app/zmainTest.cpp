@@ -110,14 +110,17 @@ public:
         Record(FormSlot::aboutform, "about");
     }
     // Installs config.dat, creates the forms and shows the main window, which loads the settings.
+    void StartWithPassword(const char* password) {
+        ConfigValues values;
+        values.password = password;
+        Start(values);
+    }
     void Start(const ConfigValues& values = {}) {
         InstallConfig(values);
         forms.CreateAll();
         main = forms.Get<Tzmain>(FormSlot::zmain);
         ASSERT_NE(main, nullptr);
-        main->show();
-        main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+        ShowActive(*main);
     }
 
     void Run(THandler handler) { std::invoke(handler, *main); }
@@ -244,9 +247,7 @@ TEST_F(ZmainTest, WithoutAStoredPasswordEveryAdministrativeFormOpensAtOnce) {
 
 TEST_F(ZmainTest, AStoredPasswordOpensTheFormWhenTypedInAnyCase) {
     RecordOthers();
-    ConfigValues values;
-    values.password = "abc";
-    Start(values);
+    StartWithPassword("abc");
     for (const AdminCommand& command : kAdminCommands) {
         SCOPED_TRACE(command.name);
         log.clear();
@@ -262,9 +263,7 @@ TEST_F(ZmainTest, AStoredPasswordOpensTheFormWhenTypedInAnyCase) {
 
 TEST_F(ZmainTest, AWrongPasswordKeepsThePromptOpenAndCancelSkipsTheCommand) {
     RecordOthers();
-    ConfigValues values;
-    values.password = "ABC";
-    Start(values);
+    StartWithPassword("ABC");
     for (const AdminCommand& command : kAdminCommands) {
         SCOPED_TRACE(command.name);
         log.clear();
@@ -416,9 +415,7 @@ TEST_F(ZmainTest, EachToolbarButtonShowsItsHintAndRunsItsCommand) {
 }
 
 TEST_F(ZmainTest, HelpAsksForTheContentsAndTheDialogsForTheirOwnTopics) {
-    ConfigValues values;
-    values.password = "ABC";
-    Start(values);
+    StartWithPassword("ABC");
     Child<QAction>("Contents1").trigger();
     QTest::keyClick(main, Qt::Key_F1);
     QTest::mouseClick(&Child<controls::TkvColorButton>("kvColorButton7"), Qt::LeftButton);

@@ -1,6 +1,7 @@
 #include "tests/support/AppFixture.h"
 
 #include <QFile>
+#include <QTest>
 
 #include "app/Application.h"
 #include "app/core/Texts.h"
@@ -58,6 +59,12 @@ void AppFixture::InstallConfig(const ConfigValues& values, const keyvalesetup::T
 void AppFixture::InstallApplicationTables(const ConfigValues& values) {
     app::SystemRandomSource draws;
     CreateApplicationTables(State().progdir, values, draws);
+}
+
+void AppFixture::ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window)) << window.objectName().toStdString();
 }
 
 std::unique_ptr<components::TTARNISTable> AppFixture::OpenConfig() {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,9 @@ protected:
     std::unique_ptr<components::TTARNISTable> OpenConfig();
     // A field of config.dat's record as stored now.
     std::string StoredConfig(const char* field);
+
+    // Shows the window and waits until it is the active one, as a user's window would be.
+    void ShowActive(QWidget& window);
 
     std::vector<Box> TakeStops() { return messages.TakeStops(); }
 
