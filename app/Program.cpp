@@ -6,12 +6,28 @@
 
 #include "app/Application.h"
 #include "app/DataModule.h"
+#include "app/newnumerictestform.h"
+#include "app/rewritean.h"
 #include "app/settingsform.h"
 #include "app/core/dbfuncs.h"
 #include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
 
 namespace app {
+
+namespace {
+
+// The two test-data generators.
+void RegisterGenerators(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::newnumerictestform, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnewnumerictestform>(state, services.messages, services.random, mainWindow);
+    });
+    forms.SetFactory(FormSlot::rewritean, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Trewritean>(state, services.messages, services.random, services.time, mainWindow);
+    });
+}
+
+}  // namespace
 
 void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services) {
     // Each form joins here with its slot's factory, in the order of FormSlot.
@@ -27,6 +43,7 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     forms.SetFactory(FormSlot::dbfuncs, [&state, &messages](QWidget*) {
         return std::make_unique<TDataModule<Tdbfuncs>>(state, messages);
     });
+    RegisterGenerators(forms, state, services);
 }
 
 Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)
