@@ -1,6 +1,7 @@
 #include "app/newnumerictestform.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QTest>
 
@@ -13,10 +14,13 @@
 
 #include "app/FormRegistry.h"
 #include "app/Program.h"
+#include "app/rewritean.h"
+#include "app/zmain.h"
 #include "engine/os/PosixFile.h"
 #include "tests/app/support/GeneratorRuns.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
 
 namespace app {
@@ -225,6 +229,40 @@ TEST_F(NewNumericTestFormTest, TheRegistryMakesItInSlotSevenAndItRunsModally) {
     ASSERT_NE(generator, nullptr);
     EXPECT_EQ(generator->exec(), mrCancel);
     EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
+}
+
+// Both File, New commands of the main window: a refused password gate opens neither generator and leaves
+// both tables as they were; without a password each opens at once and runs.
+TEST_F(NewNumericTestFormTest, TheMainWindowsFileNewCommandsPassTheGateFirst) {
+    InstallApplicationTables();
+    SeededRandomSource seeded(13);
+    FormRegistry forms;
+    RegisterForms(forms, Runtime(), Services{messages, help, print, keyboard, time, seeded});
+    forms.CreateAll();
+    auto* zmain = forms.Get<Tzmain>(FormSlot::zmain);
+    ASSERT_NE(zmain, nullptr);
+    const auto numeric = testsupport::TableBytes(Dir(), "numeric");
+    const auto invsort = testsupport::TableBytes(Dir(), "invsort");
+
+    State().password = "SECRET";
+    for (void (Tzmain::*command)() : {&Tzmain::numeric1Click, &Tzmain::Alphanumeric1Click}) {
+        testsupport::ModalScript script;
+        script.Expect("app::TgetpasswordForm", [](QWidget& prompt) {
+            prompt.findChild<QPushButton*>("BitBtn2")->click();
+        });
+        (zmain->*command)();
+        EXPECT_TRUE(script.WaitDone());
+    }
+    EXPECT_TRUE(messages.Boxes().empty());
+    EXPECT_EQ(seeded.RandomizeCalls(), 0);
+    EXPECT_EQ(testsupport::TableBytes(Dir(), "numeric"), numeric);
+    EXPECT_EQ(testsupport::TableBytes(Dir(), "invsort"), invsort);
+
+    State().password = "";
+    zmain->numeric1Click();
+    zmain->Alphanumeric1Click();
+    EXPECT_EQ(messages.Boxes(), (std::vector<Box>{kCreated, {BoxKind::Information, "Keyvale", "New test has been created."}}));
+    EXPECT_EQ(seeded.RandomizeCalls(), 3);
 }
 
 }  // namespace
