@@ -1,26 +1,16 @@
 #include "app/newnumerictestform.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QProgressBar>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cmath>
 #include <memory>
 #include <string>
 
-#include "app/FormRegistry.h"
-#include "app/Program.h"
-#include "app/rewritean.h"
-#include "app/zmain.h"
 #include "engine/os/PosixFile.h"
 #include "tests/app/support/GeneratorRuns.h"
-#include "tests/engine/support/HolderProcess.h"
 #include "tests/support/AppFixture.h"
-#include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
 
 namespace app {
@@ -31,7 +21,6 @@ using testsupport::BoxKind;
 using testsupport::SeededRandomSource;
 
 const Box kCreated{BoxKind::Information, "Keyvale", "New numeric test created successfully."};
-const Box kNotExclusive{BoxKind::Error, "Error", "Could not get exclusive use of database. Try later."};
 
 // The draws of one record: 25 integers, then 25 decimals, each one draw when the value is not redrawn.
 constexpr long kDrawsPerRecordAtWidth0 = 50;
@@ -117,58 +106,6 @@ TEST_F(NewNumericTestFormTest, WidthZeroGivesOneToEightDigitsAndDecimalsOfOneToF
     EXPECT_EQ(longestWhole, 5u);
 }
 
-TEST_F(NewNumericTestFormTest, IsABorderlessCentredFormWithItsLabelAndHelp) {
-    Tnewnumerictestform generator(State(), messages, random);
-    EXPECT_TRUE(generator.windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_EQ(generator.HelpContext(), 4000);
-    EXPECT_EQ(generator.findChild<QLabel*>("Label1")->text(), "Creating new numeric data entry test. Please wait...");
-    EXPECT_EQ(generator.findChild<QProgressBar*>("Gauge1")->minimum(), 1);
-    EXPECT_FALSE(generator.Timer1.isActive());
-    EXPECT_EQ(generator.numericdb.LockRetryCount(), 15);
-    EXPECT_EQ(generator.numericdb.LockWaitTime(), 100);
-}
-
-TEST_F(NewNumericTestFormTest, ATableAnotherProgramHoldsOrAMissingOneIsLeftAsItWas) {
-    testsupport::CreateNumeric(Dir(), 5);
-    const auto before = testsupport::TableBytes(Dir(), "numeric");
-    {
-        enginetest::HolderProcess holder(enginetest::HolderProcess::TableMode{}, Dir() + "numeric.DAT");
-        ASSERT_TRUE(holder.Ready()) << holder.Greeting();
-        Run(random);
-        EXPECT_EQ(messages.Boxes(), std::vector<Box>{kNotExclusive});
-        EXPECT_TRUE(random.Ranges().empty());  // nothing drawn
-        EXPECT_EQ(testsupport::TableBytes(Dir(), "numeric"), before);
-        EXPECT_EQ(holder.Release(), 0);
-    }
-    EXPECT_TRUE(testsupport::OpensExclusively(Numeric()));
-
-    messages.Clear();
-    testsupport::RemoveTable(Dir(), "numeric");
-    Run(random);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kNotExclusive});
-    EXPECT_FALSE(std::filesystem::exists(Dir() + "numeric.DAT"));
-}
-
-TEST_F(NewNumericTestFormTest, EscAndCloseRequestsDuringTheRunAreIgnored) {
-    testsupport::CreateNumeric(Dir(), 5);
-    SeededRandomSource random(3);
-    form = std::make_unique<Tnewnumerictestform>(State(), messages, random);
-    int requests = 0;
-    QObject::connect(&Gauge(), &QProgressBar::valueChanged, form.get(), [&](int value) {
-        if (value != 100) return;
-        ++requests;
-        QTest::keyClick(form.get(), Qt::Key_Escape);
-        form->close();
-        form->reject();
-        EXPECT_TRUE(form->isVisible());
-    });
-    form->show();
-    ASSERT_TRUE(testsupport::waitUntil([this] { return !form->isVisible(); }, 20000));
-    EXPECT_EQ(requests, 1);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
-    EXPECT_EQ(testsupport::ReadRecords(Numeric()).size(), 200u);
-}
-
 // A failure part-way: the application's handler says so once, the form closes without its success
 // message, and the table is free and sound with what was written before.
 TEST_F(NewNumericTestFormTest, AFailureDuringTheRunClosesTheFormAndFreesTheTable) {
@@ -217,52 +154,6 @@ TEST_F(NewNumericTestFormTest, AWriteTheDiskRefusesClosesTheFormAndFreesTheTable
         EXPECT_EQ(testsupport::ReadRecords(Numeric()).size(), c.records);
         EXPECT_EQ(testsupport::CheckErrors(Numeric()), "");
     }
-}
-
-TEST_F(NewNumericTestFormTest, TheRegistryMakesItInSlotSevenAndItRunsModally) {
-    InstallApplicationTables();
-    SeededRandomSource seeded(11);
-    FormRegistry forms;
-    RegisterForms(forms, Runtime(), Services{messages, help, print, keyboard, time, seeded});
-    forms.CreateAll();
-    auto* generator = forms.Get<Tnewnumerictestform>(FormSlot::newnumerictestform);
-    ASSERT_NE(generator, nullptr);
-    EXPECT_EQ(generator->exec(), mrCancel);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
-}
-
-// Both File, New commands of the main window: a refused password gate opens neither generator and leaves
-// both tables as they were; without a password each opens at once and runs.
-TEST_F(NewNumericTestFormTest, TheMainWindowsFileNewCommandsPassTheGateFirst) {
-    InstallApplicationTables();
-    SeededRandomSource seeded(13);
-    FormRegistry forms;
-    RegisterForms(forms, Runtime(), Services{messages, help, print, keyboard, time, seeded});
-    forms.CreateAll();
-    auto* zmain = forms.Get<Tzmain>(FormSlot::zmain);
-    ASSERT_NE(zmain, nullptr);
-    const auto numeric = testsupport::TableBytes(Dir(), "numeric");
-    const auto invsort = testsupport::TableBytes(Dir(), "invsort");
-
-    State().password = "SECRET";
-    for (void (Tzmain::*command)() : {&Tzmain::numeric1Click, &Tzmain::Alphanumeric1Click}) {
-        testsupport::ModalScript script;
-        script.Expect("app::TgetpasswordForm", [](QWidget& prompt) {
-            prompt.findChild<QPushButton*>("BitBtn2")->click();
-        });
-        (zmain->*command)();
-        EXPECT_TRUE(script.WaitDone());
-    }
-    EXPECT_TRUE(messages.Boxes().empty());
-    EXPECT_EQ(seeded.RandomizeCalls(), 0);
-    EXPECT_EQ(testsupport::TableBytes(Dir(), "numeric"), numeric);
-    EXPECT_EQ(testsupport::TableBytes(Dir(), "invsort"), invsort);
-
-    State().password = "";
-    zmain->numeric1Click();
-    zmain->Alphanumeric1Click();
-    EXPECT_EQ(messages.Boxes(), (std::vector<Box>{kCreated, {BoxKind::Information, "Keyvale", "New test has been created."}}));
-    EXPECT_EQ(seeded.RandomizeCalls(), 3);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "app/rewritean.h"
 
-#include <QLabel>
 #include <QProgressBar>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -12,12 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/FormRegistry.h"
-#include "app/Program.h"
 #include "rtl/DateTimeFormat.h"
 #include "rtl/FormatSettings.h"
 #include "tests/app/support/GeneratorRuns.h"
-#include "tests/engine/support/HolderProcess.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/WaitUntil.h"
 
@@ -30,7 +25,6 @@ using testsupport::Record;
 using testsupport::SeededRandomSource;
 
 const Box kCreated{BoxKind::Information, "Keyvale", "New test has been created."};
-const Box kCancelled{BoxKind::Error, "Error", "Unable to get exclusive use of database. Rewrite cancelled."};
 
 // The records were made long before the fake today, so that every renewed date differs from its old one.
 const rtl::TDateTime kMadeOn = rtl::EncodeDate(2019, 6, 1);
@@ -101,6 +95,7 @@ TEST_F(RewriteanTest, RenewsKeyDateInvoiceAndAmountOfEveryRecordAndKeepsTheNames
     EXPECT_EQ(rtl::CurrentFormatSettings().ShortDateFormat, "mm/dd/yy");
     EXPECT_EQ(Gauge().maximum(), 2000);
     EXPECT_EQ(Gauge().value(), 2000);
+    EXPECT_EQ(Gauge().palette().color(QPalette::Highlight), QColor(Qt::black));  // a black bar
     EXPECT_FALSE(form->cancelled);
     EXPECT_FALSE(form->inv.Active());
 
@@ -141,59 +136,6 @@ TEST_F(RewriteanTest, TwoSeedsGiveTwoOrdersAndDuplicateKeysPost) {
     EXPECT_NE(orders[0], orders[1]);
 }
 
-TEST_F(RewriteanTest, IsABorderlessCentredFormWithABlackGaugeItsLabelAndHelp) {
-    Trewritean generator(State(), messages, random, time);
-    EXPECT_TRUE(generator.windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_EQ(generator.HelpContext(), 4000);
-    EXPECT_EQ(generator.findChild<QLabel*>("Label1")->text(),
-              "Generating new alphanumeric/alpha tests. Please wait...");
-    EXPECT_EQ(generator.findChild<QProgressBar*>("Gauge1")->palette().color(QPalette::Highlight), QColor(Qt::black));
-    EXPECT_FALSE(generator.Timer1.isActive());
-    EXPECT_EQ(generator.inv.LockRetryCount(), 15);
-    EXPECT_EQ(generator.inv.LockWaitTime(), 100);
-}
-
-TEST_F(RewriteanTest, ATableAnotherProgramHoldsOrAMissingOneIsLeftAsItWas) {
-    testsupport::CreateInvsort(Dir(), 50, kMadeOn);
-    const auto before = testsupport::TableBytes(Dir(), "invsort");
-    {
-        enginetest::HolderProcess holder(enginetest::HolderProcess::TableMode{}, Dir() + "invsort.DAT");
-        ASSERT_TRUE(holder.Ready()) << holder.Greeting();
-        Run(random);
-        EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCancelled});
-        EXPECT_TRUE(form->cancelled);
-        EXPECT_TRUE(random.Ranges().empty());  // nothing drawn
-        EXPECT_EQ(testsupport::TableBytes(Dir(), "invsort"), before);
-        EXPECT_EQ(holder.Release(), 0);
-    }
-    EXPECT_TRUE(testsupport::OpensExclusively(Invsort()));
-
-    messages.Clear();
-    testsupport::RemoveTable(Dir(), "invsort");
-    Run(random);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCancelled});
-    EXPECT_FALSE(std::filesystem::exists(Dir() + "invsort.DAT"));
-}
-
-TEST_F(RewriteanTest, EscAndCloseRequestsDuringTheRunAreIgnored) {
-    testsupport::CreateInvsort(Dir(), 200, kMadeOn);
-    SeededRandomSource random(3);
-    form = std::make_unique<Trewritean>(State(), messages, random, time);
-    int requests = 0;
-    QObject::connect(&Gauge(), &QProgressBar::valueChanged, form.get(), [&](int value) {
-        if (value != 100) return;
-        ++requests;
-        QTest::keyClick(form.get(), Qt::Key_Escape);
-        form->close();
-        form->reject();
-        EXPECT_TRUE(form->isVisible());
-    });
-    form->show();
-    ASSERT_TRUE(testsupport::waitUntil([this] { return !form->isVisible(); }, 20000));
-    EXPECT_EQ(requests, 1);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
-}
-
 // A failure part-way: one message from the application's handler, no success message, the form closed and
 // the table free; the records renewed before the failure keep their new values, the rest their old ones.
 TEST_F(RewriteanTest, AFailureDuringTheRunClosesTheFormAndFreesTheTable) {
@@ -230,18 +172,6 @@ TEST_F(RewriteanTest, RecordIdsAboveTheRecordCountKeepTheGaugeInItsRange) {
     EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
     EXPECT_EQ(Gauge().maximum(), 4);
     EXPECT_EQ(Gauge().value(), 4);
-}
-
-TEST_F(RewriteanTest, TheRegistryMakesItInSlotFourteenAndItRunsModally) {
-    InstallApplicationTables();
-    SeededRandomSource seeded(12);
-    FormRegistry forms;
-    RegisterForms(forms, Runtime(), Services{messages, help, print, keyboard, time, seeded});
-    forms.CreateAll();
-    auto* generator = forms.Get<Trewritean>(FormSlot::rewritean);
-    ASSERT_NE(generator, nullptr);
-    EXPECT_EQ(generator->exec(), mrCancel);
-    EXPECT_EQ(messages.Boxes(), std::vector<Box>{kCreated});
 }
 
 }  // namespace
