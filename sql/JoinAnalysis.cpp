@@ -110,13 +110,31 @@ void TDataQuery::SetupDefaultLinks() {
     }
 }
 
-void TDataQuery::CheckWhereCondition() {
-    if (!WhereCondition) return;
+void TDataQuery::CheckCondition(TExprNode& condition) {
     // Dates and numbers in statement texts are always written the US way.
     const engine::LocaleFormatSwap us(0, 0);
     const TColumnResolver resolver = [this](TExprNode& node) { return ResolveColumn(node); };
-    CheckExprTypes(engine::ErrSql, kWhereContext, *WhereCondition, resolver);
-    if (WhereCondition->Value.FieldType != engine::FieldTypeBoolean) RaiseSqlError(kWhereNotBoolean);
+    CheckExprTypes(engine::ErrSql, kWhereContext, condition, resolver);
+    if (condition.Value.FieldType != engine::FieldTypeBoolean) RaiseSqlError(kWhereNotBoolean);
+}
+
+void TDataQuery::CheckWhereCondition() {
+    if (WhereCondition) CheckCondition(*WhereCondition);
+}
+
+void TDataQuery::CheckResidualCondition() {
+    if (BoundResidual) CheckCondition(*BoundResidual);
+}
+
+void TDataQuery::CheckLinkCondition(TExprNode& condition) {
+    CheckCondition(condition);
+}
+
+void TDataQuery::CheckConditions(bool withLinks) {
+    CheckWhereCondition();
+    CheckResidualCondition();
+    if (withLinks)
+        for (const auto& source : Sources) source->ApplyLinkFilters();
 }
 
 void TDataQuery::AddResidualCondition(NodePtr tree) {

@@ -218,17 +218,4 @@ TEST_F(Execute, ProgressCountsOuterRowsAndAnAbortKeepsTheRowsSoFar) {
     }
 }
 
-TEST_F(Execute, WhatCannotRunYetIsRefusedBeforeAnythingChanges) {
-    for (const std::string text :
-         {"SELECT DISTINCT AID FROM B", "SELECT COUNT(*) FROM B", "SELECT AID, SUM(W) FROM B GROUP BY AID"}) {
-        auto query = Bound(text);
-        engine::TDataFile* result = nullptr;
-        EXPECT_EQ(
-            sqltest::SqlError([&] { query->Execute(result); }).find("cannot be run yet") != std::string::npos,
-            true)
-            << text;
-        EXPECT_EQ(result, nullptr);
-    }
-}
-
 }  // namespace
