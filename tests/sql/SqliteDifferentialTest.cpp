@@ -180,6 +180,8 @@ TEST_F(SqliteDifferential, EveryStatementGivesSqlitesRows) {
     for (const diff::Statement& statement : diff::kSelects) {
         const std::string twin = statement.sqlite != nullptr ? statement.sqlite : statement.engine;
         std::vector<Row> expected = sqlite.Rows(twin);
+        // Every statement of the table gives rows: two empty answers would compare nothing.
+        EXPECT_FALSE(expected.empty()) << twin;
         for (const bool live : {false, true}) {
             std::vector<Row> actual = EngineRows(statement.engine, live);
             if (!statement.ordered) {
