@@ -84,6 +84,10 @@ inline const std::vector<Statement> kSelects = {
     {"SELECT T1.A, T2.V FROM T1 LEFT JOIN T2 ON T1.A = T2.TID AND T2.V > 150", nullptr, false},
     {"SELECT T1.A, T2.V FROM T1 LEFT JOIN T2 ON T1.A = T2.TID AND T1.B = 10", nullptr, false},
     {"SELECT T1.A, T2.V FROM T2 RIGHT JOIN T1 ON T1.A = T2.TID", nullptr, false},
+    // A LEFT JOIN hanging off the null side of another.
+    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A", nullptr, false},
+    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A WHERE X.A IS NULL",
+     nullptr, false},
     {"SELECT T2.ID FROM T2 WHERE N IS NULL", nullptr, false},
     {"SELECT T2.ID FROM T2 WHERE N IS NOT NULL", nullptr, false},
     {"SELECT T1.B, SUM(T2.V), COUNT(*) FROM T1 JOIN T2 ON T1.A = T2.TID GROUP BY T1.B", nullptr, false},
