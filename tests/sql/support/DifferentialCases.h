@@ -93,4 +93,22 @@ inline const std::vector<Statement> kSelects = {
     {"SELECT T1.B, SUM(T2.V), COUNT(*) FROM T1 JOIN T2 ON T1.A = T2.TID GROUP BY T1.B", nullptr, false},
 };
 
+// Changes run in this order on both sides, each followed by a comparison of the whole table it changed.
+struct Change {
+    const char* engine;
+    const char* sqlite;  // nullptr: the same text
+    const char* table;
+};
+
+inline const std::vector<Change> kChanges = {
+    {"INSERT INTO T2 (ID, TID, V) VALUES (6, 2, 600)", nullptr, "T2"},
+    {"UPDATE T2 SET V = V + 1 WHERE TID = 1", nullptr, "T2"},
+    {"UPDATE T1 SET B = A, A = A + 100 WHERE B > 15", nullptr, "T1"},
+    {"DELETE FROM T2 WHERE V > 300", nullptr, "T2"},
+    {"UPDATE T1 SET S = S + 'z' WHERE K = TRUE", "UPDATE T1 SET S = S || 'z' WHERE K = 1", "T1"},
+    {"DELETE FROM T1 WHERE A > 100", nullptr, "T1"},
+    {"INSERT INTO T1 (A, B, S, F, K) VALUES (7, 3, 'ij', 4.25, FALSE)",
+     "INSERT INTO T1 (A, B, S, F, K) VALUES (7, 3, 'ij', 4.25, 0)", "T1"},
+};
+
 }  // namespace sqltest::differential
