@@ -12,6 +12,7 @@
 #include "engine/blob/BlobBuffer.h"
 #include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
+#include "tests/engine/support/HolderProcess.h"
 #include "tests/engine/support/TableFixture.h"
 #include "tests/sql/BindSupport.h"
 #include "tests/sql/PlanSupport.h"
@@ -272,6 +273,30 @@ TEST_F(ExecuteBlobs, ALargeObjectColumnCopiesByteForByte) {
             ++row;
         }
         EXPECT_EQ(row, values.size());
+    }
+}
+
+// WITH LOCKS holds another program's writer off the source tables for the whole run, and lets it in again
+// afterwards; without it the writer gets in between rows.
+TEST_F(Execute, WithLocksHoldsAnotherWriterOffDuringTheRun) {
+    enginetest::HolderProcess holder(enginetest::HolderProcess::TableMode{}, "A");
+    ASSERT_TRUE(holder.Ready()) << holder.Greeting();
+    ASSERT_EQ(holder.Send("retries 0 0"), "ok");
+    for (const bool locks : {true, false}) {
+        auto query = Bound(std::string("SELECT ID FROM A WHERE V > 0") + (locks ? " WITH LOCKS" : ""));
+        std::vector<std::string> replies;
+        query->SetProgressCallback([&](std::int32_t current, std::int32_t, bool&) {
+            if (current != 3) return;
+            const std::string reply = holder.Send("beginwrite");
+            if (reply == "ok") holder.Send("endwrite");
+            replies.push_back(reply);
+        });
+        engine::TDataFile* result = nullptr;
+        ASSERT_EQ(query->Execute(result), 0);
+        ASSERT_EQ(replies.size(), 1u);
+        EXPECT_EQ(replies.front() != "ok", locks) << replies.front();
+        EXPECT_EQ(holder.Send("beginwrite"), "ok");
+        EXPECT_EQ(holder.Send("endwrite"), "ok");
     }
 }
 
