@@ -58,6 +58,11 @@ engine::TIndexDescriptor Index(const char* name, std::uint16_t field) {
     return index;
 }
 
+// Row i's value in 1 .. n: a prime stride spreads the values over the rows.
+std::int32_t Spread(std::int32_t i, std::int64_t prime, std::int32_t n) {
+    return static_cast<std::int32_t>(i * prime % n + 1);
+}
+
 void MakeTable(const std::string& name, const char* second, const char* third, std::int32_t n) {
     std::vector<engine::TFieldDesc> fields = {Field(1, "ID"), Field(2, second), Field(3, third)};
     std::vector<engine::TIndexDescriptor> indexes = {Index("", 1), Index("By2", 2)};
@@ -69,7 +74,7 @@ void MakeTable(const std::string& name, const char* second, const char* third, s
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
     for (std::int32_t i = 1; i <= n; ++i) {
         table.InitRecord(image);
-        const std::int32_t values[3] = {i, (i * 7919) % n + 1, (i * 104729) % n + 1};
+        const std::int32_t values[3] = {i, Spread(i, 7919, n), Spread(i, 104729, n)};
         for (std::uint16_t f = 0; f < 3; ++f)
             table.SetField(false, static_cast<std::uint16_t>(f + 1), image,
                            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&values[f]), 4));
@@ -128,8 +133,8 @@ int main(int argc, char** argv) {
             Sqlite(db, "CREATE INDEX TK ON T (K)");
             Sqlite(db, "CREATE INDEX UT ON U (TID)");
             for (std::int32_t i = 1; i <= n; ++i) {
-                const std::string values = std::to_string(i) + ", " + std::to_string((i * 7919) % n + 1) + ", " +
-                                           std::to_string((i * 104729) % n + 1);
+                const std::string values = std::to_string(i) + ", " + std::to_string(Spread(i, 7919, n)) + ", " +
+                                           std::to_string(Spread(i, 104729, n));
                 Sqlite(db, "INSERT INTO T VALUES (" + values + ")");
                 Sqlite(db, "INSERT INTO U VALUES (" + values + ")");
             }
