@@ -238,4 +238,8 @@ inline constexpr std::string_view kRightParenExpected =
     "Right parentheses expected, instead found '%s' in %s";
 inline constexpr std::string_view kParametersNotAllowed = "Parameters are not allowed in %s";
 
+// Execution. Ours: a group's exact sum that its column's type cannot hold fails the statement once every row
+// is in, so the outcome does not depend on the order of the rows. Slot: the column's result name.
+inline constexpr std::string_view kSumOverflow = "Numeric overflow in SUM for column '%s'";
+
 }  // namespace sql

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "engine/values/FieldTypes.h"
+#include "engine/os/PosixFile.h"
 #include "sql/DataQuery.h"
 #include "tests/engine/support/TableFixture.h"
 #include "tests/sql/BindSupport.h"
@@ -198,6 +202,37 @@ TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
         other.UnlockTable();
     }
     EXPECT_EQ(TableRows(), Expected(rows_));
+}
+
+// A run that fails on a write, and one that is aborted, leave nothing held: another handle takes the table
+// lock while the statement still has the table open, and once it is freed the table opens exclusively.
+TEST_F(ExecuteChange, AFailedOrAbortedRunLeavesNothingHeld) {
+    CreateT(true);
+    for (const bool fault : {true, false}) {
+        {
+            auto query = Bound("DELETE FROM T WHERE K > 2");
+            query->SetProgressCallback([](std::int32_t current, std::int32_t, bool& abort) { abort = current == 4; });
+            engine::TDataFile* result = nullptr;
+            if (fault) {
+                ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, "T.DAT", 1, EIO));
+                EXPECT_NE(enginetest::EngineCode([&] { query->Execute(result); }), 0);
+                engine::DisarmIoFault();
+            } else {
+                EXPECT_EQ(query->Execute(result), 0);
+            }
+            engine::TDataFile other;
+            other.SetFileName("T");
+            other.Open();
+            EXPECT_EQ(enginetest::EngineCode([&] { other.LockTable(); }), 0) << fault;
+            other.UnlockTable();
+        }
+        engine::TDataFile exclusive;
+        exclusive.SetFileName("T");
+        exclusive.SetExclusive(true);
+        EXPECT_EQ(enginetest::EngineCode([&] { exclusive.Open(); }), 0) << fault;
+    }
+    // The injected fault cut a delete short, which the table checks at the end would rightly report.
+    for (const char* file : {"T.DAT", "T.IDX"}) std::filesystem::remove(file);
 }
 
 }  // namespace
