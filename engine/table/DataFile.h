@@ -207,8 +207,10 @@ public:
         // large-object blocks freed: delete.
         IndexFirst,
     };
-    // FlushBuffers(false, true, forceIndexHeader) of one change, in the order given.
-    void FlushChange(WriteOrder order, bool forceIndexHeader);
+    // FlushBuffers(false, true, forceIndexHeader) of one change, in the order given; then the large-object
+    // blocks the change retired (old chains of values it wrote into new blocks) are freed and written with
+    // the header that lists them, after the record that no longer names them.
+    void FlushChange(WriteOrder order, bool forceIndexHeader, const std::vector<BlockOffset>& retired = {});
     // Drops every cached change without writing: records emptied in place, the three headers read again,
     // index pages invalidated and large-object blocks dropped; with trim each cache goes back to its
     // capacity.
@@ -736,10 +738,12 @@ private:
     // Before an insert or modify changes anything: 9998 naming the field for a negative value that is no
     // open handle (the record would keep it), and the save's checks of the image's values
     // (TBlobFile::CheckSave).
-    void CheckRecordBlobs(std::span<const std::uint8_t> image);
+    // Fresh: the save writes new chains (SaveRecordBlobs with a retired list).
+    void CheckRecordBlobs(std::span<const std::uint8_t> image, bool fresh);
     // The image's changed values saved for the slot (TBlobFile::SaveValues), and each field that held one
-    // takes its first block.
-    void SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record);
+    // takes its first block. With a retired list the values go into new blocks and their old chains' blocks
+    // join the list, to be freed after the record is written (FlushChange).
+    void SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record, std::vector<BlockOffset>* retired);
     // Before a delete changes anything: the stored chains of the record are sound (TBlobFile::CheckChainAt).
     void CheckRecordChains(SlotNumber slot, std::span<const std::uint8_t> record);
     // Frees the record's stored chains, its fields taking 0; a value still open on the record forgets the
