@@ -762,9 +762,20 @@ TEST_F(RecordChangesTest, AChangeCutAtAnyWriteLeavesTheTableUsableForOthers) {
             if (i % 2 == 0 && i != 2) {
                 Insert(table, person);
             } else {
-                InsertWithMemo(table, person, memo + std::to_string(i));
+                InsertWithMemo(table, person, i == 2 ? "m" : memo + std::to_string(i));
             }
         }
+        // Slot 2's memo grows after the others were written: its chain is one block here and the rest at the
+        // end of the file, and a rewrite of it takes more than one write.
+        GoToSlot(table, SlotNumber(2));
+        std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(2));
+        const std::string grown = memo + "2";
+        ASSERT_EQ(table.OpenBlob(false, MemoBlobField, engine::BlobOpenReadWrite, image), 0);
+        ASSERT_EQ(table.WriteBlob(false, MemoBlobField, Chars(grown), static_cast<std::int32_t>(grown.size()), 0,
+                                  image),
+                  0);
+        table.ModifyRecord(image, false, true);
+        table.FreeBlobs();
         if (base == "holed") DeleteSlot(table, SlotNumber(3));
     }
     const auto append = [&](engine::TDataFile& t) { Insert(t, Person(50, "new", "tnew")); };
