@@ -729,6 +729,127 @@ void ChangePerson(engine::TDataFile& table, SlotNumber slot, const std::string& 
     table.FreeBlobs();
 }
 
+// What a change cut short between index pages written apart may leave of slot 2's entries (with "ByName" and
+// "ByTag" on pages of their own, any of a record's indexes may have its new key, its old one or none).
+struct KeyDamage {
+    const char* Name;
+    void (*Damage)(engine::TDataFile&);
+};
+
+// Index n's key of slot 2 with the field given set to the value (none: as it is).
+engine::TIndexKey KeyOfSlot2(engine::TDataFile& table, int n, std::uint16_t field = 0, const std::string& value = {}) {
+    std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(2));
+    if (field != 0) table.SetField(false, field, image, std::span<const std::uint8_t>(Str(value)));
+    table.IndexFile().SelectIndex(n);
+    engine::TIndexKey key;
+    if (n == engine::SysDeletedSlot) {
+        const std::array<std::uint8_t, 1> live{engine::RecordActive};
+        table.BuildPhysicalKey(live, key, image);
+    } else {
+        table.BuildKey(image, key);
+    }
+    return key;
+}
+
+void DropKey(engine::TDataFile& table, int n) {
+    const engine::TIndexKey key = KeyOfSlot2(table, n);
+    table.IndexFile().DeleteKey(key.View());
+}
+
+const KeyDamage KeyDamages[] = {
+    {"missing from one index", [](engine::TDataFile& t) { DropKey(t, 1); }},
+    {"an old key in one index",
+     [](engine::TDataFile& t) {
+         const engine::TIndexKey now = KeyOfSlot2(t, 2);
+         const engine::TIndexKey old = KeyOfSlot2(t, 2, TagField, "old");
+         t.IndexFile().ModifyKey(now.View(), old.View(), SlotNumber(2));
+     }},
+    {"an old primary key",
+     [](engine::TDataFile& t) {
+         const engine::TIndexKey now = KeyOfSlot2(t, 0);
+         std::vector<std::uint8_t> image = ImageOf(t, SlotNumber(2));
+         t.SetField(false, CodeField, image, std::span<const std::uint8_t>(I32(40)));
+         engine::TIndexKey old;
+         t.BuildKey(image, old);
+         t.IndexFile().ModifyKey(now.View(), old.View(), SlotNumber(2));
+     }},
+    {"missing from \"Sys Deleted\"", [](engine::TDataFile& t) { DropKey(t, engine::SysDeletedSlot); }},
+    {"in no index",
+     [](engine::TDataFile& t) {
+         for (const int n : {0, 1, 2, int{engine::SysDeletedSlot}}) DropKey(t, n);
+     }},
+};
+
+// A record whose entries are out of step with its fields is modified, or deleted, and leaves every index in
+// step: tarnis-check finds no error, and the modified record is found by its new keys.
+TEST_F(RecordChangesTest, AModifyOrDeleteBringsARecordsKeysBackInStep) {
+    fs::create_directory("damaged");
+    for (const KeyDamage& damage : KeyDamages) {
+        for (const bool modify : {true, false}) {
+            SCOPED_TRACE(std::string(damage.Name) + (modify ? ", modified" : ", deleted"));
+            CreatePeople("damaged/t");
+            {
+                engine::TDataFile table;
+                Open(table, "damaged/t", true);
+                AddPeople(table, 3);
+                damage.Damage(table);
+                table.IndexFile().SelectIndex(0);
+            }
+            // tarnis-check sees the damage (a record in no index at all as a warning).
+            ASSERT_FALSE(tarnischeck::CheckTable("damaged/t").Findings().empty());
+            {
+                engine::TDataFile table;
+                Open(table, "damaged/t", false);
+                GoToSlot(table, SlotNumber(2));
+                if (modify) {
+                    std::vector<std::uint8_t> image = NewImage(table, Person(20, "m2", "u2", "note"));
+                    ASSERT_EQ(EngineCode([&] { table.ModifyRecord(image, false, true); }), 0);
+                    const std::vector<std::uint8_t> stored = ImageOf(table, SlotNumber(2));
+                    for (const int n : {0, 1, 2}) EXPECT_TRUE(HasKey(table, n, stored)) << n;
+                } else {
+                    ASSERT_EQ(EngineCode([&] { table.DeleteRecord(true); }), 0);
+                    EXPECT_EQ(Insert(table, Person(2, "n2", "t2")), SlotNumber(2));
+                }
+            }
+            EXPECT_TRUE(HasNoErrors("damaged/t"));
+            fs::remove_all("damaged");
+            fs::create_directory("damaged");
+        }
+    }
+    fs::remove_all("damaged");
+}
+
+// A record whose key another record took meanwhile in a unique index keeps it only by a modify that gives it
+// another key; its delete removes its own entries and leaves the other record's.
+TEST_F(RecordChangesTest, AnOutOfStepRecordWhoseKeyAnotherTookIsRefusedThatKeyAndDeletedCleanly) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", true);
+        AddPeople(table, 3);
+        // Slot 2's "ByTag" entry holds "old" while its field says "t2", and slot 4 took "t2".
+        const engine::TIndexKey now = KeyOfSlot2(table, 2);
+        const engine::TIndexKey old = KeyOfSlot2(table, 2, TagField, "old");
+        table.IndexFile().ModifyKey(now.View(), old.View(), SlotNumber(2));
+        table.IndexFile().SelectIndex(0);
+        EXPECT_EQ(Insert(table, Person(4, "n4", "t2")), SlotNumber(4));
+    }
+    {
+        engine::TDataFile table;
+        Open(table, "damaged/t", false);
+        GoToSlot(table, SlotNumber(2));
+        std::vector<std::uint8_t> image = ImageOf(table, SlotNumber(2));
+        table.SetField(false, NoteField, image, std::span<const std::uint8_t>(Str("kept tag")));
+        EXPECT_EQ(EngineCode([&] { table.ModifyRecord(image, false, true); }), engine::ErrDuplicateKey);
+        GoToSlot(table, SlotNumber(2));
+        EXPECT_EQ(EngineCode([&] { table.DeleteRecord(true); }), 0);
+        EXPECT_TRUE(HasKey(table, 2, ImageOf(table, SlotNumber(4))));
+    }
+    EXPECT_TRUE(HasNoErrors("damaged/t"));
+    fs::remove_all("damaged");
+}
+
 // A change a write may cut short, the table it starts from ("full": six people; "holed": the same with slot 3
 // deleted, the head of the free chain; "plain": six people in a table without a primary index) and the slot
 // of the record it inserts, modifies or deletes.
