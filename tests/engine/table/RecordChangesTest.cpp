@@ -74,6 +74,19 @@ void AddPeople(engine::TDataFile& table, int count, int step = 1) {
         Insert(table, Person(step * i, "n" + std::to_string(i), "t" + std::to_string(i)));
 }
 
+// "people" as "damaged/t" (the directory made when missing) with people 1 .. count, then damaged by the
+// action through an exclusive handle.
+template <class Damage>
+void MakeDamagedPeople(int count, Damage damage) {
+    fs::create_directory("damaged");
+    CreatePeople("damaged/t");
+    engine::TDataFile table;
+    Open(table, "damaged/t", true);
+    AddPeople(table, count);
+    damage(table);
+    table.IndexFile().SelectIndex(0);
+}
+
 // Inserts the person with a memo written into an open value of the image, as a post does; the values are
 // freed afterwards.
 SlotNumber InsertWithMemo(engine::TDataFile& table, const FieldValues& values, const std::string& memo) {
@@ -605,18 +618,13 @@ TEST_F(RecordChangesTest, AnInsertAtTheAppendLimitGives9479AndLeavesTheIndexFile
 }
 
 TEST_F(RecordChangesTest, AFailedDeleteKeepsTheCallersRecordLock) {
-    fs::create_directory("damaged");
-    CreatePeople("damaged/t");
-    {
-        engine::TDataFile table;
-        Open(table, "damaged/t", true);
-        AddPeople(table, 1);
+    std::int32_t first = 0;
+    MakeDamagedPeople(1, [&](engine::TDataFile& table) {
         InsertWithMemo(table, Person(2, "n2", "t2"), "a memo");
-        // The memo's first block names another record as its owner: the delete's check refuses the chain.
-        const std::int32_t first = StoredI32(table, ImageOf(table, SlotNumber(2)), MemoBlobField);
-        table.Close();
-        PatchFile("damaged/t.BLB", static_cast<std::size_t>(first) + 10, 4, 9);
-    }
+        first = StoredI32(table, ImageOf(table, SlotNumber(2)), MemoBlobField);
+    });
+    // The memo's first block names another record as its owner: the delete's check refuses the chain.
+    PatchFile("damaged/t.BLB", static_cast<std::size_t>(first) + 10, 4, 9);
     {
         engine::TDataFile table;
         Open(table, "damaged/t", false);
@@ -783,18 +791,10 @@ const KeyDamage KeyDamages[] = {
 // A record whose entries are out of step with its fields is modified, or deleted, and leaves every index in
 // step: tarnis-check finds no error, and the modified record is found by its new keys.
 TEST_F(RecordChangesTest, AModifyOrDeleteBringsARecordsKeysBackInStep) {
-    fs::create_directory("damaged");
     for (const KeyDamage& damage : KeyDamages) {
         for (const bool modify : {true, false}) {
             SCOPED_TRACE(std::string(damage.Name) + (modify ? ", modified" : ", deleted"));
-            CreatePeople("damaged/t");
-            {
-                engine::TDataFile table;
-                Open(table, "damaged/t", true);
-                AddPeople(table, 3);
-                damage.Damage(table);
-                table.IndexFile().SelectIndex(0);
-            }
+            MakeDamagedPeople(3, damage.Damage);
             // tarnis-check sees the damage (a record in no index at all as a warning).
             ASSERT_FALSE(tarnischeck::CheckTable("damaged/t").Findings().empty());
             {
@@ -813,28 +813,21 @@ TEST_F(RecordChangesTest, AModifyOrDeleteBringsARecordsKeysBackInStep) {
             }
             EXPECT_TRUE(HasNoErrors("damaged/t"));
             fs::remove_all("damaged");
-            fs::create_directory("damaged");
         }
     }
-    fs::remove_all("damaged");
 }
 
 // A record whose key another record took meanwhile in a unique index keeps it only by a modify that gives it
 // another key; its delete removes its own entries and leaves the other record's.
 TEST_F(RecordChangesTest, AnOutOfStepRecordWhoseKeyAnotherTookIsRefusedThatKeyAndDeletedCleanly) {
-    fs::create_directory("damaged");
-    CreatePeople("damaged/t");
-    {
-        engine::TDataFile table;
-        Open(table, "damaged/t", true);
-        AddPeople(table, 3);
+    MakeDamagedPeople(3, [](engine::TDataFile& table) {
         // Slot 2's "ByTag" entry holds "old" while its field says "t2", and slot 4 took "t2".
         const engine::TIndexKey now = KeyOfSlot2(table, 2);
         const engine::TIndexKey old = KeyOfSlot2(table, 2, TagField, "old");
         table.IndexFile().ModifyKey(now.View(), old.View(), SlotNumber(2));
         table.IndexFile().SelectIndex(0);
         EXPECT_EQ(Insert(table, Person(4, "n4", "t2")), SlotNumber(4));
-    }
+    });
     {
         engine::TDataFile table;
         Open(table, "damaged/t", false);
