@@ -553,10 +553,15 @@ public:
     // (when asked) and the cursor's record found again; then on a shared table, outside a transaction,
     // everything written before the call returns. Every check a change can fail on runs before its first
     // change: validity, duplicate keys, the slot to take (9479 beyond the file's limits, 8961 for a reused
-    // slot that is not deleted), every key to modify or delete there (8708 naming the index), the pages and
-    // blocks it may append (9479). A shared table that fails later all the same (a read or write error, a
-    // damaged page or chain) drops everything the change dirtied and keeps the cursor's place, and the
-    // caller's open large-object values are as they were, so that posting again saves them again. Keys are
+    // slot that is not deleted), the record's entry in every index, the pages and blocks it may append (9479).
+    // A modify or delete takes the entries that name the record as they are: where a change cut short by a
+    // killed program left them out of step with its fields (missing, or under old keys), the index's leaves
+    // are walked for them, and the change leaves one entry with the right key in every index (a modify) or
+    // none (a delete). On a shared table outside a transaction a changed large-object value goes into new
+    // blocks, and its old chain is freed after the record and its keys are written. A shared table that
+    // fails later all the same (a read or write error, a damaged page or chain) drops everything the change
+    // dirtied and keeps the cursor's place, and the caller's open large-object values are as they were, so
+    // that posting again saves them again. Keys are
     // kept in index 0 (with a primary index), the secondary indexes and, with a primary index, "Sys Deleted"
     // (31: status and record ID to slot).
 
