@@ -107,7 +107,7 @@ void TBlobBuffer::LoadChain() {
 void TBlobBuffer::SaveChain() {
     if (bytes_.empty()) return;
     const ChainWalk old = StoredChain();
-    file_.CheckRoomFor(BlocksBeyond(old), old.Blocks);
+    file_.CheckRoomFor(BlocksToTake(old, false), old.Blocks);
     WriteChain(old);
 }
 
@@ -123,16 +123,18 @@ ChainWalk TBlobBuffer::StoredChain() {
     return old;
 }
 
-std::uint32_t TBlobBuffer::BlocksBeyond(const ChainWalk& old) const noexcept {
+std::uint32_t TBlobBuffer::BlocksToTake(const ChainWalk& old, bool fresh) const noexcept {
     const std::uint32_t needed = file_.BlocksNeeded(static_cast<std::int64_t>(bytes_.size()));
     const auto have = static_cast<std::uint32_t>(old.Blocks.size());
+    if (fresh) return needed;
     return needed > have ? needed - have : 0;
 }
 
-void TBlobBuffer::WriteChain(const ChainWalk& old) {
+void TBlobBuffer::WriteChain(const ChainWalk& old, std::vector<BlockOffset>* retired) {
     const std::uint32_t size = static_cast<std::uint32_t>(bytes_.size());
     const std::uint32_t needed = file_.BlocksNeeded(size);
-    const std::uint32_t kept = std::min(static_cast<std::uint32_t>(old.Blocks.size()), needed);
+    const std::uint32_t kept =
+        retired != nullptr ? 0 : std::min(static_cast<std::uint32_t>(old.Blocks.size()), needed);
     const std::uint32_t payload = file_.GetPayloadSize();
     BlockPin previous;
     std::uint32_t written = 0;
@@ -150,6 +152,12 @@ void TBlobBuffer::WriteChain(const ChainWalk& old) {
     }
     if (previous) previous->SetNext(BlockOffset{});
     previous.Release();
+    if (retired != nullptr) {
+        retired->insert(retired->end(), old.Blocks.begin(), old.Blocks.end());
+        if (needed == 0) firstBlock_ = BlockOffset{};
+        changed_ = false;
+        return;
+    }
     const std::uint32_t surplus = static_cast<std::uint32_t>(old.Blocks.size()) - kept;
     for (std::uint32_t i = 0; i < surplus; ++i) {
         BlockPin block = file_.FetchForWrite(old.Blocks[kept + i], surplus - i);

@@ -55,11 +55,16 @@ public:
     // first block of another record; a broken chain is 8963, or in repair mode cut where it breaks. Empty for
     // no chain.
     ChainWalk StoredChain();
-    // The blocks a save of the value takes beyond its old chain.
-    std::uint32_t BlocksBeyond(const ChainWalk& old) const noexcept;
-    // The writing part of SaveChain over the chain StoredChain gave, once room for BlocksBeyond was checked;
-    // an empty value frees that chain instead (FreeChain without walking it again). Clears the changed flag.
-    void WriteChain(const ChainWalk& old);
+    // The blocks a save of the value takes from the free list or by appending: beyond its old chain when it
+    // rewrites that chain in place, all it needs when it writes a fresh one.
+    std::uint32_t BlocksToTake(const ChainWalk& old, bool fresh) const noexcept;
+    // The writing part of SaveChain over the chain StoredChain gave, once room for BlocksToTake was checked;
+    // clears the changed flag. Without a list of retired blocks the old chain's blocks are reused in order
+    // and what is left over is freed (an empty value frees the whole chain). With one the value goes into
+    // new blocks and the old chain's blocks are added to the list, for the caller to free once the record
+    // that names the new chain is written: a program killed in between leaves the record naming a whole
+    // value, old or new.
+    void WriteChain(const ChainWalk& old, std::vector<BlockOffset>* retired = nullptr);
     // Frees the value's chain (TBlobFile::FreeChainAt) and forgets it.
     void FreeChain();
 

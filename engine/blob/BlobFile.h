@@ -238,12 +238,17 @@ public:
     // summed, must be there to take (9479).
     void SaveModified();
     // SaveModified over the values given (open values of this file) alone: a record change saves only the
-    // values its record holds, never another buffer's.
-    void SaveValues(const std::vector<TBlobBuffer*>& values);
+    // values its record holds, never another buffer's. With a list of retired blocks each value is written
+    // into new blocks and its old chain's blocks are added to the list instead of being reused or freed
+    // (TBlobBuffer::WriteChain); the caller frees them with FreeBlocks.
+    void SaveValues(const std::vector<TBlobBuffer*>& values, std::vector<BlockOffset>* retired = nullptr);
     // SaveValues' checks without its writes, for a record change that checks everything before its first
-    // change: the changed values' old chains sound, and the blocks they need beyond them there to take
-    // (9479). Owners are not compared: a new record's values take its slot only when they are saved.
-    void CheckSave(const std::vector<TBlobBuffer*>& values);
+    // change: the changed values' old chains sound, and the blocks they take there to take (9479): beyond
+    // their old chains, or all of them for a save into new blocks (fresh). Owners are not compared: a new
+    // record's values take its slot only when they are saved.
+    void CheckSave(const std::vector<TBlobBuffer*>& values, bool fresh);
+    // Puts the blocks, walked and checked when they were retired, on the free list in their order.
+    void FreeBlocks(const std::vector<BlockOffset>& blocks);
     // The open values' changed flags, first blocks and owners; RestoreOpenValueStates puts them back and
     // frees the values opened since.
     std::vector<OpenValueState> OpenValueStates() const;

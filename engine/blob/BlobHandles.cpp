@@ -132,7 +132,7 @@ struct PlannedSave {
     std::uint32_t Beyond = 0;
 };
 
-PlannedSave PlanSave(TBlobFile& file, const std::vector<TBlobBuffer*>& values, bool sameOwner) {
+PlannedSave PlanSave(TBlobFile& file, const std::vector<TBlobBuffer*>& values, bool sameOwner, bool fresh) {
     PlannedSave plan;
     try {
         for (TBlobBuffer* const value : values) {
@@ -143,7 +143,7 @@ PlannedSave PlanSave(TBlobFile& file, const std::vector<TBlobBuffer*>& values, b
             ChainWalk old = value->StoredChain();
             // At most 64 values of at most 2^31 - 1 bytes in blocks of at least 46 payload bytes: no
             // overflow.
-            plan.Beyond += value->BlocksBeyond(old);
+            plan.Beyond += value->BlocksToTake(old, fresh);
             plan.OldBlocks.insert(plan.OldBlocks.end(), old.Blocks.begin(), old.Blocks.end());
             plan.Changed.emplace_back(value, std::move(old));
         }
@@ -166,17 +166,25 @@ void TBlobFile::SaveModified() {
     SaveValues(Values(openValues_));
 }
 
-void TBlobFile::SaveValues(const std::vector<TBlobBuffer*>& values) {
+void TBlobFile::SaveValues(const std::vector<TBlobBuffer*>& values, std::vector<BlockOffset>* retired) {
     // Everything a save could fail on is found before any block changes, so a failed post leaves every
     // value's chain as it was.
-    PlannedSave plan = PlanSave(*this, values, true);
+    PlannedSave plan = PlanSave(*this, values, true, retired != nullptr);
     CheckRoomFor(plan.Beyond, plan.OldBlocks);
-    for (auto& [value, old] : plan.Changed) value->WriteChain(old);
+    for (auto& [value, old] : plan.Changed) value->WriteChain(old, retired);
 }
 
-void TBlobFile::CheckSave(const std::vector<TBlobBuffer*>& values) {
-    const PlannedSave plan = PlanSave(*this, values, false);
+void TBlobFile::CheckSave(const std::vector<TBlobBuffer*>& values, bool fresh) {
+    const PlannedSave plan = PlanSave(*this, values, false, fresh);
     CheckRoomFor(plan.Beyond, plan.OldBlocks);
+}
+
+void TBlobFile::FreeBlocks(const std::vector<BlockOffset>& blocks) {
+    const auto count = static_cast<std::uint32_t>(blocks.size());
+    for (std::uint32_t i = 0; i < count; ++i) {
+        BlockPin block = FetchForWrite(blocks[i], count - i);
+        FreeBlock(*block);
+    }
 }
 
 std::vector<OpenValueState> TBlobFile::OpenValueStates() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/file/FileHandler.h"
 #include "engine/file/SharedFileLock.h"
@@ -271,6 +272,12 @@ public:
     bool GetRootPage(PagePin& page, bool navigation = false);
     // Whether the key is in the current index (false in natural order).
     bool KeyExists(std::span<const std::uint8_t> key);
+    // The record the key's entry names; none when the key is not in the current index (or in natural order).
+    std::optional<SlotNumber> KeyRecord(std::span<const std::uint8_t> key);
+    // The keys of every entry of the current index that names the record, in key order, found by walking
+    // all its leaves: what repairs a record whose keys a change cut short left out of step with its fields,
+    // never part of an ordinary change.
+    std::vector<TIndexKey> KeysOfRecord(SlotNumber record);
     // 9729 naming the index ("Primary" for index 0) when the key exists in the primary index, whatever its
     // unique byte says, or in a unique secondary index; nothing is checked for other indexes.
     void CheckDuplicateKey(std::span<const std::uint8_t> key);

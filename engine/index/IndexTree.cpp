@@ -7,6 +7,8 @@
 // cache may have reused meanwhile, and no more than a few pages are pinned at once.
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineTexts.h"
@@ -153,6 +155,36 @@ public:
         leaf->ComputeCompression(at, at + 1u);
         if (at == 0) PropagateFirstKey(path, path.Depth, key);
         SplitUpward(path, std::move(leaf));
+    }
+
+    // Every key of the leaves, in order, whose entry names the record: the leftmost leaf is reached down the
+    // first entries, then the leaves are followed along their next links, never more of them than the file
+    // has pages.
+    std::vector<TIndexKey> KeysNaming(SlotNumber record) {
+        std::vector<TIndexKey> keys;
+        if (!HasTree() || file_.GetRootPosition() == NoPage) return keys;
+        PagePin page = file_.FetchPage(file_.GetRootPosition());
+        if (!page->IsRoot() || page->Count() == 0) file_.RaisePagesCorrupt();
+        for (std::size_t levels = 1; !page->IsLeaf(); ++levels) {
+            if (levels == MaxTreeDepth) file_.RaisePagesCorrupt();
+            page = file_.FetchPage(page->Entry(0).Child());
+            if (page->IsRoot() || page->Count() == 0) file_.RaisePagesCorrupt();
+        }
+        const std::uint32_t pages = file_.GetEndOfFile().Value / PageSize;
+        for (std::uint32_t hops = 0;; ++hops) {
+            if (hops >= pages || !page->IsLeaf()) file_.RaisePagesCorrupt();
+            for (std::size_t i = 0; i < page->Count(); ++i) {
+                if (page->Entry(i).Record() != record) continue;
+                TIndexKey& key = keys.emplace_back();
+                const std::span<const std::uint8_t> bytes = page->Key(i);
+                std::copy(bytes.begin(), bytes.end(), key.Bytes.begin());
+                key.Length = static_cast<std::uint16_t>(bytes.size());
+            }
+            const PageOffset next = page->Next();
+            if (next == NoPage) break;
+            page = file_.FetchPage(next);
+        }
+        return keys;
     }
 
     // Removes the entry at the leaf's update cursor, found with the path.
@@ -542,6 +574,19 @@ bool TIndexFile::KeyExists(std::span<const std::uint8_t> key) {
     TreeWork work(*this);
     TreePath path;
     return static_cast<bool>(work.Find(work.Normalised(key), path));
+}
+
+std::optional<SlotNumber> TIndexFile::KeyRecord(std::span<const std::uint8_t> key) {
+    TreeWork work(*this);
+    TreePath path;
+    const PagePin leaf = work.Find(work.Normalised(key), path);
+    if (!leaf) return std::nullopt;
+    return leaf->Entry(leaf->UpdateCursor - 1u).Record();
+}
+
+std::vector<TIndexKey> TIndexFile::KeysOfRecord(SlotNumber record) {
+    TreeWork work(*this);
+    return work.KeysNaming(record);
 }
 
 void TIndexFile::CheckDuplicateKey(std::span<const std::uint8_t> key) {

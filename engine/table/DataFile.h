@@ -207,8 +207,10 @@ public:
         // large-object blocks freed: delete.
         IndexFirst,
     };
-    // FlushBuffers(false, true, forceIndexHeader) of one change, in the order given.
-    void FlushChange(WriteOrder order, bool forceIndexHeader);
+    // FlushBuffers(false, true, forceIndexHeader) of one change, in the order given; then the large-object
+    // blocks the change retired (old chains of values it wrote into new blocks) are freed and written with
+    // the header that lists them, after the record that no longer names them.
+    void FlushChange(WriteOrder order, bool forceIndexHeader, const std::vector<BlockOffset>& retired = {});
     // Drops every cached change without writing: records emptied in place, the three headers read again,
     // index pages invalidated and large-object blocks dropped; with trim each cache goes back to its
     // capacity.
@@ -551,10 +553,15 @@ public:
     // (when asked) and the cursor's record found again; then on a shared table, outside a transaction,
     // everything written before the call returns. Every check a change can fail on runs before its first
     // change: validity, duplicate keys, the slot to take (9479 beyond the file's limits, 8961 for a reused
-    // slot that is not deleted), every key to modify or delete there (8708 naming the index), the pages and
-    // blocks it may append (9479). A shared table that fails later all the same (a read or write error, a
-    // damaged page or chain) drops everything the change dirtied and keeps the cursor's place, and the
-    // caller's open large-object values are as they were, so that posting again saves them again. Keys are
+    // slot that is not deleted), the record's entry in every index, the pages and blocks it may append (9479).
+    // A modify or delete takes the entries that name the record as they are: where a change cut short by a
+    // killed program left them out of step with its fields (missing, or under old keys), the index's leaves
+    // are walked for them, and the change leaves one entry with the right key in every index (a modify) or
+    // none (a delete). On a shared table outside a transaction a changed large-object value goes into new
+    // blocks, and its old chain is freed after the record and its keys are written. A shared table that
+    // fails later all the same (a read or write error, a damaged page or chain) drops everything the change
+    // dirtied and keeps the cursor's place, and the caller's open large-object values are as they were, so
+    // that posting again saves them again. Keys are
     // kept in index 0 (with a primary index), the secondary indexes and, with a primary index, "Sys Deleted"
     // (31: status and record ID to slot).
 
@@ -736,10 +743,12 @@ private:
     // Before an insert or modify changes anything: 9998 naming the field for a negative value that is no
     // open handle (the record would keep it), and the save's checks of the image's values
     // (TBlobFile::CheckSave).
-    void CheckRecordBlobs(std::span<const std::uint8_t> image);
+    // Fresh: the save writes new chains (SaveRecordBlobs with a retired list).
+    void CheckRecordBlobs(std::span<const std::uint8_t> image, bool fresh);
     // The image's changed values saved for the slot (TBlobFile::SaveValues), and each field that held one
-    // takes its first block.
-    void SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record);
+    // takes its first block. With a retired list the values go into new blocks and their old chains' blocks
+    // join the list, to be freed after the record is written (FlushChange).
+    void SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record, std::vector<BlockOffset>* retired);
     // Before a delete changes anything: the stored chains of the record are sound (TBlobFile::CheckChainAt).
     void CheckRecordChains(SlotNumber slot, std::span<const std::uint8_t> record);
     // Frees the record's stored chains, its fields taking 0; a value still open on the record forgets the

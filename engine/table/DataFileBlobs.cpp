@@ -181,7 +181,7 @@ std::vector<TBlobBuffer*> TDataFile::RecordBlobValues(std::span<const std::uint8
     return values;
 }
 
-void TDataFile::CheckRecordBlobs(std::span<const std::uint8_t> image) {
+void TDataFile::CheckRecordBlobs(std::span<const std::uint8_t> image, bool fresh) {
     if (header_.BlobFieldCount == 0) return;
     EachBlobField(*this, [&](std::uint16_t, const TFieldDesc& field) {
         const std::int32_t value = FieldValue(*this, field, image);
@@ -189,14 +189,15 @@ void TDataFile::CheckRecordBlobs(std::span<const std::uint8_t> image) {
             RaiseEngineError(ErrInvalidBlobOffset, FileName(), field.Name);
         }
     });
-    blobFile_.CheckSave(RecordBlobValues(image));
+    blobFile_.CheckSave(RecordBlobValues(image), fresh);
 }
 
-void TDataFile::SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record) {
+void TDataFile::SaveRecordBlobs(SlotNumber slot, std::span<std::uint8_t> record,
+                                std::vector<BlockOffset>* retired) {
     if (header_.BlobFieldCount == 0) return;
     const std::vector<TBlobBuffer*> values = RecordBlobValues(record);
     for (TBlobBuffer* const value : values) value->SetOwnerSlot(slot);
-    blobFile_.SaveValues(values);
+    blobFile_.SaveValues(values, retired);
     EachBlobField(*this, [&](std::uint16_t number, const TFieldDesc& field) {
         if (const TBlobBuffer* value = blobFile_.FindFieldValue(FieldValue(*this, field, record))) {
             StoreFieldValue(*this, false, number, record, static_cast<std::int32_t>(value->FirstBlock().Value));

@@ -159,7 +159,7 @@ void TDataFile::FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader
     }
 }
 
-void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader) {
+void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader, const std::vector<BlockOffset>& retired) {
     if (ReadOnly()) return;
     const auto records = [&] {
         if (order == WriteOrder::ReusedSlot) WriteHeader(true);
@@ -183,6 +183,10 @@ void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader) {
         blobs();
         records();
         index();
+    }
+    if (!retired.empty() && header_.BlobFieldCount != 0 && blobFile_.IsOpen()) {
+        blobFile_.FreeBlocks(retired);
+        blobFile_.FlushChange(true);
     }
 }
 

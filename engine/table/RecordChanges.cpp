@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "engine/base/EngineError.h"
@@ -126,7 +127,7 @@ void TRecordChange::Succeed() {
     if (table_.marks_.TransactionLock) table_.SetFirstWriteDone();
     table_.UnpinAll();
     try {
-        if (DropsOnFailure()) table_.FlushChange(writeOrder_, forceIndexHeader_);
+        if (DropsOnFailure()) table_.FlushChange(writeOrder_, forceIndexHeader_, retired_);
     } catch (...) {
         table_.PinCurrentRecord();
         throw;
@@ -187,11 +188,13 @@ std::vector<std::uint8_t> KeyedIndexes(const TIndexFile& index) {
     return numbers;
 }
 
-// A key of one index as it is now and as the change makes it.
-struct KeyChange {
+// What a change does to one index for its record: the entries it removes, then the key it inserts.
+struct KeyUpdate {
     std::uint8_t Index = 0;
-    TIndexKey Old;
-    TIndexKey New;
+    std::vector<TIndexKey> Remove;
+    std::optional<TIndexKey> Insert;
+
+    bool Empty() const noexcept { return Remove.empty() && !Insert; }
 };
 
 // The "Sys Deleted" key of a record with the status given.
@@ -202,11 +205,54 @@ TIndexKey PhysicalKey(const TDataFile& table, std::uint8_t status, std::span<con
     return key;
 }
 
-// 8708 naming the current index unless the key is in it.
-void RequireKey(TIndexFile& index, const TIndexKey& key) {
-    if (!index.KeyExists(key.View())) {
-        RaiseEngineError(ErrKeyNotFound, index.FileName(), {}, index.CurrentIndexLabel());
+// The keys of the record's entries in the current index: the key its fields give when that entry names the
+// record, as it does unless a change of the record was cut short (a killed program) between its record and
+// its index pages; else whatever entries name the record, found by walking the index (none when it never got
+// there).
+std::vector<TIndexKey> EntriesOf(TIndexFile& index, const TIndexKey& expected, SlotNumber slot) {
+    if (index.KeyRecord(expected.View()) == slot) return {expected};
+    return index.KeysOfRecord(slot);
+}
+
+// The update that leaves the record's one entry with the wanted key (none: no entry) in the current index,
+// from the entries it has now. A wanted key another record holds is 9729 where the index is unique, unless
+// the check is skipped.
+KeyUpdate UpdateTo(TIndexFile& index, std::uint8_t n, const std::vector<TIndexKey>& entries,
+                   const TIndexKey* wanted, SlotNumber slot, bool checkDuplicate) {
+    KeyUpdate update{n, {}, {}};
+    bool present = false;
+    for (const TIndexKey& entry : entries) {
+        if (wanted != nullptr && entry == *wanted) {
+            present = true;
+        } else {
+            update.Remove.push_back(entry);
+        }
     }
+    if (wanted == nullptr || present) return update;
+    const std::optional<SlotNumber> holder = index.KeyRecord(wanted->View());
+    // An entry of this record that a cut change left besides the one its fields name: it stays.
+    if (holder == slot) return update;
+    if (holder && checkDuplicate) index.CheckDuplicateKey(wanted->View());
+    update.Insert = *wanted;
+    return update;
+}
+
+// Applies the updates, each in its index, removals first.
+void ApplyUpdates(TIndexFile& index, const std::vector<KeyUpdate>& updates, SlotNumber slot) {
+    for (const KeyUpdate& update : updates) {
+        index.SelectIndex(update.Index);
+        for (const TIndexKey& key : update.Remove) index.DeleteKey(key.View());
+        if (update.Insert) index.InsertKey(update.Insert->View(), slot);
+    }
+}
+
+// The indexes of the updates that insert a key.
+std::vector<std::uint8_t> Inserting(const std::vector<KeyUpdate>& updates) {
+    std::vector<std::uint8_t> indexes;
+    for (const KeyUpdate& update : updates) {
+        if (update.Insert) indexes.push_back(update.Index);
+    }
+    return indexes;
 }
 
 // 9479 naming the table unless every index given can take a worst-case insert together: each from its own
@@ -279,7 +325,7 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
         std::vector<std::uint8_t> touched = indexes;
         if (primary) touched.push_back(SysDeletedSlot);
         CheckPageRoom(*this, touched);
-        CheckRecordBlobs(image);
+        CheckRecordBlobs(image, change.RetiredBlocks() != nullptr);
 
         change.BeginChanges();
         for (std::size_t i = 0; i < indexes.size(); ++i) {
@@ -299,7 +345,7 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
         record->CopyFields(image);
         record->SetId(id);
         indexFile_.IncRecordCount();
-        SaveRecordBlobs(slot, record->Image());
+        SaveRecordBlobs(slot, record->Image(), change.RetiredBlocks());
         SetCurrentRecord(std::move(record));
     });
 }
@@ -313,33 +359,36 @@ void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool up
         if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
         CheckValidity(image);
         SetRecordId(image, current.Id());
-        std::vector<KeyChange> changes;
+        // Every index is asked for the record's entry, the unchanged keys' too: a record that a cut change
+        // left out of step with its keys is brought back in step here.
+        std::vector<KeyUpdate> updates;
         for (const std::uint8_t n : KeyedIndexes(indexFile_)) {
             indexFile_.SelectIndex(n);
-            KeyChange key{n, {}, {}};
-            BuildKey(image, key.New);
-            BuildKey(current.Image(), key.Old);
-            if (key.New == key.Old) continue;
-            if (!skipDuplicatePreCheck_) indexFile_.CheckDuplicateKey(key.New.View());
-            changes.push_back(key);
+            TIndexKey wanted;
+            TIndexKey now;
+            BuildKey(image, wanted);
+            BuildKey(current.Image(), now);
+            KeyUpdate update =
+                UpdateTo(indexFile_, n, EntriesOf(indexFile_, now, slot), &wanted, slot, !skipDuplicatePreCheck_);
+            if (!update.Empty()) updates.push_back(std::move(update));
         }
-        std::vector<std::uint8_t> touched;
-        for (const KeyChange& key : changes) {
-            indexFile_.SelectIndex(key.Index);
-            RequireKey(indexFile_, key.Old);
-            touched.push_back(key.Index);
+        // "Sys Deleted" keeps the record's key (status and ID do not change); an insert cut short may have
+        // left it out.
+        if (HasPrimaryIndex()) {
+            indexFile_.SelectIndex(SysDeletedSlot);
+            const TIndexKey active = PhysicalKey(*this, RecordActive, current.Image());
+            KeyUpdate update =
+                UpdateTo(indexFile_, SysDeletedSlot, EntriesOf(indexFile_, active, slot), &active, slot, false);
+            if (!update.Empty()) updates.push_back(std::move(update));
         }
-        CheckPageRoom(*this, touched);
-        CheckRecordBlobs(image);
+        CheckPageRoom(*this, Inserting(updates));
+        CheckRecordBlobs(image, change.RetiredBlocks() != nullptr);
 
         change.BeginChanges();
-        for (const KeyChange& key : changes) {
-            indexFile_.SelectIndex(key.Index);
-            indexFile_.ModifyKey(key.Old.View(), key.New.View(), slot);
-        }
+        ApplyUpdates(indexFile_, updates, slot);
         current.CopyFields(image);
-        SaveRecordBlobs(slot, current.Image());
-        change.SetIndexHeaderForced(!changes.empty());
+        SaveRecordBlobs(slot, current.Image(), change.RetiredBlocks());
+        change.SetIndexHeaderForced(!updates.empty());
         if (unlock) change.UnlockOnSuccess(slot);
     });
 }
@@ -352,32 +401,29 @@ void TDataFile::DeleteRecord(bool updateBitmaps) {
         change.SetRecord(slot);
         if (!change.LockSlot(slot)) RaiseTableError(ErrRecordInUse);
         std::vector<std::uint8_t> copy(current.Image().begin(), current.Image().end());
-        const bool primary = HasPrimaryIndex();
-        const std::vector<std::uint8_t> indexes = KeyedIndexes(indexFile_);
-        std::vector<TIndexKey> keys(indexes.size());
-        for (std::size_t i = 0; i < indexes.size(); ++i) {
-            indexFile_.SelectIndex(indexes[i]);
-            BuildKey(copy, keys[i]);
-            RequireKey(indexFile_, keys[i]);
+        // Whatever entries name the record go, also where a cut change left them out of step with its
+        // fields; an index it never got into has nothing to remove.
+        std::vector<KeyUpdate> updates;
+        for (const std::uint8_t n : KeyedIndexes(indexFile_)) {
+            indexFile_.SelectIndex(n);
+            TIndexKey key;
+            BuildKey(copy, key);
+            KeyUpdate update = UpdateTo(indexFile_, n, EntriesOf(indexFile_, key, slot), nullptr, slot, false);
+            if (!update.Empty()) updates.push_back(std::move(update));
         }
-        const TIndexKey active = PhysicalKey(*this, RecordActive, copy);
-        const TIndexKey deleted = PhysicalKey(*this, RecordDeleted, copy);
-        if (primary) {
+        if (HasPrimaryIndex()) {
             indexFile_.SelectIndex(SysDeletedSlot);
-            RequireKey(indexFile_, active);
-            CheckPageRoom(*this, {SysDeletedSlot});
+            const TIndexKey active = PhysicalKey(*this, RecordActive, copy);
+            const TIndexKey deleted = PhysicalKey(*this, RecordDeleted, copy);
+            KeyUpdate update =
+                UpdateTo(indexFile_, SysDeletedSlot, EntriesOf(indexFile_, active, slot), &deleted, slot, false);
+            if (!update.Empty()) updates.push_back(std::move(update));
         }
+        CheckPageRoom(*this, Inserting(updates));
         CheckRecordChains(slot, copy);
 
         change.BeginChanges();
-        for (std::size_t i = 0; i < indexes.size(); ++i) {
-            indexFile_.SelectIndex(indexes[i]);
-            indexFile_.DeleteKey(keys[i].View());
-        }
-        if (primary) {
-            indexFile_.SelectIndex(SysDeletedSlot);
-            indexFile_.ModifyKey(active.View(), deleted.View(), slot);
-        }
+        ApplyUpdates(indexFile_, updates, slot);
         indexFile_.DecRecordCount();
         FreeRecordChains(slot, current.Image());
         FreeSlot(current);

@@ -55,6 +55,11 @@ public:
     void BeginChanges() noexcept { changing_ = true; }
     // The record whose bitmaps the frame updates.
     void SetRecord(SlotNumber slot) noexcept { slot_ = slot; }
+    // Where a change puts the large-object blocks its saves retire (TDataFile::SaveRecordBlobs) when it
+    // writes its files at its end: they are freed after the record, which no longer names them. None
+    // (nullptr) where the writes come later in one piece (an exclusive table, a transaction): old chains are
+    // then rewritten in place.
+    std::vector<BlockOffset>* RetiredBlocks() noexcept { return DropsOnFailure() ? &retired_ : nullptr; }
     // A modify that changed no key leaves the index header as it is.
     void SetIndexHeaderForced(bool forced) noexcept { forceIndexHeader_ = forced; }
 
@@ -93,6 +98,7 @@ private:
     std::vector<OpenValueState> openValues_;
     // A caller that began the write itself ends it too.
     bool ownsWrite_ = false;
+    std::vector<BlockOffset> retired_;
     std::optional<SlotNumber> lockedSlot_;
     std::optional<SlotNumber> successUnlock_;
     // The current record's slot and ID when the frame was made; none without one.
