@@ -6,6 +6,9 @@
 
 #include "app/Application.h"
 #include "app/DataModule.h"
+#include "app/alphanumerictestform.h"
+#include "app/alphatestform.h"
+#include "app/numerictestform.h"
 #include "app/settingsform.h"
 #include "app/core/dbfuncs.h"
 #include "app/core/Texts.h"
@@ -26,6 +29,26 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     });
     forms.SetFactory(FormSlot::dbfuncs, [&state, &messages](QWidget*) {
         return std::make_unique<TDataModule<Tdbfuncs>>(state, messages);
+    });
+    RegisterTestScreens(forms, state, services);
+}
+
+TestScreen::TPasswordGate MainWindowGate(FormRegistry& forms) {
+    return [&forms] {
+        (void)forms;
+        return true;
+    };
+}
+
+void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow);
     });
 }
 
