@@ -23,7 +23,7 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
 // The numeric, alphanumeric and alpha test screens' factories (slots 6, 11 and 12).
 void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services);
 // The test screens' Cancel asks the main window's password gate.
-TestScreen::TPasswordGate MainWindowGate(FormRegistry& forms);
+TestScreen::TPasswordGate MainWindowGate(const FormRegistry& forms);
 
 // A running program's parts, made in the order of start-up and gone in reverse: the runtime (sessions,
 // state, date format), the real services and their routes, then the forms in their order. At its end the

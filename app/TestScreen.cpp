@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "app/Colors.h"
-#include "app/UpperCaseValidator.h"
+#include "app/DialogEdits.h"
 #include "app/core/AppState.h"
 #include "app/core/Texts.h"
 #include "app/core/funcs.h"
