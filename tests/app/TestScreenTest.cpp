@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "app/FormRegistry.h"
 #include "app/HelpContext.h"
+#include "app/Program.h"
+#include "app/zmain.h"
 #include "app/alphanumerictestform.h"
 #include "app/alphatestform.h"
 #include "app/numerictestform.h"
@@ -24,6 +27,7 @@
 #include "db/widgets/QtText.h"
 #include "rtl/DateTime.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
 #include "tools/keyvale-setup/ApplicationRecords.h"
 #include "tools/keyvale-setup/ApplicationTables.h"
@@ -585,6 +589,231 @@ TEST_F(TestScreenTest, FocusedPositionShowsInNavyAndTheNumericInBold) {
     EXPECT_EQ(screen->Source(1).palette().color(QPalette::WindowText), QColor(0, 0, 0));
     EXPECT_FALSE(screen->Source(1).font().bold());
     EXPECT_EQ(screen->dbshowfield->DataField(), "n2");
+}
+
+
+// ---- Through the program's forms: the main window's commands and start-up scaling ----
+
+const struct {
+    ScreenType type;
+    FormSlot slot;
+    const char* className;
+} kSlots[] = {
+    {ScreenType::Alpha, FormSlot::alphatestform, "app::Talphatestform"},
+    {ScreenType::Alphanumeric, FormSlot::alphanumerictestform, "app::Talphanumerictestform"},
+    {ScreenType::Numeric, FormSlot::numerictestform, "app::Tnumerictestform"},
+};
+
+class TestScreenProgramTest : public testsupport::AppFixture {
+public:
+    ~TestScreenProgramTest() override { forms.DestroyAll(); }
+
+    // The program's forms over its tables, the main window shown (which loads the settings and scales).
+    void StartProgram(const testsupport::ConfigValues& values) {
+        InstallApplicationTables(values);
+        RegisterForms(forms, Runtime(), View());
+        forms.CreateAll();
+        zmain = forms.Get<Tzmain>(FormSlot::zmain);
+        ASSERT_NE(zmain, nullptr);
+        zmain->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(zmain));
+    }
+    TestScreen& Screen(FormSlot slot) { return *forms.Get<TestScreen>(slot); }
+
+    FormRegistry forms;
+    Tzmain* zmain = nullptr;
+};
+
+// Keys on one screen, from what its source texts show, as a testee would.
+class Keyer {
+public:
+    explicit Keyer(TestScreen& screen) : screen_(screen) {}
+
+    QWidget* Focus() const { return QApplication::focusWidget(); }
+    int FocusPosition() const {
+        for (int position = 1; position <= screen_.Rules().fields; ++position) {
+            if (&screen_.Entry(position) == Focus()) return position;
+        }
+        return 0;
+    }
+    // The keys for the position's shown source text: a mask supplies its own literals.
+    std::string Keys(int position) const {
+        std::string keys = ToBytes(screen_.Source(position).text());
+        if (!screen_.Entry(position).inputMask().isEmpty()) {
+            std::erase_if(keys, [](char c) { return c == '/' || c == '.'; });
+        }
+        return keys;
+    }
+    void Type(const std::string& keys) const { QTest::keyClicks(Focus(), db::widgets::ToQString(keys)); }
+    void Key(Qt::Key key) const { QTest::keyClick(Focus(), key); }
+    std::string Text(int position) const { return ToBytes(screen_.Entry(position).displayText()); }
+
+private:
+    TestScreen& screen_;
+};
+
+// A different key of the same kind: a digit for a digit, a letter for anything else.
+char Wrong(char c) {
+    if (c >= '0' && c <= '9') return c == '1' ? '2' : '1';
+    return c == 'Q' ? 'Z' : 'Q';
+}
+
+TEST_F(TestScreenProgramTest, ARealTestOfEachTypeRunsFromItsCommandToTheTimeOut) {
+    testsupport::ConfigValues values;
+    values.autoadvance = true;
+    values.realtime = 2;
+    StartProgram(values);
+    const struct {
+        ScreenType type;
+        FormSlot slot;
+        std::function<void(Tzmain&)> command;
+    } runs[] = {
+        {ScreenType::Alpha, FormSlot::alphatestform, [](Tzmain& main) { main.Realmode1Click(); }},
+        {ScreenType::Alphanumeric, FormSlot::alphanumerictestform, [](Tzmain& main) { main.Real1Click(); }},
+        {ScreenType::Numeric, FormSlot::numerictestform, [](Tzmain& main) { main.Real2Click(); }},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(TypeName(run.type));
+        messages.Clear();
+        TestScreen& screen = Screen(run.slot);
+        const int fields = screen.Rules().fields;
+        std::vector<std::vector<std::string>> keyed(3, std::vector<std::string>(fields + 1));
+        int scored = 0;
+        screen.scoretestHook = [&] {
+            ++scored;
+            screen.updatekeyed();  // as scoring does first
+            EXPECT_EQ(screen.maxscreen, 2);
+            for (int position = 1; position <= fields; ++position) {
+                EXPECT_EQ(screen.keyedtext.At(1, position), screen.Rules().Stored(keyed[1][position], position))
+                    << "screen 1, field " << position;
+            }
+            for (int position = 1; position <= 2; ++position) {
+                EXPECT_EQ(screen.keyedtext.At(2, position), screen.Rules().Stored(keyed[2][position], position))
+                    << "screen 2, field " << position;
+            }
+            screen.SetModalResult(mrOk);
+        };
+        testsupport::ModalScript script(10000);
+        script.Expect("app::Tgetnameform", [](QWidget& dialog) {
+            dialog.findChild<QLineEdit*>("Edit1")->setText(QStringLiteral("Ann"));
+            dialog.findChild<QLineEdit*>("Edit2")->setText(QStringLiteral("Lee"));
+            dialog.findChild<QPushButton*>("BitBtn1")->click();
+        });
+        script.Expect(kSlots[static_cast<int>(run.type)].className, [&](QWidget& modal) {
+            ASSERT_EQ(&modal, &screen);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&modal));
+            const Keyer keyer(screen);
+            EXPECT_EQ(ToBytes(screen.windowTitle()).substr(0, 9), "2 minute ");
+            // Screen 1: an error in field 1, field 2 short and closed by Enter, the rest advance by
+            // themselves, the last onto screen 2.
+            for (int position = 1; position <= fields; ++position) {
+                ASSERT_EQ(keyer.FocusPosition(), position);
+                std::string keys = keyer.Keys(position);
+                ASSERT_GE(keys.size(), 2u);
+                if (position == 1) keys[0] = Wrong(keys[0]);
+                if (position == 2) keys.pop_back();
+                if (position < fields) {
+                    keyer.Type(keys);
+                    keyed[1][position] = keyer.Text(position);
+                } else {
+                    // The last key ends the screen and clears the fields: the last field is unmasked.
+                    keyer.Type(keys.substr(0, keys.size() - 1));
+                    keyed[1][position] = keyer.Text(position) + keys.back();
+                    keyer.Type(keys.substr(keys.size() - 1));
+                }
+                if (position == 2) keyer.Key(Qt::Key_Return);
+            }
+            ASSERT_EQ(screen.curscreen, 2);
+            EXPECT_EQ(screen.testdb.RecNo(), 2);
+            // Screen 2: field 1 with its last key wrong, then back to screen 1 and on again.
+            std::string keys = keyer.Keys(1);
+            keys.back() = Wrong(keys.back());
+            keyer.Type(keys);
+            keyed[2][1] = keyer.Text(1);
+            EXPECT_EQ(keyer.FocusPosition(), 2);
+            screen.prevscreenbtn->click();
+            EXPECT_EQ(screen.curscreen, 1);
+            EXPECT_EQ(keyer.Text(1), keyed[1][1]);
+            screen.nextscreenbtn->click();
+            EXPECT_EQ(screen.curscreen, 2);
+            EXPECT_EQ(keyer.Text(1), screen.Rules().Stored(keyed[2][1], 1));
+            keyer.Key(Qt::Key_Down);
+            keyer.Type(keyer.Keys(2).substr(0, 2));
+            keyed[2][2] = keyer.Text(2);
+            time.Advance(2 * 60);
+            screen.Timer1Timer();
+        });
+        run.command(*zmain);
+        EXPECT_TRUE(script.WaitDone());
+        EXPECT_EQ(scored, 1);
+        EXPECT_TRUE(State().realmode);
+        EXPECT_EQ(messages.Boxes(), (std::vector<Box>{{BoxKind::Information, "Keyvale", "Test is complete..."}}));
+        EXPECT_FALSE(screen.testdb.Active());
+    }
+}
+
+TEST_F(TestScreenProgramTest, CancelAsksTheMainWindowsPasswordPrompt) {
+    testsupport::ConfigValues values;
+    values.password = "ABC";
+    StartProgram(values);
+    TestScreen& screen = Screen(FormSlot::numerictestform);
+    int scored = 0;
+    screen.scoretestHook = [&scored] { ++scored; };
+    testsupport::ModalScript script;
+    script.Expect("app::Tnumerictestform", [&screen](QWidget&) { screen.BitBtn1->click(); });
+    script.Expect("app::TgetpasswordForm", [](QWidget& prompt) {
+        QTest::keyClicks(prompt.findChild<QLineEdit*>("Edit1"), "abc");
+        prompt.findChild<QPushButton*>("BitBtn1")->click();
+    });
+    zmain->Practice1Click();
+    EXPECT_TRUE(script.WaitDone());
+    EXPECT_FALSE(screen.isVisible());
+    EXPECT_EQ(screen.ModalResult(), mrCancel);
+    EXPECT_FALSE(screen.testdb.Active());
+    EXPECT_EQ(scored, 0);
+}
+
+TEST_F(TestScreenProgramTest, StartUpScalesTheScreensAndTheSettingsRescaleNewOnes) {
+    testsupport::ConfigValues values;
+    values.scalefactor = 20;
+    StartProgram(values);
+    QWidget* before[3] = {};
+    for (const auto& slot : kSlots) {
+        SCOPED_TRACE(slot.className);
+        const QSize design = [&] {
+            switch (slot.type) {
+                case ScreenType::Alpha:
+                    return Talphatestform(State(), View(), {}).size();
+                case ScreenType::Alphanumeric:
+                    return Talphanumerictestform(State(), View(), {}).size();
+                case ScreenType::Numeric:
+                    break;
+            }
+            return Tnumerictestform(State(), View(), {}).size();
+        }();
+        EXPECT_EQ(Screen(slot.slot).size(), design * 1.2);
+        before[static_cast<int>(slot.type)] = &Screen(slot.slot);
+        // Ten per cent of the design, not of the scaled screen.
+        forms.RescaleTestScreens(10);
+        EXPECT_EQ(Screen(slot.slot).size(), design * 1.1);
+        forms.RescaleTestScreens(20);
+    }
+    // The new screens run a test.
+    TestScreen& screen = Screen(FormSlot::alphatestform);
+    EXPECT_NE(&screen, before[0]);
+    testsupport::ModalScript script;
+    script.Expect("app::Talphatestform", [&screen](QWidget& modal) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&modal));
+        EXPECT_EQ(ToBytes(screen.windowTitle()), "5 minute alpha practice mode test in progress (Record: 1)");
+        EXPECT_EQ(ToBytes(screen.Source(1).text()), screen.testdb.FieldByName("FIRST").AsString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+        EXPECT_EQ(ToBytes(screen.Entry(1).displayText()), "x");
+        EXPECT_TRUE(screen.Timer1.isActive());
+        screen.done(mrCancel);
+    });
+    State().realmode = false;
+    zmain->ShowModal(FormSlot::alphatestform);
+    EXPECT_TRUE(script.WaitDone());
 }
 
 }  // namespace
