@@ -26,6 +26,7 @@
 #include "db/widgets/Guarded.h"
 #include "db/widgets/QtText.h"
 #include "rtl/DateTime.h"
+#include "rtl/FormatSettings.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
@@ -194,6 +195,28 @@ TEST_F(TestScreenTest, StartsOnTheFirstRecordInRealModeAndTheFiftiethInPractice)
         EXPECT_EQ(Text(1), c.type == ScreenType::Alpha ? " " : (c.type == ScreenType::Numeric ? "" : "        "));
         EXPECT_EQ(FocusPosition(), 1);
         EXPECT_FALSE(screen->Timer1.isActive());
+        screen->hide();
+    }
+}
+
+TEST_F(TestScreenTest, AMissingSourceTableShowsTheFailureAndTheTestDoesNotStart) {
+    for (ScreenType type : kTypes) {
+        SCOPED_TRACE(TypeName(type));
+        Make(type);
+        screen->show();
+        EXPECT_TRUE(testsupport::waitUntil([this] { return !screen->isVisible(); }));
+        EXPECT_EQ(TakeStops().size(), 1u);
+        EXPECT_FALSE(screen->testdb.Active());
+        EXPECT_FALSE(screen->Timer1.isActive());
+    }
+}
+
+TEST_F(TestScreenTest, AlphaScreensSetTheShortDateFormat) {
+    InstallSources();
+    for (ScreenType type : {ScreenType::Alpha, ScreenType::Alphanumeric}) {
+        rtl::CurrentFormatSettings().ShortDateFormat = "yyyy-mm-dd";
+        Start(type);
+        EXPECT_EQ(rtl::CurrentFormatSettings().ShortDateFormat, "mm/dd/yy");
         screen->hide();
     }
 }
