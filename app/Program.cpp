@@ -11,8 +11,10 @@
 #include "app/alphatestform.h"
 #include "app/getnameform.h"
 #include "app/getpasswordForm.h"
+#include "app/newnumerictestform.h"
 #include "app/numerictestform.h"
 #include "app/passwordchangeform.h"
+#include "app/rewritean.h"
 #include "app/settingsform.h"
 #include "app/zmain.h"
 #include "app/core/dbfuncs.h"
@@ -21,6 +23,16 @@
 namespace app {
 
 namespace {
+
+// The two test-data generators.
+void RegisterGenerators(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::newnumerictestform, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnewnumerictestform>(state, services.messages, services.random, mainWindow);
+    });
+    forms.SetFactory(FormSlot::rewritean, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Trewritean>(state, services.messages, services.random, services.time, mainWindow);
+    });
+}
 
 // The data module, which the dialogs after it in the creation order use.
 Tdbfuncs& DataModuleOf(const FormRegistry& forms) {
@@ -58,6 +70,7 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
         return std::make_unique<Tgetnameform>(state, DataModuleOf(forms), mainWindow);
     });
     forms.SetFactory(FormSlot::aboutform, [](QWidget* mainWindow) { return std::make_unique<Taboutform>(mainWindow); });
+    RegisterGenerators(forms, state, services);
     RegisterTestScreens(forms, state, services);
 }
 
