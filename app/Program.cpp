@@ -7,9 +7,12 @@
 #include "app/Application.h"
 #include "app/DataModule.h"
 #include "app/aboutform.h"
+#include "app/alphanumerictestform.h"
+#include "app/alphatestform.h"
 #include "app/getnameform.h"
 #include "app/getpasswordForm.h"
 #include "app/newnumerictestform.h"
+#include "app/numerictestform.h"
 #include "app/passwordchangeform.h"
 #include "app/rewritean.h"
 #include "app/settingsform.h"
@@ -68,6 +71,28 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     });
     forms.SetFactory(FormSlot::aboutform, [](QWidget* mainWindow) { return std::make_unique<Taboutform>(mainWindow); });
     RegisterGenerators(forms, state, services);
+    RegisterTestScreens(forms, state, services);
+}
+
+TestScreen::TPasswordGate MainWindowGate(const FormRegistry& forms) {
+    // Looked up at each Cancel: the main window is made before the screens and outlives them.
+    return [&forms] {
+        auto* zmain = forms.Get<Tzmain>(FormSlot::zmain);
+        if (zmain == nullptr) throw std::logic_error("the test screens' Cancel needs the main window's password gate");
+        return zmain->getpassword();
+    };
+}
+
+void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
 }
 
 Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)
