@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "app/FormRegistry.h"
+#include "app/Program.h"
 #include "app/QtPrintService.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/ModalScript.h"
@@ -153,6 +155,20 @@ TEST_F(showitFormTest, TheServicesOutcomes) {
     ModalScript good;
     good.Expect("QFileDialog", SaveAs(QDir::current().filePath(QStringLiteral("ok.pdf"))));
     EXPECT_EQ(printer.PrintDocument(document, "Test results"), PrintOutcome::Printed);
+}
+
+TEST_F(showitFormTest, TheProgramRegistersTheWindowInItsSlot) {
+    FormRegistry forms;
+    RegisterForms(forms, Runtime(), View());
+    forms.CreateAll();
+    auto* registered = forms.Get<TshowitForm>(FormSlot::showitForm);
+    ASSERT_NE(registered, nullptr);
+    // The program's window prints through the program's service: here the fixture's double.
+    registered->SetLines(kReport);
+    registered->BitBtn2().click();
+    ASSERT_EQ(print.Jobs().size(), 1u);
+    EXPECT_EQ(print.Jobs()[0].title, "Test results");
+    forms.DestroyAll();
 }
 
 }  // namespace
