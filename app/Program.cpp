@@ -6,6 +6,9 @@
 
 #include "app/Application.h"
 #include "app/DataModule.h"
+#include "app/alphanumerictestform.h"
+#include "app/alphatestform.h"
+#include "app/numerictestform.h"
 #include "app/settingsform.h"
 #include "app/showitForm.h"
 #include "app/core/dbfuncs.h"
@@ -31,6 +34,26 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     PrintService& print = services.print;
     forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
         return std::make_unique<TshowitForm>(messages, print, mainWindow);
+    });
+    RegisterTestScreens(forms, state, services);
+}
+
+TestScreen::TPasswordGate MainWindowGate(FormRegistry& forms) {
+    return [&forms] {
+        (void)forms;
+        return true;
+    };
+}
+
+void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services](QWidget* mainWindow) {
+        return std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow);
     });
 }
 

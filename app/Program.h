@@ -7,6 +7,7 @@
 #include "app/FormRegistry.h"
 #include "app/ProgramRuntime.h"
 #include "app/Services.h"
+#include "app/TestScreen.h"
 
 namespace app {
 
@@ -19,6 +20,10 @@ using TRegisterForms =
 
 // The program's forms, each with its slot's factory.
 void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services);
+// The numeric, alphanumeric and alpha test screens' factories (slots 6, 11 and 12).
+void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services);
+// The test screens' Cancel asks the main window's password gate.
+TestScreen::TPasswordGate MainWindowGate(FormRegistry& forms);
 
 // A running program's parts, made in the order of start-up and gone in reverse: the runtime (sessions,
 // state, date format), the real services and their routes, then the forms in their order. At its end the

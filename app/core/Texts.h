@@ -331,4 +331,13 @@ inline constexpr string_view kBadProgramDirectory =
 inline constexpr string_view kNoMainWindow =
     "keyvale: the main window is not built yet; the program stops here.";
 
+// ---- Test screens: their source index, masks in the edits' syntax ----
+
+// The alpha and alphanumeric screens read invsort in the order of this index.
+inline constexpr string_view kInvsortIndex = "idxkey";
+// The alphanumeric masks as the entry fields take them: an optional digit is "0", a blank fills.
+inline constexpr string_view kQtInvoiceMask = "00000000; ";
+inline constexpr string_view kQtDateMask = "00/00/00; ";
+inline constexpr string_view kQtAmountMask = "0000.00; ";
+
 }  // namespace app
