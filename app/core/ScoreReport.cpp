@@ -1,6 +1,7 @@
 #include "app/core/ScoreReport.h"
 
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "app/core/Texts.h"
@@ -11,6 +12,11 @@
 
 namespace app {
 namespace {
+
+const ScreenRules& RulesOf(const ReportContext& context) {
+    if (context.rules == nullptr) throw std::invalid_argument("score report: no screen rules");
+    return *context.rules;
+}
 
 std::string Joined(std::string_view label, std::string_view value) {
     std::string line(label);
@@ -28,20 +34,11 @@ std::string Count(std::string_view label, std::int32_t value) {
 
 }  // namespace
 
-std::string_view TestTypeWord(TestKind kind) {
-    switch (kind) {
-        case TestKind::alpha: return kTypeAlpha;
-        case TestKind::alphanumeric: return kTypeAlphanumeric;
-        case TestKind::numeric: return kTypeNumeric;
-    }
-    return kTypeAlpha;
-}
-
-std::string_view ReportTypeLine(TestKind kind, bool realmode) {
-    switch (kind) {
-        case TestKind::alpha: return realmode ? kReportAlphaReal : kReportAlphaPractice;
-        case TestKind::alphanumeric: return realmode ? kReportAlphanumericReal : kReportAlphanumericPractice;
-        case TestKind::numeric: return realmode ? kReportNumericReal : kReportNumericPractice;
+std::string_view ReportTypeLine(ScreenType type, bool realmode) {
+    switch (type) {
+        case ScreenType::Alpha: return realmode ? kReportAlphaReal : kReportAlphaPractice;
+        case ScreenType::Alphanumeric: return realmode ? kReportAlphanumericReal : kReportAlphanumericPractice;
+        case ScreenType::Numeric: return realmode ? kReportNumericReal : kReportNumericPractice;
     }
     return kReportAlphaReal;
 }
@@ -73,7 +70,7 @@ std::vector<std::string> ReportLines(const ScoreResult& score, const ReportConte
         // A date the short format cannot write leaves the line out; the rest of the report stands.
     }
     if (context.realmode) lines.push_back(Joined(kReportTesteeName, TesteeName(context.lname, context.fname)));
-    lines.emplace_back(ReportTypeLine(context.kind, context.realmode));
+    lines.emplace_back(ReportTypeLine(RulesOf(context).type, context.realmode));
     lines.emplace_back();
     lines.push_back(Rate(kReportGrossKph, score.kph));
     lines.push_back(Rate(kReportNetKph, score.nkph));
@@ -106,7 +103,7 @@ std::vector<ResultValue> ResultRecord(const ScoreResult& score, const ReportCont
         {f[8], score.fields},
         {f[9], score.keystrokes},
         {f[10], score.accuracy},
-        {f[11], TestTypeWord(context.kind)},
+        {f[11], RulesOf(context).typeWord},
         {f[12], JoinLog(score.log)},
     };
 }

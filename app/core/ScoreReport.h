@@ -11,17 +11,15 @@
 
 namespace app {
 
-// "alpha", "alphanumeric" or "numeric": the record's TESTTYPE.
-std::string_view TestTypeWord(TestKind kind);
 // The report's line "Test type: ..., real mode" or "... practice mode".
-std::string_view ReportTypeLine(TestKind kind, bool realmode);
+std::string_view ReportTypeLine(ScreenType type, bool realmode);
 // NAME: the last name without surrounding blanks, ", ", the first name.
 std::string TesteeName(std::string_view lname, std::string_view fname);
 // ERRORS: the log's lines joined by "\r\n", none after the last.
 std::string JoinLog(const std::vector<std::string>& log);
 
 struct ReportContext {
-    TestKind kind = TestKind::alpha;
+    const ScreenRules* rules = nullptr;  // the screen's row: its type and TESTTYPE word
     bool realmode = false;
     std::string lname;
     std::string fname;

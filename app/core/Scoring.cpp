@@ -14,6 +14,14 @@ constexpr std::int32_t kLogFieldErrorLimit = 50;
 constexpr std::int32_t kDateMaskLiterals = 2;
 constexpr std::int32_t kAmountMaskLiterals = 1;
 
+// The position of a source field on the screen; 0 when the screen has none of that name.
+int PositionOf(const ScreenRules& rules, std::string_view name) {
+    for (int position = 1; position <= rules.fields; ++position) {
+        if (rules.fieldNames[static_cast<std::size_t>(position - 1)] == name) return position;
+    }
+    return 0;
+}
+
 std::int32_t Length(const std::string& text) {
     return static_cast<std::int32_t>(text.size());
 }
@@ -29,21 +37,31 @@ std::int32_t Mismatches(const std::string& over, const std::string& against) {
 
 class Scorer {
 public:
-    explicit Scorer(const ScoreInput& input) : in_(input), rules_(input.rules) {}
+    explicit Scorer(const ScoreInput& input) : in_(input), rules_(Rules(input)) {
+        if (rules_.type == ScreenType::Alphanumeric) {
+            datePosition_ = PositionOf(rules_, kAlphanumericFields[1]);
+            amountPosition_ = PositionOf(rules_, kAlphanumericFields[2]);
+        }
+    }
 
     ScoreResult Run() {
         CheckShape();
         const int last = static_cast<int>(in_.keyed.size());
         if (last > 0) ScoreLastScreen(last);
         for (int screen = last - 1; screen >= 1; --screen) {
-            for (int field = rules_.fieldCount; field >= 1; --field) CountField(screen, field, false, false);
+            for (int field = rules_.fields; field >= 1; --field) CountField(screen, field, false, false);
         }
         Rates();
         return std::move(result_);
     }
 
 private:
-    bool Numeric() const { return rules_.kind == TestKind::numeric; }
+    static const ScreenRules& Rules(const ScoreInput& input) {
+        if (input.rules == nullptr) throw std::invalid_argument("scoring: no screen rules");
+        return *input.rules;
+    }
+
+    bool Numeric() const { return rules_.type == ScreenType::Numeric; }
 
     void CheckShape() const {
         if (in_.expected.size() != in_.keyed.size())
@@ -51,11 +69,11 @@ private:
                                         std::to_string(in_.expected.size()) + " source screens");
         const auto check = [this](const ScreenTexts& texts, const char* what) {
             for (std::size_t s = 0; s < texts.size(); ++s) {
-                if (texts[s].size() != static_cast<std::size_t>(rules_.fieldCount))
+                if (texts[s].size() != static_cast<std::size_t>(rules_.fields))
                     throw std::invalid_argument("scoring: " + std::string(what) + " screen " +
                                                 std::to_string(s + 1) + " has " +
                                                 std::to_string(texts[s].size()) + " fields, not " +
-                                                std::to_string(rules_.fieldCount));
+                                                std::to_string(rules_.fields));
             }
         };
         check(in_.keyed, "keyed");
@@ -75,7 +93,7 @@ private:
 
     // Trailing empty fields of the last screen are not counted; the last keyed one and all before it are.
     void ScoreLastScreen(int screen) {
-        int lastKeyed = rules_.fieldCount;
+        int lastKeyed = rules_.fields;
         while (lastKeyed >= 1 && Keyed(screen, lastKeyed).empty()) --lastKeyed;
         for (int field = lastKeyed; field >= 1; --field) CountField(screen, field, field == lastKeyed, true);
     }
@@ -85,9 +103,9 @@ private:
         const std::string expected = Expected(screen, field);
         ++result_.fields;
         std::int32_t strokes = Length(keyed);
-        if (field == rules_.datePosition) {
+        if (field == datePosition_) {
             strokes -= kDateMaskLiterals;
-        } else if (field == rules_.amountPosition) {
+        } else if (field == amountPosition_) {
             strokes -= kAmountMaskLiterals;
         }
         result_.keystrokes += strokes;
@@ -141,7 +159,9 @@ private:
     }
 
     const ScoreInput& in_;
-    const ScoreRules& rules_;
+    const ScreenRules& rules_;
+    int datePosition_ = 0;  // 0: the screen has no such field
+    int amountPosition_ = 0;
     ScoreResult result_;
     bool logging_ = true;
 };

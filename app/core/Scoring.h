@@ -6,25 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "app/core/ScreenRules.h"
+
 namespace app {
 
-// The three tests. Alpha and alphanumeric compare trimmed entries with their source texts; numeric compares
-// the entries as keyed with the numbers' texts.
-enum class TestKind { alpha, alphanumeric, numeric };
-
-// What scoring needs of a screen's rules (the glue fills it from the screen's row).
-struct ScoreRules {
-    TestKind kind = TestKind::alpha;
-    int fieldCount = 0;      // F: fields per screen
-    int datePosition = 0;    // the field whose keystrokes count 2 less (the alphanumeric DATE); 0: none
-    int amountPosition = 0;  // the field whose keystrokes count 1 less (the alphanumeric AMOUNT); 0: none
-};
-
-// Texts of screens 1..S, row s - 1 holding screen s's fieldCount texts in field order.
+// Texts of screens 1..S, row s - 1 holding screen s's F texts in field order.
 using ScreenTexts = std::vector<std::vector<std::string>>;
 
+// Alpha and alphanumeric compare trimmed entries with their source texts; numeric compares the entries as
+// keyed with the numbers' texts. The alphanumeric DATE and AMOUNT count the keys their masks type.
 struct ScoreInput {
-    ScoreRules rules;
+    const ScreenRules* rules = nullptr;  // the screen's row
     // Each screen's texts as the screen stored them.
     ScreenTexts keyed;
     // Each screen's source texts as read: the field's string value (alpha, alphanumeric) or its value
@@ -48,8 +40,8 @@ struct ScoreResult {
 };
 
 // Scores screens 1..S (S = keyed.size(), the highest screen reached): screen S up to its last keyed field,
-// then every field of the earlier ones. Raises std::invalid_argument when a row holds other than
-// fieldCount texts or the two lists differ in length.
+// then every field of the earlier ones. Raises std::invalid_argument without rules, when a row holds other
+// than F texts or when the two lists differ in length.
 ScoreResult Score(const ScoreInput& input);
 
 }  // namespace app

@@ -45,7 +45,7 @@ protected:
     }
 
     std::vector<ResultValue> Values() const {
-        return ResultRecord(Sample(), {TestKind::alpha, true, " Smith ", "Ann", today}, endtime);
+        return ResultRecord(Sample(), {&AlphaRules(), true, " Smith ", "Ann", today}, endtime);
     }
 
     // A fresh table component over results.dat, at its first record.

@@ -35,21 +35,21 @@ ScoreResult SampleScore() {
 TEST(ScoreReport, LinesOfEachTypeInRealAndPracticeMode) {
     rtl::FormatSettingsGuard formats(ProgramFormats());
     struct Case {
-        TestKind kind;
+        const ScreenRules* rules;
         bool realmode;
         const char* typeLine;
     };
     const Case cases[] = {
-        {TestKind::alpha, true, "Test type: Alpha, real mode"},
-        {TestKind::alpha, false, "Test type: Alpha, practice mode"},
-        {TestKind::alphanumeric, true, "Test type: Alphanumeric, real mode"},
-        {TestKind::alphanumeric, false, "Test type: Alphanumeric, practice mode"},
-        {TestKind::numeric, true, "Test type: Numeric, real mode"},
-        {TestKind::numeric, false, "Test type: Numeric, practice mode"},
+        {&AlphaRules(), true, "Test type: Alpha, real mode"},
+        {&AlphaRules(), false, "Test type: Alpha, practice mode"},
+        {&AlphanumericRules(), true, "Test type: Alphanumeric, real mode"},
+        {&AlphanumericRules(), false, "Test type: Alphanumeric, practice mode"},
+        {&NumericRules(), true, "Test type: Numeric, real mode"},
+        {&NumericRules(), false, "Test type: Numeric, practice mode"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typeLine);
-        const ReportContext context{c.kind, c.realmode, "  Smith ", "Ann", rtl::EncodeDateTime(2024, 1, 15, 9, 30, 0, 0)};
+        const ReportContext context{c.rules, c.realmode, "  Smith ", "Ann", rtl::EncodeDateTime(2024, 1, 15, 9, 30, 0, 0)};
         std::vector<std::string> expected = {"Test Results", "", "Test date: 01/15/24"};
         if (c.realmode) expected.push_back("Testee name: Smith, Ann");
         const std::vector<std::string> rest = {
@@ -87,7 +87,7 @@ TEST(ScoreReport, RatesRoundToTwoDecimalsAndCountsMayBeNegative) {
     score.kph = -360;
     score.accuracy = 0;
     score.nkph = 0;
-    const auto lines = ReportLines(score, {TestKind::alphanumeric, false, "", "", rtl::EncodeDate(2023, 12, 31)});
+    const auto lines = ReportLines(score, {&AlphanumericRules(), false, "", "", rtl::EncodeDate(2023, 12, 31)});
     ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(lines[2], "Test date: 12/31/23");
     EXPECT_EQ(lines[5], "Gross keystrokes per hour: -360.00");
@@ -99,7 +99,7 @@ TEST(ScoreReport, RatesRoundToTwoDecimalsAndCountsMayBeNegative) {
 
 TEST(ScoreReport, ADateTheFormatCannotWriteLeavesItsLineOut) {
     rtl::FormatSettingsGuard formats(ProgramFormats());
-    const auto lines = ReportLines(SampleScore(), {TestKind::alpha, true, "Smith", "Ann", rtl::MaxDateTime + 10});
+    const auto lines = ReportLines(SampleScore(), {&AlphaRules(), true, "Smith", "Ann", rtl::MaxDateTime + 10});
     ASSERT_EQ(lines.size(), 17u + 4u);
     EXPECT_EQ(lines[2], "Testee name: Smith, Ann");
 }
@@ -109,7 +109,7 @@ TEST(ScoreReport, TheRecordsValuesInTheirOrder) {
     score.log.push_back("last");
     const rtl::TDateTime endtime = rtl::EncodeTime(9, 35, 1, 250);
     const auto values =
-        ResultRecord(score, {TestKind::numeric, true, " Smith ", "Ann", rtl::EncodeDateTime(2024, 1, 15, 9, 35, 2, 0)},
+        ResultRecord(score, {&NumericRules(), true, " Smith ", "Ann", rtl::EncodeDateTime(2024, 1, 15, 9, 35, 2, 0)},
                      endtime);
     std::vector<std::string> names;
     for (const ResultValue& v : values) names.emplace_back(v.field);

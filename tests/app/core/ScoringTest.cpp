@@ -10,18 +10,22 @@
 namespace app {
 namespace {
 
-// The shapes of the three screens: fields per screen and the alphanumeric date and amount.
-const ScoreRules kAlpha{TestKind::alpha, 3, 0, 0};
-const ScoreRules kAlphanumeric{TestKind::alphanumeric, 7, 2, 3};
-// Two numbers per screen are enough to show every numeric rule.
-const ScoreRules kNumeric{TestKind::numeric, 2, 0, 0};
+const ScreenRules* const kAlpha = &AlphaRules();
+const ScreenRules* const kAlphanumeric = &AlphanumericRules();
+const ScreenRules* const kNumeric = &NumericRules();
+
+// A numeric screen's 25 texts: the first ones given, the others `rest`.
+std::vector<std::string> Numbers(std::vector<std::string> first, const std::string& rest = "") {
+    first.resize(25, rest);
+    return first;
+}
 
 const std::vector<std::string> kJohn{"JOHN", "SMITH", "BOSTON"};
 const std::vector<std::string> kInvoice{"12345678", "01/02/03", "1234.56", "JOHN", "SMITH", "1 MAIN ST", "BOSTON"};
 
 struct Case {
     const char* name;
-    ScoreRules rules;
+    const ScreenRules* rules;
     ScreenTexts keyed;
     ScreenTexts expected;
     bool autoadvance;
@@ -59,10 +63,10 @@ TEST(Scoring, CountsFieldsKeystrokesAndErrorsAsTheRulesSay) {
          {kJohn, kJohn}, false, false, 3, 4 + 6 + 7, 2, 1, 100 - 2.0 / 17 * 100},
         {"the same with auto-advance", kAlpha, {{"JOX", "SMITH", "BOSTON"}, {" ", " ", " "}}, {kJohn, kJohn}, true,
          false, 3, 3 + 5 + 6, 2, 1, 100 - 2.0 / 14 * 100},
-        {"numeric earlier screen, a short entry", kNumeric, {{"123", "7"}, {"", ""}}, {{"12345", "7"}, {"1", "2"}},
-         false, false, 2, 4 + 2, 0, 0, 100},
-        {"numeric earlier screen, digits beyond the value", kNumeric, {{"1234567", "7"}, {"", ""}},
-         {{"12345", "7"}, {"1", "2"}}, false, false, 2, 8 + 2, 2, 1, 80},
+        {"numeric earlier screen, a short entry", kNumeric, {Numbers({"123"}), Numbers({})},
+         {Numbers({"12345"}), Numbers({"1"}, "2")}, true, false, 25, 3, 0, 0, 100},
+        {"numeric earlier screen, digits beyond the value", kNumeric, {Numbers({"1234567"}), Numbers({})},
+         {Numbers({"12345"}), Numbers({"1"}, "2")}, true, false, 25, 7, 2, 1, 100 - 2.0 / 7 * 100},
         {"errors above keystrokes", kAlpha, {{"", "X", ""}}, {kJohn}, false, false, 2, 1 + 1, 5, 2, 0},
         {"trailing empty fields are not counted", kAlpha, {{"JOHN", "", " "}}, {kJohn}, false, false, 1, 5, 0, 0, 100},
         {"a full last keyed field gets its Enter", kAlpha, {{"JOHN", "SMITH", ""}}, {kJohn}, false, false, 2, 11, 0,
@@ -70,7 +74,7 @@ TEST(Scoring, CountsFieldsKeystrokesAndErrorsAsTheRulesSay) {
         {"a last keyed field longer than its value", kAlpha, {{"JOHNNY", "", ""}}, {kJohn}, false, false, 1, 7, 2, 1,
          100 - 2.0 / 7 * 100},
         {"alpha entries are trimmed", kAlpha, {{"  JOHN ", "SMITH  ", ""}}, {kJohn}, false, false, 2, 11, 0, 0, 100},
-        {"numeric entries are not trimmed", kNumeric, {{" 12", ""}}, {{"12", "3"}}, false, false, 1, 4, 3, 1,
+        {"numeric entries are not trimmed", kNumeric, {Numbers({" 12"})}, {Numbers({"12"}, "3")}, false, false, 1, 4, 3, 1,
          100 - 3.0 / 4 * 100},
         {"upper case: alpha source upper-cased", kAlpha, {{"JOHN", "", ""}}, {{"John", "Smith", "Boston"}}, false,
          true, 1, 5, 0, 0, 100},
@@ -78,7 +82,7 @@ TEST(Scoring, CountsFieldsKeystrokesAndErrorsAsTheRulesSay) {
          false, 1, 5, 3, 1, 40},
         {"upper case: alphanumeric source upper-cased", kAlphanumeric, {{"", "", "", "JOHN", "", "", ""}},
          {{"12345678", "01/02/03", "1234.56", "John", "", "", ""}}, true, true, 4, -3 + 4, 8 + 8 + 7, 3, 0},
-        {"upper case: numeric source kept", kNumeric, {{"ABC", ""}}, {{"abc", "1"}}, false, true, 1, 4, 3, 1, 25},
+        {"upper case: numeric source kept", kNumeric, {Numbers({"ABC"})}, {Numbers({"abc"}, "1")}, false, true, 1, 4, 3, 1, 25},
         {"full date and amount count 6 each", kAlphanumeric, {{"12345678", "01/02/03", "1234.56", "", "", "", ""}},
          {kInvoice}, false, false, 3, 9 + 7 + 7, 0, 0, 100},
         {"the date and amount rule on earlier screens", kAlphanumeric, {kInvoice, {"", "", "", "", "", "", ""}},
@@ -107,12 +111,14 @@ TEST(Scoring, CountsFieldsKeystrokesAndErrorsAsTheRulesSay) {
 TEST(Scoring, ThePartsWorkedRates) {
     ScoreInput input;
     input.rules = kNumeric;
-    // 300 keystrokes, 6 errors: 150 fields of one digit and Enter, six of them wrong.
-    for (int s = 0; s < 76; ++s) {
-        input.keyed.push_back({"1", "1"});
-        input.expected.push_back({s < 3 ? "2" : "1", s < 3 ? "2" : "1"});
+    // 300 keystrokes, 6 errors: 6 screens of 25 one-digit numbers and Enter, six of them wrong.
+    for (int s = 0; s < 6; ++s) {
+        input.keyed.push_back(Numbers({}, "1"));
+        input.expected.push_back(Numbers({}, s == 0 ? "2" : "1"));
     }
-    input.keyed.back() = {"", ""};
+    input.expected[0] = Numbers({"2", "2", "2", "2", "2", "2"}, "1");
+    input.keyed.push_back(Numbers({}));
+    input.expected.push_back(Numbers({}, "1"));
     input.elapsed = 300;
     const ScoreResult r = Score(input);
     ASSERT_EQ(r.keystrokes, 300);
@@ -183,14 +189,15 @@ TEST(Scoring, TheLogStopsOnceMoreThanFiftyFieldsAreInError) {
 }
 
 TEST(Scoring, TheLastScreensLinesAreLoggedWhateverTheCount) {
-    // 26 wrong numbers on the last screen alone stay in the log, and logging the earlier ones stops after one.
+    // 25 wrong numbers on the last screen stay in the log; logging the earlier ones stops after 26 more.
     ScoreInput input;
-    input.rules = ScoreRules{TestKind::numeric, 26, 0, 0};
-    input.keyed = {std::vector<std::string>(26, "1"), std::vector<std::string>(26, "1")};
-    input.expected = {std::vector<std::string>(26, "2"), std::vector<std::string>(26, "2")};
+    input.rules = kNumeric;
+    input.keyed = {Numbers({}, "1"), Numbers({}, "1"), Numbers({}, "1")};
+    input.expected = {Numbers({}, "2"), Numbers({}, "2"), Numbers({}, "2")};
     const ScoreResult r = Score(input);
-    EXPECT_EQ(r.fielderrors, 52);
-    ASSERT_EQ(r.log.size(), 26u * 4 + 25u * 4 + 1);
+    EXPECT_EQ(r.fielderrors, 75);
+    ASSERT_EQ(r.log.size(), 25u * 4 + 26u * 4 + 1);
+    EXPECT_EQ(r.log[25 * 4 - 4], "Record no.: 3, Field no.: 1, 1 errors.");
     EXPECT_EQ(r.log.back(), "Field errors in excess of 50. Logging stopped...");
 }
 
@@ -202,6 +209,9 @@ TEST(Scoring, RowsOfTheWrongShapeAreRefused) {
     EXPECT_THROW(Score(input), std::invalid_argument);
     input.keyed = {kJohn};
     input.expected = {};
+    EXPECT_THROW(Score(input), std::invalid_argument);
+    input.expected = {kJohn};
+    input.rules = nullptr;
     EXPECT_THROW(Score(input), std::invalid_argument);
 }
 
