@@ -46,14 +46,20 @@ TestScreen::TPasswordGate MainWindowGate(FormRegistry& forms) {
 }
 
 void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services) {
-    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    // A screen finds the report window when it scores: the window's slot comes after the numeric screen's.
+    const auto withReport = [&forms](std::unique_ptr<TestScreen> screen) -> std::unique_ptr<QObject> {
+        screen->reportWindow = [&forms] { return forms.Get<TshowitForm>(FormSlot::showitForm); };
+        return screen;
+    };
+    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow));
     });
-    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(
+            std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow));
     });
-    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow);
+    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow));
     });
 }
 
