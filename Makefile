@@ -26,12 +26,13 @@ run: deps
 	@cd $(RELEASE_DIR)/app && ./keyvale
 
 # The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run;
-# then the test screen's keystroke on the offscreen platform.
+# then the test screen's keystroke and a test screen's scoring on the offscreen platform.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench -j $(JOBS)
+	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench scoring-bench -j $(JOBS)
 	@$(BENCH_DIR)/bench/engine-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/screens/screen-bench
+	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/scoring/scoring-bench
 
 clean:
 	rm -rf build

@@ -16,6 +16,7 @@
 #include "app/passwordchangeform.h"
 #include "app/rewritean.h"
 #include "app/settingsform.h"
+#include "app/showitForm.h"
 #include "app/zmain.h"
 #include "app/core/dbfuncs.h"
 #include "rtl/ExceptionHook.h"
@@ -71,6 +72,10 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     });
     forms.SetFactory(FormSlot::aboutform, [](QWidget* mainWindow) { return std::make_unique<Taboutform>(mainWindow); });
     RegisterGenerators(forms, state, services);
+    PrintService& print = services.print;
+    forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
+        return std::make_unique<TshowitForm>(messages, print, mainWindow);
+    });
     RegisterTestScreens(forms, state, services);
 }
 
@@ -84,14 +89,20 @@ TestScreen::TPasswordGate MainWindowGate(const FormRegistry& forms) {
 }
 
 void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& services) {
-    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    // A screen finds the report window when it scores: the window's slot comes after the numeric screen's.
+    const auto withReport = [&forms](std::unique_ptr<TestScreen> screen) -> std::unique_ptr<QObject> {
+        screen->reportWindow = [&forms] { return forms.Get<TshowitForm>(FormSlot::showitForm); };
+        return screen;
+    };
+    forms.SetFactory(FormSlot::numerictestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(std::make_unique<Tnumerictestform>(state, services, MainWindowGate(forms), mainWindow));
     });
-    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow);
+    forms.SetFactory(FormSlot::alphanumerictestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(
+            std::make_unique<Talphanumerictestform>(state, services, MainWindowGate(forms), mainWindow));
     });
-    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services](QWidget* mainWindow) {
-        return std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow);
+    forms.SetFactory(FormSlot::alphatestform, [&forms, &state, services, withReport](QWidget* mainWindow) {
+        return withReport(std::make_unique<Talphatestform>(state, services, MainWindowGate(forms), mainWindow));
     });
 }
 

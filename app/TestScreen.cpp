@@ -1,5 +1,7 @@
 #include "app/TestScreen.h"
 
+#include <QCoreApplication>
+#include <QStringList>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,7 +14,11 @@
 
 #include "app/Colors.h"
 #include "app/DialogEdits.h"
+#include "app/showitForm.h"
 #include "app/core/AppState.h"
+#include "app/core/ResultStore.h"
+#include "app/core/ScoreReport.h"
+#include "app/core/Scoring.h"
 #include "app/core/Texts.h"
 #include "app/core/funcs.h"
 #include "db/Field.h"
@@ -532,6 +538,68 @@ void TestScreen::scoretest() {
     RichEdit1->clear();
     if (!state_.realmode && !state_.presults) return;
     updatekeyed();
+
+    // Every text is read before anything is stored: a source field the table lacks raises here, with
+    // nothing stored and the screen left open.
+    std::vector<const db::TField*> sources;
+    for (int position = 1; position <= rules_.fields; ++position) {
+        sources.push_back(&testdb.FieldByName(rules_.FieldName(position, state_.usedecimal)));
+    }
+    const int last = maxscreen;
+    ScoreInput input;
+    input.rules = &rules_;
+    input.useuppercase = state_.useuppercase;
+    input.autoadvance = state_.autoadvance;
+    input.elapsed = elapsed;
+    input.keyed.resize(static_cast<std::size_t>(last));
+    input.expected.resize(static_cast<std::size_t>(last));
+    testdb.First();
+    testdb.MoveBy(maxrecno - 1);
+    ReadScreen(last, sources, input);
+    maxscreen = last - 1;
+    testdb.MoveBy(-1);
+    for (int screen = last - 1; screen >= 1; --screen) {
+        ReadScreen(screen, sources, input);
+        // A long test must not freeze the window; Cancel stays off while the busy flag is set.
+        QCoreApplication::processEvents();
+        testdb.MoveBy(-1);
+        --maxscreen;
+    }
+
+    const ScoreResult score = Score(input);
+    elapsed = score.minutes;
+    QStringList log;
+    for (const std::string& line : score.log) log.push_back(ToQString(line));
+    RichEdit1->setPlainText(log.join(QLatin1Char('\n')));
+
+    const ReportContext context{&rules_, state_.realmode, state_.lname, state_.fname, services_.time.Now()};
+    if (state_.realmode) {
+        try {
+            StoreResult(resultsdb, resultsds, ResultsTablePath(state_), ResultRecord(score, context, endtime));
+        } catch (...) {
+            // The result is lost; resultsdb stays open, its insert pending, until FormClose closes it.
+            services_.messages.ShowError(kErrorWritingResults);
+        }
+    }
+    if (state_.realmode ? state_.rresults : state_.presults) {
+        if (TshowitForm* report = reportWindow ? reportWindow() : nullptr) {
+            report->SetLines(ReportLines(score, context));
+            report->exec();
+        }
+    }
+    SetModalResult(mrCancel);
+}
+
+void TestScreen::ReadScreen(int screen, const std::vector<const db::TField*>& sources, ScoreInput& input) const {
+    std::vector<std::string>& keyed = input.keyed[static_cast<std::size_t>(screen - 1)];
+    std::vector<std::string>& expected = input.expected[static_cast<std::size_t>(screen - 1)];
+    keyed.reserve(sources.size());
+    expected.reserve(sources.size());
+    for (int position = 1; position <= rules_.fields; ++position) {
+        keyed.push_back(keyedtext.At(screen, position));
+        const db::TField& field = *sources[static_cast<std::size_t>(position - 1)];
+        expected.push_back(rules_.type == ScreenType::Numeric ? rtl::VarToStr(field.AsVariant()) : field.AsString());
+    }
 }
 
 }  // namespace app

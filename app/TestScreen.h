@@ -26,6 +26,9 @@ class QPushButton;
 class QToolButton;
 class QValidator;
 
+namespace db {
+class TField;
+}
 namespace db::widgets {
 class TDBText;
 }
@@ -33,6 +36,8 @@ class TDBText;
 namespace app {
 
 struct AppState;
+struct ScoreInput;
+class TshowitForm;
 
 // Every rule that differs between the screens comes from the screen's ScreenRules row; a derived screen
 // supplies only its form file and its row, and calls Init once its controls exist. The handlers and
@@ -91,6 +96,8 @@ public:
     std::function<void()> scoretestHook;
     // Scoring runs.
     bool Busy() const { return busy_; }
+    // Where scoring finds the report window (the program's, in its registry slot); none shows no report.
+    std::function<TshowitForm*()> reportWindow;
 
     // ---- Handlers and routines ----
     void MaskEdit1Enter(QLineEdit& edit);
@@ -141,6 +148,8 @@ private:
     void ShowReached();
     void SetCaption();
     void StartTest();
+    // Scoring: one screen's keyed texts and the source texts of testdb's current record, into the input.
+    void ReadScreen(int screen, const std::vector<const db::TField*>& sources, ScoreInput& input) const;
 
     const ScreenRules& rules_;
     AppState& state_;
