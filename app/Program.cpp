@@ -7,6 +7,7 @@
 #include "app/Application.h"
 #include "app/DataModule.h"
 #include "app/settingsform.h"
+#include "app/showitForm.h"
 #include "app/core/dbfuncs.h"
 #include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
@@ -26,6 +27,10 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     });
     forms.SetFactory(FormSlot::dbfuncs, [&state, &messages](QWidget*) {
         return std::make_unique<TDataModule<Tdbfuncs>>(state, messages);
+    });
+    PrintService& print = services.print;
+    forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
+        return std::make_unique<TshowitForm>(messages, print, mainWindow);
     });
 }
 

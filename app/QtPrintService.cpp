@@ -19,11 +19,15 @@ bool QtPrintService::PrintToPdf() {
     return !qEnvironmentVariableIsEmpty(kPrintToPdfVariable);
 }
 
-void QtPrintService::PrintDocument(const QTextDocument& document, std::string_view jobTitle) {
+PrintOutcome QtPrintService::PrintDocument(const QTextDocument& document, std::string_view jobTitle) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(ToQString(jobTitle));
-    if (!ChooseOutput(printer)) return;
+    const QString title = ToQString(jobTitle);
+    printer.setDocName(title);
+    if (!ChooseOutput(printer, title + QStringLiteral(".pdf"))) return PrintOutcome::Cancelled;
+    // The document paints through a painter of its own, so the device's refusal (a file that cannot be
+    // written, a printer that rejects the job) shows only in the printer's state afterwards.
     document.print(&printer);
+    return printer.printerState() == QPrinter::Error ? PrintOutcome::Failed : PrintOutcome::Printed;
 }
 
 void QtPrintService::Preview(std::string_view title, const QPageLayout& layout, const TRenderPages& render) {
@@ -39,7 +43,7 @@ void QtPrintService::Preview(std::string_view title, const QPageLayout& layout, 
     dialog.exec();
 }
 
-bool QtPrintService::ChooseOutput(QPrinter& printer) {
+bool QtPrintService::ChooseOutput(QPrinter& printer, const QString& proposed) {
     if (!PrintToPdf()) {
         const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
         if (!defaultPrinter.isNull()) {
@@ -47,20 +51,21 @@ bool QtPrintService::ChooseOutput(QPrinter& printer) {
             return true;
         }
     }
-    const std::optional<QString> file = AskPdfFile();
+    const std::optional<QString> file = AskPdfFile(proposed);
     if (!file) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(*file);
     return true;
 }
 
-std::optional<QString> QtPrintService::AskPdfFile() {
+std::optional<QString> QtPrintService::AskPdfFile(const QString& proposed) {
     // Qt's own dialog, so that it is modal over the program's windows on every platform.
     QFileDialog dialog(QApplication::activeWindow(), ToQString(kSaveAsPdf), QString(), ToQString(kPdfFilter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (!proposed.isEmpty()) dialog.selectFile(proposed);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

@@ -17,7 +17,8 @@ inline constexpr char kPrintToPdfVariable[] = "KEYVALE_PRINT_TO_PDF";
 
 class QtPrintService final : public PrintService {
 public:
-    void PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
+    // The PDF file dialog proposes the job's title + ".pdf" in the working directory.
+    PrintOutcome PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
     // A print preview dialog over the active window.
     void Preview(std::string_view title, const QPageLayout& layout, const TRenderPages& render) override;
 
@@ -25,10 +26,10 @@ public:
     static bool PrintToPdf();
 
 private:
-    // Points the printer at the default printer, else at a PDF file the user names; false when the user
-    // cancels the file dialog.
-    static bool ChooseOutput(QPrinter& printer);
-    static std::optional<QString> AskPdfFile();
+    // Points the printer at the default printer, else at a PDF file the user names (`proposed` offered);
+    // false when the user cancels the file dialog.
+    static bool ChooseOutput(QPrinter& printer, const QString& proposed = QString());
+    static std::optional<QString> AskPdfFile(const QString& proposed);
 };
 
 }  // namespace app

@@ -321,6 +321,9 @@ inline constexpr string_view kHelpFileMissing = "Cannot open the help file ";
 // The file dialog of printing without a printer.
 inline constexpr string_view kSaveAsPdf = "Save as PDF";
 inline constexpr string_view kPdfFilter = "PDF files (*.pdf)";
+// ---- (scoring) Printing the text report ----
+// The printer or the PDF file refused the job.
+inline constexpr string_view kPrintingFailed = "Printing failed.";
 // The program's directory has a character the program's code page lacks: + the directory.
 inline constexpr string_view kBadProgramDirectory =
     "The program's directory has a character that Keyvale cannot use: ";

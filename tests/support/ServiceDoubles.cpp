@@ -80,7 +80,7 @@ QString PdfPrintService::NextFile(const char* kind) const {
         .filePath(QStringLiteral("%1-%2.pdf").arg(QLatin1String(kind)).arg(jobs_.size() + 1));
 }
 
-void PdfPrintService::PrintDocument(const QTextDocument& document, std::string_view jobTitle) {
+app::PrintOutcome PdfPrintService::PrintDocument(const QTextDocument& document, std::string_view jobTitle) {
     const QString file = NextFile("print");
     {
         QPdfWriter writer(file);
@@ -88,6 +88,7 @@ void PdfPrintService::PrintDocument(const QTextDocument& document, std::string_v
         document.print(&writer);
     }
     jobs_.push_back({std::string(jobTitle), file, false});
+    return app::PrintOutcome::Printed;
 }
 
 void PdfPrintService::Preview(std::string_view title, const QPageLayout& layout,

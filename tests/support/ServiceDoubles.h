@@ -82,7 +82,7 @@ public:
 
     explicit PdfPrintService(QString directory);
 
-    void PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
+    app::PrintOutcome PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
     void Preview(std::string_view title, const QPageLayout& layout, const app::TRenderPages& render) override;
 
     const std::vector<Job>& Jobs() const { return jobs_; }
