@@ -57,10 +57,24 @@ QObject* FormRegistry::Recreate(FormSlot slot) {
     return forms_[Index(slot)].get();
 }
 
+namespace {
+
+// The screens are designed at 100 %; the setting adds its percentage.
+constexpr int kScaleBase = 100;
+
+void ScaleScreen(QObject* form, int scalefactor) {
+    if (auto* screen = qobject_cast<QWidget*>(form)) scaleBy(*screen, scalefactor + kScaleBase, kScaleBase);
+}
+
+}  // namespace
+
+void FormRegistry::ScaleTestScreens(int scalefactor) {
+    for (const FormSlot slot : kTestScreenSlots) ScaleScreen(Form(slot), scalefactor);
+}
+
 void FormRegistry::RescaleTestScreens(int scalefactor) {
-    for (const FormSlot slot : {FormSlot::numerictestform, FormSlot::alphanumerictestform, FormSlot::alphatestform}) {
-        if (!HasFactory(slot)) continue;
-        if (auto* screen = qobject_cast<QWidget*>(Recreate(slot))) scaleBy(*screen, scalefactor + 100, 100);
+    for (const FormSlot slot : kTestScreenSlots) {
+        if (HasFactory(slot)) ScaleScreen(Recreate(slot), scalefactor);
     }
 }
 

@@ -31,6 +31,10 @@ enum class FormSlot {
 };
 inline constexpr std::size_t kFormSlotCount = static_cast<std::size_t>(FormSlot::aboutform) + 1;
 
+// The three test screens, in the order they are scaled at start-up and re-created at a new scale.
+inline constexpr std::array<FormSlot, 3> kTestScreenSlots = {FormSlot::numerictestform,
+                                                             FormSlot::alphanumerictestform, FormSlot::alphatestform};
+
 // Owns the forms. Every form after the main window gets the main window as its parent, so that dialogs
 // stay above it, while the registry alone decides when it goes. A slot without a factory stays empty.
 class FormRegistry {
@@ -63,9 +67,12 @@ public:
     // Frees the slot's form and makes a new one from its factory; returns it.
     QObject* Recreate(FormSlot slot);
 
-    // After the settings changed the scale: re-creates the numeric, the alphanumeric and the alpha test
-    // screen, in this order, and scales each new one by scalefactor + 100 over 100 of its design size, so
-    // that a new factor never compounds with the old. A slot without a factory is skipped.
+    // At start-up: scales the numeric, the alphanumeric and the alpha test screen, in this order, by
+    // scalefactor + 100 over 100 of their design size. An empty slot is skipped.
+    void ScaleTestScreens(int scalefactor);
+    // After the settings changed the scale: re-creates the three test screens in the same order and scales
+    // each new one as ScaleTestScreens does, so that a new factor never compounds with the old. A slot
+    // without a factory is skipped.
     void RescaleTestScreens(int scalefactor);
 
 private:

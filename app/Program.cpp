@@ -2,22 +2,40 @@
 
 #include <QWidget>
 
-#include <cstdio>
+#include <stdexcept>
 
 #include "app/Application.h"
 #include "app/DataModule.h"
+#include "app/aboutform.h"
+#include "app/getnameform.h"
+#include "app/getpasswordForm.h"
+#include "app/passwordchangeform.h"
 #include "app/settingsform.h"
 #include "app/showitForm.h"
+#include "app/zmain.h"
 #include "app/core/dbfuncs.h"
-#include "app/core/Texts.h"
 #include "rtl/ExceptionHook.h"
 
 namespace app {
+
+namespace {
+
+// The data module, which the dialogs after it in the creation order use.
+Tdbfuncs& DataModuleOf(const FormRegistry& forms) {
+    auto* module = forms.Get<TDataModule<Tdbfuncs>>(FormSlot::dbfuncs);
+    if (module == nullptr) throw std::logic_error("the data module over config.dat is not created");
+    return module->module;
+}
+
+}  // namespace
 
 void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services) {
     // Each form joins here with its slot's factory, in the order of FormSlot.
     AppState& state = runtime.State();
     MessageService& messages = services.messages;
+    forms.SetFactory(FormSlot::zmain, [&forms, &state, services](QWidget*) {
+        return std::make_unique<Tzmain>(forms, state, services);
+    });
     forms.SetFactory(FormSlot::settingsform, [&forms, &state, &messages](QWidget* mainWindow) {
         // The data module comes after the dialog: it is looked up when a save reloads.
         auto reload = [&forms] {
@@ -28,6 +46,16 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     forms.SetFactory(FormSlot::dbfuncs, [&state, &messages](QWidget*) {
         return std::make_unique<TDataModule<Tdbfuncs>>(state, messages);
     });
+    forms.SetFactory(FormSlot::getpasswordForm, [&state, &messages](QWidget* mainWindow) {
+        return std::make_unique<TgetpasswordForm>(state, messages, mainWindow);
+    });
+    forms.SetFactory(FormSlot::passwordchangeform, [&forms, &state, &messages](QWidget* mainWindow) {
+        return std::make_unique<Tpasswordchangeform>(state, messages, DataModuleOf(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::getnameform, [&forms, &state](QWidget* mainWindow) {
+        return std::make_unique<Tgetnameform>(state, DataModuleOf(forms), mainWindow);
+    });
+    forms.SetFactory(FormSlot::aboutform, [](QWidget* mainWindow) { return std::make_unique<Taboutform>(mainWindow); });
     PrintService& print = services.print;
     forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
         return std::make_unique<TshowitForm>(messages, print, mainWindow);
@@ -50,10 +78,8 @@ int RunProgram(TApplication& application) {
     try {
         Program program(application, ProgramDirectory());
         QWidget* mainWindow = program.Forms().MainWindow();
-        if (mainWindow == nullptr) {
-            std::fprintf(stderr, "%.*s\n", static_cast<int>(kNoMainWindow.size()), kNoMainWindow.data());
-            return 1;
-        }
+        if (mainWindow == nullptr) throw std::logic_error("the program has no main window");
+        // Closing the main window ends the message loop, although the other forms live on hidden.
         mainWindow->show();
         return application.exec();
     } catch (...) {

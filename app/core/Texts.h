@@ -327,8 +327,5 @@ inline constexpr string_view kPrintingFailed = "Printing failed.";
 // The program's directory has a character the program's code page lacks: + the directory.
 inline constexpr string_view kBadProgramDirectory =
     "The program's directory has a character that Keyvale cannot use: ";
-// On standard error while the program has no main window to run.
-inline constexpr string_view kNoMainWindow =
-    "keyvale: the main window is not built yet; the program stops here.";
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
@@ -32,25 +33,32 @@
 namespace app {
 namespace {
 
-// The program itself, run as a user runs it: from another working directory, found on the PATH.
-TEST(ProgramTest, KeyvaleStartsAndStopsInOrder) {
-    const QFileInfo program(QStringLiteral(KEYVALE_PROGRAM));
-    ASSERT_TRUE(program.isExecutable()) << program.filePath().toStdString();
+// The program itself, run as a user runs it: copied with its tables and help file into a directory of its
+// own, found on the PATH (so its argv[0] is the bare name) and started from another working directory. Its
+// start-up ends in the main window's message loop, which runs until the window closes.
+class KeyvaleProgramTest : public testsupport::AppFixture {};
+
+TEST_F(KeyvaleProgramTest, StartsIntoItsMessageLoopFromAnotherWorkingDirectory) {
+    InstallApplicationTables();
+    InstallHelpFile();
+    const QString program = ProgramDir() + QStringLiteral("keyvale");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KEYVALE_PROGRAM), program));
+    ASSERT_NE(QDir::currentPath() + '/', ProgramDir());
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("PATH", program.absolutePath() + ':' + environment.value("PATH"));
+    environment.insert("PATH", ProgramDir() + ':' + environment.value("PATH"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(QDir::currentPath());
-    // A shell finds it on the PATH, so the program's argv[0] is the bare name.
     process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec keyvale")});
-    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_TRUE(process.waitForStarted());
+    // It does not end by itself: the main window is up and waits for the user.
+    EXPECT_FALSE(process.waitForFinished(3000));
+    process.kill();
+    process.waitForFinished();
     const QString errors = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << errors.toStdString();
-    // Until the main window exists the program runs its start-up and shut-down and says so.
-    EXPECT_EQ(process.exitCode(), 1) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("the main window is not built yet")) << errors.toStdString();
     EXPECT_FALSE(errors.contains("Sanitizer")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("runtime error")) << errors.toStdString();
 }
 
 TEST(ProgramDirectoryTest, IsTheProgramFilesDirectoryWhateverTheWorkingDirectory) {
