@@ -10,6 +10,8 @@
 #include "app/getnameform.h"
 #include "app/getpasswordForm.h"
 #include "app/passwordchangeform.h"
+#include "app/printresultsform.h"
+#include "app/resultsForm.h"
 #include "app/settingsform.h"
 #include "app/showitForm.h"
 #include "app/zmain.h"
@@ -59,6 +61,15 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     PrintService& print = services.print;
     forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
         return std::make_unique<TshowitForm>(messages, print, mainWindow);
+    });
+    forms.SetFactory(FormSlot::resultsForm, [&forms, &state, &messages](QWidget* mainWindow) {
+        return std::make_unique<TresultsForm>(state, messages, forms, mainWindow);
+    });
+    // The list report follows the results window's table, which is made before it.
+    forms.SetFactory(FormSlot::printresultsform, [&forms, &messages, &print](QWidget*) {
+        auto* results = forms.Get<TresultsForm>(FormSlot::resultsForm);
+        if (results == nullptr) throw std::logic_error("the results window is not created");
+        return std::make_unique<Tprintresultsform>(results->resultsdb, print, messages);
     });
 }
 
