@@ -1,10 +1,5 @@
-// A small list report and an in-memory dataset of named rows for the report layer's tests, and the text
-// of a PDF file as pdftotext reads it.
+// A small list report and an in-memory dataset of named rows for the report layer's tests.
 #pragma once
-
-#include <QProcess>
-#include <QString>
-#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -12,6 +7,7 @@
 #include "app/report/ReportDefinition.h"
 #include "db/Field.h"
 #include "MemDataSet.h"
+#include "tests/support/PdfText.h"
 
 namespace reporttest {
 
@@ -56,19 +52,7 @@ inline void FillNames(db_test::TMemDataSet& data, int rows) {
     data.First();
 }
 
-// The file's text, pages separated by form feeds; empty when pdftotext cannot read it.
-inline QString PdfText(const QString& file) {
-    QProcess process;
-    process.start(QStringLiteral(KEYVALE_PDFTOTEXT), {QStringLiteral("-layout"), file, QStringLiteral("-")});
-    if (!process.waitForFinished(20000) || process.exitCode() != 0) return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The pages of pdftotext's text (it ends every page with a form feed).
-inline QStringList PdfPages(const QString& text) {
-    QStringList pages = text.split(QLatin1Char('\f'));
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-    return pages;
-}
+using testsupport::PdfPages;
+using testsupport::PdfText;
 
 }  // namespace reporttest
