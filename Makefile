@@ -25,11 +25,12 @@ run: deps
 	@if [ ! -x $(PROGRAM) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
 	@cd $(RELEASE_DIR)/app && ./keyvale
 
-# The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run.
+# The engine against SQLite, then the results window: a release build of the benchmarks alone, then their runs.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_DIR) --target engine-bench -j $(JOBS)
+	@cmake --build $(BENCH_DIR) --target engine-bench results-window-bench -j $(JOBS)
 	@$(BENCH_DIR)/bench/engine-bench
+	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/results/results-window-bench
 
 clean:
 	rm -rf build
