@@ -162,6 +162,23 @@ TEST_F(ResultsFormTest, TheErrorPaneFlipsOnItsButtonAndFollowsTheRecord) {
     EXPECT_EQ(Window().Button("viewbtn").Caption(), QStringList{"Hide errors"});
 }
 
+// No results.dat: the failure reaches the application's handler and the window stays usable.
+TEST_F(ResultsFormTest, AMissingTableIsReportedAndTheWindowStaysUsable) {
+    InstallConfig();
+    MakeForms();
+    Show(0);
+    EXPECT_EQ(TakeStops().size(), 1u);
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_FALSE(Window().resultsdb.Active());
+    Click("kvColorButton2");
+    Pick(Window().ComboBox2(), 2);
+    Click("kvColorButton3");
+    ASSERT_EQ(print.Jobs().size(), 1u);
+    EXPECT_TRUE(testsupport::PdfText(print.Jobs()[0].file).contains("Data entry test results"));
+    Click("closebtn");
+    EXPECT_FALSE(Window().isVisible());
+}
+
 // Nothing to print: no window opens (the test's watchdog would catch one left open).
 TEST_F(ResultsFormTest, PrintOnAnEmptyViewOpensNoWindow) {
     Install({});
