@@ -16,6 +16,7 @@
 #include "app/core/Texts.h"
 #include "rtl/FormatSettings.h"
 #include "tests/app/ResultsWindowFixture.h"
+#include "tests/app/report/PlacedTexts.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/PrintDialogs.h"
@@ -46,22 +47,10 @@ std::vector<testsupport::StoredResult> NamedResults(int count) {
     return results;
 }
 
-std::vector<std::string> Texts(const TLaidOutPage& page, TBandKind band) {
-    std::vector<std::string> texts;
-    for (const auto& text : page.texts) {
-        if (text.band == band) texts.push_back(text.text);
-    }
-    return texts;
-}
+using reporttest::Texts;
 
 std::vector<std::string> Names(const std::vector<TLaidOutPage>& pages) {
-    std::vector<std::string> names;
-    for (const auto& page : pages) {
-        for (const auto& text : page.texts) {
-            if (text.band == TBandKind::Detail && text.text.rfind("Testee ", 0) == 0) names.push_back(text.text);
-        }
-    }
-    return names;
+    return reporttest::DetailTexts(pages, "Testee ");
 }
 
 const std::vector<std::string> kHeaders(kListHeaders.begin(), kListHeaders.end());

@@ -8,6 +8,7 @@
 
 #include "db/DataSource.h"
 #include "rtl/DateTime.h"
+#include "PlacedTexts.h"
 #include "RecordingLink.h"
 #include "ReportTestSupport.h"
 
@@ -17,23 +18,11 @@ namespace {
 using reporttest::FillNames;
 using reporttest::ListDefinition;
 
-std::vector<std::string> Texts(const TLaidOutPage& page, TBandKind band) {
-    std::vector<std::string> texts;
-    for (const TPlacedText& text : page.texts) {
-        if (text.band == band) texts.push_back(text.text);
-    }
-    return texts;
-}
+using reporttest::Texts;
 
 // The names of the detail rows, page by page.
 std::vector<std::string> DetailNames(const std::vector<TLaidOutPage>& pages) {
-    std::vector<std::string> names;
-    for (const TLaidOutPage& page : pages) {
-        for (const TPlacedText& text : page.texts) {
-            if (text.band == TBandKind::Detail && text.text.rfind("Name ", 0) == 0) names.push_back(text.text);
-        }
-    }
-    return names;
+    return reporttest::DetailTexts(pages, "Name ");
 }
 
 TEST(ReportLayout, AnEmptyDatasetGivesOnePageWithTheTitleAndTheHeaders) {
