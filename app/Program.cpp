@@ -9,9 +9,11 @@
 #include "app/aboutform.h"
 #include "app/getnameform.h"
 #include "app/getpasswordForm.h"
+#include "app/newnumerictestform.h"
 #include "app/passwordchangeform.h"
 #include "app/printresultsform.h"
 #include "app/resultsForm.h"
+#include "app/rewritean.h"
 #include "app/settingsform.h"
 #include "app/showitForm.h"
 #include "app/zmain.h"
@@ -21,6 +23,16 @@
 namespace app {
 
 namespace {
+
+// The two test-data generators.
+void RegisterGenerators(FormRegistry& forms, AppState& state, const Services& services) {
+    forms.SetFactory(FormSlot::newnumerictestform, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Tnewnumerictestform>(state, services.messages, services.random, mainWindow);
+    });
+    forms.SetFactory(FormSlot::rewritean, [&state, services](QWidget* mainWindow) {
+        return std::make_unique<Trewritean>(state, services.messages, services.random, services.time, mainWindow);
+    });
+}
 
 // The data module, which the dialogs after it in the creation order use.
 Tdbfuncs& DataModuleOf(const FormRegistry& forms) {
@@ -65,12 +77,16 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
     forms.SetFactory(FormSlot::resultsForm, [&forms, &state, &messages](QWidget* mainWindow) {
         return std::make_unique<TresultsForm>(state, messages, forms, mainWindow);
     });
-    // The list report follows the results window's table, which is made before it.
+    // The list report follows the results window's table.
     forms.SetFactory(FormSlot::printresultsform, [&forms, &messages, &print](QWidget*) {
-        auto* results = forms.Get<TresultsForm>(FormSlot::resultsForm);
-        if (results == nullptr) throw std::logic_error("the results window is not created");
-        return std::make_unique<Tprintresultsform>(results->resultsdb, print, messages);
+        auto results = [&forms]() -> db::TDataSet& {
+            auto* window = forms.Get<TresultsForm>(FormSlot::resultsForm);
+            if (window == nullptr) throw std::logic_error("the results window is not created");
+            return window->resultsdb;
+        };
+        return std::make_unique<Tprintresultsform>(results, print, messages);
     });
+    RegisterGenerators(forms, state, services);
 }
 
 Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)

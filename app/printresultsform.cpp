@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 
 #include "app/PrintService.h"
 #include "app/SmallDialog.h"
@@ -74,9 +75,13 @@ report::TReportDefinition ResultsListReport() {
     return definition;
 }
 
-Tprintresultsform::Tprintresultsform(db::TDataSet& results, PrintService& print, MessageService& messages,
+Tprintresultsform::Tprintresultsform(TResultsSource results, PrintService& print, MessageService& messages,
                                      QObject* parent)
-    : QObject(parent), Report1(ResultsListReport()), results_(results), print_(print), messages_(messages) {
+    : QObject(parent),
+      Report1(ResultsListReport()),
+      results_(std::move(results)),
+      print_(print),
+      messages_(messages) {
     FormCreate();
 }
 
@@ -85,7 +90,7 @@ void Tprintresultsform::FormCreate() {
 }
 
 std::vector<report::TLaidOutPage> Tprintresultsform::LayOut(const QPageLayout& page) const {
-    return report::LayOutReport(Report1, results_, page);
+    return report::LayOutReport(Report1, results_(), page);
 }
 
 void Tprintresultsform::Preview() {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPageLayout>
 
+#include <functional>
 #include <vector>
 
 #include "app/report/ReportDefinition.h"
@@ -22,14 +23,17 @@ class PrintService;
 // and the 12 column headers; rates with two decimals and thousands separators, numbers right-aligned.
 report::TReportDefinition ResultsListReport();
 
-// Report1 follows the dataset it is given (the results window's resultsdb): its order, its filter and its
-// current record, which the layout leaves as it found it. Creating it sets the short date format
-// "mm/dd/yy".
+// Report1 follows the dataset it is given (the results window's resultsdb, looked up at each use): its
+// order, its filter and its current record, which the layout leaves as it found it. Creating it sets the
+// short date format "mm/dd/yy".
 class Tprintresultsform : public QObject {
     Q_OBJECT
 
 public:
-    Tprintresultsform(db::TDataSet& results, PrintService& print, MessageService& messages,
+    // The dataset the list reports; raises when there is none.
+    using TResultsSource = std::function<db::TDataSet&()>;
+
+    Tprintresultsform(TResultsSource results, PrintService& print, MessageService& messages,
                       QObject* parent = nullptr);
 
     report::TReportDefinition Report1;
@@ -43,7 +47,7 @@ public:
 private:
     void FormCreate();
 
-    db::TDataSet& results_;
+    TResultsSource results_;
     PrintService& print_;
     MessageService& messages_;
 };

@@ -10,6 +10,10 @@
 
 namespace app {
 
+// The numeric test's source: 200 records (its screens), each with 25 integers and 25 decimals.
+inline constexpr int kNumericRecords = 200;
+inline constexpr int kNumericPositions = 25;
+
 // A numeric test value of `width` digits (4 to 8), or of 1 to 8 digits for any other width: drawn again
 // until it is greater than the width's lower bound.
 std::int32_t getinteger(RandomSource& random, std::int32_t width);

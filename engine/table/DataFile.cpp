@@ -336,14 +336,24 @@ void TDataFile::WriteFieldDescs() {
 }
 
 void TDataFile::TruncateFile() {
-    // A write of no bytes sets the end of the file.
-    WriteAt(SlotAreaStart(header_.FieldCount), nullptr, 0);
+    // The emptied header goes to the file before the cut: a header that still counted the slots cut away
+    // would make the file unreadable (8961) if the cut's close never came or failed its writes, while slots
+    // beyond an emptied header are only an append cut short. A header that cannot be written leaves the
+    // table as it was.
+    const TDataFileHeader saved = header_;
     header_.ChangeCounter = 0;
     header_.FreeSlotHead = NoSlot;
     header_.NextSlotNumber = SlotNumber(1);
     header_.LastRecordId = RecordId(0);
+    try {
+        WriteHeader(true);
+    } catch (...) {
+        header_ = saved;
+        throw;
+    }
+    // A write of no bytes sets the end of the file.
+    WriteAt(SlotAreaStart(header_.FieldCount), nullptr, 0);
     ReleaseCurrentRecord();
-    MarkHeaderChanged();
 }
 
 // ---- Creating, emptying and deleting ----

@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include "app/ProgramRuntime.h"
 #include "app/Services.h"
 #include "app/controls/KvClock.h"
+#include "app/zmain.h"
 #include "components/SessionRuntime.h"
 #include "components/TARNISSession.h"
 #include "components/dialogs/TARNISPasswordDialog.h"
@@ -169,6 +172,40 @@ TEST(ProgramTest, ShutsDownFormsThenTheClockThreadThenSessionsAndEngine) {
     log.push_back(Now("end"));
     EXPECT_EQ(log, (std::vector<Moment>{
                        {"forms", true, true}, {"clock thread", true, true}, {"end", false, false}}));
+}
+
+// The program's own forms over its real services, in a program directory that is not the working
+// directory: the main window opens with that directory's settings, Exit ends the message loop, and the
+// shut-down leaves no session and no engine behind.
+TEST(ProgramTest, RunsIntoTheMainWindowWithTheProgramDirectorysSettingsUntilExit) {
+    QTemporaryDir directory;
+    const std::string progdir = db::widgets::ToBytes(directory.path() + '/');
+    ASSERT_NE(QDir::currentPath() + '/', directory.path() + '/');
+    testsupport::ConfigValues values;
+    values.realtime = 12;
+    values.lname = "Lee";
+    auto program = std::make_unique<Program>(
+        *Application(), progdir, [&](FormRegistry& forms, ProgramRuntime& runtime, const Services& services) {
+            SystemRandomSource draws;
+            testsupport::CreateApplicationTables(progdir, values, draws);
+            RegisterForms(forms, runtime, services);
+        });
+    auto* main = program->Forms().Get<Tzmain>(FormSlot::zmain);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(program->Forms().MainWindow(), main);
+    main->show();
+    EXPECT_EQ(program->Runtime().State().realtime, 12);
+    EXPECT_EQ(program->Runtime().State().lname, "Lee");
+    EXPECT_TRUE(main->KvClock1().Timer().WorkerRunning());
+    QTimer::singleShot(0, main, [main] { main->Exit1Click(); });
+    QTimer stuck;  // a loop that does not end fails the test rather than hanging it
+    stuck.setSingleShot(true);
+    QObject::connect(&stuck, &QTimer::timeout, [] { QApplication::exit(99); });
+    stuck.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    program.reset();
+    EXPECT_FALSE(components::SessionRuntime::Exists());
+    EXPECT_FALSE(engine::EngineStarted());
 }
 
 // A protected table asks through the password dialog, which the runtime installs.

@@ -41,7 +41,8 @@ protected:
             return std::make_unique<app::TresultsForm>(State(), messages, forms, parent);
         });
         forms.SetFactory(app::FormSlot::printresultsform, [this, &out](QWidget*) {
-            return std::make_unique<app::Tprintresultsform>(Window().resultsdb, out, messages);
+            return std::make_unique<app::Tprintresultsform>([this]() -> db::TDataSet& { return Window().resultsdb; },
+                                                            out, messages);
         });
         forms.CreateAll();
     }

@@ -43,9 +43,7 @@ public:  // the case tables' lambdas drive the dialog too
     }
     void ShowForm(Tsettingsform& dialog) {
         shown = &dialog;
-        shown->show();
-        shown->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        ShowActive(dialog);
         Edit1().setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(testsupport::waitUntil([this] { return Edit1().hasFocus(); }));
     }
@@ -81,18 +79,9 @@ public:  // the case tables' lambdas drive the dialog too
         }
     }
 
-    std::unique_ptr<components::TTARNISTable> OtherHandle() {
-        auto table = std::make_unique<components::TTARNISTable>();
-        table->SetTableName(ConfigTablePath(State()));
-        table->SetLockRetryCount(0);
-        table->Open();
-        table->First();
-        return table;
-    }
-    std::string Stored(const char* field) { return OtherHandle()->FieldByName(field).AsString(); }
     // Whether another copy of the program could put the record into edit now.
     bool OtherCanEdit() {
-        auto other = OtherHandle();
+        auto other = OpenConfig();
         try {
             other->Edit();
         } catch (...) {
@@ -187,7 +176,7 @@ TEST_F(SettingsFormTest, SaveRefusesATimeAboveThirtyThatNeverLeftTheEdit) {
         EXPECT_TRUE(form->isVisible());
         // Nothing posted: the record is still locked in edit, and the file holds 5.
         EXPECT_FALSE(OtherCanEdit());
-        EXPECT_EQ(Stored("realtime"), "5");
+        EXPECT_EQ(StoredConfig("realtime"), "5");
         form->reject();
         StartAgain();
     }
@@ -202,7 +191,7 @@ TEST_F(SettingsFormTest, SavePostsReloadsAndClosesAndReleasesTheLock) {
     ASSERT_TRUE(WaitClosed());
     EXPECT_EQ(form->ModalResult(), mrOk);
     EXPECT_TRUE(messages.Boxes().empty());
-    EXPECT_EQ(Stored("realtime"), "30");
+    EXPECT_EQ(StoredConfig("realtime"), "30");
     EXPECT_EQ(State().realtime, 30);
     EXPECT_EQ(State().width, 5);
     EXPECT_FALSE(form->configdb.Active());
@@ -247,8 +236,8 @@ TEST_F(SettingsFormTest, CancelAndEscDiscardTheChangesAndReleaseTheLock) {
         ASSERT_TRUE(WaitClosed());
         EXPECT_EQ(form->ModalResult(), mrCancel);
         EXPECT_TRUE(OtherCanEdit());
-        EXPECT_EQ(Stored("realtime"), "5");
-        EXPECT_EQ(Stored("useuppercase"), "False");
+        EXPECT_EQ(StoredConfig("realtime"), "5");
+        EXPECT_EQ(StoredConfig("useuppercase"), "False");
         EXPECT_TRUE(messages.Boxes().empty());
         StartAgain();
     }
@@ -259,7 +248,7 @@ TEST_F(SettingsFormTest, AFailedPostShowsTheEnginesMessageAndKeepsTheChangePendi
     // The engine's own refusal of 25, as another handle meets it.
     std::string refusal;
     {
-        auto other = OtherHandle();
+        auto other = OpenConfig();
         other->Edit();
         other->FieldByName("realtime").SetAsInteger(25);
         try {
@@ -284,7 +273,7 @@ TEST_F(SettingsFormTest, AFailedPostShowsTheEnginesMessageAndKeepsTheChangePendi
     EXPECT_EQ(State().realtime, 0);
     Child<QPushButton>("Button2").click();
     ASSERT_TRUE(WaitClosed());
-    EXPECT_EQ(Stored("realtime"), "5");
+    EXPECT_EQ(StoredConfig("realtime"), "5");
 }
 
 TEST_F(SettingsFormTest, TheProgramsDialogReloadsThroughItsDataModule) {

@@ -1,9 +1,12 @@
 #include "tests/support/AppFixture.h"
 
 #include <QFile>
+#include <QTest>
 
 #include "app/Application.h"
 #include "app/core/Texts.h"
+#include "app/core/dbfuncs.h"
+#include "db/Field.h"
 #include "db/widgets/QtText.h"
 
 namespace testsupport {
@@ -56,6 +59,25 @@ void AppFixture::InstallConfig(const ConfigValues& values, const keyvalesetup::T
 void AppFixture::InstallApplicationTables(const ConfigValues& values) {
     app::SystemRandomSource draws;
     CreateApplicationTables(State().progdir, values, draws);
+}
+
+void AppFixture::ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window)) << window.objectName().toStdString();
+}
+
+std::unique_ptr<components::TTARNISTable> AppFixture::OpenConfig() {
+    auto table = std::make_unique<components::TTARNISTable>();
+    table->SetTableName(app::ConfigTablePath(State()));
+    table->SetLockRetryCount(0);
+    table->Open();
+    table->First();
+    return table;
+}
+
+std::string AppFixture::StoredConfig(const char* field) {
+    return OpenConfig()->FieldByName(field).AsString();
 }
 
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include "app/ProgramRuntime.h"
 #include "app/Services.h"
+#include "components/TARNISTable.h"
 #include "tests/app/core/support/ConfigTables.h"
 #include "tests/support/ServiceDoubles.h"
 
@@ -46,6 +48,14 @@ protected:
                        const keyvalesetup::TableSpec& spec = testsupport::ConfigSpec());
     // The program's four tables, seeded: config from `values`, no results, a small invsort, the numeric test.
     void InstallApplicationTables(const ConfigValues& values = {});
+
+    // A handle of its own on config.dat, at its record, that waits for no lock: another copy of the program.
+    std::unique_ptr<components::TTARNISTable> OpenConfig();
+    // A field of config.dat's record as stored now.
+    std::string StoredConfig(const char* field);
+
+    // Shows the window and waits until it is the active one, as a user's window would be.
+    void ShowActive(QWidget& window);
 
     std::vector<Box> TakeStops() { return messages.TakeStops(); }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/core/RandomSource.h"
+#include "app/core/TestDataGenerators.h"
 #include "db/DataSet.h"
 #include "rtl/DateTime.h"
 
@@ -25,6 +26,6 @@ void WriteInvsortRecords(db::TDataSet& invsort, app::RandomSource& random, int c
 void WriteNumericRecords(db::TDataSet& numeric, app::RandomSource& random, std::int32_t width);
 
 // The numeric test holds 200 screens.
-inline constexpr int kNumericRecords = 200;
+inline constexpr int kNumericRecords = app::kNumericRecords;
 
 }  // namespace keyvalesetup

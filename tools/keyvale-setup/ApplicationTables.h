@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/TestDataGenerators.h"
+
 namespace keyvalesetup {
 
 struct FieldSpec {
@@ -25,7 +27,7 @@ struct IndexSpec {
 };
 
 // The numeric test shows 25 values per screen: numeric has n1..n25 and nd1..nd25.
-inline constexpr int kNumericPositions = 25;
+inline constexpr int kNumericPositions = app::kNumericPositions;
 
 enum class TableId { Config, Results, Invsort, Numeric };
 

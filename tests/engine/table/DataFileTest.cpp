@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "engine/base/EngineState.h"
 #include "engine/base/FileSession.h"
 #include "engine/blob/BlobBuffer.h"
+#include "engine/os/PosixFile.h"
 #include "engine/table/ReadGuard.h"
 #include "engine/values/FieldTypes.h"
 #include "rtl/DateTime.h"
@@ -372,6 +374,56 @@ TEST_F(DataFileTest, EmptyTableNeedsAnExclusiveWritableTableAndCutsTheSlots) {
     EXPECT_EQ(GetLE(bytes, 0, 4), 1u);
     OpenTable(table, "t", false);
     EXPECT_EQ(table.GetPhysicalRecordCount(), 0u);
+}
+
+// Emptying writes the emptied header before it cuts the record file, so that an exclusive table whose
+// emptying or close fails to write (or whose close never comes) stays readable: as it was, or empty, and
+// never a header that counts slots the file no longer has.
+TEST_F(DataFileTest, EmptyTableWritesTheEmptiedHeaderBeforeTheCut) {
+    const struct {
+        bool duringEmpty;  // the fault fails the emptying's header write, else a write of the close
+        int nth;           // the close writes the new record's slot (1), then the header (2)
+        std::uint32_t records;
+        bool clean;        // else only the warning of a slot beyond the counted ones
+    } cases[] = {{true, 1, 5, true}, {false, 1, 0, true}, {false, 2, 0, false}};
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(number);
+        const std::string name = "t" + std::to_string(++number);
+        CreateMemoTable(name);
+        AppendActiveSlots(name + ".DAT", 5);
+        TDataFile table;
+        OpenTable(table, name, true);
+        int code = 0;
+        if (c.duringEmpty) {
+            ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, name + ".DAT", c.nth, ENOSPC));
+            code = EngineCode([&] { table.EmptyTable(); });
+            EXPECT_EQ(table.GetPhysicalRecordCount(), 5u);
+            table.Close();
+        } else {
+            table.EmptyTable();
+            EXPECT_EQ(GetLE(ReadBytes(name + ".DAT"), NextSlotAt, 4), 1u);
+            AddRecordByHand(table, 10, "ten", "");
+            ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, name + ".DAT", c.nth, ENOSPC));
+            code = EngineCode([&] { table.Close(); });
+        }
+        const bool fired = engine::IoFaultFired();
+        engine::DisarmIoFault();
+        EXPECT_TRUE(fired);
+        EXPECT_EQ(code, engine::ErrWrite);
+        EXPECT_FALSE(table.IsOpen());
+        if (c.clean) {
+            EXPECT_TRUE(IsCleanTable(name));
+        } else {
+            const tarnischeck::TableCheck check = tarnischeck::CheckTable(name);
+            EXPECT_FALSE(check.HasErrors());
+            EXPECT_FALSE(check.Unreadable());
+        }
+        OpenTable(table, name, false);
+        EXPECT_EQ(table.GetPhysicalRecordCount(), c.records);
+        table.Close();
+        table.DeleteFiles();
+    }
 }
 
 TEST_F(DataFileTest, CreateTableNeedsAClosedExclusiveWritableHandle) {
