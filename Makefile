@@ -25,14 +25,16 @@ run: deps
 	@if [ ! -x $(PROGRAM) ]; then echo "Keyvale is not built yet: the program itself does not exist yet (see README.md)."; exit 1; fi
 	@cd $(RELEASE_DIR)/app && ./keyvale
 
-# The engine against SQLite: a release build of the benchmark alone (the engine and bench/), then its run;
-# then the test screen's keystroke and a test screen's scoring on the offscreen platform.
+# The engine against SQLite: a release build of the benchmarks alone (the engine, bench/ and the program's
+# windows), then their runs: the engine, the test screen's keystroke, a test screen's scoring and the results
+# window, the last three on the offscreen platform.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench scoring-bench -j $(JOBS)
+	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench scoring-bench results-window-bench -j $(JOBS)
 	@$(BENCH_DIR)/bench/engine-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/screens/screen-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/scoring/scoring-bench
+	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/results/results-window-bench
 
 clean:
 	rm -rf build

@@ -14,6 +14,8 @@
 #include "app/newnumerictestform.h"
 #include "app/numerictestform.h"
 #include "app/passwordchangeform.h"
+#include "app/printresultsform.h"
+#include "app/resultsForm.h"
 #include "app/rewritean.h"
 #include "app/settingsform.h"
 #include "app/showitForm.h"
@@ -71,11 +73,23 @@ void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services&
         return std::make_unique<Tgetnameform>(state, DataModuleOf(forms), mainWindow);
     });
     forms.SetFactory(FormSlot::aboutform, [](QWidget* mainWindow) { return std::make_unique<Taboutform>(mainWindow); });
-    RegisterGenerators(forms, state, services);
     PrintService& print = services.print;
     forms.SetFactory(FormSlot::showitForm, [&messages, &print](QWidget* mainWindow) {
         return std::make_unique<TshowitForm>(messages, print, mainWindow);
     });
+    forms.SetFactory(FormSlot::resultsForm, [&forms, &state, &messages](QWidget* mainWindow) {
+        return std::make_unique<TresultsForm>(state, messages, forms, mainWindow);
+    });
+    // The list report follows the results window's table.
+    forms.SetFactory(FormSlot::printresultsform, [&forms, &messages, &print](QWidget*) {
+        auto results = [&forms]() -> db::TDataSet& {
+            auto* window = forms.Get<TresultsForm>(FormSlot::resultsForm);
+            if (window == nullptr) throw std::logic_error("the results window is not created");
+            return window->resultsdb;
+        };
+        return std::make_unique<Tprintresultsform>(results, print, messages);
+    });
+    RegisterGenerators(forms, state, services);
     RegisterTestScreens(forms, state, services);
 }
 

@@ -1,12 +1,14 @@
 #include "app/QtPrintService.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextDocument>
 
+#include "app/HelpContext.h"
 #include "app/core/Texts.h"
 #include "db/widgets/Guarded.h"
 #include "db/widgets/QtText.h"
@@ -30,17 +32,28 @@ PrintOutcome QtPrintService::PrintDocument(const QTextDocument& document, std::s
     return printer.printerState() == QPrinter::Error ? PrintOutcome::Failed : PrintOutcome::Printed;
 }
 
-void QtPrintService::Preview(std::string_view title, const QPageLayout& layout, const TRenderPages& render) {
+PrintOutcome QtPrintService::Preview(std::string_view title, int helpContext, const QPageLayout& layout,
+                                    const TRenderPages& render) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(ToQString(title));
-    // The preview itself reaches no printer; printing from it goes where a print job would.
-    if (PrintToPdf() || QPrinterInfo::defaultPrinter().isNull()) printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString name = ToQString(title);
+    printer.setDocName(name);
+    // The preview itself reaches no printer; printing from it goes where a print job would. Qt's print
+    // dialog then offers its "Print to File (PDF)" with this file.
+    if (PrintToPdf() || QPrinterInfo::defaultPrinter().isNull()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QDir::current().filePath(name + QStringLiteral(".pdf")));
+    }
     printer.setPageLayout(layout);
     QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
-    dialog.setWindowTitle(ToQString(title));
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&render](QPrinter* device) { db::widgets::Guarded([&] { render(*device); }); });
-    dialog.exec();
+    dialog.setWindowTitle(name);
+    SetHelpContext(dialog, helpContext);
+    bool refused = false;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&render, &refused](QPrinter* device) {
+        if (!db::widgets::Guarded([&] { refused = !render(*device) || refused; })) refused = true;
+    });
+    // The dialog closes itself accepted once its print dialog has been accepted and the pages printed.
+    if (dialog.exec() != QDialog::Accepted) return PrintOutcome::Cancelled;
+    return refused || printer.printerState() == QPrinter::Error ? PrintOutcome::Failed : PrintOutcome::Printed;
 }
 
 bool QtPrintService::ChooseOutput(QPrinter& printer, const QString& proposed) {

@@ -19,8 +19,12 @@ class QtPrintService final : public PrintService {
 public:
     // The PDF file dialog proposes the job's title + ".pdf" in the working directory.
     PrintOutcome PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
-    // A print preview dialog over the active window.
-    void Preview(std::string_view title, const QPageLayout& layout, const TRenderPages& render) override;
+    // Qt's print preview dialog over the active window, on a printer that starts on the layout: the default
+    // printer, else (and always under the switch) a PDF file, the title + ".pdf" in the working directory
+    // proposed. Each repaint lays the pages out for the printer's page as it then is, so the preview's page
+    // and orientation buttons work; its Print opens Qt's print dialog, and accepting it prints.
+    PrintOutcome Preview(std::string_view title, int helpContext, const QPageLayout& layout,
+                         const TRenderPages& render) override;
 
     // Whether the environment sends every job to a PDF file.
     static bool PrintToPdf();

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/AppFixture.h"
+#include "app/HelpContext.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/PrintDialogs.h"
 
 namespace app {
 namespace {
@@ -47,13 +49,14 @@ int PageCount(const QByteArray& pdf) {
 }
 
 // Three pages, each with its number.
-void RenderThreePages(QPagedPaintDevice& device, int* rendered = nullptr) {
+bool RenderThreePages(QPagedPaintDevice& device, int* rendered = nullptr) {
     QPainter painter(&device);
     for (int page = 1; page <= 3; ++page) {
         if (page > 1) device.newPage();
         painter.drawText(100, 100, QStringLiteral("Page %1").arg(page));
         if (rendered != nullptr) ++*rendered;
     }
+    return painter.end();
 }
 
 QPageLayout Landscape() {
@@ -66,7 +69,9 @@ class PrintTest : public testsupport::AppFixture {};
 TEST_F(PrintTest, TheDoubleWritesPdfFilesTitledWithTheJob) {
     QTextDocument document(QStringLiteral("Test Results"));
     print.PrintDocument(document, "Test results");
-    print.Preview("Data entry test results", Landscape(), [](QPagedPaintDevice& d) { RenderThreePages(d); });
+    EXPECT_EQ(print.Preview("Data entry test results", 5000, Landscape(),
+                            [](QPagedPaintDevice& d) { return RenderThreePages(d); }),
+              PrintOutcome::Printed);
     ASSERT_EQ(print.Jobs().size(), 2u);
     const QByteArray printed = ReadFile(print.Jobs()[0].file);
     EXPECT_TRUE(printed.startsWith("%PDF-"));
@@ -113,22 +118,66 @@ TEST_F(PrintTest, CancellingTheFileDialogPrintsNothing) {
     EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(PrintTest, ThePreviewRendersEveryPage) {
+// Closed without printing: the pages were shown, and nothing is written.
+TEST_F(PrintTest, ThePreviewRendersEveryPageAndClosingItPrintsNothing) {
     int rendered = 0;
     int pages = 0;
+    int help = 0;
     QString title;
     ModalScript script;
     script.Expect("QPrintPreviewDialog", [&](QWidget& modal) {
         title = modal.windowTitle();
+        help = HelpContextOf(modal);
         if (auto* preview = modal.findChild<QPrintPreviewWidget*>()) pages = preview->pageCount();
         static_cast<QDialog&>(modal).reject();
     });
     QtPrintService service;
-    service.Preview("Data entry test results", Landscape(),
-                    [&](QPagedPaintDevice& device) { RenderThreePages(device, &rendered); });
+    const PrintOutcome outcome = service.Preview(
+        "Data entry test results", 5000, Landscape(),
+        [&](QPagedPaintDevice& device) { return RenderThreePages(device, &rendered); });
+    EXPECT_EQ(outcome, PrintOutcome::Cancelled);
     EXPECT_GE(rendered, 3);
     EXPECT_EQ(pages, 3);
+    EXPECT_EQ(help, 5000);
     EXPECT_EQ(title, QStringLiteral("Data entry test results"));
+    EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
+}
+
+// The preview's Print: Qt's print dialog on its PDF printer with the title's file; accepting prints there.
+TEST_F(PrintTest, PrintingFromThePreviewWritesTheProposedPdf) {
+    QString printer;
+    ModalScript script;
+    script.Expect("QPrintPreviewDialog", [](QWidget& modal) { testsupport::TriggerPreviewPrint(modal); })
+        .Expect("QPrintDialog", [&](QWidget& modal) {
+            printer = testsupport::PrintDialogPrinter(modal);
+            static_cast<QDialog&>(modal).accept();
+        });
+    QtPrintService service;
+    const PrintOutcome outcome = service.Preview("Data entry test results", 5000, Landscape(),
+                                                 [](QPagedPaintDevice& device) { return RenderThreePages(device); });
+    EXPECT_TRUE(script.WaitDone());
+    EXPECT_EQ(outcome, PrintOutcome::Printed);
+    EXPECT_EQ(printer, QStringLiteral("Print to File (PDF)"));
+    const QByteArray pdf = ReadFile(QDir::current().filePath(QStringLiteral("Data entry test results.pdf")));
+    EXPECT_TRUE(pdf.startsWith("%PDF-"));
+    EXPECT_EQ(PageCount(pdf), 3);
+}
+
+// Pages the device refuses while printing: the outcome says so.
+TEST_F(PrintTest, ARefusedPrintFromThePreviewFails) {
+    ModalScript script;
+    script.Expect("QPrintPreviewDialog", [](QWidget& modal) { testsupport::TriggerPreviewPrint(modal); })
+        .Expect("QPrintDialog", [](QWidget& modal) { static_cast<QDialog&>(modal).accept(); });
+    QtPrintService service;
+    int calls = 0;
+    const PrintOutcome outcome = service.Preview("Data entry test results", 5000, Landscape(),
+                                                 [&calls](QPagedPaintDevice& device) {
+                                                     // The preview's own paint succeeds; the print's does not.
+                                                     ++calls;
+                                                     return RenderThreePages(device) && calls == 1;
+                                                 });
+    EXPECT_TRUE(script.WaitDone());
+    EXPECT_EQ(outcome, PrintOutcome::Failed);
 }
 
 }  // namespace

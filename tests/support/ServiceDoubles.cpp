@@ -87,20 +87,22 @@ app::PrintOutcome PdfPrintService::PrintDocument(const QTextDocument& document, 
         writer.setTitle(db::widgets::ToQString(jobTitle));
         document.print(&writer);
     }
-    jobs_.push_back({std::string(jobTitle), file, false});
+    jobs_.push_back({std::string(jobTitle), file, false, 0});
     return app::PrintOutcome::Printed;
 }
 
-void PdfPrintService::Preview(std::string_view title, const QPageLayout& layout,
-                              const app::TRenderPages& render) {
+app::PrintOutcome PdfPrintService::Preview(std::string_view title, int helpContext, const QPageLayout& layout,
+                                           const app::TRenderPages& render) {
     const QString file = NextFile("preview");
+    bool painted = false;
     {
         QPdfWriter writer(file);
         writer.setTitle(db::widgets::ToQString(title));
         writer.setPageLayout(layout);
-        render(writer);
+        painted = render(writer);
     }
-    jobs_.push_back({std::string(title), file, true});
+    jobs_.push_back({std::string(title), file, true, helpContext});
+    return painted ? app::PrintOutcome::Printed : app::PrintOutcome::Failed;
 }
 
 // ---- RecordingKeyboardState ----

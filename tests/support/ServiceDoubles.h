@@ -78,12 +78,15 @@ public:
         std::string title;
         QString file;
         bool preview;
+        int helpContext = 0;  // a preview's
     };
 
     explicit PdfPrintService(QString directory);
 
     app::PrintOutcome PrintDocument(const QTextDocument& document, std::string_view jobTitle) override;
-    void Preview(std::string_view title, const QPageLayout& layout, const app::TRenderPages& render) override;
+    // Paints the pages into the job's file as though the user printed them from the preview.
+    app::PrintOutcome Preview(std::string_view title, int helpContext, const QPageLayout& layout,
+                              const app::TRenderPages& render) override;
 
     const std::vector<Job>& Jobs() const { return jobs_; }
 
