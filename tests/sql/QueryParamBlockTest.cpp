@@ -9,6 +9,7 @@
 #include "engine/records/FieldDesc.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
+#include "tests/components/support/DataSetFixture.h"
 #include "sql/SqlMessages.h"
 #include "sql/TARNISQuery.h"
 
@@ -16,14 +17,7 @@ namespace {
 
 using sql::TTARNISParams;
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const rtl::EDatabaseError& error) {
-        return error.Message();
-    }
-    return "(no database error)";
-}
+using componenttest::MessageOf;
 
 std::string Names(const TTARNISParams& params) {
     std::string names;

@@ -11,6 +11,7 @@
 #include "db/Messages.h"
 #include "rtl/DateTime.h"
 #include "rtl/Exceptions.h"
+#include "tests/components/support/DataSetFixture.h"
 #include "rtl/Format.h"
 #include "sql/SqlMessages.h"
 
@@ -20,14 +21,7 @@ using sql::TTARNISParam;
 using sql::TTARNISParams;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const rtl::EDatabaseError& error) {
-        return error.Message();
-    }
-    return "(no database error)";
-}
+using componenttest::MessageOf;
 
 Bytes NativeOf(const TTARNISParam& param) {
     Bytes bytes(param.GetDataSize());
