@@ -7,6 +7,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +69,16 @@ protected:
         std::string names = Column(*people, "NAME");
         people->Close();
         return names;
+    }
+
+    // No lock of any run is left: another handle takes the whole people table.
+    static void ExpectTableLockFree() {
+        engine::TDataFile other;
+        other.SetFileName("people");
+        other.Open();
+        EXPECT_NO_THROW(other.LockTable());
+        other.UnlockTable();
+        other.Close();
     }
 
     // The query holds nothing: no statement, no database.
@@ -150,9 +161,19 @@ TEST_F(TARNISQueryTest, OpenAndCloseLeaveNoTemporaryFileNorDescriptor) {
         ASSERT_EQ(query->RecordCount(), 3);
         query->Close();
     }
+    // An aborted run, and one whose handler fails.
+    query->OnQueryProgress = [](TTARNISQuery&, int, std::uint16_t, bool& abort) { abort = true; };
+    query->Open();
+    query->Close();
+    query->OnQueryProgress = [](TTARNISQuery&, int, std::uint16_t, bool&) {
+        throw std::runtime_error("handler failed");
+    };
+    EXPECT_THROW(query->Open(), std::runtime_error);
     EXPECT_EQ(EntriesOf(directory_.Path()), entries);
     EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors);
     ExpectNothingHeld(*query);
+    // Nor is a lock left: another handle takes the whole table.
+    ExpectTableLockFree();
 }
 
 TEST_F(TARNISQueryTest, ALiveResultEditsAndPostsIntoTheSourceTable) {
@@ -282,6 +303,29 @@ TEST_F(TARNISQueryTest, ADirectoryBeyondTheEnginesLengthIsRefusedWhole) {
     ExpectNothingHeld(*query);
 }
 
+TEST_F(TARNISQueryTest, AProtectedSourceTableAsksTheSessionForItsPassword) {
+    componenttest::CreateProtectedTable(DefaultSession());
+    auto query = NewQuery("SELECT * FROM " + componenttest::kProtectedTable);
+    int asked = 0;
+    DefaultSession().OnPassword = [&](rtl::TComponent&, bool& retry) {
+        ++asked;
+        retry = false;
+    };
+    EXPECT_EQ(enginetest::EngineCode([&] { query->Open(); }), 10498);
+    ExpectNothingHeld(*query);
+    EXPECT_EQ(asked, 1);
+    DefaultSession().OnPassword = [&](rtl::TComponent&, bool& retry) {
+        DefaultSession().AddPassword(componenttest::kTablePassword);
+        retry = true;
+    };
+    query->Open();
+    EXPECT_EQ(query->RecordCount(), 0);
+    // The callback is the statement's only for the prepare.
+    EXPECT_FALSE(query->Statement()->PasswordProc);
+    query->Close();
+    ExpectNothingHeld(*query);
+}
+
 TEST_F(TARNISQueryTest, ProgressReportsEachRecordAndAbortStopsTheRun) {
     auto query = NewQuery("SELECT ID FROM people WHERE ID <> :none");
     query->ParamByName("none").SetAsInteger(0);
@@ -348,12 +392,7 @@ TEST_F(TARNISQueryTest, AHandlerCannotChangeTheRunningQueryAndTheQueryOpensAgain
     ExpectNothingHeld(*query);
 
     // Nothing of the runs holds the table: another handle locks it whole.
-    engine::TDataFile other;
-    other.SetFileName("people");
-    other.Open();
-    other.LockTable();
-    other.UnlockTable();
-    other.Close();
+    ExpectTableLockFree();
 }
 
 TEST_F(TARNISQueryTest, ADetailQueryFollowsItsMastersRecord) {
