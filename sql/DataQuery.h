@@ -19,6 +19,7 @@
 #include "engine/records/FieldDesc.h"
 #include "engine/table/DataFile.h"
 #include "engine/values/LocaleSettings.h"
+#include "sql/Aggregate.h"
 #include "sql/ExpressionParser.h"
 #include "sql/QueryElements.h"
 #include "sql/SourceDataFile.h"
@@ -194,8 +195,12 @@ public:
                                  engine::ExprValue& value);
     // Clears every link's filter handle, dropping its filter, then drops every source table's filters.
     void CloseAllSourceFilters();
-    // Type-checks WhereCondition under the built-in US settings; 11949 when it is not boolean.
+    // Type-check WhereCondition, the residual condition binding made, and one link condition under the
+    // built-in US settings (restored on every way out); 11949 when the tree is not boolean.
     void CheckWhereCondition();
+    void CheckResidualCondition();
+    void CheckLinkCondition(engine::TExprNode& condition);
+    void CheckCondition(engine::TExprNode& condition);
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //
@@ -312,13 +317,45 @@ private:
     std::uint16_t RunStatement(engine::TDataFile*& result);
     // The live result: the first source table, filtered and in the ORDER BY index's order.
     engine::TDataFile* RunLiveSelect();
-    // The copied result: the result table filled from the joined rows.
-    engine::TDataFile* RunCopiedSelect();
+    // The copied result: the result table filled from the joined rows; 11047 (no result) when a
+    // large-object copy failed.
+    std::uint16_t RunCopiedSelect(engine::TDataFile*& result);
     // The row loop over the joined rows, with progress and abort; each row passing the residual condition
     // goes to handleRow.
-    void RunRowLoop(const std::function<void()>& handleRow);
-    // Builds the result row for the current joined row into image.
-    void BuildResultRow(std::span<std::uint8_t> image);
+    // A handleRow answering false ends the loop.
+    void RunRowLoop(const std::function<bool()>& handleRow);
+    // The tree (a column's expression or an aggregate's argument) on the current joined row, in the
+    // column's type; NULL when it has no value there or the type cannot hold it.
+    engine::ExprValue EvaluateColumn(const TResultDataField& column, const engine::TExprNode& tree);
+    // The checks of a run under the built-in US settings: WhereCondition, the bound residual and, with
+    // links, every link condition (ApplyLinkFilters).
+    void CheckConditions(bool withLinks);
+    // Builds the result row for the current joined row into image: plain columns copied (large objects
+    // through the large-object layer unless withBlobs is false), expression columns evaluated; aggregate
+    // columns stay NULL. False when a large-object copy failed (11047).
+    bool BuildResultRow(std::span<std::uint8_t> image, bool withBlobs = true);
+    // Copies a large-object column's value into image's result field; false when the source's value does
+    // not stay open.
+    bool CopyBlobColumn(const TResultDataField& column, std::span<std::uint8_t> image);
+    // The copied SELECT's three row loops (Execute.cpp, ExecuteGroups.cpp); false when a large-object copy
+    // failed.
+    bool RunPlainRows(std::span<std::uint8_t> image);
+    void RunGroupedRows(std::span<std::uint8_t> image, TGroupStates& groups);
+    void RunAggregateRows(TGroupStates& groups);
+    // Folds the current joined row into the group's states (one per aggregate column, in select-list order).
+    void AccumulateRow(TGroupStates::Group& group);
+    // Stores each aggregate's final value into the group's record: an AVG its sum / count (0.0 without
+    // values) and the count in its hidden field; 11949 for a sum that does not fit its column.
+    void FinishGroup(TGroupStates::Group& group);
+    // Checks every sum, then finishes and inserts every group's record in the order the groups came.
+    void StoreGroups(TGroupStates& groups);
+    // An aggregate's argument on the current joined row, in the column's type; NULL when it has no value.
+    engine::ExprValue AggregateArgument(const TResultDataField& column);
+    // Some plain select-list column is a large object.
+    bool CopiesBlobs() const;
+    // The result table's index for the run: the one that finds a row's group or duplicate, else natural
+    // order.
+    void SelectRunIndex();
     // INSERT, UPDATE and DELETE (ExecuteChange.cpp), each under the table lock.
     void RunInsert();
     void RunChange();

@@ -4,21 +4,29 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/blob/BlobBuffer.h"
 #include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
+#include "sql/RowBlobs.h"
 #include "sql/SqlError.h"
 
 namespace sql {
 
 namespace {
 
-// What a run cannot do yet, refused before anything changes.
-constexpr std::string_view kNotRunnable = "%s cannot be run yet";
+// What Execute answers when a large-object column's source value does not stay open for its copy.
+constexpr std::uint16_t kBlobCopyFailed = engine::ErrOsError;  // 11047
+// A large-object value is copied in pieces of this many bytes.
+constexpr std::int32_t kBlobCopyChunk = 64 * 1024;
 
 // The long-lived read locks of WITH LOCKS, each released when the run ends, also on failure.
 class ReadLocks {
@@ -41,6 +49,23 @@ private:
 // A field value: the longest stored field (250 bytes) and its terminating byte, rounded up.
 using FieldBytes = std::array<std::uint8_t, 256>;
 
+// Shows the result table's hidden AVG count fields for the run and hides them again on every way out.
+class ShownCountFields {
+public:
+    ShownCountFields(engine::TDataFile& table, std::uint16_t count) : table_(table), count_(count) {
+        if (count_ != 0) table_.AddWorkingFields(count_);
+    }
+    ShownCountFields(const ShownCountFields&) = delete;
+    ShownCountFields& operator=(const ShownCountFields&) = delete;
+    ~ShownCountFields() {
+        if (count_ != 0) table_.RemoveWorkingFields(count_);
+    }
+
+private:
+    engine::TDataFile& table_;
+    std::uint16_t count_;
+};
+
 }  // namespace
 
 bool TDataQuery::StartRows() {
@@ -55,10 +80,16 @@ std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& result) {
     switch (StatementKind) {
         case StatementType::None:
             return 0;
-        case StatementType::Select:
-            result = LiveResult ? RunLiveSelect() : RunCopiedSelect();
+        case StatementType::Select: {
+            std::uint16_t code = 0;
+            if (LiveResult) {
+                result = RunLiveSelect();
+            } else {
+                code = RunCopiedSelect(result);
+            }
             Executed = true;
-            return 0;
+            return code;
+        }
         case StatementType::Insert:
             RunInsert();
             return 0;
@@ -72,7 +103,7 @@ std::uint16_t TDataQuery::RunStatement(engine::TDataFile*& result) {
 
 engine::TDataFile* TDataQuery::RunLiveSelect() {
     CloseAllSourceFilters();
-    if (WhereCondition) CheckWhereCondition();
+    CheckConditions(false);
     engine::TDataFile& table = *Sources.front()->Table;
     table.SetQueryOwned(true);
     table.SetIndexNumber(OrderByUsesIndex ? OrderByIndex : 0);
@@ -80,36 +111,77 @@ engine::TDataFile* TDataQuery::RunLiveSelect() {
     return &table;
 }
 
-engine::TDataFile* TDataQuery::RunCopiedSelect() {
-    if (Distinct) RaiseSqlError(kNotRunnable, {"SELECT DISTINCT"});
-    if (Grouped) RaiseSqlError(kNotRunnable, {"SELECT with GROUP BY or aggregates"});
-    for (const auto& column : ResultColumns)
-        if (column->FieldType == engine::FieldTypeBlob)
-            RaiseSqlError(kNotRunnable, {"SELECT of a large-object column"});
+std::uint16_t TDataQuery::RunCopiedSelect(engine::TDataFile*& handle) {
     CloseAllSourceFilters();
-    if (WhereCondition) CheckWhereCondition();
+    CheckConditions(true);
     ReadLocks locks;
     if (WithLocks)
         for (const auto& source : Sources) locks.Acquire(*source->Table);
     engine::TDataFile& result = *ResultTable;
     result.EmptyTable();
-    result.SetIndexNumber(255);
+    SelectRunIndex();
+    const ShownCountFields shown(result, HasAverages ? AverageCountFields : 0);
     ApplyWhereToSources();
 
     std::vector<std::uint8_t> image(result.GetRecordBufferSize());
-    RunRowLoop([&] {
-        BuildResultRow(image);
-        // The visible bitmap is rebuilt once, by the Refresh below, not after every row.
-        result.InsertRecord(image, false);
-    });
+    std::size_t aggregates = 0;
+    for (const auto& column : ResultColumns)
+        if (column->Aggregate != AggregateKind::None) ++aggregates;
+    TGroupStates groups(aggregates, image.size());
+    if (!Grouped) {
+        if (!RunPlainRows(image)) return kBlobCopyFailed;
+    } else if (!AllAggregates) {
+        RunGroupedRows(image, groups);
+    } else {
+        RunAggregateRows(groups);
+    }
+    // The visible bitmap is rebuilt once, here, not after every row.
     result.Refresh();
     result.SetIndexNumber(0);
     result.SetToBegin();
     result.SetQueryOwned(true);
-    return &result;
+    handle = &result;
+    return 0;
 }
 
-void TDataQuery::RunRowLoop(const std::function<void()>& handleRow) {
+void TDataQuery::SelectRunIndex() {
+    engine::TDataFile& result = *ResultTable;
+    // Index 0 is the key's own when no ORDER BY needs another order, or when the ORDER BY index is it.
+    const bool keyIsPrimary = SharedOrderIndex || OrderBy.empty();
+    if (Distinct) {
+        result.SetIndexName(keyIsPrimary ? "" : "Distinct");
+    } else if (Grouped && !AllAggregates) {
+        result.SetIndexName(keyIsPrimary ? "" : "GroupBy");
+    } else {
+        result.SetIndexNumber(255);
+    }
+}
+
+bool TDataQuery::RunPlainRows(std::span<std::uint8_t> image) {
+    engine::TDataFile& result = *ResultTable;
+    bool copied = true;
+    // The DISTINCT keys stored so far, in the result's DISTINCT index's encoding.
+    std::unordered_set<std::string> keys;
+    engine::TIndexKey key;
+    RunRowLoop([&] {
+        const RowBlobs blobs(result, Sources, CopiesBlobs());
+        if (!BuildResultRow(image)) {
+            copied = false;
+            return false;
+        }
+        if (Distinct) {
+            result.BuildKey(image, key);
+            const std::span<const std::uint8_t> bytes = key.View();
+            if (!keys.emplace(bytes.begin(), bytes.end()).second) return true;
+        }
+        // The visible bitmap is rebuilt once, by the Refresh at the end, not after every row.
+        result.InsertRecord(image, false);
+        return true;
+    });
+    return copied;
+}
+
+void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow) {
     TSourceDataFile& first = *Sources.front();
     // The percentage is against the count when the loop starts: a DELETE shrinks it while it runs.
     const std::int32_t total = first.Table->GetRecordCount();
@@ -137,44 +209,85 @@ void TDataQuery::RunRowLoop(const std::function<void()>& handleRow) {
                                  truth);
             if (truth.IsNull != 0 || !truth.IsTrue()) continue;
         }
-        handleRow();
+        if (!handleRow()) return;
     }
 }
 
-void TDataQuery::BuildResultRow(std::span<std::uint8_t> image) {
+bool TDataQuery::BuildResultRow(std::span<std::uint8_t> image, bool withBlobs) {
     engine::TDataFile& result = *ResultTable;
     result.InitRecord(image);
     for (const auto& item : ResultColumns) {
         const TResultDataField& column = *item;
+        // Aggregates are folded from their argument's typed value, not from a built row.
+        if (column.Aggregate != AggregateKind::None) continue;
         if (!column.IsExpression) {
             const TSourceDataFile& source = *column.SourceTable;
             FieldBytes bytes{};
-            if (!source.Table->GetField(false, column.SourceFieldNumber, source.RecordBuffer, bytes))
-                result.SetField(true, column.ResultFieldNumber, image, std::span<const std::uint8_t>(bytes));
+            if (source.Table->GetField(false, column.SourceFieldNumber, source.RecordBuffer, bytes)) continue;
+            if (source.Table->GetFieldDesc(false, column.SourceFieldNumber).FieldType == engine::FieldTypeBlob) {
+                if (withBlobs && !CopyBlobColumn(column, image)) return false;
+                continue;
+            }
+            result.SetField(true, column.ResultFieldNumber, image, std::span<const std::uint8_t>(bytes));
             continue;
         }
         if (!column.Expression) continue;
-        engine::ExprValue value = column.Expression->Value;
-        engine::EvaluateExpr(*column.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value);
+        engine::ExprValue value = EvaluateColumn(column, *column.Expression);
         // A NULL result (a NULL operand, a division by zero) is stored as NULL.
         if (value.IsNull != 0) {
             result.SetField(true, column.ResultFieldNumber, image, std::nullopt);
             continue;
         }
-        if (value.FieldType != column.FieldType) {
-            engine::ExprValue converted;
-            converted.FieldType = column.FieldType;
-            converted.SubType = column.SubType;
-            converted.Size = column.Size;
-            converted.Scale = column.Scale;
-            if (!engine::ConvertExprValue(value, converted)) {
-                result.SetField(true, column.ResultFieldNumber, image, std::nullopt);
-                continue;
-            }
-            value = converted;
-        }
         result.SetField(true, column.ResultFieldNumber, image, std::span<const std::uint8_t>(value.Bytes));
     }
+    return true;
+}
+
+engine::ExprValue TDataQuery::EvaluateColumn(const TResultDataField& column, const engine::TExprNode& tree) {
+    engine::ExprValue value = tree.Value;
+    engine::EvaluateExpr(tree, nullptr, this, FetchColumnValue, LanguageId, SortId, value);
+    if (value.IsNull != 0 || value.FieldType == column.FieldType) return value;
+    engine::ExprValue converted;
+    converted.FieldType = column.FieldType;
+    converted.SubType = column.SubType;
+    converted.Size = column.Size;
+    converted.Scale = column.Scale;
+    // A value the column's type cannot hold has none there.
+    if (!engine::ConvertExprValue(value, converted)) converted.IsNull = 1;
+    return converted;
+}
+
+bool TDataQuery::CopiesBlobs() const {
+    return std::any_of(ResultColumns.begin(), ResultColumns.end(), [](const auto& column) {
+        return column->Aggregate == AggregateKind::None && !column->IsExpression &&
+               column->SourceTable->Table->GetFieldDesc(false, column->SourceFieldNumber).FieldType ==
+                   engine::FieldTypeBlob;
+    });
+}
+
+bool TDataQuery::CopyBlobColumn(const TResultDataField& column, std::span<std::uint8_t> image) {
+    TSourceDataFile& source = *column.SourceTable;
+    engine::TDataFile& from = *source.Table;
+    const std::uint16_t field = column.SourceFieldNumber;
+    std::int32_t size = 0;
+    if (from.OpenBlob(false, field, engine::BlobOpenRead, source.RecordBuffer) == 0)
+        from.GetBlobSize(false, field, size, source.RecordBuffer);
+    if (!from.IsBlobOpen(false, field, source.RecordBuffer)) return false;
+    engine::TDataFile& result = *ResultTable;
+    const std::uint16_t target = column.ResultFieldNumber;
+    if (result.OpenBlob(true, target, engine::BlobOpenReadWrite, image) != 0) return false;
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min(size, kBlobCopyChunk)));
+    for (std::int32_t offset = 0; offset < size;) {
+        const std::int32_t wanted = std::min(size - offset, kBlobCopyChunk);
+        std::int32_t read = 0;
+        if (from.ReadBlob(false, field, read, wanted, chunk, offset, source.RecordBuffer) != 0 || read <= 0)
+            return false;
+        if (result.WriteBlob(true, target, std::span<const std::uint8_t>(chunk.data(), read), read, offset,
+                             image) != 0)
+            return false;
+        offset += read;
+    }
+    return true;
 }
 
 }  // namespace sql

@@ -88,7 +88,7 @@ void TDataQuery::RunChange() {
     TSourceDataFile& target = *Sources.front();
     engine::TDataFile& table = *target.Table;
     CloseAllSourceFilters();
-    if (WhereCondition) CheckWhereCondition();
+    CheckConditions(false);
     const TableLock lock(table);
     ApplyWhereToSources();
     const bool update = StatementKind == StatementType::Update;
@@ -97,7 +97,7 @@ void TDataQuery::RunChange() {
         const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
         if (update) {
             // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
-            if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return;
+            if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return true;
             image = target.RecordBuffer;
             try {
                 for (std::size_t i = 0; i < TargetColumns.size(); ++i)
@@ -112,6 +112,7 @@ void TDataQuery::RunChange() {
             table.DeleteRecord(true);
         }
         ContinueAfter(table, slot);
+        return true;
     });
 }
 

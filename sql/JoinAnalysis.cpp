@@ -110,13 +110,31 @@ void TDataQuery::SetupDefaultLinks() {
     }
 }
 
-void TDataQuery::CheckWhereCondition() {
-    if (!WhereCondition) return;
+void TDataQuery::CheckCondition(TExprNode& condition) {
     // Dates and numbers in statement texts are always written the US way.
     const engine::LocaleFormatSwap us(0, 0);
     const TColumnResolver resolver = [this](TExprNode& node) { return ResolveColumn(node); };
-    CheckExprTypes(engine::ErrSql, kWhereContext, *WhereCondition, resolver);
-    if (WhereCondition->Value.FieldType != engine::FieldTypeBoolean) RaiseSqlError(kWhereNotBoolean);
+    CheckExprTypes(engine::ErrSql, kWhereContext, condition, resolver);
+    if (condition.Value.FieldType != engine::FieldTypeBoolean) RaiseSqlError(kWhereNotBoolean);
+}
+
+void TDataQuery::CheckWhereCondition() {
+    if (WhereCondition) CheckCondition(*WhereCondition);
+}
+
+void TDataQuery::CheckResidualCondition() {
+    if (BoundResidual) CheckCondition(*BoundResidual);
+}
+
+void TDataQuery::CheckLinkCondition(TExprNode& condition) {
+    CheckCondition(condition);
+}
+
+void TDataQuery::CheckConditions(bool withLinks) {
+    CheckWhereCondition();
+    CheckResidualCondition();
+    if (withLinks)
+        for (const auto& source : Sources) source->ApplyLinkFilters();
 }
 
 void TDataQuery::AddResidualCondition(NodePtr tree) {
@@ -303,6 +321,8 @@ void TDataQuery::BuildLinkTree() {
 // After linking, each outer join is one left outer link into its null side, and that link's target
 // reaches exactly its null side: the join then makes the unmatched row of the whole side at once.
 void TDataQuery::CheckOuterJoins() const {
+    // Each outer join's one entry: the left outer link into its null side from outside it.
+    std::vector<const TSourceDataLink*> entries;
     for (const TOuterJoin& join : OuterJoins) {
         const TSourceDataLink* entry = nullptr;
         int crossings = 0;
@@ -314,15 +334,32 @@ void TDataQuery::CheckOuterJoins() const {
                 entry = link.get();
             }
         }
-        bool sound = crossings == 1 && entry->JoinType == jkLeftOuter;
-        if (sound) {
-            std::vector<const TSourceDataFile*> reach{entry->Target};
-            for (std::size_t i = 0; i < reach.size(); ++i)
-                for (const auto& link : reach[i]->Links) reach.push_back(link->Target);
-            sound = reach.size() == join.NullSide.size() &&
-                    std::all_of(reach.begin(), reach.end(),
-                                [&join](const TSourceDataFile* table) { return join.OnNullSide(table); });
-        }
+        if (crossings != 1 || entry->JoinType != jkLeftOuter)
+            RaiseSqlError(kOuterJoinNotCombinable, {join.Table->CorrelationName});
+        entries.push_back(entry);
+    }
+    // The entry's target reaches its whole null side, and beyond it only the null sides of outer joins
+    // entered from inside it (a LEFT JOIN hanging off the null side of another): their rows are NULL too
+    // when the outer one has no match, as their ON conditions then meet NULL.
+    for (std::size_t j = 0; j < OuterJoins.size(); ++j) {
+        const TOuterJoin& join = OuterJoins[j];
+        std::vector<const TSourceDataFile*> reach{entries[j]->Target};
+        for (std::size_t i = 0; i < reach.size(); ++i)
+            for (const auto& link : reach[i]->Links) reach.push_back(link->Target);
+        const auto inReach = [&reach](const TSourceDataFile* table) {
+            return std::find(reach.begin(), reach.end(), table) != reach.end();
+        };
+        const auto nested = [&](const TSourceDataFile* table) {
+            for (std::size_t k = 0; k < OuterJoins.size(); ++k)
+                if (k != j && OuterJoins[k].OnNullSide(table) && inReach(entries[k]->Owner)) return true;
+            return false;
+        };
+        const auto own = static_cast<std::size_t>(std::count_if(
+            reach.begin(), reach.end(), [&join](const TSourceDataFile* table) { return join.OnNullSide(table); }));
+        const bool sound = own == join.NullSide.size() &&
+                           std::all_of(reach.begin(), reach.end(), [&](const TSourceDataFile* table) {
+                               return join.OnNullSide(table) || nested(table);
+                           });
         if (!sound) RaiseSqlError(kOuterJoinNotCombinable, {join.Table->CorrelationName});
     }
 }

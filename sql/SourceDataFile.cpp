@@ -101,6 +101,11 @@ void TSourceDataFile::AddLink(std::uint8_t joinType, engine::ExprOperator /*op*/
     Links.push_back(std::move(link));
 }
 
+void TSourceDataFile::ApplyLinkFilters() {
+    for (const auto& link : Links)
+        if (link->Condition) Owner->CheckLinkCondition(*link->Condition);
+}
+
 bool TSourceDataFile::IsLinkTarget(const TSourceDataFile* target) const noexcept {
     for (const auto& link : Links)
         if (link->JoinType != jkNone && link->Target == target) return true;

@@ -53,6 +53,8 @@ public:
     // new link. The operator is the comparison's, kept for the caller's choice of orientation only.
     void AddLink(std::uint8_t joinType, engine::ExprOperator op, TSourceDataFile* target,
                  std::unique_ptr<engine::TExprNode> condition);
+    // CheckLinkCondition on each conditional link of the table.
+    void ApplyLinkFilters();
     // One of the table's conditional links targets that table.
     bool IsLinkTarget(const TSourceDataFile* target) const noexcept;
 

@@ -252,5 +252,8 @@ inline constexpr std::string_view kNoSQLStatement = "No SQL statement available"
 inline constexpr std::string_view kQueryExecuting = "Cannot perform this operation while the query is executing";
 inline constexpr std::string_view kUseExecSQL = "Use ExecSQL for INSERT, UPDATE and DELETE statements";
 inline constexpr std::string_view kExecSQLSelect = "ExecSQL cannot run a SELECT statement";
+// Execution. Ours: a group's exact sum that its column's type cannot hold fails the statement once every row
+// is in, so the outcome does not depend on the order of the rows. Slot: the column's result name.
+inline constexpr std::string_view kSumOverflow = "Numeric overflow in SUM for column '%s'";
 
 }  // namespace sql

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/blob/BlobBuffer.h"
 #include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
 #include "tests/engine/support/TableFixture.h"
@@ -218,16 +219,59 @@ TEST_F(Execute, ProgressCountsOuterRowsAndAnAbortKeepsTheRowsSoFar) {
     }
 }
 
-TEST_F(Execute, WhatCannotRunYetIsRefusedBeforeAnythingChanges) {
-    for (const std::string text :
-         {"SELECT DISTINCT AID FROM B", "SELECT COUNT(*) FROM B", "SELECT AID, SUM(W) FROM B GROUP BY AID"}) {
-        auto query = Bound(text);
+using ExecuteBlobs = enginetest::TableTest;
+
+// A large-object column is copied byte for byte, an empty one stays NULL, and the source rows get their
+// references back: a second run copies the same values.
+TEST_F(ExecuteBlobs, ALargeObjectColumnCopiesByteForByte) {
+    std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              sqltest::FieldDef(2, "M", engine::FieldTypeBlob)};
+    std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("L", fields, indexes);
+    std::vector<std::string> values = {std::string(), std::string(10, 'a'), std::string()};
+    for (int i = 0; i < 3000; ++i) values[2].push_back(static_cast<char>(i * 7 % 251));
+    {
+        engine::TDataFile table;
+        table.SetFileName("L");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            table.InitRecord(image);
+            const auto id = static_cast<std::int32_t>(i + 1);
+            table.SetField(false, 1, image, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&id), 4));
+            if (!values[i].empty()) {
+                ASSERT_EQ(table.OpenBlob(false, 2, engine::BlobOpenReadWrite, image), 0);
+                const std::vector<std::uint8_t> bytes(values[i].begin(), values[i].end());
+                ASSERT_EQ(table.WriteBlob(false, 2, bytes, static_cast<std::int32_t>(bytes.size()), 0, image), 0);
+            }
+            table.InsertRecord(image, true);
+            table.FreeBlobs();
+        }
+    }
+    auto query = Bound("SELECT ID, M FROM L");
+    for (int run = 0; run < 2; ++run) {
         engine::TDataFile* result = nullptr;
-        EXPECT_EQ(
-            sqltest::SqlError([&] { query->Execute(result); }).find("cannot be run yet") != std::string::npos,
-            true)
-            << text;
-        EXPECT_EQ(result, nullptr);
+        ASSERT_EQ(query->Execute(result), 0);
+        std::vector<std::uint8_t> image(result->GetRecordBufferSize());
+        result->SetToBegin();
+        std::size_t row = 0;
+        while (result->GetNextRecord(image) == 0) {
+            ASSERT_LT(row, values.size());
+            if (values[row].empty()) {
+                EXPECT_TRUE(result->GetField(true, 2, image)) << row;
+            } else {
+                ASSERT_EQ(result->OpenBlob(true, 2, engine::BlobOpenRead, image), 0);
+                std::int32_t size = 0;
+                ASSERT_EQ(result->GetBlobSize(true, 2, size, image), 0);
+                std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+                std::int32_t got = 0;
+                ASSERT_EQ(result->ReadBlob(true, 2, got, size, bytes, 0, image), 0);
+                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), values[row]) << row;
+                result->FreeBlobs();
+            }
+            ++row;
+        }
+        EXPECT_EQ(row, values.size());
     }
 }
 

@@ -36,6 +36,16 @@ inline Cell Real(double v) {
 inline Cell Text(std::string v) {
     return {engine::FieldTypeString, std::nullopt, std::move(v), false};
 }
+// A word, a date's day number, and a BCD value in its stored form (ScaledNumber.h).
+inline Cell Word(std::uint16_t v) {
+    return {engine::FieldTypeWord, v, {}, false};
+}
+inline Cell Date(std::int32_t v) {
+    return {engine::FieldTypeDate, v, {}, false};
+}
+inline Cell Bcd(std::int64_t stored) {
+    return {engine::FieldTypeBcd, std::nullopt, std::to_string(stored), false};
+}
 inline Cell Null() {
     return {engine::FieldTypeInteger, std::nullopt, {}, true};
 }
@@ -57,12 +67,18 @@ inline void InsertRows(const std::string& name, const std::vector<std::vector<Ce
                 table.SetField(false, field, image, std::nullopt);
                 continue;
             }
-            if (cell.type == engine::FieldTypeInteger) {
+            if (cell.type == engine::FieldTypeInteger || cell.type == engine::FieldTypeDate) {
                 const auto v = static_cast<std::int32_t>(*cell.number);
                 std::memcpy(bytes, &v, size = 4);
             } else if (cell.type == engine::FieldTypeSmallInt) {
                 const auto v = static_cast<std::int16_t>(*cell.number);
                 std::memcpy(bytes, &v, size = 2);
+            } else if (cell.type == engine::FieldTypeWord) {
+                const auto v = static_cast<std::uint16_t>(*cell.number);
+                std::memcpy(bytes, &v, size = 2);
+            } else if (cell.type == engine::FieldTypeBcd) {
+                const std::int64_t v = std::stoll(cell.text);
+                std::memcpy(bytes, &v, size = 8);
             } else if (cell.type == engine::FieldTypeFloat) {
                 const double v = *cell.number;
                 std::memcpy(bytes, &v, size = 8);

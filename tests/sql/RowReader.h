@@ -12,6 +12,7 @@
 
 #include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
+#include "engine/values/ScaledNumber.h"
 
 namespace sqltest {
 
@@ -32,6 +33,22 @@ inline std::string FieldText(const engine::TDataFile& table, std::uint16_t field
             std::int16_t v = 0;
             std::memcpy(&v, bytes.data(), 2);
             return std::to_string(v);
+        }
+        case engine::FieldTypeWord: {
+            std::uint16_t v = 0;
+            std::memcpy(&v, bytes.data(), 2);
+            return std::to_string(v);
+        }
+        case engine::FieldTypeDate:
+        case engine::FieldTypeTime: {
+            std::int32_t v = 0;
+            std::memcpy(&v, bytes.data(), 4);
+            return std::to_string(v);
+        }
+        case engine::FieldTypeBcd: {
+            std::int64_t v = 0;
+            std::memcpy(&v, bytes.data(), 8);
+            return engine::ScaledIntToStr(v);
         }
         case engine::FieldTypeFloat: {
             double v = 0;
