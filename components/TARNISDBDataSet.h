@@ -15,6 +15,8 @@ class TTARNISSession;
 // Reasons for which a dataset holds its database; it holds it while any is set.
 enum TDBFlag : int {
     dbfOpened = 0,      // the cursor is open
+    dbfExecSQL = 1,     // a query runs a statement that returns no rows
+    dbfPrepared = 2,    // a query keeps its statement prepared
     dbfEmptyTable = 3,  // a closed table empties itself
     dbfFieldList = 4,   // a closed table reads its field definitions
     dbfIndexList = 5,   // a closed table reads its index definitions

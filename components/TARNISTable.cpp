@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "components/ComponentTexts.h"
+#include "components/DBFlagHold.h"
 #include "components/TARNISDatabase.h"
 #include "components/TARNISSession.h"
 #include "db/DataSource.h"
@@ -16,40 +17,6 @@
 namespace components {
 
 namespace {
-
-// Holds the dataset's database for one reason while in scope; a reason held already stays with its holder.
-class DBFlagHold {
-public:
-    DBFlagHold(TTARNISDBDataSet& dataSet, int flag) : dataSet_(dataSet), flag_(flag) {
-        if (dataSet_.DBFlag(flag_)) return;
-        dataSet_.SetDBFlag(flag_, true);
-        held_ = true;
-    }
-    // After a failure: the database goes, and a failure of that goes to the application's handler, so
-    // that it does not hide the first.
-    ~DBFlagHold() {
-        if (!held_) return;
-        try {
-            dataSet_.SetDBFlag(flag_, false);
-        } catch (...) {
-            rtl::HandleCurrentException();
-        }
-    }
-    DBFlagHold(const DBFlagHold&) = delete;
-    DBFlagHold& operator=(const DBFlagHold&) = delete;
-
-    // The success path, whose failure is raised.
-    void Release() {
-        if (!held_) return;
-        held_ = false;
-        dataSet_.SetDBFlag(flag_, false);
-    }
-
-private:
-    TTARNISDBDataSet& dataSet_;
-    int flag_;
-    bool held_ = false;
-};
 
 // The session's password callback on a handle for the length of a scope.
 class PasswordEventScope {

@@ -98,7 +98,8 @@ public:
 
     // Opening and closing.
     bool Active() const { return state_ != dsInactive && state_ != dsOpening; }
-    void SetActive(bool active);
+    // Virtual so that a dataset can refuse to open or close while it cannot (a query running its statement).
+    virtual void SetActive(bool active);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }
     TDataSetState State() const { return state_; }

@@ -32,6 +32,9 @@ inline constexpr std::string_view kFieldTypeMismatch = "Type mismatch for field 
 inline constexpr std::string_view kFieldHasNoDataSet = "Field '%s' has no dataset";
 inline constexpr std::string_view kInvalidFieldSize = "Invalid field size";
 
+// Parameters of a query.
+inline constexpr std::string_view kParamNotFound = "Parameter '%s' not found";
+
 // Field values. The slot of the range message is the value as text.
 inline constexpr std::string_view kFieldRangeError = "Value %s is out of range for field '%s'";
 inline constexpr std::string_view kFieldAccessError = "Invalid type conversion for field '%s'";

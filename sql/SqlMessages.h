@@ -238,6 +238,20 @@ inline constexpr std::string_view kRightParenExpected =
     "Right parentheses expected, instead found '%s' in %s";
 inline constexpr std::string_view kParametersNotAllowed = "Parameters are not allowed in %s";
 
+// ---- The query component and its parameters. These are the framework's database error
+// (rtl::EDatabaseError), not engine error 11949; "%s" slots as above.
+// A parameter's value has no native form: no data type yet, or one the parameter block cannot carry.
+inline constexpr std::string_view kParamUnknownType = "Field '%s' is of unknown type";
+inline constexpr std::string_view kParamUnsupportedType = "Field '%s' is of an unsupported type";
+// Slots: the parameter's name, the limit (kMaxStoredParamSize).
+inline constexpr std::string_view kParamTooLargeToSave = "Parameter '%s', cannot save data larger than %s bytes";
+inline constexpr std::string_view kUnableToLoadParams = "Unable to load bind parameters";
+// A string longer than the block's size byte can carry, or a block beyond its 16-bit size.
+inline constexpr std::string_view kParamTooLargeToBind = "Parameter '%s' is too large to bind";
+inline constexpr std::string_view kNoSQLStatement = "No SQL statement available";
+inline constexpr std::string_view kQueryExecuting = "Cannot perform this operation while the query is executing";
+inline constexpr std::string_view kUseExecSQL = "Use ExecSQL for INSERT, UPDATE and DELETE statements";
+inline constexpr std::string_view kExecSQLSelect = "ExecSQL cannot run a SELECT statement";
 // Execution. Ours: a group's exact sum that its column's type cannot hold fails the statement once every row
 // is in, so the outcome does not depend on the order of the rows. Slot: the column's result name.
 inline constexpr std::string_view kSumOverflow = "Numeric overflow in SUM for column '%s'";
