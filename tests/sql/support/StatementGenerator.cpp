@@ -111,71 +111,63 @@ bool IsNumber(Type type) {
 
 }  // namespace
 
+namespace {
+
+// The FROM clauses, beside which tables they bring and which of them an outer join can fill with NULLs. Every
+// join links T1.A to T2.TID; X is a second T1.
+enum class Third { None, Inner, NullSide };
+struct Form {
+    const char* from;
+    bool t1NullSide;
+    bool t2NullSide;
+    Third x;
+    bool onConjunct;  // the first join takes a further ON conjunct on either side, sometimes
+};
+constexpr std::array<Form, 9> kJoinForms = {{
+    {"T1, T2 WHERE T1.A = T2.TID", false, false, Third::None, false},
+    {"T1 JOIN T2 ON T1.A = T2.TID", false, false, Third::None, true},
+    {"T1, T2, T1 X WHERE T1.A = T2.TID AND X.B = T1.B", false, false, Third::Inner, false},
+    {"T1 LEFT JOIN T2 ON T1.A = T2.TID", false, true, Third::None, true},
+    {"T1 RIGHT JOIN T2 ON T1.A = T2.TID", true, false, Third::None, true},
+    // A LEFT JOIN hanging off the null side of another.
+    {"T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A", false, true, Third::NullSide, false},
+    // An inner join, and a comma, after a LEFT JOIN.
+    {"T1 LEFT JOIN T2 ON T1.A = T2.TID JOIN T1 X ON X.B = T1.B", false, true, Third::Inner, false},
+    {"T1 LEFT JOIN T2 ON T1.A = T2.TID, T1 X WHERE X.K = T1.K", false, true, Third::Inner, false},
+    // An inner join inside a RIGHT JOIN: T2 and X together are its null side.
+    {"T2 JOIN T1 X ON X.A = T2.ID RIGHT JOIN T1 ON T1.A = T2.TID", false, true, Third::NullSide, false},
+}};
+
+}  // namespace
+
 StatementGenerator::Source StatementGenerator::PickSource() {
     Source source;
     const auto add = [&](const std::string& table, const std::string& correlation, bool qualify, bool nullable) {
         for (const auto& [name, type] : TableColumns(table))
             source.columns.push_back({qualify ? correlation + "." + name : name, type, nullable});
     };
-    const int form = Pick(11);
-    const std::string link = "T1.A = T2.TID";
-    switch (form) {
-        case 0:
-        case 1:
-            add("T1", "T1", false, false);
-            source.from += "T1";
-            return source;
-        case 2:
-            add("T2", "T2", false, false);
-            source.from += "T2";
-            return source;
-        default:
-            break;
+    // A single table about a third of the time.
+    const int pick = Pick(static_cast<int>(kJoinForms.size()) + 4);
+    if (pick < 4) {
+        const std::string table = pick < 2 ? "T1" : "T2";
+        add(table, table, false, false);
+        source.from += table;
+        return source;
     }
+    const Form& form = kJoinForms[static_cast<std::size_t>(pick - 4)];
     source.join = true;
-    add("T1", "T1", true, form == 6);
-    add("T2", "T2", true, form >= 5 && form != 6);
-    switch (form) {
-        case 3:
-            source.from += "T1, T2 WHERE " + link;
-            break;
-        case 4:
-            source.from += "T1 JOIN T2 ON " + link;
-            break;
-        case 5:
-            source.from += "T1 LEFT JOIN T2 ON " + link;
-            break;
-        case 6:
-            // T1 is the null side here.
-            source.from += "T1 RIGHT JOIN T2 ON " + link;
-            break;
-        case 7:
-            add("T1", "X", true, true);
-            source.from += "T1 LEFT JOIN T2 ON " + link + " LEFT JOIN T1 X ON T2.ID = X.A";
-            break;
-        case 8:
-            add("T1", "X", true, false);
-            source.from += "T1 LEFT JOIN T2 ON " + link + " JOIN T1 X ON X.B = T1.B";
-            break;
-        case 9:
-            add("T1", "X", true, false);
-            source.from += "T1 LEFT JOIN T2 ON " + link + ", T1 X WHERE X.K = T1.K";
-            break;
-        default:
-            // An inner join inside a RIGHT JOIN: T2 and X together are its null side.
-            add("T1", "X", true, true);
-            source.from += "T2 JOIN T1 X ON X.A = T2.ID RIGHT JOIN T1 ON " + link;
-            break;
-    }
-    source.outerJoin = form >= 5;
-    // An ON conjunct on either side of the first join, sometimes.
-    if (form >= 4 && form <= 6 && Chance(40)) {
+    source.outerJoin = form.t1NullSide || form.t2NullSide;
+    add("T1", "T1", true, form.t1NullSide);
+    add("T2", "T2", true, form.t2NullSide);
+    if (form.x != Third::None) add("T1", "X", true, form.x == Third::NullSide);
+    source.from += form.from;
+    if (form.onConjunct && Chance(40)) {
+        // Within ON, both tables' values are real: NOT and column comparisons are fine.
         Source one;
-        const std::size_t side = Chance(50) ? 0 : 6;
-        const std::size_t count = side == 0 ? 6 : 4;
-        for (std::size_t i = side; i < side + count; ++i) one.columns.push_back(source.columns[i]);
+        const bool t1 = Chance(50);
+        for (std::size_t i = t1 ? 0 : 6; i < (t1 ? 6 : 10); ++i) one.columns.push_back(source.columns[i]);
         for (Column& column : one.columns) column.nullable = false;
-        const Dual condition = Predicate(one, true);
+        const Dual condition = Predicate(one);
         source.from.engine += " AND " + condition.engine;
         source.from.sqlite += " AND " + condition.sqlite;
     }
@@ -213,17 +205,17 @@ StatementGenerator::Dual StatementGenerator::Constant(const Column& column) {
 }
 
 StatementGenerator::Dual StatementGenerator::Where(const Source& source, int atoms) {
-    Dual where = Predicate(source, false);
+    Dual where = Predicate(source);
     for (int i = 1; i < atoms; ++i) {
         where += Chance(60) ? " AND " : " OR ";
-        where += Predicate(source, false);
+        where += Predicate(source);
     }
     return where;
 }
 
 // One condition. A value that can be NULL meets only a constant, under an operator on which two-valued and
 // three-valued logic agree; N is read only under IS [NOT] NULL; D only through EXTRACT.
-StatementGenerator::Dual StatementGenerator::Predicate(const Source& source, bool inOn) {
+StatementGenerator::Dual StatementGenerator::Predicate(const Source& source) {
     const Column& column = source.columns[static_cast<std::size_t>(Pick(static_cast<int>(source.columns.size())))];
     const bool nullable = column.nullable || column.type == Type::NullableInteger;
     if (column.type == Type::NullableInteger || (nullable && Chance(25))) {
@@ -231,7 +223,7 @@ StatementGenerator::Dual StatementGenerator::Predicate(const Source& source, boo
         return {text, text};
     }
     Dual atom;
-    if (!nullable && !inOn && Chance(15)) atom += "NOT ";
+    if (!nullable && Chance(15)) atom += "NOT ";
     Dual left{column.name, column.name};
     if (column.type == Type::Date && Chance(50)) {
         constexpr std::array<const char*, 5> kOperators = {" = ", " < ", " > ", " <= ", " >= "};

@@ -49,7 +49,7 @@ private:
     bool Chance(int percent);
     Source PickSource();
     Dual Constant(const Column& column);
-    Dual Predicate(const Source& source, bool inOn);
+    Dual Predicate(const Source& source);
     Dual Where(const Source& source, int atoms);
     Dual SelectItem(const Source& source);
     Dual Aggregate(const Source& source);
