@@ -3,7 +3,7 @@
 // on engine tables and, as its twin, on an in-memory SQLite database holding the same rows; the two must give
 // the same rows. Each SELECT also runs as a live request, on copies of the tables without indexes and with its
 // inner joins' FROM order changed; each change runs on both copies. KEYVALE_DIFF_BUDGET sets how many
-// statements the generator makes (default 300), KEYVALE_DIFF_SEED its seed (default 1); a failure prints both.
+// statements the generator makes (default 200), KEYVALE_DIFF_SEED its seed (default 1); a failure prints both.
 //
 // The engine's documented differences, and the rule that keeps each out of the comparison:
 // - NULL logic is two-valued (NULL = NULL is true, NULL <> x true, order comparisons false): values that can
@@ -406,7 +406,7 @@ TEST_F(SqliteDifferential, ChangesLeaveWhatSqliteLeaves) {
 // The generator's statements, on fresh rows every 25 statements.
 TEST_F(SqliteDifferential, GeneratedStatementsGiveSqlitesRows) {
     // A few hundred statements run in seconds under the sanitizers; raise the budget by hand for a deeper run.
-    constexpr std::uint64_t kDefaultBudget = 300;
+    constexpr std::uint64_t kDefaultBudget = 200;
     constexpr int kStatementsPerRows = 25;
     const std::uint64_t seed = FromEnvironment("KEYVALE_DIFF_SEED", 1);
     const std::uint64_t budget = FromEnvironment("KEYVALE_DIFF_BUDGET", kDefaultBudget);

@@ -71,6 +71,35 @@ bool StatementGenerator::Chance(int percent) {
     return Pick(100) < percent;
 }
 
+// Small numbers, so that no sum, product or difference leaves 16 bits; floats in quarters, so that every sum
+// is exact in any order.
+int StatementGenerator::SmallValue() {
+    return Pick(8) * 5 - 10;
+}
+
+double StatementGenerator::FloatValue() {
+    return (Pick(41) - 20) * 0.25;
+}
+
+// Forty days from 29 July 2021 (day 738000), across a month's end.
+std::int32_t StatementGenerator::DayValue() {
+    return 738000 + Pick(40);
+}
+
+const char* StatementGenerator::Word() {
+    return kWords[static_cast<std::size_t>(Pick(kWords.size()))];
+}
+
+namespace {
+
+std::string FloatText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+}  // namespace
+
 GeneratedRows StatementGenerator::Rows() {
     GeneratedRows rows;
     // 0 to a few dozen rows; keys shuffled so that natural and index order differ.
@@ -80,9 +109,9 @@ GeneratedRows StatementGenerator::Rows() {
     for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = static_cast<std::int32_t>(i + 1);
     std::shuffle(keys.begin(), keys.end(), random_);
     for (int i = 0; i < t1Count; ++i) {
-        rows.t1.push_back({keys[static_cast<std::size_t>(i)], static_cast<std::int16_t>(Pick(8) * 5 - 10),
-                           kWords[static_cast<std::size_t>(Pick(kWords.size()))], (Pick(41) - 20) * 0.25,
-                           738000 + Pick(40), Chance(50)});
+        rows.t1.push_back({keys[static_cast<std::size_t>(i)], static_cast<std::int16_t>(SmallValue()),
+                           Word(), FloatValue(),
+                           DayValue(), Chance(50)});
     }
     std::shuffle(keys.begin(), keys.end(), random_);
     for (int i = 0; i < t2Count; ++i) {
@@ -181,18 +210,17 @@ StatementGenerator::Dual StatementGenerator::Constant(const Column& column) {
             return {v, v};
         }
         case Type::Date:
-            return DateConstant(738000 + Pick(40));
+            return DateConstant(DayValue());
         case Type::SmallInt: {
-            const std::string v = std::to_string(Pick(8) * 5 - 10);
+            const std::string v = std::to_string(SmallValue());
             return {v, v};
         }
         case Type::Float: {
-            char text[32];
-            std::snprintf(text, sizeof text, "%.2f", (Pick(41) - 20) * 0.25);
-            return {text, text};
+            const std::string v = FloatText(FloatValue());
+            return {v, v};
         }
         case Type::String: {
-            const std::string v = std::string("'") + kWords[static_cast<std::size_t>(Pick(kWords.size()))] + "'";
+            const std::string v = std::string("'") + Word() + "'";
             return {v, v};
         }
         case Type::Boolean:
@@ -214,7 +242,7 @@ StatementGenerator::Dual StatementGenerator::Where(const Source& source, int ato
 }
 
 // One condition. A value that can be NULL meets only a constant, under an operator on which two-valued and
-// three-valued logic agree; N is read only under IS [NOT] NULL; D only through EXTRACT.
+// three-valued logic agree; N is read only under IS [NOT] NULL; D against a date or through EXTRACT.
 StatementGenerator::Dual StatementGenerator::Predicate(const Source& source) {
     const Column& column = source.columns[static_cast<std::size_t>(Pick(static_cast<int>(source.columns.size())))];
     const bool nullable = column.nullable || column.type == Type::NullableInteger;
@@ -264,11 +292,15 @@ StatementGenerator::Dual StatementGenerator::Predicate(const Source& source) {
     } else {
         constexpr std::array<const char*, 6> kOperators = {" = ", " < ", " > ", " <= ", " >= ", " <> "};
         atom += kOperators[static_cast<std::size_t>(Pick(nullable ? 5 : 6))];
-        // Another column of the same kind, sometimes, when neither can be NULL.
+        // Another column of the same kind, sometimes, when neither can be NULL. Among three tables, only of
+        // the same one: a condition linking the two tables that no join links would close a cycle of join
+        // conditions, which the planner refuses.
+        const auto table = [](const std::string& name) { return name.substr(0, name.find('.')); };
         std::vector<const Column*> others;
         for (const Column& other : source.columns)
             if (!nullable && !other.nullable &&
-                (other.type == column.type || (IsNumber(other.type) && IsNumber(column.type))))
+                (other.type == column.type || (IsNumber(other.type) && IsNumber(column.type))) &&
+                (source.columns.size() <= 10 || table(other.name) == table(column.name)))
                 others.push_back(&other);
         if (!others.empty() && Chance(40)) {
             const Column& other = *others[static_cast<std::size_t>(Pick(static_cast<int>(others.size())))];
@@ -410,13 +442,12 @@ GeneratedStatement StatementGenerator::Insert() {
     statement.kind = GeneratedKind::Insert;
     if (Chance(50)) {
         statement.table = "T1";
-        const std::string word = std::string("'") + kWords[static_cast<std::size_t>(Pick(kWords.size()))] + "'";
-        char f[32];
-        std::snprintf(f, sizeof f, "%.2f", (Pick(41) - 20) * 0.25);
+        const std::string word = std::string("'") + Word() + "'";
+        const std::string f = FloatText(FloatValue());
         Dual values;
         values += "INSERT INTO T1 (A, B, S, F, D, K) VALUES (" + std::to_string(++maxA_) + ", " +
-                  std::to_string(Pick(8) * 5 - 10) + ", " + word + ", " + f + ", ";
-        values += DateConstant(738000 + Pick(40));
+                  std::to_string(SmallValue()) + ", " + word + ", " + f + ", ";
+        values += DateConstant(DayValue());
         values += ", ";
         values += Chance(50) ? Dual{"TRUE)", "1)"} : Dual{"FALSE)", "0)"};
         statement.engine = values.engine;
@@ -456,7 +487,7 @@ GeneratedStatement StatementGenerator::Update() {
         } else if (shape == 3) {
             set += "K = ";
             set += Constant(source.columns[5]);
-            set += ", B = " + std::to_string(Pick(8) * 5 - 10);
+            set += ", B = " + std::to_string(SmallValue());
         } else {
             set += "F = F * 2";
         }

@@ -47,6 +47,10 @@ private:
 
     int Pick(int count);
     bool Chance(int percent);
+    int SmallValue();
+    double FloatValue();
+    std::int32_t DayValue();
+    const char* Word();
     Source PickSource();
     Dual Constant(const Column& column);
     Dual Predicate(const Source& source);
