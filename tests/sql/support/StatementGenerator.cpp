@@ -206,8 +206,10 @@ StatementGenerator::Source StatementGenerator::PickSource() {
 StatementGenerator::Dual StatementGenerator::Constant(const Column& column) {
     switch (column.type) {
         case Type::Integer: {
-            const std::string v = std::to_string(Pick(30));
-            return {v, v};
+            // V holds multiples of 25, the keys and TID small numbers: constants from the same ranges.
+            const bool v = column.name == "V" || column.name.ends_with(".V");
+            const std::string text = std::to_string(v ? Pick(20) * 25 : Pick(30));
+            return {text, text};
         }
         case Type::Date:
             return DateConstant(DayValue());
