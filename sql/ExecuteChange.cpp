@@ -49,9 +49,15 @@ void ContinueAfter(engine::TDataFile& table, std::uint32_t slot) {
     table.GetBookmark(bookmark);
     std::uint32_t landed = 0;
     std::memcpy(&landed, bookmark.data(), bookmark.size());
-    // 0: no visible record at or after the slot, the next read ends the walk. The slot itself: still
-    // visible, the next read steps past it. A later one: step back so that the next read gives it.
-    if (landed != 0 && landed != slot) table.GetPriorRecord();
+    // 0: no visible record at or after the slot, the next read ends the walk. An earlier one: the position
+    // fell back on the last visible record, as it does when none follows; stepping back from there would
+    // walk rows already changed again, so the walk ends here too. The slot itself: still visible, the next
+    // read steps past it. A later one: step back so that the next read gives it.
+    if (landed != 0 && landed < slot) {
+        table.SetToEnd();
+    } else if (landed != 0 && landed != slot) {
+        table.GetPriorRecord();
+    }
 }
 
 }  // namespace

@@ -91,6 +91,13 @@ TEST_F(ExecuteChange, EveryMatchingRowIsChangedExactlyOnce) {
              if (r.k < 10) r.k += 100;
              return true;
          }},
+        // Rows 1 and 2 still match once changed, row 3 (the last to match) does not: the walk must not step
+        // back to them.
+        {"UPDATE T SET K = K + 20 WHERE K <= 3 OR K BETWEEN 21 AND 22",
+         [](TRow& r) {
+             if (r.k <= 3) r.k += 20;
+             return true;
+         }},
         {"UPDATE T SET A = B, B = A WHERE K <= 2",
          [](TRow& r) {
              if (r.k <= 2) std::swap(r.a, r.b);
