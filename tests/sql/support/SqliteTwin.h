@@ -32,24 +32,34 @@ public:
     Sqlite() {
         sqlite3_open(":memory:", &db_);
         Exec("PRAGMA case_sensitive_like = ON");
-        Exec("CREATE TABLE T1 (A INTEGER PRIMARY KEY, B INTEGER, S TEXT, F REAL, D INTEGER, K INTEGER)");
-        Exec("CREATE TABLE T2 (ID INTEGER PRIMARY KEY, TID INTEGER, V INTEGER, N INTEGER)");
-        for (const T1Row& r : kT1) {
-            Exec("INSERT INTO T1 VALUES (" + std::to_string(r.a) + ", " + std::to_string(r.b) + ", '" + r.s +
-                 "', " + Number(r.f) + ", " + std::to_string(r.d) + ", " + (r.k ? "1" : "0") + ")");
-        }
-        for (const T2Row& r : kT2) {
-            Exec("INSERT INTO T2 VALUES (" + std::to_string(r.id) + ", " + std::to_string(r.tid) + ", " +
-                 std::to_string(r.v) + ", " + (r.n ? std::to_string(*r.n) : "NULL") + ")");
-        }
+        Load(kT1, kT2);
     }
     ~Sqlite() { sqlite3_close(db_); }
     Sqlite(const Sqlite&) = delete;
     Sqlite& operator=(const Sqlite&) = delete;
 
+    // T1 and T2 made again with these rows.
+    void Load(const std::vector<T1Row>& t1, const std::vector<T2Row>& t2) {
+        Exec("DROP TABLE IF EXISTS T1");
+        Exec("DROP TABLE IF EXISTS T2");
+        Exec("CREATE TABLE T1 (A INTEGER PRIMARY KEY, B INTEGER, S TEXT, F REAL, D INTEGER, K INTEGER)");
+        Exec("CREATE TABLE T2 (ID INTEGER PRIMARY KEY, TID INTEGER, V INTEGER, N INTEGER)");
+        for (const T1Row& r : t1) {
+            Exec("INSERT INTO T1 VALUES (" + std::to_string(r.a) + ", " + std::to_string(r.b) + ", '" + r.s +
+                 "', " + Number(r.f) + ", " + std::to_string(r.d) + ", " + (r.k ? "1" : "0") + ")");
+        }
+        for (const T2Row& r : t2) {
+            Exec("INSERT INTO T2 VALUES (" + std::to_string(r.id) + ", " + std::to_string(r.tid) + ", " +
+                 std::to_string(r.v) + ", " + (r.n ? std::to_string(*r.n) : "NULL") + ")");
+        }
+    }
+
     void Exec(const std::string& text) {
         char* error = nullptr;
-        ASSERT_EQ(sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error), SQLITE_OK) << text << ": " << error;
+        if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            ADD_FAILURE() << "SQLite: " << text << ": " << (error != nullptr ? error : "");
+            sqlite3_free(error);
+        }
     }
 
     std::vector<Row> Rows(const std::string& text) {
@@ -81,33 +91,39 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-// T1 and T2 with kT1's and kT2's rows, as engine tables in the current directory.
-inline void CreateTables() {
-        std::vector<engine::TFieldDesc> t1 = {sqltest::FieldDef(1, "A", engine::FieldTypeInteger),
-                                              sqltest::FieldDef(2, "B", engine::FieldTypeSmallInt),
-                                              sqltest::FieldDef(3, "S", engine::FieldTypeString, 10),
-                                              sqltest::FieldDef(4, "F", engine::FieldTypeFloat),
-                                              sqltest::FieldDef(5, "D", engine::FieldTypeDate),
-                                              sqltest::FieldDef(6, "K", engine::FieldTypeBoolean)};
-        std::vector<engine::TIndexDescriptor> i1 = {enginetest::IndexDef("", {1})};
-        enginetest::CreateTable("T1", t1, i1);
-        std::vector<engine::TFieldDesc> t2 = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
-                                              sqltest::FieldDef(2, "TID", engine::FieldTypeInteger),
-                                              sqltest::FieldDef(3, "V", engine::FieldTypeInteger),
-                                              sqltest::FieldDef(4, "N", engine::FieldTypeInteger)};
-        std::vector<engine::TIndexDescriptor> i2 = {enginetest::IndexDef("", {1}),
-                                                    enginetest::IndexDef("ByTid", {2})};
-        enginetest::CreateTable("T2", t2, i2);
-        std::vector<std::vector<sqltest::Cell>> rows;
-        for (const T1Row& r : kT1)
-            rows.push_back({sqltest::Int(r.a), sqltest::Small(r.b), sqltest::Text(r.s), sqltest::Real(r.f),
-                            sqltest::Date(r.d), sqltest::Small(r.k ? 1 : 0)});
-        sqltest::InsertRows("T1", rows);
-        rows.clear();
-        for (const T2Row& r : kT2)
-            rows.push_back({sqltest::Int(r.id), sqltest::Int(r.tid), sqltest::Int(r.v),
-                            r.n ? sqltest::Int(*r.n) : sqltest::Null()});
-        sqltest::InsertRows("T2", rows);
+// T1 and T2 in the current directory, with the indexes or without any, holding the rows.
+inline void CreateTables(const std::vector<T1Row>& t1Rows, const std::vector<T2Row>& t2Rows, bool indexed) {
+    enginetest::TableOptions options;
+    options.allowNoPrimary = !indexed;
+    std::vector<engine::TFieldDesc> t1 = {sqltest::FieldDef(1, "A", engine::FieldTypeInteger),
+                                          sqltest::FieldDef(2, "B", engine::FieldTypeSmallInt),
+                                          sqltest::FieldDef(3, "S", engine::FieldTypeString, 10),
+                                          sqltest::FieldDef(4, "F", engine::FieldTypeFloat),
+                                          sqltest::FieldDef(5, "D", engine::FieldTypeDate),
+                                          sqltest::FieldDef(6, "K", engine::FieldTypeBoolean)};
+    std::vector<engine::TIndexDescriptor> i1;
+    if (indexed) i1 = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("T1", t1, i1, options);
+    std::vector<engine::TFieldDesc> t2 = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                          sqltest::FieldDef(2, "TID", engine::FieldTypeInteger),
+                                          sqltest::FieldDef(3, "V", engine::FieldTypeInteger),
+                                          sqltest::FieldDef(4, "N", engine::FieldTypeInteger)};
+    std::vector<engine::TIndexDescriptor> i2;
+    if (indexed) i2 = {enginetest::IndexDef("", {1}), enginetest::IndexDef("ByTid", {2})};
+    enginetest::CreateTable("T2", t2, i2, options);
+    std::vector<std::vector<sqltest::Cell>> rows;
+    for (const T1Row& r : t1Rows)
+        rows.push_back({sqltest::Int(r.a), sqltest::Small(r.b), sqltest::Text(r.s), sqltest::Real(r.f),
+                        sqltest::Date(r.d), sqltest::Small(r.k ? 1 : 0)});
+    sqltest::InsertRows("T1", rows);
+    rows.clear();
+    for (const T2Row& r : t2Rows)
+        rows.push_back({sqltest::Int(r.id), sqltest::Int(r.tid), sqltest::Int(r.v),
+                        r.n ? sqltest::Int(*r.n) : sqltest::Null()});
+    sqltest::InsertRows("T2", rows);
 }
+
+// T1 and T2 with kT1's and kT2's rows and their indexes.
+inline void CreateTables() { CreateTables(kT1, kT2, true); }
 
 }  // namespace sqltest::differential
