@@ -27,14 +27,15 @@ run: deps
 
 # The engine against SQLite: a release build of the benchmarks alone (the engine, bench/ and the program's
 # windows), then their runs: the engine, the test screen's keystroke, a test screen's scoring and the results
-# window, the last three on the offscreen platform.
+# window, the last three on the offscreen platform; then the SQL engine's cost cliffs beside SQLite.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench scoring-bench results-window-bench -j $(JOBS)
+	@cmake --build $(BENCH_DIR) --target engine-bench screen-bench scoring-bench results-window-bench sql-bench -j $(JOBS)
 	@$(BENCH_DIR)/bench/engine-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/screens/screen-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/scoring/scoring-bench
 	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/results/results-window-bench
+	@$(BENCH_DIR)/bench/sql/sql-bench
 
 clean:
 	rm -rf build
