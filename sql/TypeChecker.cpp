@@ -153,7 +153,8 @@ private:
     // Under ParamTyping::Deferred: a parameter that has no value yet, or a node whose type rests on one.
     // Its type is unknown until the values are set, so no rule can refuse it yet.
     bool IsOpen(const TExprNode* node) const {
-        if (params_ != ParamTyping::Deferred || node == nullptr || node->Value.FieldType != engine::FieldTypeNone)
+        if (params_ != ParamTyping::Deferred || node == nullptr ||
+            node->Value.FieldType != engine::FieldTypeNone)
             return false;
         if (node->NodeClass == engine::ncConstant && node->IsParam != 0) return true;
         return std::find(open_.begin(), open_.end(), node) != open_.end();

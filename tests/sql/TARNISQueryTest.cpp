@@ -166,7 +166,8 @@ TEST_F(TARNISQueryTest, ParametersStandInEveryOperandPositionOfACondition) {
 // An ON condition with a range of parameters, opened again with new bounds.
 TEST_F(TARNISQueryTest, ARangeOfParametersInAJoinFollowsTheValuesOfEachOpen) {
     auto query = NewQuery(
-        "SELECT p.ID FROM people p JOIN people q ON p.ID = q.ID AND :lo <= q.ID AND q.ID < :hi ORDER BY p.ID");
+        "SELECT p.ID FROM people p JOIN people q ON p.ID = q.ID AND :lo <= q.ID AND q.ID < :hi "
+        "ORDER BY p.ID");
     query->ParamByName("lo").SetAsInteger(2);
     query->ParamByName("hi").SetAsInteger(4);
     query->Open();
@@ -184,7 +185,8 @@ TEST_F(TARNISQueryTest, AParameterOfTheWrongTypeFailsTheRunAndChangesNothing) {
     change->Prepare();
     change->ParamByName("lo").SetAsString("x");
     const std::string failure = MessageOf([&] { change->ExecSQL(); });
-    EXPECT_NE(failure.find("Type mismatch between constant '?' and column 'ID'"), std::string::npos) << failure;
+    EXPECT_NE(failure.find("Type mismatch between constant '?' and column 'ID'"), std::string::npos)
+        << failure;
     EXPECT_EQ(StoredNames(), "Ann,Bob,Cid,Dee");
     change->ParamByName("lo").SetAsInteger(3);
     change->ExecSQL();
@@ -194,7 +196,8 @@ TEST_F(TARNISQueryTest, AParameterOfTheWrongTypeFailsTheRunAndChangesNothing) {
     select->Prepare();
     select->ParamByName("lo").SetAsString("x");
     const std::string refused = MessageOf([&] { select->Open(); });
-    EXPECT_NE(refused.find("Type mismatch between column 'ID' and constant '?'"), std::string::npos) << refused;
+    EXPECT_NE(refused.find("Type mismatch between column 'ID' and constant '?'"), std::string::npos)
+        << refused;
     EXPECT_FALSE(select->Active());
 }
 
