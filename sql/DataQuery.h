@@ -23,6 +23,7 @@
 #include "sql/ExpressionParser.h"
 #include "sql/QueryElements.h"
 #include "sql/SourceDataFile.h"
+#include "sql/TypeChecker.h"
 
 namespace sql {
 
@@ -200,7 +201,7 @@ public:
     void CheckWhereCondition();
     void CheckResidualCondition();
     void CheckLinkCondition(engine::TExprNode& condition);
-    void CheckCondition(engine::TExprNode& condition);
+    void CheckCondition(engine::TExprNode& condition, ParamTyping params = ParamTyping::Strict);
 
     // --- Statement parser (StatementParser.cpp) ----------------------------------------------------------
     //

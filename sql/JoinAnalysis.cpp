@@ -110,12 +110,14 @@ void TDataQuery::SetupDefaultLinks() {
     }
 }
 
-void TDataQuery::CheckCondition(TExprNode& condition) {
+void TDataQuery::CheckCondition(TExprNode& condition, ParamTyping params) {
     // Dates and numbers in statement texts are always written the US way.
     const engine::LocaleFormatSwap us(0, 0);
     const TColumnResolver resolver = [this](TExprNode& node) { return ResolveColumn(node); };
-    CheckExprTypes(engine::ErrSql, kWhereContext, condition, resolver);
-    if (condition.Value.FieldType != engine::FieldTypeBoolean) RaiseSqlError(kWhereNotBoolean);
+    CheckExprTypes(engine::ErrSql, kWhereContext, condition, resolver, RowAccess::Record, params);
+    // A condition whose type rests on parameters alone is known only once they have values.
+    const bool open = params == ParamTyping::Deferred && condition.Value.FieldType == engine::FieldTypeNone;
+    if (condition.Value.FieldType != engine::FieldTypeBoolean && !open) RaiseSqlError(kWhereNotBoolean);
 }
 
 void TDataQuery::CheckWhereCondition() {
@@ -149,9 +151,9 @@ void TDataQuery::AddResidualCondition(NodePtr tree) {
 }
 
 void TDataQuery::AnalyseJoinConditions() {
-    // The analysis reads column types and the rewritten tree, so the condition is checked first; checking
-    // it again at run time changes nothing.
-    CheckWhereCondition();
+    // The analysis reads column types and the rewritten tree, so the condition is checked first. No parameter
+    // has a value yet: the run checks the condition again, strictly, with the values it was given.
+    if (WhereCondition) CheckCondition(*WhereCondition, ParamTyping::Deferred);
     if (OuterJoins.empty()) FindOuterJoins();
     if (!OuterJoins.empty()) AnalyseOuterConditions();
     if (WhereCondition) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/base/EngineError.h"
 #include "engine/values/FieldConversion.h"
@@ -115,12 +116,23 @@ void SetTypeFields(TExprNode& node, std::uint8_t type, std::uint8_t subType, std
 class TypeChecker {
 public:
     TypeChecker(std::int32_t errorCode, std::string_view context, const TColumnResolver& resolveColumn,
-                RowAccess access, const TExprNode& root)
+                RowAccess access, ParamTyping params, const TExprNode& root)
         : errorCode_(errorCode),
           context_(context),
           resolveColumn_(resolveColumn),
           access_(access),
+          params_(params),
           root_(root) {}
+
+    // The types lent to open operands were for this run only: the tree keeps no type its values did not give.
+    ~TypeChecker() {
+        for (auto lent = lent_.rbegin(); lent != lent_.rend(); ++lent) {
+            SetTypeFields(*lent->node, lent->fieldType, lent->subType, lent->size, lent->scale);
+        }
+    }
+
+    TypeChecker(const TypeChecker&) = delete;
+    TypeChecker& operator=(const TypeChecker&) = delete;
 
     // The node's quoted text resolved, then the node checked by its class.
     void Check(TExprNode& node, int depth) {
@@ -137,6 +149,29 @@ private:
     }
 
     bool Resolve(TExprNode& column) const { return resolveColumn_ && resolveColumn_(column); }
+
+    // Under ParamTyping::Deferred: a parameter that has no value yet, or a node whose type rests on one.
+    // Its type is unknown until the values are set, so no rule can refuse it yet.
+    bool IsOpen(const TExprNode* node) const {
+        if (params_ != ParamTyping::Deferred || node == nullptr ||
+            node->Value.FieldType != engine::FieldTypeNone)
+            return false;
+        if (node->NodeClass == engine::ncConstant && node->IsParam != 0) return true;
+        return std::find(open_.begin(), open_.end(), node) != open_.end();
+    }
+
+    void MarkOpen(TExprNode& node) {
+        SetTypeFields(node, engine::FieldTypeNone, 0, 0, 0);
+        open_.push_back(&node);
+    }
+
+    // An open operand checked as if it had the other operand's type, until the run ends.
+    void Lend(TExprNode& open, const TExprNode& typed) {
+        const engine::ExprValue& own = open.Value;
+        lent_.push_back({&open, own.FieldType, own.SubType, own.Size, own.Scale});
+        const engine::ExprValue& other = typed.Value;
+        SetTypeFields(open, other.FieldType, other.SubType, other.Size, other.Scale);
+    }
 
     // Text in double quotes that names a column becomes that column; text in single quotes never does.
     void ResolveQuotedName(TExprNode& node) {
@@ -218,6 +253,11 @@ private:
         TExprNode& right = *node.Right;
         Check(left, depth + 1);
         Check(right, depth + 1);
+        const bool leftOpen = IsOpen(&left);
+        const bool rightOpen = IsOpen(&right);
+        if (leftOpen && rightOpen) return MarkOpen(node);
+        if (leftOpen) Lend(left, right);
+        if (rightOpen) Lend(right, left);
         if (IsConstant(&left) || IsConstant(&right)) {
             if (IsMomentType(left.Value.FieldType) && right.Value.FieldType == engine::FieldTypeString) {
                 ConvertMomentText(right, left);
@@ -254,6 +294,7 @@ private:
     void CheckUnary(TExprNode& node, int depth) {
         if (!node.Left) Fail(kUnaryTypeMismatch, node.Text, "");
         Check(*node.Left, depth + 1);
+        if (IsOpen(node.Left.get())) return MarkOpen(node);
         const engine::ExprValue& operand = node.Left->Value;
         if (!UnaryOperandTypeValid(node.Operator, operand.FieldType))
             Fail(kUnaryTypeMismatch, node.Text, node.Left->Text);
@@ -270,12 +311,13 @@ private:
         CheckOperand(node.Left.get(), depth);
         const TExprNode* const tested = node.Left.get();
         if (node.Operator == engine::opLike || node.Operator == engine::opNotLike) {
-            if (TypeOf(tested) != engine::FieldTypeString) Fail(kPredicateTypeMismatch, name, TextOf(tested));
+            if (TypeOf(tested) != engine::FieldTypeString && !IsOpen(tested))
+                Fail(kPredicateTypeMismatch, name, TextOf(tested));
             TExprNode* const pattern = node.Right.get();
             ResolveItem(pattern);
             if (!IsConstant(pattern)) Fail(kPredicateConstantExpected, name, TextOf(pattern));
             CheckResolved(*pattern, depth + 1);
-            if (pattern->Value.FieldType != engine::FieldTypeString)
+            if (pattern->Value.FieldType != engine::FieldTypeString && !IsOpen(pattern))
                 Fail(kPredicateTypeMismatch, name, pattern->Text);
         } else {
             // BETWEEN's two bounds or IN's items: every text read as a moment first, then each one tested.
@@ -290,7 +332,8 @@ private:
                                                                  IsConstant(item->Left.get()));
                 if (!constant) Fail(kPredicateConstantExpected, name, TextOf(item.get()));
                 CheckResolved(*item, depth + 1);
-                if (!BinaryOperandTypesValid(engine::opEqual, TypeOf(tested), item->Value.FieldType))
+                if (!IsOpen(tested) && !IsOpen(item.get()) &&
+                    !BinaryOperandTypesValid(engine::opEqual, TypeOf(tested), item->Value.FieldType))
                     Fail(kPredicateTypeMismatch, name, item->Text);
             }
         }
@@ -311,6 +354,7 @@ private:
         if (!aggregate.empty() && &node != &root_) Fail(kNestedAggregate, aggregate);
         CheckOperand(node.Left.get(), depth);
         const TExprNode* const argument = node.Left.get();
+        if (op != engine::opCount && IsOpen(argument)) return MarkOpen(node);
         const std::uint8_t type = TypeOf(argument);
         if (op == engine::opCount) {
             SetTypeFields(node, engine::FieldTypeInteger, 0, kIntegerSize, 0);
@@ -362,14 +406,21 @@ private:
     std::string_view context_;
     const TColumnResolver& resolveColumn_;
     RowAccess access_;
+    ParamTyping params_;
     const TExprNode& root_;
+    std::vector<const TExprNode*> open_;  // the open nodes that are no parameters
+    struct LentType {
+        TExprNode* node;
+        std::uint8_t fieldType, subType, size, scale;
+    };
+    std::vector<LentType> lent_;  // in the order lent, each with the type fields it had before
 };
 
 }  // namespace
 
 void CheckExprTypes(std::int32_t errorCode, std::string_view context, TExprNode& node,
-                    const TColumnResolver& resolveColumn, RowAccess access) {
-    TypeChecker(errorCode, context, resolveColumn, access, node).Check(node, 1);
+                    const TColumnResolver& resolveColumn, RowAccess access, ParamTyping params) {
+    TypeChecker(errorCode, context, resolveColumn, access, params, node).Check(node, 1);
 }
 
 NodePtr MakeTrueComparison(NodePtr operand) {

@@ -22,6 +22,13 @@ enum class RowAccess : std::uint8_t {
     NoRecord,  // INSERT values: evaluated with no record at all, so a column there is refused
 };
 
+// How a "?" parameter that has no value yet (type 0) is checked.
+enum class ParamTyping : std::uint8_t {
+    Strict,    // by the type rules like any operand: at run time, once the values are set
+    Deferred,  // accepted anywhere, taking the other operand's type while the rest is checked: a condition
+               // checked when the statement is prepared, before any value; the run checks it again
+};
+
 // The longest SUBSTRING start and length: the longest string a field holds, 250 characters.
 inline constexpr int MaxSubstringPosition = 250;
 
@@ -44,10 +51,13 @@ inline constexpr int MaxSubstringPosition = 250;
 // - A string result's Size is at most 255 (254 characters and the terminator, as long as the evaluator
 //   makes a string); a SUBSTRING that starts past the end has Size 1, the empty string.
 // - SUBSTRING's start and length and TRIM's character are tested as constants and not checked themselves.
+// - Under ParamTyping::Deferred a node over an operand that rests on a parameter without a value has type 0;
+//   a parameter never keeps a type it was lent.
 // Checking a tree again changes nothing: conversions and rewrites are not repeated and every node gets the
 // same type fields. After a failure the nodes already rewritten stay rewritten; the tree stays whole.
 void CheckExprTypes(std::int32_t errorCode, std::string_view context, engine::TExprNode& node,
-                    const TColumnResolver& resolveColumn, RowAccess access = RowAccess::Record);
+                    const TColumnResolver& resolveColumn, RowAccess access = RowAccess::Record,
+                    ParamTyping params = ParamTyping::Strict);
 
 // The comparison operand = TRUE (Text "=", boolean), owning the operand, to stand where the operand stood:
 // it takes over the operand's Parent and ClausePosition and becomes the operand's parent. The TRUE constant

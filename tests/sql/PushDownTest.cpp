@@ -225,6 +225,23 @@ TEST_F(PushDown, UnservedConditionsOfACopiedResultGoToTheResidual) {
     }
 }
 
+// Gives the statement's parameters these integers, in order.
+void SetIntegers(sql::TDataQuery& query, const std::vector<std::int32_t>& values) {
+    std::vector<engine::TFieldDesc> descriptors;
+    std::vector<std::uint8_t> buffer;
+    for (const std::int32_t value : values) {
+        engine::TFieldDesc descriptor;
+        descriptor.FieldType = engine::FieldTypeInteger;
+        descriptor.StoredSize = 4;
+        descriptor.Offset = static_cast<std::uint16_t>(buffer.size());
+        descriptors.push_back(descriptor);
+        buffer.push_back(1);  // not NULL
+        buffer.resize(buffer.size() + 4);
+        std::memcpy(buffer.data() + buffer.size() - 4, &value, 4);
+    }
+    ASSERT_EQ(query.SetParams(descriptors, buffer), 0);
+}
+
 // Each run filters with the values set for it; the statement's own parameter nodes stay where they were.
 TEST_F(PushDown, EveryRunUsesTheCurrentParameters) {
     for (const char* table : {"M", "N"}) {
@@ -232,21 +249,60 @@ TEST_F(PushDown, EveryRunUsesTheCurrentParameters) {
         auto query = Bound(std::string("SELECT ID FROM ") + table + " WHERE I = ?");
         ASSERT_EQ(query->Params.size(), 1U);
         for (const std::int32_t value : {3, 5, 3}) {
-            engine::TFieldDesc descriptor;
-            descriptor.FieldType = engine::FieldTypeInteger;
-            descriptor.StoredSize = 4;
-            descriptor.Offset = 0;
-            std::vector<std::uint8_t> buffer(5, 0);
-            buffer[0] = 1;
-            std::memcpy(buffer.data() + 1, &value, 4);
-            std::vector<engine::TFieldDesc> descriptors{descriptor};
-            ASSERT_EQ(query->SetParams(descriptors, buffer), 0);
+            SetIntegers(*query, {value});
             query->CheckWhereCondition();
             query->CloseAllSourceFilters();
             query->ApplyWhereToSources();
             EXPECT_EQ(sqltest::VisibleIds(*query, 0, true),
                       Expected([value](const Row& r) { return r.i == value; }))
                 << value;
+        }
+    }
+}
+
+// A parameter in any position is planned as the value it stands for: served by an index where the written
+// value would be, on each row where it would not.
+TEST_F(PushDown, ParametersArePlannedAsTheirValues) {
+    struct Case {
+        std::string withParams;
+        std::vector<std::int32_t> values;
+        std::string written;
+    };
+    const std::vector<Case> cases = {
+        {"I = ?", {3}, "I = 3"},
+        {"I > ?", {4}, "I > 4"},
+        {"? < I", {4}, "4 < I"},
+        {"? = I", {2}, "2 = I"},
+        {"I BETWEEN ? AND ?", {2, 4}, "I BETWEEN 2 AND 4"},
+        {"I IN (?, ?)", {1, 5}, "I IN (1, 5)"},
+        {"I >= ? AND F < ?", {3, 12}, "I >= 3 AND F < 12"},
+    };
+    struct Plan {
+        bool residual;
+        int filters;
+        std::vector<std::int32_t> ids;
+    };
+    const auto planned = [](sql::TDataQuery& query) {
+        query.CheckWhereCondition();
+        query.CloseAllSourceFilters();
+        query.ApplyWhereToSources();
+        return Plan{query.HasResidual, query.Sources[0]->Table->Bitmaps().GetFilterCount(),
+                    sqltest::VisibleIds(query, 0, true)};
+    };
+    for (const Case& c : cases) {
+        for (const char* table : {"N", "M"}) {
+            for (const bool live : {false, true}) {
+                SCOPED_TRACE(c.withParams + " on " + table + (live ? " live" : ""));
+                const std::string select = std::string("SELECT ID FROM ") + table + " WHERE ";
+                auto withParams = Bound(select + c.withParams, live);
+                SetIntegers(*withParams, c.values);
+                const Plan got = planned(*withParams);
+                auto written = Bound(select + c.written, live);
+                const Plan want = planned(*written);
+                EXPECT_EQ(got.residual, want.residual);
+                EXPECT_EQ(got.filters, want.filters);
+                EXPECT_EQ(got.ids, want.ids);
+            }
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "components/TARNISDatabase.h"
@@ -119,6 +120,85 @@ TEST_F(TARNISQueryTest, ACopiedSelectWithParametersOpensAsADatasetAndAgainWithNe
     query->ParamByName("b").SetAsString("Cid");
     query->Open();
     EXPECT_EQ(Column(*query, "ID"), "2,4");
+}
+
+// A parameter may stand on either side of any comparison, in a predicate or deeper in an expression: the
+// statement prepares without values and each open checks the condition with the values it was given.
+TEST_F(TARNISQueryTest, ParametersStandInEveryOperandPositionOfACondition) {
+    using Value = std::variant<int, std::string>;
+    struct Case {
+        std::string condition;
+        std::vector<Value> values;  // for :a, then :b
+        std::string ids;
+    };
+    const std::vector<Case> cases = {
+        {"ID > :a", {2}, "3,4"},
+        {":a < ID", {2}, "3,4"},
+        {":a >= ID + 1", {3}, "1,2"},
+        {"ID * :a > 6", {2}, "4"},
+        {"NOT (:a > ID)", {3}, "3,4"},
+        {":a = NAME", {std::string("Bob")}, "2"},
+        {"NAME <> :a", {std::string("Bob")}, "1,3,4"},
+        {"UPPER(NAME) = UPPER(:a)", {std::string("dEE")}, "4"},
+        {"ID BETWEEN :a AND :b", {2, 3}, "2,3"},
+        {"NAME LIKE :a", {std::string("C%")}, "3"},
+        {":a LIKE 'C%' AND ID < 3", {std::string("Cx")}, "1,2"},
+        {"ID IN (:a, :b)", {1, 4}, "1,4"},
+        {":a = :b AND ID <> 2", {std::string("x"), std::string("x")}, "1,3,4"},
+        {":a = :b AND ID <> 2", {std::string("x"), std::string("y")}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.condition);
+        auto query = NewQuery("SELECT ID FROM people WHERE " + c.condition + " ORDER BY ID");
+        query->Prepare();
+        const char* const names[] = {"a", "b"};
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            if (const int* number = std::get_if<int>(&c.values[i]))
+                query->ParamByName(names[i]).SetAsInteger(*number);
+            else
+                query->ParamByName(names[i]).SetAsString(std::get<std::string>(c.values[i]));
+        }
+        query->Open();
+        EXPECT_EQ(Column(*query, "ID"), c.ids);
+    }
+}
+
+// An ON condition with a range of parameters, opened again with new bounds.
+TEST_F(TARNISQueryTest, ARangeOfParametersInAJoinFollowsTheValuesOfEachOpen) {
+    auto query = NewQuery(
+        "SELECT p.ID FROM people p JOIN people q ON p.ID = q.ID AND :lo <= q.ID AND q.ID < :hi "
+        "ORDER BY p.ID");
+    query->ParamByName("lo").SetAsInteger(2);
+    query->ParamByName("hi").SetAsInteger(4);
+    query->Open();
+    EXPECT_EQ(Column(*query, "ID"), "2,3");
+    query->Close();
+    query->ParamByName("lo").SetAsInteger(1);
+    query->ParamByName("hi").SetAsInteger(3);
+    query->Open();
+    EXPECT_EQ(Column(*query, "ID"), "1,2");
+}
+
+// A value the condition cannot compare fails when the statement runs, before any row is read or changed.
+TEST_F(TARNISQueryTest, AParameterOfTheWrongTypeFailsTheRunAndChangesNothing) {
+    auto change = NewQuery("UPDATE people SET NAME = 'Zed' WHERE :lo < ID");
+    change->Prepare();
+    change->ParamByName("lo").SetAsString("x");
+    const std::string failure = MessageOf([&] { change->ExecSQL(); });
+    EXPECT_NE(failure.find("Type mismatch between constant '?' and column 'ID'"), std::string::npos)
+        << failure;
+    EXPECT_EQ(StoredNames(), "Ann,Bob,Cid,Dee");
+    change->ParamByName("lo").SetAsInteger(3);
+    change->ExecSQL();
+    EXPECT_EQ(StoredNames(), "Ann,Bob,Cid,Zed");
+
+    auto select = NewQuery("SELECT ID FROM people WHERE ID > :lo");
+    select->Prepare();
+    select->ParamByName("lo").SetAsString("x");
+    const std::string refused = MessageOf([&] { select->Open(); });
+    EXPECT_NE(refused.find("Type mismatch between column 'ID' and constant '?'"), std::string::npos)
+        << refused;
+    EXPECT_FALSE(select->Active());
 }
 
 TEST_F(TARNISQueryTest, TwoParametersOfOneNameBindTheFirstOnesValue) {

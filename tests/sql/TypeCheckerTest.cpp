@@ -227,6 +227,66 @@ TEST(TypeChecker, PredicateMessages) {
     EXPECT_EQ(Checked("f IN (-1.5, 2)")->Value.Size, 2);
 }
 
+// The "?" nodes of a tree, in the order they stand.
+void CollectParams(TExprNode* node, std::vector<TExprNode*>& out) {
+    if (node == nullptr) return;
+    if (node->IsParam != 0) out.push_back(node);
+    CollectParams(node->Left.get(), out);
+    CollectParams(node->Right.get(), out);
+    for (const auto& item : node->Items) CollectParams(item.get(), out);
+}
+
+// Before values are set a parameter passes in any position, and keeps no type it was lent; a strict check
+// still refuses it where the rules do, and a deferred one still refuses the typed operands' faults.
+TEST(TypeChecker, DeferredParametersPassAnywhereAndStayUntyped) {
+    const std::string in = " in WHERE or JOIN clause";
+    const std::vector<std::string> accepted = {
+        "? > a",       "a > ?",       "? = Name",        "a + ? > 3",      "? * 2 < a",
+        "-? < a",      "NOT (? > a)", "? LIKE 'x%'",     "Name LIKE ?",    "? BETWEEN 1 AND 2",
+        "a IN (?, ?)", "? = ?",       "UPPER(?) = Name", "d > ? AND flag", "? AND a = 1",
+    };
+    for (const std::string& text : accepted) {
+        SCOPED_TRACE(text);
+        NodePtr tree = sqltest::ParseAll(text);
+        engine::LocaleFormatSwap us(0, 0);
+        sql::CheckExprTypes(engine::ErrSql, WhereContext, *tree, ResolveTestColumn, RowAccess::Record,
+                            sql::ParamTyping::Deferred);
+        const std::uint8_t type = tree->Value.FieldType;
+        EXPECT_TRUE(type == engine::FieldTypeBoolean || type == engine::FieldTypeNone) << int{type};
+        std::vector<TExprNode*> params;
+        CollectParams(tree.get(), params);
+        ASSERT_FALSE(params.empty());
+        for (const TExprNode* param : params) {
+            EXPECT_EQ(param->Value.FieldType, engine::FieldTypeNone);
+            EXPECT_EQ(param->Value.Size, 0);
+        }
+    }
+    ExpectErrors({
+        {"? > a", WhereContext, "Type mismatch between constant '?' and column 'a'" + in},
+        {"? LIKE 'x%'", WhereContext, "Type mismatch between LIKE operator and expression '?'" + in},
+    });
+    struct Refused {
+        std::string text;
+        std::string message;
+    };
+    const std::vector<Refused> refused = {
+        {"? > a AND Name > 1", "Type mismatch between column 'Name' and constant '1'" + in},
+        {"a LIKE ?", "Type mismatch between LIKE operator and expression 'a'" + in},
+        {"a + ? > Name", "Type mismatch between expression '+' and column 'Name'" + in},
+        {"a IN (?, 'x')", "Type mismatch between IN operator and expression 'x'" + in},
+    };
+    for (const Refused& r : refused) {
+        NodePtr tree = sqltest::ParseAll(r.text);
+        engine::LocaleFormatSwap us(0, 0);
+        EXPECT_EQ(sqltest::SqlError([&] {
+                      sql::CheckExprTypes(engine::ErrSql, WhereContext, *tree, ResolveTestColumn,
+                                          RowAccess::Record, sql::ParamTyping::Deferred);
+                  }),
+                  r.message)
+            << r.text;
+    }
+}
+
 TEST(TypeChecker, ColumnMessages) {
     ExpectErrors({
         {"q.a = 1", WhereContext,
