@@ -44,6 +44,15 @@ Tdbfuncs& DataModuleOf(const FormRegistry& forms) {
     return module->module;
 }
 
+Services WithStandIns(const Services& real, const ServiceStandIns& standIns) {
+    return Services{real.messages,
+                    real.help,
+                    real.print,
+                    standIns.keyboard != nullptr ? *standIns.keyboard : real.keyboard,
+                    standIns.time != nullptr ? *standIns.time : real.time,
+                    standIns.random != nullptr ? *standIns.random : real.random};
+}
+
 }  // namespace
 
 void RegisterForms(FormRegistry& forms, ProgramRuntime& runtime, const Services& services) {
@@ -120,11 +129,13 @@ void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& s
     });
 }
 
-Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms)
+Program::Program(TApplication& application, std::string progdir, const TRegisterForms& registerForms,
+                 const ServiceStandIns& standIns)
     : runtime_(std::move(progdir)),
       services_(runtime_.State(), application.Title()),
-      routes_(application, services_.View()) {
-    registerForms(forms_, runtime_, services_.View());
+      view_(WithStandIns(services_.View(), standIns)),
+      routes_(application, view_) {
+    registerForms(forms_, runtime_, view_);
     forms_.CreateAll();
 }
 

@@ -25,6 +25,14 @@ void RegisterTestScreens(FormRegistry& forms, AppState& state, const Services& s
 // The test screens' Cancel asks the main window's password gate.
 TestScreen::TPasswordGate MainWindowGate(const FormRegistry& forms);
 
+// What a run may put in place of the real keyboard state, clock and random source (a harness that scripts the
+// program end to end); a null member keeps the real one. Whoever passes them outlives the program.
+struct ServiceStandIns {
+    KeyboardState* keyboard = nullptr;
+    const controls::TimeSource* time = nullptr;
+    RandomSource* random = nullptr;
+};
+
 // A running program's parts, made in the order of start-up and gone in reverse: the runtime (sessions,
 // state, date format), the real services and their routes, then the forms in their order. At its end the
 // forms go first (the main window, and with it the clock's thread, last), then the services, then the
@@ -32,17 +40,20 @@ TestScreen::TPasswordGate MainWindowGate(const FormRegistry& forms);
 class Program {
 public:
     Program(TApplication& application, std::string progdir,
-            const TRegisterForms& registerForms = RegisterForms);
+            const TRegisterForms& registerForms = RegisterForms, const ServiceStandIns& standIns = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     ProgramRuntime& Runtime() { return runtime_; }
     FormRegistry& Forms() { return forms_; }
+    // The services the forms were given.
+    const Services& View() const { return view_; }
 
 private:
     ProgramRuntime runtime_;
     QtServices services_;
+    Services view_;
     ServiceRoutes routes_;
     FormRegistry forms_;
 };
