@@ -13,13 +13,17 @@
 
 #include <memory>
 
+#include "tests/support/ModalGrace.h"
+
 namespace {
 
 // How often the watchdog looks for a modal window while a test runs its event loop.
 constexpr int kWatchIntervalMs = 100;
 // How long a modal window may stay open: tests close their own dialogs from a timer right away, so a
-// window still open after this is stuck waiting for a user who is not there.
+// window still open after this is stuck waiting for a user who is not there. A test that waits long with a
+// window open lengthens it for a while through testsupport::ScopedModalGrace.
 constexpr int kModalGraceMs = 2000;
+int modalGraceMs = kModalGraceMs;
 
 QString Describe(const QWidget* window) {
     const QString title = window->windowTitle();
@@ -53,6 +57,7 @@ public:
 
     void OnTestEnd(const testing::TestInfo&) override {
         timer_.stop();
+        modalGraceMs = kModalGraceMs;  // a grace a test lengthened ends with it
         while (QWidget* window = QApplication::activeModalWidget()) {
             ADD_FAILURE() << "the test left the modal window " << Describe(window).toStdString() << " open";
             CloseModal(window);
@@ -70,9 +75,9 @@ private:
             openFor_.start();
             return;
         }
-        if (window == nullptr || openFor_.elapsed() < kModalGraceMs) return;
+        if (window == nullptr || openFor_.elapsed() < modalGraceMs) return;
         ADD_FAILURE() << "the modal window " << Describe(window).toStdString() << " stayed open for "
-                      << kModalGraceMs << " ms; closed by the watchdog";
+                      << modalGraceMs << " ms; closed by the watchdog";
         watched_ = nullptr;
         CloseModal(window);
     }
@@ -85,6 +90,12 @@ private:
 };
 
 }  // namespace
+
+int testsupport::ExchangeModalGraceMs(int ms) {
+    const int previous = modalGraceMs;
+    modalGraceMs = ms;
+    return previous;
+}
 
 // The tests' application object: a plain QApplication. A test program whose code needs another one (the
 // program's own) links a strong definition of this function, which takes the place of this weak one.

@@ -1,0 +1,25 @@
+// TableReads: what a program directory's config.dat and results.dat hold, read through the table component,
+// so that a scenario checks the program against its files rather than against what it assumes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/app/core/support/ConfigTables.h"
+#include "tests/app/core/support/ResultRecords.h"
+
+namespace e2e {
+
+// Runs `read` with a session runtime: the running program's, or one of its own for the call when no
+// program runs.
+void WithSessions(const std::function<void()>& read);
+
+// The settings of config.dat's record (`progdir` with its trailing "/"). Raises the engine's exception when
+// the table cannot be read.
+testsupport::ConfigValues ReadConfig(const std::string& progdir);
+
+// Every record of results.dat in its natural order, the thirteen fields as stored.
+std::vector<testsupport::StoredResult> ReadResults(const std::string& progdir);
+
+}  // namespace e2e
