@@ -1,6 +1,7 @@
 #include "tests/app/e2e/support/ModalAnswers.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
 
@@ -84,6 +85,20 @@ testsupport::ModalScript::TAction ReadReport(QStringList* lines) {
         if (lines != nullptr) *lines = ReportLines(window);
         Press(window, QStringLiteral("BitBtn1"));
     };
+}
+
+testsupport::ModalScript::TAction SaveSettings(std::function<void(QWidget& dialog)> change) {
+    return [change](QWidget& dialog) {
+        change(dialog);
+        Press(dialog, QStringLiteral("Button1"));
+    };
+}
+
+void SetChecked(QWidget& dialog, const QString& checkBox, bool checked) {
+    auto* box = ChildOf<QCheckBox>(dialog, checkBox);
+    if (box == nullptr || box->isChecked() == checked) return;
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(box->height() / 2, box->height() / 2));
+    if (box->isChecked() != checked) ADD_FAILURE() << "a click did not change " << checkBox.toStdString();
 }
 
 testsupport::ModalScript::TAction PressButton(const QString& objectName) {

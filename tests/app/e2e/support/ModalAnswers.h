@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "tests/support/ModalScript.h"
 
 namespace e2e {
@@ -40,6 +42,11 @@ testsupport::ModalScript::TAction EnterPassword(const QString& text);
 testsupport::ModalScript::TAction ChangePassword(const QString& text, const QString& again);
 // Notes the report window's lines into `lines` and presses its Close.
 testsupport::ModalScript::TAction ReadReport(QStringList* lines);
+// In the settings dialog: runs `change` on it (a user's clicks and keys), then presses Save.
+testsupport::ModalScript::TAction SaveSettings(std::function<void(QWidget& dialog)> change);
+// A user's click on the dialog's check box of that object name, when it is not already `checked`.
+void SetChecked(QWidget& dialog, const QString& checkBox, bool checked);
+
 // Presses the window's button of that object name ("BitBtn2", "closebtn").
 testsupport::ModalScript::TAction PressButton(const QString& objectName);
 
