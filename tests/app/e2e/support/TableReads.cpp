@@ -1,6 +1,7 @@
 #include "tests/app/e2e/support/TableReads.h"
 
 #include <optional>
+#include <stdexcept>
 
 #include "components/SessionRuntime.h"
 #include "components/TARNISTable.h"
@@ -10,10 +11,12 @@ namespace e2e {
 namespace {
 
 // A shared, read-only look that waits for no lock: what another copy of the program would see now.
-void ReadTable(const std::string& path, const std::function<void(components::TTARNISTable&)>& read) {
+void ReadTable(const std::string& path, const std::function<void(components::TTARNISTable&)>& read,
+               const std::string& indexName = {}) {
     WithSessions([&] {
         components::TTARNISTable table;
         table.SetTableName(path);
+        table.SetIndexName(indexName);
         table.SetLockRetryCount(0);
         table.Open();
         table.First();
@@ -75,6 +78,22 @@ std::vector<testsupport::StoredResult> ReadResults(const std::string& progdir) {
         }
     });
     return results;
+}
+
+std::vector<std::string> ReadRecordTexts(const std::string& progdir, const std::string& table,
+                                         const std::string& indexName, int recordNumber,
+                                         const std::vector<std::string>& fields) {
+    std::vector<std::string> texts;
+    ReadTable(
+        progdir + table,
+        [&](components::TTARNISTable& source) {
+            if (source.MoveBy(recordNumber - 1) != recordNumber - 1) {
+                throw std::out_of_range(table + " has no record " + std::to_string(recordNumber));
+            }
+            for (const std::string& field : fields) texts.push_back(source.FieldByName(field).AsString());
+        },
+        indexName);
+    return texts;
 }
 
 }  // namespace e2e

@@ -22,4 +22,10 @@ testsupport::ConfigValues ReadConfig(const std::string& progdir);
 // Every record of results.dat in its natural order, the thirteen fields as stored.
 std::vector<testsupport::StoredResult> ReadResults(const std::string& progdir);
 
+// The fields' texts of record `recordNumber` (from 1) of a table of the program directory in the order of
+// `indexName` ("" for the natural order): what a test screen shows of that source record.
+std::vector<std::string> ReadRecordTexts(const std::string& progdir, const std::string& table,
+                                         const std::string& indexName, int recordNumber,
+                                         const std::vector<std::string>& fields);
+
 }  // namespace e2e
