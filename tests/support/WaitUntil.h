@@ -5,7 +5,9 @@
 
 namespace testsupport {
 
-// True as soon as `predicate` holds; false when `ms` milliseconds pass first. Events run meanwhile.
-bool waitUntil(const std::function<bool()>& predicate, int ms = 2000);
+// True as soon as `predicate` holds; false when `ms` milliseconds pass first. Events run meanwhile. The
+// default is generous: a wait that succeeds returns at once, and a loaded 2-core machine may take seconds to
+// deliver a timer's first tick.
+bool waitUntil(const std::function<bool()>& predicate, int ms = 10000);
 
 }  // namespace testsupport
