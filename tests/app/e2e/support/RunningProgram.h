@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 
 #include "app/FormRegistry.h"
 #include "app/Program.h"
