@@ -174,6 +174,19 @@ TEST_F(RealModeTest, NumericFromTheMenuKeyedWithEnter) {
     Check(seen, "5 minute numeric real mode test in progress",
           {"numeric", "Test type: Numeric, real mode", 162, 27, "1944.00", "1920.00", "98.77", 100 - 200.0 / 162},
           LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 3, seen.screen1[2], false));
+    // File, Results lists it, the only result.
+    QList<QStringList> rows;
+    ModalScript results;
+    results.Expect(kResultsWindow, [&rows](QWidget& window) {
+        rows = GridRows(window);
+        Click(Button(window, QStringLiteral("Close")));
+    });
+    Trigger(Program().Main(), QStringLiteral("File/Results"));
+    EXPECT_TRUE(results.WaitDone());
+    // The grid's columns: name, KPH, net KPH, accuracy, keystrokes, fields, keystroke errors, field errors,
+    // minutes, type, date; numbers in their general form.
+    EXPECT_EQ(rows, (QList<QStringList>{{"Lee, Ann", "1944", "1920", "98.7654320987654", "162", "27", "2", "2", "5",
+                                         "numeric", "12/07/26"}}));
 }
 
 // Auto-advance: no Enter is counted. 25 x 5 + 2 x 5 = 135 keystrokes in 27 fields.

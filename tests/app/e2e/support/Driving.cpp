@@ -1,5 +1,6 @@
 #include "tests/app/e2e/support/Driving.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -150,6 +151,21 @@ QStringList EntryTexts(const QWidget& screen) {
     const int fields = static_cast<int>(SourceTexts(screen).size());
     for (int position = 1; position <= fields; ++position) texts << EntryField(screen, position).text();
     return texts;
+}
+
+QList<QStringList> GridRows(const QWidget& window, const QString& gridName) {
+    const auto* grid = window.findChild<QAbstractItemView*>(gridName);
+    if (grid == nullptr || grid->model() == nullptr) throw NotFound(QStringLiteral("no grid %1").arg(gridName));
+    const QAbstractItemModel& model = *grid->model();
+    QList<QStringList> rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column) {
+            cells << model.data(model.index(row, column), Qt::DisplayRole).toString();
+        }
+        rows << cells;
+    }
+    return rows;
 }
 
 QStringList ReportLines(const QWidget& showit) {

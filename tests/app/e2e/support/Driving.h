@@ -2,6 +2,7 @@
 // keys into the focused control, the texts a window shows, and the fake clock's time-out.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,8 @@ QStringList SourceTexts(const QWidget& screen);
 QLineEdit& EntryField(const QWidget& screen, int position);
 // The entry fields' texts, in position order.
 QStringList EntryTexts(const QWidget& screen);
+// The rows a grid shows (the results window's DBGrid1), each as its cells' display texts.
+QList<QStringList> GridRows(const QWidget& window, const QString& gridName = QStringLiteral("DBGrid1"));
 // The text report window's lines (its RichEdit1).
 QStringList ReportLines(const QWidget& showit);
 
