@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/Application.h"
+#include "app/QtPrintService.h"
 #include "app/zmain.h"
 #include "tests/support/ModalScript.h"
 
@@ -21,6 +22,9 @@ app::TApplication& TheApplication() {
 }  // namespace
 
 RunningProgram::RunningProgram(const ScenarioDir& dir, rtl::TDateTime start) : clock_(start) {
+    // Printing takes its PDF road, whatever printers the machine has: the files land in the working
+    // directory (a preview's) or where the file dialog says.
+    if (qEnvironmentVariableIsEmpty(app::kPrintToPdfVariable)) qputenv(app::kPrintToPdfVariable, "1");
     // A keyboard with Num Lock off, as a fresh session has it: the numeric screen switches it on.
     keyboard_.SetNumLock(false);
     const app::ServiceStandIns standIns{&keyboard_, &clock_, &random_};

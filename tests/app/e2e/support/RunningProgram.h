@@ -23,7 +23,7 @@ namespace e2e {
 inline const rtl::TDateTime kScenarioStart = rtl::EncodeDateTime(2026, 12, 7, 9, 30, 0, 0);
 
 // Starts as the program's main() does (app::Program with every form of the registry, every service real but
-// the stand-ins) and shows the main window, whose first show loads config.dat, presets the results window
+// the stand-ins; printing switched to PDF files in the working directory) and shows the main window, whose first show loads config.dat, presets the results window
 // and scales the test screens; then waits until the window is active. A message box at start-up opens
 // inside the constructor: a scenario that expects one prepares its ModalScript first.
 // Its end is the program's: the main window closes (saving the name when the settings say so), then the
