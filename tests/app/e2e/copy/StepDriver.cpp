@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QPointer>
 #include <QTest>
 #include <QWidget>
 
@@ -13,6 +12,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <stdexcept>
 #include <string_view>
 
 #include "app/Program.h"

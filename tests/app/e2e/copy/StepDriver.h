@@ -14,7 +14,6 @@
 #include <vector>
 
 class QMessageBox;
-class QWidget;
 
 namespace app {
 class Program;
