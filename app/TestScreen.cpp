@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <exception>
 #include <stdexcept>
 
 #include "app/Colors.h"
@@ -207,9 +208,16 @@ void TestScreen::FormShow() {
     try {
         StartTest();
     } catch (...) {
-        // The test does not start: the screen goes once the failure has been shown.
-        QMetaObject::invokeMethod(this, [this] { SetModalResult(mrCancel); }, Qt::QueuedConnection);
-        throw;
+        // The test does not start: the failure is shown, and the screen closed, from the screen's own loop.
+        // Shown from here, the stop box's loop would run while the screen is still being shown, before
+        // exec() has a loop that the closing could end, and the screen would stay open for good.
+        QMetaObject::invokeMethod(
+            this,
+            [this, failure = std::current_exception()] {
+                Guarded([&failure] { std::rethrow_exception(failure); });
+                SetModalResult(mrCancel);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -17,6 +18,10 @@
 #include "app/FormRegistry.h"
 #include "app/HelpContext.h"
 #include "app/Program.h"
+#include "app/Application.h"
+#include "app/QtMessageService.h"
+#include "app/Services.h"
+#include "app/core/Texts.h"
 #include "app/zmain.h"
 #include "app/alphanumerictestform.h"
 #include "app/alphatestform.h"
@@ -207,6 +212,31 @@ TEST_F(TestScreenTest, AMissingSourceTableShowsTheFailureAndTheTestDoesNotStart)
         EXPECT_TRUE(testsupport::waitUntil([this] { return !screen->isVisible(); }));
         EXPECT_EQ(TakeStops().size(), 1u);
         EXPECT_FALSE(screen->testdb.Active());
+        EXPECT_FALSE(screen->Timer1.isActive());
+    }
+}
+
+// The program's stop box runs a loop of its own while the screen is still being shown, before exec() has a
+// loop that closing could end: the screen must still close once the box is answered.
+TEST_F(TestScreenTest, AMissingSourceTableWithARealStopBoxEndsTheModalScreen) {
+    QtMessageService boxes{std::string(kTitle)};
+    const Services view = View();
+    const Services real{boxes, view.help, view.print, view.keyboard, view.time, view.random};
+    const ServiceRoutes routes(*Application(), real);
+    for (ScreenType type : kTypes) {
+        SCOPED_TRACE(TypeName(type));
+        Make(type);
+        QString text;
+        testsupport::ModalScript script;
+        script.Expect("QMessageBox", [&text](QWidget& box) {
+            auto& stop = static_cast<QMessageBox&>(box);
+            text = stop.text();
+            stop.button(QMessageBox::Ok)->click();
+        });
+        EXPECT_EQ(screen->exec(), mrCancel);
+        EXPECT_TRUE(script.WaitDone());
+        EXPECT_TRUE(text.startsWith("TARNIS Engine Error # 11010 ")) << text.toStdString();
+        EXPECT_FALSE(screen->isVisible());
         EXPECT_FALSE(screen->Timer1.isActive());
     }
 }
