@@ -227,7 +227,7 @@ protected:
 // The preset sort (the setting `sort`, 0: Name), each sort item, each filter item, and the error pane, which
 // shows the log of the row clicked and hides and shows again on its button.
 TEST_F(ResultsScenarioTest, TheThreeResultsAreListedSortedFilteredAndTheirErrorsFollowTheRow) {
-    TakeThreeTests();
+    ASSERT_NO_FATAL_FAILURE(TakeThreeTests());
     ASSERT_EQ(StoredConfig().sort, 0);
     const std::vector<testsupport::StoredResult> stored = StoredResults();
     QStringList storedNames;
@@ -291,11 +291,12 @@ TEST_F(ResultsScenarioTest, TheThreeResultsAreListedSortedFilteredAndTheirErrors
     EXPECT_EQ(shownCaption.toStdString(), "Hide errors");
 }
 
-// "Print" on Baker's row shows his stored result; its Print, on the file the dialog proposes, writes those
-// lines into a PDF. "Print all" in KPH order previews the list, and Qt's print dialog on its PDF printer
-// writes one page with the three rows in that order, formatted.
+// "Print" on Baker's row, days later, shows his stored result with its own date; its Print, on the file the
+// dialog proposes, writes those lines into a PDF. "Print all" in KPH order previews the list, and Qt's print
+// dialog on its PDF printer writes one page with the three rows in that order, formatted.
 TEST_F(ResultsScenarioTest, PrintShowsTheStoredResultAndPrintAllWritesTheList) {
-    TakeThreeTests();
+    ASSERT_NO_FATAL_FAILURE(TakeThreeTests());
+    Program().Clock().Set(rtl::EncodeDateTime(2026, 12, 14, 16, 0, 0, 0));
     QStringList shown;
     QString fileCaption;
     int previewPages = 0;
@@ -359,9 +360,9 @@ TEST_F(ResultsScenarioTest, PrintShowsTheStoredResultAndPrintAllWritesTheList) {
 // The navigator's delete on Cole's row asks, then removes that result only; "Delete all", confirmed,
 // empties the table and the grid, and the window stays open.
 TEST_F(ResultsScenarioTest, NavigatorDeleteRemovesOneAndDeleteAllEmptiesTheTable) {
-    TakeThreeTests();
+    ASSERT_NO_FATAL_FAILURE(TakeThreeTests());
     SeenBox deleteOne, deleteAll;
-    QStringList afterOne, afterAll;
+    QStringList afterOne, storedAfterOne, afterAll;
     bool stillOpen = false;
     ModalScript script;
     script
@@ -370,6 +371,7 @@ TEST_F(ResultsScenarioTest, NavigatorDeleteRemovesOneAndDeleteAllEmptiesTheTable
                     ClickRow(results, 2);
                     QTest::mouseClick(&Child<QWidget>(results, "nbDelete"), Qt::LeftButton);
                     afterOne = GridNames(results);
+                    for (const auto& result : StoredResults()) storedAfterOne << QString::fromStdString(result.name);
                     Click(Button(results, QStringLiteral("Delete all")));
                     afterAll = GridNames(results);
                     stillOpen = results.isVisible();
@@ -381,6 +383,7 @@ TEST_F(ResultsScenarioTest, NavigatorDeleteRemovesOneAndDeleteAllEmptiesTheTable
     EXPECT_TRUE(script.WaitDone());
     EXPECT_EQ(deleteOne.text.toStdString(), "Delete record?");
     EXPECT_EQ(Std(afterOne), Std({kAdams, kBaker}));
+    EXPECT_EQ(Std(storedAfterOne), Std({kAdams, kBaker}));
     EXPECT_EQ(deleteAll.text.toStdString(), "Do you really wish to delete ALL test results?");
     EXPECT_EQ(deleteAll.title.toStdString(), "Confirm");
     EXPECT_TRUE(afterAll.isEmpty());
