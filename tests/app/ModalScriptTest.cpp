@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/WaitUntil.h"
+
 namespace testsupport {
 namespace {
 
@@ -93,6 +95,27 @@ TEST(ModalScriptTest, TheLastStepsWindowMayCloseItselfLater) {
     script.Expect("QDialog", "ClosesItself", [](QWidget& modal) {
         QTimer::singleShot(100, &modal, [&modal] { static_cast<QDialog&>(modal).accept(); });
     });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_TRUE(script.WaitDone());
+    EXPECT_TRUE(script.TakeFailures().isEmpty());
+}
+
+// A window an earlier step handled comes back on top when the window it opened closes, and works there a
+// while before it opens the next (a test screen scoring before its report): the script waits for it.
+TEST(ModalScriptTest, AnEarlierStepsWindowBackOnTopIsWaitedFor) {
+    QDialog dialog;
+    dialog.setObjectName("Works");
+    const auto work = [&dialog] {
+        QMessageBox::information(&dialog, "First", "First");
+        waitUntil([] { return false; }, 200);
+        QMessageBox::information(&dialog, "Second", "Second");
+        dialog.accept();
+    };
+    const auto pressOk = [](QWidget& modal) { static_cast<QMessageBox&>(modal).button(QMessageBox::Ok)->click(); };
+    ModalScript script;
+    script.Expect("QDialog", "Works", [&](QWidget&) { QTimer::singleShot(0, &dialog, work); })
+        .Expect("QMessageBox", pressOk)
+        .Expect("QMessageBox", pressOk);
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_TRUE(script.WaitDone());
     EXPECT_TRUE(script.TakeFailures().isEmpty());

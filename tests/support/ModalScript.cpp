@@ -85,7 +85,8 @@ void ModalScript::Poll() {
     }
     QWidget* modal = QApplication::activeModalWidget();
     const bool busy = modal != nullptr && busy_.contains(modal);
-    const bool waiting = modal != nullptr && modal == lastHandled_;  // the last step's window, still open
+    // A window a step handled, still open: the last step's, or an earlier one back on top.
+    const bool waiting = modal != nullptr && handled_.contains(modal);
     if (modal != nullptr && !busy && next_ < steps_.size() && Matches(steps_[next_], *modal)) {
         const std::size_t index = next_++;
         busy_.append(modal);
@@ -124,6 +125,8 @@ void ModalScript::Run(std::size_t index, QWidget* modal) {
     if (stopped_) return;
     ++finished_;
     lastHandled_ = modal;
+    handled_.removeAll(nullptr);
+    handled_.append(modal);
     waiting_.start();
 }
 

@@ -19,7 +19,9 @@ namespace testsupport {
 // Each step names the modal window it expects (its class and, unless empty, its object name) and what
 // to do with it. A timer polls QApplication::activeModalWidget() and runs a step's action from a timer
 // of its own, so that an action that opens a nested modal window leaves the polling going. The window of
-// the last step may stay open after its action (it may close itself later, or open the next window).
+// the last step may stay open after its action (it may close itself later, or open the next window), and
+// so may any window an earlier step handled: it comes back on top when a nested window closes and may
+// work there before it opens the next (a test screen scores, then shows its report).
 // A failure: a modal window that is not the next step's, a step that does not come within the timeout,
 // or the last step's window still open a timeout after the last action. Then every modal window is
 // closed, so that the exec() loops return and the test goes on. Failures go to the test when the script
@@ -71,6 +73,7 @@ private:
     std::size_t finished_ = 0;       // steps whose action has returned
     QList<QPointer<QWidget>> busy_;  // windows whose action still runs (a nested exec inside it)
     QPointer<QWidget> lastHandled_;  // the window of the last step whose action has returned
+    QList<QPointer<QWidget>> handled_;  // every window whose action has returned
     QTimer poll_;
     QElapsedTimer waiting_;  // since the awaited step became next
     QStringList failures_;
