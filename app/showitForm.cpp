@@ -20,10 +20,10 @@ using db::widgets::ToQString;
 namespace {
 
 // The report's columns line up only in a fixed-pitch face; Courier, or the system's fixed face in its place.
+// The name alone: a style hint or a fixed-pitch request makes the font matching prefer the generic
+// monospace face over the one the machine's font configuration substitutes for Courier.
 QFont ReportFont() {
     QFont font(QStringLiteral("Courier"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
     if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     return font;
 }

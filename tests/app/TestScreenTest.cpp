@@ -1,6 +1,7 @@
 #include "app/TestScreen.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -642,6 +643,38 @@ TEST_F(TestScreenTest, FocusedPositionShowsInNavyAndTheNumericInBold) {
     EXPECT_EQ(screen->Source(1).palette().color(QPalette::WindowText), QColor(0, 0, 0));
     EXPECT_FALSE(screen->Source(1).font().bold());
     EXPECT_EQ(screen->dbshowfield->DataField(), "n2");
+}
+
+// The focused number stands out in bold against the others: every source text the testee is not on is
+// of regular weight, whether the focus has been there or not.
+TEST_F(TestScreenTest, NumericSourcesAwayFromTheFocusAreOfRegularWeight) {
+    InstallSources();
+    Start(ScreenType::Numeric);
+    for (int position = 2; position <= screen->Rules().fields; ++position) {
+        EXPECT_FALSE(screen->Source(position).font().bold()) << position;
+    }
+    Key(Qt::Key_Down);
+    EXPECT_EQ(screen->Source(1).font(), screen->Source(3).font());
+    EXPECT_TRUE(screen->Source(2).font().bold());
+}
+
+// Every control of a screen lies wholly inside its parent, within the frame a panel draws around it.
+TEST_F(TestScreenTest, ControlsLieInsideTheirPanelsFrames) {
+    for (const ScreenType type : kTypes) {
+        TestScreen& made = Make(type);
+        for (QWidget* control : made.findChildren<QWidget*>()) {
+            QWidget* parent = control->parentWidget();
+            if (parent == nullptr || control->isWindow() || control->isHidden()) continue;
+            const auto* frame = qobject_cast<const QFrame*>(parent);
+            const QRect inside = frame != nullptr && parent != &made ? frame->contentsRect() : parent->rect();
+            if (control->objectName().isEmpty()) continue;  // the parts of a composite control
+            EXPECT_TRUE(inside.contains(control->geometry()))
+                << made.objectName().toStdString() << ": " << control->objectName().toStdString() << " at ("
+                << control->x() << ", " << control->y() << ", " << control->width() << " x " << control->height()
+                << ") overruns its parent " << parent->objectName().toStdString() << " (" << inside.x() << ", "
+                << inside.y() << ", " << inside.width() << " x " << inside.height() << ")";
+        }
+    }
 }
 
 

@@ -86,6 +86,15 @@ TEST_F(showitFormTest, AReadOnlyFixedPitchWindowWithCloseAndPrint) {
     EXPECT_EQ(form.BitBtn2().text(), QStringLiteral("Print"));
 }
 
+// Courier as the machine has it: the face its font configuration gives for the name (a metric-compatible
+// one where Courier itself is missing), not some other fixed-pitch face, whenever that face is fixed-pitch.
+TEST_F(showitFormTest, TheReportIsInTheFaceTheMachineGivesCourier) {
+    const QFontInfo courier(QFont(QStringLiteral("Courier")));
+    if (!courier.fixedPitch()) GTEST_SKIP() << "this machine's Courier, " << courier.family().toStdString()
+                                            << ", is not fixed-pitch";
+    EXPECT_EQ(QFontInfo(form.RichEdit1().font()).family().toStdString(), courier.family().toStdString());
+}
+
 TEST_F(showitFormTest, LinesAreReplacedNotAdded) {
     form.SetLines({"old", "lines", "here"});
     form.SetLines(kReport);
