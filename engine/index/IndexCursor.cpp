@@ -251,6 +251,9 @@ std::uint32_t TIndexFile::PhysicalRecordCount() const noexcept {
 std::uint32_t TIndexFile::GetKeyCount() const noexcept {
     if (NaturalOrder() || bitmaps_.BitmapMode()) return bitmaps_.VisibleCount();
     const TKeyRange& range = cursor_.Range;
+    // Without a range every key is reachable: the count, not the ordinals, which writes made without bitmap
+    // upkeep (a query's result rows) leave as they were until the next refresh.
+    if (!range.Active) return GetRecordCount();
     if (range.First < 1 || range.Last < 1 || range.Last < range.First) return 0;
     return static_cast<std::uint32_t>(range.Last - range.First + 1);
 }
