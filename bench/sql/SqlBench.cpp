@@ -1,6 +1,6 @@
-// sql-bench [N...]: the SQL engine's four cost cliffs at N rows (default 10,000, 30,000 and 100,000), each
-// beside SQLite 3 on the same rows, in milliseconds, with the growth exponent (slope of log time against
-// log N) from one size to the next. T: ID (primary), K (indexed), V; U: ID (primary), TID (indexed), X
+// sql-bench [--cliff C] [N...]: the SQL engine's four cost cliffs (or cliff C alone) at N rows (default 10,000,
+// 30,000 and 100,000), each beside SQLite 3 on the same rows, in milliseconds, with the growth exponent (slope
+// of log time against log N) from one size to the next. T: ID (primary), K (indexed), V; U: ID (primary), TID (indexed), X
 // (unindexed), both with N rows, TID = X = the ID of a T row. Run it from a release build.
 #include <sqlite3.h>
 #include <unistd.h>
@@ -101,13 +101,25 @@ double Milliseconds(const std::function<void()>& work) {
 
 int main(int argc, char** argv) {
     std::vector<std::int32_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    int only = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--cliff" && i + 1 < argc) {
+            only = std::atoi(argv[++i]);
+            continue;
+        }
+        sizes.push_back(std::atoi(argv[i]));
+    }
     if (sizes.empty()) sizes = {10000, 30000, 100000};
     const fs::path directory = fs::temp_directory_path() / ("keyvale-sqlbench-" + std::to_string(getpid()));
     fs::create_directories(directory);
     engine::EngineGuard engine;
+    // Temporary result tables go where the session says, else into the working directory: a run that is
+    // stopped half way must leave nothing there.
+    engine::GetEngineSession().SetDirectory(directory.string());
     std::printf("| cliff | N | engine ms | exponent | SQLite ms | exponent |\n|---|---|---|---|---|---|\n");
-    for (const Cliff& cliff : kCliffs) {
+    for (std::size_t c = 0; c < kCliffs.size(); ++c) {
+        const Cliff& cliff = kCliffs[c];
+        if (only != 0 && static_cast<std::size_t>(only) != c + 1) continue;
         double lastEngine = 0, lastSqlite = 0;
         std::int32_t lastN = 0;
         for (const std::int32_t n : sizes) {

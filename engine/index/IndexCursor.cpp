@@ -251,6 +251,9 @@ std::uint32_t TIndexFile::PhysicalRecordCount() const noexcept {
 std::uint32_t TIndexFile::GetKeyCount() const noexcept {
     if (NaturalOrder() || bitmaps_.BitmapMode()) return bitmaps_.VisibleCount();
     const TKeyRange& range = cursor_.Range;
+    // Without a range every key is reachable: the count, not the ordinals, which writes made without bitmap
+    // upkeep (a query's result rows) leave as they were until the next refresh.
+    if (!range.Active) return GetRecordCount();
     if (range.First < 1 || range.Last < 1 || range.Last < range.First) return 0;
     return static_cast<std::uint32_t>(range.Last - range.First + 1);
 }
@@ -287,8 +290,7 @@ void TIndexFile::SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filter
     // A natural-order position keeps its record; its ordinal is its rank among the records now visible.
     if (NaturalOrder() && cursor_.Position.NaturalRecord != 0) {
         cursor_.Position.Ordinal = static_cast<std::int32_t>(
-            BitmapCountUpTo(cursor_.Position.NaturalRecord, bitmaps_.Visible().data(),
-                            static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()));
+            bitmaps_.VisibleBits(PhysicalRecordCount()).CountUpTo(cursor_.Position.NaturalRecord));
     }
 }
 
@@ -299,25 +301,27 @@ void TIndexFile::SetVisibleRecords(std::vector<std::uint8_t> bitmap, bool filter
 
 namespace {
 
-// The visible-record bitmap with H, for the bit searches.
+// The visible-record bitmap with H and its summary, for the bit searches: a sparse bitmap is searched in
+// time of its set words, not of the table.
 struct NaturalBits {
-    const std::uint8_t* bits;
-    std::int64_t size;
+    TSummarisedBits search;
     std::int64_t highest;
 
+    explicit NaturalBits(const TSummarisedBits& bits) noexcept : search(bits), highest(bits.Highest) {}
+
+    bool Next(std::int64_t& position) const noexcept { return search.Next(position); }
+    bool Prior(std::int64_t& position) const noexcept { return search.Prior(position); }
     std::int32_t Rank(std::int64_t record) const noexcept {
-        return static_cast<std::int32_t>(BitmapCountUpTo(record, bits, size, highest));
+        return static_cast<std::int32_t>(search.CountUpTo(record));
     }
-    bool Visible(std::int64_t record) const noexcept {
-        return record >= 1 && record <= highest && (record - 1) / 8 < size && BitmapTestBit(record, bits);
-    }
+    bool Visible(std::int64_t record) const noexcept { return search.Test(record); }
     // The nearest set bit at or after the record, else at or before it; 0 when none is set.
     std::int64_t Nearest(std::int64_t record) const noexcept {
         if (highest < 1) return 0;
         std::int64_t position = std::clamp<std::int64_t>(record, 1, highest) - 1;
-        if (BitmapNextSetBit(bits, size, highest, position)) return position;
+        if (Next(position)) return position;
         position = std::clamp<std::int64_t>(record, 1, highest) + 1;
-        return BitmapPriorSetBit(bits, size, position) ? position : 0;
+        return Prior(position) ? position : 0;
     }
 };
 
@@ -335,12 +339,10 @@ void TIndexFile::Last() {
 
 void TIndexFile::GoToEnd(bool last) {
     if (NaturalOrder()) {
-        const NaturalBits bits{bitmaps_.Visible().data(),
-                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
+        const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
         std::int64_t position = last ? bits.highest + 1 : 0;
         const bool found = bitmaps_.VisibleCount() != 0 &&
-                           (last ? BitmapPriorSetBit(bits.bits, bits.size, position)
-                                 : BitmapNextSetBit(bits.bits, bits.size, bits.highest, position));
+                           (last ? bits.Prior(position) : bits.Next(position));
         ClearPosition();
         if (found) {
             cursor_.Position = {last ? bits.Rank(position) : 1, false, false,
@@ -378,8 +380,7 @@ void TIndexFile::GoToEnd(bool last) {
 void TIndexFile::MoveBy(std::int32_t n) {
     if (n == 0) return;
     if (NaturalOrder()) {
-        const NaturalBits bits{bitmaps_.Visible().data(),
-                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
+        const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
         if (bitmaps_.VisibleCount() == 0) {
             ClearPosition();
             return;
@@ -391,8 +392,7 @@ void TIndexFile::MoveBy(std::int32_t n) {
         position.BeforeFirst = position.AfterLast = false;
         for (std::int64_t left = n > 0 ? n : -std::int64_t{n}; left > 0; --left) {
             std::int64_t next = record;
-            const bool moved = n > 0 ? BitmapNextSetBit(bits.bits, bits.size, bits.highest, next)
-                                     : BitmapPriorSetBit(bits.bits, bits.size, next);
+            const bool moved = n > 0 ? bits.Next(next) : bits.Prior(next);
             if (!moved) {
                 (n > 0 ? position.AfterLast : position.BeforeFirst) = true;
                 break;
@@ -592,8 +592,7 @@ bool TIndexFile::LocateKey(std::span<const std::uint8_t> key, std::uint16_t comp
 
 void TIndexFile::GotoOrdinal(std::int32_t n) {
     if (NaturalOrder()) {
-        const NaturalBits bits{bitmaps_.Visible().data(),
-                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
+        const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
         if (n < 1) {
             First();
             if (currentPage_ || cursor_.Position.NaturalRecord != 0) cursor_.Position.BeforeFirst = true;
@@ -601,7 +600,7 @@ void TIndexFile::GotoOrdinal(std::int32_t n) {
         }
         std::int64_t position = 0;
         if (static_cast<std::uint32_t>(n) > bitmaps_.VisibleCount() ||
-            !BitmapSelect(bits.bits, bits.size, bits.highest, n, position)) {
+            !bits.search.Select(n, position)) {
             Last();
             if (cursor_.Position.NaturalRecord != 0) cursor_.Position.AfterLast = true;
             return;
@@ -672,8 +671,7 @@ void TIndexFile::GotoRecordNumber(std::uint32_t n) {
 }
 
 void TIndexFile::StepNaturalOrder() {
-    const NaturalBits bits{bitmaps_.Visible().data(), static_cast<std::int64_t>(bitmaps_.Visible().size()),
-                           PhysicalRecordCount()};
+    const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
     const std::int64_t record =
         bitmaps_.VisibleCount() == 0 || bits.highest == 0 ? 0 : bits.Nearest(cursor_.Position.NaturalRecord);
     ClearPosition();
@@ -681,7 +679,7 @@ void TIndexFile::StepNaturalOrder() {
     // The last visible record's rank is the visible count: a record appended at the end is not ranked by
     // counting every slot before it.
     std::int64_t later = record;
-    const std::int32_t rank = BitmapNextSetBit(bits.bits, bits.size, bits.highest, later)
+    const std::int32_t rank = bits.Next(later)
                                   ? bits.Rank(record)
                                   : static_cast<std::int32_t>(bitmaps_.VisibleCount());
     cursor_.Position = {rank, false, false, static_cast<std::uint32_t>(record)};
@@ -689,8 +687,7 @@ void TIndexFile::StepNaturalOrder() {
 
 std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int direction) {
     if (NaturalOrder()) {
-        const NaturalBits bits{bitmaps_.Visible().data(),
-                               static_cast<std::int64_t>(bitmaps_.Visible().size()), PhysicalRecordCount()};
+        const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
         const std::int64_t record = cursor_.Position.NaturalRecord;
         if (record == 0) return 1;
         const std::int64_t step = direction == 1 ? 1 : -1;
@@ -718,8 +715,7 @@ std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int directio
 
 std::uint32_t TIndexFile::GetReadAheadSpan(std::uint32_t max, int direction) {
     if (!NaturalOrder()) return GetContiguousRunLength(max, direction);
-    const NaturalBits bits{bitmaps_.Visible().data(), static_cast<std::int64_t>(bitmaps_.Visible().size()),
-                           PhysicalRecordCount()};
+    const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
     const std::int64_t record = cursor_.Position.NaturalRecord;
     if (record == 0) return 1;
     const std::int64_t step = direction == 1 ? 1 : -1;

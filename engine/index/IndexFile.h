@@ -330,8 +330,8 @@ public:
     bool AfterLast() const noexcept { return cursor_.Position.AfterLast; }
     // The physical record count, the highest record number a bit search may reach.
     std::uint32_t PhysicalRecordCount() const noexcept;
-    // Keys reachable: in index order without bitmap mode range last - range first + 1 (0 when either is below
-    // 1); in bitmap mode and natural order the visible count.
+    // Keys reachable: in index order without bitmap mode the record count, or under an active range range last
+    // - range first + 1 (0 when either is below 1); in bitmap mode and natural order the visible count.
     std::uint32_t GetKeyCount() const noexcept;
     // No position: the current page released, ordinal 0, both flags set, natural-order record number 0.
     void ClearPosition() noexcept;

@@ -144,9 +144,12 @@ std::uint32_t CountKeyInterval(TIndexFile& file, const TKeyInterval& interval, b
     return count > 0 ? static_cast<std::uint32_t>(count) : 0;
 }
 
-void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
-                     std::span<std::uint8_t> bitmap, std::uint32_t highest) {
-    BitmapClearAll(bitmap.data(), static_cast<std::int64_t>(bitmap.size()));
+namespace {
+
+// One descent to the first key inside the interval, then along the leaf chain: each leaf's step walks its
+// entries up to the high bound, answering false where one lies beyond it.
+template <typename Step>
+void WalkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed, Step step) {
     IntervalWalk walk(file, changed);
     if (!walk.HasKeys()) return;
     TEdge edge;
@@ -163,10 +166,30 @@ void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& chang
         leaf->NavCursor = 1;
     }
     for (;;) {
-        if (!leaf->MarkRecordsUpTo(high.Key.View(), stopLength, bitmap, highest, inclusive)) return;
+        if (!step(*leaf, high.Key.View(), stopLength, inclusive)) return;
         if (!walk.NextLeaf(leaf)) return;
         leaf->NavCursor = 1;
     }
+}
+
+}  // namespace
+
+void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                     std::span<std::uint8_t> bitmap, std::uint32_t highest) {
+    BitmapClearAll(bitmap.data(), static_cast<std::int64_t>(bitmap.size()));
+    WalkKeyInterval(file, interval, changed,
+                    [&](TPage& leaf, std::span<const std::uint8_t> stop, std::size_t length, bool inclusive) {
+                        return leaf.MarkRecordsUpTo(stop, length, bitmap, highest, inclusive);
+                    });
+}
+
+void CollectKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                        std::vector<std::uint32_t>& records, std::uint32_t highest) {
+    records.clear();
+    WalkKeyInterval(file, interval, changed,
+                    [&](TPage& leaf, std::span<const std::uint8_t> stop, std::size_t length, bool inclusive) {
+                        return leaf.CollectRecordsUpTo(stop, length, records, highest, inclusive);
+                    });
 }
 
 // ---- Comparisons ----

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/expr/ExprNode.h"
 #include "engine/index/IndexKey.h"
@@ -49,6 +50,10 @@ std::uint32_t CountKeyInterval(TIndexFile& file, const TKeyInterval& interval, b
 // that reports another program's change sets the changed flag and stops.
 void MarkKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
                      std::span<std::uint8_t> bitmap, std::uint32_t highest);
+// The same walk, the record numbers in key order into the list instead: time of the keys inside, not of the
+// table.
+void CollectKeyInterval(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                        std::vector<std::uint32_t>& records, std::uint32_t highest);
 
 // ---- Comparisons of the current index's first field with a constant ----
 //

@@ -305,6 +305,9 @@ public:
     // 1 .. highest, or past the bitmap, raises 8965 before its bit is set.
     bool MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
                          std::span<std::uint8_t> bitmap, std::uint32_t highest, bool inclusive = true);
+    // The same walk, appending the record numbers instead (at most highest, else 8965).
+    bool CollectRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
+                            std::vector<std::uint32_t>& records, std::uint32_t highest, bool inclusive = true);
     // The number of entries that lie below the key over the compare length, or (orEqual) not above it: a
     // partition point, so that a run of entries equal to the key over a short compare length is counted
     // whole, whichever page it starts in. A compare length of 0 makes every entry equal to the key.
@@ -315,6 +318,10 @@ public:
     std::uint32_t GetContiguousRun(std::uint32_t max, int direction) const;
 
 private:
+    // The walk of MarkRecordsUpTo, handing each record number (checked against the limit) to the visit.
+    template <typename Visit>
+    bool VisitRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength, std::uint64_t limit,
+                          bool inclusive, Visit visit);
     // Where a binary search over the entries ended: the last entry not greater than the key and the first
     // not less (1-based: 0 and count + 1 when there is none), and whether an entry equals it.
     struct SearchResult {

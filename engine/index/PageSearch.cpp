@@ -286,8 +286,9 @@ bool TPage::SkipToVisibleBackward(std::int32_t& ordinal, std::span<const std::ui
     }
 }
 
-bool TPage::MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
-                            std::span<std::uint8_t> bitmap, std::uint32_t highest, bool inclusive) {
+template <typename Visit>
+bool TPage::VisitRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
+                             std::uint64_t limit, bool inclusive, Visit visit) {
     const std::size_t from = CursorIndex(NavCursor);
     std::vector<std::uint8_t> buffer;
     const std::uint8_t* const stop = Widened(stopKey, compareLength, buffer);
@@ -297,7 +298,6 @@ bool TPage::MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t c
     };
     // Most pages of an interval lie wholly inside it: one comparison then marks them all.
     const bool wholePage = !beyond(entries_.size() - 1);
-    const std::uint64_t limit = std::min<std::uint64_t>(highest, std::uint64_t{bitmap.size()} * 8);
     for (std::size_t i = from; i < entries_.size(); ++i) {
         if (!wholePage && beyond(i)) {
             NavCursor = static_cast<std::uint16_t>(i + 1);
@@ -306,10 +306,23 @@ bool TPage::MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t c
         // A leaf naming a slot the record file does not have is damaged.
         const std::uint32_t record = entries_[i].Pointer;
         if (record < 1 || record > limit) RaiseCorrupt();
-        BitmapSetBit(record, bitmap.data());
+        visit(record);
     }
     NavCursor = Count();
     return true;
+}
+
+bool TPage::MarkRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
+                            std::span<std::uint8_t> bitmap, std::uint32_t highest, bool inclusive) {
+    const std::uint64_t limit = std::min<std::uint64_t>(highest, std::uint64_t{bitmap.size()} * 8);
+    return VisitRecordsUpTo(stopKey, compareLength, limit, inclusive,
+                            [&bitmap](std::uint32_t record) { BitmapSetBit(record, bitmap.data()); });
+}
+
+bool TPage::CollectRecordsUpTo(std::span<const std::uint8_t> stopKey, std::size_t compareLength,
+                               std::vector<std::uint32_t>& records, std::uint32_t highest, bool inclusive) {
+    return VisitRecordsUpTo(stopKey, compareLength, highest, inclusive,
+                            [&records](std::uint32_t record) { records.push_back(record); });
 }
 
 std::uint16_t TPage::CountEntriesBelow(std::span<const std::uint8_t> key, std::size_t compareLength,

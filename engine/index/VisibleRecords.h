@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/base/BitmapSummary.h"
+
 namespace engine {
 
 // The cursor only reads what this holds; what builds it (the table's filters and record bitmaps) lives above
@@ -17,6 +19,10 @@ public:
     // One bit per physical record number (Bitmap.h); bits above the physical record count are clear.
     const std::vector<std::uint8_t>& Visible() const noexcept { return visible_; }
     std::uint32_t VisibleCount() const noexcept { return visibleCount_; }
+    // The visible bitmap with its summary, for searches up to the highest record number.
+    TSummarisedBits VisibleBits(std::int64_t highest) const noexcept {
+        return {visible_.data(), static_cast<std::int64_t>(visible_.size()), highest, &visibleSummary_};
+    }
     void ClearVisibleCount() noexcept { visibleCount_ = 0; }
 
     // Takes a visible bitmap as it is, counted up to the physical record count; force-filter keeps bitmap
@@ -44,6 +50,9 @@ protected:
     TVisibleRecords& operator=(const TVisibleRecords&) = delete;
 
     std::vector<std::uint8_t> visible_;
+    // One bit per eight bytes of visible_ (BitmapSummary.h), kept with every change of it; one of another
+    // size is not used.
+    std::vector<std::uint64_t> visibleSummary_;
     std::uint32_t visibleCount_ = 0;
     bool bitmapMode_ = false;
 };

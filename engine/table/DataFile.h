@@ -726,11 +726,12 @@ public:
     TRecord* LoadedCurrentRecord();
 
 private:
-    // A filter list change under the read lock; on 0 the visible bitmap is built and the record re-found.
+    // A filter list change under the read lock; on 0 the visible bitmap is built (unless the change says it
+    // kept it current) and the record re-found.
     template <typename Change>
-    std::uint16_t ChangeFilters(Change change);
+    std::uint16_t ChangeFilters(Change change, const bool* visibleKept = nullptr);
     template <typename Change>
-    std::uint16_t WidenFilters(const TFilter* handle, Change change);
+    std::uint16_t WidenFilters(const TFilter* handle, Change change, bool* visibleKept = nullptr);
     friend class TRecordChange;
 
     // ---- Large-object values at a record change (DataFileBlobs.cpp) ----

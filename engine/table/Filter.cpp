@@ -129,7 +129,19 @@ void TFilter::SetBitmapSize(std::int64_t size) {
     bitmap_.resize(static_cast<std::size_t>(size), 0);
 }
 
+void TFilter::SetMarks(std::vector<std::uint32_t> marks) noexcept {
+    marks_ = std::move(marks);
+    marksKnown_ = true;
+}
+
+void TFilter::ForgetMarks() noexcept {
+    marks_.clear();
+    marks_.shrink_to_fit();
+    marksKnown_ = false;
+}
+
 void TFilter::Evaluate(std::span<const std::uint8_t> candidates, bool& changed) {
+    ForgetMarks();
     bitmap_.assign(candidates.begin(), candidates.end());
     optLevel_ = 2;
     if (IsCallback()) {
@@ -149,6 +161,10 @@ void TFilter::EvaluateByRecords(std::span<std::uint8_t> bitmap, bool& changed, E
 void TFilter::UpdateRecord(std::int64_t size, SlotNumber record, std::span<const std::uint8_t> image) {
     SetBitmapSize(size);
     if (record.Value < 1 || record.Value > bitmap_.size() * 8) return;
+    // Noted before the bit is set, so that a throwing evaluation leaves no bit outside the list; past the
+    // bitmap's size the list costs more than clearing the bitmap whole.
+    if (marksKnown_ && marks_.size() >= bitmap_.size()) ForgetMarks();
+    if (marksKnown_) marks_.push_back(record.Value);
     BitmapSetBit(record.Value, bitmap_.data());
     if (!EvaluateRecord(owner_, image, record, Test(expression_)))
         BitmapClearBit(record.Value, bitmap_.data());

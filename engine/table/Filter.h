@@ -77,6 +77,14 @@ public:
     // A size of at least 1 keeps the bits it covers and zero-fills new bytes; below 1 frees the bitmap.
     void SetBitmapSize(std::int64_t size);
 
+    // When known, every set bit of the bitmap is among these record numbers (duplicates allowed): a new
+    // interval then clears them instead of the whole bitmap. A whole evaluation forgets them; a record this
+    // handle writes that passes is added, and a list grown past the bitmap's byte count is dropped.
+    bool MarksKnown() const noexcept { return marksKnown_; }
+    const std::vector<std::uint32_t>& Marks() const noexcept { return marks_; }
+    void SetMarks(std::vector<std::uint32_t> marks) noexcept;
+    void ForgetMarks() noexcept;
+
     // Replaces the condition: the blob's tree (owned) or else the tree (owned or borrowed by the flag). The
     // new condition is converted and checked first: a damaged blob, or neither blob nor tree, answers 10051
     // and the filter keeps its condition; an unknown field raises 9985 likewise. The old tree is freed only
@@ -115,6 +123,8 @@ private:
     TRecordFilterProc callback_ = nullptr;
     void* clientData_ = nullptr;
     std::vector<std::uint8_t> bitmap_;
+    std::vector<std::uint32_t> marks_;
+    bool marksKnown_ = false;
     bool active_ = false;
     bool andEarlier_ = false;
     std::uint8_t optLevel_ = 2;

@@ -5,12 +5,14 @@
 #include <utility>
 
 #include "engine/base/Bitmap.h"
+#include "engine/base/BitmapSummary.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/index/BuildIndex.h"
 #include "engine/index/IndexCursor.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/KeyInterval.h"
 #include "engine/table/DataFile.h"
+#include "engine/table/Optimiser.h"
 #include "engine/table/Record.h"
 
 namespace engine {
@@ -25,6 +27,10 @@ constexpr std::uint8_t DeletedStatus = 1;
 // After one restart the build holds the read lock, under which no other program writes: another report means
 // the lock protocol broke, and the build stops instead of running on (as a cursor operation does).
 constexpr int MaxBuildRestarts = 2;
+
+// A filter served by one index interval is built record by record when the interval holds at most one record
+// per this many slots: one bitmap word (64 bits) per record is what a pass over the whole bitmap costs.
+constexpr std::uint32_t IntervalRecordsPerWord = 64;
 
 TKeyInterval StatusInterval(std::uint8_t status) {
     const std::uint8_t key[1] = {status};
@@ -151,6 +157,7 @@ std::int64_t TRecordBitmaps::BitmapSize() const noexcept {
 
 void TRecordBitmaps::SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilter) {
     visible_ = std::move(bitmap);
+    BuildSummary(visible_, visibleSummary_);
     forceFilter_ = forceFilter;
     visibleCount_ = static_cast<std::uint32_t>(BitmapCount(
         visible_.data(), static_cast<std::int64_t>(visible_.size()), file_.PhysicalRecordCount()));
@@ -159,6 +166,8 @@ void TRecordBitmaps::SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilt
 
 void TRecordBitmaps::FreeTableBitmaps() noexcept {
     Free(visible_);
+    visibleSummary_.clear();
+    visibleSummary_.shrink_to_fit();
     Free(range_);
     Free(live_);
     visibleCount_ = 0;
@@ -279,7 +288,7 @@ void TRecordBitmaps::BuildUntilComplete(Pass pass) {
 
 bool TRecordBitmaps::TableBitmapsPass() {
     bool changed = false;
-    Resize(visible_, BitmapSize());
+    ResizeVisible(BitmapSize());
     BuildRangeBitmap(changed);
     if (!changed) BuildLiveBitmap(changed);
     return !changed;
@@ -325,17 +334,157 @@ void TRecordBitmaps::RebuildFilterBitmaps() {
     BuildUntilComplete([this] { return RebuildPass(); });
 }
 
-void TRecordBitmaps::BuildFilterBitmap(TFilter* handle) {
-    if (building_ || file_.Cursor().RangeOrdinalsBusy || filters_.empty()) return;
+bool TRecordBitmaps::BuildFilterBitmap(TFilter* handle) {
+    if (building_ || file_.Cursor().RangeOrdinalsBusy || filters_.empty()) return false;
     const auto found = Find(handle);
-    if (found == filters_.end() || !(*found)->Active()) return;
+    if (found == filters_.end() || !(*found)->Active()) return false;
     // The live and range bitmaps come with a full build.
     if (visible_.empty() || live_.empty()) {
         RebuildFilterBitmaps();
-        return;
+        return false;
     }
     TFilter& filter = **found;
+    switch (BuildFromInterval(filter)) {
+        case IntervalBuild::VisibleKept:
+            return true;
+        case IntervalBuild::FilterBuilt:
+            return false;
+        case IntervalBuild::NotServed:
+            break;
+    }
     BuildUntilComplete([this, &filter] { return FilterPass(filter); });
+    return false;
+}
+
+// ---- Filters served by one index interval ----
+
+namespace {
+
+// The comparisons whose records are exactly one interval of an index's keys.
+bool OneInterval(const TExprNode& node) noexcept {
+    const ExprOperator op = node.Operator;
+    switch (node.NodeClass) {
+        case ncBinary:
+            return op == opEqual || op == opLess || op == opGreater || op == opLessEqual || op == opGreaterEqual;
+        case ncUnary:
+            return op == opIsNull || op == opIsNotNull;
+        case ncCompare:
+            return op == opEqual;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+TRecordBitmaps::IntervalBuild TRecordBitmaps::BuildFromInterval(TFilter& filter) {
+    const TExprNode* condition = filter.Expression();
+    if (condition == nullptr || filter.IsCallback() || !bitmapMode_) return IntervalBuild::NotServed;
+    // The condition is one indexed comparison, or an AND whose left side is one (the analysis puts an indexed
+    // operand left): the right side is then tested on the interval's records alone.
+    const TExprNode* indexed = condition;
+    const TExprNode* rest = nullptr;
+    if (condition->NodeClass == ncBinary && condition->Operator == opAnd && condition->Left && condition->Right) {
+        indexed = condition->Left.get();
+        rest = condition->Right.get();
+    }
+    if (indexed->OptLevel != OptIndexed || !OneInterval(*indexed)) return IntervalBuild::NotServed;
+    const std::uint32_t highest = file_.PhysicalRecordCount();
+    std::vector<std::uint32_t> inside;
+    {
+        const TBuildIndex keep(file_);
+        const std::optional<TServedComparison> served = ServedComparison(file_, *indexed);
+        if (!served ||
+            !file_.SelectIndexForField(served->Column->FieldNo, served->CaseInsensitive, served->AnyCase))
+            return IntervalBuild::NotServed;
+        const TExprNode* constant = indexed->NodeClass == ncUnary ? nullptr : indexed->Right.get();
+        const TComparisonKeys keys = BuildComparisonKeys(file_, indexed->Operator, *served->Field,
+                                                         served->PartialLength,
+                                                         constant != nullptr ? &constant->Value : nullptr);
+        // Beyond this many records a pass over the whole bitmap costs less than one record at a time.
+        bool changed = false;
+        const std::uint32_t count = CountKeyInterval(file_, keys.Interval, changed);
+        if (changed || count > highest / IntervalRecordsPerWord) return IntervalBuild::NotServed;
+        CollectKeyInterval(file_, keys.Interval, changed, inside, highest);
+        // Another program's change has rebuilt every bitmap from the records as they are now (the change
+        // check does that outside a build); the whole build answers from there.
+        if (changed) return IntervalBuild::NotServed;
+    }
+    if (filter.MarksKnown() && filter.Marks().size() > highest / IntervalRecordsPerWord)
+        filter.ForgetMarks();
+    // The records that pass: candidates (live, in the range, and with and-earlier passing the earlier
+    // filters) inside the interval that pass the rest of the condition. Nothing changes before they are
+    // all known, so that a failing read leaves the bitmaps as they were.
+    std::vector<std::uint32_t> passing;
+    passing.reserve(inside.size());
+    for (const std::uint32_t slot : inside) {
+        if (!Candidate(filter, SlotNumber(slot))) continue;
+        if (rest != nullptr) {
+            RecordPin record;
+            if (!table_.GetRecord(SlotNumber(slot), false, false, 1, record)) return IntervalBuild::NotServed;
+            if (!EvaluateRecord(table_, record->Image(), SlotNumber(slot), {rest, nullptr, nullptr})) continue;
+        }
+        passing.push_back(slot);
+    }
+    const std::int64_t size = BitmapSize();
+    filter.SetBitmapSize(size);
+    const std::span<std::uint8_t> bits = filter.Bitmap();
+    const bool marksKnown = filter.MarksKnown();
+    std::vector<std::uint32_t> previous = marksKnown ? filter.Marks() : std::vector<std::uint32_t>{};
+    if (marksKnown) {
+        for (const std::uint32_t slot : previous) {
+            if ((std::size_t{slot} - 1) / 8 < bits.size()) BitmapClearBit(slot, bits.data());
+        }
+    } else {
+        BitmapClearAll(bits.data(), size);
+    }
+    for (const std::uint32_t slot : passing) BitmapSetBit(slot, bits.data());
+    filter.SetMarks(passing);
+    if (!marksKnown) return IntervalBuild::FilterBuilt;
+    // Only the records that left the filter or entered it can have changed their visible bit.
+    for (const std::uint32_t slot : previous) KeepVisibleBit(SlotNumber(slot));
+    for (const std::uint32_t slot : filter.Marks()) KeepVisibleBit(SlotNumber(slot));
+    return IntervalBuild::VisibleKept;
+}
+
+bool TRecordBitmaps::Candidate(const TFilter& filter, SlotNumber record) const noexcept {
+    const auto has = [&record](std::span<const std::uint8_t> bitmap) {
+        return (std::size_t{record.Value} - 1) / 8 < bitmap.size() &&
+               BitmapTestBit(record.Value, bitmap.data());
+    };
+    if (record.Value < 1 || !has(live_)) return false;
+    if (file_.Cursor().Range.Active && !file_.NaturalOrder() && !has(range_)) return false;
+    if (!filter.AndEarlier()) return true;
+    for (const auto& earlier : filters_) {
+        if (earlier.get() == &filter) break;
+        if (earlier->Active() && !has(earlier->GetBitmap())) return false;
+    }
+    return true;
+}
+
+// ---- The visible bitmap ----
+
+void TRecordBitmaps::ResizeVisible(std::int64_t size) {
+    Resize(visible_, size);
+    // New bytes are clear; a shorter bitmap drops the words past its end and may end inside one.
+    visibleSummary_.resize(static_cast<std::size_t>(SummaryWords(size)), 0);
+    if (size > 0) NoteSummaryByte(visible_, size - 1, visibleSummary_);
+}
+
+void TRecordBitmaps::KeepVisibleBit(SlotNumber record) {
+    if (record.Value < 1 || (std::size_t{record.Value} - 1) / 8 >= visible_.size() ||
+        record.Value > file_.PhysicalRecordCount())
+        return;
+    const bool visible = PassesAll(record);
+    if (visible == BitmapTestBit(record.Value, visible_.data())) return;
+    if (visible) {
+        BitmapSetBit(record.Value, visible_.data());
+        ++visibleCount_;
+    } else {
+        BitmapClearBit(record.Value, visible_.data());
+        if (visibleCount_ > 0) --visibleCount_;
+    }
+    NoteSummaryByte(visible_, (std::int64_t{record.Value} - 1) / 8, visibleSummary_);
 }
 
 void TRecordBitmaps::BuildVisibleBitmap() {
@@ -350,6 +499,7 @@ void TRecordBitmaps::BuildVisibleBitmap() {
     }
     BitmapClearAbove(highest, visible_.data(), size);
     visibleCount_ = static_cast<std::uint32_t>(BitmapCount(visible_.data(), size, highest));
+    BuildSummary(visible_, visibleSummary_);
 }
 
 // ---- Upkeep ----
@@ -364,7 +514,7 @@ void TRecordBitmaps::RecordChanged(SlotNumber record, std::span<const std::uint8
     }
     const std::int64_t size = BitmapSize();
     if (record.Value < 1 || record.Value > file_.PhysicalRecordCount()) return;
-    Resize(visible_, size);
+    ResizeVisible(size);
     const TKeyRange& range = file_.Cursor().Range;
     if (range.Active && !file_.NaturalOrder()) {
         Resize(range_, size);
@@ -389,15 +539,7 @@ void TRecordBitmaps::RecordChanged(SlotNumber record, std::span<const std::uint8
     // Only this record's visible bit can have changed: it is set from the record's own bits, and the count
     // moves by the difference, so that a write costs the same however large the table.
     if (building_ || file_.Cursor().RangeOrdinalsBusy) return;
-    const bool visible = PassesAll(record);
-    if (visible == BitmapTestBit(record.Value, visible_.data())) return;
-    if (visible) {
-        BitmapSetBit(record.Value, visible_.data());
-        ++visibleCount_;
-    } else {
-        BitmapClearBit(record.Value, visible_.data());
-        if (visibleCount_ > 0) --visibleCount_;
-    }
+    KeepVisibleBit(record);
 }
 
 bool TRecordBitmaps::PassesAll(SlotNumber record) const noexcept {
@@ -424,6 +566,7 @@ void TRecordBitmaps::RecordDeleted(SlotNumber record) {
     // so that no move lands on it.
     if (byte < visible_.size() && BitmapTestBit(record.Value, visible_.data())) {
         BitmapClearBit(record.Value, visible_.data());
+        NoteSummaryByte(visible_, static_cast<std::int64_t>(byte), visibleSummary_);
         if (visibleCount_ > 0) --visibleCount_;
     }
 }

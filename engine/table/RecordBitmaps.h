@@ -59,8 +59,11 @@ public:
     // ---- Building ----
 
     // The one active filter's bitmap over the candidates (and, with and-earlier, the earlier active
-    // filters' bitmaps); a visible bitmap not built yet rebuilds everything instead.
-    void BuildFilterBitmap(TFilter* handle);
+    // filters' bitmaps); a visible bitmap not built yet rebuilds everything instead. A condition that one
+    // index interval of a few records serves is built from those records alone: clearing the records it
+    // marked before, and, from its second build on, keeping the visible bitmap and count on both sets. True
+    // when the visible bitmap is current that way; false when the caller builds it.
+    bool BuildFilterBitmap(TFilter* handle);
     void RebuildFilterBitmaps() override;
     void BuildVisibleBitmap() override;
     void BuildRangeBitmap(bool& changed);
@@ -93,6 +96,16 @@ public:
 
 private:
     friend class TBuildScope;
+    enum class IntervalBuild { NotServed, FilterBuilt, VisibleKept };
+    // The filter's bitmap from the records of its condition's index interval, when that serves it.
+    IntervalBuild BuildFromInterval(TFilter& filter);
+    // Whether the record is among the filter's candidates: live, in the range, and with and-earlier passing
+    // the earlier active filters.
+    bool Candidate(const TFilter& filter, SlotNumber record) const noexcept;
+    // The visible bitmap sized, its summary with it.
+    void ResizeVisible(std::int64_t size);
+    // The record's visible bit from its bits (PassesAll), the count and the summary with it.
+    void KeepVisibleBit(SlotNumber record);
     std::uint16_t SetActive(TFilter* handle, bool active);
     // The handle's place in the list; the end when it is not there.
     std::vector<std::unique_ptr<TFilter>>::iterator Find(const TFilter* handle) noexcept;

@@ -19,12 +19,12 @@ std::uint16_t TDataFile::AddFilter(void* clientData, std::span<const std::uint8_
 }
 
 template <typename Change>
-std::uint16_t TDataFile::ChangeFilters(Change change) {
+std::uint16_t TDataFile::ChangeFilters(Change change, const bool* visibleKept) {
     TReadGuard read(*this);
     read.BeginIfStrict();
     const std::uint16_t code = change();
     if (code != 0) return code;
-    bitmaps_.BuildVisibleBitmap();
+    if (visibleKept == nullptr || !*visibleKept) bitmaps_.BuildVisibleBitmap();
     Resync();
     read.End();
     return 0;
@@ -33,16 +33,19 @@ std::uint16_t TDataFile::ChangeFilters(Change change) {
 // A change that widens what a filter passes leaves the later and-earlier filters without answers for the
 // records it used to refuse: they are built again, over every candidate.
 template <typename Change>
-std::uint16_t TDataFile::WidenFilters(const TFilter* handle, Change change) {
-    return ChangeFilters([&] {
-        const bool narrowedLater = bitmaps_.AndEarlierAfter(handle);
-        const std::uint16_t code = change();
-        if (code == 0 && narrowedLater) {
-            indexFile_.ComputeRangeOrdinals();
-            bitmaps_.RebuildFilterBitmaps();
-        }
-        return code;
-    });
+std::uint16_t TDataFile::WidenFilters(const TFilter* handle, Change change, bool* visibleKept) {
+    return ChangeFilters(
+        [&] {
+            const bool narrowedLater = bitmaps_.AndEarlierAfter(handle);
+            const std::uint16_t code = change();
+            if (code == 0 && narrowedLater) {
+                indexFile_.ComputeRangeOrdinals();
+                bitmaps_.RebuildFilterBitmaps();
+                if (visibleKept != nullptr) *visibleKept = false;
+            }
+            return code;
+        },
+        visibleKept);
 }
 
 std::uint16_t TDataFile::DropFilter(TFilter* handle) {
@@ -75,11 +78,17 @@ std::uint16_t TDataFile::DeactivateFilter(TFilter* handle) {
 
 std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
                                       bool ownsTree) {
-    return WidenFilters(handle, [&] {
-        const std::uint16_t code = bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
-        if (code == 0) bitmaps_.BuildFilterBitmap(handle);
-        return code;
-    });
+    // A condition served by a small index interval keeps the visible bitmap itself: the change then costs
+    // what the interval holds, not the table's size.
+    bool visibleKept = false;
+    return WidenFilters(
+        handle,
+        [&] {
+            const std::uint16_t code = bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
+            if (code == 0) visibleKept = bitmaps_.BuildFilterBitmap(handle);
+            return code;
+        },
+        &visibleKept);
 }
 
 }  // namespace engine

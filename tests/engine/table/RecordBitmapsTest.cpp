@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -667,5 +669,114 @@ TEST_F(RecordBitmapsTest, AfterEachWriteTheKeptVisibleRecordsEqualAFullRebuild) 
         if (setup.range) a.CancelRange();
     }
 }
+
+// ---- A filter modified again and again, served by a few records of an index ----
+
+class RecordBitmapsIntervalTest : public RecordBitmapsTest {
+protected:
+    // The visible bitmap, its count, navigation and the record count all name the expected records.
+    void ExpectVisible(const Records& expected, const std::string& where) {
+        const engine::TRecordBitmaps& bitmaps = a.Bitmaps();
+        EXPECT_EQ(SetBits(bitmaps.Visible()), expected) << where;
+        EXPECT_EQ(bitmaps.VisibleCount(), expected.size()) << where;
+        EXPECT_EQ(Sorted(Visit(a)), expected) << where;
+        EXPECT_EQ(a.GetRecordCount(), static_cast<std::int32_t>(expected.size())) << where;
+        // Backward too: the searches from the end skip the empty stretches as well.
+        a.SetToEnd();
+        Records back;
+        while (a.GetPriorRecord() == 0) back.push_back(a.CurrentRecord()->RecordNumber().Value);
+        EXPECT_EQ(Sorted(back), expected) << where;
+    }
+    void SetCode(TDataFile& table, std::uint32_t slot, std::int32_t code) {
+        GoToSlot(table, SlotNumber(slot));
+        std::vector<std::uint8_t> image(table.CurrentRecord()->Image().begin(), table.CurrentRecord()->Image().end());
+        table.SetField(false, CodeField, image, std::span<const std::uint8_t>(I32(code)));
+        table.SetField(false, NameField, image, std::span<const std::uint8_t>(Str(NameOf(code))));
+        table.ModifyRecord(image, false, true);
+    }
+};
+
+exprtest::NodePtr ByCode(engine::ExprOperator op, std::int32_t code) {
+    return Binary(op, Column(CodeField, Int(0)), Const(Int(code)));
+}
+
+exprtest::NodePtr Named(engine::ExprOperator op, std::int32_t code) {
+    return Binary(op, Column(NameField, exprtest::Text("")), Const(exprtest::Text(NameOf(code))));
+}
+
+exprtest::NodePtr Both(exprtest::NodePtr left, exprtest::NodePtr right) {
+    return Binary(engine::opAnd, std::move(left), std::move(right));
+}
+
+// What the SQL join does for each outer row: the inner table's link filter (and-earlier, after another
+// filter) gets a new condition. Each condition comes with writes before it, by this handle and by another;
+// after each, the visible records are exactly what a scan of both conditions finds. The handle stays in one
+// order throughout, natural (the join's) or an index's: a switch rebuilds every bitmap.
+class RecordBitmapsIntervalOrderTest : public RecordBitmapsIntervalTest,
+                                       public ::testing::WithParamInterface<int> {};
+
+TEST_P(RecordBitmapsIntervalOrderTest, EveryNewConditionGivesTheRecordsAScanFinds) {
+    // 640 slots, so that an interval of up to ten records is served from its records alone.
+    Build(true, 640, {100, 101});
+    OpenF(b);
+    a.SetStrictChangeDetection(true);
+    a.SetIndexNumber(GetParam());
+    const exprtest::NodePtr earlier = Named(engine::opNotEqual, 6);
+    Activated(Named(engine::opNotEqual, 6).release());
+    TFilter* link = nullptr;
+    ASSERT_EQ(a.AddFilter(nullptr, {}, link, true, nullptr, true, ByCode(engine::opEqual, 1).release()), 0);
+    ASSERT_EQ(a.ActivateFilter(link), 0);
+    ExpectVisible({1}, "the first condition");
+
+    struct Step {
+        const char* what;
+        std::function<void()> write;
+        std::function<exprtest::NodePtr()> condition;
+        bool fewRecords;  // served from the interval's records, not the whole bitmap
+    };
+    const auto none = [] {};
+    const Step steps[] = {
+        {"moves", none, [] { return ByCode(engine::opEqual, 600); }, true},
+        {"the earlier filter's record", none, [] { return ByCode(engine::opEqual, 6); }, true},
+        {"grows", none, [] { return ByCode(engine::opLessEqual, 4); }, true},
+        {"a record modified out of it", [&] { SetCode(a, 3, 800); }, [] { return ByCode(engine::opLessEqual, 4); },
+         true},
+        {"grows past the earlier filter", [&] { Add(a, 0); }, [] { return ByCode(engine::opLessEqual, 9); }, true},
+        {"shrinks after a delete", [&] { DeleteSlot(a, SlotNumber(2)); },
+         [] { return ByCode(engine::opLessEqual, 2); }, true},
+        {"moves to the top, a record modified into it", [&] { SetCode(a, 1, 650); },
+         [] { return ByCode(engine::opGreaterEqual, 636); }, true},
+        {"empty, a record modified into the last one leaving with it", [&] { SetCode(a, 300, 900); },
+         [] { return ByCode(engine::opEqual, 5000); }, true},
+        {"another handle's insert", [&] { Add(b, 5000); }, [] { return ByCode(engine::opEqual, 5000); }, true},
+        {"another handle's delete", [&] { DeleteSlot(b, SlotNumber(637)); },
+         [] { return ByCode(engine::opGreaterEqual, 636); }, true},
+        {"the whole table", none, [] { return ByCode(engine::opGreaterEqual, 0); }, false},
+        {"one record after the whole table", none, [] { return ByCode(engine::opEqual, 7); }, true},
+        {"and a further condition on its records",
+         none, [] { return Both(ByCode(engine::opLessEqual, 9), Named(engine::opNotEqual, 8)); }, true},
+        {"on another index", none, [] { return Named(engine::opEqual, 20); }, true},
+        {"a deleted slot taken again", [&] { Add(a, 2000); }, [] { return ByCode(engine::opEqual, 2000); }, true},
+        {"more than a few", none, [] { return Named(engine::opLessEqual, 21); }, false},
+        {"a few again", none, [] { return Named(engine::opGreaterEqual, 639); }, true},
+    };
+    for (const Step& step : steps) {
+        step.write();
+        ASSERT_EQ(a.ModifyFilter(link, {}, step.condition().release(), true), 0) << step.what;
+        EXPECT_EQ(link->MarksKnown(), step.fewRecords) << step.what;
+        const exprtest::NodePtr condition = step.condition();
+        Records expected;
+        const Records first = Scan(a, *earlier);
+        const Records second = Scan(a, *condition);
+        std::set_intersection(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(expected));
+        ExpectVisible(expected, step.what);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NaturalAndIndexOrder, RecordBitmapsIntervalOrderTest,
+                         ::testing::Values(int{engine::NaturalOrderIndex}, ByName),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == ByName ? "ByName" : "Natural";
+                         });
 
 }  // namespace

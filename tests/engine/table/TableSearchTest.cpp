@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/base/EngineState.h"
+#include "engine/base/FileBytes.h"
 #include "engine/base/FileSession.h"
 #include "engine/table/DataFile.h"
 #include "tests/engine/support/CursorTestTable.h"
@@ -115,6 +118,49 @@ TEST_F(TableSearchTest, ANonUniqueIndexIgnoresTheRecordIdSuffix) {
     table.SetToBegin();
     EXPECT_TRUE(table.FindRecordKey(charlie));
     EXPECT_EQ(CurrentId(table), 40);
+}
+
+// A query's grouped row loop: the group looked up by its key, the record found changed or a new one inserted,
+// all without bitmap upkeep, while the index grows over many pages. The key search once found the key but
+// delivered whatever record was current: the cursor counted the keys the index had when it was selected.
+TEST_F(TableSearchTest, FindRecordKeyDeliversTheRecordOfItsKeyWhileTheIndexGrows) {
+    for (const bool primary : {true, false}) {
+        SCOPED_TRACE(primary ? "primary" : "no primary");
+        const std::string name = primary ? "g" : "gn";
+        enginetest::CreateCursorTable(name, !primary);
+        engine::TDataFile table;
+        table.SetFileName(name);
+        table.SetExclusive(true);
+        table.Open();
+        table.SetIndexName("GrpName");
+        std::mt19937 random(50);
+        std::map<std::pair<std::int32_t, std::string>, int> counts;
+        std::int32_t nextId = 1;
+        for (int row = 0; row < 3000; ++row) {
+            const std::int32_t group = static_cast<std::int32_t>(random() % 40);
+            const std::string key = "name" + std::to_string(random() % 30);
+            Image image = RowImage(table, nextId, group, key);
+            Image found(table.GetRecordBufferSize());
+            if (table.FindRecordKey(image, found)) {
+                std::vector<std::uint8_t> stored(4, 0);
+                table.GetField(false, CursorGroupField, found, stored);
+                ASSERT_EQ(static_cast<std::int32_t>(engine::LoadU32(stored.data())), group) << "row " << row;
+                ASSERT_EQ(StoredText(table, found, CursorNameField), key) << "row " << row;
+                const int count = std::stoi(StoredText(table, found, CursorNoteField)) + 1;
+                SetStored(table, found, CursorNoteField, Str(std::to_string(count)));
+                table.ModifyRecord(found, false, false);
+                counts[{group, key}] = count;
+            } else {
+                ASSERT_EQ(counts.count({group, key}), 0u) << "row " << row;
+                SetStored(table, image, CursorNoteField, Str("1"));
+                table.InsertRecord(image, false);
+                ++nextId;
+                counts[{group, key}] = 1;
+            }
+        }
+        EXPECT_EQ(table.GetRecordCount(), static_cast<std::int32_t>(counts.size()));
+        table.Close();
+    }
 }
 
 // ---- Ranges and index switches ----
