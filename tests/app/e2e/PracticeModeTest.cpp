@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/zmain.h"
+#include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
 #include "tests/app/e2e/support/ScreenRun.h"
@@ -27,26 +28,12 @@ namespace {
 using testsupport::ModalScript;
 
 // A test screen stays open while it is keyed and the countdown ticks once more.
-constexpr int kScreenGraceMs = 15000;
-
-std::vector<int> Lengths(const QList<KeyedField>& fields) {
-    std::vector<int> lengths;
-    for (const KeyedField& field : fields) lengths.push_back(static_cast<int>(field.source.size()));
-    return lengths;
-}
+constexpr int kScreenGraceMs = kTestRunWaitMs;
 
 std::vector<std::string> Sources(const QList<KeyedField>& fields, int count) {
     std::vector<std::string> sources;
     for (int i = 0; i < count && i < fields.size(); ++i) sources.push_back(fields[i].source.toStdString());
     return sources;
-}
-
-QStringList LogEntry(int screen, int field, const KeyedField& keyed, bool lastKeyed) {
-    return {QStringLiteral("Record no.: %1, Field no.: %2, 1 errors.%3")
-                .arg(screen)
-                .arg(field)
-                .arg(lastKeyed ? QStringLiteral(" (Last field keyed)") : QString()),
-            QStringLiteral("Keyed    >") + keyed.keyed, QStringLiteral("On Record>") + keyed.source, QString()};
 }
 
 // The report of a practice test: no testee line. Every scenario runs keyvale-setup's 5 minutes and makes
@@ -76,14 +63,7 @@ protected:
     ScreenRunSeen Run(ScreenRunPlan plan, const QString& command) {
         plan.limitSeconds = StoredConfig().practicetime * 60.0;
         EXPECT_EQ(plan.limitSeconds, 300);
-        ScreenRunSeen seen;
-        const testsupport::ScopedModalGrace grace(kScreenGraceMs);
-        ModalScript script;
-        ScriptScreenRun(script, Program().Clock(), plan, seen);
-        Trigger(Program().Main(), command);
-        EXPECT_TRUE(script.WaitDone());
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-        return seen;
+        return TakeScreenRun(Program().Clock(), plan, [&] { Trigger(Program().Main(), command); });
     }
 
     std::vector<std::string> Record(const char* table, const char* index, int number,
@@ -110,7 +90,7 @@ TEST_F(PracticeModeTest, NumericAsksNoNameStartsAtRecord50AndStoresNothing) {
     const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Numeric/Practice"));
     EXPECT_EQ(Sources(seen.screen1, 25), Record("numeric.dat", "", 50, NumericFields(25)));
     EXPECT_EQ(Sources(seen.screen2, 2), Record("numeric.dat", "", 51, NumericFields(2)));
-    ASSERT_EQ(Lengths(seen.screen1), std::vector<int>(25, 5));
+    ASSERT_EQ(SourceLengths(seen.screen1), std::vector<int>(25, 5));
     EXPECT_EQ(seen.captionAtStart, "5 minute numeric practice mode test in progress (Record: 1)");
     EXPECT_EQ(seen.captionOnScreen2, "5 minute numeric practice mode test in progress (Record: 2)");
     EXPECT_EQ(seen.complete.text, "Test is complete...");
@@ -133,8 +113,8 @@ TEST_F(PracticeModeTest, AlphanumericAsksNoNameStartsAtRecord50AndStoresNothing)
     EXPECT_EQ(Sources(seen.screen1, 7),
               Record("invsort.dat", "idxkey", 50, {"INVOICE", "DATE", "AMOUNT", "FIRST", "LAST", "STREET", "CITY"}));
     EXPECT_EQ(Sources(seen.screen2, 2), Record("invsort.dat", "idxkey", 51, {"INVOICE", "DATE"}));
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{8, 8, 7, 7, 6, 13, 7}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{8, 8}));
+    ASSERT_EQ(SourceLengths(seen.screen1), (std::vector<int>{8, 8, 7, 7, 6, 13, 7}));
+    ASSERT_EQ(SourceLengths(seen.screen2), (std::vector<int>{8, 8}));
     EXPECT_EQ(seen.captionAtStart, "5 minute alphanumeric practice mode test in progress (Record: 1)");
     EXPECT_EQ(seen.report, PracticeReport("Test type: Alphanumeric, practice mode", 76, 9, "97.37") +
                                LogEntry(2, 1, seen.screen2[0], false) + LogEntry(1, 4, seen.screen1[3], false));
@@ -154,8 +134,8 @@ TEST_F(PracticeModeTest, AlphaAsksTheNameStartsAtRecord50AndStoresNothing) {
     const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Alpha/Practice"));
     EXPECT_EQ(Sources(seen.screen1, 3), Record("invsort.dat", "idxkey", 50, {"FIRST", "LAST", "CITY"}));
     EXPECT_EQ(Sources(seen.screen2, 2), Record("invsort.dat", "idxkey", 51, {"FIRST", "LAST"}));
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{7, 6, 7}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{7, 6}));
+    ASSERT_EQ(SourceLengths(seen.screen1), (std::vector<int>{7, 6, 7}));
+    ASSERT_EQ(SourceLengths(seen.screen2), (std::vector<int>{7, 6}));
     EXPECT_EQ(seen.captionAtStart, "5 minute alpha practice mode test in progress (Record: 1)");
     EXPECT_EQ(seen.report, PracticeReport("Test type: Alpha, practice mode", 38, 5, "94.74") +
                                LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 1, seen.screen1[0], false));
@@ -171,9 +151,8 @@ protected:
     void SetUp() override {
         PracticeModeTest::SetUp();
         ModalScript script;
-        script.Expect(kSettingsDialog, SaveSettings([](QWidget& dialog) {
-            SetChecked(dialog, QStringLiteral("DBCheckBox4"), false);
-        }));
+        script.Expect(kSettingsDialog,
+                      SaveSettings([](QWidget& dialog) { SetChecked(dialog, QStringLiteral("DBCheckBox4"), false); }));
         Trigger(Program().Main(), QStringLiteral("Admin/Settings"));
         EXPECT_TRUE(script.WaitDone());
         ASSERT_FALSE(StoredConfig().presults);

@@ -90,31 +90,13 @@ TEST_F(SettingsScenarioTest, ARealTimeOfTwoMinutesIsInTheCaptionAndTheTestEndsAt
 // 31 minutes is refused on leaving the field, with the focus back on it; 30 is then taken.
 TEST_F(SettingsScenarioTest, ATimeAboveThirtyIsRefusedAndThirtyThenSaved) {
     const int before = StoredConfig().realtime;
-    SeenBox refused;
-    bool focusBack = false;
-    QString kept;
-    int storedMeanwhile = -1;
-    ModalScript script;
-    script
-        .Expect(kSettingsDialog,
-                [&](QWidget& dialog) {
-                    auto& edit = Control<QLineEdit>(dialog, "DBEdit1");
-                    Rekey(edit, QStringLiteral("31"));
-                    Press(Qt::Key_Tab);
-                    focusBack = Reactivate(dialog) && WaitForFocus(edit);
-                    kept = edit.text();
-                    storedMeanwhile = StoredConfig().realtime;
-                    Rekey(edit, QStringLiteral("30"));
-                    Click(Control<QWidget>(dialog, "Button1"));
-                })
-        .Expect(kMessageBox, AnswerBox(&refused));
-    Trigger(Program().Main(), QStringLiteral("Admin/Settings"));
-    EXPECT_TRUE(script.WaitDone());
-    EXPECT_EQ(refused.title, "Error");
-    EXPECT_EQ(refused.text, "Maximum time is 30");
-    EXPECT_TRUE(focusBack);
-    EXPECT_EQ(kept, "31");
-    EXPECT_EQ(storedMeanwhile, before);
+    const RefusedEntry entry = RefuseThenSaveRealTime(Program().Main(), QStringLiteral("31"), QStringLiteral("30"),
+                                                      [this] { return StoredConfig().realtime; });
+    EXPECT_EQ(entry.box.title, "Error");
+    EXPECT_EQ(entry.box.text, "Maximum time is 30");
+    EXPECT_TRUE(entry.focusBack);
+    EXPECT_EQ(entry.kept, "31");
+    EXPECT_EQ(entry.storedMeanwhile, before);
     EXPECT_EQ(StoredConfig().realtime, 30);
     EXPECT_EQ(Program().State().realtime, 30);
 }
