@@ -34,22 +34,11 @@ struct Expected {
     double accuracyStored = 0;
 };
 
-// A field keyed with its one mistake, as the error log names it.
-struct Mistake {
-    int screen = 0;
-    int field = 0;
-    bool lastKeyed = false;
-};
-
 // One scenario: the plan of its run, and what it must show.
 struct RealCase {
     QString command;  // the menu command's path, or the toolbar button's caption
     bool toolbar = false;
-    QString screenClass;
-    MoveOn move = MoveOn::Enter;
-    int screen1Mistake = 0;
-    int screen2Fields = 0;
-    int screen2Mistake = 0;
+    ScreenRunPlan plan;               // its names and limit set by the run
     std::vector<int> screen1Lengths;  // the source texts' lengths
     std::vector<int> screen2Lengths;
     QString captionPrefix;
@@ -83,12 +72,7 @@ protected:
 
     // Runs the case's test as "Ann Lee" and checks the screens, the end, the report and the stored record.
     void RunCase(const RealCase& c) {
-        ScreenRunPlan plan;
-        plan.screenClass = c.screenClass;
-        plan.move = c.move;
-        plan.screen1Mistake = c.screen1Mistake;
-        plan.screen2Fields = c.screen2Fields;
-        plan.screen2Mistake = c.screen2Mistake;
+        ScreenRunPlan plan = c.plan;
         plan.first = QStringLiteral("Ann");
         plan.last = QStringLiteral("Lee");
         plan.limitSeconds = StoredConfig().realtime * 60.0;
@@ -102,12 +86,7 @@ protected:
         });
         ASSERT_EQ(SourceLengths(seen.screen1), c.screen1Lengths);
         ASSERT_EQ(SourceLengths(seen.screen2), c.screen2Lengths);
-        QStringList log;
-        for (const Mistake& m : c.log) {
-            const QList<KeyedField>& screen = m.screen == 1 ? seen.screen1 : seen.screen2;
-            log += LogEntry(m.screen, m.field, screen[m.field - 1], m.lastKeyed);
-        }
-        Check(seen, c.captionPrefix, c.expected, log);
+        Check(seen, c.captionPrefix, c.expected, LogOf(c.log, seen));
     }
 
     // The screens as the testee saw them, the end, the report's lines and log, and the one stored record.
@@ -177,11 +156,7 @@ TEST_F(RealModeTest, NumericFromTheMenuKeyedWithEnter) {
     ASSERT_NO_FATAL_FAILURE(RunCase(
         {QStringLiteral("Tests/Numeric/Real"),
          false,
-         kNumericScreen,
-         MoveOn::Enter,
-         3,
-         2,
-         2,
+         {kNumericScreen, true, {}, {}, MoveOn::Enter, 3, 2, 2},
          std::vector<int>(25, 5),
          {5, 5},
          "5 minute numeric real mode test in progress",
@@ -207,11 +182,7 @@ TEST_F(RealModeTest, NumericFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
     RunCase({QStringLiteral("N"),
              true,
-             kNumericScreen,
-             MoveOn::AutoAdvance,
-             25,
-             2,
-             1,
+             {kNumericScreen, true, {}, {}, MoveOn::AutoAdvance, 25, 2, 1},
              std::vector<int>(25, 5),
              {5, 5},
              "5 minute numeric real mode test in progress",
@@ -224,11 +195,7 @@ TEST_F(RealModeTest, NumericFromTheToolbarWithAutoAdvance) {
 TEST_F(RealModeTest, AlphaFromTheMenuKeyedWithEnter) {
     RunCase({QStringLiteral("Tests/Alpha/Real"),
              false,
-             kAlphaScreen,
-             MoveOn::Enter,
-             2,
-             2,
-             2,
+             {kAlphaScreen, true, {}, {}, MoveOn::Enter, 2, 2, 2},
              {4, 8, 10},
              {6, 7},
              "5 minute alpha real mode test in progress",
@@ -241,11 +208,7 @@ TEST_F(RealModeTest, AlphaFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
     RunCase({QStringLiteral("A"),
              true,
-             kAlphaScreen,
-             MoveOn::AutoAdvance,
-             3,
-             2,
-             1,
+             {kAlphaScreen, true, {}, {}, MoveOn::AutoAdvance, 3, 2, 1},
              {4, 8, 10},
              {6, 7},
              "5 minute alpha real mode test in progress",
@@ -260,11 +223,7 @@ TEST_F(RealModeTest, AlphanumericFromTheMenuKeyedWithEnter) {
     RunCase(
         {QStringLiteral("Tests/Alphanumeric/Real"),
          false,
-         kAlphanumericScreen,
-         MoveOn::Enter,
-         2,
-         3,
-         3,
+         {kAlphanumericScreen, true, {}, {}, MoveOn::Enter, 2, 3, 3},
          {8, 8, 7, 4, 8, 11, 10},
          {8, 8, 7},
          "5 minute alphanumeric real mode test in progress",
@@ -278,11 +237,7 @@ TEST_F(RealModeTest, AlphanumericFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
     RunCase({QStringLiteral("AN"),
              true,
-             kAlphanumericScreen,
-             MoveOn::AutoAdvance,
-             7,
-             5,
-             1,
+             {kAlphanumericScreen, true, {}, {}, MoveOn::AutoAdvance, 7, 5, 1},
              {8, 8, 7, 4, 8, 11, 10},
              {8, 8, 7, 6, 7},
              "5 minute alphanumeric real mode test in progress",
