@@ -245,12 +245,7 @@ TEST_F(PracticeWithoutResultsTest, TheScreenStaysDisabledUntilCancelWhichAsksNot
 }
 
 TEST_F(PracticeWithoutResultsTest, CancelAsksForThePasswordOnceOneIsSet) {
-    SeenBox changed;
-    ModalScript password;
-    password.Expect(kPasswordChange, ChangePassword(QStringLiteral("abc"), QStringLiteral("abc")))
-        .Expect(kMessageBox, AnswerBox(&changed));
-    Trigger(Program().Main(), QStringLiteral("Admin/Password"));
-    EXPECT_TRUE(password.WaitDone());
+    const SeenBox changed = SetPassword(QStringLiteral("abc"));
     EXPECT_EQ(changed.text, "Password change successful.");
     ASSERT_EQ(StoredConfig().password, "ABC");
     RunToCancel([](ModalScript& script) { script.Expect(kPasswordPrompt, EnterPassword(QStringLiteral("abc"))); });

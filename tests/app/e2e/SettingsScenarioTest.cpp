@@ -15,6 +15,7 @@
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
+#include "tests/app/e2e/support/ScreenRun.h"
 #include "tests/support/ModalGrace.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
@@ -147,21 +148,17 @@ TEST_F(SettingsScenarioTest, UseUppercaseShowsLowerCaseKeysAsCapitalsThatScoreWi
 
     QString source;
     QString shown;
-    QStringList report;
-    ModalScript script;
-    script.Expect(kNameDialog, EnterName(QStringLiteral("Ann"), QStringLiteral("Lee")))
-        .Expect(kAlphaScreen,
-                [&](QWidget& screen) {
-                    source = SourceTexts(screen).at(0);
-                    Type(source.toLower());
-                    shown = EntryField(screen, 1).text();
-                    PressEnter();
-                    AdvanceClock(Program().Clock(), config.practicetime * 60);
-                })
-        .Expect(kMessageBox, AnswerBox(nullptr))
-        .Expect(kReportWindow, ReadReport(&report));
-    Trigger(Program().Main(), QStringLiteral("Tests/Alpha/Practice"));
-    EXPECT_TRUE(script.WaitDone());
+    const auto keying = [&](QWidget& screen) {
+        source = SourceTexts(screen).at(0);
+        Type(source.toLower());
+        shown = EntryField(screen, 1).text();
+        PressEnter();
+    };
+    const QStringList report =
+        TakeTest(Program().Clock(),
+                 {kAlphaScreen, true, QStringLiteral("Ann"), QStringLiteral("Lee"), keying, config.practicetime * 60.0},
+                 [this] { Trigger(Program().Main(), QStringLiteral("Tests/Alpha/Practice")); })
+            .report;
     ASSERT_NE(source, source.toLower()) << "a first name with a capital";
     EXPECT_EQ(shown, source.toUpper());
     EXPECT_TRUE(report.contains("Keystroke errors: 0")) << report.join('\n').toStdString();
@@ -171,27 +168,13 @@ TEST_F(SettingsScenarioTest, UseUppercaseShowsLowerCaseKeysAsCapitalsThatScoreWi
 
 TEST_F(SettingsScenarioTest, ARestartInTheSameDirectoryKeepsSettingsPasswordNameAndResults) {
     ChangeSettings([](QWidget& dialog) { Rekey(Control<QLineEdit>(dialog, "DBEdit1"), QStringLiteral("3")); });
-    {
-        ModalScript script;
-        script.Expect(kNameDialog, EnterName(QStringLiteral("Ann"), QStringLiteral("Lee")))
-            .Expect(kNumericScreen,
-                    [&](QWidget& screen) {
-                        Type(SourceTexts(screen).at(0));
-                        PressEnter();
-                        AdvanceClock(Program().Clock(), 3 * 60);
-                    })
-            .Expect(kMessageBox, AnswerBox(nullptr))
-            .Expect(kReportWindow, ReadReport(nullptr));
-        Trigger(Program().Main(), QStringLiteral("Tests/Numeric/Real"));
-        EXPECT_TRUE(script.WaitDone());
-    }
-    {
-        ModalScript script;
-        script.Expect(kPasswordChange, ChangePassword(QStringLiteral("abc"), QStringLiteral("abc")))
-            .Expect(kMessageBox, AnswerBox(nullptr));
-        Trigger(Program().Main(), QStringLiteral("Admin/Password"));
-        EXPECT_TRUE(script.WaitDone());
-    }
+    const auto keying = [](QWidget& screen) {
+        Type(SourceTexts(screen).at(0));
+        PressEnter();
+    };
+    TakeTest(Program().Clock(), {kNumericScreen, true, QStringLiteral("Ann"), QStringLiteral("Lee"), keying, 3 * 60.0},
+             [this] { Trigger(Program().Main(), QStringLiteral("Tests/Numeric/Real")); });
+    SetPassword(QStringLiteral("abc"));
 
     Restart();
     QString realtime;
