@@ -1,5 +1,5 @@
 // AdminSteps: what the settings, password and bad-input scenarios do in the program's dialogs and screens
-// beyond the harness's answers: a control by name, an edit or a combo box keyed, a window active again.
+// beyond the harness's answers: a control by name, a combo box keyed, a screen's countdown read.
 #pragma once
 
 #include <QComboBox>
@@ -9,10 +9,12 @@
 #include <QTest>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
 #include "tests/app/e2e/support/Driving.h"
+#include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/support/ModalScript.h"
 
 namespace e2e {
@@ -28,13 +30,6 @@ T& Control(const QWidget& window, const char* name) {
     return *child;
 }
 
-// Replaces the edit's text as a user does: into the edit, select all, type.
-inline void Rekey(QLineEdit& edit, const QString& text) {
-    edit.setFocus(Qt::TabFocusReason);
-    edit.selectAll();
-    QTest::keyClicks(&edit, text);
-}
-
 // Picks the combo box's item as the keyboard does: Home to its first item, then Down to the item.
 inline void ChooseByKeys(QComboBox& combo, const QString& item) {
     const int index = combo.findText(item);
@@ -44,11 +39,36 @@ inline void ChooseByKeys(QComboBox& combo, const QString& item) {
     for (int i = 0; i < index; ++i) QTest::keyClick(&combo, Qt::Key_Down);
 }
 
-// The window active again, as the window manager makes it when a message box over it closes (the offscreen
-// platform leaves no window active then); false when it does not become active.
-inline bool Reactivate(QWidget& window) {
-    window.activateWindow();
-    return QTest::qWaitForWindowActive(&window);
+// What the settings dialog showed when its real-time field, keyed with a refused entry, was left by Tab.
+struct RefusedEntry {
+    SeenBox box;               // the message on leaving the field
+    bool focusBack = false;    // the focus back on the field after the message
+    QString kept;              // the field's text then
+    int storedMeanwhile = -1;  // the real time config.dat held then
+};
+
+// Admin, Settings from `main`: the real-time field keyed with `refused` and left by Tab, the message
+// answered; then the field keyed with `taken` and Save. `storedRealtime` reads config.dat's real time.
+inline RefusedEntry RefuseThenSaveRealTime(QWidget& main, const QString& refused, const QString& taken,
+                                           const std::function<int()>& storedRealtime) {
+    RefusedEntry seen;
+    testsupport::ModalScript script;
+    script
+        .Expect(kSettingsDialog,
+                [&](QWidget& dialog) {
+                    auto& edit = Control<QLineEdit>(dialog, "DBEdit1");
+                    Rekey(edit, refused);
+                    Press(Qt::Key_Tab);
+                    seen.focusBack = WaitForFocus(edit);
+                    seen.kept = edit.text();
+                    seen.storedMeanwhile = storedRealtime();
+                    Rekey(edit, taken);
+                    Click(Control<QWidget>(dialog, "Button1"));
+                })
+        .Expect(kMessageBox, AnswerBox(&seen.box));
+    Trigger(main, QStringLiteral("Admin/Settings"));
+    EXPECT_TRUE(script.WaitDone());
+    return seen;
 }
 
 // A test screen's countdown text.

@@ -161,31 +161,13 @@ TEST_F(BadInputScenarioTest, TheNameDialogKeepsAskingWhileTheLastNameIsEmpty) {
 // was; a number then saves.
 TEST_F(BadInputScenarioTest, LettersInASettingsTimeFieldAreRefusedAndANumberThenSaved) {
     const int before = StoredConfig().realtime;
-    SeenBox refused;
-    bool focusBack = false;
-    QString kept;
-    int storedMeanwhile = -1;
-    ModalScript script;
-    script
-        .Expect(kSettingsDialog,
-                [&](QWidget& dialog) {
-                    auto& edit = Control<QLineEdit>(dialog, "DBEdit1");
-                    Rekey(edit, QStringLiteral("abc"));
-                    Press(Qt::Key_Tab);
-                    focusBack = Reactivate(dialog) && WaitForFocus(edit);
-                    kept = edit.text();
-                    storedMeanwhile = StoredConfig().realtime;
-                    Rekey(edit, QStringLiteral("7"));
-                    Click(Control<QWidget>(dialog, "Button1"));
-                })
-        .Expect(kMessageBox, AnswerBox(&refused));
-    Trigger(Program().Main(), QStringLiteral("Admin/Settings"));
-    EXPECT_TRUE(script.WaitDone());
-    EXPECT_EQ(refused.title, "Keyvale");
-    EXPECT_EQ(refused.text, "'abc' is not a valid integer value.");
-    EXPECT_TRUE(focusBack);
-    EXPECT_EQ(kept, "abc");
-    EXPECT_EQ(storedMeanwhile, before);
+    const RefusedEntry entry = RefuseThenSaveRealTime(Program().Main(), QStringLiteral("abc"), QStringLiteral("7"),
+                                                      [this] { return StoredConfig().realtime; });
+    EXPECT_EQ(entry.box.title, "Keyvale");
+    EXPECT_EQ(entry.box.text, "'abc' is not a valid integer value.");
+    EXPECT_TRUE(entry.focusBack);
+    EXPECT_EQ(entry.kept, "abc");
+    EXPECT_EQ(entry.storedMeanwhile, before);
     EXPECT_EQ(StoredConfig().realtime, 7);
     EXPECT_EQ(Program().State().realtime, 7);
 }
@@ -205,7 +187,7 @@ TEST_F(BadInputScenarioTest, TwoDifferentNewPasswordsAreRefusedAndTheSameTwiceTh
                 [&](QWidget& dialog) {
                     emptied = Control<QLineEdit>(dialog, "Edit1").text().isEmpty() &&
                               Control<QLineEdit>(dialog, "Edit2").text().isEmpty();
-                    focusOnFirst = Reactivate(dialog) && WaitForFocus(Control<QLineEdit>(dialog, "Edit1"));
+                    focusOnFirst = WaitForFocus(Control<QLineEdit>(dialog, "Edit1"));
                     storedMeanwhile = StoredConfig().password;
                     ChangePassword(QStringLiteral("abc"), QStringLiteral("abc"))(dialog);
                 })

@@ -119,8 +119,7 @@ TEST_F(HelpScenarioTest, F1OpensTheTopicOfEachWindow) {
         const char* anchor;
     } cases[] = {
         {"Admin/Settings", kSettingsDialog, press("Button2"), "context-7000"},
-        {"File/Results", kResultsWindow, [](QWidget& w) { Click(Button(w, QStringLiteral("Close"))); },
-         "context-5000"},
+        {"File/Results", kResultsWindow, [](QWidget& w) { Click(Button(w, QStringLiteral("Close"))); }, "context-5000"},
         {"Tests/Numeric/Real", kNameDialog, press("BitBtn2"), "context-1000"},
         {"Tests/Numeric/Practice", kNumericScreen, press("BitBtn1"), "context-3000"},
     };
@@ -131,12 +130,7 @@ TEST_F(HelpScenarioTest, F1OpensTheTopicOfEachWindow) {
         EXPECT_TRUE(seen.anchorOnView);
     }
 
-    SeenBox changed;
-    ModalScript password;
-    password.Expect(kPasswordChange, ChangePassword(QStringLiteral("abc"), QStringLiteral("abc")))
-        .Expect(kMessageBox, AnswerBox(&changed));
-    Trigger(Program().Main(), QStringLiteral("Admin/Password"));
-    ASSERT_TRUE(password.WaitDone());
+    const SeenBox changed = SetPassword(QStringLiteral("abc"));
     ASSERT_EQ(changed.text.toStdString(), "Password change successful.");
     const SeenHelp seen = F1In(QStringLiteral("Admin/Settings"), kPasswordPrompt, press("BitBtn2"));
     EXPECT_EQ(seen.anchor, "context-8000");

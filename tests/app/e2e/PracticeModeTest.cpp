@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/zmain.h"
+#include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
 #include "tests/app/e2e/support/ScreenRun.h"
@@ -27,26 +28,12 @@ namespace {
 using testsupport::ModalScript;
 
 // A test screen stays open while it is keyed and the countdown ticks once more.
-constexpr int kScreenGraceMs = 15000;
-
-std::vector<int> Lengths(const QList<KeyedField>& fields) {
-    std::vector<int> lengths;
-    for (const KeyedField& field : fields) lengths.push_back(static_cast<int>(field.source.size()));
-    return lengths;
-}
+constexpr int kScreenGraceMs = kTestRunWaitMs;
 
 std::vector<std::string> Sources(const QList<KeyedField>& fields, int count) {
     std::vector<std::string> sources;
     for (int i = 0; i < count && i < fields.size(); ++i) sources.push_back(fields[i].source.toStdString());
     return sources;
-}
-
-QStringList LogEntry(int screen, int field, const KeyedField& keyed, bool lastKeyed) {
-    return {QStringLiteral("Record no.: %1, Field no.: %2, 1 errors.%3")
-                .arg(screen)
-                .arg(field)
-                .arg(lastKeyed ? QStringLiteral(" (Last field keyed)") : QString()),
-            QStringLiteral("Keyed    >") + keyed.keyed, QStringLiteral("On Record>") + keyed.source, QString()};
 }
 
 // The report of a practice test: no testee line. Every scenario runs keyvale-setup's 5 minutes and makes
@@ -71,19 +58,47 @@ QStringList PracticeReport(const QString& typeLine, int keystrokes, int fields, 
             ""};
 }
 
+// One scenario: the plan of its run, the source records its screens must show, and the report it must give.
+struct PracticeCase {
+    QString command;
+    ScreenRunPlan plan;  // its limit set by the run
+    // The table and index the screens read, and the fields each screen shows of its record.
+    const char* table = "";
+    const char* index = "";
+    std::vector<std::string> screen1Shows;
+    std::vector<std::string> screen2Shows;
+    std::vector<int> screen1Lengths;  // the source texts' lengths
+    std::vector<int> screen2Lengths;
+    std::string caption;  // screen 1's at the start
+    QString typeLine;
+    int keystrokes = 0;
+    int fields = 0;
+    QString accuracy;
+    std::vector<Mistake> log;  // the error log's entries, from the last field keyed back
+};
+
 class PracticeModeTest : public ScenarioTest {
 protected:
     ScreenRunSeen Run(ScreenRunPlan plan, const QString& command) {
         plan.limitSeconds = StoredConfig().practicetime * 60.0;
         EXPECT_EQ(plan.limitSeconds, 300);
-        ScreenRunSeen seen;
-        const testsupport::ScopedModalGrace grace(kScreenGraceMs);
-        ModalScript script;
-        ScriptScreenRun(script, Program().Clock(), plan, seen);
-        Trigger(Program().Main(), command);
-        EXPECT_TRUE(script.WaitDone());
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-        return seen;
+        return TakeScreenRun(Program().Clock(), plan, [&] { Trigger(Program().Main(), command); });
+    }
+
+    // Runs the case's test: the screens show source records 50 and 51 under "(Record: 1)", the report has no
+    // testee line, and nothing is stored. What the testee saw goes to `seen`.
+    void RunCase(const PracticeCase& c, ScreenRunSeen& seen) {
+        seen = Run(c.plan, c.command);
+        const int shown1 = static_cast<int>(c.screen1Shows.size());
+        const int shown2 = static_cast<int>(c.screen2Shows.size());
+        EXPECT_EQ(Sources(seen.screen1, shown1), Record(c.table, c.index, 50, c.screen1Shows));
+        EXPECT_EQ(Sources(seen.screen2, shown2), Record(c.table, c.index, 51, c.screen2Shows));
+        ASSERT_EQ(SourceLengths(seen.screen1), c.screen1Lengths);
+        ASSERT_EQ(SourceLengths(seen.screen2), c.screen2Lengths);
+        EXPECT_EQ(seen.captionAtStart.toStdString(), c.caption);
+        const QStringList report = PracticeReport(c.typeLine, c.keystrokes, c.fields, c.accuracy) + LogOf(c.log, seen);
+        EXPECT_EQ(seen.report, report);
+        EXPECT_TRUE(StoredResults().empty());
     }
 
     std::vector<std::string> Record(const char* table, const char* index, int number,
@@ -101,65 +116,68 @@ std::vector<std::string> NumericFields(int count) {
 // Five-digit values (width 5), Enter after each: 25 x 6 + 2 x 6 = 162 keystrokes in 27 fields, as in real
 // mode; screen 1 is numeric.dat's 50th record, screen 2 its 51st.
 TEST_F(PracticeModeTest, NumericAsksNoNameStartsAtRecord50AndStoresNothing) {
-    ScreenRunPlan plan;
-    plan.screenClass = kNumericScreen;
-    plan.asksName = false;
-    plan.screen1Mistake = 1;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 2;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Numeric/Practice"));
-    EXPECT_EQ(Sources(seen.screen1, 25), Record("numeric.dat", "", 50, NumericFields(25)));
-    EXPECT_EQ(Sources(seen.screen2, 2), Record("numeric.dat", "", 51, NumericFields(2)));
-    ASSERT_EQ(Lengths(seen.screen1), std::vector<int>(25, 5));
-    EXPECT_EQ(seen.captionAtStart, "5 minute numeric practice mode test in progress (Record: 1)");
+    ScreenRunSeen seen;
+    ASSERT_NO_FATAL_FAILURE(RunCase({QStringLiteral("Tests/Numeric/Practice"),
+                                     {kNumericScreen, false, {}, {}, MoveOn::Enter, 1, 2, 2},
+                                     "numeric.dat",
+                                     "",
+                                     NumericFields(25),
+                                     NumericFields(2),
+                                     std::vector<int>(25, 5),
+                                     {5, 5},
+                                     "5 minute numeric practice mode test in progress (Record: 1)",
+                                     QStringLiteral("Test type: Numeric, practice mode"),
+                                     162,
+                                     27,
+                                     QStringLiteral("98.77"),
+                                     {{2, 2, true}, {1, 1, false}}},
+                                    seen));
     EXPECT_EQ(seen.captionOnScreen2, "5 minute numeric practice mode test in progress (Record: 2)");
     EXPECT_EQ(seen.complete.text, "Test is complete...");
-    EXPECT_EQ(seen.report, PracticeReport("Test type: Numeric, practice mode", 162, 27, "98.77") +
-                               LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 1, seen.screen1[0], false));
-    EXPECT_TRUE(StoredResults().empty());
 }
 
 // Invsort's 50th and 51st records in idxkey order: 30435839, 03/02/26, 2359.54, Kenneth Martin of 3715 Birch
 // Ct, Newport; then 61233584, 06/05/26. With Enter: 9 + 7 + 7 + 8 + 7 + 14 + 8 = 60 on screen 1 (the date's
 // separators and the amount's point not counted), 9 + 7 = 16 for two fields of screen 2: 76 in 9 fields.
 TEST_F(PracticeModeTest, AlphanumericAsksNoNameStartsAtRecord50AndStoresNothing) {
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphanumericScreen;
-    plan.asksName = false;
-    plan.screen1Mistake = 4;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 1;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Alphanumeric/Practice"));
-    EXPECT_EQ(Sources(seen.screen1, 7),
-              Record("invsort.dat", "idxkey", 50, {"INVOICE", "DATE", "AMOUNT", "FIRST", "LAST", "STREET", "CITY"}));
-    EXPECT_EQ(Sources(seen.screen2, 2), Record("invsort.dat", "idxkey", 51, {"INVOICE", "DATE"}));
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{8, 8, 7, 7, 6, 13, 7}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{8, 8}));
-    EXPECT_EQ(seen.captionAtStart, "5 minute alphanumeric practice mode test in progress (Record: 1)");
-    EXPECT_EQ(seen.report, PracticeReport("Test type: Alphanumeric, practice mode", 76, 9, "97.37") +
-                               LogEntry(2, 1, seen.screen2[0], false) + LogEntry(1, 4, seen.screen1[3], false));
-    EXPECT_TRUE(StoredResults().empty());
+    ScreenRunSeen seen;
+    RunCase({QStringLiteral("Tests/Alphanumeric/Practice"),
+             {kAlphanumericScreen, false, {}, {}, MoveOn::Enter, 4, 2, 1},
+             "invsort.dat",
+             "idxkey",
+             {"INVOICE", "DATE", "AMOUNT", "FIRST", "LAST", "STREET", "CITY"},
+             {"INVOICE", "DATE"},
+             {8, 8, 7, 7, 6, 13, 7},
+             {8, 8},
+             "5 minute alphanumeric practice mode test in progress (Record: 1)",
+             QStringLiteral("Test type: Alphanumeric, practice mode"),
+             76,
+             9,
+             QStringLiteral("97.37"),
+             {{2, 1, false}, {1, 4, false}}},
+            seen);
 }
 
 // The same records: Kenneth Martin of Newport, Shirley Wilson. With Enter: 8 + 7 + 8 = 23 on screen 1,
 // 8 + 7 = 15 on screen 2: 38 in 5 fields. Alpha practice asks the name first and stores it.
 TEST_F(PracticeModeTest, AlphaAsksTheNameStartsAtRecord50AndStoresNothing) {
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphaScreen;
-    plan.first = "Bo";
-    plan.last = "Dahl";
-    plan.screen1Mistake = 1;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 2;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Alpha/Practice"));
-    EXPECT_EQ(Sources(seen.screen1, 3), Record("invsort.dat", "idxkey", 50, {"FIRST", "LAST", "CITY"}));
-    EXPECT_EQ(Sources(seen.screen2, 2), Record("invsort.dat", "idxkey", 51, {"FIRST", "LAST"}));
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{7, 6, 7}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{7, 6}));
-    EXPECT_EQ(seen.captionAtStart, "5 minute alpha practice mode test in progress (Record: 1)");
-    EXPECT_EQ(seen.report, PracticeReport("Test type: Alpha, practice mode", 38, 5, "94.74") +
-                               LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 1, seen.screen1[0], false));
-    EXPECT_TRUE(StoredResults().empty());
+    ScreenRunSeen seen;
+    ASSERT_NO_FATAL_FAILURE(
+        RunCase({QStringLiteral("Tests/Alpha/Practice"),
+                 {kAlphaScreen, true, QStringLiteral("Bo"), QStringLiteral("Dahl"), MoveOn::Enter, 1, 2, 2},
+                 "invsort.dat",
+                 "idxkey",
+                 {"FIRST", "LAST", "CITY"},
+                 {"FIRST", "LAST"},
+                 {7, 6, 7},
+                 {7, 6},
+                 "5 minute alpha practice mode test in progress (Record: 1)",
+                 QStringLiteral("Test type: Alpha, practice mode"),
+                 38,
+                 5,
+                 QStringLiteral("94.74"),
+                 {{2, 2, true}, {1, 1, false}}},
+                seen));
     EXPECT_EQ(StoredConfig().fname, "Bo");
     EXPECT_EQ(StoredConfig().lname, "Dahl");
 }
@@ -171,9 +189,8 @@ protected:
     void SetUp() override {
         PracticeModeTest::SetUp();
         ModalScript script;
-        script.Expect(kSettingsDialog, SaveSettings([](QWidget& dialog) {
-            SetChecked(dialog, QStringLiteral("DBCheckBox4"), false);
-        }));
+        script.Expect(kSettingsDialog,
+                      SaveSettings([](QWidget& dialog) { SetChecked(dialog, QStringLiteral("DBCheckBox4"), false); }));
         Trigger(Program().Main(), QStringLiteral("Admin/Settings"));
         EXPECT_TRUE(script.WaitDone());
         ASSERT_FALSE(StoredConfig().presults);
@@ -228,12 +245,7 @@ TEST_F(PracticeWithoutResultsTest, TheScreenStaysDisabledUntilCancelWhichAsksNot
 }
 
 TEST_F(PracticeWithoutResultsTest, CancelAsksForThePasswordOnceOneIsSet) {
-    SeenBox changed;
-    ModalScript password;
-    password.Expect(kPasswordChange, ChangePassword(QStringLiteral("abc"), QStringLiteral("abc")))
-        .Expect(kMessageBox, AnswerBox(&changed));
-    Trigger(Program().Main(), QStringLiteral("Admin/Password"));
-    EXPECT_TRUE(password.WaitDone());
+    const SeenBox changed = SetPassword(QStringLiteral("abc"));
     EXPECT_EQ(changed.text, "Password change successful.");
     ASSERT_EQ(StoredConfig().password, "ABC");
     RunToCancel([](ModalScript& script) { script.Expect(kPasswordPrompt, EnterPassword(QStringLiteral("abc"))); });

@@ -10,19 +10,15 @@
 
 #include "app/zmain.h"
 #include "rtl/DateTime.h"
+#include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
 #include "tests/app/e2e/support/ScreenRun.h"
-#include "tests/support/ModalGrace.h"
 
 namespace e2e {
 namespace {
 
 using testsupport::ModalScript;
-
-// A test screen stays open while two screens are keyed and the countdown ticks once more; a loaded machine
-// under the sanitizers takes its time.
-constexpr int kScreenGraceMs = 15000;
 
 // What the report and the stored record must say, worked out by hand from what the scenario keys. Every
 // scenario runs 5 minutes (keyvale-setup's realtime) and makes two one-keystroke mistakes in two fields,
@@ -38,11 +34,17 @@ struct Expected {
     double accuracyStored = 0;
 };
 
-std::vector<int> Lengths(const QList<KeyedField>& fields) {
-    std::vector<int> lengths;
-    for (const KeyedField& field : fields) lengths.push_back(static_cast<int>(field.source.size()));
-    return lengths;
-}
+// One scenario: the plan of its run, and what it must show.
+struct RealCase {
+    QString command;  // the menu command's path, or the toolbar button's caption
+    bool toolbar = false;
+    ScreenRunPlan plan;               // its names and limit set by the run
+    std::vector<int> screen1Lengths;  // the source texts' lengths
+    std::vector<int> screen2Lengths;
+    QString captionPrefix;
+    Expected expected;
+    std::vector<Mistake> log;  // the error log's entries, from the last field keyed back
+};
 
 QStringList Keyed(const QList<KeyedField>& fields) {
     QStringList keyed;
@@ -56,46 +58,35 @@ QStringList Trimmed(const QStringList& texts) {
     return trimmed;
 }
 
-// The four lines of a field keyed with errors.
-QStringList LogEntry(int screen, int field, const KeyedField& keyed, bool lastKeyed) {
-    return {QStringLiteral("Record no.: %1, Field no.: %2, 1 errors.%3")
-                .arg(screen)
-                .arg(field)
-                .arg(lastKeyed ? QStringLiteral(" (Last field keyed)") : QString()),
-            QStringLiteral("Keyed    >") + keyed.keyed, QStringLiteral("On Record>") + keyed.source, QString()};
-}
-
 class RealModeTest : public ScenarioTest {
 protected:
     // Admin, Settings (the toolbar's "Set"): "Auto advance to next field when filled" on, saved.
     void TurnOnAutoAdvance() {
         ModalScript script;
-        script.Expect(kSettingsDialog, SaveSettings([](QWidget& dialog) {
-            SetChecked(dialog, QStringLiteral("DBCheckBox6"), true);
-        }));
+        script.Expect(kSettingsDialog,
+                      SaveSettings([](QWidget& dialog) { SetChecked(dialog, QStringLiteral("DBCheckBox6"), true); }));
         Click(Button(Program().Main(), QStringLiteral("Set")));
         EXPECT_TRUE(script.WaitDone());
         ASSERT_TRUE(StoredConfig().autoadvance);
     }
 
-    // Runs the test of `plan` from the menu command or the toolbar button named, as "Ann Lee".
-    ScreenRunSeen Run(ScreenRunPlan plan, const QString& command, bool toolbar) {
+    // Runs the case's test as "Ann Lee" and checks the screens, the end, the report and the stored record.
+    void RunCase(const RealCase& c) {
+        ScreenRunPlan plan = c.plan;
         plan.first = QStringLiteral("Ann");
         plan.last = QStringLiteral("Lee");
         plan.limitSeconds = StoredConfig().realtime * 60.0;
         EXPECT_EQ(plan.limitSeconds, 300);
-        ScreenRunSeen seen;
-        const testsupport::ScopedModalGrace grace(kScreenGraceMs);
-        ModalScript script;
-        ScriptScreenRun(script, Program().Clock(), plan, seen);
-        if (toolbar) {
-            Click(Button(Program().Main(), command));
-        } else {
-            Trigger(Program().Main(), command);
-        }
-        EXPECT_TRUE(script.WaitDone());
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-        return seen;
+        const ScreenRunSeen seen = TakeScreenRun(Program().Clock(), plan, [&] {
+            if (c.toolbar) {
+                Click(Button(Program().Main(), c.command));
+            } else {
+                Trigger(Program().Main(), c.command);
+            }
+        });
+        ASSERT_EQ(SourceLengths(seen.screen1), c.screen1Lengths);
+        ASSERT_EQ(SourceLengths(seen.screen2), c.screen2Lengths);
+        Check(seen, c.captionPrefix, c.expected, LogOf(c.log, seen));
     }
 
     // The screens as the testee saw them, the end, the report's lines and log, and the one stored record.
@@ -162,18 +153,15 @@ protected:
 // 1 goes on to screen 2): screen 1 counts 25 x (5 + 1) = 150 keystrokes, screen 2 its two fields 2 x 6 = 12
 // (the last keyed one gets its Enter since it is whole): 162 in 27 fields, accuracy 100 - 2/162 x 100.
 TEST_F(RealModeTest, NumericFromTheMenuKeyedWithEnter) {
-    ScreenRunPlan plan;
-    plan.screenClass = kNumericScreen;
-    plan.move = MoveOn::Enter;
-    plan.screen1Mistake = 3;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 2;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Numeric/Real"), false);
-    ASSERT_EQ(Lengths(seen.screen1), std::vector<int>(25, 5));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{5, 5}));
-    Check(seen, "5 minute numeric real mode test in progress",
-          {"numeric", "Test type: Numeric, real mode", 162, 27, "1944.00", "1920.00", "98.77", 100 - 200.0 / 162},
-          LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 3, seen.screen1[2], false));
+    ASSERT_NO_FATAL_FAILURE(RunCase(
+        {QStringLiteral("Tests/Numeric/Real"),
+         false,
+         {kNumericScreen, true, {}, {}, MoveOn::Enter, 3, 2, 2},
+         std::vector<int>(25, 5),
+         {5, 5},
+         "5 minute numeric real mode test in progress",
+         {"numeric", "Test type: Numeric, real mode", 162, 27, "1944.00", "1920.00", "98.77", 100 - 200.0 / 162},
+         {{2, 2, true}, {1, 3, false}}}));
     // File, Results lists it, the only result.
     QList<QStringList> rows;
     ModalScript results;
@@ -192,90 +180,70 @@ TEST_F(RealModeTest, NumericFromTheMenuKeyedWithEnter) {
 // Auto-advance: no Enter is counted. 25 x 5 + 2 x 5 = 135 keystrokes in 27 fields.
 TEST_F(RealModeTest, NumericFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
-    ScreenRunPlan plan;
-    plan.screenClass = kNumericScreen;
-    plan.move = MoveOn::AutoAdvance;
-    plan.screen1Mistake = 25;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 1;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("N"), true);
-    ASSERT_EQ(Lengths(seen.screen1), std::vector<int>(25, 5));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{5, 5}));
-    Check(seen, "5 minute numeric real mode test in progress",
-          {"numeric", "Test type: Numeric, real mode", 135, 27, "1620.00", "1596.00", "98.52", 100 - 200.0 / 135},
-          LogEntry(2, 1, seen.screen2[0], false) + LogEntry(1, 25, seen.screen1[24], false));
+    RunCase({QStringLiteral("N"),
+             true,
+             {kNumericScreen, true, {}, {}, MoveOn::AutoAdvance, 25, 2, 1},
+             std::vector<int>(25, 5),
+             {5, 5},
+             "5 minute numeric real mode test in progress",
+             {"numeric", "Test type: Numeric, real mode", 135, 27, "1620.00", "1596.00", "98.52", 100 - 200.0 / 135},
+             {{2, 1, false}, {1, 25, false}}});
 }
 
 // The first two invsort records in idxkey order: Lisa Thompson of Manchester, Thomas Sanchez. With Enter:
 // (4 + 1) + (8 + 1) + (10 + 1) = 25 on screen 1, (6 + 1) + (7 + 1) = 15 on screen 2: 40 in 5 fields.
 TEST_F(RealModeTest, AlphaFromTheMenuKeyedWithEnter) {
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphaScreen;
-    plan.move = MoveOn::Enter;
-    plan.screen1Mistake = 2;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 2;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Alpha/Real"), false);
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{4, 8, 10}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{6, 7}));
-    Check(seen, "5 minute alpha real mode test in progress",
-          {"alpha", "Test type: Alpha, real mode", 40, 5, "480.00", "456.00", "95.00", 95.0},
-          LogEntry(2, 2, seen.screen2[1], true) + LogEntry(1, 2, seen.screen1[1], false));
+    RunCase({QStringLiteral("Tests/Alpha/Real"),
+             false,
+             {kAlphaScreen, true, {}, {}, MoveOn::Enter, 2, 2, 2},
+             {4, 8, 10},
+             {6, 7},
+             "5 minute alpha real mode test in progress",
+             {"alpha", "Test type: Alpha, real mode", 40, 5, "480.00", "456.00", "95.00", 95.0},
+             {{2, 2, true}, {1, 2, false}}});
 }
 
 // Auto-advance: 4 + 8 + 10 + 6 + 7 = 35 keystrokes in 5 fields.
 TEST_F(RealModeTest, AlphaFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphaScreen;
-    plan.move = MoveOn::AutoAdvance;
-    plan.screen1Mistake = 3;
-    plan.screen2Fields = 2;
-    plan.screen2Mistake = 1;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("A"), true);
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{4, 8, 10}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{6, 7}));
-    Check(seen, "5 minute alpha real mode test in progress",
-          {"alpha", "Test type: Alpha, real mode", 35, 5, "420.00", "396.00", "94.29", 100 - 200.0 / 35},
-          LogEntry(2, 1, seen.screen2[0], false) + LogEntry(1, 3, seen.screen1[2], false));
+    RunCase({QStringLiteral("A"),
+             true,
+             {kAlphaScreen, true, {}, {}, MoveOn::AutoAdvance, 3, 2, 1},
+             {4, 8, 10},
+             {6, 7},
+             "5 minute alpha real mode test in progress",
+             {"alpha", "Test type: Alpha, real mode", 35, 5, "420.00", "396.00", "94.29", 100 - 200.0 / 35},
+             {{2, 1, false}, {1, 3, false}}});
 }
 
 // The same two records: invoice (8), date (8, its two separators not counted), amount (7, its point not
 // counted), first, last, street, city. With Enter: 9 + 7 + 7 + 5 + 9 + 12 + 11 = 60 on screen 1 and
 // 9 + 7 + 7 = 23 for the three fields of screen 2: 83 in 10 fields.
 TEST_F(RealModeTest, AlphanumericFromTheMenuKeyedWithEnter) {
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphanumericScreen;
-    plan.move = MoveOn::Enter;
-    plan.screen1Mistake = 2;
-    plan.screen2Fields = 3;
-    plan.screen2Mistake = 3;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("Tests/Alphanumeric/Real"), false);
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{8, 8, 7, 4, 8, 11, 10}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{8, 8, 7}));
-    Check(seen, "5 minute alphanumeric real mode test in progress",
-          {"alphanumeric", "Test type: Alphanumeric, real mode", 83, 10, "996.00", "972.00", "97.59",
-           100 - 200.0 / 83},
-          LogEntry(2, 3, seen.screen2[2], true) + LogEntry(1, 2, seen.screen1[1], false));
+    RunCase(
+        {QStringLiteral("Tests/Alphanumeric/Real"),
+         false,
+         {kAlphanumericScreen, true, {}, {}, MoveOn::Enter, 2, 3, 3},
+         {8, 8, 7, 4, 8, 11, 10},
+         {8, 8, 7},
+         "5 minute alphanumeric real mode test in progress",
+         {"alphanumeric", "Test type: Alphanumeric, real mode", 83, 10, "996.00", "972.00", "97.59", 100 - 200.0 / 83},
+         {{2, 3, true}, {1, 2, false}}});
 }
 
 // Auto-advance: 8 + 6 + 6 + 4 + 8 + 11 + 10 = 53 on screen 1, 8 + 6 + 6 + 6 + 7 = 33 for five fields of
 // screen 2: 86 in 12 fields.
 TEST_F(RealModeTest, AlphanumericFromTheToolbarWithAutoAdvance) {
     TurnOnAutoAdvance();
-    ScreenRunPlan plan;
-    plan.screenClass = kAlphanumericScreen;
-    plan.move = MoveOn::AutoAdvance;
-    plan.screen1Mistake = 7;
-    plan.screen2Fields = 5;
-    plan.screen2Mistake = 1;
-    const ScreenRunSeen seen = Run(plan, QStringLiteral("AN"), true);
-    ASSERT_EQ(Lengths(seen.screen1), (std::vector<int>{8, 8, 7, 4, 8, 11, 10}));
-    ASSERT_EQ(Lengths(seen.screen2), (std::vector<int>{8, 8, 7, 6, 7}));
-    Check(seen, "5 minute alphanumeric real mode test in progress",
-          {"alphanumeric", "Test type: Alphanumeric, real mode", 86, 12, "1032.00", "1008.00", "97.67",
-           100 - 200.0 / 86},
-          LogEntry(2, 1, seen.screen2[0], false) + LogEntry(1, 7, seen.screen1[6], false));
+    RunCase({QStringLiteral("AN"),
+             true,
+             {kAlphanumericScreen, true, {}, {}, MoveOn::AutoAdvance, 7, 5, 1},
+             {8, 8, 7, 4, 8, 11, 10},
+             {8, 8, 7, 6, 7},
+             "5 minute alphanumeric real mode test in progress",
+             {"alphanumeric", "Test type: Alphanumeric, real mode", 86, 12, "1032.00", "1008.00", "97.67",
+              100 - 200.0 / 86},
+             {{2, 1, false}, {1, 7, false}}});
 }
 
 }  // namespace

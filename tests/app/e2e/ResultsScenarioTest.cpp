@@ -24,10 +24,10 @@
 #include "db/widgets/DBGrid.h"
 #include "db/widgets/DBMemoView.h"
 #include "rtl/DateTime.h"
-#include "tests/app/e2e/RealTestRuns.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
+#include "tests/app/e2e/support/ScreenRun.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/PrintDialogs.h"
@@ -132,6 +132,16 @@ const struct {
 
 class ResultsScenarioTest : public ScenarioTest {
 protected:
+    // A real-mode test from its menu command as the testee `first` `last`, keyed by `keying` and timed out at
+    // `limitSeconds`: "Test is complete...", then the report's lines.
+    QStringList TakeRealTest(const QString& command, const QString& screen, const QString& first,
+                             const QString& last, const TScreenKeying& keying, int limitSeconds) {
+        const TestRunSeen seen = TakeTest(Program().Clock(), {screen, true, first, last, keying, double(limitSeconds)},
+                                          [&] { Trigger(Program().Main(), command); });
+        EXPECT_EQ(seen.complete.text.toStdString(), "Test is complete...") << command.toStdString();
+        return seen.report;
+    }
+
     // Three real-mode tests of 5 minutes each (the setup's realtime), each timed out at its limit:
     //  - Adams, alphanumeric, Wednesday 12/09/26 from 11:00: the invoice keyed right and Enter: 9 keystrokes,
     //    no error; KPH 9 * 60 / 5 = 108, accuracy 100, net 108.
@@ -146,47 +156,44 @@ protected:
         ASSERT_FALSE(StoredConfig().autoadvance) << "the keystrokes below count an Enter for each field";
         constexpr int kLimit = 5 * 60;
         Program().Clock().Set(rtl::EncodeDateTime(2026, 12, 9, 11, 0, 0, 0));
-        TakeRealTest(Program(),
-                     {QStringLiteral("Tests/Alphanumeric/Real"), kAlphanumericScreen, QStringLiteral("Ann"),
-                      QStringLiteral("Adams"),
-                      [](QWidget& screen) {
-                          Type(SourceTexts(screen).at(0));
-                          PressEnter();
-                      }},
+        TakeRealTest(QStringLiteral("Tests/Alphanumeric/Real"), kAlphanumericScreen, QStringLiteral("Ann"),
+                     QStringLiteral("Adams"),
+                     [](QWidget& screen) {
+                         Type(SourceTexts(screen).at(0));
+                         PressEnter();
+                     },
                      kLimit);
         Program().Clock().Set(rtl::EncodeDateTime(2026, 12, 8, 14, 0, 0, 0));
-        TakeRealTest(Program(),
-                     {QStringLiteral("Tests/Alpha/Real"), kAlphaScreen, QStringLiteral("Cy"), QStringLiteral("Cole"),
-                      [](QWidget& screen) {
-                          const QString first = SourceTexts(screen).at(0);
-                          ASSERT_GT(first.size(), 2) << "the alpha keystrokes need a first name of 3 letters or more";
-                          Type(first.left(2));
-                      }},
+        TakeRealTest(QStringLiteral("Tests/Alpha/Real"), kAlphaScreen, QStringLiteral("Cy"), QStringLiteral("Cole"),
+                     [](QWidget& screen) {
+                         const QString first = SourceTexts(screen).at(0);
+                         ASSERT_GT(first.size(), 2) << "the alpha keystrokes need a first name of 3 letters or more";
+                         Type(first.left(2));
+                     },
                      kLimit);
         Program().Clock().Set(rtl::EncodeDateTime(2026, 12, 7, 9, 30, 0, 0));
-        TakeRealTest(Program(),
-                     {QStringLiteral("Tests/Numeric/Real"), kNumericScreen, QStringLiteral("Bo"), QStringLiteral("Baker"),
-                      [this](QWidget& screen) {
-                          const QStringList values = SourceTexts(screen);
-                          ASSERT_EQ(values.at(1).size(), 5) << "the setup's width is 5";
-                          ASSERT_EQ(values.at(2).size(), 5);
-                          const QString second = AllWrongFrom(values.at(1), 1);
-                          const QString third = AllWrongFrom(values.at(2).left(4), 0);
-                          Type(values.at(0));
-                          PressEnter();
-                          Type(second);
-                          PressEnter();
-                          Type(third);
-                          // The log runs from the last field keyed back to the first.
-                          bakerLog_ = {"Record no.: 1, Field no.: 3, 4 errors. (Last field keyed)",
-                                       "Keyed    >" + third,
-                                       "On Record>" + values.at(2),
-                                       "",
-                                       "Record no.: 1, Field no.: 2, 4 errors.",
-                                       "Keyed    >" + second,
-                                       "On Record>" + values.at(1),
-                                       ""};
-                      }},
+        TakeRealTest(QStringLiteral("Tests/Numeric/Real"), kNumericScreen, QStringLiteral("Bo"), QStringLiteral("Baker"),
+                     [this](QWidget& screen) {
+                         const QStringList values = SourceTexts(screen);
+                         ASSERT_EQ(values.at(1).size(), 5) << "the setup's width is 5";
+                         ASSERT_EQ(values.at(2).size(), 5);
+                         const QString second = AllWrongFrom(values.at(1), 1);
+                         const QString third = AllWrongFrom(values.at(2).left(4), 0);
+                         Type(values.at(0));
+                         PressEnter();
+                         Type(second);
+                         PressEnter();
+                         Type(third);
+                         // The log runs from the last field keyed back to the first.
+                         bakerLog_ = {"Record no.: 1, Field no.: 3, 4 errors. (Last field keyed)",
+                                      "Keyed    >" + third,
+                                      "On Record>" + values.at(2),
+                                      "",
+                                      "Record no.: 1, Field no.: 2, 4 errors.",
+                                      "Keyed    >" + second,
+                                      "On Record>" + values.at(1),
+                                      ""};
+                     },
                      kLimit);
         ASSERT_EQ(StoredResults().size(), 3u);
     }
@@ -431,9 +438,8 @@ TEST_F(ResultsScenarioTest, ADamagedResultsHeaderShowsTheEnginesMessageAndThePro
 // The report's Print with the file choice cancelled: no message, no file anywhere, the report stays open.
 TEST_F(ResultsScenarioTest, ACancelledPdfFileChoiceWritesNothing) {
     ASSERT_EQ(StoredConfig().realtime, 5);
-    TakeRealTest(Program(),
-                 {QStringLiteral("Tests/Alpha/Real"), kAlphaScreen, QStringLiteral("Cy"), QStringLiteral("Cole"),
-                  [](QWidget& screen) { Type(SourceTexts(screen).at(0).left(2)); }},
+    TakeRealTest(QStringLiteral("Tests/Alpha/Real"), kAlphaScreen, QStringLiteral("Cy"), QStringLiteral("Cole"),
+                 [](QWidget& screen) { Type(SourceTexts(screen).at(0).left(2)); },
                  5 * 60);
     bool reportStaysOpen = false;
     ModalScript script;

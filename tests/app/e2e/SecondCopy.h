@@ -2,13 +2,13 @@
 // step by step (keyvale-e2e-copy); killed and reaped with the test, so that nothing stays open or held.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <string>
 #include <string_view>
 
 #include <QString>
+
+#include "tests/support/ChildProcess.h"
 
 namespace e2e {
 
@@ -42,12 +42,8 @@ public:
 private:
     void Start(const QString& programDir);
     std::string ReadLine();
-    int Reap();
 
-    pid_t pid_ = -1;
-    int toCopy_ = -1;    // its standard input
-    int fromCopy_ = -1;  // its standard output
-    std::string buffer_;
+    testsupport::ChildProcess process_;
     std::string greeting_;
 };
 

@@ -15,6 +15,7 @@
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
+#include "tests/app/e2e/support/ScreenRun.h"
 #include "tests/support/ModalGrace.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
@@ -90,31 +91,13 @@ TEST_F(SettingsScenarioTest, ARealTimeOfTwoMinutesIsInTheCaptionAndTheTestEndsAt
 // 31 minutes is refused on leaving the field, with the focus back on it; 30 is then taken.
 TEST_F(SettingsScenarioTest, ATimeAboveThirtyIsRefusedAndThirtyThenSaved) {
     const int before = StoredConfig().realtime;
-    SeenBox refused;
-    bool focusBack = false;
-    QString kept;
-    int storedMeanwhile = -1;
-    ModalScript script;
-    script
-        .Expect(kSettingsDialog,
-                [&](QWidget& dialog) {
-                    auto& edit = Control<QLineEdit>(dialog, "DBEdit1");
-                    Rekey(edit, QStringLiteral("31"));
-                    Press(Qt::Key_Tab);
-                    focusBack = Reactivate(dialog) && WaitForFocus(edit);
-                    kept = edit.text();
-                    storedMeanwhile = StoredConfig().realtime;
-                    Rekey(edit, QStringLiteral("30"));
-                    Click(Control<QWidget>(dialog, "Button1"));
-                })
-        .Expect(kMessageBox, AnswerBox(&refused));
-    Trigger(Program().Main(), QStringLiteral("Admin/Settings"));
-    EXPECT_TRUE(script.WaitDone());
-    EXPECT_EQ(refused.title, "Error");
-    EXPECT_EQ(refused.text, "Maximum time is 30");
-    EXPECT_TRUE(focusBack);
-    EXPECT_EQ(kept, "31");
-    EXPECT_EQ(storedMeanwhile, before);
+    const RefusedEntry entry = RefuseThenSaveRealTime(Program().Main(), QStringLiteral("31"), QStringLiteral("30"),
+                                                      [this] { return StoredConfig().realtime; });
+    EXPECT_EQ(entry.box.title, "Error");
+    EXPECT_EQ(entry.box.text, "Maximum time is 30");
+    EXPECT_TRUE(entry.focusBack);
+    EXPECT_EQ(entry.kept, "31");
+    EXPECT_EQ(entry.storedMeanwhile, before);
     EXPECT_EQ(StoredConfig().realtime, 30);
     EXPECT_EQ(Program().State().realtime, 30);
 }
@@ -165,21 +148,17 @@ TEST_F(SettingsScenarioTest, UseUppercaseShowsLowerCaseKeysAsCapitalsThatScoreWi
 
     QString source;
     QString shown;
-    QStringList report;
-    ModalScript script;
-    script.Expect(kNameDialog, EnterName(QStringLiteral("Ann"), QStringLiteral("Lee")))
-        .Expect(kAlphaScreen,
-                [&](QWidget& screen) {
-                    source = SourceTexts(screen).at(0);
-                    Type(source.toLower());
-                    shown = EntryField(screen, 1).text();
-                    PressEnter();
-                    AdvanceClock(Program().Clock(), config.practicetime * 60);
-                })
-        .Expect(kMessageBox, AnswerBox(nullptr))
-        .Expect(kReportWindow, ReadReport(&report));
-    Trigger(Program().Main(), QStringLiteral("Tests/Alpha/Practice"));
-    EXPECT_TRUE(script.WaitDone());
+    const auto keying = [&](QWidget& screen) {
+        source = SourceTexts(screen).at(0);
+        Type(source.toLower());
+        shown = EntryField(screen, 1).text();
+        PressEnter();
+    };
+    const QStringList report =
+        TakeTest(Program().Clock(),
+                 {kAlphaScreen, true, QStringLiteral("Ann"), QStringLiteral("Lee"), keying, config.practicetime * 60.0},
+                 [this] { Trigger(Program().Main(), QStringLiteral("Tests/Alpha/Practice")); })
+            .report;
     ASSERT_NE(source, source.toLower()) << "a first name with a capital";
     EXPECT_EQ(shown, source.toUpper());
     EXPECT_TRUE(report.contains("Keystroke errors: 0")) << report.join('\n').toStdString();
@@ -189,27 +168,13 @@ TEST_F(SettingsScenarioTest, UseUppercaseShowsLowerCaseKeysAsCapitalsThatScoreWi
 
 TEST_F(SettingsScenarioTest, ARestartInTheSameDirectoryKeepsSettingsPasswordNameAndResults) {
     ChangeSettings([](QWidget& dialog) { Rekey(Control<QLineEdit>(dialog, "DBEdit1"), QStringLiteral("3")); });
-    {
-        ModalScript script;
-        script.Expect(kNameDialog, EnterName(QStringLiteral("Ann"), QStringLiteral("Lee")))
-            .Expect(kNumericScreen,
-                    [&](QWidget& screen) {
-                        Type(SourceTexts(screen).at(0));
-                        PressEnter();
-                        AdvanceClock(Program().Clock(), 3 * 60);
-                    })
-            .Expect(kMessageBox, AnswerBox(nullptr))
-            .Expect(kReportWindow, ReadReport(nullptr));
-        Trigger(Program().Main(), QStringLiteral("Tests/Numeric/Real"));
-        EXPECT_TRUE(script.WaitDone());
-    }
-    {
-        ModalScript script;
-        script.Expect(kPasswordChange, ChangePassword(QStringLiteral("abc"), QStringLiteral("abc")))
-            .Expect(kMessageBox, AnswerBox(nullptr));
-        Trigger(Program().Main(), QStringLiteral("Admin/Password"));
-        EXPECT_TRUE(script.WaitDone());
-    }
+    const auto keying = [](QWidget& screen) {
+        Type(SourceTexts(screen).at(0));
+        PressEnter();
+    };
+    TakeTest(Program().Clock(), {kNumericScreen, true, QStringLiteral("Ann"), QStringLiteral("Lee"), keying, 3 * 60.0},
+             [this] { Trigger(Program().Main(), QStringLiteral("Tests/Numeric/Real")); });
+    SetPassword(QStringLiteral("abc"));
 
     Restart();
     QString realtime;

@@ -35,7 +35,6 @@
 // A command it does not know is answered "unknown", arguments it cannot read "bad". It exits 0 at the end
 // of its input and 2 when its time runs out (--for, default 60000 ms), so that a test that dies leaves
 // nothing held. Usage errors exit 64. A new command is one row of a command table and one function.
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,6 +52,7 @@
 #include "engine/base/EngineState.h"
 #include "engine/file/FileHandler.h"
 #include "engine/table/DataFile.h"
+#include "tests/support/LineIo.h"
 
 namespace {
 
@@ -211,50 +211,9 @@ std::string Run(Holder& holder, bool tableMode, const std::string& line) {
     return "unknown";
 }
 
-void Reply(std::string line) {
-    line += '\n';
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = write(STDOUT_FILENO, rest.data(), rest.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
+void Reply(std::string_view line) {
+    testsupport::WriteLine(STDOUT_FILENO, line);
 }
-
-// Lines of the standard input, waiting no longer than a deadline; unbuffered, so that poll sees every
-// byte not yet taken.
-class LineReader {
-public:
-    enum class Status { Line, End, TimeUp };
-
-    Status Next(Clock::time_point deadline, std::string& line) {
-        for (;;) {
-            const std::size_t newline = buffer_.find('\n');
-            if (newline != std::string::npos) {
-                line = buffer_.substr(0, newline);
-                buffer_.erase(0, newline + 1);
-                return Status::Line;
-            }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return Status::TimeUp;
-            pollfd input{STDIN_FILENO, POLLIN, 0};
-            const int ready = poll(&input, 1, static_cast<int>(left));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready == 0) return Status::TimeUp;
-            char chunk[256];
-            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return Status::End;
-            buffer_.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-
-private:
-    std::string buffer_;
-};
 
 struct Options {
     std::string fileName;
@@ -320,15 +279,15 @@ int Serve(const Options& options) {
         return ExitOpenFailed;
     }
     Reply("ready");
-    LineReader reader;
+    testsupport::LineReader reader(STDIN_FILENO);
     std::string line;
     for (;;) {
         switch (reader.Next(deadline, line)) {
-            case LineReader::Status::End:
+            case testsupport::LineReader::Status::End:
                 return ExitDone;
-            case LineReader::Status::TimeUp:
+            case testsupport::LineReader::Status::TimeUp:
                 return ExitTimeUp;
-            case LineReader::Status::Line:
+            case testsupport::LineReader::Status::Line:
                 Reply(Run(holder, options.tableMode, line));
                 if (holder.finished) return ExitDone;
                 break;

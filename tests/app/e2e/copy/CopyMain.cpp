@@ -46,6 +46,7 @@
 #include "tests/app/e2e/copy/StepDriver.h"
 #include "tests/app/e2e/support/RunningProgram.h"
 #include "tests/app/e2e/support/SeededRandomSource.h"
+#include "tests/support/LineIo.h"
 #include "tests/support/ServiceDoubles.h"
 
 namespace {
@@ -96,8 +97,7 @@ private:
 };
 
 void WriteLine(const std::string& text) {
-    const std::string line = text + '\n';
-    if (write(STDOUT_FILENO, line.data(), line.size()) < 0) std::perror("keyvale-e2e-copy");
+    if (!testsupport::WriteLine(STDOUT_FILENO, text)) std::perror("keyvale-e2e-copy");
 }
 
 }  // namespace

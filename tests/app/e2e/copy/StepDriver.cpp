@@ -28,6 +28,7 @@
 #include "db/widgets/Guarded.h"
 #include "db/widgets/QtText.h"
 #include "rtl/Exceptions.h"
+#include "tests/support/LineIo.h"
 #include "tests/support/ServiceDoubles.h"
 
 namespace e2ecopy {
@@ -36,19 +37,6 @@ namespace {
 
 // Between the texts of several message boxes in one answer.
 constexpr std::string_view kBoxSeparator = " | ";
-
-void WriteLine(std::string line) {
-    line += '\n';
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = write(STDOUT_FILENO, rest.data(), rest.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
 
 // One line of the answer: a text's line breaks would end it early.
 std::string OneLine(const QString& text) {
@@ -210,7 +198,7 @@ void StepDriver::Finish(const std::string& error) {
     } else {
         answer = boxes.empty() ? std::string("ok") : boxes;
     }
-    WriteLine(answer);
+    testsupport::WriteLine(STDOUT_FILENO, answer);
     boxes_.clear();
     stepRunning_ = false;
     progress_ = nullptr;

@@ -123,6 +123,12 @@ QString WithMistake(const QString& text, int index) {
     return mistaken;
 }
 
+QString AllWrongFrom(const QString& text, int from) {
+    QString wrong = text;
+    for (int i = from; i < wrong.size(); ++i) wrong = WithMistake(wrong, i);
+    return wrong;
+}
+
 bool WaitForFocus(const QWidget& widget) {
     return testsupport::waitUntil([&widget] { return QApplication::focusWidget() == &widget; });
 }

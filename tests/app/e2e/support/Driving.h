@@ -40,6 +40,8 @@ void PressEnter();
 // `text` with the character at `index` replaced by another of its kind (a digit by a digit, a letter by a
 // letter of the same case, anything else by "x"): a keying mistake of one keystroke.
 QString WithMistake(const QString& text, int index);
+// `text` with every character from `from` to its end keyed wrong, as WithMistake makes each.
+QString AllWrongFrom(const QString& text, int from);
 // Waits until `widget` has the focus; false after the wait.
 bool WaitForFocus(const QWidget& widget);
 

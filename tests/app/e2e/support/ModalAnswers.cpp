@@ -1,8 +1,10 @@
 #include "tests/app/e2e/support/ModalAnswers.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,12 +19,18 @@ template <class T>
 T* ChildOf(QWidget& window, const QString& name) {
     T* child = window.findChild<T*>(name);
     if (child == nullptr) {
-        ADD_FAILURE() << "no " << name.toStdString() << " in " << testsupport::ModalScript::Describe(&window).toStdString();
+        ADD_FAILURE() << "no " << name.toStdString() << " in "
+                      << testsupport::ModalScript::Describe(&window).toStdString();
     }
     return child;
 }
 
-// Replaces the edit's text as a user does: focus, select all, type.
+void Press(QWidget& window, const QString& buttonName) {
+    if (auto* button = ChildOf<QAbstractButton>(window, buttonName)) button->click();
+}
+
+}  // namespace
+
 void Rekey(QLineEdit& edit, const QString& text) {
     edit.setFocus(Qt::OtherFocusReason);
     edit.selectAll();
@@ -32,12 +40,6 @@ void Rekey(QLineEdit& edit, const QString& text) {
         QTest::keyClicks(&edit, text);
     }
 }
-
-void Press(QWidget& window, const QString& buttonName) {
-    if (auto* button = ChildOf<QAbstractButton>(window, buttonName)) button->click();
-}
-
-}  // namespace
 
 testsupport::ModalScript::TAction AnswerBox(SeenBox* seen, QMessageBox::StandardButton button) {
     return [seen, button](QWidget& modal) {
@@ -53,7 +55,12 @@ testsupport::ModalScript::TAction AnswerBox(SeenBox* seen, QMessageBox::Standard
             box->reject();
             return;
         }
+        // The window the box was over: the modal window under it, else the box's own parent.
+        QPointer<QWidget> under = box->parentWidget() != nullptr ? box->parentWidget()->window() : nullptr;
         pressed->click();
+        if (QWidget* modal = QApplication::activeModalWidget()) under = modal;
+        // A window manager makes it active again; the offscreen platform leaves no window active.
+        if (under != nullptr && under->isVisible()) under->activateWindow();
     };
 }
 

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class QLineEdit;
+
 #include "tests/support/ModalScript.h"
 
 namespace e2e {
@@ -32,7 +34,11 @@ struct SeenBox {
     QString text;
 };
 
-// Notes the box's title and text into `seen` (when given) and presses `button`.
+// Replaces the edit's text as a user does: into the edit, select all, type (Delete for no text).
+void Rekey(QLineEdit& edit, const QString& text);
+
+// Notes the box's title and text into `seen` (when given) and presses `button`; then the window it was over
+// is active again, as a window manager makes it (the offscreen platform leaves no window active).
 testsupport::ModalScript::TAction AnswerBox(SeenBox* seen, QMessageBox::StandardButton button = QMessageBox::Ok);
 // Keys the names over what the name dialog shows (select all, type) and presses OK.
 testsupport::ModalScript::TAction EnterName(const QString& first, const QString& last);

@@ -4,6 +4,9 @@
 
 #include <exception>
 
+#include "app/zmain.h"
+
+#include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/TablesCheck.h"
 
 namespace e2e {
@@ -20,7 +23,8 @@ void ScenarioTest::SetUp() {
 void ScenarioTest::TearDown() {
     Stop();
     if (dir_ == nullptr) return;
-    for (const QString& finding : CheckTables(dir_->ProgramDir(), skippedChecks_)) ADD_FAILURE() << finding.toStdString();
+    for (const QString& finding : CheckTables(dir_->ProgramDir(), skippedChecks_))
+        ADD_FAILURE() << finding.toStdString();
 }
 
 void ScenarioTest::Start() {
@@ -40,6 +44,15 @@ void ScenarioTest::Stop() {
 void ScenarioTest::Restart() {
     Stop();
     Start();
+}
+
+SeenBox ScenarioTest::SetPassword(const QString& password) {
+    SeenBox box;
+    testsupport::ModalScript script;
+    script.Expect(kPasswordChange, ChangePassword(password, password)).Expect(kMessageBox, AnswerBox(&box));
+    Trigger(Program().Main(), QStringLiteral("Admin/Password"));
+    EXPECT_TRUE(script.WaitDone());
+    return box;
 }
 
 testsupport::ConfigValues ScenarioTest::StoredConfig() const {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/RunningProgram.h"
 #include "tests/app/e2e/support/ScenarioDir.h"
 #include "tests/app/e2e/support/TableReads.h"
@@ -21,7 +22,8 @@ namespace e2e {
 //
 // A scenario prepares a ModalScript with a step per modal window it expects (ModalAnswers has the usual
 // answers), then triggers the command (Trigger, Click on a Button): the windows' loops run inside that call,
-// and the step of a test screen keys it there (Driving). Checks of what was seen follow script.WaitDone(). TearDown ends the program and fails the scenario on
+// and the step of a test screen keys it there (Driving); ScreenRun's TakeTest does all that for a whole test.
+// Checks of what was seen follow script.WaitDone(). TearDown ends the program and fails the scenario on
 // anything tarnis-check finds in the four tables.
 class ScenarioTest : public testing::Test {
 protected:
@@ -42,6 +44,10 @@ protected:
     ScenarioDir& Dir() { return *dir_; }
     RunningProgram& Program() { return *program_; }
     bool Running() const { return program_ != nullptr; }
+
+    // Admin, Password while no password is set: `password` keyed twice and OK. Answers the box that follows;
+    // a window that does not come fails the test.
+    SeenBox SetPassword(const QString& password);
 
     // What config.dat and results.dat hold now.
     testsupport::ConfigValues StoredConfig() const;
