@@ -169,7 +169,11 @@ bool TTARNISTable::GetCanModify() {
 }
 
 void TTARNISTable::DataEvent(db::TDataEvent event, const db::TDataEventInfo& info) {
-    if (event == db::dePropertyChange) indexDefs_.SetUpdated(false);
+    if (event == db::dePropertyChange) {
+        indexDefs_.SetUpdated(false);
+        restructureFieldDefs_.SetUpdated(false);
+        restructureIndexDefs_.SetUpdated(false);
+    }
     TTARNISDBDataSet::DataEvent(event, info);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "components/RestructureDefs.h"
 #include "components/TARNISDBDataSet.h"
 #include "components/TARNISMasterDataLink.h"
 #include "db/IndexDefs.h"
@@ -106,6 +107,10 @@ public:
     // The lookup cursor, null when there is none.
     engine::TDataFile* LookupCursor() const noexcept { return lookupCursor_.get(); }
 
+    // The layout a restructure would give the table; nothing in this system restructures.
+    TRestructureFieldDefs& RestructureFieldDefs() noexcept { return restructureFieldDefs_; }
+    TRestructureIndexDefs& RestructureIndexDefs() noexcept { return restructureIndexDefs_; }
+
     // Repair and restructure events; nothing calls them.
     std::function<void(TTARNISTable&, int currentRecord, std::uint16_t percentDone)> OnRepairProgress;
     std::function<void(TTARNISTable&, int currentRecord, std::uint16_t percentDone)> OnIndexProgress;
@@ -118,7 +123,7 @@ public:
     // Read through a temporary handle while closed ("Missing table name." without a table name).
     void InitFieldDefs() override;
     void UpdateIndexDefs() override;
-    // A property change marks the index definitions out of date.
+    // A property change marks the index definitions and the restructure lists out of date.
     void DataEvent(db::TDataEvent event, const db::TDataEventInfo& info = {}) override;
 
 protected:
@@ -160,6 +165,8 @@ private:
     std::string tableName_;
     std::string indexName_;
     db::TIndexDefs indexDefs_;
+    TRestructureFieldDefs restructureFieldDefs_;
+    TRestructureIndexDefs restructureIndexDefs_;
     TTARNISMasterDataLink masterLink_;
     // The lookup cursor, the key fields and the letter-case rule it serves.
     std::unique_ptr<engine::TDataFile> lookupCursor_;

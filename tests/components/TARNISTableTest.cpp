@@ -271,6 +271,32 @@ TEST_F(TARNISTableTest, IndexDefinitionsListTheEnginesIndexes) {
                      {"DATE", "TESTDATE", 0}});
 }
 
+TEST_F(TARNISTableTest, TheRestructureListsKeepWhatTheCallerPutsAndGoOutOfDateWithTheIndexList) {
+    FillPeople();
+    auto table = NewTable();
+    table->RestructureFieldDefs().Add("CODE", db::ftInteger);
+    table->RestructureIndexDefs().Add("BYCODE", "CODE", 0);
+    table->RestructureFieldDefs().SetUpdated(true);
+    table->RestructureIndexDefs().SetUpdated(true);
+    table->UpdateIndexDefs();
+    ASSERT_TRUE(table->IndexDefs().Updated());
+    // Neither list asks the table for anything: they describe a layout the table does not have.
+    table->RestructureFieldDefs().Update();
+    table->RestructureIndexDefs().Update();
+    table->Open();
+    table->Close();
+    EXPECT_EQ(table->RestructureFieldDefs().Count(), 1);
+    EXPECT_EQ(table->RestructureIndexDefs().Count(), 1);
+    EXPECT_EQ(table->RestructureIndexDefs()[0].Fields(), "CODE");
+    ExpectNothingHeld(*table);
+    // A property change marks all three out of date, and keeps what the lists hold.
+    table->SetTableName("people");
+    EXPECT_FALSE(table->IndexDefs().Updated());
+    EXPECT_FALSE(table->RestructureFieldDefs().Updated());
+    EXPECT_FALSE(table->RestructureIndexDefs().Updated());
+    EXPECT_EQ(table->RestructureFieldDefs().Count(), 1);
+}
+
 TEST_F(TARNISTableTest, FieldDefinitionsOfAClosedTableComeThroughATemporaryHandle) {
     FillPeople();
     auto table = NewTable();
