@@ -10,6 +10,7 @@
 #include "engine/expr/FilterBlob.h"
 #include "engine/records/IndexDescriptor.h"
 #include "engine/values/FieldTypes.h"
+#include "tests/engine/support/TableDefs.h"
 
 namespace bench {
 
@@ -28,17 +29,6 @@ constexpr std::uint8_t NameSize = 40;
 // The large-object block size the program's tables use.
 constexpr std::uint32_t BlobBlockSize = 512;
 constexpr int NaturalOrder = 255;
-
-engine::TFieldDesc Field(std::uint16_t number, const char* name, std::uint8_t type, std::uint8_t size = 0,
-                         std::uint8_t subType = 0) {
-    engine::TFieldDesc field;
-    field.FieldNumber = number;
-    field.Name = name;
-    field.FieldType = type;
-    field.Size = size;
-    field.SubType = subType;
-    return field;
-}
 
 engine::TIndexDescriptor Index(const char* name, std::initializer_list<std::uint16_t> fields,
                                bool caseInsensitive = false) {
@@ -145,14 +135,14 @@ EngineStore::~EngineStore() {
 
 void EngineStore::Create(const std::filesystem::path& directory, TableKind kind) {
     std::vector<engine::TFieldDesc> fields = {
-        Field(IdField, "ID", engine::FieldTypeInteger, 0, engine::FieldSubTypeAutoInc),
-        Field(NameField, "NAME", engine::FieldTypeString, NameSize),
-        Field(ErrorsField, "TOTERRS", engine::FieldTypeInteger),
-        Field(KphField, "KPH", engine::FieldTypeFloat),
-        Field(NetKphField, "NKPH", engine::FieldTypeFloat),
-        Field(DateField, "TESTDATE", engine::FieldTypeDate),
-        Field(TimeField, "TESTTIME", engine::FieldTypeTime),
-        Field(MemoField, "ERRORS", engine::FieldTypeBlob)};
+        enginetest::AutoIncDef(IdField, "ID"),
+        enginetest::FieldDef(NameField, "NAME", engine::FieldTypeString, NameSize),
+        enginetest::FieldDef(ErrorsField, "TOTERRS", engine::FieldTypeInteger),
+        enginetest::FieldDef(KphField, "KPH", engine::FieldTypeFloat),
+        enginetest::FieldDef(NetKphField, "NKPH", engine::FieldTypeFloat),
+        enginetest::FieldDef(DateField, "TESTDATE", engine::FieldTypeDate),
+        enginetest::FieldDef(TimeField, "TESTTIME", engine::FieldTypeTime),
+        enginetest::FieldDef(MemoField, "ERRORS", engine::FieldTypeBlob)};
     std::vector<engine::TIndexDescriptor> indexes;
     if (kind == TableKind::Indexed) {
         indexes = {Index("", {IdField}), Index("ByName", {NameField}, true), Index("ByErrors", {ErrorsField}),

@@ -19,6 +19,7 @@
 #include "engine/table/DataFile.h"
 #include "engine/values/FieldTypes.h"
 #include "sql/DataQuery.h"
+#include "tests/engine/support/TableDefs.h"
 
 namespace {
 
@@ -42,30 +43,18 @@ const std::vector<Cliff> kCliffs = {
      "CREATE TEMP TABLE R AS SELECT T.ID, U.ID FROM T NOT INDEXED JOIN U NOT INDEXED ON T.ID = U.X", 10000},
 };
 
-engine::TFieldDesc Field(std::uint16_t number, const char* name) {
-    engine::TFieldDesc field;
-    field.FieldNumber = number;
-    field.Name = name;
-    field.FieldType = engine::FieldTypeInteger;
-    return field;
-}
-
-engine::TIndexDescriptor Index(const char* name, std::uint16_t field) {
-    engine::TIndexDescriptor index;
-    index.Name = name;
-    index.FieldNumbers[0] = field;
-    index.FieldCount = 1;
-    return index;
-}
-
 // Row i's value in 1 .. n: a prime stride spreads the values over the rows.
 std::int32_t Spread(std::int32_t i, std::int64_t prime, std::int32_t n) {
     return static_cast<std::int32_t>(i * prime % n + 1);
 }
 
 void MakeTable(const std::string& name, const char* second, const char* third, std::int32_t n) {
-    std::vector<engine::TFieldDesc> fields = {Field(1, "ID"), Field(2, second), Field(3, third)};
-    std::vector<engine::TIndexDescriptor> indexes = {Index("", 1), Index("By2", 2)};
+    using enginetest::FieldDef;
+    using enginetest::IndexDef;
+    std::vector<engine::TFieldDesc> fields = {FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              FieldDef(2, second, engine::FieldTypeInteger),
+                                              FieldDef(3, third, engine::FieldTypeInteger)};
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {1}), IndexDef("By2", {2})};
     engine::TDataFile table;
     table.SetFileName(name);
     table.SetExclusive(true);

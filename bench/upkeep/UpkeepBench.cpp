@@ -23,6 +23,7 @@
 #include "engine/table/ReadGuard.h"
 #include "engine/table/Record.h"
 #include "engine/values/FieldTypes.h"
+#include "tests/engine/support/TableDefs.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 enum class Mode { IndexOrder, NaturalOrder, Filtered };
 constexpr const char* ModeNames[] = {"index order", "natural order", "filter active"};
-
-engine::TFieldDesc Field(std::uint16_t number, const char* name) {
-    engine::TFieldDesc field;
-    field.FieldNumber = number;
-    field.Name = name;
-    field.FieldType = engine::FieldTypeInteger;
-    return field;
-}
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
@@ -71,7 +64,8 @@ void GoToSlot(engine::TDataFile& table, std::uint32_t slot) {
 
 void Run(const fs::path& directory, std::int32_t count, Mode mode) {
     const std::string name = (directory / "upkeep").string();
-    std::vector<engine::TFieldDesc> fields = {Field(1, "ID"), Field(2, "V")};
+    std::vector<engine::TFieldDesc> fields = {enginetest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              enginetest::FieldDef(2, "V", engine::FieldTypeInteger)};
     engine::TIndexDescriptor primary;
     primary.FieldCount = 1;
     primary.FieldNumbers[0] = 1;
