@@ -49,6 +49,8 @@ using TAction = ModalScript::TAction;
 constexpr int kStepTimeoutMs = 30000;
 // The test screens are photographed this far into their test, so that the countdown shows.
 constexpr double kSecondsBeforeShot = 75;
+// How far a message box's centre may lie from its form's: the rounding of odd sizes halved.
+constexpr int kCentreSlackPx = 2;
 
 // Replaces the edit's text as a user does: focus, select all, type.
 void Rekey(QLineEdit& edit, const QString& text) {
@@ -148,11 +150,18 @@ protected:
             });
         ModalScript script(kStepTimeoutMs);
         script.Expect(formClass, [](QWidget&) {});  // the run starts, ends and closes the form by itself
-        script.Expect(e2e::kMessageBox, e2e::AnswerBox(nullptr));
+        // Its closing message stands centred on the form, not in a corner of the screen.
+        QPoint offCentre;
+        script.Expect(e2e::kMessageBox, [&](QWidget& box) {
+            offCentre = box.frameGeometry().center() - form.frameGeometry().center();
+            shots.Take(name + QStringLiteral("-done"), caption + QStringLiteral(": its closing message"), box);
+            e2e::AnswerBox(nullptr)(box);
+        });
         Trigger(Main(), command);
         EXPECT_TRUE(script.WaitDone()) << caption.toStdString();
         QObject::disconnect(halfway);
         EXPECT_TRUE(taken) << caption.toStdString() << ": the gauge never reached halfway";
+        EXPECT_LE(offCentre.manhattanLength(), kCentreSlackPx) << caption.toStdString();
     }
 
     TourShots shots;
@@ -285,7 +294,7 @@ TEST_F(ScreenshotTour, LeavesAPictureOfEveryWindow) {
     for (const char* window :
          {"main-window", "about-box", "settings", "name-dialog", "numeric-screen", "test-complete", "report-window",
           "alphanumeric-screen", "alpha-screen", "results-window", "print-preview", "alpha-generator",
-          "numeric-generator", "password-change", "password-prompt", "help-window"}) {
+          "numeric-generator", "numeric-generator-done", "password-change", "password-prompt", "help-window"}) {
         EXPECT_TRUE(shots.Has(QLatin1String(window))) << "no picture of the " << window;
     }
     for (const Shot& shot : shots.Shots()) {
