@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "app/HelpContext.h"
+#include "app/WindowHints.h"
 #include "db/widgets/Guarded.h"
 
 namespace app {
@@ -34,10 +35,12 @@ int TForm::HelpContext() const {
 
 void TForm::SetNoSystemButtons() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    noSystemButtons_ = true;
 }
 
 void TForm::SetBorderless() {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    noSystemButtons_ = false;
 }
 
 void TForm::done(int result) {
@@ -53,6 +56,18 @@ void TForm::done(int result) {
 
 void TForm::CloseRequested() {
     SetModalResult(mrCancel);
+}
+
+void TForm::CloseAfterFailedShow(std::exception_ptr failure) {
+    // Shown at once, the message's loop would run while the form is still being shown, before exec() has a
+    // loop that the closing could end, and the form would stay open for good.
+    QMetaObject::invokeMethod(
+        this,
+        [this, failure = std::move(failure)] {
+            Guarded([&failure] { std::rethrow_exception(failure); });
+            SetModalResult(mrCancel);
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm::ConnectModalButton(QAbstractButton& button, TModalResult result, std::function<void()> handler) {
@@ -79,6 +94,7 @@ void TForm::showEvent(QShowEvent* event) {
         for (QPushButton* button : findChildren<QPushButton*>()) {
             if (!button->isDefault()) button->setAutoDefault(false);
         }
+        if (noSystemButtons_) AllowMoveOnly(*this);
         if (maximised_) setWindowState(windowState() | Qt::WindowMaximized);
         if (fixedBorder_ && !maximised_) setFixedSize(size());
         if (centred_ && !maximised_) {

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include <exception>
 #include <functional>
 
 class QAbstractButton;
@@ -58,6 +59,9 @@ protected:
     virtual void FormClose() {}
     // Esc and the window's close box: by default the form closes with mrCancel.
     virtual void CloseRequested();
+    // For a FormShow that cannot go on: the failure is shown, and the form closed with mrCancel, from the
+    // form's own loop once it runs.
+    void CloseAfterFailedShow(std::exception_ptr failure);
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +73,7 @@ private:
     bool centred_ = false;
     bool fixedBorder_ = false;
     bool maximised_ = false;
+    bool noSystemButtons_ = false;
 };
 
 }  // namespace app

@@ -146,11 +146,12 @@ Program::~Program() {
 int RunProgram(TApplication& application) {
     try {
         Program program(application, ProgramDirectory());
-        QWidget* mainWindow = program.Forms().MainWindow();
+        auto* mainWindow = program.Forms().Get<Tzmain>(FormSlot::zmain);
         if (mainWindow == nullptr) throw std::logic_error("the program has no main window");
         // Closing the main window ends the message loop, although the other forms live on hidden.
         mainWindow->show();
-        return application.exec();
+        const int code = application.exec();
+        return mainWindow->SettingsUnread() ? 1 : code;
     } catch (...) {
         rtl::HandleCurrentException();
         return 1;

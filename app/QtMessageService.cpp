@@ -1,7 +1,10 @@
 #include "app/QtMessageService.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "app/core/Texts.h"
 #include "db/widgets/QtText.h"
@@ -12,9 +15,25 @@ namespace {
 
 using db::widgets::ToQString;
 
+// Room a window manager's title bar takes beside its title: its icon, buttons and margins.
+constexpr int kTitleBarRoom = 160;
+
+// The window the box belongs to, which it is centred on: the active one, or while none is active (a
+// borderless form that the window manager did not activate) the modal form on top.
+QWidget* BoxOwner() {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return QApplication::activeModalWidget();
+}
+
 QMessageBox::StandardButton Ask(QMessageBox::Icon icon, std::string_view caption, std::string_view text,
                                 QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, ToQString(caption), ToQString(text), buttons, QApplication::activeWindow());
+    QMessageBox box(icon, ToQString(caption), ToQString(text), buttons, BoxOwner());
+    // A short text would make the box narrower than its own title, which the title bar then elides.
+    if (auto* layout = qobject_cast<QGridLayout*>(box.layout())) {
+        const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+        layout->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), layout->rowCount(),
+                        0, 1, layout->columnCount());
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

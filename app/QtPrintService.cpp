@@ -1,12 +1,16 @@
 #include "app/QtPrintService.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextDocument>
+
+#include <memory>
 
 #include "app/HelpContext.h"
 #include "app/core/Texts.h"
@@ -17,6 +21,13 @@ namespace app {
 
 using db::widgets::ToQString;
 
+namespace {
+
+// The margin around a printed text report, in millimetres: the 2 cm QTextDocument::print gives.
+constexpr double kPrintMarginMm = 20;
+
+}  // namespace
+
 bool QtPrintService::PrintToPdf() {
     return !qEnvironmentVariableIsEmpty(kPrintToPdfVariable);
 }
@@ -26,9 +37,29 @@ PrintOutcome QtPrintService::PrintDocument(const QTextDocument& document, std::s
     const QString title = ToQString(jobTitle);
     printer.setDocName(title);
     if (!ChooseOutput(printer, title + QStringLiteral(".pdf"))) return PrintOutcome::Cancelled;
-    // The document paints through a painter of its own, so the device's refusal (a file that cannot be
-    // written, a printer that rejects the job) shows only in the printer's state afterwards.
-    document.print(&printer);
+    // The copy is laid out on the printer's pages and drawn page by page: QTextDocument::print would add
+    // page numbers that the report does not have. The margin is the page's: the layout would scale a
+    // document margin from the screen's resolution to the printer's.
+    printer.setPageMargins(QMarginsF(kPrintMarginMm, kPrintMarginMm, kPrintMarginMm, kPrintMarginMm),
+                           QPageLayout::Millimeter);
+    const std::unique_ptr<QTextDocument> pages(document.clone());
+    pages->documentLayout()->setPaintDevice(&printer);
+    pages->setDocumentMargin(0);
+    const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
+    pages->setPageSize(page);
+    QPainter painter;
+    // The device's refusal (a file that cannot be written, a printer that rejects the job) shows in the
+    // painter that cannot begin, or in the printer's state afterwards.
+    if (!painter.begin(&printer)) return PrintOutcome::Failed;
+    for (int index = 0; index < pages->pageCount(); ++index) {
+        if (index > 0) printer.newPage();
+        const QRectF shown(QPointF(0, index * page.height()), page);
+        painter.save();
+        painter.translate(0, -shown.top());
+        pages->drawContents(&painter, shown);
+        painter.restore();
+    }
+    painter.end();
     return printer.printerState() == QPrinter::Error ? PrintOutcome::Failed : PrintOutcome::Printed;
 }
 

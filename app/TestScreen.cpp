@@ -20,6 +20,7 @@
 #include "app/core/ResultStore.h"
 #include "app/core/ScoreReport.h"
 #include "app/core/Scoring.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
 #include "app/core/funcs.h"
 #include "db/Field.h"
@@ -171,6 +172,8 @@ void TestScreen::Init() {
     } else {
         app::SetHelpContext(*Child<QWidget>(*this, ToQString(rules_.helpContextOwner)), kTestScreenHelpContext);
     }
+    // F1 is pressed where the keys go: every entry field opens the test's topic, wherever its panel lies.
+    for (QLineEdit* edit : entries_) app::SetHelpContext(*edit, kTestScreenHelpContext);
     SetCentred(true);
 }
 
@@ -199,7 +202,39 @@ void TestScreen::SetFieldText(int position, std::string_view text) {
 }
 
 void TestScreen::FocusField(int position) {
-    Entry(position).setFocus(Qt::TabFocusReason);
+    QLineEdit& edit = Entry(position);
+    if (!edit.hasFocus()) {
+        edit.setFocus(Qt::TabFocusReason);
+        return;
+    }
+    // The field has the focus already (a screen change from field 1), so no focus event comes: it is
+    // readied as a fresh focus readies it, and its entry handler reads the new screen's source.
+    ReadyForTyping(edit);
+    Guarded([&] { MaskEdit1Enter(edit); });
+}
+
+void TestScreen::ReadyForTyping(QLineEdit& edit) {
+    // The whole text is selected so that a key replaces it. A masked field keeps its caret at the start:
+    // filling a mask types over its blanks from where the caret is, and a caret at the end takes nothing.
+    if (edit.inputMask().isEmpty()) {
+        edit.selectAll();
+        return;
+    }
+    const int length = static_cast<int>(edit.displayText().size());
+    edit.setSelection(length, -length);
+}
+
+void TestScreen::KeepCaretInKeyedPart(QLineEdit& edit) {
+    // A click into a mask's blank tail would leave the caret where no key can go: it moves back to the end
+    // of what was keyed (the start of an empty mask). The literals of the program's masks are punctuation,
+    // so the keyed part ends after the last letter or digit.
+    if (edit.inputMask().isEmpty() || edit.hasSelectedText()) return;
+    const QString shown = edit.displayText();
+    int keyedEnd = 0;
+    for (int i = 0; i < static_cast<int>(shown.size()); ++i) {
+        if (shown.at(i).isLetterOrNumber()) keyedEnd = i + 1;
+    }
+    if (edit.cursorPosition() > keyedEnd) edit.setCursorPosition(keyedEnd);
 }
 
 // ---- Starting and ending a test ----
@@ -208,16 +243,8 @@ void TestScreen::FormShow() {
     try {
         StartTest();
     } catch (...) {
-        // The test does not start: the failure is shown, and the screen closed, from the screen's own loop.
-        // Shown from here, the stop box's loop would run while the screen is still being shown, before
-        // exec() has a loop that the closing could end, and the screen would stay open for good.
-        QMetaObject::invokeMethod(
-            this,
-            [this, failure = std::current_exception()] {
-                Guarded([&failure] { std::rethrow_exception(failure); });
-                SetModalResult(mrCancel);
-            },
-            Qt::QueuedConnection);
+        // The test does not start.
+        CloseAfterFailedShow(std::current_exception());
     }
 }
 
@@ -242,7 +269,7 @@ void TestScreen::StartTest() {
     enableedits();
     clearedits();
     // 3.
-    testdb.Open();
+    OpenTable(testdb);
     if (rules_.type == ScreenType::Numeric) {
         for (int position = 1; position <= rules_.fields; ++position) {
             Source(position).SetDataField(rules_.FieldName(position, state_.usedecimal));
@@ -252,12 +279,13 @@ void TestScreen::StartTest() {
     testseconds = (state_.realmode ? state_.realtime : state_.practicetime) * kSecondsPerMinute;
     captionprefix = rules_.CaptionPrefix(testseconds / kSecondsPerMinute, state_.realmode);
     startrecord = state_.realmode ? 1 : kPracticeStartRecord;
+    // The caption names the screen: a test starts on the first, whichever the last one ended on.
+    curscreen = 1;
     SetCaption();
     // 6. to 8.
     keyedtext.Clear();
     testdb.First();
     if (startrecord > 1) testdb.MoveBy(startrecord - 1);
-    curscreen = 1;
     maxrecno = testdb.RecNo();
     maxscreen = 1;
     timerstarted = false;
@@ -310,14 +338,19 @@ bool TestScreen::eventFilter(QObject* watched, QEvent* event) {
             }
             break;
         case QEvent::FocusIn: {
-            // The edit takes the focus its own way first (a masked one puts its caret on the first blank);
-            // then, unless the mouse placed the caret, the whole text is selected so that a key replaces it.
+            // The edit takes the focus its own way first; then, unless the mouse places the caret, the field
+            // is readied for typing.
             static_cast<QObject&>(edit).event(event);
-            if (static_cast<const QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) edit.selectAll();
+            if (static_cast<const QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) ReadyForTyping(edit);
             Guarded([&] { MaskEdit1Enter(edit); });
             consumed = true;
             break;
         }
+        case QEvent::MouseButtonPress:
+            static_cast<QObject&>(edit).event(event);
+            KeepCaretInKeyedPart(edit);
+            consumed = true;
+            break;
         case QEvent::FocusOut:
             Guarded([&] { MaskEdit1Exit(edit); });
             break;
@@ -514,6 +547,9 @@ void TestScreen::enableedits() {
 }
 
 void TestScreen::disableedits() {
+    // A disabled field hands its focus on to the next enabled one, whose entry handler would run: the
+    // focus leaves the fields before they go.
+    if (QWidget* focused = focusWidget(); focused != nullptr && PositionOf(focused) != 0) focused->clearFocus();
     for (QLineEdit* edit : entries_) edit->setEnabled(false);
     // Scoring moves through the source: the texts stay as they are.
     testdb.DisableControls();

@@ -142,6 +142,10 @@ private:
     std::string FieldText(int position) const;
     void SetFieldText(int position, std::string_view text);
     void FocusField(int position);
+    // What a focus that the mouse does not give leaves: the text selected, a mask's caret at its start.
+    void ReadyForTyping(QLineEdit& edit);
+    // After a click: a masked field's caret no further than the end of what was keyed.
+    void KeepCaretInKeyedPart(QLineEdit& edit);
     // Auto-advance and Enter: the next field, or the next screen from the last.
     void Advance(int position);
     // The two maxima and the caption after a move.

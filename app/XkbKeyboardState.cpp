@@ -1,6 +1,6 @@
 #include "app/XkbKeyboardState.h"
 
-#include <QGuiApplication>
+#include "app/X11Display.h"
 
 // The X11 headers come last: their macros (None, Bool, Status) clash with Qt's names.
 #include <X11/XKBlib.h>
@@ -9,13 +9,6 @@
 namespace app {
 
 namespace {
-
-// The X11 display of the running application; nullptr on any other platform (offscreen, Wayland).
-Display* X11Display() {
-    if (qGuiApp == nullptr) return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->display() : nullptr;
-}
 
 // The modifier bit the display's keymap gives Num Lock; 0 when it has none.
 unsigned NumLockMask(Display* display) {

@@ -8,6 +8,7 @@
 #include "app/core/MessageService.h"
 #include "app/core/RandomSource.h"
 #include "app/core/TestDataGenerators.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
 #include "db/Field.h"
 #include "db/widgets/QtText.h"
@@ -63,7 +64,7 @@ void Tnewnumerictestform::Timer1Timer() {
         numericdb.SetExclusive(true);
         numericdb.Open();
     } catch (...) {
-        messages_.ShowError(kNumericNotExclusive);
+        messages_.ShowError(MissingTableMessage(numericdb).value_or(std::string(kNumericNotExclusive)));
         CloseForm();
         return;
     }

@@ -46,7 +46,7 @@ constexpr std::array<ListColumn, 12> kListColumns = {{
     {"TOTALFLDS", "", 0.6, TAlignment::Right},
     {"TOTERRS", "", 0.7, TAlignment::Right},
     {"FLDERRS", "", 0.75, TAlignment::Right},
-    {"TIME", "", 0.65, TAlignment::Right},
+    {"TIME", kDurationMask, 0.65, TAlignment::Right},
     {"TESTTYPE", "", 0.95, TAlignment::Left},
     {"TESTDATE", "", 0.7, TAlignment::Left},
     {"TESTTIME", "", 0.95, TAlignment::Left},

@@ -18,6 +18,7 @@
 #include "app/core/AppState.h"
 #include "app/core/MessageService.h"
 #include "app/core/StoredResultReport.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
 #include "db/widgets/DBGrid.h"
 #include "db/widgets/DBMemoView.h"
@@ -34,10 +35,26 @@ using db::widgets::ToQString;
 
 namespace {
 
-// The grid's columns, in the order of the column titles.
-constexpr std::array<const char*, 11> kGridFields = {"NAME",      "KPH",     "NKPH",    "ACCURACY",
-                                                     "TOTALKS",   "TOTALFLDS", "TOTERRS", "FLDERRS",
-                                                     "TIME",      "TESTTYPE",  "TESTDATE"};
+// A navigator's height: one row of buttons, as a data navigator is drawn by default.
+constexpr int kNavigatorHeight = 25;
+
+// The grid's columns, in the order of the column titles: the field and, for a float, the mask it is shown
+// with (the list report's), its stored value kept.
+struct GridColumn {
+    const char* field;
+    std::string_view mask;
+};
+constexpr std::array<GridColumn, 11> kGridFields = {{{"NAME", ""},
+                                                     {"KPH", kRateMask},
+                                                     {"NKPH", kRateMask},
+                                                     {"ACCURACY", kAccuracyMask},
+                                                     {"TOTALKS", ""},
+                                                     {"TOTALFLDS", ""},
+                                                     {"TOTERRS", ""},
+                                                     {"FLDERRS", ""},
+                                                     {"TIME", kDurationMask},
+                                                     {"TESTTYPE", ""},
+                                                     {"TESTDATE", ""}}};
 
 QFont PanelFont(const QFont& base) {
     QFont font = base;
@@ -124,12 +141,15 @@ void TresultsForm::SetLook() {
     grid.SetTitleFontColor(controls::ColorFromBgr(kYellow));
     SetBackgroundColor(*ui_->DBRichEdit1, kBackgroundColor);
     ui_->DBRichEdit1->setReadOnly(true);
+    // The navigator keeps its row of buttons at their height; the panel's spare room goes to the spacer.
+    ui_->DBNavigator2->setFixedHeight(kNavigatorHeight);
 }
 
 void TresultsForm::Bind() {
     std::vector<db::widgets::TDBGridColumn> columns;
     for (std::size_t i = 0; i < kGridFields.size(); ++i) {
-        columns.push_back({kGridFields[i], ToQString(kResultsColumnTitles[i]), std::nullopt});
+        columns.push_back({kGridFields[i].field, ToQString(kResultsColumnTitles[i]), std::nullopt,
+                           std::string(kGridFields[i].mask)});
     }
     ui_->DBGrid1->SetColumns(std::move(columns));
     ui_->DBGrid1->SetDataSource(&DataSource1);
@@ -145,9 +165,14 @@ void TresultsForm::PresetChoices(std::int32_t sort) {
 }
 
 void TresultsForm::FormShow() {
-    resultsdb.Close();
-    resultsdb.SetTableName(state_.progdir + std::string(kResultsTable));
-    resultsdb.Open();
+    try {
+        resultsdb.Close();
+        resultsdb.SetTableName(state_.progdir + std::string(kResultsTable));
+        OpenTable(resultsdb);
+    } catch (...) {
+        // An empty window over no table would only puzzle: it closes with the message.
+        CloseAfterFailedShow(std::current_exception());
+    }
 }
 
 void TresultsForm::FormClose() {

@@ -10,6 +10,7 @@
 #include "app/core/MessageService.h"
 #include "app/core/RandomSource.h"
 #include "app/core/TestDataGenerators.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
 #include "db/Field.h"
 #include "db/widgets/QtText.h"
@@ -69,7 +70,7 @@ void Trewritean::rewritetest() {
         inv.SetTableName(state_.progdir + std::string(kInvsortTable));
         inv.Open();
     } catch (...) {
-        messages_.ShowError(kRewriteCancelled);
+        messages_.ShowError(MissingTableMessage(inv).value_or(std::string(kRewriteCancelled)));
         cancelled = true;
         CloseForm();
         return;

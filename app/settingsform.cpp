@@ -5,6 +5,7 @@
 #include "app/core/AppState.h"
 #include "app/core/dbfuncs.h"
 #include "app/core/MessageService.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
 #include "db/Field.h"
 #include "db/widgets/Guarded.h"
@@ -96,7 +97,7 @@ void Tsettingsform::Bind() {
 void Tsettingsform::FormShow() {
     configdb.Close();
     configdb.SetTableName(ConfigTablePath(state_));
-    configdb.Open();
+    OpenTable(configdb);
 }
 
 void Tsettingsform::FormClose() {

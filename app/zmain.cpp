@@ -208,7 +208,14 @@ Tdbfuncs* Tzmain::dbfuncs() const {
 }
 
 void Tzmain::FormShow() {
-    if (Tdbfuncs* config = dbfuncs()) config->getconfig();
+    Tdbfuncs* config = dbfuncs();
+    if (config != nullptr && !config->getconfig()) {
+        // Without its settings the program would run with no password and no test time: once the message
+        // is read, it ends.
+        settingsUnread_ = true;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+        return;
+    }
     if (auto* results = dynamic_cast<ResultsPresets*>(forms_.Form(FormSlot::resultsForm))) {
         results->PresetChoices(state_.sort);
     }
@@ -216,7 +223,7 @@ void Tzmain::FormShow() {
 }
 
 void Tzmain::FormClose() {
-    if (!state_.remembername) return;
+    if (settingsUnread_ || !state_.remembername) return;
     if (Tdbfuncs* config = dbfuncs()) config->savename();
 }
 

@@ -40,6 +40,9 @@ public:
     // The password gate of the administrative commands and of the test screens' Cancel: true at once when
     // no password is set (empty or blanks), else the verdict the prompt leaves in `passwordok`.
     bool getpassword();
+    // config.dat could not be read at the first showing: the window closes as soon as the message loop
+    // runs, and the program ends with a failure.
+    bool SettingsUnread() const { return settingsUnread_; }
 
     // Shows the slot's form modally and returns its modal result; mrNone when the slot has no form.
     TModalResult ShowModal(FormSlot slot);
@@ -97,6 +100,7 @@ private:
     controls::TKvClock* clock_ = nullptr;  // owned by Panel2
     // Qt shows a window again after a minimise and restore; the settings load only at the first.
     bool formShown_ = false;
+    bool settingsUnread_ = false;
 };
 
 }  // namespace app

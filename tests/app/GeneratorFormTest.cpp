@@ -128,7 +128,7 @@ TYPED_TEST(GeneratorFormTest, TheRegistryMakesItInItsSlotAndItRunsModally) {
     EXPECT_EQ(this->messages.Boxes(), std::vector<Box>{this->Success()});
 }
 
-// Another copy of the program holds the table, or it is missing: the form's own message, nothing drawn,
+// Another copy of the program holds the table, or it is missing: the form's message, nothing drawn,
 // the files as they were and free again once the other program lets go.
 TYPED_TEST(GeneratorFormTest, ATableAnotherProgramHoldsOrAMissingOneIsLeftAsItWas) {
     TypeParam::Install(this->Dir());
@@ -145,10 +145,13 @@ TYPED_TEST(GeneratorFormTest, ATableAnotherProgramHoldsOrAMissingOneIsLeftAsItWa
     }
     EXPECT_TRUE(testsupport::OpensExclusively(this->TablePath()));
 
+    // A missing table is named, not taken for one another program holds.
     this->messages.Clear();
     testsupport::RemoveTable(this->Dir(), TypeParam::kTable);
     this->Run(this->random);
-    EXPECT_EQ(this->messages.Boxes(), std::vector<Box>{this->Refused()});
+    const Box missing{BoxKind::Error, "Error",
+                      "The table file \"" + this->Dir() + TypeParam::kFile + "\" does not exist."};
+    EXPECT_EQ(this->messages.Boxes(), std::vector<Box>{missing});
     EXPECT_FALSE(std::filesystem::exists(this->Dir() + TypeParam::kFile));
 }
 

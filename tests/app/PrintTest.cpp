@@ -17,6 +17,7 @@
 #include "tests/support/AppFixture.h"
 #include "app/HelpContext.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/PdfText.h"
 #include "tests/support/PrintDialogs.h"
 
 namespace app {
@@ -106,6 +107,8 @@ TEST_F(PrintTest, TheRealServicePrintsIntoThePdfTheUserNames) {
     const QByteArray pdf = ReadFile(path);
     EXPECT_TRUE(pdf.startsWith("%PDF-"));
     EXPECT_TRUE(pdf.contains(PdfTitle("Test results")));
+    // The report's own text and nothing else: no page number under it.
+    EXPECT_EQ(testsupport::PdfText(path).trimmed(), QStringLiteral("Test Results"));
 }
 
 TEST_F(PrintTest, CancellingTheFileDialogPrintsNothing) {

@@ -33,6 +33,7 @@
 #include "db/widgets/QtText.h"
 #include "rtl/DateTime.h"
 #include "rtl/FormatSettings.h"
+#include "rtl/Text.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/WaitUntil.h"
@@ -236,9 +237,115 @@ TEST_F(TestScreenTest, AMissingSourceTableWithARealStopBoxEndsTheModalScreen) {
         });
         EXPECT_EQ(screen->exec(), mrCancel);
         EXPECT_TRUE(script.WaitDone());
-        EXPECT_TRUE(text.startsWith("TARNIS Engine Error # 11010 ")) << text.toStdString();
+        const std::string table = type == ScreenType::Numeric ? "numeric" : "invsort";
+        EXPECT_EQ(ToBytes(text), "The table file \"" + State().progdir + table + ".DAT\" does not exist.");
         EXPECT_FALSE(screen->isVisible());
         EXPECT_FALSE(screen->Timer1.isActive());
+    }
+}
+
+// Whatever gives a field the focus, the keys typed next fill it from its start: on the alphanumeric screen a
+// caret left at the end of a blank mask would take no key at all.
+TEST_F(TestScreenTest, EveryWayOfFocusingAFieldLetsTheNextKeysFillIt) {
+    InstallSources();
+    State().autoadvance = false;
+    for (ScreenType type : kTypes) {
+        SCOPED_TRACE(TypeName(type));
+        Start(type);
+        // What a field shows of the digits typed into it: a mask keeps its blanks and literals after them.
+        const auto filledWith = [this](int position, const std::string& digits) {
+            const std::string text = Text(position);
+            return screen->Entry(position).inputMask().isEmpty() ? rtl::Trim(text) == digits
+                                                                 : text.rfind(digits, 0) == 0;
+        };
+        // The program's focus at the start.
+        Type("12");
+        EXPECT_TRUE(filledWith(1, "12")) << Text(1);
+        // Enter.
+        Key(Qt::Key_Return);
+        ASSERT_EQ(FocusPosition(), 2);
+        Type("34");
+        EXPECT_TRUE(filledWith(2, "34")) << Text(2);
+        // A click on the right end of an empty field, then on the right end of the one keyed before.
+        QLineEdit& third = screen->Entry(3);
+        QTest::mouseClick(&third, Qt::LeftButton, {}, QPoint(third.width() - 3, third.height() / 2));
+        ASSERT_EQ(FocusPosition(), 3);
+        Type("56");
+        EXPECT_TRUE(filledWith(3, "56")) << Text(3);
+        QLineEdit& first = screen->Entry(1);
+        QTest::mouseClick(&first, Qt::LeftButton, {}, QPoint(first.width() - 3, first.height() / 2));
+        ASSERT_EQ(FocusPosition(), 1);
+        Type("7");
+        EXPECT_TRUE(filledWith(1, "127")) << Text(1);
+        // A screen change: the last field's Enter leads to screen 2, whose field 1 keeps the focus through
+        // "<" and ">" clicked with the mouse.
+        for (int position = 1; position <= screen->Rules().fields; ++position) {
+            screen->Entry(position).setFocus(Qt::TabFocusReason);
+            if (!screen->Rules().IsEmpty(Text(position))) continue;
+            Type("8");
+        }
+        Key(Qt::Key_Return);
+        ASSERT_EQ(screen->curscreen, 2);
+        ASSERT_EQ(FocusPosition(), 1);
+        Type("9");
+        QTest::mouseClick(screen->prevscreenbtn, Qt::LeftButton);
+        ASSERT_EQ(screen->curscreen, 1);
+        ASSERT_EQ(FocusPosition(), 1);
+        Type("21");
+        EXPECT_TRUE(filledWith(1, "21")) << Text(1);
+        QTest::mouseClick(screen->nextscreenbtn, Qt::LeftButton);
+        ASSERT_EQ(screen->curscreen, 2);
+        ASSERT_EQ(FocusPosition(), 1);
+        Type("43");
+        EXPECT_TRUE(filledWith(1, "43")) << Text(1);
+        // The field's entry handler has read the source of the screen on display.
+        EXPECT_EQ(screen->fieldlength, static_cast<int>(Expected(1).size()));
+        screen->hide();
+    }
+}
+
+// A test ended on screen 2 and another started: the second starts on screen 1, and its caption says so.
+TEST_F(TestScreenTest, ASecondStartShowsRecordOneInTheCaption) {
+    InstallSources();
+    Start(ScreenType::Alphanumeric);
+    KeyScreen();
+    ASSERT_EQ(screen->curscreen, 2);
+    EXPECT_EQ(Caption(), "5 minute alphanumeric real mode test in progress (Record: 2)");
+    screen->hide();
+    screen->show();  // shown again, the screen starts a new test
+    EXPECT_EQ(Caption(), "5 minute alphanumeric real mode test in progress (Record: 1)");
+    EXPECT_EQ(screen->curscreen, 1);
+    EXPECT_FALSE(screen->prevscreenbtn->isEnabled());
+}
+
+// The fields go off at the time-out: the focus leaves them, and no other field's entry handler runs.
+TEST_F(TestScreenTest, DisablingTheFieldsTakesTheFocusIntoNoneOfThem) {
+    InstallSources();
+    for (ScreenType type : kTypes) {
+        SCOPED_TRACE(TypeName(type));
+        Start(type);
+        struct FocusCount : QObject {
+            int focusIns = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::FocusIn) ++focusIns;
+                return false;
+            }
+        } counter;
+        for (int position = 1; position <= screen->Rules().fields; ++position) {
+            screen->Entry(position).installEventFilter(&counter);
+        }
+        screen->disableedits();
+        EXPECT_EQ(counter.focusIns, 0);
+        EXPECT_EQ(FocusPosition(), 0);
+        for (int position = 1; position <= screen->Rules().fields; ++position) {
+            screen->Entry(position).removeEventFilter(&counter);
+            // The numeric screen's focused source is bold; the others' are bold throughout.
+            if (type == ScreenType::Numeric) {
+                EXPECT_FALSE(screen->Source(position).font().bold()) << position;
+            }
+        }
+        screen->enableedits();
+        screen->hide();
     }
 }
 
@@ -265,7 +372,10 @@ TEST_F(TestScreenTest, ControlsCarryTheirTipsHelpAndFocusRules) {
         EXPECT_FALSE(screen->BitBtn1->autoDefault());
         EXPECT_EQ(ToBytes(screen->BitBtn1->text()), "Cancel");
         EXPECT_EQ(screen->Timer1.interval(), 1000);
-        EXPECT_EQ(NearestHelpContext(&screen->Entry(1)) == 3000, type != ScreenType::Alpha);
+        // F1 in an entry field opens the test's topic on every screen.
+        for (int position = 1; position <= screen->Rules().fields; ++position) {
+            EXPECT_EQ(NearestHelpContext(&screen->Entry(position)), 3000) << position;
+        }
         EXPECT_EQ(NearestHelpContext(&screen->Source(1)) == 3000, type != ScreenType::Alphanumeric);
         // Tab runs through the entry fields only.
         for (int position = 1; position <= screen->Rules().fields; ++position) {

@@ -97,7 +97,7 @@ TEST_F(PrintResultsFormTest, TwoPagesFollowTheWindowsOrderAndFilter) {
     EXPECT_EQ(row[2], "3,528.00");   // NKPH
     EXPECT_EQ(row[3], "98.00");      // ACCURACY
     EXPECT_EQ(row[4], "300");
-    EXPECT_EQ(row[8], "5");
+    EXPECT_EQ(row[8], "5.00");  // TIME, the duration
     EXPECT_EQ(row[9], "alpha");
     EXPECT_EQ(row[10], "01/10/24");
     EXPECT_EQ(row[11], "9:15:00 AM");
@@ -120,6 +120,22 @@ TEST_F(PrintResultsFormTest, TwoPagesFollowTheWindowsOrderAndFilter) {
         }
     }
     EXPECT_EQ(Current("NAME"), current);
+}
+
+// A duration of many decimals prints with two, whole within its column; the table keeps its value.
+TEST_F(PrintResultsFormTest, TheDurationPrintsWithTwoDecimals) {
+    std::vector<testsupport::StoredResult> results = NamedResults(1);
+    results[0].time = 1.01477469158333;
+    results[0].kph = 945.426723753255;
+    Install(results);
+    Show(0);
+    const auto pages = List().LayOut(List().Report1.PageLayout());
+    ASSERT_EQ(pages.size(), 1u);
+    const std::vector<std::string> row = Texts(pages[0], TBandKind::Detail);
+    ASSERT_GE(row.size(), 12u);
+    EXPECT_EQ(row[1], "945.43");
+    EXPECT_EQ(row[8], "1.01");
+    EXPECT_EQ(Window().resultsdb.FieldByName("TIME").AsFloat(), 1.01477469158333);
 }
 
 // Print all through the real service: the preview on Letter landscape with the layout's pages; its Print

@@ -60,6 +60,8 @@ TEST_F(ResultsFormTest, TheWindowShowsItsTextsAndOpensTheTable) {
     EXPECT_EQ(columns[0].Title, "Testee Name");
     EXPECT_EQ(columns[10].FieldName, "TESTDATE");
     EXPECT_EQ(columns[10].Title, "Test Date");
+    // The navigator keeps one row of buttons at their height in the tall panel.
+    EXPECT_EQ(Window().DBNavigator2().height(), 25);
     const struct {
         const char* name;
         const char* caption;
@@ -163,20 +165,44 @@ TEST_F(ResultsFormTest, TheErrorPaneFlipsOnItsButtonAndFollowsTheRecord) {
 }
 
 // No results.dat: the failure reaches the application's handler and the window stays usable.
-TEST_F(ResultsFormTest, AMissingTableIsReportedAndTheWindowStaysUsable) {
+// An empty window over no table would only puzzle: it closes with a message that names the missing file.
+TEST_F(ResultsFormTest, AMissingTableNamesTheFileAndTheWindowCloses) {
     InstallConfig();
     MakeForms();
-    Show(0);
-    EXPECT_EQ(TakeStops().size(), 1u);
-    EXPECT_TRUE(Window().isVisible());
+    Window().PresetChoices(0);
+    Window().show();
+    EXPECT_TRUE(testsupport::waitUntil([this] { return !Window().isVisible(); }));
+    const std::vector<testsupport::Box> stops = TakeStops();
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_EQ(stops[0].text, "The table file \"" + State().progdir + "results.DAT\" does not exist.");
     EXPECT_FALSE(Window().resultsdb.Active());
-    Click("kvColorButton2");
-    Pick(Window().ComboBox2(), 2);
-    Click("kvColorButton3");
-    ASSERT_EQ(print.Jobs().size(), 1u);
-    EXPECT_TRUE(testsupport::PdfText(print.Jobs()[0].file).contains("Data entry test results"));
-    Click("closebtn");
-    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(Window().ModalResult(), app::mrCancel);
+}
+
+// The rates, the accuracy and the duration show two decimals, as the list report prints them; the table
+// keeps what it stored.
+TEST_F(ResultsFormTest, TheGridShowsTwoDecimalsAndTheTableKeepsItsValues) {
+    testsupport::StoredResult result;
+    result.name = "Lee, Ann";
+    result.kph = 945.426723753255;
+    result.nkph = 12345.6;
+    result.accuracy = 99.995;
+    result.time = 1.01541449578333;
+    Install({result});
+    Show();
+    auto& model = Window().DBGrid1().GridModel();
+    std::vector<std::string> row;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        row.push_back(model.data(model.index(0, column)).toString().toStdString());
+    }
+    ASSERT_EQ(row.size(), 11u);
+    EXPECT_EQ(row[1], "945.43");
+    EXPECT_EQ(row[2], "12,345.60");
+    EXPECT_EQ(row[3], "100.00");
+    EXPECT_EQ(row[4], "300");
+    EXPECT_EQ(row[8], "1.02");
+    EXPECT_EQ(Window().resultsdb.FieldByName("KPH").AsFloat(), 945.426723753255);
+    EXPECT_EQ(Window().resultsdb.FieldByName("TIME").AsFloat(), 1.01541449578333);
 }
 
 // Nothing to print: no window opens (the test's watchdog would catch one left open).

@@ -220,14 +220,25 @@ TEST_F(ZmainTest, StartsWithTheSettingsOfTheProgramDirectoryAndTheClockTicking) 
     EXPECT_TRUE(messages.Boxes().empty());
 }
 
-TEST_F(ZmainTest, AMissingConfigSaysSoOnceAndTheWindowOpensAllTheSame) {
+// Without its settings the program would run with the password gate open: it says why, once, and its main
+// window closes, which ends the program.
+TEST_F(ZmainTest, AMissingConfigSaysSoOnceAndTheMainWindowCloses) {
     RecordOthers();
     forms.CreateAll();
     main = forms.Get<Tzmain>(FormSlot::zmain);
     main->show();
-    EXPECT_EQ(messages.Boxes(), (std::vector<Box>{{BoxKind::Error, "Error", std::string(kErrorReadingConfig)}}));
-    EXPECT_TRUE(main->isVisible());
+    ASSERT_EQ(messages.Boxes().size(), 1u);
+    const Box& box = messages.Boxes().front();
+    EXPECT_EQ(box.kind, BoxKind::Error);
+    const std::string dat = State().progdir + "config.DAT";
+    EXPECT_EQ(box.text, "Error reading config.dat: " + dat + "\n\nThe table file \"" + dat +
+                            "\" does not exist.\n\nKeyvale does not run without its settings and ends now. To "
+                            "make config.dat anew, run:\nkeyvale-setup --force \"" +
+                            State().progdir + "\" config");
+    EXPECT_TRUE(main->SettingsUnread());
+    EXPECT_TRUE(testsupport::waitUntil([this] { return !main->isVisible(); }));
     EXPECT_EQ(State().realtime, 0);
+    EXPECT_EQ(messages.Boxes().size(), 1u);
 }
 
 TEST_F(ZmainTest, WithoutAStoredPasswordEveryAdministrativeFormOpensAtOnce) {
