@@ -255,5 +255,8 @@ inline constexpr std::string_view kExecSQLSelect = "ExecSQL cannot run a SELECT 
 // Execution. Ours: a group's exact sum that its column's type cannot hold fails the statement once every row
 // is in, so the outcome does not depend on the order of the rows. Slot: the column's result name.
 inline constexpr std::string_view kSumOverflow = "Numeric overflow in SUM for column '%s'";
+// Ours, worded as the SUM text: a value an INSERT or UPDATE would store past its column's range (an integer
+// step that wrapped, a number beyond a smaller field). Slots: the statement ("UPDATE statement"), the column.
+inline constexpr std::string_view kValueOverflow = "Numeric overflow in %s for column '%s'";
 
 }  // namespace sql
