@@ -149,15 +149,18 @@ inline constexpr std::string_view kResultNameNotUnique =
 // Parameter values handed to a statement that do not fit its parameters.
 inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
 
-// Planning: join links and table filters. The slot of kMultipleJoinTargets, kUndefinedWhereCorrelation and
-// kOuterJoinNotCombinable is a table's correlation name.
+// Planning: join links and table filters. The slot of kUndefinedWhereCorrelation and kOuterJoinNotCombinable
+// is a table's correlation name.
 inline constexpr std::string_view kJoinOperandMultipleTables =
     "The join condition cannot contain multiple table correlation names in either the left or right operand "
     "in WHERE or JOIN clause";
 inline constexpr std::string_view kJoinCorrelationNotFound =
     "Internal join error attempting to validate table correlation names involved in join";
-inline constexpr std::string_view kMultipleJoinTargets =
-    "Internal join error - table correlation name \"%s\" is target of multiple join conditions in WHERE or "
+// A table that join conditions of different kinds reach, or a left outer join's conditions from a table
+// after it. Slots: the table's correlation name, the correlation names of the tables whose conditions reach it
+// (quoted, the last after "and").
+inline constexpr std::string_view kJoinTargetNotCombinable =
+    "Table correlation name '%s' is target of join conditions from %s that cannot be combined in WHERE or "
     "JOIN clause";
 inline constexpr std::string_view kInternalTableFilterError = "Internal table filter error";
 inline constexpr std::string_view kUndefinedWhereCorrelation =
