@@ -114,6 +114,12 @@ TEST_F(ExecuteChange, EveryMatchingRowIsChangedExactlyOnce) {
              return true;
          }},
         {"UPDATE T SET A = 0", [](TRow& r) { return (r.a = 0), true; }},
+        // WHERE keeps the dialect's wrapping arithmetic: K + 2147483640 is negative from K = 8 on.
+        {"UPDATE T SET B = 0 WHERE K + 2147483640 < 0",
+         [](TRow& r) {
+             if (r.k >= 8) r.b = 0;
+             return true;
+         }},
         {"DELETE FROM T", [](TRow&) { return false; }},
         {"DELETE FROM T WHERE K BETWEEN 5 AND 12", [](TRow& r) { return !(r.k >= 5 && r.k <= 12); }},
         {"DELETE FROM T WHERE A > 3 AND B < 118", [](TRow& r) { return !(r.a > 3 && r.b < 118); }},
