@@ -82,7 +82,8 @@ void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::s
     engine::TDataFile& table = *Sources.front()->Table;
     if (value.IsNull != 0) {
         // An INSERT's record starts with its defaults; an UPDATE to NULL empties the field.
-        if (StatementKind == StatementType::Update) table.SetField(false, column.FieldNumber, image, std::nullopt);
+        if (StatementKind == StatementType::Update)
+            table.SetField(false, column.FieldNumber, image, std::nullopt);
         return;
     }
     std::array<std::uint8_t, engine::FieldValueBufferSize> bytes{};
@@ -95,7 +96,8 @@ void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::s
             RaiseSqlError(kValueOverflow, {context, column.ColumnName});
         RaiseSqlError(kValueConversionFailed, {column.ColumnName, item.ValueText, context});
     }
-    table.SetField(false, column.FieldNumber, image, std::span<const std::uint8_t>(bytes.data(), column.Size));
+    table.SetField(false, column.FieldNumber, image,
+                   std::span<const std::uint8_t>(bytes.data(), column.Size));
 }
 
 void TDataQuery::RunInsert() {

@@ -291,10 +291,10 @@ void TDataQuery::MergeJoinTargets() {
                 !SameJoinSide(link->Owner, first.Owner))
                 RaiseTargetNotCombinable(*target);
         const std::uint8_t kind = first.JoinType;
-        TSourceDataLink* kept = *std::max_element(
-            reaching.begin(), reaching.end(), [](const TSourceDataLink* a, const TSourceDataLink* b) {
-                return a->Owner->TableNumber < b->Owner->TableNumber;
-            });
+        TSourceDataLink* kept = *std::max_element(reaching.begin(), reaching.end(),
+                                                  [](const TSourceDataLink* a, const TSourceDataLink* b) {
+                                                      return a->Owner->TableNumber < b->Owner->TableNumber;
+                                                  });
         for (TSourceDataLink* link : reaching) {
             if (link == kept) continue;
             kept->AddCondition(kind, std::move(link->Condition));

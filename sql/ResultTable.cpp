@@ -89,10 +89,6 @@ void TDataQuery::CreateResultTable() {
     // file's identity tells apart from ours.
     std::optional<engine::HeldFile> reservation;
     if (temporary && !IntoMemory) reservation.emplace(name);
-    const auto release = [&] {
-        if (reservation && reservation->IsAt(name))
-            engine::CleanUpKeepingError([&] { engine::DeleteDiskFile(name); });
-    };
     try {
         table.SetFileName(name);
         engine::ValidateDefinition(table.FileName(), LanguageId, SortId, Encrypted, EncryptionPassword,
@@ -100,7 +96,8 @@ void TDataQuery::CreateResultTable() {
         table.CreateTable(LanguageId, SortId, 0, 0, Encrypted, EncryptionPassword, kResultDescription,
                           kResultBlockSize, fields, indexes, true);
     } catch (...) {
-        release();
+        if (reservation && reservation->IsAt(name))
+            engine::CleanUpKeepingError([&] { engine::DeleteDiskFile(name); });
         throw;
     }
     reservation.reset();

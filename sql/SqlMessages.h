@@ -157,8 +157,8 @@ inline constexpr std::string_view kJoinOperandMultipleTables =
 inline constexpr std::string_view kJoinCorrelationNotFound =
     "Internal join error attempting to validate table correlation names involved in join";
 // A table that join conditions of different kinds reach, or a left outer join's conditions from a table
-// after it. Slots: the table's correlation name, the correlation names of the tables whose conditions reach it
-// (quoted, the last after "and").
+// after it. Slots: the table's correlation name, the correlation names of the tables whose conditions reach
+// it (quoted, the last after "and").
 inline constexpr std::string_view kJoinTargetNotCombinable =
     "Table correlation name '%s' is target of join conditions from %s that cannot be combined in WHERE or "
     "JOIN clause";

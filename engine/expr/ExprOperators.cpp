@@ -358,7 +358,8 @@ bool BinaryStepOverflowed(ExprOperator op, const ExprValue& left, const ExprValu
     const Family b = FamilyOf(right.FieldType);
     const bool integers = a == Family::Integer && b == Family::Integer;
     const bool moment = (a == Family::Date || a == Family::Time) && (b == Family::Integer || b == a);
-    const bool shiftedMoment = op == opAdd && (b == Family::Date || b == Family::Time) && a == Family::Integer;
+    const bool shiftedMoment =
+        op == opAdd && (b == Family::Date || b == Family::Time) && a == Family::Integer;
     if ((integers && op != opDivide) || ((moment || shiftedMoment) && op != opMultiply && op != opDivide)) {
         const Int128 x = a == Family::Integer ? Int128{IntegerValue(left)} : Int128{left.GetInt32()};
         const Int128 y = b == Family::Integer ? Int128{IntegerValue(right)} : Int128{right.GetInt32()};

@@ -203,12 +203,14 @@ TEST_F(ExecuteChange, InsertAddsOneRecordAndANullLeavesTheField) {
 TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
     CreateT(true, 2);
     for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
-             {"INSERT INTO T (ID, S) VALUES (9, 100000)", "Numeric overflow in INSERT statement for column 'S'"},
+             {"INSERT INTO T (ID, S) VALUES (9, 100000)",
+              "Numeric overflow in INSERT statement for column 'S'"},
              {"INSERT INTO T (ID, A) VALUES (9, 2147483647 + 1)",
               "Numeric overflow in INSERT statement for column 'A'"},
              {"UPDATE T SET S = A * 100000", "Numeric overflow in UPDATE statement for column 'S'"},
              {"UPDATE T SET A = A - 2147483647 - 3", "Numeric overflow in UPDATE statement for column 'A'"},
-             {"UPDATE T SET A = -(K - 2147483647 - 2)", "Numeric overflow in UPDATE statement for column 'A'"},
+             {"UPDATE T SET A = -(K - 2147483647 - 2)",
+              "Numeric overflow in UPDATE statement for column 'A'"},
              {"UPDATE T SET S = -(S - 32769)", "Numeric overflow in UPDATE statement for column 'S'"}}) {
         auto query = Bound(text);
         engine::TDataFile* result = nullptr;
@@ -241,7 +243,8 @@ TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
     const std::vector<Case> cases = {
         {"UPDATE EMP SET SAL = NULL WHERE ID = 3", false, salaryCleared, ""},
         {"UPDATE EMP SET SAL = MGR WHERE ID = 3", false, salaryCleared, ""},
-        {"UPDATE EMP SET LOC = '' WHERE ID = 3", false,
+        {"UPDATE EMP SET LOC = '' WHERE ID = 3",
+         false,
          {{"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "300", "-", "-", "30"}},
          ""},
         {"UPDATE EMP SET SAL = ? WHERE ID = 3", true, salaryCleared, ""},
@@ -259,10 +262,11 @@ TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
         std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
         enginetest::CreateTable("EMP", fields, indexes);
         sqltest::InsertRows(
-            "EMP", {{sqltest::Int(1), sqltest::Int(100), sqltest::Int(7), sqltest::Text("NY"), sqltest::Int(10)},
-                    {sqltest::Int(2), sqltest::Int(200), sqltest::Int(7), sqltest::Text("LA"),
-                     sqltest::Int(2147483647)},
-                    {sqltest::Int(3), sqltest::Int(300), sqltest::Null(), sqltest::Text("SF"), sqltest::Int(30)}});
+            "EMP",
+            {{sqltest::Int(1), sqltest::Int(100), sqltest::Int(7), sqltest::Text("NY"), sqltest::Int(10)},
+             {sqltest::Int(2), sqltest::Int(200), sqltest::Int(7), sqltest::Text("LA"),
+              sqltest::Int(2147483647)},
+             {sqltest::Int(3), sqltest::Int(300), sqltest::Null(), sqltest::Text("SF"), sqltest::Int(30)}});
         {
             auto query = Bound(c.text);
             if (c.nullParameter) {
@@ -297,7 +301,8 @@ TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
     const std::vector<Case> cases = {
         {"UPDATE T SET A = A + 2147483637", "Numeric overflow in UPDATE statement for column 'A'"},
         {"UPDATE T SET B = B - 1, S = S * 3000", "Numeric overflow in UPDATE statement for column 'S'"},
-        {"UPDATE T SET A = 0 - A, S = S * 3000 WHERE K > 5", "Numeric overflow in UPDATE statement for column 'S'"},
+        {"UPDATE T SET A = 0 - A, S = S * 3000 WHERE K > 5",
+         "Numeric overflow in UPDATE statement for column 'S'"},
         {"UPDATE T SET B = B + 10", ""},
     };
     for (const bool primary : {true, false}) {
@@ -309,7 +314,8 @@ TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
                 auto query = Bound(c.text);
                 engine::TDataFile* result = nullptr;
                 if (c.error.empty()) {
-                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }), engine::ErrAboveMaximum);
+                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }),
+                              engine::ErrAboveMaximum);
                 } else {
                     EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
                 }

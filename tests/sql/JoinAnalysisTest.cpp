@@ -103,7 +103,8 @@ TEST_F(JoinAnalysis, StatementsThatCannotBePlannedFail) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         // Two outer joins reach c: no one link can join it.
         {"SELECT c.ID FROM C c RIGHT JOIN B b ON c.X = b.X RIGHT JOIN A a ON c.Y = a.Y",
-         "Table correlation name 'c' is target of join conditions from 'a' and 'b' that cannot be combined in "
+         "Table correlation name 'c' is target of join conditions from 'a' and 'b' that cannot be combined "
+         "in "
          "WHERE or JOIN clause"},
         {"SELECT A.ID FROM A, B, C WHERE A.X + C.X = B.Y",
          "The join condition cannot contain multiple table correlation names in either the left or right "

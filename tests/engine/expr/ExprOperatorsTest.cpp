@@ -311,8 +311,8 @@ TEST(ExprOperators, StepsThatLeaveTheirResultTypesRangeAreTold) {
         {"a sum at the top", opAdd, Int(INT32_MAX - 1), Int(1), FieldTypeInteger, false},
         {"a sum past it", opAdd, Int(INT32_MAX), Int(1), FieldTypeInteger, true},
         {"a difference below the bottom", opSubtract, Int(INT32_MIN), Int(1), FieldTypeInteger, true},
-        {"a product of two large words", opMultiply, LongWord(UINT32_MAX), LongWord(UINT32_MAX), FieldTypeInteger,
-         true},
+        {"a product of two large words", opMultiply, LongWord(UINT32_MAX), LongWord(UINT32_MAX),
+         FieldTypeInteger, true},
         {"a word minus more than it", opSubtract, Word(1), SmallInt(2), FieldTypeWord, true},
         {"a word minus as much", opSubtract, Word(2), SmallInt(2), FieldTypeWord, false},
         {"a day past the day range", opAdd, Int(1), Date(INT32_MAX), FieldTypeDate, true},
@@ -333,12 +333,14 @@ TEST(ExprOperators, StepsThatLeaveTheirResultTypesRangeAreTold) {
         const ExprValue result = Binary(c.op, c.left, c.right, c.type);
         EXPECT_EQ(BinaryStepOverflowed(c.op, c.left, c.right, result), c.overflowed) << c.what;
     }
-    EXPECT_TRUE(UnaryStepOverflowed(opNegate, Int(INT32_MIN), Unary(opNegate, Int(INT32_MIN), FieldTypeInteger)));
     EXPECT_TRUE(
-        UnaryStepOverflowed(opNegate, SmallInt(-32768), Unary(opNegate, SmallInt(-32768), FieldTypeSmallInt)));
+        UnaryStepOverflowed(opNegate, Int(INT32_MIN), Unary(opNegate, Int(INT32_MIN), FieldTypeInteger)));
+    EXPECT_TRUE(UnaryStepOverflowed(opNegate, SmallInt(-32768),
+                                    Unary(opNegate, SmallInt(-32768), FieldTypeSmallInt)));
     EXPECT_TRUE(UnaryStepOverflowed(opNegate, Word(1), Unary(opNegate, Word(1), FieldTypeWord)));
     EXPECT_FALSE(UnaryStepOverflowed(opNegate, Int(-5), Unary(opNegate, Int(-5), FieldTypeInteger)));
-    EXPECT_FALSE(UnaryStepOverflowed(opPlus, Int(INT32_MIN), Unary(opPlus, Int(INT32_MIN), FieldTypeInteger)));
+    EXPECT_FALSE(
+        UnaryStepOverflowed(opPlus, Int(INT32_MIN), Unary(opPlus, Int(INT32_MIN), FieldTypeInteger)));
 }
 
 TEST(ExprOperators, Concatenation) {
