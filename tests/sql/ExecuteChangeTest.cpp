@@ -250,6 +250,13 @@ TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
         {"UPDATE EMP SET SAL = ? WHERE ID = 3", true, salaryCleared, ""},
         {"UPDATE EMP SET BUDGET = BUDGET + 1", false, before,
          "Numeric overflow in UPDATE statement for column 'BUDGET'"},
+        // A text is still cut to its field, not refused.
+        {"UPDATE EMP SET LOC = 'Rio de Janeiro' WHERE ID = 1",
+         false,
+         {{"1", "100", "7", "Rio de Jan", "10"},
+          {"2", "200", "7", "LA", "2147483647"},
+          {"3", "300", "-", "SF", "30"}},
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
