@@ -74,9 +74,12 @@ std::uint16_t TFilter::Create(TDataFile& owner, TRecordFilterProc callback, void
                               bool ownsTree, TExprNode* tree, std::span<const std::uint8_t> blob,
                               std::unique_ptr<TFilter>& filter) {
     filter.reset();
+    // A tree handed over for the filter to own goes with a failure before the filter takes it.
+    std::unique_ptr<TExprNode> handed(ownsTree && blob.empty() ? tree : nullptr);
     std::unique_ptr<TFilter> made(new TFilter(owner));
     if (!blob.empty() || tree != nullptr) {
-        if (made->SetExpression(blob, tree, ownsTree) != 0) return ErrInvalidFilterExpression;
+        if (made->SetExpression(blob, handed ? handed.release() : tree, ownsTree) != 0)
+            return ErrInvalidFilterExpression;
     } else if (callback != nullptr) {
         made->callback_ = callback;
         made->clientData_ = clientData;
