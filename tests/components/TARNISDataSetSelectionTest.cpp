@@ -637,6 +637,13 @@ TEST_F(TARNISDataSetSelectionTest, LocateFindsThroughTheIndexOrByScanning) {
         {"", "KPH", "KPH", Variant(210), 0, 7, false},
         {"", "KPH", "KPH", Variant(211), 0, 0, false},
         {"KPH", "CSNAME", "NAME", Variant("Clark"), 0, 6, false},
+        // An empty partial text matches every record, whichever road the search takes: the first one.
+        {"", "", "NAME", Variant(""), db::loPartialKey, 1, true},
+        {"CSNAME", "", "NAME", Variant(""), db::loPartialKey, 3, true},
+        {"NAME", "", "NAME", Variant(""), db::loPartialKey | db::loCaseInsensitive, 3, true},
+        {"KPH", "CSNAME", "NAME", Variant(""), db::loPartialKey, 4, true},
+        {"", "", "TESTTYPE;NAME", rtl::VarArrayOf({"numeric", ""}), db::loPartialKey, 2, false},
+        {"TYPEKPH", "", "TESTTYPE;NAME", rtl::VarArrayOf({"numeric", ""}), db::loPartialKey, 8, true},
     };
     auto dataSet = Results();
     dataSet->Open();
