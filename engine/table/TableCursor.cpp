@@ -150,7 +150,8 @@ void TDataFile::Resync() {
             indexFile_.GotoRecordNumber(current->RecordNumber().Value);
             const auto stepOutAndBack = [this](std::int32_t outward) {
                 indexFile_.MoveBy(outward);
-                if (!(outward < 0 ? indexFile_.BeforeFirst() : indexFile_.AfterLast())) indexFile_.MoveBy(-outward);
+                if (!(outward < 0 ? indexFile_.BeforeFirst() : indexFile_.AfterLast()))
+                    indexFile_.MoveBy(-outward);
             };
             if (beforeFirst) stepOutAndBack(-1);
             if (afterLast) stepOutAndBack(1);

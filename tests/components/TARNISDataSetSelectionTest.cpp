@@ -792,8 +792,9 @@ protected:
 
 private:
     exprtest::NodePtr twice_ = [] {
-        exprtest::NodePtr tree = exprtest::Binary(engine::opMultiply, exprtest::Column(4),
-                                                  exprtest::Const(exprtest::Int(2)), engine::FieldTypeInteger);
+        exprtest::NodePtr tree =
+            exprtest::Binary(engine::opMultiply, exprtest::Column(4), exprtest::Const(exprtest::Int(2)),
+                             engine::FieldTypeInteger);
         tree->Value.Size = 4;
         return tree;
     }();
@@ -806,7 +807,8 @@ TEST_F(TARNISDataSetSelectionTest, AnInternalCalculatedFieldFiltersAsTheDataSetC
     // Each record shows K2 as twice its KPH.
     std::vector<int> above;
     for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
-        ASSERT_EQ(dataSet.FieldByName("K2").AsInteger(), 2 * dataSet.FieldByName("KPH").AsInteger()) << Id(dataSet);
+        ASSERT_EQ(dataSet.FieldByName("K2").AsInteger(), 2 * dataSet.FieldByName("KPH").AsInteger())
+            << Id(dataSet);
         if (dataSet.FieldByName("K2").AsInteger() > 400) above.push_back(Id(dataSet));
     }
     ASSERT_EQ(above, (std::vector<int>{2, 5, 7}));
@@ -820,9 +822,11 @@ TEST_F(TARNISDataSetSelectionTest, AnInternalCalculatedFieldFiltersAsTheDataSetC
         std::sort(kept.begin(), kept.end());
         EXPECT_EQ(kept, above) << index;
         EXPECT_EQ(dataSet.RecordCount(), 3) << index;
-        for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) EXPECT_GT(dataSet.FieldByName("K2").AsInteger(), 400);
+        for (dataSet.First(); !dataSet.Eof(); dataSet.Next())
+            EXPECT_GT(dataSet.FieldByName("K2").AsInteger(), 400);
         dataSet.SetFilter("K2 = 360 OR K2 = 180");
-        EXPECT_EQ(Ids(dataSet), std::string(index) == "" ? (std::vector<int>{3, 4}) : (std::vector<int>{4, 3}))
+        EXPECT_EQ(Ids(dataSet),
+                  std::string(index) == "" ? (std::vector<int>{3, 4}) : (std::vector<int>{4, 3}))
             << index;
     }
 }

@@ -66,8 +66,9 @@ TEST(EngineStrings, Paths) {
     };
     const std::string d254(254, 'd');
     const std::string d255(255, 'd');
-    const std::vector<Case> cases = {{d254, d254 + "/"}, {d254 + "/", d254 + "/"}, {"  " + d254 + "  ", d254 + "/"},
-                                     {d255, ""},         {d255 + "/", ""},         {std::string(300, 'd'), ""}};
+    const std::vector<Case> cases = {
+        {d254, d254 + "/"}, {d254 + "/", d254 + "/"}, {"  " + d254 + "  ", d254 + "/"},
+        {d255, ""},         {d255 + "/", ""},         {std::string(300, 'd'), ""}};
     for (const Case& c : cases) {
         int code = 0;
         std::string result;

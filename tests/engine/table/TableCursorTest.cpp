@@ -199,7 +199,8 @@ TEST_F(NaturalOrderTest, AFilterChangeKeepsTheEndStateInEveryOrder) {
     // Hides the first and the last record (IDs 10 and 100).
     const engine::TRecordFilterProc inner = [](void* clientData, const std::uint8_t* image, SlotNumber) {
         const auto& table = *static_cast<const engine::TDataFile*>(clientData);
-        const std::int32_t id = IdOf(table, std::span<const std::uint8_t>(image, table.GetRecordBufferSize()));
+        const std::int32_t id =
+            IdOf(table, std::span<const std::uint8_t>(image, table.GetRecordBufferSize()));
         return id != 10 && id != 100;
     };
     struct Order {
