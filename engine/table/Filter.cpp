@@ -8,6 +8,7 @@
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/expr/FilterBlob.h"
 #include "engine/table/DataFile.h"
+#include "engine/table/FilterFields.h"
 #include "engine/table/Optimiser.h"
 #include "engine/table/Record.h"
 
@@ -95,11 +96,8 @@ std::uint16_t TFilter::Create(TDataFile& owner, TRecordFilterProc callback, void
 TFilter::~TFilter() = default;
 
 std::unique_ptr<TExprNode> TFilter::ConvertExpression(std::span<const std::uint8_t> blob) const {
-    const TDataFile& table = owner_;
-    // Blob names resolve in the physical field set, the numbering that GetColumnValue reads.
-    return BuildExpressionTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
-        return table.GetFieldDescByName(false, name);
-    });
+    // Over the physical field set, the numbering that GetColumnValue reads.
+    return BuildFilterTree(owner_, blob);
 }
 
 std::uint16_t TFilter::SetExpression(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree) {
