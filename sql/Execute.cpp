@@ -181,7 +181,7 @@ bool TDataQuery::RunPlainRows(std::span<std::uint8_t> image) {
     return copied;
 }
 
-void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow) {
+void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, bool withProgress) {
     TSourceDataFile& first = *Sources.front();
     // The percentage is against the count when the loop starts: a DELETE shrinks it while it runs.
     const std::int32_t total = first.Table->GetRecordCount();
@@ -196,7 +196,7 @@ void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow) {
         if (counter == 0 || slot != last) {
             ++counter;
             last = slot;
-            if (counter > 1) {
+            if (counter > 1 && withProgress) {
                 const std::int32_t percent = total <= 0 ? 0
                                                         : static_cast<std::int32_t>(std::min<std::int64_t>(
                                                               100, std::int64_t{counter} * 100 / total));

@@ -4,14 +4,17 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/values/FieldConversion.h"
+#include "engine/values/FieldTypes.h"
 #include "rtl/ExceptionHook.h"
 #include "sql/DataQuery.h"
 #include "sql/SqlError.h"
@@ -60,6 +63,11 @@ void ContinueAfter(engine::TDataFile& table, std::uint32_t slot) {
     }
 }
 
+bool IsNumericType(std::uint8_t fieldType) noexcept {
+    return engine::IsIntegerFieldType(fieldType) || fieldType == engine::FieldTypeFloat ||
+           fieldType == engine::FieldTypeBcd;
+}
+
 }  // namespace
 
 void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context) {
@@ -67,17 +75,29 @@ void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::s
     const TUpdateDataValue& item = *Values[i];
     if (!item.Expression) return;
     engine::ExprValue value = item.Expression->Value;
-    engine::EvaluateExpr(*item.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value);
-    if (value.IsNull != 0) return;
+    bool overflowed = false;
+    engine::EvaluateExpr(*item.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value,
+                         &overflowed);
+    if (overflowed) RaiseSqlError(kValueOverflow, {context, column.ColumnName});
+    engine::TDataFile& table = *Sources.front()->Table;
+    if (value.IsNull != 0) {
+        // An INSERT's record starts with its defaults; an UPDATE to NULL empties the field.
+        if (StatementKind == StatementType::Update)
+            table.SetField(false, column.FieldNumber, image, std::nullopt);
+        return;
+    }
     std::array<std::uint8_t, engine::FieldValueBufferSize> bytes{};
     std::copy_n(value.Bytes.begin(), std::min(bytes.size(), value.Bytes.size()), bytes.begin());
     if (value.FieldType != column.FieldType &&
         !engine::ConvertFieldValue(value.FieldType, value.Size, value.Scale, column.FieldType, column.Size,
                                    column.Scale, bytes)) {
+        // Between two numeric types only a value beyond the target's range fails to convert.
+        if (IsNumericType(value.FieldType) && IsNumericType(column.FieldType))
+            RaiseSqlError(kValueOverflow, {context, column.ColumnName});
         RaiseSqlError(kValueConversionFailed, {column.ColumnName, item.ValueText, context});
     }
-    Sources.front()->Table->SetField(false, column.FieldNumber, image,
-                                     std::span<const std::uint8_t>(bytes.data(), column.Size));
+    table.SetField(false, column.FieldNumber, image,
+                   std::span<const std::uint8_t>(bytes.data(), column.Size));
 }
 
 void TDataQuery::RunInsert() {
@@ -98,6 +118,10 @@ void TDataQuery::RunChange() {
     const TableLock lock(table);
     ApplyWhereToSources();
     const bool update = StatementKind == StatementType::Update;
+    // The statement is one unit: a row it would refuse is found before any row is written. The engine's
+    // transactions cannot be committed, so every row is computed once without writing; under the table
+    // lock nobody changes the rows between that walk and the writing one.
+    if (update) CheckUpdateRows();
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
     RunRowLoop([&] {
         const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
@@ -120,6 +144,20 @@ void TDataQuery::RunChange() {
         ContinueAfter(table, slot);
         return true;
     });
+}
+
+void TDataQuery::CheckUpdateRows() {
+    TSourceDataFile& target = *Sources.front();
+    engine::TDataFile& table = *target.Table;
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    RunRowLoop(
+        [&] {
+            image = target.RecordBuffer;
+            for (std::size_t i = 0; i < TargetColumns.size(); ++i) StoreValue(i, image, "UPDATE statement");
+            table.CheckValidity(image);
+            return true;
+        },
+        false);
 }
 
 }  // namespace sql

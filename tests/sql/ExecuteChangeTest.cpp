@@ -28,6 +28,9 @@ struct TRow {
     std::int32_t id, k, a, b, s;
 };
 
+// A field of a TRow that holds NULL.
+constexpr std::int32_t kNull = INT32_MIN;
+
 std::vector<TRow> MakeRows(std::int32_t count) {
     std::vector<TRow> rows;
     for (std::int32_t i = 1; i <= count; ++i) rows.push_back({i, i, i, 100 + i, i});
@@ -35,19 +38,21 @@ std::vector<TRow> MakeRows(std::int32_t count) {
 }
 
 Row Text(const TRow& r) {
-    return {std::to_string(r.id), std::to_string(r.k), std::to_string(r.a), std::to_string(r.b),
-            std::to_string(r.s)};
+    const auto text = [](std::int32_t v) { return v == kNull ? std::string("-") : std::to_string(v); };
+    return {text(r.id), text(r.k), text(r.a), text(r.b), text(r.s)};
 }
 
 class ExecuteChange : public enginetest::TableTest {
 protected:
-    // With a primary index on ID, or without a primary index; K indexed either way.
-    void CreateT(bool primary, std::int32_t count = 20) {
+    // With a primary index on ID, or without a primary index; K indexed either way. B may be given a
+    // maximum.
+    void CreateT(bool primary, std::int32_t count = 20, const std::string& maximumB = {}) {
         std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(2, "K", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(3, "A", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(4, "B", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(5, "S", engine::FieldTypeSmallInt)};
+        fields[3].MaxValue = maximumB;
         std::vector<engine::TIndexDescriptor> indexes;
         if (primary) indexes.push_back(enginetest::IndexDef("", {1}));
         indexes.push_back(enginetest::IndexDef("ByK", {2}));
@@ -105,10 +110,16 @@ TEST_F(ExecuteChange, EveryMatchingRowIsChangedExactlyOnce) {
          }},
         {"UPDATE T SET S = S * 2, A = NULL WHERE A > 15",
          [](TRow& r) {
-             if (r.a > 15) r.s *= 2;
+             if (r.a > 15) r.s *= 2, r.a = kNull;
              return true;
          }},
         {"UPDATE T SET A = 0", [](TRow& r) { return (r.a = 0), true; }},
+        // WHERE keeps the dialect's wrapping arithmetic: K + 2147483640 is negative from K = 8 on.
+        {"UPDATE T SET B = 0 WHERE K + 2147483640 < 0",
+         [](TRow& r) {
+             if (r.k >= 8) r.b = 0;
+             return true;
+         }},
         {"DELETE FROM T", [](TRow&) { return false; }},
         {"DELETE FROM T WHERE K BETWEEN 5 AND 12", [](TRow& r) { return !(r.k >= 5 && r.k <= 12); }},
         {"DELETE FROM T WHERE A > 3 AND B < 118", [](TRow& r) { return !(r.a > 3 && r.b < 118); }},
@@ -193,9 +204,14 @@ TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
     CreateT(true, 2);
     for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
              {"INSERT INTO T (ID, S) VALUES (9, 100000)",
-              "Type mismatch between column S and constant value 100000 in INSERT statement"},
-             {"UPDATE T SET S = A * 100000",
-              "Type mismatch between column S and constant value A * 100000 in UPDATE statement"}}) {
+              "Numeric overflow in INSERT statement for column 'S'"},
+             {"INSERT INTO T (ID, A) VALUES (9, 2147483647 + 1)",
+              "Numeric overflow in INSERT statement for column 'A'"},
+             {"UPDATE T SET S = A * 100000", "Numeric overflow in UPDATE statement for column 'S'"},
+             {"UPDATE T SET A = A - 2147483647 - 3", "Numeric overflow in UPDATE statement for column 'A'"},
+             {"UPDATE T SET A = -(K - 2147483647 - 2)",
+              "Numeric overflow in UPDATE statement for column 'A'"},
+             {"UPDATE T SET S = -(S - 32769)", "Numeric overflow in UPDATE statement for column 'S'"}}) {
         auto query = Bound(text);
         engine::TDataFile* result = nullptr;
         EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), message);
@@ -209,6 +225,112 @@ TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
         other.UnlockTable();
     }
     EXPECT_EQ(TableRows(), Expected(rows_));
+}
+
+// The statements once reported as answering success without the change, or with a wrapped number: EMP's
+// row 3 has no MGR, row 2 the largest BUDGET.
+TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
+    struct Case {
+        std::string text;
+        bool nullParameter;
+        std::vector<Row> after;  // EMP's rows after the statement
+        std::string error;
+    };
+    const std::vector<Row> before = {
+        {"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "300", "-", "SF", "30"}};
+    const std::vector<Row> salaryCleared = {
+        {"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "-", "-", "SF", "30"}};
+    const std::vector<Case> cases = {
+        {"UPDATE EMP SET SAL = NULL WHERE ID = 3", false, salaryCleared, ""},
+        {"UPDATE EMP SET SAL = MGR WHERE ID = 3", false, salaryCleared, ""},
+        {"UPDATE EMP SET LOC = '' WHERE ID = 3",
+         false,
+         {{"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "300", "-", "-", "30"}},
+         ""},
+        {"UPDATE EMP SET SAL = ? WHERE ID = 3", true, salaryCleared, ""},
+        {"UPDATE EMP SET BUDGET = BUDGET + 1", false, before,
+         "Numeric overflow in UPDATE statement for column 'BUDGET'"},
+        // A text is still cut to its field, not refused.
+        {"UPDATE EMP SET LOC = 'Rio de Janeiro' WHERE ID = 1",
+         false,
+         {{"1", "100", "7", "Rio de Jan", "10"},
+          {"2", "200", "7", "LA", "2147483647"},
+          {"3", "300", "-", "SF", "30"}},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        enginetest::TempDirectory scope;
+        std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(2, "SAL", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(3, "MGR", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(4, "LOC", engine::FieldTypeString, 10),
+                                                  sqltest::FieldDef(5, "BUDGET", engine::FieldTypeInteger)};
+        std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+        enginetest::CreateTable("EMP", fields, indexes);
+        sqltest::InsertRows(
+            "EMP",
+            {{sqltest::Int(1), sqltest::Int(100), sqltest::Int(7), sqltest::Text("NY"), sqltest::Int(10)},
+             {sqltest::Int(2), sqltest::Int(200), sqltest::Int(7), sqltest::Text("LA"),
+              sqltest::Int(2147483647)},
+             {sqltest::Int(3), sqltest::Int(300), sqltest::Null(), sqltest::Text("SF"), sqltest::Int(30)}});
+        {
+            auto query = Bound(c.text);
+            if (c.nullParameter) {
+                engine::TFieldDesc descriptor;
+                descriptor.FieldType = engine::FieldTypeInteger;
+                descriptor.StoredSize = 4;
+                const std::vector<std::uint8_t> buffer(5, 0);
+                ASSERT_EQ(query->SetParams(std::vector<engine::TFieldDesc>{descriptor}, buffer), 0);
+            }
+            engine::TDataFile* result = nullptr;
+            if (c.error.empty()) {
+                EXPECT_EQ(query->Execute(result), 0);
+            } else {
+                EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
+            }
+        }
+        engine::TDataFile table;
+        table.SetFileName("EMP");
+        table.Open();
+        EXPECT_EQ(sqltest::Sorted(sqltest::ReadAll(table)), c.after);
+    }
+}
+
+// A change that one row would refuse changes no row, whichever row of the walk it is.
+TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
+    struct Case {
+        std::string text;
+        std::string error;  // the 11949 text, or empty for an engine error
+    };
+    // Rows 1 .. 20: A + 2147483637 passes its range from row 11 on, S * 3000 from row 11, B + 10 the
+    // maximum of 125 from row 16.
+    const std::vector<Case> cases = {
+        {"UPDATE T SET A = A + 2147483637", "Numeric overflow in UPDATE statement for column 'A'"},
+        {"UPDATE T SET B = B - 1, S = S * 3000", "Numeric overflow in UPDATE statement for column 'S'"},
+        {"UPDATE T SET A = 0 - A, S = S * 3000 WHERE K > 5",
+         "Numeric overflow in UPDATE statement for column 'S'"},
+        {"UPDATE T SET B = B + 10", ""},
+    };
+    for (const bool primary : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.text + (primary ? " (primary)" : " (no primary)"));
+            enginetest::TempDirectory scope;
+            CreateT(primary, 20, "125");
+            {
+                auto query = Bound(c.text);
+                engine::TDataFile* result = nullptr;
+                if (c.error.empty()) {
+                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }),
+                              engine::ErrAboveMaximum);
+                } else {
+                    EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
+                }
+                EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());
+            }
+            EXPECT_EQ(TableRows(), Expected(rows_));
+        }
+    }
 }
 
 // A run that fails on a write, and one that is aborted, leave nothing held: another handle takes the table
