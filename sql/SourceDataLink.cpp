@@ -81,8 +81,8 @@ void TSourceDataLink::PositionTarget() {
     }
     TDataQuery& query = *Owner->Owner;
     // The outer value as the filter would compare it (CopyExprForLink).
-    const std::unique_ptr<TExprNode> outer = query.EvaluateToConstant(*keyEquality_->Right, *keyEquality_->Left);
-    const TJoinKeyTable::Candidates found = keys_->Find(outer->Value);
+    const TJoinKeyTable::Candidates found =
+        keys_->Find(query.EvaluateToValue(*keyEquality_->Right, *keyEquality_->Left));
     // A row the key does not decide alone is tested with the filter's condition, record by record.
     std::unique_ptr<TExprNode> test;
     if (!found.Exact || Condition.get() != keyEquality_) test = CopyExprForLink(*Condition);
@@ -141,7 +141,7 @@ void TSourceDataLink::SetFilter() {
     CheckFilterResult(table.ModifyFilter(FilterHandle, {}, tree.release(), true), table);
 }
 
-void TSourceDataLink::ClearFilter() {
+void TSourceDataLink::ReleaseKeyTable() noexcept {
     if (Target != nullptr) Target->ReadOwnRows();
     keys_.reset();
     keyEquality_ = nullptr;
@@ -149,6 +149,10 @@ void TSourceDataLink::ClearFilter() {
     planned_ = false;
     innerRows_ = 0;
     filterBuilds_ = 0;
+}
+
+void TSourceDataLink::ClearFilter() {
+    ReleaseKeyTable();
     DropFilter();
 }
 

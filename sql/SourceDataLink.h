@@ -48,6 +48,9 @@ struct TSourceDataLink {
     // same order). The key table is built when the filter is not served by an index, or once the link has
     // been positioned so often that filtering costs more than reading the inner table once.
     void PositionTarget();
+    // Frees the key table once a run is over, and the inner table reads its own records again; the choice
+    // between filter and key table is made anew by the next run.
+    void ReleaseKeyTable() noexcept;
     // The inner filter's condition for the outer table's current row: each comparison of the link as the
     // inner table's operand compared with the outer row's value (a constant, in the inner operand's type
     // where that is exact); any other part, which names no table of the inner side, becomes its truth value
