@@ -1,6 +1,6 @@
 // TJoinKeyTable: the rows of a join's inner table gathered once per statement run and grouped by the value of
 // the inner side of one equality of the join condition, so that each outer row finds its candidates without
-// reading the inner table again.
+// reading the inner table again. The rows are copies: the rest of the run sees them as they were gathered.
 #pragma once
 
 #include <cstddef>

@@ -44,9 +44,11 @@ const TExprNode* KeyEquality(TDataQuery& query, TExprNode& node, const TSourceDa
 
 // The inner rows a key table may hold: a million images of 128 bytes.
 constexpr std::size_t kKeyTableMaxBytes = std::size_t{128} << 20;
-// A filter an index serves costs a key search and a walk of what it finds, some tens of microseconds; reading
-// the inner table once for its key table costs about a microsecond a row. After this many filters per
-// thousand inner rows (and a few for any table) the key table is cheaper for the rest of the run.
+// A filter an index serves costs about twenty thousand instructions an outer row, and reading the inner
+// table once into its key table about three thousand an inner row (callgrind over sql-bench): the key table
+// pays once the filters number some fifteen per hundred inner rows. Switching at five per hundred (and after
+// a few for any table) gains most of that on a join of equal sides and costs at most a few times the filters
+// where the outer side turns out small.
 constexpr std::int64_t kFiltersPerThousandRows = 50;
 constexpr std::int64_t kFiltersBeforeKeys = 8;
 

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "engine/table/Filter.h"
-
 #include "sql/SourceDataFile.h"
 
 namespace sql {
