@@ -195,6 +195,8 @@ public:
     // own, compared record by record under the mixed-type rules.
     std::unique_ptr<engine::TExprNode> EvaluateToConstant(const engine::TExprNode& model,
                                                           const engine::TExprNode& expression);
+    // The value of that constant node alone.
+    engine::ExprValue EvaluateToValue(const engine::TExprNode& model, const engine::TExprNode& expression);
     // The evaluator's column procedure: the column's field from its SourceTable's RecordBuffer (physical
     // field set). Owner is the statement; data is not used.
     static void FetchColumnValue(void* owner, void* data, const engine::TExprNode& column,

@@ -66,6 +66,21 @@ private:
     std::uint16_t count_;
 };
 
+// The join's key tables hold copies of inner rows: they go when the run ends, also on failure.
+class KeyTablesReleased {
+public:
+    explicit KeyTablesReleased(const std::vector<std::unique_ptr<TSourceDataFile>>& sources) : sources_(sources) {}
+    KeyTablesReleased(const KeyTablesReleased&) = delete;
+    KeyTablesReleased& operator=(const KeyTablesReleased&) = delete;
+    ~KeyTablesReleased() {
+        for (const auto& source : sources_)
+            for (const auto& link : source->Links) link->ReleaseKeyTable();
+    }
+
+private:
+    const std::vector<std::unique_ptr<TSourceDataFile>>& sources_;
+};
+
 }  // namespace
 
 bool TDataQuery::StartRows() {
@@ -122,6 +137,7 @@ std::uint16_t TDataQuery::RunCopiedSelect(engine::TDataFile*& handle) {
     SelectRunIndex();
     const ShownCountFields shown(result, HasAverages ? AverageCountFields : 0);
     ApplyWhereToSources();
+    const KeyTablesReleased released(Sources);
 
     std::vector<std::uint8_t> image(result.GetRecordBufferSize());
     std::size_t aggregates = 0;

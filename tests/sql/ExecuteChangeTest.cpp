@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/blob/BlobBuffer.h"
 #include "engine/values/FieldTypes.h"
 #include "engine/os/PosixFile.h"
 #include "sql/DataQuery.h"
@@ -44,9 +46,10 @@ Row Text(const TRow& r) {
 
 class ExecuteChange : public enginetest::TableTest {
 protected:
-    // With a primary index on ID, or without a primary index; K indexed either way. B may be given a
-    // maximum.
-    void CreateT(bool primary, std::int32_t count = 20, const std::string& maximumB = {}) {
+    // With a primary index on ID, or without a primary index; K indexed either way, uniquely when asked. B
+    // may be given a maximum.
+    void CreateT(bool primary, std::int32_t count = 20, const std::string& maximumB = {},
+                 bool uniqueK = false) {
         std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(2, "K", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(3, "A", engine::FieldTypeInteger),
@@ -55,7 +58,7 @@ protected:
         fields[3].MaxValue = maximumB;
         std::vector<engine::TIndexDescriptor> indexes;
         if (primary) indexes.push_back(enginetest::IndexDef("", {1}));
-        indexes.push_back(enginetest::IndexDef("ByK", {2}));
+        indexes.push_back(enginetest::IndexDef("ByK", {2}, uniqueK));
         enginetest::TableOptions options;
         options.allowNoPrimary = !primary;
         enginetest::CreateTable("T", fields, indexes, options);
@@ -163,7 +166,9 @@ TEST_F(ExecuteChange, ProgressIsTheSameForSelectUpdateAndDeleteAndAnAbortKeepsTh
             const int lastRow = abortAt == 0 ? 10 : abortAt;
             for (std::int32_t n = 2; n <= lastRow; ++n) expected.emplace_back(n, n * 10);
             EXPECT_EQ(calls, expected) << text;
-            if (text.starts_with("DELETE")) EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
+            if (text.starts_with("DELETE")) {
+                EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
+            }
         }
     }
 }
@@ -297,40 +302,142 @@ TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
     }
 }
 
-// A change that one row would refuse changes no row, whichever row of the walk it is.
+// A change that one row would refuse changes no row, whichever row of the walk it is: refused before the
+// first write, or refused by the engine part-way through the walk, whose written rows are then put back.
 TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
     struct Case {
         std::string text;
-        std::string error;  // the 11949 text, or empty for an engine error
+        std::string error;       // the 11949 text, or empty for an engine error
+        std::uint16_t code = 0;  // that engine error
+        // The row of the walk (from 1) whose first write to the file fails; 0 none.
+        std::int32_t faultAt = 0;
+        std::string faultFile = "T.DAT";
     };
-    // Rows 1 .. 20: A + 2147483637 passes its range from row 11 on, S * 3000 from row 11, B + 10 the
-    // maximum of 125 from row 16.
+    // Rows 1 .. 20, K unique: A + 2147483637 passes its range from row 11 on, S * 3000 from row 11, B + 10
+    // the maximum of 125 from row 16.
     const std::vector<Case> cases = {
         {"UPDATE T SET A = A + 2147483637", "Numeric overflow in UPDATE statement for column 'A'"},
         {"UPDATE T SET B = B - 1, S = S * 3000", "Numeric overflow in UPDATE statement for column 'S'"},
         {"UPDATE T SET A = 0 - A, S = S * 3000 WHERE K > 5",
          "Numeric overflow in UPDATE statement for column 'S'"},
-        {"UPDATE T SET B = B + 10", ""},
+        {"UPDATE T SET B = B + 10", "", engine::ErrAboveMaximum},
+        // Row 12 (2nd of 10) takes the key 0 that row 11 took; row 11 no longer passes the WHERE then.
+        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey},
+        // (K - 10)^2 + 30: rows 1 .. 10 take 111 .. 30, row 11 takes 31, which row 9 took.
+        {"UPDATE T SET K = (K - 10) * (K - 10) + 30, B = 0", "", engine::ErrDuplicateKey},
+        // K * K - 5: rows 1 and 2 take -4 and -1, row 3 takes 4, which row 4 still holds.
+        {"UPDATE T SET K = K * K - 5", "", engine::ErrDuplicateKey},
+        // Row 8's record is not written, after rows 1 .. 7 moved their keys; row 20's, after rows 11 .. 19.
+        {"UPDATE T SET K = K + 100, A = A + 1", "", engine::ErrWrite, 8},
+        {"UPDATE T SET A = 7 WHERE K > 10", "", engine::ErrWrite, 10},
+        // Row 8's record is written, its keys are not: putting it back brings them in step again.
+        {"UPDATE T SET K = K + 100, A = A + 1", "", engine::ErrWrite, 8, "T.IDX"},
+        // The first restore (the refused row's own, which changes nothing) fails: the row before it is still
+        // put back, and the statement reports the key it was refused for.
+        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey, 2},
     };
     for (const bool primary : {true, false}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(c.text + (primary ? " (primary)" : " (no primary)"));
+            SCOPED_TRACE(c.text + (primary ? " (primary)" : " (no primary)") +
+                         (c.faultAt != 0 ? " fault at row " + std::to_string(c.faultAt) + " in " + c.faultFile
+                                         : std::string()));
             enginetest::TempDirectory scope;
-            CreateT(primary, 20, "125");
+            CreateT(primary, 20, "125", true);
             {
                 auto query = Bound(c.text);
+                query->SetProgressCallback([&](std::int32_t current, std::int32_t, bool&) {
+                    if (current == c.faultAt) {
+                        ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, c.faultFile, 1, EIO));
+                    }
+                });
                 engine::TDataFile* result = nullptr;
                 if (c.error.empty()) {
-                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }),
-                              engine::ErrAboveMaximum);
+                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }), c.code);
                 } else {
                     EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
                 }
+                if (c.faultAt != 0) {
+                    EXPECT_TRUE(engine::IoFaultFired());
+                }
+                engine::DisarmIoFault();
                 EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());
             }
             EXPECT_EQ(TableRows(), Expected(rows_));
+            EXPECT_TRUE(enginetest::IsCleanTable("T"));
         }
     }
+}
+
+// A large object's field names its block chain: an UPDATE giving it a column's value (the only value the
+// binding lets through) is refused before any row changes, so that no two fields come to share a chain.
+TEST_F(ExecuteChange, ALargeObjectColumnTakesNoValue) {
+    std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              sqltest::FieldDef(2, "M", engine::FieldTypeBlob),
+                                              sqltest::FieldDef(3, "M2", engine::FieldTypeBlob)};
+    std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("L", fields, indexes);
+    // Row i's M holds 700 bytes of 'a' + i, its M2 700 bytes of 'A' + i: each value takes two blocks.
+    const auto value = [](char first, std::int32_t row) {
+        return std::string(700, static_cast<char>(first + row));
+    };
+    // Every row's (M, M2) as stored.
+    const auto stored = [] {
+        engine::TDataFile table;
+        table.SetFileName("L");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        std::vector<std::pair<std::string, std::string>> rows;
+        table.SetToBegin();
+        while (table.GetNextRecord(image) == 0) {
+            std::array<std::string, 2> texts;
+            for (const std::uint16_t field : {2, 3}) {
+                EXPECT_EQ(table.OpenBlob(false, field, engine::BlobOpenRead, image), 0);
+                std::int32_t size = 0;
+                EXPECT_EQ(table.GetBlobSize(false, field, size, image), 0);
+                std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+                std::int32_t got = 0;
+                EXPECT_EQ(table.ReadBlob(false, field, got, size, bytes, 0, image), 0);
+                texts[field - 2].assign(bytes.begin(), bytes.end());
+            }
+            table.FreeBlobs();
+            rows.emplace_back(texts[0], texts[1]);
+        }
+        return rows;
+    };
+    {
+        engine::TDataFile table;
+        table.SetFileName("L");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        for (std::int32_t row = 1; row <= 2; ++row) {
+            table.InitRecord(image);
+            table.SetField(false, 1, image,
+                           std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&row), 4));
+            for (const auto& [field, first] : {std::pair<std::uint16_t, char>{2, 'a'}, {3, 'A'}}) {
+                ASSERT_EQ(table.OpenBlob(false, field, engine::BlobOpenReadWrite, image), 0);
+                const std::string text = value(first, row);
+                const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+                ASSERT_EQ(
+                    table.WriteBlob(false, field, bytes, static_cast<std::int32_t>(bytes.size()), 0, image),
+                    0);
+            }
+            table.InsertRecord(image, true);
+            table.FreeBlobs();
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> before = {{value('a', 1), value('A', 1)},
+                                                                     {value('a', 2), value('A', 2)}};
+    ASSERT_EQ(stored(), before);
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"UPDATE L SET M = M2", "Type mismatch between column 'M' and column 'M2' in UPDATE statement"},
+             {"UPDATE L SET ID = ID + 10, M = M WHERE ID = 2",
+              "Type mismatch between column 'M' and column 'M' in UPDATE statement"}}) {
+        auto query = Bound(text);
+        engine::TDataFile* result = nullptr;
+        EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), message);
+    }
+    EXPECT_EQ(stored(), before);
+    // The fixture's check at the end finds every chain in one field.
 }
 
 // A run that fails on a write, and one that is aborted, leave nothing held: another handle takes the table
