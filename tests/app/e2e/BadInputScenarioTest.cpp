@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Application.h"
-#include "app/FormRegistry.h"
-#include "app/Program.h"
-#include "app/zmain.h"
+#include "app/forms/FormRegistry.h"
+#include "app/forms/zmain.h"
+#include "app/program/Program.h"
+#include "app/services/Application.h"
 #include "tests/app/e2e/AdminSteps.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "rtl/DateTime.h"
 #include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "app/controls/ColorButton.h"
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "db/widgets/DBGrid.h"
 #include "db/widgets/DBMemoView.h"
 #include "rtl/DateTime.h"

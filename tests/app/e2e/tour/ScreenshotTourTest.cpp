@@ -17,13 +17,13 @@
 #include <stdexcept>
 
 #include "TourShots.h"
-#include "app/FormRegistry.h"
-#include "app/TestScreen.h"
 #include "app/core/AppState.h"
 #include "app/core/Texts.h"
-#include "app/newnumerictestform.h"
-#include "app/rewritean.h"
-#include "app/zmain.h"
+#include "app/forms/FormRegistry.h"
+#include "app/forms/zmain.h"
+#include "app/generators/newnumerictestform.h"
+#include "app/generators/rewritean.h"
+#include "app/screens/TestScreen.h"
 #include "db/widgets/QtText.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
