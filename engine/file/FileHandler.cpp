@@ -11,6 +11,7 @@
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/base/EngineTexts.h"
+#include "engine/file/Journal.h"
 #include "engine/os/PosixFile.h"
 
 namespace engine {
@@ -276,6 +277,7 @@ void TFileHandler::Write(const void* buffer, std::int32_t count) {
         if (!isOpen_ || !writable_) RaiseWithOsError(ErrWrite, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrWrite, EINVAL);
         if (position_ > MaxFileSize - count) RaiseWithOsError(ErrWrite, EFBIG);
+        if (journal_ != nullptr) journal_->BeforeWrite(*this, position_, count);
         const int result = count == 0
                                ? TruncateAt(fd_, position_)
                                : engine::WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);

@@ -12,6 +12,8 @@
 
 namespace engine {
 
+class TJournal;
+
 // Open modes: the low two bits choose the access (0 read, 1 write, 2 read and write), the high four bits the
 // sharing (0 and 1 none, 4 read and write; 2 and 3 are refused). These four are the ones the engine uses.
 inline constexpr std::uint8_t OpenReadExclusive = 0x10;
@@ -86,6 +88,9 @@ public:
     // Ignored while open; applies from the next open or create.
     void SetWriteThrough(bool writeThrough) noexcept;
     void SetTrace(bool trace) noexcept { trace_ = trace; }
+    // The journal that saves what each write of this disk file overwrites before it is written (none: nothing
+    // is saved). The journal sets and clears it.
+    void SetJournal(TJournal* journal) noexcept { journal_ = journal; }
 
     bool InMemory() const noexcept { return inMemory_; }
     TMemoryFile* MemoryFile() const noexcept { return memoryFile_; }
@@ -159,6 +164,7 @@ private:
     // The byte ranges this handler holds on disk, by offset; they never overlap.
     std::map<std::int64_t, std::int64_t> lockedRanges_;
     std::unique_ptr<TFileHandler> traceLog_;
+    TJournal* journal_ = nullptr;
 };
 
 }  // namespace engine

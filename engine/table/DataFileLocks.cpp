@@ -57,7 +57,10 @@ void TDataFile::BeginWrite() {
         if (!indexFile_.LockWrite()) RaiseLockFailure(indexFile_);
         if (blobs && !blobFile_.WriteLock()) RaiseLockFailure(blobFile_);
         marks_.Write = true;
-        if (takeSemaphore) CheckForChanges();
+        if (takeSemaphore) {
+            if (JournalHot()) PutBackJournalForWrite();
+            CheckForChanges();
+        }
     } catch (...) {
         // Every writer everywhere waits on what a failed BeginWrite would keep: all of it goes, in reverse.
         CleanUpKeepingError([&] {
@@ -83,6 +86,8 @@ void TDataFile::AcquireReadLock() {
     if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
     marks_.LongLivedRead = true;
     try {
+        // Bytes held already were taken by a read that looked at the journal.
+        if (!indexHeld && JournalHot()) PutBackJournalForRead();
         CheckForChanges();
     } catch (...) {
         CleanUpKeepingError([&] {

@@ -19,8 +19,17 @@ bool TDataFile::BeginRead() {
     // Whoever holds one of these has compared the counters already, and no other program writes meanwhile.
     if (marks_.LongLivedRead || marks_.TransactionLock || marks_.Write || marks_.OperationRead) return false;
     if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
+    // Holding a read byte, no writer is under way: an open change in the journal is a killed program's.
+    bool putBack = false;
+    try {
+        putBack = JournalHot();
+        if (putBack) PutBackJournalForRead();
+    } catch (...) {
+        CleanUpKeepingError([this] { UnlockReadBytes(); });
+        throw;
+    }
     marks_.OperationRead = true;
-    return CheckForChanges();
+    return CheckForChanges() || putBack;
 }
 
 const TFileHandler* TDataFile::LockReadBytes() {
@@ -134,6 +143,9 @@ void TDataFile::UnlockAllRecords() {
 
 void TDataFile::EndWrite() {
     if (!marks_.Write) return;
+    // What was written under the locks is whole by now (a change's frame marks it so itself); a mark that
+    // fails leaves it for the next program to put back.
+    CleanUpKeepingError([this] { journal_.Finish(); });
     if (!blobFile_.WriteUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockWrite()) RaiseLockFailure(indexFile_);
     // A transaction holds the semaphore until it ends.
