@@ -283,6 +283,7 @@ void TFileHandler::Write(const void* buffer, std::int32_t count) {
                                : engine::WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (result < 0) RaiseWithOsError(ErrWrite, -result);
         position_ += count;
+        if (journal_ != nullptr) journal_->AfterWrite();
     }
     TraceLine(texts::TraceWrite, fileName_, texts::TraceOf, count);
 }

@@ -149,6 +149,10 @@ void TJournal::BeforeWrite(TFileHandler& file, std::int64_t offset, std::int32_t
     state.Saved = std::move(saved);
 }
 
+void TJournal::AfterWrite() {
+    if (open_ && !hold_ && !puttingBack_) Finish();
+}
+
 void TJournal::Finish() {
     if (!open_) return;
     const bool written = headerWritten_;

@@ -38,6 +38,11 @@ public:
     // cut or lengthened to the offset), opening a change first when none is open. Raises the journal's write
     // error, or 9217 naming the file for a read of the bytes to save that fails; the file is then untouched.
     void BeforeWrite(TFileHandler& file, std::int64_t offset, std::int32_t count);
+    // After a guarded file's write succeeded: a change made outside HoldChanges is whole at once.
+    void AfterWrite();
+    // Set, a change spans every write until Finish or RollBack (a shared table's write under its write locks,
+    // an exclusive table's writes up to its next flush); clear, each write is a change of its own.
+    void HoldChanges(bool hold) noexcept { hold_ = hold; }
     bool ChangeOpen() const noexcept { return open_; }
     // Marks the open change whole (one write); nothing when none is open. The change is forgotten either
     // way: a failed mark leaves it open in the file, for the next program that meets it to put back.
@@ -76,6 +81,7 @@ private:
     std::int64_t end_ = 0;
     // While PutBack writes, the guarded files' writes are not journalled.
     bool puttingBack_ = false;
+    bool hold_ = false;
 };
 
 // Puts back a hot journal of the table whose record file is named, through descriptors of its own: shared,

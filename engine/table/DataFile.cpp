@@ -528,7 +528,7 @@ void TDataFile::EmptyFiles() {
     }
     UnpinAll();
     PinCurrentRecord();
-    FlushBuffers(false, true, true);
+    FlushBuffers(false, false, false);
 }
 
 void TDataFile::SetTemporary(bool temporary) {

@@ -57,6 +57,7 @@ void TDataFile::BeginWrite() {
         if (!indexFile_.LockWrite()) RaiseLockFailure(indexFile_);
         if (blobs && !blobFile_.WriteLock()) RaiseLockFailure(blobFile_);
         marks_.Write = true;
+        journal_.HoldChanges(true);
         if (takeSemaphore) {
             if (JournalHot()) PutBackJournalForWrite();
             CheckForChanges();
@@ -65,6 +66,7 @@ void TDataFile::BeginWrite() {
         // Every writer everywhere waits on what a failed BeginWrite would keep: all of it goes, in reverse.
         CleanUpKeepingError([&] {
             marks_.Write = false;
+            journal_.HoldChanges(false);
             if (blobs) blobFile_.WriteUnlock();
             indexFile_.UnlockWrite();
             if (takeSemaphore) WriteUnlockByte();

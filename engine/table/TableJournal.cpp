@@ -26,6 +26,9 @@ void TDataFile::OpenJournal() {
         journal_.Open();
     }
     journal_.Guard({this, &indexFile_, &blobFile_});
+    // An exclusive table's writes up to each flush are one change; a shared table's are held together
+    // between BeginWrite and EndWrite.
+    journal_.HoldChanges(Exclusive());
 }
 
 bool TDataFile::JournalHot() {

@@ -146,6 +146,7 @@ void TDataFile::EndWrite() {
     // What was written under the locks is whole by now (a change's frame marks it so itself); a mark that
     // fails leaves it for the next program to put back.
     CleanUpKeepingError([this] { journal_.Finish(); });
+    journal_.HoldChanges(false);
     if (!blobFile_.WriteUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockWrite()) RaiseLockFailure(indexFile_);
     // A transaction holds the semaphore until it ends.
