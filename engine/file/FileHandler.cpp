@@ -230,6 +230,7 @@ void TFileHandler::CopyFile(std::string_view targetName) {
         // The copy read the source through this handler's own handle, which ends at the end.
         positionLost_ = false;
     } else {
+        SpillJournal();
         EngineBlock chunk(CopyChunkSize);
         const int result =
             CopyFileByHandle(fd_, targetName, std::span<std::uint8_t>(chunk.Data(), CopyChunkSize));
@@ -250,6 +251,7 @@ std::int32_t TFileHandler::Read(void* buffer, std::int32_t count, bool allowShor
     } else {
         if (!isOpen_) RaiseWithOsError(ErrRead, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrRead, EINVAL);
+        SpillJournal();
         got = engine::ReadAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (got < 0) RaiseWithOsError(ErrRead, static_cast<int>(-got));
         position_ += got;
@@ -277,13 +279,16 @@ void TFileHandler::Write(const void* buffer, std::int32_t count) {
         if (!isOpen_ || !writable_) RaiseWithOsError(ErrWrite, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrWrite, EINVAL);
         if (position_ > MaxFileSize - count) RaiseWithOsError(ErrWrite, EFBIG);
-        if (journal_ != nullptr) journal_->BeforeWrite(*this, position_, count);
+        if (journal_ != nullptr && journal_->Defer(*this, position_, buffer, count)) {
+            position_ += count;
+            TraceLine(texts::TraceWrite, fileName_, texts::TraceOf, count);
+            return;
+        }
         const int result = count == 0
                                ? TruncateAt(fd_, position_)
                                : engine::WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (result < 0) RaiseWithOsError(ErrWrite, -result);
         position_ += count;
-        if (journal_ != nullptr) journal_->AfterWrite();
     }
     TraceLine(texts::TraceWrite, fileName_, texts::TraceOf, count);
 }
@@ -301,6 +306,7 @@ void TFileHandler::WriteAt(std::int64_t offset, const void* buffer, std::int32_t
 
 void TFileHandler::Flush() {
     if (!inMemory_ && isOpen_) {
+        SpillJournal();
         const int result = SyncFile(fd_);
         if (result < 0) RaiseWithOsError(ErrWrite, -result);
     }
@@ -314,9 +320,16 @@ std::int64_t TFileHandler::CurrentPosition() const {
 }
 
 std::int64_t TFileHandler::CurrentSize() const {
-    if (!inMemory_) return FileSize(fd_);
+    if (!inMemory_) {
+        SpillJournal();
+        return FileSize(fd_);
+    }
     FileSectionGuard guard;
     return memoryFile_->Size();
+}
+
+void TFileHandler::SpillJournal() const {
+    if (journal_ != nullptr) journal_->Spill();
 }
 
 void TFileHandler::SetPosition(std::int64_t position) {

@@ -89,7 +89,8 @@ public:
     void SetWriteThrough(bool writeThrough) noexcept;
     void SetTrace(bool trace) noexcept { trace_ = trace; }
     // The journal that saves what each write of this disk file overwrites before it is written (none: nothing
-    // is saved). The journal sets and clears it.
+    // is saved). The journal sets and clears it. A write it takes is made by the journal, later but before
+    // anything of the file is read or its size asked for.
     void SetJournal(TJournal* journal) noexcept { journal_ = journal; }
 
     bool InMemory() const noexcept { return inMemory_; }
@@ -136,6 +137,8 @@ private:
     std::int64_t CurrentSize() const;
     void SetPosition(std::int64_t position);
     void ResetPosition() noexcept;
+    // The journal's deferred writes of the table's files, made before this file is looked at.
+    void SpillJournal() const;
     bool LockDiskRange(std::int64_t offset, std::int64_t length);
     bool UnlockDiskRange(std::int64_t offset, std::int64_t length);
     void OpenInMemory();

@@ -7,6 +7,7 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineStrings.h"
+#include "engine/base/FileBytes.h"
 #include "engine/file/SharedFileLock.h"
 #include "engine/os/PosixFile.h"
 #include "rtl/Text.h"
@@ -19,6 +20,9 @@ namespace {
 constexpr std::string_view JournalExtension = ".JNL";
 constexpr std::string_view IndexExtension = ".IDX";
 constexpr std::string_view BlobExtension = ".BLB";
+// Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
+// they are made.
+constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
 
 // A change id no earlier change of the journal is likely to have had: its entries left in the file after a
 // shorter change must never be taken for this one's.
@@ -35,9 +39,9 @@ void AppendEntry(std::vector<std::uint8_t>& out, const JournalEntry& entry, cons
                        std::span<std::uint8_t, JournalEntryHeaderSize>(out.data() + at, JournalEntryHeaderSize));
 }
 
-// The parts of start .. end not yet in the saved map, which takes them.
-std::vector<std::pair<std::int64_t, std::int64_t>> TakeUnsaved(std::map<std::int64_t, std::int64_t>& saved,
-                                                              std::int64_t start, std::int64_t end) {
+// The parts of start .. end not in the saved map.
+std::vector<std::pair<std::int64_t, std::int64_t>> Unsaved(const std::map<std::int64_t, std::int64_t>& saved,
+                                                           std::int64_t start, std::int64_t end) {
     std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
     if (start >= end) return gaps;
     auto it = saved.upper_bound(start);
@@ -48,8 +52,23 @@ std::vector<std::pair<std::int64_t, std::int64_t>> TakeUnsaved(std::map<std::int
         at = std::max(at, it->second);
     }
     if (at < end) gaps.emplace_back(at, end);
-    for (const auto& [from, to] : gaps) saved.emplace(from, to);
     return gaps;
+}
+
+// The first position where the two runs of count bytes differ (count when none does), and one past the last,
+// eight bytes a step.
+std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
+    std::size_t at = 0;
+    while (at + 8 <= count && LoadU64(a + at) == LoadU64(b + at)) at += 8;
+    while (at < count && a[at] == b[at]) ++at;
+    return at;
+}
+
+std::size_t LastDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
+    std::size_t end = count;
+    while (end >= 8 && LoadU64(a + end - 8) == LoadU64(b + end - 8)) end -= 8;
+    while (end > 0 && a[end - 1] == b[end - 1]) --end;
+    return end;
 }
 
 }  // namespace
@@ -94,6 +113,9 @@ void TJournal::ResetChange() noexcept {
     headerWritten_ = false;
     parts_ = {};
     end_ = 0;
+    deferred_.clear();
+    deferredBytes_ = 0;
+    broken_ = false;
 }
 
 void TJournal::OpenChange() {
@@ -103,58 +125,120 @@ void TJournal::OpenChange() {
     end_ = JournalHeaderSize;
 }
 
-void TJournal::BeforeWrite(TFileHandler& file, std::int64_t offset, std::int32_t count) {
-    if (puttingBack_) return;
+bool TJournal::Defer(TFileHandler& file, std::int64_t offset, const void* buffer, std::int32_t count) {
+    if (puttingBack_) return false;
     if (!IsOpen()) RaiseEngineError(ErrWrite, FileName());
-    if (!open_) OpenChange();
     const std::uint8_t part = PartOf(file);
-    PartState& state = parts_[part];
+    if (!open_) OpenChange();
+    Deferred write{part, offset, {}, count == 0};
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    if (count > 0) write.Bytes.assign(bytes, bytes + count);
+    deferred_.push_back(std::move(write));
+    deferredBytes_ += static_cast<std::size_t>(count);
+    if (!hold_) {
+        try {
+            Finish();
+        } catch (...) {
+            CleanUpKeepingError([this] { RollBack(); });
+            throw;
+        }
+    } else if (deferredBytes_ > DeferredLimit) {
+        Spill();
+    }
+    return true;
+}
+
+void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out) {
+    PartState& state = parts_[write.Part];
+    const TFileHandler& file = *files_[write.Part];
+    const bool firstTouch = !state.Touched;
+    if (firstTouch) {
+        state.StartLength = FileSize(file.Handle());
+        if (state.StartLength < 0) RaiseEngineError(ErrRead, file.FileName());
+        state.Touched = true;
+    }
+    // What the write overwrites of the file as the change found it; bytes it appends need only the length.
+    const std::int64_t end = write.SetsLength
+                                 ? state.StartLength
+                                 : std::min<std::int64_t>(write.Offset + static_cast<std::int64_t>(write.Bytes.size()),
+                                                          state.StartLength);
+    std::size_t entries = 0;
+    std::vector<std::uint8_t> old;
+    for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
+        old.resize(static_cast<std::size_t>(to - from));
+        const std::int64_t got = engine::ReadAt(file.Handle(), old.data(), old.size(), from);
+        if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+        // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
+        // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
+        const auto count = static_cast<std::size_t>(got);
+        std::size_t first = 0;
+        std::size_t last = count;
+        if (!write.SetsLength) {
+            const std::uint8_t* now = write.Bytes.data() + (from - write.Offset);
+            first = FirstDifference(old.data(), now, count);
+            if (first == count) continue;
+            last = LastDifference(old.data(), now, count);
+        }
+        if (first == last) continue;
+        const std::int64_t runStart = from + static_cast<std::int64_t>(first);
+        AppendEntry(out, {changeId_, write.Part, state.StartLength, runStart, static_cast<std::uint32_t>(last - first)},
+                    old.data() + first);
+        state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
+        ++entries;
+    }
+    if (firstTouch && entries == 0) AppendEntry(out, {changeId_, write.Part, state.StartLength, 0, 0}, nullptr);
+}
+
+void TJournal::MakeWrite(const Deferred& write) {
+    const TFileHandler& file = *files_[write.Part];
+    const int result = write.SetsLength
+                           ? TruncateAt(file.Handle(), write.Offset)
+                           : engine::WriteAt(file.Handle(), write.Bytes.data(), write.Bytes.size(), write.Offset);
+    if (result < 0) {
+        TFileHandler::MapOSError(-result);
+        RaiseEngineError(ErrWrite, file.FileName());
+    }
+}
+
+void TJournal::Spill() {
+    if (deferred_.empty()) return;
+    const std::vector<Deferred> writes = std::move(deferred_);
+    deferred_.clear();
+    deferredBytes_ = 0;
+    try {
+        SpillWrites(writes);
+    } catch (...) {
+        // The files may hold part of the batch: the change can only be put back now, never marked whole.
+        broken_ = true;
+        throw;
+    }
+}
+
+void TJournal::SpillWrites(const std::vector<Deferred>& writes) {
     std::vector<std::uint8_t> out;
     if (!headerWritten_) {
         out.resize(JournalHeaderSize);
         EncodeJournalHeader({JournalState::Open, changeId_},
                             std::span<std::uint8_t, JournalHeaderSize>(out.data(), JournalHeaderSize));
     }
-    const bool firstTouch = !state.Touched;
-    std::int64_t startLength = state.StartLength;
-    if (firstTouch) {
-        startLength = FileSize(file.Handle());
-        if (startLength < 0) RaiseEngineError(ErrRead, file.FileName());
+    for (const Deferred& write : writes) SaveBefore(write, out);
+    if (out.size() > (headerWritten_ ? 0 : JournalHeaderSize)) {
+        const std::int64_t at = headerWritten_ ? end_ : 0;
+        Seek(at, 0);
+        Write(out.data(), static_cast<std::int32_t>(out.size()));
+        end_ = at + static_cast<std::int64_t>(out.size());
+        headerWritten_ = true;
     }
-    // What this write overwrites of the file as the change found it; bytes it appends need only the length.
-    const std::int64_t end = count == 0 ? startLength : std::min<std::int64_t>(offset + count, startLength);
-    std::map<std::int64_t, std::int64_t> saved = state.Saved;
-    const auto gaps = TakeUnsaved(saved, offset, end);
-    std::vector<std::uint8_t> bytes;
-    std::size_t entries = 0;
-    for (const auto& [from, to] : gaps) {
-        bytes.resize(static_cast<std::size_t>(to - from));
-        const std::int64_t got = engine::ReadAt(file.Handle(), bytes.data(), bytes.size(), from);
-        if (got < 0) RaiseEngineError(ErrRead, file.FileName());
-        // Bytes past the file's end were cut earlier in this change and saved then.
-        if (got == 0) continue;
-        AppendEntry(out, {changeId_, part, startLength, from, static_cast<std::uint32_t>(got)}, bytes.data());
-        ++entries;
-    }
-    if (firstTouch && entries == 0) AppendEntry(out, {changeId_, part, startLength, 0, 0}, nullptr);
-    if (out.empty()) return;
-    const std::int64_t at = headerWritten_ ? end_ : 0;
-    Seek(at, 0);
-    Write(out.data(), static_cast<std::int32_t>(out.size()));
-    // Only once the journal holds them does the change count them as saved.
-    end_ = at + static_cast<std::int64_t>(out.size());
-    headerWritten_ = true;
-    state.Touched = true;
-    state.StartLength = startLength;
-    state.Saved = std::move(saved);
-}
-
-void TJournal::AfterWrite() {
-    if (open_ && !hold_ && !puttingBack_) Finish();
+    // Only now, with what they overwrite in the journal, are the files written.
+    for (const Deferred& write : writes) MakeWrite(write);
 }
 
 void TJournal::Finish() {
     if (!open_) return;
+    Spill();
+    // A change that failed part-way is never marked whole: it stays open for RollBack, or in the file for the
+    // next program that meets it.
+    if (broken_) return;
     const bool written = headerWritten_;
     const std::uint64_t id = changeId_;
     // Forgotten whatever happens: a mark that fails leaves the change open in the file, for the next program
@@ -170,7 +254,8 @@ void TJournal::Finish() {
 void TJournal::RollBack() {
     if (!open_) return;
     const bool written = headerWritten_;
-    // As for Finish: a put-back that fails leaves the change open in the file.
+    // The writes not yet made are dropped; as for Finish, a put-back that fails leaves the change open in the
+    // file.
     ResetChange();
     if (written) PutBack(files_);
 }

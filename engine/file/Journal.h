@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/file/FileHandler.h"
 #include "engine/file/JournalLayout.h"
@@ -17,11 +18,13 @@ namespace engine {
 // The files a journal guards: the table's record, index and large-object files.
 using JournalFiles = std::array<TFileHandler*, JournalParts>;
 
-// Every write of a guarded file passes through BeforeWrite, which opens a change at the first one: the
-// file's length then, and the bytes each write will overwrite that the change has not saved yet, go to the
-// journal (one write) before the file is written. Finish marks the change whole; RollBack puts back what a
-// failed change wrote. Writes of the guarded files are made under the table's write locks (or on a table
-// opened exclusively), so one journal per table serves every program.
+// Every write of a guarded file is handed to the journal (Defer), which makes it later, in a batch (Spill):
+// before anything of a guarded file is read or its size asked for, when the change is marked whole, and when
+// much is waiting. A batch reads what its writes will overwrite that the change has not saved yet (only the
+// bytes that differ, and each file's length at the change's first write), saves it in the journal with one
+// write, then makes the writes. Finish marks the change whole; RollBack puts back what a failed change wrote.
+// Writes of the guarded files are made under the table's write locks (or on a table opened exclusively), so
+// one journal per table serves every program.
 class TJournal : public TFileHandler {
 public:
     TJournal() = default;
@@ -34,21 +37,26 @@ public:
     void Guard(const JournalFiles& files) noexcept;
     void Unguard() noexcept;
 
-    // Saves what a write of count bytes at the offset of a guarded file will overwrite (count 0: the file is
-    // cut or lengthened to the offset), opening a change first when none is open. Raises the journal's write
-    // error, or 9217 naming the file for a read of the bytes to save that fails; the file is then untouched.
-    void BeforeWrite(TFileHandler& file, std::int64_t offset, std::int32_t count);
-    // After a guarded file's write succeeded: a change made outside HoldChanges is whole at once.
-    void AfterWrite();
+    // Takes a write of count bytes at the offset of a guarded file (count 0: the file is cut or lengthened to
+    // the offset) to make later, opening a change first when none is open; false while the journal puts a
+    // change back, whose writes the file makes itself. Outside HoldChanges the write is made, and its change
+    // marked whole, at once.
+    bool Defer(TFileHandler& file, std::int64_t offset, const void* buffer, std::int32_t count);
+    // Saves what the writes taken will overwrite (one journal write), then makes them. Raises the journal's
+    // write error, 9217 naming a file whose bytes cannot be read, or 9218 naming a file a write fails on.
+    void Spill();
     // Set, a change spans every write until Finish or RollBack (a shared table's write under its write locks,
     // an exclusive table's writes up to its next flush); clear, each write is a change of its own.
     void HoldChanges(bool hold) noexcept { hold_ = hold; }
     bool ChangeOpen() const noexcept { return open_; }
-    // Marks the open change whole (one write); nothing when none is open. The change is forgotten either
-    // way: a failed mark leaves it open in the file, for the next program that meets it to put back.
+    // A write of the open change failed: it can only be put back.
+    bool ChangeBroken() const noexcept { return open_ && broken_; }
+    // Makes the writes taken and marks the open change whole (one write); nothing when none is open. A change
+    // whose writes failed (raised here or before) is never marked whole: it stays open for RollBack, and in
+    // the file for the next program that meets it. A mark that fails forgets the change, left open likewise.
     void Finish();
-    // Puts back the open change from the journal into the guarded files and marks it finished; nothing when
-    // none is open. Used by the program that made the change, under the locks it still holds; forgotten
+    // Drops the writes taken, puts back what the open change wrote from the journal into the guarded files
+    // and marks it finished; nothing when none is open. Used by the program that made the change, under the locks it still holds; forgotten
     // as Finish forgets it.
     void RollBack();
 
@@ -61,6 +69,14 @@ public:
     bool PutBack(const JournalFiles& files);
 
 private:
+    // A write taken and not yet made.
+    struct Deferred {
+        std::uint8_t Part = 0;
+        std::int64_t Offset = 0;
+        // None for a cut or lengthening to the offset.
+        std::vector<std::uint8_t> Bytes;
+        bool SetsLength = false;
+    };
     struct PartState {
         bool Touched = false;
         std::int64_t StartLength = 0;
@@ -69,6 +85,10 @@ private:
     };
     void OpenChange();
     void ResetChange() noexcept;
+    // The entries that save what the write will overwrite, appended to out.
+    void SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out);
+    void MakeWrite(const Deferred& write);
+    void SpillWrites(const std::vector<Deferred>& writes);
     std::uint8_t PartOf(const TFileHandler& file) const;
 
     JournalFiles files_{};
@@ -82,6 +102,10 @@ private:
     // While PutBack writes, the guarded files' writes are not journalled.
     bool puttingBack_ = false;
     bool hold_ = false;
+    std::vector<Deferred> deferred_;
+    std::size_t deferredBytes_ = 0;
+    // A batch of the change failed part-way: it can be put back, never marked whole.
+    bool broken_ = false;
 };
 
 // Puts back a hot journal of the table whose record file is named, through descriptors of its own: shared,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <string_view>
 
 #include "engine/base/FileBytes.h"
@@ -20,11 +21,24 @@ constexpr std::int64_t LargestFileLength = 0x7FFFFFFF;
 }  // namespace
 
 std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t seed) noexcept {
-    // FNV-1a's 32-bit prime.
-    constexpr std::uint32_t Prime = 16777619u;
-    std::uint32_t hash = seed;
-    for (const std::uint8_t byte : bytes) hash = (hash ^ byte) * Prime;
-    return hash;
+    // Eight bytes a step, each mixed by multiplication and rotation (the constants are the 64-bit golden
+    // ratio and a large odd prime): a journal entry saves whole pages, and a byte-at-a-time sum would cost
+    // more than the page's writes.
+    constexpr std::uint64_t Golden = 0x9E3779B97F4A7C15u;
+    constexpr std::uint64_t Mixer = 0xC2B2AE3D27D4EB4Fu;
+    std::uint64_t hash = seed ^ (bytes.size() * Golden);
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        hash ^= LoadU64(bytes.data() + at) * Mixer;
+        hash = std::rotl(hash, 31) * Golden;
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t shift = 0; at < bytes.size(); ++at, shift += 8) tail |= std::uint64_t{bytes[at]} << shift;
+    hash ^= tail * Mixer;
+    hash ^= hash >> 29;
+    hash *= Golden;
+    hash ^= hash >> 32;
+    return static_cast<std::uint32_t>(hash);
 }
 
 void EncodeJournalHeader(const JournalHeader& header, std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept {

@@ -54,9 +54,8 @@ struct JournalEntry {
     std::uint32_t Count = 0;
 };
 
-// FNV-1a over the bytes, continued from a previous value.
-std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes,
-                              std::uint32_t seed = 2166136261u) noexcept;
+// A 32-bit checksum of the bytes, continued from a previous one (the seed).
+std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t seed = 0) noexcept;
 
 void EncodeJournalHeader(const JournalHeader& header, std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept;
 // None for a header whose magic, checksum or state is wrong: there is nothing to put back.

@@ -843,11 +843,12 @@ private:
     const TRecord* CurrentEntry() const noexcept;
     // BeginRead, or the change check when a held lock makes BeginRead do nothing; true when changed.
     bool BeginReadOrCheck();
+
     // ---- The rollback journal (TableJournal.cpp) ----
 
-    // Opens the journal of a disk table beside its record file (a writable handle creates it when missing;
-    // 9218 when it cannot) and lets it guard the table's files. A read-only handle that finds none goes on
-    // without it and looks again at each read.
+    // Opens the journal of a disk table beside its record file (a writable handle creates it when missing and
+    // raises its open's error when it cannot) and lets it guard the table's files; a temporary table keeps
+    // none. A read-only handle that finds none goes on without it and looks again at each read.
     void OpenJournal();
     // Whether the journal holds a change that its writer left open: asked where nobody can be writing.
     bool JournalHot();

@@ -7,7 +7,8 @@
 namespace engine {
 
 void TDataFile::OpenJournal() {
-    if (InMemory() || journal_.IsOpen()) return;
+    // A temporary table's files go when it closes: nobody ever opens what a killed program left of them.
+    if (InMemory() || temporary_ || journal_.IsOpen()) return;
     journal_.SetExclusive(Exclusive());
     journal_.SetReadOnly(ReadOnly());
     journal_.SetFileName(FileName());

@@ -143,9 +143,15 @@ void TDataFile::UnlockAllRecords() {
 
 void TDataFile::EndWrite() {
     if (!marks_.Write) return;
-    // What was written under the locks is whole by now (a change's frame marks it so itself); a mark that
-    // fails leaves it for the next program to put back.
-    CleanUpKeepingError([this] { journal_.Finish(); });
+    // What was written under the locks is whole by now (a change's frame marks it so itself, or puts back a
+    // change that failed); a mark that fails leaves it for the next program to put back.
+    CleanUpKeepingError([this] {
+        if (journal_.ChangeBroken()) {
+            journal_.RollBack();
+        } else {
+            journal_.Finish();
+        }
+    });
     journal_.HoldChanges(false);
     if (!blobFile_.WriteUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockWrite()) RaiseLockFailure(indexFile_);
