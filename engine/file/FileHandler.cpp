@@ -254,6 +254,7 @@ std::int32_t TFileHandler::Read(void* buffer, std::int32_t count, bool allowShor
         SpillJournal();
         got = engine::ReadAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (got < 0) RaiseWithOsError(ErrRead, static_cast<int>(-got));
+        if (journal_ != nullptr) journal_->Remember(*this, position_, buffer, static_cast<std::size_t>(got));
         position_ += got;
     }
     // Fewer bytes than asked can only mean the end of the file.

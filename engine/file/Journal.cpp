@@ -20,6 +20,12 @@ namespace {
 constexpr std::string_view JournalExtension = ".JNL";
 constexpr std::string_view IndexExtension = ".IDX";
 constexpr std::string_view BlobExtension = ".BLB";
+// The images kept for later changes: each at most a few pages (the largest write a page cache makes of
+// neighbouring pages is larger and is read again), and about this much in all before they are dropped.
+constexpr std::size_t LargestKeptImage = 8192;
+// Past the end of any file: a cut forgets everything after it.
+constexpr std::int64_t LargestFileEnd = std::int64_t{1} << 40;
+constexpr std::size_t KeptImagesLimit = std::size_t{4} << 20;
 // Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
 // they are made.
 constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
@@ -151,26 +157,38 @@ bool TJournal::Defer(TFileHandler& file, std::int64_t offset, const void* buffer
 void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out) {
     PartState& state = parts_[write.Part];
     const TFileHandler& file = *files_[write.Part];
-    const bool firstTouch = !state.Touched;
-    if (firstTouch) {
-        state.StartLength = FileSize(file.Handle());
-        if (state.StartLength < 0) RaiseEngineError(ErrRead, file.FileName());
-        state.Touched = true;
+    const auto saveLength = [&](std::int64_t length) {
+        state.LengthSaved = true;
+        state.StartLength = length;
+        AppendEntry(out, {changeId_, write.Part, length, 0, 0}, nullptr);
+    };
+    if (write.SetsLength && !state.LengthSaved) {
+        const std::int64_t length = FileSize(file.Handle());
+        if (length < 0) RaiseEngineError(ErrRead, file.FileName());
+        saveLength(length);
     }
-    // What the write overwrites of the file as the change found it; bytes it appends need only the length.
-    const std::int64_t end = write.SetsLength
-                                 ? state.StartLength
-                                 : std::min<std::int64_t>(write.Offset + static_cast<std::int64_t>(write.Bytes.size()),
-                                                          state.StartLength);
-    std::size_t entries = 0;
+    // What the write overwrites of the file as the change found it: bytes appended by the change need only its
+    // length.
+    std::int64_t end = write.SetsLength ? state.StartLength
+                                        : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
+    if (state.LengthSaved) end = std::min(end, state.StartLength);
     std::vector<std::uint8_t> old;
     for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
         old.resize(static_cast<std::size_t>(to - from));
-        const std::int64_t got = engine::ReadAt(file.Handle(), old.data(), old.size(), from);
-        if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+        std::int64_t got = 0;
+        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, old.size())) {
+            old = *kept;
+            got = static_cast<std::int64_t>(old.size());
+        } else {
+            got = engine::ReadAt(file.Handle(), old.data(), old.size(), from);
+            if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+        }
+        const auto count = static_cast<std::size_t>(got);
+        // A read that comes short found the end of the file, which is where the change found it: the change
+        // lengthens the file here first (a cut has saved the length before).
+        if (count < old.size() && !state.LengthSaved) saveLength(from + got);
         // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
         // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
-        const auto count = static_cast<std::size_t>(got);
         std::size_t first = 0;
         std::size_t last = count;
         if (!write.SetsLength) {
@@ -181,12 +199,10 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         }
         if (first == last) continue;
         const std::int64_t runStart = from + static_cast<std::int64_t>(first);
-        AppendEntry(out, {changeId_, write.Part, state.StartLength, runStart, static_cast<std::uint32_t>(last - first)},
+        AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
                     old.data() + first);
         state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
-        ++entries;
     }
-    if (firstTouch && entries == 0) AppendEntry(out, {changeId_, write.Part, state.StartLength, 0, 0}, nullptr);
 }
 
 void TJournal::MakeWrite(const Deferred& write) {
@@ -194,9 +210,51 @@ void TJournal::MakeWrite(const Deferred& write) {
     const int result = write.SetsLength
                            ? TruncateAt(file.Handle(), write.Offset)
                            : engine::WriteAt(file.Handle(), write.Bytes.data(), write.Bytes.size(), write.Offset);
+    // What the file held there is unknown until the write is done.
+    ForgetRange(write.Part, write.Offset, write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
     if (result < 0) {
         TFileHandler::MapOSError(-result);
         RaiseEngineError(ErrWrite, file.FileName());
+    }
+    if (!write.SetsLength) Keep(write.Part, write.Offset, write.Bytes.data(), write.Bytes.size());
+}
+
+void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const void* bytes, std::size_t count) {
+    std::uint8_t part = 0;
+    while (part < JournalParts && files_[part] != &file) ++part;
+    if (part == JournalParts) return;
+    ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
+    Keep(part, offset, static_cast<const std::uint8_t*>(bytes), count);
+}
+
+void TJournal::ForgetImages() noexcept {
+    images_.clear();
+    imageBytes_ = 0;
+}
+
+const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset, std::size_t count) const {
+    const auto found = images_.find({part, offset});
+    return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
+}
+
+void TJournal::Keep(std::uint8_t part, std::int64_t offset, const std::uint8_t* bytes, std::size_t count) {
+    if (count == 0 || count > LargestKeptImage) return;
+    if (imageBytes_ + count > KeptImagesLimit) ForgetImages();
+    images_.emplace(std::pair{part, offset}, std::vector<std::uint8_t>(bytes, bytes + count));
+    imageBytes_ += count;
+}
+
+void TJournal::ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept {
+    // An image starting before the offset reaches into the range when it is long enough.
+    auto it = images_.lower_bound({part, offset - static_cast<std::int64_t>(LargestKeptImage)});
+    while (it != images_.end() && it->first.first == part && it->first.second < end) {
+        const std::int64_t imageEnd = it->first.second + static_cast<std::int64_t>(it->second.size());
+        if (imageEnd > offset) {
+            imageBytes_ -= it->second.size();
+            it = images_.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 
@@ -269,6 +327,8 @@ bool TJournal::Hot() {
 }
 
 bool TJournal::PutBack(const JournalFiles& files) {
+    // The files are written behind the kept images' back.
+    ForgetImages();
     const std::int64_t size = GetSize();
     if (size < static_cast<std::int64_t>(JournalHeaderSize)) return false;
     // The file's real size bounds the one read (a file is never longer than MaxFileSize).
@@ -281,16 +341,19 @@ bool TJournal::PutBack(const JournalFiles& files) {
     for (std::size_t at = JournalHeaderSize; at < bytes.size();) {
         const auto entry = DecodeJournalEntry(std::span<const std::uint8_t>(bytes).subspan(at), header->ChangeId);
         if (!entry) break;
-        if (!startLengths[entry->Part]) startLengths[entry->Part] = entry->StartLength;
+        if (entry->Count == 0 && !startLengths[entry->Part]) startLengths[entry->Part] = entry->StartLength;
         entries.emplace_back(*entry, at + JournalEntryHeaderSize);
         at += JournalEntryHeaderSize + entry->Count;
     }
     puttingBack_ = true;
     try {
+        for (const auto& [entry, at] : entries) {
+            const TFileHandler* file = files[entry.Part];
+            if (file == nullptr || !file->IsOpen()) RaiseEngineError(ErrHeaderCorrupt, FileName());
+        }
         for (std::uint8_t part = 0; part < JournalParts; ++part) {
             if (!startLengths[part]) continue;
             TFileHandler* file = files[part];
-            if (file == nullptr || !file->IsOpen()) RaiseEngineError(ErrHeaderCorrupt, FileName());
             // The length first, then the saved bytes, which all lie within it.
             file->Seek(*startLengths[part], 0);
             file->Write(nullptr, 0);

@@ -21,7 +21,7 @@ using JournalFiles = std::array<TFileHandler*, JournalParts>;
 // Every write of a guarded file is handed to the journal (Defer), which makes it later, in a batch (Spill):
 // before anything of a guarded file is read or its size asked for, when the change is marked whole, and when
 // much is waiting. A batch reads what its writes will overwrite that the change has not saved yet (only the
-// bytes that differ, and each file's length at the change's first write), saves it in the journal with one
+// bytes that differ, and a file's length before the change first lengthens or cuts it), saves it in the journal with one
 // write, then makes the writes. Finish marks the change whole; RollBack puts back what a failed change wrote.
 // Writes of the guarded files are made under the table's write locks (or on a table opened exclusively), so
 // one journal per table serves every program.
@@ -45,6 +45,11 @@ public:
     // Saves what the writes taken will overwrite (one journal write), then makes them. Raises the journal's
     // write error, 9217 naming a file whose bytes cannot be read, or 9218 naming a file a write fails on.
     void Spill();
+    // What a guarded file read or wrote, kept (pages, records, headers: up to LargestKeptImage bytes each) so
+    // that a later change's write of the same bytes need not read them again. The table forgets them all when
+    // another program changed it.
+    void Remember(const TFileHandler& file, std::int64_t offset, const void* bytes, std::size_t count);
+    void ForgetImages() noexcept;
     // Set, a change spans every write until Finish or RollBack (a shared table's write under its write locks,
     // an exclusive table's writes up to its next flush); clear, each write is a change of its own.
     void HoldChanges(bool hold) noexcept { hold_ = hold; }
@@ -78,7 +83,9 @@ private:
         bool SetsLength = false;
     };
     struct PartState {
-        bool Touched = false;
+        // The file's length when the change began, once the journal holds it: learnt from the first write that
+        // reaches past the end (its read of the bytes it overwrites comes short) or cuts.
+        bool LengthSaved = false;
         std::int64_t StartLength = 0;
         // The ranges saved in this change: start to end, never overlapping.
         std::map<std::int64_t, std::int64_t> Saved;
@@ -89,6 +96,11 @@ private:
     void SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out);
     void MakeWrite(const Deferred& write);
     void SpillWrites(const std::vector<Deferred>& writes);
+    // The kept bytes of exactly offset .. offset + count of the part; none when they are not kept.
+    const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset, std::size_t count) const;
+    void Keep(std::uint8_t part, std::int64_t offset, const std::uint8_t* bytes, std::size_t count);
+    // Drops what is kept of offset .. end of the part.
+    void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;
     std::uint8_t PartOf(const TFileHandler& file) const;
 
     JournalFiles files_{};
@@ -106,6 +118,9 @@ private:
     std::size_t deferredBytes_ = 0;
     // A batch of the change failed part-way: it can be put back, never marked whole.
     bool broken_ = false;
+    // The kept images by file and offset, and their bytes in all.
+    std::map<std::pair<std::uint8_t, std::int64_t>, std::vector<std::uint8_t>> images_;
+    std::size_t imageBytes_ = 0;
 };
 
 // Puts back a hot journal of the table whose record file is named, through descriptors of its own: shared,

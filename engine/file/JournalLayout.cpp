@@ -83,7 +83,7 @@ std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> byt
     if (entry.ChangeId != changeId || entry.Part >= JournalParts) return std::nullopt;
     if (entry.Count > bytes.size() - JournalEntryHeaderSize) return std::nullopt;
     if (entry.StartLength < 0 || entry.StartLength > LargestFileLength || entry.Offset < 0 ||
-        entry.Offset + std::int64_t{entry.Count} > entry.StartLength)
+        entry.Offset + std::int64_t{entry.Count} > LargestFileLength || (entry.Count != 0 && entry.StartLength != 0))
         return std::nullopt;
     const auto saved = bytes.subspan(JournalEntryHeaderSize, entry.Count);
     if (LoadU32(bytes.data() + EntryChecksumOffset) !=

@@ -24,9 +24,11 @@ namespace engine {
 // |--------|--------|-----------------------------------------------------------------------------|
 // | 0      | 8      | the change's id                                                             |
 // | 8      | 1      | the file: 0 record file, 1 index file, 2 large-object file                  |
-// | 9      | 8      | the file's length when the change began                                     |
+// | 9      | 8      | with no saved bytes: the file's length when the change began, to cut or     |
+// |        |        | lengthen it back to (written before the change first lengthens or cuts it); |
+// |        |        | with saved bytes: 0                                                         |
 // | 17     | 8      | the offset of the saved bytes                                               |
-// | 25     | 4      | the count of saved bytes (0: the entry records the length only)             |
+// | 25     | 4      | the count of saved bytes                                                    |
 // | 29     | 4      | checksum of bytes 0 .. 28 and the saved bytes                               |
 // | 33     | count  | the saved bytes, as they were before the change                             |
 //
@@ -49,6 +51,7 @@ struct JournalHeader {
 struct JournalEntry {
     std::uint64_t ChangeId = 0;
     std::uint8_t Part = 0;
+    // A length entry's length (Count 0); 0 for saved bytes.
     std::int64_t StartLength = 0;
     std::int64_t Offset = 0;
     std::uint32_t Count = 0;
@@ -65,7 +68,8 @@ std::optional<JournalHeader> DecodeJournalHeader(std::span<const std::uint8_t> b
 void EncodeJournalEntry(const JournalEntry& entry, std::span<const std::uint8_t> saved,
                         std::span<std::uint8_t, JournalEntryHeaderSize> bytes) noexcept;
 // The entry at the start of the bytes (the rest of the journal): none unless its header, its count and its
-// checksum all fit in them and it belongs to the change given; its file, length and offset are checked too.
+// checksum all fit in them and it belongs to the change given; its file, length and offset are checked too
+// (saved bytes lie within the largest file).
 std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> bytes, std::uint64_t changeId) noexcept;
 
 }  // namespace engine

@@ -26,6 +26,9 @@ void TDataFile::OpenJournal() {
     } else {
         journal_.Open();
     }
+    // A read-only handle writes nothing for it to guard; a hot journal it meets is put back by descriptors of
+    // their own.
+    if (ReadOnly()) return;
     journal_.Guard({this, &indexFile_, &blobFile_});
     // An exclusive table's writes up to each flush are one change; a shared table's are held together
     // between BeginWrite and EndWrite.

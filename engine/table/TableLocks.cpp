@@ -74,6 +74,8 @@ bool TDataFile::CheckForChanges() {
         blobFile_.InvalidateBlocks();
         dropped = true;
     }
+    // What the journal kept of the files may be another program's past now.
+    if (dropped) journal_.ForgetImages();
     return dropped;
 }
 
@@ -93,6 +95,7 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
                                                           : std::optional(indexFile_.SaveCursorPosition());
     // The current record goes with the others; LoadedCurrentRecord loads it again from the cursor.
     currentDropped_ = currentDropped_ || CurrentEntry() != nullptr;
+    journal_.ForgetImages();
     switch (drop) {
         case CacheDrop::Records:
             InvalidateRecordCache();

@@ -38,12 +38,12 @@ TEST(JournalLayoutTest, AHeaderReadsBackAndAnyDamagedByteReadsAsNothingToPutBack
 }
 
 TEST(JournalLayoutTest, AnEntryReadsBackOnlyWholeChecksummedWithinItsLengthAndOfItsChange) {
-    const JournalEntry entry{7, 1, 8192, 4096, 3};
+    const JournalEntry entry{7, 1, 0, 4096, 3};
     const std::vector<std::uint8_t> bytes = EncodedEntry(entry, {1, 2, 3});
     const auto read = engine::DecodeJournalEntry(bytes, 7);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->Part, 1);
-    EXPECT_EQ(read->StartLength, 8192);
+    EXPECT_EQ(read->StartLength, 0);
     EXPECT_EQ(read->Offset, 4096);
     EXPECT_EQ(read->Count, 3u);
     // Another change's entry, left further on by a longer change before this one.
@@ -56,13 +56,16 @@ TEST(JournalLayoutTest, AnEntryReadsBackOnlyWholeChecksummedWithinItsLengthAndOf
         damaged[i] ^= 0x01;
         EXPECT_FALSE(engine::DecodeJournalEntry(damaged, 7)) << i;
     }
-    // What it names must lie in the file as the change found it, and the file must be one.
+    // The file must be one of the table's, what it names must fit in a file, and an entry is either a length
+    // or saved bytes.
     EXPECT_FALSE(engine::DecodeJournalEntry(EncodedEntry({7, 3, 8192, 0, 0}, {}), 7));
+    EXPECT_FALSE(engine::DecodeJournalEntry(EncodedEntry({7, 0, 0, 0x7FFFFFFE, 3}, {1, 2, 3}), 7));
     EXPECT_FALSE(engine::DecodeJournalEntry(EncodedEntry({7, 0, 4097, 4096, 3}, {1, 2, 3}), 7));
     EXPECT_FALSE(engine::DecodeJournalEntry(EncodedEntry({7, 0, -1, 0, 0}, {}), 7));
     EXPECT_FALSE(engine::DecodeJournalEntry(EncodedEntry({7, 0, 0x80000000, 0, 0}, {}), 7));
-    // A length alone.
-    EXPECT_TRUE(engine::DecodeJournalEntry(EncodedEntry({7, 2, 0, 0, 0}, {}), 7));
+    const auto length = engine::DecodeJournalEntry(EncodedEntry({7, 2, 8192, 0, 0}, {}), 7);
+    ASSERT_TRUE(length);
+    EXPECT_EQ(length->StartLength, 8192);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/blob/BlobBuffer.h"
+#include "engine/file/JournalLayout.h"
 #include "engine/os/PosixFile.h"
 #include "engine/table/DataFile.h"
 #include "tests/engine/support/RecordImages.h"
@@ -23,6 +25,7 @@
 #include "tests/engine/support/TableChecker.h"
 #include "tests/engine/support/TableDefs.h"
 #include "tests/engine/support/TableFixture.h"
+#include "tools/tarnis-check/TableCheck.h"
 
 namespace {
 
@@ -234,6 +237,88 @@ TEST_P(TableJournalTest, ACutAtAnyWriteLeavesTheTableAsBeforeOrAsAfter) {
 // A reader in a process of its own reads the table over and over while a writer in another inserts the record
 // that splits a page of both indexes and is killed at each write of the index file in turn: every read sees the
 // records before the insert or after it, each index in order and with the count it states, never a torn tree.
+class HotJournalTest : public TableTest {};
+
+void WriteOpenJournal(const std::string& name) {
+    std::array<std::uint8_t, engine::JournalHeaderSize> open{};
+    engine::EncodeJournalHeader({engine::JournalState::Open, 1}, open);
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(open.data()), static_cast<std::streamsize>(open.size()));
+}
+
+// A handle that had the table open before a writer was killed puts the writer's change back at its next read.
+TEST_F(HotJournalTest, AnOpenHandlePutsBackAKilledWritersChangeAtItsNextRead) {
+    CreateBase("t");
+    const std::string before = Contents("t");
+    engine::TDataFile reader;
+    reader.SetStrictChangeDetection(true);
+    OpenTable(reader, "t", false);
+    EXPECT_EQ(reader.GetRecordCount(), 6);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        // Killed at its first write of the index file: the journal and the record file are written by then.
+        if (!engine::ArmIoFault(engine::IoCall::Write, "t.IDX", 1, engine::KillAtIoFault)) _exit(2);
+        const int code = EngineCode([] {
+            engine::TDataFile table;
+            OpenTable(table, "t", false);
+            InsertRow(table, 35, "new", LongMemo);
+        });
+        _exit(code == 0 ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_TRUE(tarnischeck::CheckTable("t").HasErrors());
+    std::vector<std::uint8_t> image(reader.GetRecordBufferSize());
+    reader.SetIndexNumber(1);
+    reader.SetToBegin();
+    int seen = 0;
+    while (reader.GetNextRecord(image) == 0) ++seen;
+    EXPECT_EQ(seen, 6);
+    reader.Close();
+    EXPECT_EQ(Contents("t"), before);
+    EXPECT_TRUE(IsCleanTable("t"));
+}
+
+// A table written before there were journals opens as before and gets one; the journal goes with the table,
+// and one left by a table of the same name is never put back into a new one.
+TEST_F(HotJournalTest, TheJournalBelongsToItsTable) {
+    CreateBase("t");
+    const std::string before = Contents("t");
+    fs::remove("t.JNL");
+    EXPECT_EQ(Contents("t"), before);
+    EXPECT_TRUE(fs::exists("t.JNL"));
+    {
+        engine::TDataFile table;
+        table.SetFileName("t");
+        table.DeleteFiles();
+    }
+    EXPECT_FALSE(fs::exists("t.JNL"));
+    WriteOpenJournal("t.JNL");
+    CreateJournalTable("t");
+    EXPECT_EQ(Contents("t"), "index 0 (0):\nindex 1 (0):\n");
+    EXPECT_TRUE(IsCleanTable("t"));
+}
+
+// Each write of a guarded file waits for its batch, in memory; a table read and changed through several
+// handles of one process sees every change of the others.
+TEST_F(HotJournalTest, HandlesOfOneProcessSeeEachOthersChanges) {
+    CreateBase("t");
+    engine::TDataFile a;
+    engine::TDataFile b;
+    OpenTable(a, "t", false);
+    OpenTable(b, "t", false);
+    for (int i = 0; i < 5; ++i) {
+        InsertRow(a, 100 + i, "a" + std::to_string(i), ShortMemo);
+        ModifyRow(b, a.CurrentRecord()->RecordNumber(), "b" + std::to_string(i), &LongMemo);
+        DeleteSlot(a, SlotNumber(1 + i));
+    }
+    a.Close();
+    b.Close();
+    EXPECT_TRUE(IsCleanTable("t"));
+    EXPECT_EQ(Contents("t").substr(0, 12), "index 0 (6):");
+}
+
 class PageSplitTest : public TableTest {};
 
 TEST_F(PageSplitTest, AReaderNeverSeesAPageSplitThatAKilledWriterLeftHalfWritten) {
