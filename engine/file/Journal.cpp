@@ -172,40 +172,43 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
     std::int64_t end = write.SetsLength ? state.StartLength
                                         : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
     if (state.LengthSaved) end = std::min(end, state.StartLength);
-    std::vector<std::uint8_t> old;
+    std::vector<std::uint8_t> read;
     for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
-        old.resize(static_cast<std::size_t>(to - from));
+        const auto wanted = static_cast<std::size_t>(to - from);
+        const std::uint8_t* old = nullptr;
         std::int64_t got = 0;
-        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, old.size())) {
-            old = *kept;
-            got = static_cast<std::int64_t>(old.size());
+        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, wanted)) {
+            old = kept->data();
+            got = static_cast<std::int64_t>(wanted);
         } else {
-            got = engine::ReadAt(file.Handle(), old.data(), old.size(), from);
+            read.resize(wanted);
+            got = engine::ReadAt(file.Handle(), read.data(), wanted, from);
             if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+            old = read.data();
         }
         const auto count = static_cast<std::size_t>(got);
         // A read that comes short found the end of the file, which is where the change found it: the change
         // lengthens the file here first (a cut has saved the length before).
-        if (count < old.size() && !state.LengthSaved) saveLength(from + got);
+        if (count < wanted && !state.LengthSaved) saveLength(from + got);
         // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
         // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
         std::size_t first = 0;
         std::size_t last = count;
         if (!write.SetsLength) {
             const std::uint8_t* now = write.Bytes.data() + (from - write.Offset);
-            first = FirstDifference(old.data(), now, count);
+            first = FirstDifference(old, now, count);
             if (first == count) continue;
-            last = LastDifference(old.data(), now, count);
+            last = LastDifference(old, now, count);
         }
         if (first == last) continue;
         const std::int64_t runStart = from + static_cast<std::int64_t>(first);
         AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
-                    old.data() + first);
+                    old + first);
         state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
     }
 }
 
-void TJournal::MakeWrite(const Deferred& write) {
+void TJournal::MakeWrite(Deferred& write) {
     const TFileHandler& file = *files_[write.Part];
     const int result = write.SetsLength
                            ? TruncateAt(file.Handle(), write.Offset)
@@ -216,7 +219,7 @@ void TJournal::MakeWrite(const Deferred& write) {
         TFileHandler::MapOSError(-result);
         RaiseEngineError(ErrWrite, file.FileName());
     }
-    if (!write.SetsLength) Keep(write.Part, write.Offset, write.Bytes.data(), write.Bytes.size());
+    if (!write.SetsLength) Keep(write.Part, write.Offset, std::move(write.Bytes));
 }
 
 void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const void* bytes, std::size_t count) {
@@ -224,7 +227,9 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
     while (part < JournalParts && files_[part] != &file) ++part;
     if (part == JournalParts) return;
     ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
-    Keep(part, offset, static_cast<const std::uint8_t*>(bytes), count);
+    if (count == 0 || count > LargestKeptImage) return;
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    Keep(part, offset, std::vector<std::uint8_t>(first, first + count));
 }
 
 void TJournal::ForgetImages() noexcept {
@@ -237,10 +242,11 @@ const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int
     return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
 }
 
-void TJournal::Keep(std::uint8_t part, std::int64_t offset, const std::uint8_t* bytes, std::size_t count) {
+void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes) {
+    const std::size_t count = bytes.size();
     if (count == 0 || count > LargestKeptImage) return;
     if (imageBytes_ + count > KeptImagesLimit) ForgetImages();
-    images_.emplace(std::pair{part, offset}, std::vector<std::uint8_t>(bytes, bytes + count));
+    images_.emplace(std::pair{part, offset}, std::move(bytes));
     imageBytes_ += count;
 }
 
@@ -260,7 +266,7 @@ void TJournal::ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t 
 
 void TJournal::Spill() {
     if (deferred_.empty()) return;
-    const std::vector<Deferred> writes = std::move(deferred_);
+    std::vector<Deferred> writes = std::move(deferred_);
     deferred_.clear();
     deferredBytes_ = 0;
     try {
@@ -272,7 +278,7 @@ void TJournal::Spill() {
     }
 }
 
-void TJournal::SpillWrites(const std::vector<Deferred>& writes) {
+void TJournal::SpillWrites(std::vector<Deferred>& writes) {
     std::vector<std::uint8_t> out;
     if (!headerWritten_) {
         out.resize(JournalHeaderSize);
@@ -288,7 +294,7 @@ void TJournal::SpillWrites(const std::vector<Deferred>& writes) {
         headerWritten_ = true;
     }
     // Only now, with what they overwrite in the journal, are the files written.
-    for (const Deferred& write : writes) MakeWrite(write);
+    for (Deferred& write : writes) MakeWrite(write);
 }
 
 void TJournal::Finish() {

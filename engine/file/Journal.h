@@ -94,11 +94,12 @@ private:
     void ResetChange() noexcept;
     // The entries that save what the write will overwrite, appended to out.
     void SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out);
-    void MakeWrite(const Deferred& write);
-    void SpillWrites(const std::vector<Deferred>& writes);
+    // Makes the write; its bytes are then kept.
+    void MakeWrite(Deferred& write);
+    void SpillWrites(std::vector<Deferred>& writes);
     // The kept bytes of exactly offset .. offset + count of the part; none when they are not kept.
     const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset, std::size_t count) const;
-    void Keep(std::uint8_t part, std::int64_t offset, const std::uint8_t* bytes, std::size_t count);
+    void Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes);
     // Drops what is kept of offset .. end of the part.
     void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;
     std::uint8_t PartOf(const TFileHandler& file) const;
