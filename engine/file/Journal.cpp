@@ -33,7 +33,8 @@ constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
 // A change id no earlier change of the journal is likely to have had: its entries left in the file after a
 // shorter change must never be taken for this one's.
 std::uint64_t NewChangeId() {
-    thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}()};
+    thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^
+                                           std::random_device{}()};
     return generator();
 }
 
@@ -41,8 +42,9 @@ void AppendEntry(std::vector<std::uint8_t>& out, const JournalEntry& entry, cons
     const std::size_t at = out.size();
     out.resize(at + JournalEntryHeaderSize + entry.Count);
     std::copy_n(saved, entry.Count, out.begin() + static_cast<std::ptrdiff_t>(at + JournalEntryHeaderSize));
-    EncodeJournalEntry(entry, std::span<const std::uint8_t>(saved, entry.Count),
-                       std::span<std::uint8_t, JournalEntryHeaderSize>(out.data() + at, JournalEntryHeaderSize));
+    EncodeJournalEntry(
+        entry, std::span<const std::uint8_t>(saved, entry.Count),
+        std::span<std::uint8_t, JournalEntryHeaderSize>(out.data() + at, JournalEntryHeaderSize));
 }
 
 // The parts of start .. end not in the saved map.
@@ -167,10 +169,10 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         if (length < 0) RaiseEngineError(ErrRead, file.FileName());
         saveLength(length);
     }
-    // What the write overwrites of the file as the change found it: bytes appended by the change need only its
-    // length.
-    std::int64_t end = write.SetsLength ? state.StartLength
-                                        : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
+    // What the write overwrites of the file as the change found it: bytes appended by the change need only
+    // its length.
+    std::int64_t end =
+        write.SetsLength ? state.StartLength : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
     if (state.LengthSaved) end = std::min(end, state.StartLength);
     std::vector<std::uint8_t> read;
     for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
@@ -210,11 +212,12 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
 
 void TJournal::MakeWrite(Deferred& write) {
     const TFileHandler& file = *files_[write.Part];
-    const int result = write.SetsLength
-                           ? TruncateAt(file.Handle(), write.Offset)
-                           : engine::WriteAt(file.Handle(), write.Bytes.data(), write.Bytes.size(), write.Offset);
+    const int result = write.SetsLength ? TruncateAt(file.Handle(), write.Offset)
+                                        : engine::WriteAt(file.Handle(), write.Bytes.data(),
+                                                          write.Bytes.size(), write.Offset);
     // What the file held there is unknown until the write is done.
-    ForgetRange(write.Part, write.Offset, write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
+    ForgetRange(write.Part, write.Offset,
+                write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
     if (result < 0) {
         TFileHandler::MapOSError(-result);
         RaiseEngineError(ErrWrite, file.FileName());
@@ -237,7 +240,8 @@ void TJournal::ForgetImages() noexcept {
     imageBytes_ = 0;
 }
 
-const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset, std::size_t count) const {
+const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset,
+                                                     std::size_t count) const {
     const auto found = images_.find({part, offset});
     return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
 }
@@ -328,7 +332,8 @@ bool TJournal::Hot() {
     if (!IsOpen()) return false;
     std::array<std::uint8_t, JournalHeaderSize> bytes{};
     const std::int32_t got = ReadAt(0, bytes.data(), static_cast<std::int32_t>(bytes.size()), true);
-    const auto header = DecodeJournalHeader(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(got)));
+    const auto header =
+        DecodeJournalHeader(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(got)));
     return header && header->State == JournalState::Open;
 }
 
@@ -345,7 +350,8 @@ bool TJournal::PutBack(const JournalFiles& files) {
     std::vector<std::pair<JournalEntry, std::size_t>> entries;
     std::array<std::optional<std::int64_t>, JournalParts> startLengths{};
     for (std::size_t at = JournalHeaderSize; at < bytes.size();) {
-        const auto entry = DecodeJournalEntry(std::span<const std::uint8_t>(bytes).subspan(at), header->ChangeId);
+        const auto entry =
+            DecodeJournalEntry(std::span<const std::uint8_t>(bytes).subspan(at), header->ChangeId);
         if (!entry) break;
         if (entry->Count == 0 && !startLengths[entry->Part]) startLengths[entry->Part] = entry->StartLength;
         entries.emplace_back(*entry, at + JournalEntryHeaderSize);
@@ -417,8 +423,8 @@ void RecoverTableJournal(std::string_view recordFileName, bool exclusive, const 
     if (!exclusive) {
         // The write semaphore keeps other writers out, the write locks every reader: a half-written change is
         // put back before anybody looks at it, and by one program only.
-        if (!TryWithRetries([&] { return recordFile->LockRange(WriteSemaphoreOffset, 1, true); }, policy.Retries,
-                            LockRetrySleepMs, policy)) {
+        if (!TryWithRetries([&] { return recordFile->LockRange(WriteSemaphoreOffset, 1, true); },
+                            policy.Retries, LockRetrySleepMs, policy)) {
             RaiseEngineError(ErrGeneralLockFailure, recordFile->FileName());
         }
         TSharedFileLock indexLock(*index);

@@ -1,5 +1,6 @@
-// TJournal: a table's rollback journal (".JNL"), which keeps the bytes a change overwrites in the table's files
-// until the change is whole, so that a program killed part-way leaves nothing half-written for the others.
+// TJournal: a table's rollback journal (".JNL"), which keeps the bytes a change overwrites in the table's
+// files until the change is whole, so that a program killed part-way leaves nothing half-written for the
+// others.
 #pragma once
 
 #include <array>
@@ -21,8 +22,9 @@ using JournalFiles = std::array<TFileHandler*, JournalParts>;
 // Every write of a guarded file is handed to the journal (Defer), which makes it later, in a batch (Spill):
 // before anything of a guarded file is read or its size asked for, when the change is marked whole, and when
 // much is waiting. A batch reads what its writes will overwrite that the change has not saved yet (only the
-// bytes that differ, and a file's length before the change first lengthens or cuts it), saves it in the journal with one
-// write, then makes the writes. Finish marks the change whole; RollBack puts back what a failed change wrote.
+// bytes that differ, and a file's length before the change first lengthens or cuts it), saves it in the
+// journal with one write, then makes the writes. Finish marks the change whole; RollBack puts back what a
+// failed change wrote.
 // Writes of the guarded files are made under the table's write locks (or on a table opened exclusively), so
 // one journal per table serves every program.
 class TJournal : public TFileHandler {
@@ -61,8 +63,8 @@ public:
     // the file for the next program that meets it. A mark that fails forgets the change, left open likewise.
     void Finish();
     // Drops the writes taken, puts back what the open change wrote from the journal into the guarded files
-    // and marks it finished; nothing when none is open. Used by the program that made the change, under the locks it still holds; forgotten
-    // as Finish forgets it.
+    // and marks it finished; nothing when none is open. Used by the program that made the change, under the
+    // locks it still holds; forgotten as Finish forgets it.
     void RollBack();
 
     // Whether the journal holds an open change (one read of its header). Only meaningful where nobody can be
@@ -83,8 +85,8 @@ private:
         bool SetsLength = false;
     };
     struct PartState {
-        // The file's length when the change began, once the journal holds it: learnt from the first write that
-        // reaches past the end (its read of the bytes it overwrites comes short) or cuts.
+        // The file's length when the change began, once the journal holds it: learnt from the first write
+        // that reaches past the end (its read of the bytes it overwrites comes short) or cuts.
         bool LengthSaved = false;
         std::int64_t StartLength = 0;
         // The ranges saved in this change: start to end, never overlapping.
@@ -98,7 +100,8 @@ private:
     void MakeWrite(Deferred& write);
     void SpillWrites(std::vector<Deferred>& writes);
     // The kept bytes of exactly offset .. offset + count of the part; none when they are not kept.
-    const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset, std::size_t count) const;
+    const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset,
+                                               std::size_t count) const;
     void Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes);
     // Drops what is kept of offset .. end of the part.
     void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;
@@ -127,8 +130,8 @@ private:
 // Puts back a hot journal of the table whose record file is named, through descriptors of its own: shared,
 // holding the record file's write semaphore and the index and large-object files' write locks (tried by the
 // policy; 10249), so that no other program reads or writes meanwhile; or exclusive. openRecordFile is the
-// caller's record file when it holds it exclusively already (exclusive only). Nothing when the table has no journal or its
-// journal holds no open change; a journal that cannot be opened is left alone.
+// caller's record file when it holds it exclusively already (exclusive only). Nothing when the table has no
+// journal or its journal holds no open change; a journal that cannot be opened is left alone.
 void RecoverTableJournal(std::string_view recordFileName, bool exclusive, const LockRetryPolicy& policy,
                          TFileHandler* openRecordFile = nullptr);
 

@@ -34,13 +34,15 @@ std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t
             lanes[lane] = std::rotl(lanes[lane], 31) * Golden;
         }
     }
-    std::uint64_t hash = lanes[0] ^ std::rotl(lanes[1], 7) ^ std::rotl(lanes[2], 12) ^ std::rotl(lanes[3], 18);
+    std::uint64_t hash =
+        lanes[0] ^ std::rotl(lanes[1], 7) ^ std::rotl(lanes[2], 12) ^ std::rotl(lanes[3], 18);
     for (; at + 8 <= bytes.size(); at += 8) {
         hash ^= LoadU64(bytes.data() + at) * Mixer;
         hash = std::rotl(hash, 31) * Golden;
     }
     std::uint64_t tail = 0;
-    for (std::size_t shift = 0; at < bytes.size(); ++at, shift += 8) tail |= std::uint64_t{bytes[at]} << shift;
+    for (std::size_t shift = 0; at < bytes.size(); ++at, shift += 8)
+        tail |= std::uint64_t{bytes[at]} << shift;
     hash ^= tail * Mixer;
     hash ^= hash >> 29;
     hash *= Golden;
@@ -48,7 +50,8 @@ std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t
     return static_cast<std::uint32_t>(hash);
 }
 
-void EncodeJournalHeader(const JournalHeader& header, std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept {
+void EncodeJournalHeader(const JournalHeader& header,
+                         std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept {
     std::fill(bytes.begin(), bytes.end(), 0);
     std::copy(JournalMagic.begin(), JournalMagic.end(), bytes.begin());
     StoreU32(bytes.data() + 8, static_cast<std::uint32_t>(header.State));
@@ -79,7 +82,8 @@ void EncodeJournalEntry(const JournalEntry& entry, std::span<const std::uint8_t>
              JournalChecksum(saved, JournalChecksum(bytes.first(EntryChecksumOffset))));
 }
 
-std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> bytes, std::uint64_t changeId) noexcept {
+std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> bytes,
+                                               std::uint64_t changeId) noexcept {
     if (bytes.size() < JournalEntryHeaderSize) return std::nullopt;
     JournalEntry entry;
     entry.ChangeId = LoadU64(bytes.data());
@@ -90,7 +94,8 @@ std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> byt
     if (entry.ChangeId != changeId || entry.Part >= JournalParts) return std::nullopt;
     if (entry.Count > bytes.size() - JournalEntryHeaderSize) return std::nullopt;
     if (entry.StartLength < 0 || entry.StartLength > LargestFileLength || entry.Offset < 0 ||
-        entry.Offset + std::int64_t{entry.Count} > LargestFileLength || (entry.Count != 0 && entry.StartLength != 0))
+        entry.Offset + std::int64_t{entry.Count} > LargestFileLength ||
+        (entry.Count != 0 && entry.StartLength != 0))
         return std::nullopt;
     const auto saved = bytes.subspan(JournalEntryHeaderSize, entry.Count);
     if (LoadU32(bytes.data() + EntryChecksumOffset) !=

@@ -60,7 +60,8 @@ struct JournalEntry {
 // A 32-bit checksum of the bytes, continued from a previous one (the seed).
 std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t seed = 0) noexcept;
 
-void EncodeJournalHeader(const JournalHeader& header, std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept;
+void EncodeJournalHeader(const JournalHeader& header,
+                         std::span<std::uint8_t, JournalHeaderSize> bytes) noexcept;
 // None for a header whose magic, checksum or state is wrong: there is nothing to put back.
 std::optional<JournalHeader> DecodeJournalHeader(std::span<const std::uint8_t> bytes) noexcept;
 
@@ -70,6 +71,7 @@ void EncodeJournalEntry(const JournalEntry& entry, std::span<const std::uint8_t>
 // The entry at the start of the bytes (the rest of the journal): none unless its header, its count and its
 // checksum all fit in them and it belongs to the change given; its file, length and offset are checked too
 // (saved bytes lie within the largest file).
-std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> bytes, std::uint64_t changeId) noexcept;
+std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> bytes,
+                                               std::uint64_t changeId) noexcept;
 
 }  // namespace engine

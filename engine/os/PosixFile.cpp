@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <memory>

@@ -180,8 +180,8 @@ inline constexpr std::string_view EntrySlotTwice =
     "page %s entry %s names slot %s, which an earlier entry names";
 inline constexpr std::string_view SlotWithoutEntry = "slot %s has no entry";
 inline constexpr std::string_view JournalChangeOpen =
-    "the journal holds a change cut short: the table's files are half-written until the next program that opens "
-    "the table puts it back";
+    "the journal holds a change cut short: the table's files are half-written until the next program that "
+    "opens the table puts it back";
 inline constexpr std::string_view SlotInNoIndex =
     "active slot %s is in no index: it is neither found nor reused";
 inline constexpr std::string_view EntryKeyWrong = "page %s entry %s does not hold the key of slot %s";

@@ -14,8 +14,8 @@ using engine::JournalState;
 
 std::vector<std::uint8_t> EncodedEntry(const JournalEntry& entry, const std::vector<std::uint8_t>& saved) {
     std::vector<std::uint8_t> bytes(engine::JournalEntryHeaderSize);
-    engine::EncodeJournalEntry(entry, saved,
-                               std::span<std::uint8_t, engine::JournalEntryHeaderSize>(bytes.data(), bytes.size()));
+    engine::EncodeJournalEntry(
+        entry, saved, std::span<std::uint8_t, engine::JournalEntryHeaderSize>(bytes.data(), bytes.size()));
     bytes.insert(bytes.end(), saved.begin(), saved.end());
     return bytes;
 }

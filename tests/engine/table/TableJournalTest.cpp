@@ -41,10 +41,12 @@ const std::string ShortMemo(150, 'm');
 const std::string LongMemo(400, 'l');
 
 void CreateJournalTable(const std::string& name) {
-    std::vector<engine::TFieldDesc> fields = {AutoIncDef(1, "ID"), FieldDef(CodeField, "CODE", engine::FieldTypeInteger),
+    std::vector<engine::TFieldDesc> fields = {AutoIncDef(1, "ID"),
+                                              FieldDef(CodeField, "CODE", engine::FieldTypeInteger),
                                               FieldDef(NameField, "NAME", engine::FieldTypeString, 20),
                                               FieldDef(MemoField, "MEMO", engine::FieldTypeBlob)};
-    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {CodeField}), IndexDef("ByName", {NameField})};
+    std::vector<engine::TIndexDescriptor> indexes = {IndexDef("", {CodeField}),
+                                                     IndexDef("ByName", {NameField})};
     TableOptions options;
     options.blockSize = 64;
     CreateTable(name, fields, indexes, options);
@@ -60,7 +62,8 @@ FieldValues Row(std::int32_t code, const std::string& name) {
     return {{CodeField, I32(code)}, {NameField, Str(name)}};
 }
 
-void InsertRow(engine::TDataFile& table, std::int32_t code, const std::string& name, const std::string& memo) {
+void InsertRow(engine::TDataFile& table, std::int32_t code, const std::string& name,
+               const std::string& memo) {
     std::vector<std::uint8_t> image = NewImage(table, Row(code, name));
     engine::CheckEngineResult(table.OpenBlob(false, MemoField, engine::BlobOpenReadWrite, image));
     engine::CheckEngineResult(
@@ -72,12 +75,13 @@ void InsertRow(engine::TDataFile& table, std::int32_t code, const std::string& n
 // The record in the slot gets the name and, when given, a new memo.
 void ModifyRow(engine::TDataFile& table, SlotNumber slot, const std::string& name, const std::string* memo) {
     GoToSlot(table, slot);
-    std::vector<std::uint8_t> image(table.CurrentRecord()->Image().begin(), table.CurrentRecord()->Image().end());
+    std::vector<std::uint8_t> image(table.CurrentRecord()->Image().begin(),
+                                    table.CurrentRecord()->Image().end());
     table.SetField(false, NameField, image, std::span<const std::uint8_t>(Str(name)));
     if (memo != nullptr) {
         engine::CheckEngineResult(table.OpenBlob(false, MemoField, engine::BlobOpenReadWrite, image));
-        engine::CheckEngineResult(
-            table.WriteBlob(false, MemoField, Chars(*memo), static_cast<std::int32_t>(memo->size()), 0, image));
+        engine::CheckEngineResult(table.WriteBlob(false, MemoField, Chars(*memo),
+                                                  static_cast<std::int32_t>(memo->size()), 0, image));
     }
     table.ModifyRecord(image, false, true);
     table.FreeBlobs();
@@ -114,7 +118,8 @@ void CreateBase(const std::string& name) {
 }
 
 void CopyTable(const std::string& from, const std::string& to) {
-    for (const char* e : {".DAT", ".IDX", ".BLB"}) fs::copy_file(from + e, to + e, fs::copy_options::overwrite_existing);
+    for (const char* e : {".DAT", ".IDX", ".BLB"})
+        fs::copy_file(from + e, to + e, fs::copy_options::overwrite_existing);
     fs::remove(to + ".JNL");
 }
 
@@ -125,27 +130,32 @@ struct CutChange {
 };
 
 const CutChange CutChanges[] = {
-    {"insert", [](const std::string& t) {
+    {"insert",
+     [](const std::string& t) {
          engine::TDataFile table;
          OpenTable(table, t, false);
          InsertRow(table, 35, "new", LongMemo);
      }},
-    {"modify_with_memo_rewrite", [](const std::string& t) {
+    {"modify_with_memo_rewrite",
+     [](const std::string& t) {
          engine::TDataFile table;
          OpenTable(table, t, false);
          ModifyRow(table, SlotNumber(2), "changed", &LongMemo);
      }},
-    {"delete", [](const std::string& t) {
+    {"delete",
+     [](const std::string& t) {
          engine::TDataFile table;
          OpenTable(table, t, false);
          DeleteSlot(table, SlotNumber(4));
      }},
-    {"empty_table", [](const std::string& t) {
+    {"empty_table",
+     [](const std::string& t) {
          engine::TDataFile table;
          OpenTable(table, t, true);
          table.EmptyTable();
      }},
-    {"exclusive_close", [](const std::string& t) {
+    {"exclusive_close",
+     [](const std::string& t) {
          engine::TDataFile table;
          OpenTable(table, t, true);
          InsertRow(table, 5, "first", ShortMemo);
@@ -203,11 +213,14 @@ TEST_P(TableJournalTest, ACutAtAnyWriteLeavesTheTableAsBeforeOrAsAfter) {
         int cuts = 0;
         for (const char* extension : {".DAT", ".IDX", ".BLB", ".JNL"}) {
             for (int n = 1;; ++n, ++cuts) {
-                SCOPED_TRACE(std::string(kill ? "killed at" : "failed") + " write " + std::to_string(n) + " of " +
-                             extension);
+                SCOPED_TRACE(std::string(kill ? "killed at" : "failed") + " write " + std::to_string(n) +
+                             " of " + extension);
                 CopyTable("base", "cut");
                 // The journal exists before the change, as it does beside any table opened before.
-                { engine::TDataFile opened; OpenTable(opened, "cut", false); }
+                {
+                    engine::TDataFile opened;
+                    OpenTable(opened, "cut", false);
+                }
                 if (!RunCut(change, "cut", std::string("cut") + extension, n, kill)) break;
                 const std::string seen = Contents("cut");
                 EXPECT_TRUE(seen == before || seen == after) << seen;
@@ -235,8 +248,9 @@ TEST_P(TableJournalTest, ACutAtAnyWriteLeavesTheTableAsBeforeOrAsAfter) {
 }
 
 // A reader in a process of its own reads the table over and over while a writer in another inserts the record
-// that splits a page of both indexes and is killed at each write of the index file in turn: every read sees the
-// records before the insert or after it, each index in order and with the count it states, never a torn tree.
+// that splits a page of both indexes and is killed at each write of the index file in turn: every read sees
+// the records before the insert or after it, each index in order and with the count it states, never a torn
+// tree.
 class HotJournalTest : public TableTest {};
 
 void WriteOpenJournal(const std::string& name) {

@@ -42,10 +42,10 @@ protected:
 
 TEST_F(FreshDirectoryTest, EachTableHasItsFilesAndOpensByItsLowerCaseName) {
     // Each with its journal, which the first open made.
-    EXPECT_EQ(ProgramFiles(),
-              (std::vector<std::string>{"config.DAT", "config.IDX", "config.JNL", "invsort.DAT", "invsort.IDX",
-                                        "invsort.JNL", "numeric.DAT", "numeric.IDX", "numeric.JNL", "results.BLB",
-                                        "results.DAT", "results.IDX", "results.JNL"}));
+    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{
+                                  "config.DAT", "config.IDX", "config.JNL", "invsort.DAT", "invsort.IDX",
+                                  "invsort.JNL", "numeric.DAT", "numeric.IDX", "numeric.JNL", "results.BLB",
+                                  "results.DAT", "results.IDX", "results.JNL"}));
     const struct {
         const char* name;
         int fields;
