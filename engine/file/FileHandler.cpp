@@ -11,6 +11,7 @@
 #include "engine/base/EngineState.h"
 #include "engine/base/EngineStrings.h"
 #include "engine/base/EngineTexts.h"
+#include "engine/file/Journal.h"
 #include "engine/os/PosixFile.h"
 
 namespace engine {
@@ -229,6 +230,7 @@ void TFileHandler::CopyFile(std::string_view targetName) {
         // The copy read the source through this handler's own handle, which ends at the end.
         positionLost_ = false;
     } else {
+        SpillJournal();
         EngineBlock chunk(CopyChunkSize);
         const int result =
             CopyFileByHandle(fd_, targetName, std::span<std::uint8_t>(chunk.Data(), CopyChunkSize));
@@ -249,8 +251,10 @@ std::int32_t TFileHandler::Read(void* buffer, std::int32_t count, bool allowShor
     } else {
         if (!isOpen_) RaiseWithOsError(ErrRead, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrRead, EINVAL);
+        SpillJournal();
         got = engine::ReadAt(fd_, buffer, static_cast<std::size_t>(count), position_);
         if (got < 0) RaiseWithOsError(ErrRead, static_cast<int>(-got));
+        if (journal_ != nullptr) journal_->Remember(*this, position_, buffer, static_cast<std::size_t>(got));
         position_ += got;
     }
     // Fewer bytes than asked can only mean the end of the file.
@@ -276,6 +280,11 @@ void TFileHandler::Write(const void* buffer, std::int32_t count) {
         if (!isOpen_ || !writable_) RaiseWithOsError(ErrWrite, EBADF);
         if (count < 0 || positionLost_) RaiseWithOsError(ErrWrite, EINVAL);
         if (position_ > MaxFileSize - count) RaiseWithOsError(ErrWrite, EFBIG);
+        if (journal_ != nullptr && journal_->Defer(*this, position_, buffer, count)) {
+            position_ += count;
+            TraceLine(texts::TraceWrite, fileName_, texts::TraceOf, count);
+            return;
+        }
         const int result = count == 0
                                ? TruncateAt(fd_, position_)
                                : engine::WriteAt(fd_, buffer, static_cast<std::size_t>(count), position_);
@@ -298,6 +307,7 @@ void TFileHandler::WriteAt(std::int64_t offset, const void* buffer, std::int32_t
 
 void TFileHandler::Flush() {
     if (!inMemory_ && isOpen_) {
+        SpillJournal();
         const int result = SyncFile(fd_);
         if (result < 0) RaiseWithOsError(ErrWrite, -result);
     }
@@ -311,9 +321,16 @@ std::int64_t TFileHandler::CurrentPosition() const {
 }
 
 std::int64_t TFileHandler::CurrentSize() const {
-    if (!inMemory_) return FileSize(fd_);
+    if (!inMemory_) {
+        SpillJournal();
+        return FileSize(fd_);
+    }
     FileSectionGuard guard;
     return memoryFile_->Size();
+}
+
+void TFileHandler::SpillJournal() const {
+    if (journal_ != nullptr) journal_->Spill();
 }
 
 void TFileHandler::SetPosition(std::int64_t position) {

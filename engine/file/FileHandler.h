@@ -12,6 +12,8 @@
 
 namespace engine {
 
+class TJournal;
+
 // Open modes: the low two bits choose the access (0 read, 1 write, 2 read and write), the high four bits the
 // sharing (0 and 1 none, 4 read and write; 2 and 3 are refused). These four are the ones the engine uses.
 inline constexpr std::uint8_t OpenReadExclusive = 0x10;
@@ -86,6 +88,10 @@ public:
     // Ignored while open; applies from the next open or create.
     void SetWriteThrough(bool writeThrough) noexcept;
     void SetTrace(bool trace) noexcept { trace_ = trace; }
+    // The journal that saves what each write of this disk file overwrites before it is written (none: nothing
+    // is saved). The journal sets and clears it. A write it takes is made by the journal, later but before
+    // anything of the file is read or its size asked for.
+    void SetJournal(TJournal* journal) noexcept { journal_ = journal; }
 
     bool InMemory() const noexcept { return inMemory_; }
     TMemoryFile* MemoryFile() const noexcept { return memoryFile_; }
@@ -131,6 +137,8 @@ private:
     std::int64_t CurrentSize() const;
     void SetPosition(std::int64_t position);
     void ResetPosition() noexcept;
+    // The journal's deferred writes of the table's files, made before this file is looked at.
+    void SpillJournal() const;
     bool LockDiskRange(std::int64_t offset, std::int64_t length);
     bool UnlockDiskRange(std::int64_t offset, std::int64_t length);
     void OpenInMemory();
@@ -159,6 +167,7 @@ private:
     // The byte ranges this handler holds on disk, by offset; they never overlap.
     std::map<std::int64_t, std::int64_t> lockedRanges_;
     std::unique_ptr<TFileHandler> traceLog_;
+    TJournal* journal_ = nullptr;
 };
 
 }  // namespace engine

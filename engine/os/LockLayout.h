@@ -28,6 +28,10 @@ namespace engine {
 // byte of slot 0, which no record lock takes (0 stands for the current record), outside the table lock's
 // range and below the semaphore, so that no offset another copy of the program uses moves; a copy that
 // does not know the byte merely takes no notice of it.
+//
+// The rollback journal (".JNL") has no lock byte of its own besides its share byte: it is written only under
+// the record file's write semaphore and the index and large-object files' write locks (or on a table opened
+// exclusively), and read under their read locks.
 
 // The record file's write semaphore, which one writer of the table holds at a time.
 inline constexpr std::int64_t WriteSemaphoreOffset = 0x7FFFFFFF;

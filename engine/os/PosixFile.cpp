@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -56,6 +57,7 @@ int InjectedError(IoCall call, int fd) noexcept {
     if (ioFault.call != call || ioFault.device != status.st_dev || ioFault.inode != status.st_ino) return 0;
     if (++ioFault.seen != ioFault.nth) return 0;
     ioFault.fired = true;
+    if (ioFault.error == KillAtIoFault) raise(SIGKILL);
     return ioFault.error;
 }
 

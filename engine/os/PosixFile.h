@@ -131,6 +131,9 @@ void Delay(int milliseconds);
 // and inode, taken when the fault is armed, so every descriptor of it counts.
 
 enum class IoCall : std::uint8_t { Read, Write };
+// Armed as the error, the fault kills the process (SIGKILL) at its call instead, before the call touches
+// the file: a test runs the work in a child process to see what a program killed at that call leaves.
+inline constexpr int KillAtIoFault = -1;
 // Arms one fault: the nth call (from 1) of the kind on the named existing file answers minus the errno
 // without touching the file; the calls before it and after it run as usual. Replaces a fault armed before.
 // False when the file cannot be looked up.

@@ -79,8 +79,15 @@ void TDataFile::DoOpen() {
     lockedRecords_.clear();
     freeChainSkipped_ = false;
 
+    // A change that a killed program left half-written is put back before anything is read: by a shared
+    // handle under the write locks of descriptors of its own, by an exclusive one through its record file
+    // (held exclusively, so that nobody can come between).
+    const bool recoverThroughOwnFile = Exclusive() && !ReadOnly();
+    if (!InMemory() && !recoverThroughOwnFile) RecoverTableJournal(FileName(), Exclusive(), lockPolicy_);
     TFileHandler::Open();
     try {
+        if (!InMemory() && recoverThroughOwnFile) RecoverTableJournal(FileName(), true, lockPolicy_, this);
+        OpenJournal();
         ReadHeader();
         if (header_.Version != DataFileVersion) RaiseTableError(ErrWrongVersion);
         if (header_.LanguageId != 0 && !IsLocaleInstalled(header_.LanguageId, header_.SortId)) {
@@ -257,6 +264,9 @@ void TDataFile::CloseFiles() noexcept {
     fields_.clear();
     workingFields_.clear();
     workingCount_ = 0;
+    // A change still open stays in the journal for the next program to put back.
+    journal_.Unguard();
+    journal_.Close();
     blobFile_.Close();
     indexFile_.Close();
     TFileHandler::Close();
@@ -369,6 +379,8 @@ void TDataFile::ConfigureIndexFile() {
 void TDataFile::CreateFile() {
     TFileHandler::CreateFile();
     try {
+        // A journal left by a table of the same name must never be put back into this one.
+        DeleteJournal();
         ConfigureIndexFile();
         indexFile_.CreateFile();
     } catch (...) {
@@ -471,12 +483,38 @@ void TDataFile::DeleteFiles() {
     indexFile_.DeleteFile();
     ConfigureBlobFile();
     if (blobFile_.FileExists()) blobFile_.DeleteFile();
+    DeleteJournal();
+}
+
+void TDataFile::DeleteJournal() {
+    if (InMemory()) return;
+    journal_.SetInMemory(false);
+    journal_.SetFileName(FileName());
+    if (journal_.FileExists()) journal_.DeleteFile();
 }
 
 void TDataFile::EmptyTable() {
     if (!IsOpen()) return;
     if (!Exclusive()) RaiseTableError(ErrMustBeExclusive);
     if (ReadOnly()) RaiseTableError(ErrAccessDenied);
+    // What was changed before is written and made whole first: the emptying is a change of its own.
+    UnpinAll();
+    PinCurrentRecord();
+    FlushBuffers(false, false, false);
+    try {
+        EmptyFiles();
+    } catch (...) {
+        // The table as it was before the call, in the files and in the caches.
+        CleanUpKeepingError([this] {
+            journal_.RollBack();
+            DropCachesAndReposition(CacheDrop::Everything);
+        });
+        throw;
+    }
+    SetToBegin();
+}
+
+void TDataFile::EmptyFiles() {
     TruncateFile();
     // The slots cached from the file are gone with it, changed ones too.
     InvalidateRecordCache();
@@ -488,7 +526,9 @@ void TDataFile::EmptyTable() {
         blobFile_.InvalidateBlocks();
         blobFile_.ResetFile();
     }
-    SetToBegin();
+    UnpinAll();
+    PinCurrentRecord();
+    FlushBuffers(false, false, false);
 }
 
 void TDataFile::SetTemporary(bool temporary) {

@@ -18,6 +18,7 @@
 #include "engine/base/Cache.h"
 #include "engine/blob/BlobFile.h"
 #include "engine/file/FileHandler.h"
+#include "engine/file/Journal.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexFileOwner.h"
 #include "engine/index/IndexKey.h"
@@ -400,6 +401,8 @@ public:
 
     // The large-object file; open while the table is, when the table has large-object fields.
     TBlobFile& BlobFile() noexcept { return blobFile_; }
+    // The rollback journal (".JNL"); open while a disk table is, unless a read-only handle found none.
+    TJournal& Journal() noexcept { return journal_; }
 
     // What the large-object file and the index file ask of their table (TableFileOwner.h, IndexFileOwner.h).
     const std::string& TableFileName() const override { return FileName(); }
@@ -841,6 +844,26 @@ private:
     const TRecord* CurrentEntry() const noexcept;
     // BeginRead, or the change check when a held lock makes BeginRead do nothing; true when changed.
     bool BeginReadOrCheck();
+
+    // ---- The rollback journal (TableJournal.cpp) ----
+
+    // Opens the journal of a disk table beside its record file (a writable handle creates it when missing and
+    // raises its open's error when it cannot) and lets it guard the table's files; a temporary table keeps
+    // none. A read-only handle that finds none goes on without it and looks again at each read.
+    void OpenJournal();
+    // Whether the journal holds a change that its writer left open: asked where nobody can be writing.
+    bool JournalHot();
+    // Called holding the read bytes just taken: they go, the journal is put back under the write locks of
+    // descriptors of its own (RecoverTableJournal), the bytes are taken again and every cache dropped.
+    void PutBackJournalForRead();
+    // Called holding the write locks: the journal is put back through the table's own files and every cache
+    // dropped.
+    void PutBackJournalForWrite();
+    // EmptyTable's steps, all or nothing: on failure what they wrote is put back and every cache dropped.
+    void EmptyFiles();
+    // Deletes the journal of the handle's file name when there is one (9220).
+    void DeleteJournal();
+
     // A record or table lock: 1 + LockRetryCount tries, LockWaitTime ms apart.
     bool TryRecordFileLock(std::int64_t offset, std::int64_t length);
     // The lock of slot n for this handle, tried 1 + retries times LockWaitTime ms apart, each try failing
@@ -912,6 +935,8 @@ private:
     TRecordBitmaps bitmaps_{*this, indexFile_};
     TIndexFile indexFile_{*this, *this, bitmaps_};
     TBlobFile blobFile_{*this};
+    // After the files it guards, so that it goes first and clears their pointers to it.
+    TJournal journal_;
     // Declared before the pins on it, which must go first.
     TCache<TRecord> records_{*this, CacheSettings{0, RecordCacheGrowth, FullCachePolicy::FlushAll}};
     RecordPin currentRecord_;

@@ -57,11 +57,16 @@ void TDataFile::BeginWrite() {
         if (!indexFile_.LockWrite()) RaiseLockFailure(indexFile_);
         if (blobs && !blobFile_.WriteLock()) RaiseLockFailure(blobFile_);
         marks_.Write = true;
-        if (takeSemaphore) CheckForChanges();
+        journal_.HoldChanges(true);
+        if (takeSemaphore) {
+            if (JournalHot()) PutBackJournalForWrite();
+            CheckForChanges();
+        }
     } catch (...) {
         // Every writer everywhere waits on what a failed BeginWrite would keep: all of it goes, in reverse.
         CleanUpKeepingError([&] {
             marks_.Write = false;
+            journal_.HoldChanges(false);
             if (blobs) blobFile_.WriteUnlock();
             indexFile_.UnlockWrite();
             if (takeSemaphore) WriteUnlockByte();
@@ -83,6 +88,8 @@ void TDataFile::AcquireReadLock() {
     if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
     marks_.LongLivedRead = true;
     try {
+        // Bytes held already were taken by a read that looked at the journal.
+        if (!indexHeld && JournalHot()) PutBackJournalForRead();
         CheckForChanges();
     } catch (...) {
         CleanUpKeepingError([&] {

@@ -157,6 +157,8 @@ void TDataFile::FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader
         blobFile_.WriteHeader(forceHeaders);
         if (trim) blobFile_.TrimBlockCache();
     }
+    // Everything cached is in the files now: the journal's change is whole.
+    journal_.Finish();
 }
 
 void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader, const std::vector<BlockOffset>& retired) {
@@ -188,6 +190,7 @@ void TDataFile::FlushChange(WriteOrder order, bool forceIndexHeader, const std::
         blobFile_.FreeBlocks(retired);
         blobFile_.FlushChange(true);
     }
+    journal_.Finish();
 }
 
 void TDataFile::DiscardBuffers(bool trim) {

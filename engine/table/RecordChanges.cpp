@@ -153,6 +153,10 @@ void TRecordChange::ReleaseLocks() {
 
 void TRecordChange::Fail() noexcept {
     ended_ = true;
+    // Whatever part of the change reached the files goes back before anything is read again.
+    CleanUpKeepingError([this] {
+        if (DropsOnFailure()) table_.journal_.RollBack();
+    });
     CleanUpKeepingError([this] {
         TIndexFile& index = table_.IndexFile();
         if (changing_ && DropsOnFailure()) {

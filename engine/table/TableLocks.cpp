@@ -19,8 +19,17 @@ bool TDataFile::BeginRead() {
     // Whoever holds one of these has compared the counters already, and no other program writes meanwhile.
     if (marks_.LongLivedRead || marks_.TransactionLock || marks_.Write || marks_.OperationRead) return false;
     if (const TFileHandler* refused = LockReadBytes()) RaiseLockFailure(*refused);
+    // Holding a read byte, no writer is under way: an open change in the journal is a killed program's.
+    bool putBack = false;
+    try {
+        putBack = JournalHot();
+        if (putBack) PutBackJournalForRead();
+    } catch (...) {
+        CleanUpKeepingError([this] { UnlockReadBytes(); });
+        throw;
+    }
     marks_.OperationRead = true;
-    return CheckForChanges();
+    return CheckForChanges() || putBack;
 }
 
 const TFileHandler* TDataFile::LockReadBytes() {
@@ -65,6 +74,8 @@ bool TDataFile::CheckForChanges() {
         blobFile_.InvalidateBlocks();
         dropped = true;
     }
+    // What the journal kept of the files may be another program's past now.
+    if (dropped) journal_.ForgetImages();
     return dropped;
 }
 
@@ -84,6 +95,7 @@ void TDataFile::DropCachesAndReposition(CacheDrop drop, const TSavedCursorPositi
                                                           : std::optional(indexFile_.SaveCursorPosition());
     // The current record goes with the others; LoadedCurrentRecord loads it again from the cursor.
     currentDropped_ = currentDropped_ || CurrentEntry() != nullptr;
+    journal_.ForgetImages();
     switch (drop) {
         case CacheDrop::Records:
             InvalidateRecordCache();
@@ -134,6 +146,16 @@ void TDataFile::UnlockAllRecords() {
 
 void TDataFile::EndWrite() {
     if (!marks_.Write) return;
+    // What was written under the locks is whole by now (a change's frame marks it so itself, or puts back a
+    // change that failed); a mark that fails leaves it for the next program to put back.
+    CleanUpKeepingError([this] {
+        if (journal_.ChangeBroken()) {
+            journal_.RollBack();
+        } else {
+            journal_.Finish();
+        }
+    });
+    journal_.HoldChanges(false);
     if (!blobFile_.WriteUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockWrite()) RaiseLockFailure(indexFile_);
     // A transaction holds the semaphore until it ends.

@@ -14,6 +14,7 @@
 #include "app/core/Texts.h"
 #include "components/SessionRuntime.h"
 #include "engine/file/FileHandler.h"
+#include "engine/file/Journal.h"
 #include "engine/table/DataFile.h"
 #include "rtl/DateTime.h"
 #include "rtl/ExceptionHook.h"
@@ -107,6 +108,10 @@ void DeleteTable(std::string_view directory, const TableSpec& table, const FileP
         file.SetFileName(name);
         file.DeleteFile();
     }
+    // The journal belongs to the table: one left behind must not be put back into the table made anew.
+    engine::TJournal journal;
+    journal.SetFileName(TablePath(directory, table));
+    if (journal.FileExists()) journal.DeleteFile();
 }
 
 // After a failed fill: the new files go again. A failure here is reported beside the fill's own.

@@ -179,8 +179,11 @@ inline constexpr std::string_view EntrySlotDeleted = "page %s entry %s names slo
 inline constexpr std::string_view EntrySlotTwice =
     "page %s entry %s names slot %s, which an earlier entry names";
 inline constexpr std::string_view SlotWithoutEntry = "slot %s has no entry";
+inline constexpr std::string_view JournalChangeOpen =
+    "the journal holds a change cut short: the table's files are half-written until the next program that "
+    "opens the table puts it back";
 inline constexpr std::string_view SlotInNoIndex =
-    "active slot %s is in no index: a change cut short left it, and it is neither found nor reused";
+    "active slot %s is in no index: it is neither found nor reused";
 inline constexpr std::string_view EntryKeyWrong = "page %s entry %s does not hold the key of slot %s";
 inline constexpr std::string_view KeyNotBuilt = "the key of slot %s cannot be built: %s";
 inline constexpr std::string_view MoreKeyFindings = "%s further findings about the entries of this index";

@@ -250,15 +250,9 @@ private:
         }
         const RecordFileFacts& record = check_.Record();
         if (record.SlotsScanned && header.RecordCount != record.ActiveSlots) {
-            std::string text =
-                rtl::Format(texts::RecordCountWrong, {Num(header.RecordCount), Num(record.ActiveSlots)});
-            // One off is what a change cut short before or after the header leaves (a slot in no index
-            // counts as active).
-            if (header.RecordCount + 1 == record.ActiveSlots || record.ActiveSlots + 1 == header.RecordCount) {
-                Warning(texts::HeaderPlace, std::move(text));
-            } else {
-                Error(texts::HeaderPlace, std::move(text));
-            }
+            // The journal puts back a change cut short: no count is ever left off, by one or more.
+            Error(texts::HeaderPlace,
+                  rtl::Format(texts::RecordCountWrong, {Num(header.RecordCount), Num(record.ActiveSlots)}));
         }
     }
 

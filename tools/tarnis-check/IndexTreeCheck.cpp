@@ -350,26 +350,17 @@ private:
         const RecordFileFacts& facts = check_.Record();
         if (slot != SysDeletedSlot) {
             if (total != image_.Header.RecordCount) {
-                CountFinding(SlotPlace(slot), total, image_.Header.RecordCount,
-                             rtl::Format(texts::TreeTotalWrong, {Num(total), Num(image_.Header.RecordCount)}));
+                Error(SlotPlace(slot),
+                      rtl::Format(texts::TreeTotalWrong, {Num(total), Num(image_.Header.RecordCount)}));
             }
         } else if (HasPrimaryIndex() && facts.SlotsScanned && total != facts.SlotCount) {
-            CountFinding(SlotPlace(slot), total, facts.SlotCount,
-                         rtl::Format(texts::SysDeletedTotalWrong, {Num(total), Num(facts.SlotCount)}));
+            Error(SlotPlace(slot),
+                  rtl::Format(texts::SysDeletedTotalWrong, {Num(total), Num(facts.SlotCount)}));
         }
     }
 
     bool HasPrimaryIndex() const { return image_.Header.NoPrimaryIndex == 0; }
 
-    // A count one off is what a change cut short between its pages and the header that counts them leaves:
-    // a warning. Any other difference is damage.
-    void CountFinding(const std::string& place, std::uint64_t counted, std::uint64_t expected, std::string text) {
-        if (counted + 1 == expected || expected + 1 == counted) {
-            Warning(place, std::move(text));
-        } else {
-            Error(place, std::move(text));
-        }
-    }
 
     void WalkFreeList(std::size_t slot) {
         PageOffset previous;
@@ -455,9 +446,8 @@ private:
             }
         }
 
-        // An active slot no index but "Sys Deleted" names is what a change cut short between the record file
-        // and the index file leaves (an insert before its keys, a delete after them): nobody finds it, and
-        // its slot is not reused, a leak and not damage.
+        // An active slot no index but "Sys Deleted" names is found by nobody and never reused; reported once,
+        // not once per index.
         const auto inNoIndex = [&](std::uint32_t slot) {
             bool keyed = false;
             for (std::size_t t = 0; t < trees_.size(); ++t) {
@@ -482,7 +472,7 @@ private:
                 // A slot of neither status is the record check's finding.
                 if (header.Status != RecordActive && header.Status != RecordDeleted) continue;
                 if (header.Status == RecordActive && inNoIndex(slot)) {
-                    Warning(SlotPlace(PrimaryIndexSlot), rtl::Format(texts::SlotInNoIndex, {Num(slot)}));
+                    Error(SlotPlace(PrimaryIndexSlot), rtl::Format(texts::SlotInNoIndex, {Num(slot)}));
                     continue;
                 }
                 for (std::size_t t = 0; t < trees_.size(); ++t) {

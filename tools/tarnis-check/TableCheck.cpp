@@ -9,6 +9,7 @@
 #include "tools/tarnis-check/BlobFileCheck.h"
 #include "tools/tarnis-check/CheckTexts.h"
 #include "tools/tarnis-check/IndexFileCheck.h"
+#include "tools/tarnis-check/JournalFileCheck.h"
 #include "tools/tarnis-check/RecordFileCheck.h"
 
 namespace tarnischeck {
@@ -17,7 +18,7 @@ namespace {
 
 // Each file kind's check, in the order in which their facts build on each other.
 using FileCheck = void (*)(TableCheck& check);
-constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile, CheckBlobFile};
+constexpr FileCheck FileChecks[] = {CheckRecordFile, CheckIndexFile, CheckBlobFile, CheckJournalFile};
 
 std::string WithExtension(std::string_view tableName, std::string_view extension) {
     return engine::StripExtension(rtl::Trim(tableName)) + std::string(extension);
@@ -27,7 +28,7 @@ std::string WithExtension(std::string_view tableName, std::string_view extension
 
 TableFiles TableFileNames(std::string_view tableName) {
     return {WithExtension(tableName, ".DAT"), WithExtension(tableName, ".IDX"),
-            WithExtension(tableName, ".BLB")};
+            WithExtension(tableName, ".BLB"), WithExtension(tableName, ".JNL")};
 }
 
 TableCheck::TableCheck(std::string_view tableName) : files_(TableFileNames(tableName)) {}

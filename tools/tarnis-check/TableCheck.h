@@ -20,6 +20,7 @@ struct TableFiles {
     std::string DataFile;
     std::string IndexFile;
     std::string BlobFile;
+    std::string JournalFile;
 };
 TableFiles TableFileNames(std::string_view tableName);
 

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "engine/file/JournalLayout.h"
 #include "tests/engine/support/HolderProcess.h"
 #include "tests/tools/keyvale-setup/SetupFixture.h"
 #include "tests/tools/keyvale-setup/SetupTables.h"
@@ -122,7 +124,8 @@ TEST_F(SetupTest, ASecondRunKeepsTheFilesByteForByte) {
     SetupRun run = RunOnProgram({}, {"results"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "created results.dat (0 records)\n");
-    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"results.BLB", "results.DAT", "results.IDX"}));
+    EXPECT_EQ(ProgramFiles(),
+              (std::vector<std::string>{"results.BLB", "results.DAT", "results.IDX", "results.JNL"}));
     std::vector<std::string> before;
     for (const std::string& name : ProgramFiles()) before.push_back(ReadWhole(Program() / name));
 
@@ -155,13 +158,29 @@ TEST_F(SetupTest, ForceOnATableAnotherProgramHoldsKeepsItAndDoesTheOthers) {
     EXPECT_EQ(results->RecordCount(), 0);
 }
 
+// A journal belongs to its table: one left beside an incomplete table is never put back into the new one.
+TEST_F(SetupTest, ForceDeletesTheJournalOfTheTableItRenews) {
+    std::filesystem::create_directory(Program());
+    std::ofstream(Program() / "config.DAT") << "half a table";
+    std::array<std::uint8_t, engine::JournalHeaderSize> open{};
+    engine::EncodeJournalHeader({engine::JournalState::Open, 1}, open);
+    std::ofstream(Program() / "config.JNL", std::ios::binary)
+        .write(reinterpret_cast<const char*>(open.data()), static_cast<std::streamsize>(open.size()));
+    const SetupRun run = RunOnProgram({"--force"}, {"config"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadWhole(Program() / "config.JNL").substr(0, open.size()),
+              std::string(open.begin(), open.end()));
+    auto config = OpenTable(InProgram("config.dat"));
+    EXPECT_EQ(config->RecordCount(), 1);
+}
+
 TEST_F(SetupTest, ForceRecreatesAnIncompleteTable) {
     std::filesystem::create_directory(Program());
     std::ofstream(Program() / "config.DAT") << "half a table";
     const SetupRun run = RunOnProgram({"--force"}, {"config"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "created config.dat (1 record)\n");
-    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"config.DAT", "config.IDX"}));
+    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"config.DAT", "config.IDX", "config.JNL"}));
     auto config = OpenTable(InProgram("config.dat"));
     EXPECT_EQ(config->RecordCount(), 1);
 }

@@ -194,9 +194,9 @@ TEST_F(IndexTreeCheckTest, TotalsMustMatchTheRecordsButNotWhenTheIndexFileIsWalk
     PutLE(idx, t.root0 + 13 + 13 + 9, 4, GetLE(idx, t.root0 + 13 + 13 + 9, 4) - 1);
     WriteBytes(IndexName, idx);
     const tarnischeck::TableCheck check = tarnischeck::CheckTable(TableName);
-    // One off, as a change cut short before its index header leaves it.
+    // One off is damage too: the journal puts back a change cut short before its index header.
     EXPECT_TRUE(
-        HasFinding(check.Findings(), W, "index 0", "the tree holds 499 keys, but the header counts 500"))
+        HasFinding(check.Findings(), E, "index 0", "the tree holds 499 keys, but the header counts 500"))
         << Describe(check.Findings());
     EXPECT_TRUE(HasFinding(check.Findings(), E, "index 0", "slot 500 has no entry"))
         << Describe(check.Findings());

@@ -1,0 +1,456 @@
+#include "engine/file/Journal.h"
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/base/EngineError.h"
+#include "engine/base/EngineStrings.h"
+#include "engine/base/FileBytes.h"
+#include "engine/file/SharedFileLock.h"
+#include "engine/os/PosixFile.h"
+#include "rtl/Text.h"
+
+namespace engine {
+
+namespace {
+
+// The extensions of the journal and of the table's files it guards.
+constexpr std::string_view JournalExtension = ".JNL";
+constexpr std::string_view IndexExtension = ".IDX";
+constexpr std::string_view BlobExtension = ".BLB";
+// The images kept for later changes: each at most a few pages (the largest write a page cache makes of
+// neighbouring pages is larger and is read again), and about this much in all before they are dropped.
+constexpr std::size_t LargestKeptImage = 8192;
+// Past the end of any file: a cut forgets everything after it.
+constexpr std::int64_t LargestFileEnd = std::int64_t{1} << 40;
+constexpr std::size_t KeptImagesLimit = std::size_t{4} << 20;
+// Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
+// they are made.
+constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
+
+// A change id no earlier change of the journal is likely to have had: its entries left in the file after a
+// shorter change must never be taken for this one's.
+std::uint64_t NewChangeId() {
+    thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^
+                                           std::random_device{}()};
+    return generator();
+}
+
+void AppendEntry(std::vector<std::uint8_t>& out, const JournalEntry& entry, const std::uint8_t* saved) {
+    const std::size_t at = out.size();
+    out.resize(at + JournalEntryHeaderSize + entry.Count);
+    std::copy_n(saved, entry.Count, out.begin() + static_cast<std::ptrdiff_t>(at + JournalEntryHeaderSize));
+    EncodeJournalEntry(
+        entry, std::span<const std::uint8_t>(saved, entry.Count),
+        std::span<std::uint8_t, JournalEntryHeaderSize>(out.data() + at, JournalEntryHeaderSize));
+}
+
+// The parts of start .. end not in the saved map.
+std::vector<std::pair<std::int64_t, std::int64_t>> Unsaved(const std::map<std::int64_t, std::int64_t>& saved,
+                                                           std::int64_t start, std::int64_t end) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
+    if (start >= end) return gaps;
+    auto it = saved.upper_bound(start);
+    if (it != saved.begin() && std::prev(it)->second > start) --it;
+    std::int64_t at = start;
+    for (; it != saved.end() && it->first < end; ++it) {
+        if (it->first > at) gaps.emplace_back(at, it->first);
+        at = std::max(at, it->second);
+    }
+    if (at < end) gaps.emplace_back(at, end);
+    return gaps;
+}
+
+// The first position where the two runs of count bytes differ (count when none does), and one past the last,
+// eight bytes a step.
+std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
+    std::size_t at = 0;
+    while (at + 8 <= count && LoadU64(a + at) == LoadU64(b + at)) at += 8;
+    while (at < count && a[at] == b[at]) ++at;
+    return at;
+}
+
+std::size_t LastDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
+    std::size_t end = count;
+    while (end >= 8 && LoadU64(a + end - 8) == LoadU64(b + end - 8)) end -= 8;
+    while (end > 0 && a[end - 1] == b[end - 1]) --end;
+    return end;
+}
+
+}  // namespace
+
+std::string JournalFileName(std::string_view recordFileName) {
+    return StripExtension(rtl::Trim(recordFileName)) + std::string(JournalExtension);
+}
+
+TJournal::~TJournal() {
+    Unguard();
+}
+
+std::string TJournal::TranslateFileName(std::string_view name) const {
+    return JournalFileName(name);
+}
+
+void TJournal::Guard(const JournalFiles& files) noexcept {
+    Unguard();
+    files_ = files;
+    for (std::uint8_t part = 0; part < JournalParts; ++part) {
+        if (files_[part] != nullptr) files_[part]->SetJournal(this);
+    }
+}
+
+void TJournal::Unguard() noexcept {
+    for (TFileHandler*& file : files_) {
+        if (file != nullptr) file->SetJournal(nullptr);
+        file = nullptr;
+    }
+    ResetChange();
+}
+
+std::uint8_t TJournal::PartOf(const TFileHandler& file) const {
+    for (std::uint8_t part = 0; part < JournalParts; ++part) {
+        if (files_[part] == &file) return part;
+    }
+    RaiseEngineError(ErrWrite, FileName());
+}
+
+void TJournal::ResetChange() noexcept {
+    open_ = false;
+    headerWritten_ = false;
+    parts_ = {};
+    end_ = 0;
+    deferred_.clear();
+    deferredBytes_ = 0;
+    broken_ = false;
+}
+
+void TJournal::OpenChange() {
+    ResetChange();
+    changeId_ = NewChangeId();
+    open_ = true;
+    end_ = JournalHeaderSize;
+}
+
+bool TJournal::Defer(TFileHandler& file, std::int64_t offset, const void* buffer, std::int32_t count) {
+    if (puttingBack_) return false;
+    if (!IsOpen()) RaiseEngineError(ErrWrite, FileName());
+    const std::uint8_t part = PartOf(file);
+    if (!open_) OpenChange();
+    Deferred write{part, offset, {}, count == 0};
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    if (count > 0) write.Bytes.assign(bytes, bytes + count);
+    deferred_.push_back(std::move(write));
+    deferredBytes_ += static_cast<std::size_t>(count);
+    if (!hold_) {
+        try {
+            Finish();
+        } catch (...) {
+            CleanUpKeepingError([this] { RollBack(); });
+            throw;
+        }
+    } else if (deferredBytes_ > DeferredLimit) {
+        Spill();
+    }
+    return true;
+}
+
+void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out) {
+    PartState& state = parts_[write.Part];
+    const TFileHandler& file = *files_[write.Part];
+    const auto saveLength = [&](std::int64_t length) {
+        state.LengthSaved = true;
+        state.StartLength = length;
+        AppendEntry(out, {changeId_, write.Part, length, 0, 0}, nullptr);
+    };
+    if (write.SetsLength && !state.LengthSaved) {
+        const std::int64_t length = FileSize(file.Handle());
+        if (length < 0) RaiseEngineError(ErrRead, file.FileName());
+        saveLength(length);
+    }
+    // What the write overwrites of the file as the change found it: bytes appended by the change need only
+    // its length.
+    std::int64_t end =
+        write.SetsLength ? state.StartLength : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
+    if (state.LengthSaved) end = std::min(end, state.StartLength);
+    std::vector<std::uint8_t> read;
+    for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
+        const auto wanted = static_cast<std::size_t>(to - from);
+        const std::uint8_t* old = nullptr;
+        std::int64_t got = 0;
+        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, wanted)) {
+            old = kept->data();
+            got = static_cast<std::int64_t>(wanted);
+        } else {
+            read.resize(wanted);
+            got = engine::ReadAt(file.Handle(), read.data(), wanted, from);
+            if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+            old = read.data();
+        }
+        const auto count = static_cast<std::size_t>(got);
+        // A read that comes short found the end of the file, which is where the change found it: the change
+        // lengthens the file here first (a cut has saved the length before).
+        if (count < wanted && !state.LengthSaved) saveLength(from + got);
+        // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
+        // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
+        std::size_t first = 0;
+        std::size_t last = count;
+        if (!write.SetsLength) {
+            const std::uint8_t* now = write.Bytes.data() + (from - write.Offset);
+            first = FirstDifference(old, now, count);
+            if (first == count) continue;
+            last = LastDifference(old, now, count);
+        }
+        if (first == last) continue;
+        const std::int64_t runStart = from + static_cast<std::int64_t>(first);
+        AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
+                    old + first);
+        state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
+    }
+}
+
+void TJournal::MakeWrite(Deferred& write) {
+    const TFileHandler& file = *files_[write.Part];
+    const int result = write.SetsLength ? TruncateAt(file.Handle(), write.Offset)
+                                        : engine::WriteAt(file.Handle(), write.Bytes.data(),
+                                                          write.Bytes.size(), write.Offset);
+    // What the file held there is unknown until the write is done.
+    ForgetRange(write.Part, write.Offset,
+                write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
+    if (result < 0) {
+        TFileHandler::MapOSError(-result);
+        RaiseEngineError(ErrWrite, file.FileName());
+    }
+    if (!write.SetsLength) Keep(write.Part, write.Offset, std::move(write.Bytes));
+}
+
+void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const void* bytes, std::size_t count) {
+    std::uint8_t part = 0;
+    while (part < JournalParts && files_[part] != &file) ++part;
+    if (part == JournalParts) return;
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    // A read of part of a kept image that finds the same bytes (a header's change counter, read to see
+    // whether another program wrote) leaves the image as it is.
+    auto holder = images_.upper_bound({part, offset});
+    if (holder != images_.begin()) {
+        --holder;
+        const std::int64_t within = offset - holder->first.second;
+        if (holder->first.first == part && within >= 0 &&
+            within + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(holder->second.size()) &&
+            std::equal(first, first + count, holder->second.begin() + within)) {
+            return;
+        }
+    }
+    ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
+    if (count == 0 || count > LargestKeptImage) return;
+    Keep(part, offset, std::vector<std::uint8_t>(first, first + count));
+}
+
+void TJournal::ForgetImages() noexcept {
+    images_.clear();
+    imageBytes_ = 0;
+}
+
+const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset,
+                                                     std::size_t count) const {
+    const auto found = images_.find({part, offset});
+    return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
+}
+
+void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes) {
+    const std::size_t count = bytes.size();
+    if (count == 0 || count > LargestKeptImage) return;
+    if (imageBytes_ + count > KeptImagesLimit) ForgetImages();
+    images_.emplace(std::pair{part, offset}, std::move(bytes));
+    imageBytes_ += count;
+}
+
+void TJournal::ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept {
+    // An image starting before the offset reaches into the range when it is long enough.
+    auto it = images_.lower_bound({part, offset - static_cast<std::int64_t>(LargestKeptImage)});
+    while (it != images_.end() && it->first.first == part && it->first.second < end) {
+        const std::int64_t imageEnd = it->first.second + static_cast<std::int64_t>(it->second.size());
+        if (imageEnd > offset) {
+            imageBytes_ -= it->second.size();
+            it = images_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TJournal::Spill() {
+    if (deferred_.empty()) return;
+    std::vector<Deferred> writes = std::move(deferred_);
+    deferred_.clear();
+    deferredBytes_ = 0;
+    try {
+        SpillWrites(writes);
+    } catch (...) {
+        // The files may hold part of the batch: the change can only be put back now, never marked whole.
+        broken_ = true;
+        throw;
+    }
+}
+
+void TJournal::SpillWrites(std::vector<Deferred>& writes) {
+    std::vector<std::uint8_t> out;
+    if (!headerWritten_) {
+        out.resize(JournalHeaderSize);
+        EncodeJournalHeader({JournalState::Open, changeId_},
+                            std::span<std::uint8_t, JournalHeaderSize>(out.data(), JournalHeaderSize));
+    }
+    for (const Deferred& write : writes) SaveBefore(write, out);
+    if (out.size() > (headerWritten_ ? 0 : JournalHeaderSize)) {
+        const std::int64_t at = headerWritten_ ? end_ : 0;
+        Seek(at, 0);
+        Write(out.data(), static_cast<std::int32_t>(out.size()));
+        end_ = at + static_cast<std::int64_t>(out.size());
+        headerWritten_ = true;
+    }
+    // Only now, with what they overwrite in the journal, are the files written.
+    for (Deferred& write : writes) MakeWrite(write);
+}
+
+void TJournal::Finish() {
+    if (!open_) return;
+    Spill();
+    // A change that failed part-way is never marked whole: it stays open for RollBack, or in the file for the
+    // next program that meets it.
+    if (broken_) return;
+    const bool written = headerWritten_;
+    const std::uint64_t id = changeId_;
+    // Forgotten whatever happens: a mark that fails leaves the change open in the file, for the next program
+    // that meets it to put back.
+    ResetChange();
+    if (!written) return;
+    std::array<std::uint8_t, JournalHeaderSize> header{};
+    EncodeJournalHeader({JournalState::Finished, id}, header);
+    Seek(0, 0);
+    Write(header.data(), static_cast<std::int32_t>(header.size()));
+}
+
+void TJournal::RollBack() {
+    if (!open_) return;
+    const bool written = headerWritten_;
+    // The writes not yet made are dropped; as for Finish, a put-back that fails leaves the change open in the
+    // file.
+    ResetChange();
+    if (written) PutBack(files_);
+}
+
+bool TJournal::Hot() {
+    if (!IsOpen()) return false;
+    std::array<std::uint8_t, JournalHeaderSize> bytes{};
+    const std::int32_t got = ReadAt(0, bytes.data(), static_cast<std::int32_t>(bytes.size()), true);
+    const auto header =
+        DecodeJournalHeader(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(got)));
+    return header && header->State == JournalState::Open;
+}
+
+bool TJournal::PutBack(const JournalFiles& files) {
+    // The files are written behind the kept images' back.
+    ForgetImages();
+    const std::int64_t size = GetSize();
+    if (size < static_cast<std::int64_t>(JournalHeaderSize)) return false;
+    // The file's real size bounds the one read (a file is never longer than MaxFileSize).
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    ReadAt(0, bytes.data(), static_cast<std::int32_t>(size));
+    const auto header = DecodeJournalHeader(bytes);
+    if (!header || header->State != JournalState::Open) return false;
+    std::vector<std::pair<JournalEntry, std::size_t>> entries;
+    std::array<std::optional<std::int64_t>, JournalParts> startLengths{};
+    for (std::size_t at = JournalHeaderSize; at < bytes.size();) {
+        const auto entry =
+            DecodeJournalEntry(std::span<const std::uint8_t>(bytes).subspan(at), header->ChangeId);
+        if (!entry) break;
+        if (entry->Count == 0 && !startLengths[entry->Part]) startLengths[entry->Part] = entry->StartLength;
+        entries.emplace_back(*entry, at + JournalEntryHeaderSize);
+        at += JournalEntryHeaderSize + entry->Count;
+    }
+    puttingBack_ = true;
+    try {
+        for (const auto& [entry, at] : entries) {
+            const TFileHandler* file = files[entry.Part];
+            if (file == nullptr || !file->IsOpen()) RaiseEngineError(ErrHeaderCorrupt, FileName());
+        }
+        for (std::uint8_t part = 0; part < JournalParts; ++part) {
+            if (!startLengths[part]) continue;
+            TFileHandler* file = files[part];
+            // The length first, then the saved bytes, which all lie within it.
+            file->Seek(*startLengths[part], 0);
+            file->Write(nullptr, 0);
+        }
+        // Latest first: where two entries overlap, the earlier one holds the older bytes.
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            const JournalEntry& entry = it->first;
+            if (entry.Count == 0) continue;
+            TFileHandler* file = files[entry.Part];
+            file->Seek(entry.Offset, 0);
+            file->Write(bytes.data() + it->second, static_cast<std::int32_t>(entry.Count));
+        }
+    } catch (...) {
+        puttingBack_ = false;
+        throw;
+    }
+    puttingBack_ = false;
+    std::array<std::uint8_t, JournalHeaderSize> finished{};
+    EncodeJournalHeader({JournalState::Finished, header->ChangeId}, finished);
+    Seek(0, 0);
+    Write(finished.data(), static_cast<std::int32_t>(finished.size()));
+    return true;
+}
+
+void RecoverTableJournal(std::string_view recordFileName, bool exclusive, const LockRetryPolicy& policy,
+                         TFileHandler* openRecordFile) {
+    TJournal journal;
+    journal.SetFileName(recordFileName);
+    if (!journal.FileExists()) return;
+    journal.SetExclusive(exclusive);
+    try {
+        journal.Open();
+    } catch (...) {
+        // A journal nobody may write (a table read-only by its attributes) was never written either.
+        return;
+    }
+    if (!journal.Hot()) return;
+    const auto openFile = [exclusive](std::string_view name) {
+        auto file = std::make_unique<TFileHandler>();
+        file->SetExclusive(exclusive);
+        file->SetFileName(name);
+        file->Open();
+        return file;
+    };
+    const std::string stem = StripExtension(rtl::Trim(recordFileName));
+    std::unique_ptr<TFileHandler> record;
+    TFileHandler* recordFile = openRecordFile;
+    if (recordFile == nullptr) {
+        record = openFile(recordFileName);
+        recordFile = record.get();
+    }
+    const std::unique_ptr<TFileHandler> index = openFile(stem + std::string(IndexExtension));
+    std::unique_ptr<TFileHandler> blob;
+    if (DiskFileExists(stem + std::string(BlobExtension))) blob = openFile(stem + std::string(BlobExtension));
+    if (!exclusive) {
+        // The write semaphore keeps other writers out, the write locks every reader: a half-written change is
+        // put back before anybody looks at it, and by one program only.
+        if (!TryWithRetries([&] { return recordFile->LockRange(WriteSemaphoreOffset, 1, true); },
+                            policy.Retries, LockRetrySleepMs, policy)) {
+            RaiseEngineError(ErrGeneralLockFailure, recordFile->FileName());
+        }
+        TSharedFileLock indexLock(*index);
+        indexLock.SetRetryPolicy(policy);
+        if (!indexLock.LockWrite()) RaiseEngineError(ErrGeneralLockFailure, index->FileName());
+        if (blob) {
+            TSharedFileLock blobLock(*blob);
+            blobLock.SetRetryPolicy(policy);
+            if (!blobLock.LockWrite()) RaiseEngineError(ErrGeneralLockFailure, blob->FileName());
+        }
+    }
+    // Another program may have put it back while this one waited.
+    if (journal.Hot()) journal.PutBack({recordFile, index.get(), blob.get()});
+    // The locks go with the descriptors.
+}
+
+}  // namespace engine
