@@ -52,13 +52,14 @@ class TCache;
 // rather than every cached entry. A slot may be listed more than once (an entry freed and another made in its
 // slot), and an entry written or emptied since stays listed until the next flush drops it.
 struct TDirtyListing {
-    std::vector<std::uint32_t> slots;
+    // Not named "slots": Qt takes that word as a macro.
+    std::vector<std::uint32_t> slotsListed;
     // A listing failed for want of memory: the next flush walks every entry and lists anew.
     bool lost = false;
 
     void Add(std::uint32_t slot) noexcept {
         try {
-            slots.push_back(slot);
+            slotsListed.push_back(slot);
         } catch (...) {
             lost = true;
         }
@@ -354,7 +355,7 @@ public:
             return;
         }
         CompactDirtyListing();
-        for (const std::uint32_t slot : dirtyListing_.slots) {
+        for (const std::uint32_t slot : dirtyListing_.slotsListed) {
             Entry& entry = *slots_[slot].entry;
             if (Writable(entry)) entries.push_back(&entry);
         }
@@ -417,7 +418,7 @@ public:
     // Frees every entry; the capacity goes back to its base.
     void FreeAll() noexcept {
         while (oldest_ != nullptr) Free(AsEntry(*oldest_));
-        dirtyListing_.slots.clear();
+        dirtyListing_.slotsListed.clear();
         capacity_ = baseCapacity_;
     }
 
@@ -632,7 +633,7 @@ private:
     // Drops from the dirty listing the slots whose entries are clean or gone, and second listings of a slot.
     // Each listed entry is unmarked on its first listing, so that a later one of the same slot is dropped.
     void CompactDirtyListing() noexcept {
-        std::vector<std::uint32_t>& listed = dirtyListing_.slots;
+        std::vector<std::uint32_t>& listed = dirtyListing_.slotsListed;
         std::size_t kept = 0;
         for (const std::uint32_t slot : listed) {
             Entry* const entry = slot < slots_.size() ? slots_[slot].entry.get() : nullptr;
@@ -646,7 +647,7 @@ private:
 
     // Lists every dirty entry anew, after a listing failed.
     void ListDirty() {
-        dirtyListing_.slots.clear();
+        dirtyListing_.slotsListed.clear();
         dirtyListing_.lost = false;
         for (Node* node = newest_; node != nullptr; node = node->older_) {
             Entry& entry = AsEntry(*node);
@@ -681,7 +682,7 @@ private:
         slots_[slot].entry = std::move(created);
         // Slots of freed entries listed again by new ones: a cache that grows and trims without a flush does
         // not keep them all.
-        if (dirtyListing_.slots.size() >= 2 * static_cast<std::size_t>(count_) + MinDirtyListing) {
+        if (dirtyListing_.slotsListed.size() >= 2 * static_cast<std::size_t>(count_) + MinDirtyListing) {
             CompactDirtyListing();
         }
         if (entry.dirty_ && !entry.dirtyListed_) {
