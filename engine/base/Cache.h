@@ -21,6 +21,8 @@ inline constexpr std::uint16_t MaxCachePins = 64;
 // Listings of reusable entries a cache keeps beyond twice its entries before it lists them anew: enough that
 // a small cache does not list anew on every change.
 inline constexpr std::size_t MinReuseListing = 64;
+// Likewise the dirty listing's slots beyond twice the entries before it drops those of freed entries.
+inline constexpr std::size_t MinDirtyListing = 64;
 // The oldest entries a cache looks at before it asks its heap of reusable entries: a few pinned ones at the
 // back (a cursor's record, a page on its path) do not send every eviction to the heap.
 inline constexpr int OldestLooks = 4;
@@ -46,6 +48,24 @@ struct CacheSettings {
 template <class Entry>
 class TCache;
 
+// The slots of a cache whose entries were marked dirty since its last flush, so that a flush visits those
+// rather than every cached entry. A slot may be listed more than once (an entry freed and another made in its
+// slot), and an entry written or emptied since stays listed until the next flush drops it.
+struct TDirtyListing {
+    // Not named "slots": Qt takes that word as a macro.
+    std::vector<std::uint32_t> slotsListed;
+    // A listing failed for want of memory: the next flush walks every entry and lists anew.
+    bool lost = false;
+
+    void Add(std::uint32_t slot) noexcept {
+        try {
+            slotsListed.push_back(slot);
+        } catch (...) {
+            lost = true;
+        }
+    }
+};
+
 // The cache's part of an entry. An entry type derives from it and adds its image's contents and three
 // operations: Reset() empties the contents, Load(image) takes them from a file image (it may raise for an
 // image it refuses), Store(image) writes them into one (the cache keeps the dirty flag). Position{} marks an
@@ -63,8 +83,14 @@ public:
     bool Dirty() const noexcept { return dirty_; }
     // Set only while a multi-entry read places entries, so that it does not evict or write what it reads.
     bool InReadRange() const noexcept { return inReadRange_; }
-    // Setters of the contents mark the entry dirty when they change it.
-    void MarkDirty() noexcept { dirty_ = true; }
+    // Setters of the contents mark the entry dirty when they change it. An entry of a cache is listed for
+    // its next flush the first time.
+    void MarkDirty() noexcept {
+        dirty_ = true;
+        if (dirtyListed_ || dirtyListing_ == nullptr) return;
+        dirtyListed_ = true;
+        dirtyListing_->Add(slot_);
+    }
     void MarkClean() noexcept { dirty_ = false; }
 
 protected:
@@ -79,6 +105,9 @@ private:
     std::uint16_t pins_ = 0;
     bool dirty_ = false;
     bool inReadRange_ = false;
+    // Its slot is in the cache's dirty listing (null for an entry outside a cache).
+    bool dirtyListed_ = false;
+    TDirtyListing* dirtyListing_ = nullptr;
     // The entry's place in the cache's slot table, which outlives the entry.
     std::uint32_t slot_ = 0;
     // When the entry last came to the front: entries further from the front have smaller ages.
@@ -314,9 +343,20 @@ public:
     }
 
     // The entries a flush writes; a file with several caches collects from each and writes them together.
-    void CollectDirty(std::vector<Entry*>& entries) const {
-        for (Node* node = newest_; node != nullptr; node = node->older_) {
-            Entry& entry = AsEntry(*node);
+    // Only the entries listed dirty are visited (a shared table flushes after every change, and a walk over
+    // the whole cache would cost more than the write); those still dirty stay listed, since a write that
+    // fails or an entry pinned now leaves them for a later flush.
+    void CollectDirty(std::vector<Entry*>& entries) {
+        if (dirtyListing_.lost) ListDirty();
+        if (dirtyListing_.lost) {
+            for (Node* node = newest_; node != nullptr; node = node->older_) {
+                if (Writable(AsEntry(*node))) entries.push_back(&AsEntry(*node));
+            }
+            return;
+        }
+        CompactDirtyListing();
+        for (const std::uint32_t slot : dirtyListing_.slotsListed) {
+            Entry& entry = *slots_[slot].entry;
             if (Writable(entry)) entries.push_back(&entry);
         }
     }
@@ -378,6 +418,7 @@ public:
     // Frees every entry; the capacity goes back to its base.
     void FreeAll() noexcept {
         while (oldest_ != nullptr) Free(AsEntry(*oldest_));
+        dirtyListing_.slotsListed.clear();
         capacity_ = baseCapacity_;
     }
 
@@ -589,6 +630,32 @@ private:
         }
     }
 
+    // Drops from the dirty listing the slots whose entries are clean or gone, and second listings of a slot.
+    // Each listed entry is unmarked on its first listing, so that a later one of the same slot is dropped.
+    void CompactDirtyListing() noexcept {
+        std::vector<std::uint32_t>& listed = dirtyListing_.slotsListed;
+        std::size_t kept = 0;
+        for (const std::uint32_t slot : listed) {
+            Entry* const entry = slot < slots_.size() ? slots_[slot].entry.get() : nullptr;
+            if (entry == nullptr || !entry->dirtyListed_) continue;
+            entry->dirtyListed_ = false;
+            if (entry->dirty_) listed[kept++] = slot;
+        }
+        listed.resize(kept);
+        for (const std::uint32_t slot : listed) slots_[slot].entry->dirtyListed_ = true;
+    }
+
+    // Lists every dirty entry anew, after a listing failed.
+    void ListDirty() {
+        dirtyListing_.slotsListed.clear();
+        dirtyListing_.lost = false;
+        for (Node* node = newest_; node != nullptr; node = node->older_) {
+            Entry& entry = AsEntry(*node);
+            entry.dirtyListed_ = entry.dirty_;
+            if (entry.dirty_) dirtyListing_.Add(entry.slot_);
+        }
+    }
+
     // Lists every reusable entry anew, dropping the stale listings.
     void ListReusable() {
         reusable_.clear();
@@ -611,7 +678,17 @@ private:
         }
         Entry& entry = *created;
         entry.slot_ = slot;
+        entry.dirtyListing_ = &dirtyListing_;
         slots_[slot].entry = std::move(created);
+        // Slots of freed entries listed again by new ones: a cache that grows and trims without a flush does
+        // not keep them all.
+        if (dirtyListing_.slotsListed.size() >= 2 * static_cast<std::size_t>(count_) + MinDirtyListing) {
+            CompactDirtyListing();
+        }
+        if (entry.dirty_ && !entry.dirtyListed_) {
+            entry.dirtyListed_ = true;
+            dirtyListing_.Add(slot);
+        }
         Link(entry);
         ++count_;
         return entry;
@@ -663,6 +740,8 @@ private:
     int growthStep_;
     FullCachePolicy policy_;
     int count_ = 0;
+    // Declared before the slots: the entries point at it.
+    TDirtyListing dirtyListing_;
     std::vector<Slot> slots_;
     std::vector<std::uint32_t> freeSlots_;
     // The slots pinned since the last unpin-all, each once.

@@ -115,6 +115,7 @@ void TPage::Reset() {
     NavCursor = 0;
     entries_.clear();
     keys_.clear();
+    compressedTotal_ = 0;
     MarkClean();
 }
 
@@ -147,9 +148,7 @@ std::size_t TPage::EntrySize(std::size_t index) const noexcept {
     const std::size_t k = format_.KeyLength;
     if (!IsLeaf()) return k + NodeEntryExtra;
     if (format_.Compression == CompressionNone) return k + LeafEntryExtra;
-    const TPageEntry& entry = entries_[index];
-    const std::size_t leading = index == 0 ? 0 : entry.Leading;
-    return k - leading - entry.Trailing + CompressedEntryExtra;
+    return CompressedEntrySize(index);
 }
 
 std::size_t TPage::EntriesSize() const noexcept {
@@ -187,13 +186,25 @@ void TPage::ComputeCompression(std::size_t first, std::size_t last) {
             trailing = CountTrailingZeroBytes(KeyAt(i) + area.start + area.length - 1,
                                               area.length % TrailingScanModulus);
         }
+        compressedTotal_ -= CompressedEntrySize(i);
         entry.Leading = static_cast<std::uint16_t>(leading);
         entry.Trailing = static_cast<std::uint16_t>(trailing);
+        compressedTotal_ += CompressedEntrySize(i);
     }
-    std::size_t total = 0;
-    for (std::size_t i = 0; i < entries_.size(); ++i) total += EntrySize(i);
     // A leaf of more than 65535 bytes never reaches an image: SaveToBuffer refuses anything above 4083.
-    encodedSize_ = static_cast<std::uint16_t>(std::min<std::size_t>(total, UINT16_MAX));
+    encodedSize_ = static_cast<std::uint16_t>(std::min<std::size_t>(compressedTotal_, UINT16_MAX));
+}
+
+std::size_t TPage::CompressedEntrySize(std::size_t index) const noexcept {
+    const TPageEntry& entry = entries_[index];
+    const std::size_t leading = index == 0 ? 0 : entry.Leading;
+    return format_.KeyLength - leading - entry.Trailing + CompressedEntryExtra;
+}
+
+std::size_t TPage::CompressedSizes(std::size_t first, std::size_t last) const noexcept {
+    std::size_t total = 0;
+    for (std::size_t i = first; i < last && i < entries_.size(); ++i) total += CompressedEntrySize(i);
+    return total;
 }
 
 // ---- Entries ----
@@ -250,17 +261,23 @@ std::uint32_t TPage::KeyTotal() const noexcept {
 void TPage::InsertEntry(std::size_t index, std::span<const std::uint8_t> key, std::uint32_t pointer,
                         std::uint32_t count) {
     if (index > entries_.size()) RaiseCorrupt();
+    // Only the new entry and the one it moves on (which may stop being the first) change their sizes.
+    const std::size_t before = CompressedSizes(index, index + 1);
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index), TPageEntry{});
     keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(index * format_.KeyLength), format_.KeyLength,
                  0);
+    compressedTotal_ += CompressedSizes(index, index + 2) - before;
     SetEntry(index, key, pointer, count);
 }
 
 void TPage::RemoveEntry(std::size_t index) {
     CheckPosition(index);
+    // Only the entry removed and the one that takes its place (which may become the first) change sizes.
+    const std::size_t before = CompressedSizes(index, index + 2);
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
     const auto first = keys_.begin() + static_cast<std::ptrdiff_t>(index * format_.KeyLength);
     keys_.erase(first, first + format_.KeyLength);
+    compressedTotal_ = compressedTotal_ + CompressedSizes(index, index + 1) - before;
     MarkDirty();
 }
 
@@ -279,6 +296,8 @@ void TPage::TakeEntries(TPage& from, std::size_t first, std::size_t count, std::
     keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(at * k), fromKeys,
                  fromKeys + static_cast<std::ptrdiff_t>(count * k));
     from.keys_.erase(fromKeys, fromKeys + static_cast<std::ptrdiff_t>(count * k));
+    compressedTotal_ = CompressedSizes(0, entries_.size());
+    from.compressedTotal_ = from.CompressedSizes(0, from.entries_.size());
     MarkDirty();
     from.MarkDirty();
 }
@@ -287,6 +306,7 @@ void TPage::SetCount(std::uint16_t count) {
     if (count == entries_.size()) return;
     entries_.resize(count);
     keys_.resize(std::size_t{count} * format_.KeyLength, 0);
+    compressedTotal_ = CompressedSizes(0, entries_.size());
     MarkDirty();
 }
 
@@ -423,6 +443,7 @@ void TPage::DecodeEntries(std::span<const std::uint8_t, PageEntryRoom> room, std
     }
     entries_ = std::move(entries);
     keys_ = std::move(keys);
+    compressedTotal_ = CompressedSizes(0, entries_.size());
     encodedSize_ = compressed ? encodedSize : 0;
 }
 
@@ -439,6 +460,7 @@ void TPage::LoadFromBuffer(std::span<const std::uint8_t, PageSize> image, bool h
     if (headerOnly) {
         entries_.clear();
         keys_.clear();
+        compressedTotal_ = 0;
         encodedSize_ = 0;
     } else {
         try {

@@ -345,6 +345,10 @@ private:
     }
     // The size of entry i in an image.
     std::size_t EntrySize(std::size_t index) const noexcept;
+    // The size entry i takes in a compressed leaf with its L and T as they stand, whatever the page type.
+    std::size_t CompressedEntrySize(std::size_t index) const noexcept;
+    // The sum of CompressedEntrySize over the entries i..j-1.
+    std::size_t CompressedSizes(std::size_t first, std::size_t last) const noexcept;
     // The format and key order of the page's index, from the owner or as given.
     void LoadFormat();
 
@@ -357,6 +361,9 @@ private:
     PageOffset next_;
     PageOffset parent_;
     std::uint16_t encodedSize_ = 0;
+    // CompressedSizes over every entry, kept up to date with each change of the entries, so that the encoded
+    // size after one insert or removal costs the entries it touched rather than the whole leaf.
+    std::size_t compressedTotal_ = 0;
     bool free_ = false;
     std::vector<TPageEntry> entries_;
     std::vector<std::uint8_t> keys_;

@@ -263,19 +263,19 @@ std::vector<std::uint8_t> Inserting(const std::vector<KeyUpdate>& updates) {
 // free list first, the rest appended to the one index file.
 void CheckPageRoom(TDataFile& table, const std::vector<std::uint8_t>& indexes) {
     TIndexFile& index = table.IndexFile();
-    std::vector<std::uint32_t> wanted;
     std::uint64_t total = 0;
     for (const std::uint8_t n : indexes) {
         index.SelectIndex(n);
-        wanted.push_back(index.PagesForInsert());
-        total += wanted.back();
+        total += index.PagesForInsert();
     }
-    // The free lists are walked only when appending everything would not fit.
+    // The free lists are walked only when appending everything would not fit (rarely: the figures are
+    // asked again there rather than kept in a list on every insert).
     if (index.CanAppendPages(total)) return;
     std::uint64_t appends = 0;
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        index.SelectIndex(indexes[i]);
-        appends += wanted[i] - index.FreePagesAvailable(wanted[i]);
+    for (const std::uint8_t n : indexes) {
+        index.SelectIndex(n);
+        const std::uint32_t wanted = index.PagesForInsert();
+        appends += wanted - index.FreePagesAvailable(wanted);
     }
     if (!index.CanAppendPages(appends)) RaiseEngineError(ErrFileFull, table.FileName());
 }

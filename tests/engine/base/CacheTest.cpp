@@ -456,4 +456,106 @@ TEST_F(CacheTest, AnEntryWrittenThroughAnotherCacheOfTheFileIsReusedWithoutAWrit
     EXPECT_EQ(Order(second), (std::vector<std::uint32_t>{9, 3}));
 }
 
+// The entries a walk over the whole cache finds writable, by position.
+std::vector<std::uint32_t> WritableByWalk(const Cache& cache) {
+    std::vector<std::uint32_t> found;
+    cache.ForEach([&](const TestEntry& e) {
+        if (e.Dirty() && e.PinCount() == 0 && e.GetPosition() != TestPosition{}) found.push_back(e.GetPosition().Value);
+    });
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+TEST_F(CacheTest, AFlushFindsEveryDirtyEntryAWalkOfTheWholeCacheFinds) {
+    // Seeded pins, changes, appends, relocations, flushes (some failing), evictions, growth and trims,
+    // invalidations and frees: whatever the cache went through, the entries a flush collects from its dirty
+    // listing are exactly those a walk over every entry finds, each once, written in ascending order.
+    struct FlakyStore : TestStore {
+        FlakyStore() : TestStore(60) {}
+        void WriteImages(std::int64_t offset, const std::uint8_t* buffer, std::size_t length) override {
+            if (fail) throw CorruptCache{};
+            TestStore::WriteImages(offset, buffer, length);
+        }
+        bool fail = false;
+    } store;
+    Cache cache(store, {8, 4, FullCachePolicy::FlushAll});
+    std::mt19937 random(11);
+    std::vector<Pin> pins;
+    for (int step = 0; step < 6000; ++step) {
+        const std::uint32_t n = 1 + random() % 60;
+        store.fail = random() % 8 == 0;
+        store.inTransaction = random() % 5 == 0;
+        try {
+            switch (random() % 12) {
+                case 0:
+                    if (!pins.empty()) pins.erase(pins.begin() + static_cast<std::ptrdiff_t>(random() % pins.size()));
+                    break;
+                case 1:
+                    cache.UnpinAll();
+                    pins.clear();
+                    break;
+                case 2: {
+                    std::vector<TestEntry*> collected;
+                    cache.CollectDirty(collected);
+                    std::vector<std::uint32_t> positions;
+                    for (const TestEntry* e : collected) positions.push_back(e->GetPosition().Value);
+                    std::sort(positions.begin(), positions.end());
+                    ASSERT_EQ(positions, WritableByWalk(cache)) << step;
+                    store.writes.clear();
+                    cache.WriteSorted(collected);
+                    for (std::size_t i = 1; i < store.writes.size(); ++i) {
+                        ASSERT_LT(store.writes[i - 1].offset, store.writes[i].offset) << step;
+                    }
+                    break;
+                }
+                case 3:
+                    if (random() % 4 == 0) cache.Invalidate();
+                    break;
+                case 4:
+                    if (random() % 3 == 0) {
+                        pins.clear();
+                        cache.UnpinAll();
+                        if (random() % 2 == 0) {
+                            cache.Trim();
+                        } else {
+                            store.fail = false;
+                            cache.Flush();
+                            cache.FreeAll();
+                        }
+                    }
+                    break;
+                case 5:
+                    if (cache.Peek(P(n)) == nullptr) {
+                        Pin pin = cache.Append(P(n));
+                        pin->SetValue(5000 + step);
+                    }
+                    break;
+                case 6:
+                    if (TestEntry* e = cache.Peek(P(n)); e != nullptr && cache.Peek(P(n % 60 + 1)) == nullptr) {
+                        cache.Relocate(*e, P(n % 60 + 1));
+                    }
+                    break;
+                default: {
+                    Pin pin = ReadOne(cache, n);
+                    if (random() % 2 == 0) pin->SetValue(step);
+                    if (random() % 3 == 0) pins.push_back(std::move(pin));
+                }
+            }
+        } catch (const CorruptCache&) {
+            // A failed write or a cache with nothing to give: the entries stay as they are.
+        }
+        std::vector<TestEntry*> collected;
+        cache.CollectDirty(collected);
+        std::vector<std::uint32_t> positions;
+        for (const TestEntry* e : collected) positions.push_back(e->GetPosition().Value);
+        std::sort(positions.begin(), positions.end());
+        ASSERT_EQ(positions, WritableByWalk(cache)) << step;
+    }
+    pins.clear();
+    cache.UnpinAll();
+    store.fail = false;
+    cache.Flush();
+    EXPECT_TRUE(WritableByWalk(cache).empty());
+}
+
 }  // namespace
