@@ -1,6 +1,6 @@
 // keyvale: the data-entry skill testing program.
-#include "app/Application.h"
-#include "app/Program.h"
+#include "app/program/Program.h"
+#include "app/services/Application.h"
 
 int main(int argc, char** argv) {
     app::TApplication application(argc, argv);

@@ -231,7 +231,11 @@ TFilterParseNode* TExprParser::ParsePrimary() {
 
 std::string TExprParser::TokenDescription() const {
     if (tokenKind_ == tkEnd) return std::string(kFilterNothing);
-    return "'" + source_.substr(tokenStart_, scanPos_ - tokenStart_) + "'";
+    // Appended one by one: a literal + std::string sum draws GCC 12's false -Wrestrict from libstdc++.
+    std::string description(1, '\'');
+    description.append(source_, tokenStart_, scanPos_ - tokenStart_);
+    description += '\'';
+    return description;
 }
 
 bool TExprParser::TokenIsWord(std::string_view word) const {

@@ -245,6 +245,8 @@ private:
     int CursorMoved(std::span<const std::uint8_t> bookmark);
     // The values for the key fields, one per field (see Locate).
     static std::vector<rtl::Variant> KeyValueList(std::size_t fieldCount, const rtl::Variant& keyValues);
+    // The fields' names as a key field list ("A;B").
+    static std::string FieldNameList(const std::vector<db::TField*>& fields);
     // The engine's record callback of the function filter: the dataset is the client data.
     static bool RecordFilter(void* clientData, const std::uint8_t* image, engine::SlotNumber recordNumber);
 

@@ -483,6 +483,12 @@ int TTARNISDataSet::CursorMoved(std::span<const std::uint8_t> bookmark) {
     return handle_->CompareBookmarks(current, bookmark);
 }
 
+std::string TTARNISDataSet::FieldNameList(const std::vector<db::TField*>& fields) {
+    std::string names;
+    for (const db::TField* field : fields) names += (names.empty() ? "" : ";") + field->FieldName();
+    return names;
+}
+
 std::vector<rtl::Variant> TTARNISDataSet::KeyValueList(std::size_t fieldCount, const rtl::Variant& keyValues) {
     if (fieldCount == 1 && !keyValues.IsArray()) return {keyValues};
     if (!keyValues.IsArray() || keyValues.ArrayLength() != fieldCount)
@@ -493,21 +499,32 @@ std::vector<rtl::Variant> TTARNISDataSet::KeyValueList(std::size_t fieldCount, c
 bool TTARNISDataSet::LocateRecord(std::string_view keyFields, const rtl::Variant& keyValues,
                                   db::TLocateOptions options, bool syncCursor) {
     CheckBrowseMode();
-    const std::vector<db::TField*> fields = GetFieldList(keyFields);
+    std::vector<db::TField*> fields = GetFieldList(keyFields);
     if (fields.empty()) return false;
-    const std::vector<rtl::Variant> values = KeyValueList(fields.size(), keyValues);
+    std::vector<rtl::Variant> values = KeyValueList(fields.size(), keyValues);
+    std::string searchFields(keyFields);
+    if ((options & db::loPartialKey) != 0 && fields.back()->DataType() == db::ftString &&
+        !values.back().IsNull() && rtl::VarToStr(values.back()).empty()) {
+        // Every text starts with the empty one: the field asks nothing, whether an index or a scan answers.
+        fields.pop_back();
+        values.pop_back();
+        searchFields = FieldNameList(fields);
+        options &= ~db::loPartialKey;
+    }
     CursorPosChanged();
     const db::TRecordBuffer buffer = TempBuffer();
+    if (fields.empty()) {
+        handle_->SetToBegin();
+        return handle_->GetNextRecord(Image(buffer)) == 0;
+    }
     const bool caseInsensitive = (options & db::loCaseInsensitive) != 0;
     engine::TDataFile* cursor =
-        MapsToIndex(fields, caseInsensitive) ? handle_ : GetLookupCursor(keyFields, caseInsensitive);
+        MapsToIndex(fields, caseInsensitive) ? handle_ : GetLookupCursor(searchFields, caseInsensitive);
     if (cursor == nullptr) {
-        // No index serves: a scan from the first record under a filter of the key values. The activation
-        // finds the current record again (in natural order it leaves no before-first state), so the scan
-        // goes to the start only after it.
+        // No index serves: a scan from the first record under a filter of the key values.
+        handle_->SetToBegin();
         DroppedFilter lookup(*handle_, CreateLookupFilter(fields, values, options));
         handle_->ActivateFilter(lookup.Get());
-        handle_->SetToBegin();
         const bool found = handle_->GetNextRecord(Image(buffer)) == 0;
         lookup.Drop();
         return found;

@@ -125,12 +125,14 @@ void TTARNISTable::SetLockRetryCount(std::uint8_t value) {
     if (value == settings_.LockRetryCount) return;
     settings_.LockRetryCount = value;
     if (Handle() != nullptr) Handle()->SetLockRetryCount(value);
+    if (lookupCursor_) lookupCursor_->SetLockRetryCount(value);
 }
 
 void TTARNISTable::SetLockWaitTime(std::uint16_t value) {
     if (value == settings_.LockWaitTime) return;
     settings_.LockWaitTime = value;
     if (Handle() != nullptr) Handle()->SetLockWaitTime(value);
+    if (lookupCursor_) lookupCursor_->SetLockWaitTime(value);
 }
 
 void TTARNISTable::SetTableName(std::string_view value) {
@@ -373,6 +375,9 @@ engine::TDataFile* TTARNISTable::GetLookupCursor(std::string_view keyFields, boo
             SessionLockGuard lock(DBSession());
             lookupCursor_ = Handle()->CloneCursor();
         }
+        // The clone starts with the engine's lock defaults; it waits for locks as its table does.
+        lookupCursor_->SetLockRetryCount(settings_.LockRetryCount);
+        lookupCursor_->SetLockWaitTime(settings_.LockWaitTime);
         try {
             lookupCursor_->SetIndexName(engineName);
         } catch (...) {

@@ -99,9 +99,13 @@ std::string ScientificText(DecimalNumber n, int precision, int exponentDigits, c
 std::string FixedBody(DecimalNumber& n, int decimals, bool thousands, const FormatSettings& st) {
     RoundDecimals(n, decimals);
     std::string whole = IntegerDigits(n);
-    if (whole.empty()) whole = "0";
+    // A literal's assign and a char + std::string sum here draw GCC 12's false -Wrestrict from libstdc++.
+    if (whole.empty()) whole.assign(1, '0');
     std::string out = thousands ? Grouped(whole, st.ThousandSeparator) : whole;
-    if (decimals > 0) out += st.DecimalSeparator + FractionDigits(n, decimals);
+    if (decimals > 0) {
+        out += st.DecimalSeparator;
+        out += FractionDigits(n, decimals);
+    }
     return out;
 }
 

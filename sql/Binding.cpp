@@ -340,7 +340,9 @@ void TDataQuery::MakeResultColumnName(std::string_view name, std::string_view al
 }
 
 std::string TDataQuery::MakeUniqueColumnName(std::string_view base, std::uint32_t suffix) {
-    const std::string tail = "_" + std::to_string(suffix);
+    // Appended one by one: a literal + std::string sum draws GCC 12's false -Wrestrict from libstdc++.
+    std::string tail(1, '_');
+    tail += std::to_string(suffix);
     std::string name = std::string(base) + tail;
     if (name.size() <= MaxResultNameLength) return name;
     return std::string(LastCharacters(base, MaxResultNameLength - tail.size())) + tail;

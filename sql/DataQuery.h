@@ -164,9 +164,14 @@ public:
     bool IsJoinTarget(const TSourceDataLink* ignore, const TSourceDataFile* table) const noexcept;
     // Sources by ascending TableNumber, equal numbers in list order, then numbered 1, 2, ...
     void SortSourceTables();
-    // Drops unneeded unconditional links, refuses a table that two conditional links target, then makes
-    // the links a tree rooted at the first table and checks every outer join against it.
+    // Drops unneeded unconditional links, joins a table that several conditional links target through one
+    // of them, then makes the links a tree rooted at the first table and checks every outer join against it.
     void PruneLinks();
+    // The conditional links reaching one table merged into the link from the latest table before it.
+    void MergeJoinTargets();
+    // The refusal of a table whose join conditions cannot be joined through one link, naming the tables
+    // that have a link to it.
+    [[noreturn]] void RaiseTargetNotCombinable(const TSourceDataFile& target) const;
 
     // --- Planning: table filters (PushDown.cpp) -----------------------------------------------------------
     //
@@ -190,6 +195,8 @@ public:
     // own, compared record by record under the mixed-type rules.
     std::unique_ptr<engine::TExprNode> EvaluateToConstant(const engine::TExprNode& model,
                                                           const engine::TExprNode& expression);
+    // The value of that constant node alone.
+    engine::ExprValue EvaluateToValue(const engine::TExprNode& model, const engine::TExprNode& expression);
     // The evaluator's column procedure: the column's field from its SourceTable's RecordBuffer (physical
     // field set). Owner is the statement; data is not used.
     static void FetchColumnValue(void* owner, void* data, const engine::TExprNode& column,
@@ -323,8 +330,9 @@ private:
     std::uint16_t RunCopiedSelect(engine::TDataFile*& result);
     // The row loop over the joined rows, with progress and abort; each row passing the residual condition
     // goes to handleRow.
-    // A handleRow answering false ends the loop.
-    void RunRowLoop(const std::function<bool()>& handleRow);
+    // A handleRow answering false ends the loop. Without progress the loop reports nothing and cannot be
+    // aborted (a change statement's check of its rows before it writes).
+    void RunRowLoop(const std::function<bool()>& handleRow, bool withProgress = true);
     // The tree (a column's expression or an aggregate's argument) on the current joined row, in the
     // column's type; NULL when it has no value there or the type cannot hold it.
     engine::ExprValue EvaluateColumn(const TResultDataField& column, const engine::TExprNode& tree);
@@ -360,8 +368,12 @@ private:
     // INSERT, UPDATE and DELETE (ExecuteChange.cpp), each under the table lock.
     void RunInsert();
     void RunChange();
+    // Computes every row's new record image without writing one, so that a value or record the statement
+    // would refuse on some row refuses it before the first row changes.
+    void CheckUpdateRows();
     // Evaluates value i against the target's current row and stores it into image's field, converted to
-    // the column's type; a NULL result leaves the field as it is. context ends the conversion error.
+    // the column's type; a NULL result leaves an INSERT's field as initialised and blanks an UPDATE's. A
+    // value past the column's range raises the overflow text. context ends the error texts.
     void StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context);
 
     // Binding steps (Binding.cpp).

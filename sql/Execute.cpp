@@ -66,6 +66,21 @@ private:
     std::uint16_t count_;
 };
 
+// The join's key tables hold copies of inner rows: they go when the run ends, also on failure.
+class KeyTablesReleased {
+public:
+    explicit KeyTablesReleased(const std::vector<std::unique_ptr<TSourceDataFile>>& sources) : sources_(sources) {}
+    KeyTablesReleased(const KeyTablesReleased&) = delete;
+    KeyTablesReleased& operator=(const KeyTablesReleased&) = delete;
+    ~KeyTablesReleased() {
+        for (const auto& source : sources_)
+            for (const auto& link : source->Links) link->ReleaseKeyTable();
+    }
+
+private:
+    const std::vector<std::unique_ptr<TSourceDataFile>>& sources_;
+};
+
 }  // namespace
 
 bool TDataQuery::StartRows() {
@@ -122,6 +137,7 @@ std::uint16_t TDataQuery::RunCopiedSelect(engine::TDataFile*& handle) {
     SelectRunIndex();
     const ShownCountFields shown(result, HasAverages ? AverageCountFields : 0);
     ApplyWhereToSources();
+    const KeyTablesReleased released(Sources);
 
     std::vector<std::uint8_t> image(result.GetRecordBufferSize());
     std::size_t aggregates = 0;
@@ -181,7 +197,7 @@ bool TDataQuery::RunPlainRows(std::span<std::uint8_t> image) {
     return copied;
 }
 
-void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow) {
+void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, bool withProgress) {
     TSourceDataFile& first = *Sources.front();
     // The percentage is against the count when the loop starts: a DELETE shrinks it while it runs.
     const std::int32_t total = first.Table->GetRecordCount();
@@ -196,7 +212,7 @@ void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow) {
         if (counter == 0 || slot != last) {
             ++counter;
             last = slot;
-            if (counter > 1) {
+            if (counter > 1 && withProgress) {
                 const std::int32_t percent = total <= 0 ? 0
                                                         : static_cast<std::int32_t>(std::min<std::int64_t>(
                                                               100, std::int64_t{counter} * 100 / total));

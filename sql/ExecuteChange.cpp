@@ -1,17 +1,21 @@
 // INSERT, UPDATE and DELETE: one record added, or the filtered target table walked and each row changed
-// or deleted, all under the table lock.
+// or deleted, all under the table lock; an UPDATE that fails part-way puts back the rows it wrote.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/base/EngineError.h"
+#include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/records/RecordNumbers.h"
 #include "engine/values/FieldConversion.h"
+#include "engine/values/FieldTypes.h"
 #include "rtl/ExceptionHook.h"
 #include "sql/DataQuery.h"
 #include "sql/SqlError.h"
@@ -39,12 +43,18 @@ private:
     engine::TDataFile& table_;
 };
 
+// The natural-order bookmark of a slot.
+std::array<std::uint8_t, engine::TDataFile::NaturalBookmarkSize> SlotBookmark(std::uint32_t slot) noexcept {
+    std::array<std::uint8_t, engine::TDataFile::NaturalBookmarkSize> bookmark{};
+    std::memcpy(bookmark.data(), &slot, bookmark.size());
+    return bookmark;
+}
+
 // Puts the natural-order cursor where the next read gives the first visible record after the slot. A
 // change that took the record out of the visible set (a deleted row, a modified row failing the filter)
 // has already moved the cursor onto that record, which the next read would skip.
 void ContinueAfter(engine::TDataFile& table, std::uint32_t slot) {
-    std::array<std::uint8_t, engine::TDataFile::NaturalBookmarkSize> bookmark{};
-    std::memcpy(bookmark.data(), &slot, bookmark.size());
+    auto bookmark = SlotBookmark(slot);
     table.GotoBookmark(bookmark, false);
     table.GetBookmark(bookmark);
     std::uint32_t landed = 0;
@@ -60,24 +70,109 @@ void ContinueAfter(engine::TDataFile& table, std::uint32_t slot) {
     }
 }
 
+// The record lock GetCurrentRecord took on a row about to be written: ModifyRecord frees it with a write
+// that succeeds, this frees it when anything before or in the write fails, keeping that failure.
+class RowLock {
+public:
+    RowLock(engine::TDataFile& table, std::uint32_t slot) : table_(table), slot_(slot) {}
+    RowLock(const RowLock&) = delete;
+    RowLock& operator=(const RowLock&) = delete;
+    ~RowLock() {
+        if (written_) return;
+        engine::CleanUpKeepingError([this] {
+            if (table_.HoldsRecordLock(slot_)) table_.UnlockRecord(slot_);
+        });
+    }
+    void Written() noexcept { written_ = true; }
+
+private:
+    engine::TDataFile& table_;
+    engine::SlotNumber slot_;
+    bool written_ = false;
+};
+
+// The rows an UPDATE's writing walk has reached, each with its record as it was before the write, so that
+// a walk that fails part-way can put them back. One record image per row is kept in memory: the engine's
+// transactions cannot be committed, so no other copy of the old rows exists, and the memory grows with the
+// rows changed, as a statement that may change the whole table must allow. The images lie end to end in
+// one growing buffer, without an allocation per row.
+class WrittenRows {
+public:
+    explicit WrittenRows(std::size_t imageSize) : imageSize_(imageSize) {}
+
+    void Note(std::uint32_t slot, std::span<const std::uint8_t> before) {
+        images_.insert(images_.end(), before.begin(),
+                       before.begin() + static_cast<std::ptrdiff_t>(imageSize_));
+        slots_.push_back(slot);
+    }
+
+    // Writes every noted row back, the last one first. Each step returns to a state the table had, so under
+    // the table lock no restore meets a key another row holds. The caller's failure is the one the
+    // statement reports: a restore that fails leaves its row as the walk left it, and the others are still
+    // tried. The filters are already dropped, so that every slot can be reached, changed rows that no longer
+    // pass the WHERE included.
+    void Restore(engine::TDataFile& table) noexcept {
+        std::vector<std::uint8_t> current(table.GetRecordBufferSize());
+        for (std::size_t i = slots_.size(); i-- > 0;) {
+            engine::CleanUpKeepingError([&] {
+                const std::uint32_t slot = slots_[i];
+                table.GotoBookmark(SlotBookmark(slot), false);
+                if (table.GetCurrentRecord(current, true) != 0) return;
+                RowLock lock(table, table.GetSlotNumber(current).Value);
+                if (table.GetSlotNumber(current).Value != slot) return;
+                table.ModifyRecord(std::span<std::uint8_t>(images_).subspan(i * imageSize_, imageSize_), true,
+                                   true);
+                lock.Written();
+            });
+        }
+    }
+
+private:
+    std::size_t imageSize_;
+    std::vector<std::uint8_t> images_;
+    std::vector<std::uint32_t> slots_;
+};
+
+bool IsNumericType(std::uint8_t fieldType) noexcept {
+    return engine::IsIntegerFieldType(fieldType) || fieldType == engine::FieldTypeFloat ||
+           fieldType == engine::FieldTypeBcd;
+}
+
 }  // namespace
 
 void TDataQuery::StoreValue(std::size_t i, std::span<std::uint8_t> image, std::string_view context) {
     const TUpdateDataField& column = *TargetColumns[i];
     const TUpdateDataValue& item = *Values[i];
     if (!item.Expression) return;
+    // A large object's field names its block chain: the only value a statement can give it is a column's,
+    // whose chain the two fields would then share while this one's was lost. Refused before anything is
+    // written (an UPDATE checks every row first).
+    if (column.FieldType == engine::FieldTypeBlob)
+        RaiseSqlError(kBinaryTypeMismatch, {"column", column.FieldName, "column", item.ValueText, context});
     engine::ExprValue value = item.Expression->Value;
-    engine::EvaluateExpr(*item.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value);
-    if (value.IsNull != 0) return;
+    bool overflowed = false;
+    engine::EvaluateExpr(*item.Expression, nullptr, this, FetchColumnValue, LanguageId, SortId, value,
+                         &overflowed);
+    if (overflowed) RaiseSqlError(kValueOverflow, {context, column.ColumnName});
+    engine::TDataFile& table = *Sources.front()->Table;
+    if (value.IsNull != 0) {
+        // An INSERT's record starts with its defaults; an UPDATE to NULL empties the field.
+        if (StatementKind == StatementType::Update)
+            table.SetField(false, column.FieldNumber, image, std::nullopt);
+        return;
+    }
     std::array<std::uint8_t, engine::FieldValueBufferSize> bytes{};
     std::copy_n(value.Bytes.begin(), std::min(bytes.size(), value.Bytes.size()), bytes.begin());
     if (value.FieldType != column.FieldType &&
         !engine::ConvertFieldValue(value.FieldType, value.Size, value.Scale, column.FieldType, column.Size,
                                    column.Scale, bytes)) {
+        // Between two numeric types only a value beyond the target's range fails to convert.
+        if (IsNumericType(value.FieldType) && IsNumericType(column.FieldType))
+            RaiseSqlError(kValueOverflow, {context, column.ColumnName});
         RaiseSqlError(kValueConversionFailed, {column.ColumnName, item.ValueText, context});
     }
-    Sources.front()->Table->SetField(false, column.FieldNumber, image,
-                                     std::span<const std::uint8_t>(bytes.data(), column.Size));
+    table.SetField(false, column.FieldNumber, image,
+                   std::span<const std::uint8_t>(bytes.data(), column.Size));
 }
 
 void TDataQuery::RunInsert() {
@@ -98,28 +193,56 @@ void TDataQuery::RunChange() {
     const TableLock lock(table);
     ApplyWhereToSources();
     const bool update = StatementKind == StatementType::Update;
+    // The statement is one unit: a row it would refuse is found before any row is written. The engine's
+    // transactions cannot be committed, so every row is computed once without writing; under the table
+    // lock nobody changes the rows between that walk and the writing one.
+    if (update) CheckUpdateRows();
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
-    RunRowLoop([&] {
-        const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
-        if (update) {
-            // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
-            if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return true;
-            image = target.RecordBuffer;
-            try {
+    // That check cannot see a write the engine refuses (a key another row holds, a failed write): the
+    // rows written before it are put back. A DELETE fails only on a failed write, since under the table
+    // lock no other program holds a record, and keeps the rows deleted before it.
+    WrittenRows written(image.size());
+    try {
+        RunRowLoop([&] {
+            const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
+            if (update) {
+                // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
+                if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return true;
+                RowLock lock(table, slot);
+                image = target.RecordBuffer;
                 for (std::size_t i = 0; i < TargetColumns.size(); ++i)
                     StoreValue(i, image, "UPDATE statement");
+                // Noted before the write, so that a write that fails is put back too: nothing changes where
+                // the engine dropped the whole write, and a write cut between the record and its keys is
+                // brought back in step.
+                written.Note(slot, target.RecordBuffer);
                 table.ModifyRecord(image, true, true);
-            } catch (...) {
-                if (table.HoldsRecordLock(engine::SlotNumber(slot)))
-                    table.UnlockRecord(engine::SlotNumber(slot));
-                throw;
+                lock.Written();
+            } else {
+                table.DeleteRecord(true);
             }
-        } else {
-            table.DeleteRecord(true);
-        }
-        ContinueAfter(table, slot);
-        return true;
-    });
+            ContinueAfter(table, slot);
+            return true;
+        });
+    } catch (...) {
+        engine::CleanUpKeepingError([this] { CloseAllSourceFilters(); });
+        written.Restore(table);
+        throw;
+    }
+}
+
+void TDataQuery::CheckUpdateRows() {
+    TSourceDataFile& target = *Sources.front();
+    engine::TDataFile& table = *target.Table;
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    RunRowLoop(
+        [&] {
+            image = target.RecordBuffer;
+            for (std::size_t i = 0; i < TargetColumns.size(); ++i) StoreValue(i, image, "UPDATE statement");
+            table.CheckValidity(image);
+            return true;
+        },
+        false);
 }
 
 }  // namespace sql

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -265,15 +266,54 @@ void TDataQuery::PruneLinks() {
                 if (link.JoinType == jkNone && target->TableNumber == 1) links.erase(links.begin() + i);
                 continue;
             }
-            if (link.JoinType == jkNone) {
-                links.erase(links.begin() + i);
-                continue;
-            }
-            RaiseSqlError(kMultipleJoinTargets, {target->CorrelationName});
+            if (link.JoinType == jkNone) links.erase(links.begin() + i);
         }
     }
+    MergeJoinTargets();
     BuildLinkTree();
     CheckOuterJoins();
+}
+
+// A table that several conditional links reach is joined through one of them, the one from the latest
+// table before it in join order: the rows of the earlier ones are current there too, so its filter can
+// state every condition at once. That holds for links of one kind from tables before it on one side of every
+// outer join; any other set of links is refused.
+void TDataQuery::MergeJoinTargets() {
+    for (const auto& target : Sources) {
+        std::vector<TSourceDataLink*> reaching;
+        for (const auto& source : Sources)
+            for (const auto& link : source->Links)
+                if (link->JoinType != jkNone && link->Target == target.get()) reaching.push_back(link.get());
+        if (reaching.size() < 2) continue;
+        const TSourceDataLink& first = *reaching.front();
+        for (const TSourceDataLink* link : reaching)
+            if (link->JoinType != first.JoinType || link->Owner->TableNumber >= target->TableNumber ||
+                !SameJoinSide(link->Owner, first.Owner))
+                RaiseTargetNotCombinable(*target);
+        const std::uint8_t kind = first.JoinType;
+        TSourceDataLink* kept = *std::max_element(reaching.begin(), reaching.end(),
+                                                  [](const TSourceDataLink* a, const TSourceDataLink* b) {
+                                                      return a->Owner->TableNumber < b->Owner->TableNumber;
+                                                  });
+        for (TSourceDataLink* link : reaching) {
+            if (link == kept) continue;
+            kept->AddCondition(kind, std::move(link->Condition));
+            std::erase_if(link->Owner->Links, [link](const auto& owned) { return owned.get() == link; });
+        }
+    }
+}
+
+void TDataQuery::RaiseTargetNotCombinable(const TSourceDataFile& target) const {
+    std::vector<std::string> names;
+    for (const auto& source : Sources) {
+        const bool links = std::any_of(source->Links.begin(), source->Links.end(),
+                                       [&target](const auto& link) { return link->Target == &target; });
+        if (links) names.push_back("'" + source->CorrelationName + "'");
+    }
+    std::string from;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        from += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    RaiseSqlError(kJoinTargetNotCombinable, {target.CorrelationName, from});
 }
 
 // The nested-loop join starts each table once, from the one link that reaches it. Walking the tables in
@@ -306,8 +346,7 @@ void TDataQuery::BuildLinkTree() {
                 ++k;
                 continue;
             }
-            if (link.JoinType == jkLeftOuter)
-                RaiseSqlError(kMultipleJoinTargets, {link.Target->CorrelationName});
+            if (link.JoinType == jkLeftOuter) RaiseTargetNotCombinable(*link.Target);
             if (link.Condition) {
                 // The table is joined through another link; this one's condition still has to hold.
                 std::swap(ResidualCondition, BoundResidual);

@@ -75,25 +75,28 @@ void TDataQuery::FetchColumnValue(void* /*owner*/, void* /*data*/, const TExprNo
 }
 
 NodePtr TDataQuery::EvaluateToConstant(const TExprNode& model, const TExprNode& expression) {
+    NodePtr constant = engine::MakeConstantNode(expression, EvaluateToValue(model, expression));
+    constant->IsParam = 0;
+    return constant;
+}
+
+engine::ExprValue TDataQuery::EvaluateToValue(const TExprNode& model, const TExprNode& expression) {
     engine::ExprValue result = expression.Value;
     engine::EvaluateExpr(expression, nullptr, this, FetchColumnValue, LanguageId, SortId, result);
-    NodePtr constant = engine::MakeConstantNode(expression, result);
-    constant->IsParam = 0;
     const engine::ExprValue& wanted = model.Value;
     if (result.IsNull != 0 || result.FieldType == engine::FieldTypeString ||
         result.FieldType == wanted.FieldType)
-        return constant;
+        return result;
     // Only an exact conversion may stand for the value: 1.5 must not become the integer 1.
     engine::ExprValue converted = result;
     converted.FieldType = wanted.FieldType;
     converted.SubType = wanted.SubType;
     converted.Size = wanted.Size;
     converted.Scale = wanted.Scale;
-    if (!engine::ConvertExprValue(result, converted)) return constant;
+    if (!engine::ConvertExprValue(result, converted)) return result;
     engine::ExprValue back = result;
-    if (!engine::ConvertExprValue(converted, back) || back.Bytes != result.Bytes) return constant;
-    constant->Value = converted;
-    return constant;
+    if (!engine::ConvertExprValue(converted, back) || back.Bytes != result.Bytes) return result;
+    return converted;
 }
 
 NodePtr TDataQuery::RewriteForFilter(const TExprNode& node) {

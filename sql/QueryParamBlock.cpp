@@ -53,7 +53,9 @@ void CreateParams(TTARNISParams* list, std::string& text) {
                 StripQuotes(name, '"');
             }
             if (list != nullptr) list->CreateParam(db::ftUnknown, name, ptUnknown);
-            text.replace(i, end - i, "?");
+            // The name gives way to "?" in place (replace() draws GCC 12's false -Wrestrict from libstdc++).
+            text[i] = '?';
+            text.erase(i + 1, end - i - 1);
             ++i;
             continue;
         }

@@ -1,10 +1,9 @@
 // The result table of a copied SELECT: its fields and indexes designed from the select list and the ORDER
 // BY, DISTINCT and GROUP BY clauses, its name, its creation and opening, and its working field set.
 #include <algorithm>
-#include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "engine/base/EngineError.h"
@@ -70,14 +69,6 @@ struct NameLess {
     }
 };
 
-// A reserved temporary name still holding the empty file the reservation made: no table was created under
-// it.
-bool StillReservedEmpty(const std::string& name) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(engine::ToOsPath(name), error);
-    return !error && size == 0;
-}
-
 }  // namespace
 
 void TDataQuery::CreateResultTable() {
@@ -93,25 +84,23 @@ void TDataQuery::CreateResultTable() {
     // table named by INTO replaces a closed table of that name; one that any handle holds refuses (11013).
     const std::string name =
         temporary ? engine::GetEngineSession().GetTempFileName(IntoMemory) : ResultTableName();
-    const bool reserved = temporary && !IntoMemory;
+    // The reservation's file is held until the table stands: a create that failed once its files existed
+    // deleted them again, and the name may then be another statement's reservation already, which only the
+    // file's identity tells apart from ours.
+    std::optional<engine::HeldFile> reservation;
+    if (temporary && !IntoMemory) reservation.emplace(name);
     try {
         table.SetFileName(name);
         engine::ValidateDefinition(table.FileName(), LanguageId, SortId, Encrypted, EncryptionPassword,
                                    kResultBlockSize, fields, indexes, true);
-    } catch (...) {
-        if (reserved) engine::CleanUpKeepingError([&] { engine::DeleteDiskFile(name); });
-        throw;
-    }
-    try {
         table.CreateTable(LanguageId, SortId, 0, 0, Encrypted, EncryptionPassword, kResultDescription,
                           kResultBlockSize, fields, indexes, true);
     } catch (...) {
-        // A create that failed once its files existed deleted them again; one that could not make its file
-        // left the reservation.
-        if (reserved && StillReservedEmpty(name))
+        if (reservation && reservation->IsAt(name))
             engine::CleanUpKeepingError([&] { engine::DeleteDiskFile(name); });
         throw;
     }
+    reservation.reset();
     table.SetTemporary(temporary);
     table.SetSkipDuplicatePreCheck(true);
     table.SetQueryOwned(true);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,13 @@ public:
     bool ResetLinks();
     // The unmatched row: this table's row and those of every table reached through its links all NULL.
     void ClearJoinRows();
+    // From the next JoinFirst on, the join reads the rows listed from the key table instead of the table's
+    // records, each passing when it passes the test as a filter on the table (none: every row passes). The
+    // key table stays its link's and must outlive the reading.
+    void ReadKeyRows(const TJoinKeyTable& keys, std::span<const std::uint32_t> rows,
+                     std::unique_ptr<engine::TExprNode> test);
+    // The join reads the table's own records again.
+    void ReadOwnRows() noexcept;
 
     TDataQuery* Owner;
     std::unique_ptr<engine::TDataFile> Table;  // owned; opened by binding
@@ -95,9 +103,18 @@ private:
     // Positions link i for the current row: its filter refreshed, its target started and, unless it is the
     // last link, the target's first row read (a left outer link yields its unmatched row when none).
     bool PositionLink(std::size_t i);
+    // Rewinds the rows the join reads, and reads the next into RecordBuffer: the table's records, or those
+    // of the key table listed for it; false at their end.
+    void RewindRows();
+    bool ReadRow();
     // The table's records ran out since the last JoinFirst: JoinNext answers false without reading, so a
     // left link's unmatched row is never followed by stale rows of the tables below it.
     bool exhausted_ = false;
+    // The rows listed from a key table, when the join reads them (ReadKeyRows), and the next one's place.
+    const TJoinKeyTable* keyRows_ = nullptr;
+    std::span<const std::uint32_t> rows_;
+    std::size_t nextRow_ = 0;
+    std::unique_ptr<engine::TExprNode> rowTest_;
 };
 
 }  // namespace sql

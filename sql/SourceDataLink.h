@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/expr/ExprNode.h"
+#include "sql/JoinKeyTable.h"
 
 namespace engine {
 class TFilter;
@@ -38,8 +39,18 @@ struct TSourceDataLink {
     // the records that pass the inner table's earlier filters, and activated; or, when the link has one, its
     // condition replaced. Engine failures raise.
     void SetFilter();
-    // Drops the link's filter from the inner table, when it has one; the handle is cleared first.
+    // Drops the link's filter from the inner table, when it has one; the handle is cleared first. The link
+    // forgets its key table too, and the inner table reads its own records again: each run gathers its rows
+    // anew.
     void ClearFilter();
+    // Gives the inner table its rows for the outer table's current row: those of its filter (SetFilter), or,
+    // for a condition with an equality on the inner side, those the key table finds (the same rows in the
+    // same order). The key table is built when the filter is not served by an index, or once the link has
+    // been positioned so often that filtering costs more than reading the inner table once.
+    void PositionTarget();
+    // Frees the key table once a run is over, and the inner table reads its own records again; the choice
+    // between filter and key table is made anew by the next run.
+    void ReleaseKeyTable() noexcept;
     // The inner filter's condition for the outer table's current row: each comparison of the link as the
     // inner table's operand compared with the outer row's value (a constant, in the inner operand's type
     // where that is exact); any other part, which names no table of the inner side, becomes its truth value
@@ -54,6 +65,20 @@ struct TSourceDataLink {
     // table's filters clears this first.
     engine::TFilter* FilterHandle = nullptr;
     bool Matched = false;  // the inner table gave a row (or the unmatched row) for the outer row
+
+private:
+    // Drops the filter alone.
+    void DropFilter();
+    // The key table for this run, when it is wanted and can be built; false otherwise.
+    bool UseKeyTable();
+
+    // This run's choice between the filter and the key table.
+    const engine::TExprNode* keyEquality_ = nullptr;  // the equality of Condition that keys the rows
+    bool keysRefused_ = false;                       // no key table in this run
+    bool planned_ = false;                           // keyEquality_ looked for
+    std::int64_t innerRows_ = 0;                     // the inner table's rows when the run began
+    std::int64_t filterBuilds_ = 0;                  // SetFilter calls in this run
+    std::unique_ptr<TJoinKeyTable> keys_;
 };
 
 }  // namespace sql

@@ -1,7 +1,9 @@
 // The nested-loop join over the source tables: each table loops over the rows of its links' targets for
 // every one of its own rows, the last link innermost.
 #include <algorithm>
+#include <utility>
 
+#include "engine/table/Filter.h"
 #include "sql/SourceDataFile.h"
 
 namespace sql {
@@ -9,7 +11,7 @@ namespace sql {
 bool TSourceDataFile::PositionLink(std::size_t i) {
     TSourceDataLink& link = *Links[i];
     link.Matched = false;
-    if (link.Condition) link.SetFilter();
+    if (link.Condition) link.PositionTarget();
     // A target that cannot start has no row for this outer row: a left outer link still yields its
     // unmatched row (AdvanceLink gives it, the target being exhausted), any other link fails.
     if (!link.Target->JoinFirst() && link.JoinType != jkLeftOuter) return false;
@@ -20,10 +22,10 @@ bool TSourceDataFile::PositionLink(std::size_t i) {
 
 bool TSourceDataFile::JoinFirst() {
     exhausted_ = false;
-    Table->SetToBegin();
+    RewindRows();
     if (Links.empty()) return true;
     for (;;) {
-        if (Table->GetNextRecord(RecordBuffer) != 0) {
+        if (!ReadRow()) {
             exhausted_ = true;
             return false;
         }
@@ -59,7 +61,7 @@ bool TSourceDataFile::ResetLinks() {
 bool TSourceDataFile::JoinNext() {
     if (exhausted_) return false;
     if (Links.empty()) {
-        if (Table->GetNextRecord(RecordBuffer) == 0) return true;
+        if (ReadRow()) return true;
         exhausted_ = true;
         return false;
     }
@@ -81,7 +83,7 @@ bool TSourceDataFile::JoinNext() {
         }
         // Every link ran out: the table's own next row.
         while (!positioned) {
-            if (Table->GetNextRecord(RecordBuffer) != 0) {
+            if (!ReadRow()) {
                 exhausted_ = true;
                 return false;
             }
@@ -90,6 +92,41 @@ bool TSourceDataFile::JoinNext() {
         }
         CurrentLink = last;
     }
+}
+
+void TSourceDataFile::ReadKeyRows(const TJoinKeyTable& keys, std::span<const std::uint32_t> rows,
+                                  std::unique_ptr<engine::TExprNode> test) {
+    keyRows_ = &keys;
+    rows_ = rows;
+    nextRow_ = 0;
+    rowTest_ = std::move(test);
+}
+
+void TSourceDataFile::ReadOwnRows() noexcept {
+    keyRows_ = nullptr;
+    rows_ = {};
+    nextRow_ = 0;
+    rowTest_.reset();
+}
+
+void TSourceDataFile::RewindRows() {
+    if (keyRows_ != nullptr) {
+        nextRow_ = 0;
+        return;
+    }
+    Table->SetToBegin();
+}
+
+bool TSourceDataFile::ReadRow() {
+    if (keyRows_ == nullptr) return Table->GetNextRecord(RecordBuffer) == 0;
+    while (nextRow_ < rows_.size()) {
+        const std::span<const std::uint8_t> image = keyRows_->Image(rows_[nextRow_++]);
+        std::copy(image.begin(), image.end(), RecordBuffer.begin());
+        if (!rowTest_) return true;
+        const engine::TRecordTest test{rowTest_.get()};
+        if (engine::EvaluateRecord(*Table, RecordBuffer, Table->GetSlotNumber(RecordBuffer), test)) return true;
+    }
+    return false;
 }
 
 void TSourceDataFile::ClearJoinRows() {

@@ -149,15 +149,18 @@ inline constexpr std::string_view kResultNameNotUnique =
 // Parameter values handed to a statement that do not fit its parameters.
 inline constexpr std::string_view kInternalParameterError = "Internal parameter error";
 
-// Planning: join links and table filters. The slot of kMultipleJoinTargets, kUndefinedWhereCorrelation and
-// kOuterJoinNotCombinable is a table's correlation name.
+// Planning: join links and table filters. The slot of kUndefinedWhereCorrelation and kOuterJoinNotCombinable
+// is a table's correlation name.
 inline constexpr std::string_view kJoinOperandMultipleTables =
     "The join condition cannot contain multiple table correlation names in either the left or right operand "
     "in WHERE or JOIN clause";
 inline constexpr std::string_view kJoinCorrelationNotFound =
     "Internal join error attempting to validate table correlation names involved in join";
-inline constexpr std::string_view kMultipleJoinTargets =
-    "Internal join error - table correlation name \"%s\" is target of multiple join conditions in WHERE or "
+// A table that join conditions of different kinds reach, or a left outer join's conditions from a table
+// after it. Slots: the table's correlation name, the correlation names of the tables whose conditions reach
+// it (quoted, the last after "and").
+inline constexpr std::string_view kJoinTargetNotCombinable =
+    "Table correlation name '%s' is target of join conditions from %s that cannot be combined in WHERE or "
     "JOIN clause";
 inline constexpr std::string_view kInternalTableFilterError = "Internal table filter error";
 inline constexpr std::string_view kUndefinedWhereCorrelation =
@@ -255,5 +258,8 @@ inline constexpr std::string_view kExecSQLSelect = "ExecSQL cannot run a SELECT 
 // Execution. Ours: a group's exact sum that its column's type cannot hold fails the statement once every row
 // is in, so the outcome does not depend on the order of the rows. Slot: the column's result name.
 inline constexpr std::string_view kSumOverflow = "Numeric overflow in SUM for column '%s'";
+// Ours, worded as the SUM text: a value an INSERT or UPDATE would store past its column's range (an integer
+// step that wrapped, a number beyond a smaller field). Slots: the statement ("UPDATE statement"), the column.
+inline constexpr std::string_view kValueOverflow = "Numeric overflow in %s for column '%s'";
 
 }  // namespace sql

@@ -12,7 +12,6 @@
 #include "db/DatabaseError.h"
 #include "db/Messages.h"
 #include "engine/base/EngineError.h"
-#include "engine/base/EngineErrorCodes.h"
 #include "engine/base/EngineStrings.h"
 #include "rtl/ExceptionHook.h"
 #include "sql/SqlMessages.h"
@@ -233,10 +232,7 @@ void TTARNISQuery::PrepareSQL(const std::string& text) {
     statement->LockRetryCount = lockRetryCount_;
     statement->LockWaitTime = lockWaitTime_;
     statement->RequestLive = requestLive_;
-    // Whole: a directory cut short would name another one.
-    const std::string directory = engine::AddTrailingBackslash(Database()->Directory());
-    if (directory.size() > engine::MaxShortString) engine::RaiseEngineError(engine::ErrInvalidPath, directory);
-    statement->SetDatabaseDirectory(directory);
+    statement->SetDatabaseDirectory(engine::AddTrailingBackslash(Database()->Directory()));
     components::TTARNISSession& session = DBSession();
     statement->SetPasswordCallback([&session] { return session.GetPassword(); });
     {

@@ -425,7 +425,7 @@ void CheckExprTypes(std::int32_t errorCode, std::string_view context, TExprNode&
 
 NodePtr MakeTrueComparison(NodePtr operand) {
     auto comparison = std::make_unique<TExprNode>();
-    comparison->Text = "=";
+    comparison->Text.assign(1, '=');  // a literal's assign draws GCC 12's false -Wrestrict from libstdc++
     comparison->NodeClass = engine::ncBinary;
     comparison->Operator = engine::opEqual;
     comparison->Value.FieldType = engine::FieldTypeBoolean;

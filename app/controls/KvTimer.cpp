@@ -62,7 +62,9 @@ void TTimerThread::Configure(bool run, std::uint32_t interval, TThreadPriority p
     }
     wake_.notify_all();
     if (!run) return;
-    if (!started_) {
+    // A worker ends when its application quits; under the application made after it, it starts anew.
+    WatchApplicationQuit();
+    if (!started_ || (isFinished() && !ApplicationTerminating())) {
         started_ = true;
         start(QtPriority(priority));
     } else if (isRunning()) {

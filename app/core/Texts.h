@@ -86,6 +86,17 @@ inline constexpr string_view kAboutOk = "&OK";
 // ---- Configuration and the settings dialog ----
 
 inline constexpr string_view kErrorReadingConfig = "Error reading config.dat";
+// The program cannot read its settings at start: kErrorReadingConfig + kConfigFileIs + the record file,
+// a blank line, the engine's reason, a blank line, kConfigUnreadableEnd, then the command that makes the
+// table anew: kConfigSetupCommand + the program's directory in double quotes + kConfigSetupTable.
+inline constexpr string_view kConfigFileIs = ": ";
+inline constexpr string_view kConfigUnreadableEnd =
+    "Keyvale does not run without its settings and ends now. To make config.dat anew, run:";
+inline constexpr string_view kConfigSetupCommand = "keyvale-setup --force \"";
+inline constexpr string_view kConfigSetupTable = "\" config";
+// A table whose record file is not on disk: kTableFileOpen + the file + kTableFileMissing.
+inline constexpr string_view kTableFileOpen = "The table file \"";
+inline constexpr string_view kTableFileMissing = "\" does not exist.";
 inline constexpr string_view kSettingsCaption = "Settings";
 inline constexpr string_view kTimeAllowedGroup = "Time allowed";
 inline constexpr string_view kRealTimeLabel = "Time allowed in minutes for real mode test:";
@@ -277,6 +288,8 @@ inline constexpr std::array<string_view, 12> kListHeaders = {
     "Ttl ks err", "Ttl fld err", "Duration", "Test type", "Test date", "Time"};
 inline constexpr string_view kRateMask = "#,##0.00";
 inline constexpr string_view kAccuracyMask = "0.00";
+// The test's duration in minutes, in the list and in the results window's grid.
+inline constexpr string_view kDurationMask = "0.00";
 // The single-result report of the results window.
 inline constexpr string_view kSingleTestee = "Testee: ";
 inline constexpr string_view kSingleRealMode = "Real mode, test type: ";

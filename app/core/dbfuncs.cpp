@@ -2,8 +2,12 @@
 
 #include "app/core/AppState.h"
 #include "app/core/MessageService.h"
+#include "app/core/TableOpen.h"
 #include "app/core/Texts.h"
+#include "app/core/ExceptionText.h"
 #include "db/Field.h"
+#include "engine/table/DataFile.h"
+#include "rtl/ExceptionHook.h"
 #include "rtl/Text.h"
 
 namespace app {
@@ -32,19 +36,32 @@ Tdbfuncs::Tdbfuncs(AppState& state, MessageService& messages) : state_(state), m
     DataSource1.SetDataSet(&configdb);
 }
 
+std::string ConfigUnreadableMessage(const AppState& state, std::string_view reason) {
+    std::string message(kErrorReadingConfig);
+    message += kConfigFileIs;
+    message += engine::TDataFile().TranslateFileName(ConfigTablePath(state));
+    message += "\n\n";
+    message += WithFullStop(std::string(reason));
+    message += "\n\n";
+    message += kConfigUnreadableEnd;
+    message += '\n';
+    message += kConfigSetupCommand;
+    message += state.progdir;
+    message += kConfigSetupTable;
+    return message;
+}
+
 void Tdbfuncs::OpenFirst() {
     configdb.Close();
     configdb.SetTableName(ConfigTablePath(state_));
-    configdb.Open();
+    OpenTable(configdb);
     configdb.First();
 }
 
-void Tdbfuncs::getconfig() {
+bool Tdbfuncs::getconfig() {
     configdb.Close();
     try {
-        configdb.SetTableName(ConfigTablePath(state_));
-        configdb.Open();
-        configdb.First();
+        OpenFirst();
         const auto integer = [this](std::string_view name) { return configdb.FieldByName(name).AsInteger(); };
         const auto string = [this](std::string_view name) { return configdb.FieldByName(name).AsString(); };
         const auto boolean = [this](std::string_view name) { return configdb.FieldByName(name).AsBoolean(); };
@@ -67,13 +84,16 @@ void Tdbfuncs::getconfig() {
         state_.filter = integer("filter");
         state_.autoadvance = boolean("autoadvance");
         configdb.Close();
+        return true;
     } catch (...) {
+        const std::string reason = rtl::ExceptionMessage(std::current_exception());
         try {
             configdb.Close();
         } catch (...) {
             // The message below covers it; the next call closes again.
         }
-        messages_.ShowError(kErrorReadingConfig);
+        messages_.ShowError(ConfigUnreadableMessage(state_, reason));
+        return false;
     }
 }
 

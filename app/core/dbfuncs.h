@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "components/TARNISTable.h"
 #include "db/DataSource.h"
@@ -15,6 +16,9 @@ class MessageService;
 void ConfigureConfigTable(components::TTARNISTable& table);
 // progdir + "config.dat".
 std::string ConfigTablePath(const AppState& state);
+// What the program says when it cannot read config.dat: the record file, the reason and how to make the
+// table anew with keyvale-setup.
+std::string ConfigUnreadableMessage(const AppState& state, std::string_view reason);
 
 // The program's data module over config.dat. It holds the table open only for the length of one call;
 // a call closes it first, so that a call that failed before its close leaves nothing behind for long.
@@ -25,9 +29,9 @@ public:
     Tdbfuncs& operator=(const Tdbfuncs&) = delete;
 
     // Reads the sixteen settings of the first record into the variables, each stored as soon as it is read.
-    // Never raises: a failure closes the table and shows "Error reading config.dat"; the variables read
-    // before it keep their new values, the others their previous ones.
-    void getconfig();
+    // Never raises: a failure closes the table, shows ConfigUnreadableMessage and returns false; the
+    // variables read before it keep their new values, the others their previous ones.
+    bool getconfig();
     // Writes `password` into its field; false when anything failed (nothing shown).
     bool savepassword();
     // Writes `fname` and `lname` into their fields; failures are swallowed.

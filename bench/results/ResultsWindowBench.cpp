@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "app/FormRegistry.h"
-#include "app/ProgramRuntime.h"
 #include "app/core/MessageService.h"
-#include "app/resultsForm.h"
+#include "app/forms/FormRegistry.h"
+#include "app/forms/resultsForm.h"
+#include "app/services/ProgramRuntime.h"
 #include "db/DataSet.h"
 #include "db/Field.h"
 #include "db/widgets/DBGrid.h"

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
-#include "app/ProgramRuntime.h"
-#include "app/Services.h"
-#include "app/alphanumerictestform.h"
 #include "app/core/Scoring.h"
+#include "app/screens/alphanumerictestform.h"
+#include "app/services/Application.h"
+#include "app/services/ProgramRuntime.h"
+#include "app/services/Services.h"
 #include "db/Field.h"
 #include "rtl/DateTime.h"
 #include "tests/support/ServiceDoubles.h"

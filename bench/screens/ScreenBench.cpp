@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgramRuntime.h"
-#include "app/Services.h"
-#include "app/alphanumerictestform.h"
 #include "app/core/RandomSource.h"
+#include "app/screens/alphanumerictestform.h"
+#include "app/services/ProgramRuntime.h"
+#include "app/services/Services.h"
 #include "db/widgets/DBText.h"
 #include "db/widgets/QtText.h"
 #include "rtl/DateTime.h"

@@ -1,7 +1,9 @@
-// sql-bench [--cliff C] [N...]: the SQL engine's four cost cliffs (or cliff C alone) at N rows (default 10,000,
+// sql-bench [--cliff C] [N...]: the SQL engine's four cost cliffs (or case C alone) at N rows (default 10,000,
 // 30,000 and 100,000), each beside SQLite 3 on the same rows, in milliseconds, with the growth exponent (slope
-// of log time against log N) from one size to the next. T: ID (primary), K (indexed), V; U: ID (primary), TID (indexed), X
-// (unindexed), both with N rows, TID = X = the ID of a T row. Run it from a release build.
+// of log time against log N) from one size to the next; then two statements whose fixed cost shows on small
+// tables, at N rows up to 10,000 only. T: ID (primary), K (indexed), V; U: ID (primary), TID (indexed), X
+// (unindexed), both with N rows, TID = X = the ID of a T row. The cliffs time Execute, the fixed-cost
+// statements Prepare and Execute (SQLite's exec prepares too). Run it from a release build.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -30,17 +32,29 @@ struct Cliff {
     const char* name;
     const char* engine;
     const char* sqlite;
-    std::int32_t maxSize;  // the nested loop's own cost is quadratic: it stops early
+    std::int32_t maxSize;  // larger sizes are skipped
+    bool withPrepare;      // the statement's whole cost: Prepare and Execute
 };
 
+// The fixed-cost statements run on tables of at most this many rows.
+constexpr std::int32_t kFixedCostRows = 10000;
+
 const std::vector<Cliff> kCliffs = {
-    {"1 copied SELECT", "SELECT ID, V FROM T", "CREATE TEMP TABLE R AS SELECT ID, V FROM T", 1000000},
+    {"1 copied SELECT", "SELECT ID, V FROM T", "CREATE TEMP TABLE R AS SELECT ID, V FROM T", 1000000, false},
     {"2 UPDATE, filter active", "UPDATE T SET V = V + 1 WHERE K >= 0", "UPDATE T SET V = V + 1 WHERE K >= 0",
-     1000000},
+     1000000, false},
     {"3 join, indexed inner", "SELECT T.ID, U.ID FROM T JOIN U ON T.ID = U.TID",
-     "CREATE TEMP TABLE R AS SELECT T.ID, U.ID FROM T JOIN U ON T.ID = U.TID", 1000000},
+     "CREATE TEMP TABLE R AS SELECT T.ID, U.ID FROM T JOIN U ON T.ID = U.TID", 1000000, false},
     {"4 join, unindexed inner", "SELECT T.ID, U.ID FROM T JOIN U ON T.ID = U.X",
-     "CREATE TEMP TABLE R AS SELECT T.ID, U.ID FROM T NOT INDEXED JOIN U NOT INDEXED ON T.ID = U.X", 10000},
+     "CREATE TEMP TABLE R AS SELECT T.ID, U.ID FROM T NOT INDEXED JOIN U NOT INDEXED ON T.ID = U.X", 1000000,
+     false},
+    {"5 join, grouped (fixed cost)", "SELECT T.K, SUM(U.X) FROM T JOIN U ON T.ID = U.TID GROUP BY T.K",
+     "CREATE TEMP TABLE R AS SELECT T.K, SUM(U.X) FROM T JOIN U ON T.ID = U.TID GROUP BY T.K", kFixedCostRows,
+     true},
+    {"6 join, filter, ORDER BY (fixed cost)",
+     "SELECT T.ID, U.X FROM T JOIN U ON T.ID = U.TID WHERE T.K < 5000 ORDER BY U.X",
+     "CREATE TEMP TABLE R AS SELECT T.ID, U.X FROM T JOIN U ON T.ID = U.TID WHERE T.K < 5000 ORDER BY U.X",
+     kFixedCostRows, true},
 };
 
 // Row i's value in 1 .. n: a prime stride spreads the values over the rows.
@@ -121,9 +135,12 @@ int main(int argc, char** argv) {
             MakeTable(base + "U", "TID", "X", n);
             sql::TDataQuery query;
             query.SetDatabaseDirectory(base);
-            query.Prepare(cliff.engine);
+            if (!cliff.withPrepare) query.Prepare(cliff.engine);
             engine::TDataFile* result = nullptr;
-            const double engineMs = Milliseconds([&] { query.Execute(result); });
+            const double engineMs = Milliseconds([&] {
+                if (cliff.withPrepare) query.Prepare(cliff.engine);
+                query.Execute(result);
+            });
 
             sqlite3* db = nullptr;
             sqlite3_open((base + "bench.sqlite").c_str(), &db);

@@ -10,6 +10,7 @@
 #include "db/widgets/Guarded.h"
 #include "db/widgets/QtText.h"
 #include "rtl/ExceptionHook.h"
+#include "rtl/FloatFormat.h"
 
 namespace db::widgets {
 
@@ -193,6 +194,8 @@ QString TDBGridModel::CellText(int row, int column) const {
     if (field == nullptr) return {};
     try {
         const ActiveRecordScope reading(link_, row);
+        const TDBGridColumn& c = columns_[static_cast<std::size_t>(column)];
+        if (!c.FloatMask.empty() && !field->IsNull()) return ToQString(rtl::FormatFloat(c.FloatMask, field->AsFloat()));
         return ToQString(field->DisplayText());
     } catch (...) {
         ReportLater(std::current_exception());

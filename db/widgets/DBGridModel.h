@@ -26,6 +26,7 @@ struct TDBGridColumn {
     std::string FieldName;  // in the framework's bytes; a field the dataset lacks leaves the column empty
     QString Title;          // empty: the field's display name
     std::optional<Qt::Alignment> Alignment;  // unset: right for numbers, left for the rest
+    std::string FloatMask;  // set: the value shown through rtl::FormatFloat with this mask, the stored one kept
 };
 
 class TDBGridModel;

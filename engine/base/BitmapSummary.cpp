@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "engine/base/Bitmap.h"
 
@@ -27,25 +28,55 @@ std::int64_t DataWords(std::int64_t size) noexcept {
     return size <= 0 ? 0 : (size + WordBytes - 1) / WordBytes;
 }
 
+// The bytes one summary word stands for.
+constexpr std::int64_t StretchBytes = WordBytes * WordBits;
+
+// The set bits of stretch s (its bytes within the bitmap).
+std::uint32_t CountStretch(const std::uint8_t* bits, std::int64_t size, std::int64_t s) noexcept {
+    const std::int64_t from = s * StretchBytes;
+    const std::int64_t to = std::min(from + StretchBytes, size);
+    std::uint32_t count = 0;
+    std::int64_t i = from;
+    for (; i + WordBytes <= to; i += WordBytes) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bits + i, sizeof word);
+        count += static_cast<std::uint32_t>(std::popcount(word));
+    }
+    for (; i < to; ++i) count += static_cast<std::uint32_t>(std::popcount(bits[i]));
+    return count;
+}
+
+bool CountsFit(const std::vector<std::uint32_t>* counts, std::int64_t size) noexcept {
+    return counts != nullptr && static_cast<std::int64_t>(counts->size()) == SummaryWords(size);
+}
+
 }  // namespace
 
 std::int64_t SummaryWords(std::int64_t size) noexcept {
     return (DataWords(size) + WordBits - 1) / WordBits;
 }
 
-void BuildSummary(const std::vector<std::uint8_t>& bits, std::vector<std::uint64_t>& summary) {
+void BuildSummary(const std::vector<std::uint8_t>& bits, std::vector<std::uint64_t>& summary,
+                  std::vector<std::uint32_t>* counts) {
     const std::int64_t size = static_cast<std::int64_t>(bits.size());
     summary.assign(static_cast<std::size_t>(SummaryWords(size)), 0);
     const std::int64_t words = DataWords(size);
     for (std::int64_t w = 0; w < words; ++w) {
         if (LoadWord(bits.data(), size, w) != 0) summary[static_cast<std::size_t>(w / WordBits)] |= 1ULL << (w % WordBits);
     }
+    if (counts == nullptr) return;
+    counts->assign(summary.size(), 0);
+    for (std::size_t s = 0; s < counts->size(); ++s)
+        (*counts)[s] = CountStretch(bits.data(), size, static_cast<std::int64_t>(s));
 }
 
 void NoteSummaryByte(const std::vector<std::uint8_t>& bits, std::int64_t byte,
-                     std::vector<std::uint64_t>& summary) noexcept {
+                     std::vector<std::uint64_t>& summary, std::vector<std::uint32_t>* counts) noexcept {
     const std::int64_t size = static_cast<std::int64_t>(bits.size());
-    if (byte < 0 || byte >= size || static_cast<std::int64_t>(summary.size()) != SummaryWords(size)) return;
+    if (byte < 0 || byte >= size) return;
+    if (CountsFit(counts, size))
+        (*counts)[static_cast<std::size_t>(byte / StretchBytes)] = CountStretch(bits.data(), size, byte / StretchBytes);
+    if (static_cast<std::int64_t>(summary.size()) != SummaryWords(size)) return;
     const std::int64_t w = byte / WordBytes;
     std::uint64_t& entry = summary[static_cast<std::size_t>(w / WordBits)];
     const std::uint64_t mask = 1ULL << (w % WordBits);
@@ -124,7 +155,11 @@ std::int64_t TSummarisedBits::CountUpTo(std::int64_t limit) const noexcept {
     if (last < 0) return 0;
     const std::int64_t lastWord = last / WordBits;
     std::int64_t count = 0;
-    for (std::int64_t s = 0; s <= lastWord / WordBits; ++s) {
+    // Whole stretches before the last one by their counts, when kept.
+    std::int64_t s = 0;
+    if (CountsFit(Counts, Size))
+        for (; s < lastWord / WordBits; ++s) count += (*Counts)[static_cast<std::size_t>(s)];
+    for (; s <= lastWord / WordBits; ++s) {
         std::uint64_t marks = (*Summary)[static_cast<std::size_t>(s)];
         while (marks != 0) {
             const std::int64_t w = s * WordBits + std::countr_zero(marks);

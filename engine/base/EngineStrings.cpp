@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/base/EngineError.h"
+#include "engine/base/EngineErrorCodes.h"
 #include "rtl/Text.h"
 
 namespace engine {
@@ -99,8 +101,10 @@ std::string StripExtension(std::string_view fileName) {
 }
 
 std::string AddTrailingBackslash(std::string_view directory) {
-    std::string result = ShortString(rtl::Trim(directory));
-    if (!result.empty() && !IsPathSeparator(result.back())) result = ShortString(result + '/');
+    std::string result = rtl::Trim(directory);
+    if (!result.empty() && !IsPathSeparator(result.back())) result += '/';
+    // A directory cut short would name another one, or lose its separator.
+    if (result.size() > MaxShortString) RaiseEngineError(ErrInvalidPath, result);
     return result;
 }
 

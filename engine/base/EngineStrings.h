@@ -11,7 +11,8 @@ namespace engine {
 // The engine stores names, paths, passwords and context texts behind a one-byte length.
 inline constexpr std::size_t MaxShortString = 255;
 
-// The text cut to MaxShortString characters. Every helper below cuts its result the same way.
+// The text cut to MaxShortString characters. Every helper below cuts its result the same way, except the
+// path helper AddTrailingBackslash, which refuses.
 std::string ShortString(std::string_view text);
 
 // The character put in front of the text until it has the length; a text as long or longer is unchanged.
@@ -38,7 +39,8 @@ std::string StripCRLF(std::string_view text);
 bool IsPathSeparator(char c) noexcept;
 // The name cut before its last "." when that dot lies after the last path separator.
 std::string StripExtension(std::string_view fileName);
-// Blanks trimmed at both ends, then "/" appended unless the result is empty or ends in a separator.
+// Blanks trimmed at both ends, then "/" appended unless the result is empty or ends in a separator. A
+// result longer than MaxShortString is refused with ErrInvalidPath, never cut.
 std::string AddTrailingBackslash(std::string_view directory);
 // True when the name is empty or contains ":" or a path separator.
 bool HasPathPart(std::string_view fileName) noexcept;

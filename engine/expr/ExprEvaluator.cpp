@@ -22,6 +22,8 @@ struct Evaluation {
     TExprColumnProc columnProc;
     std::uint16_t languageId;
     std::uint16_t sortId;
+    // Where a step that left its result type's range is told; null when nobody asks.
+    bool* overflowed;
 };
 
 void Evaluate(const TExprNode& node, const Evaluation& e, ExprValue& result);
@@ -179,7 +181,10 @@ void Evaluate(const TExprNode& node, const Evaluation& e, ExprValue& result) {
             if (!node.Left) return;
             ExprValue operand;
             Evaluate(*node.Left, e, operand);
-            return EvalUnaryOp(node.Operator, operand, result);
+            EvalUnaryOp(node.Operator, operand, result);
+            if (e.overflowed != nullptr && UnaryStepOverflowed(node.Operator, operand, result))
+                *e.overflowed = true;
+            return;
         }
         case ncBinary: {
             if (!node.Left || !node.Right) return;
@@ -191,7 +196,10 @@ void Evaluate(const TExprNode& node, const Evaluation& e, ExprValue& result) {
             }
             ExprValue left;
             Evaluate(*node.Left, e, left);
-            return EvalBinaryOp(node.Operator, left, right, e.languageId, e.sortId, result);
+            EvalBinaryOp(node.Operator, left, right, e.languageId, e.sortId, result);
+            if (e.overflowed != nullptr && BinaryStepOverflowed(node.Operator, left, right, result))
+                *e.overflowed = true;
+            return;
         }
         case ncCompare: {
             if (!node.Left || !node.Right) return;
@@ -217,8 +225,8 @@ void Evaluate(const TExprNode& node, const Evaluation& e, ExprValue& result) {
 }  // namespace
 
 void EvaluateExpr(const TExprNode& node, void* data, void* owner, TExprColumnProc columnProc,
-                  std::uint16_t languageId, std::uint16_t sortId, ExprValue& result) {
-    Evaluate(node, {data, owner, columnProc, languageId, sortId}, result);
+                  std::uint16_t languageId, std::uint16_t sortId, ExprValue& result, bool* overflowed) {
+    Evaluate(node, {data, owner, columnProc, languageId, sortId, overflowed}, result);
 }
 
 }  // namespace engine

@@ -38,7 +38,11 @@ using TExprColumnProc = void (*)(void* owner, void* data, const TExprNode& colum
 //                the high bound with <= only when that holds. The NOT forms invert the outcome; a predicate
 //                gives 1 or 0
 //   others       the node's own value
+//
+// With `overflowed` given, it is set when any arithmetic or negation step of the evaluation left its result
+// type's range (BinaryStepOverflowed, UnaryStepOverflowed); the result is computed as without it.
 void EvaluateExpr(const TExprNode& node, void* data, void* owner, TExprColumnProc columnProc,
-                  std::uint16_t languageId, std::uint16_t sortId, ExprValue& result);
+                  std::uint16_t languageId, std::uint16_t sortId, ExprValue& result,
+                  bool* overflowed = nullptr);
 
 }  // namespace engine

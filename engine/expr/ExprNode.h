@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/records/CompiledExpression.h"
+
 namespace sql {
 class TSourceDataFile;
 }
@@ -183,7 +185,7 @@ struct ExprNodeFields {
 //               IN, NOT IN       Left: the tested value; Items: the list, in order
 //               BETWEEN, NOT BETWEEN  Left: the tested value; Items[0]: the low bound, Items[1]: the high one
 // An operand that a shape needs and the node lacks leaves the node's own value as the result.
-struct TExprNode : ExprNodeFields {
+struct TExprNode : ExprNodeFields, TCompiledExpression {
     TExprNode() = default;
     TExprNode(const TExprNode&) = delete;
     TExprNode& operator=(const TExprNode&) = delete;

@@ -1,6 +1,7 @@
 #include "engine/expr/ExprOperators.h"
 
 #include <algorithm>
+#include <cmath>
 #include <compare>
 #include <cstring>
 #include <optional>
@@ -325,7 +326,60 @@ void SignStep(bool negate, const ExprValue& operand, ExprValue& result) {
     }
 }
 
+// Whether the exact value lies in the range of the integer-typed result (the dates and times of the moment
+// steps are day and millisecond counts of 32 bits).
+bool FitsIntegerResult(Int128 exact, std::uint8_t fieldType) noexcept {
+    switch (fieldType) {
+        case FieldTypeSmallInt:
+            return exact >= INT16_MIN && exact <= INT16_MAX;
+        case FieldTypeWord:
+            return exact >= 0 && exact <= UINT16_MAX;
+        case FieldTypeLongWord:
+            return exact >= 0 && exact <= UINT32_MAX;
+        default:
+            return exact >= INT32_MIN && exact <= INT32_MAX;
+    }
+}
+
+bool IsZero(const ExprValue& value, Family family) noexcept {
+    if (family == Family::Integer) return IntegerValue(value) == 0;
+    if (family == Family::Float) return value.GetDouble() == 0;
+    std::int64_t fixedPoint = 0;
+    return family == Family::Bcd && FixedPointValue(value, fixedPoint) && fixedPoint == 0;
+}
+
 }  // namespace
+
+bool BinaryStepOverflowed(ExprOperator op, const ExprValue& left, const ExprValue& right,
+                          const ExprValue& result) noexcept {
+    if (op != opAdd && op != opSubtract && op != opMultiply && op != opDivide) return false;
+    if (left.IsNull != 0 || right.IsNull != 0) return false;
+    const Family a = FamilyOf(left.FieldType);
+    const Family b = FamilyOf(right.FieldType);
+    const bool integers = a == Family::Integer && b == Family::Integer;
+    const bool moment = (a == Family::Date || a == Family::Time) && (b == Family::Integer || b == a);
+    const bool shiftedMoment =
+        op == opAdd && (b == Family::Date || b == Family::Time) && a == Family::Integer;
+    if ((integers && op != opDivide) || ((moment || shiftedMoment) && op != opMultiply && op != opDivide)) {
+        const Int128 x = a == Family::Integer ? Int128{IntegerValue(left)} : Int128{left.GetInt32()};
+        const Int128 y = b == Family::Integer ? Int128{IntegerValue(right)} : Int128{right.GetInt32()};
+        const Int128 exact = op == opAdd ? x + y : op == opSubtract ? x - y : x * y;
+        return !FitsIntegerResult(exact, result.FieldType);
+    }
+    if (!IsNumber(a) || !IsNumber(b)) return false;
+    if (op == opDivide && IsZero(right, b)) return false;
+    if (result.IsNull != 0) return true;
+    const bool finite = (a != Family::Float || std::isfinite(left.GetDouble())) &&
+                        (b != Family::Float || std::isfinite(right.GetDouble()));
+    return result.FieldType == FieldTypeFloat && finite && !std::isfinite(result.GetDouble());
+}
+
+bool UnaryStepOverflowed(ExprOperator op, const ExprValue& operand, const ExprValue& result) noexcept {
+    if (op != opNegate || operand.IsNull != 0) return false;
+    if (IsIntegerFieldType(operand.FieldType))
+        return !FitsIntegerResult(-Int128{IntegerValue(operand)}, result.FieldType);
+    return operand.FieldType == FieldTypeBcd && result.IsNull != 0;
+}
 
 const Collation& ExprCollation(std::uint16_t languageId, std::uint16_t sortId) noexcept {
     const Collation* const collation = FindCollation(languageId, sortId);

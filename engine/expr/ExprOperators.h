@@ -67,6 +67,14 @@ void EvalFilterCompare(ExprOperator op, const ExprValue& left, const ExprValue& 
                        std::uint8_t partialLength, bool caseInsensitive, std::uint16_t languageId,
                        std::uint16_t sortId, ExprValue& result);
 
+// Whether a step just taken by EvalBinaryOp or EvalUnaryOp left its result type's range: the result holds
+// the wrapped integer, or the NULL of a fixed-point result without a stored form, or a float that is not
+// finite although its operands are. What the dialect computes stays as it is (filters and WHERE keep it); a
+// caller that stores the value asks this to refuse it. A zero divisor's NULL is no overflow.
+bool BinaryStepOverflowed(ExprOperator op, const ExprValue& left, const ExprValue& right,
+                          const ExprValue& result) noexcept;
+bool UnaryStepOverflowed(ExprOperator op, const ExprValue& operand, const ExprValue& result) noexcept;
+
 // The collation that the language and sort ids select; byte order for language id 0 and for a locale that
 // is not installed (a table of such a locale does not open, so its trees are never evaluated).
 const Collation& ExprCollation(std::uint16_t languageId, std::uint16_t sortId) noexcept;

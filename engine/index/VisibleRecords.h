@@ -21,7 +21,8 @@ public:
     std::uint32_t VisibleCount() const noexcept { return visibleCount_; }
     // The visible bitmap with its summary, for searches up to the highest record number.
     TSummarisedBits VisibleBits(std::int64_t highest) const noexcept {
-        return {visible_.data(), static_cast<std::int64_t>(visible_.size()), highest, &visibleSummary_};
+        return {visible_.data(), static_cast<std::int64_t>(visible_.size()), highest, &visibleSummary_,
+                &visibleCounts_};
     }
     void ClearVisibleCount() noexcept { visibleCount_ = 0; }
 
@@ -53,6 +54,8 @@ protected:
     // One bit per eight bytes of visible_ (BitmapSummary.h), kept with every change of it; one of another
     // size is not used.
     std::vector<std::uint64_t> visibleSummary_;
+    // The set bits of the stretch each summary word stands for, kept with the summary.
+    std::vector<std::uint32_t> visibleCounts_;
     std::uint32_t visibleCount_ = 0;
     bool bitmapMode_ = false;
 };

@@ -320,6 +320,26 @@ int ReserveNewFile(std::string_view engineName) {
     return 0;
 }
 
+HeldFile::HeldFile(std::string_view engineName) noexcept {
+    try {
+        fd_ = open(ToOsPath(engineName).c_str(), O_RDONLY | O_CLOEXEC);
+    } catch (...) {
+        fd_ = -1;
+    }
+}
+
+HeldFile::~HeldFile() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool HeldFile::IsAt(std::string_view engineName) const {
+    struct stat held {};
+    struct stat named {};
+    if (fd_ < 0 || fstat(fd_, &held) != 0) return false;
+    if (stat(ResolvePath(engineName).c_str(), &named) != 0) return false;
+    return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 int DeleteDiskFile(std::string_view engineName) {
     const std::string path = ResolvePath(engineName);
     const int fd = OpenForRemoval(path);

@@ -88,6 +88,23 @@ int LockShareByte(int fd, bool exclusive) noexcept;
 
 // Creates the named file empty, failing when it exists. Answers 0 or minus the errno.
 int ReserveNewFile(std::string_view engineName);
+// A file held open, without any lock: while it is held no other file can take its device and inode number,
+// so whether a name still leads to it tells whether the file there is still the one that was opened (and not
+// a file made under the same name after it was deleted).
+class HeldFile {
+public:
+    // Holds the named file; holds nothing when it cannot be opened.
+    explicit HeldFile(std::string_view engineName) noexcept;
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    // The (resolved) name leads to the held file; false when nothing is held.
+    bool IsAt(std::string_view engineName) const;
+
+private:
+    int fd_ = -1;
+};
+
 // Deletes the file while holding its share byte exclusively, so that a file somebody has open stays. A
 // file with no write bit is refused with EACCES. Answers 0 or minus the errno.
 int DeleteDiskFile(std::string_view engineName);

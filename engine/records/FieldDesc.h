@@ -8,9 +8,9 @@
 #include <span>
 #include <string>
 
-namespace engine {
+#include "engine/records/CompiledExpression.h"
 
-struct TExprNode;
+namespace engine {
 
 // | Offset | Size | Type    | Field                                                                   |
 // |--------|------|---------|-------------------------------------------------------------------------|
@@ -87,7 +87,7 @@ struct TFieldDesc {
     std::uint8_t Calculated = 0;
     std::string Expression;
     // The compiled tree of a calculated field, owned by whoever compiled it (the SQL engine); never stored.
-    TExprNode* CompiledExpression = nullptr;
+    TCompiledExpression* CompiledExpression = nullptr;
     std::array<std::uint8_t, 260> Reserved3{};
 
     bool IsAutoInc() const noexcept;

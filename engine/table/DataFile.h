@@ -702,7 +702,8 @@ public:
     std::uint16_t ModifyFilter(TFilter* handle, std::span<const std::uint8_t> blob, TExprNode* tree,
                                bool ownsTree);
     // Re-finds the current record after a change of index, range, filter or data: its key with nearest and
-    // the end flags kept, or in natural order its slot or the nearest visible one after it.
+    // the end flags kept, or in natural order its slot or the nearest visible one after it, the end flags
+    // kept the same way.
     void Resync();
     // Compares the change counters (always) and takes up the position again with the bitmaps rebuilt.
     void Refresh();

@@ -243,7 +243,8 @@ void TDataFile::CalcFields(std::span<std::uint8_t> image) {
     for (std::uint16_t i = 0; i < workingCount_; ++i) {
         const TFieldDesc& field = workingFields_[i];
         if (!field.IsCalculated() || field.CompiledExpression == nullptr) continue;
-        const TExprNode& tree = *field.CompiledExpression;
+        // Only the expression layer compiles the trees the descriptors refer to.
+        const TExprNode& tree = static_cast<const TExprNode&>(*field.CompiledExpression);
         ExprValue result = tree.Value;
         std::span<std::uint8_t> data = image;
         EvaluateExpr(tree, &data, this, GetCalcOperand, header_.LanguageId, header_.SortId, result);

@@ -8,6 +8,7 @@
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/expr/FilterBlob.h"
 #include "engine/table/DataFile.h"
+#include "engine/table/FilterFields.h"
 #include "engine/table/Optimiser.h"
 #include "engine/table/Record.h"
 
@@ -74,9 +75,12 @@ std::uint16_t TFilter::Create(TDataFile& owner, TRecordFilterProc callback, void
                               bool ownsTree, TExprNode* tree, std::span<const std::uint8_t> blob,
                               std::unique_ptr<TFilter>& filter) {
     filter.reset();
+    // A tree handed over for the filter to own goes with a failure before the filter takes it.
+    std::unique_ptr<TExprNode> handed(ownsTree && blob.empty() ? tree : nullptr);
     std::unique_ptr<TFilter> made(new TFilter(owner));
     if (!blob.empty() || tree != nullptr) {
-        if (made->SetExpression(blob, tree, ownsTree) != 0) return ErrInvalidFilterExpression;
+        if (made->SetExpression(blob, handed ? handed.release() : tree, ownsTree) != 0)
+            return ErrInvalidFilterExpression;
     } else if (callback != nullptr) {
         made->callback_ = callback;
         made->clientData_ = clientData;
@@ -92,11 +96,8 @@ std::uint16_t TFilter::Create(TDataFile& owner, TRecordFilterProc callback, void
 TFilter::~TFilter() = default;
 
 std::unique_ptr<TExprNode> TFilter::ConvertExpression(std::span<const std::uint8_t> blob) const {
-    const TDataFile& table = owner_;
-    // Blob names resolve in the physical field set, the numbering that GetColumnValue reads.
-    return BuildExpressionTree(blob, [&table](std::string_view name) -> const TFieldDesc& {
-        return table.GetFieldDescByName(false, name);
-    });
+    // Over the physical field set, the numbering that GetColumnValue reads.
+    return BuildFilterTree(owner_, blob);
 }
 
 std::uint16_t TFilter::SetExpression(std::span<const std::uint8_t> blob, TExprNode* tree, bool ownsTree) {

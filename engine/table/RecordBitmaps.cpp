@@ -157,7 +157,7 @@ std::int64_t TRecordBitmaps::BitmapSize() const noexcept {
 
 void TRecordBitmaps::SetVisible(std::vector<std::uint8_t> bitmap, bool forceFilter) {
     visible_ = std::move(bitmap);
-    BuildSummary(visible_, visibleSummary_);
+    BuildSummary(visible_, visibleSummary_, &visibleCounts_);
     forceFilter_ = forceFilter;
     visibleCount_ = static_cast<std::uint32_t>(BitmapCount(
         visible_.data(), static_cast<std::int64_t>(visible_.size()), file_.PhysicalRecordCount()));
@@ -168,6 +168,8 @@ void TRecordBitmaps::FreeTableBitmaps() noexcept {
     Free(visible_);
     visibleSummary_.clear();
     visibleSummary_.shrink_to_fit();
+    visibleCounts_.clear();
+    visibleCounts_.shrink_to_fit();
     Free(range_);
     Free(live_);
     visibleCount_ = 0;
@@ -468,7 +470,8 @@ void TRecordBitmaps::ResizeVisible(std::int64_t size) {
     Resize(visible_, size);
     // New bytes are clear; a shorter bitmap drops the words past its end and may end inside one.
     visibleSummary_.resize(static_cast<std::size_t>(SummaryWords(size)), 0);
-    if (size > 0) NoteSummaryByte(visible_, size - 1, visibleSummary_);
+    visibleCounts_.resize(visibleSummary_.size(), 0);
+    if (size > 0) NoteSummaryByte(visible_, size - 1, visibleSummary_, &visibleCounts_);
 }
 
 void TRecordBitmaps::KeepVisibleBit(SlotNumber record) {
@@ -484,7 +487,7 @@ void TRecordBitmaps::KeepVisibleBit(SlotNumber record) {
         BitmapClearBit(record.Value, visible_.data());
         if (visibleCount_ > 0) --visibleCount_;
     }
-    NoteSummaryByte(visible_, (std::int64_t{record.Value} - 1) / 8, visibleSummary_);
+    NoteSummaryByte(visible_, (std::int64_t{record.Value} - 1) / 8, visibleSummary_, &visibleCounts_);
 }
 
 void TRecordBitmaps::BuildVisibleBitmap() {
@@ -499,7 +502,7 @@ void TRecordBitmaps::BuildVisibleBitmap() {
     }
     BitmapClearAbove(highest, visible_.data(), size);
     visibleCount_ = static_cast<std::uint32_t>(BitmapCount(visible_.data(), size, highest));
-    BuildSummary(visible_, visibleSummary_);
+    BuildSummary(visible_, visibleSummary_, &visibleCounts_);
 }
 
 // ---- Upkeep ----
@@ -566,7 +569,7 @@ void TRecordBitmaps::RecordDeleted(SlotNumber record) {
     // so that no move lands on it.
     if (byte < visible_.size() && BitmapTestBit(record.Value, visible_.data())) {
         BitmapClearBit(record.Value, visible_.data());
-        NoteSummaryByte(visible_, static_cast<std::int64_t>(byte), visibleSummary_);
+        NoteSummaryByte(visible_, static_cast<std::int64_t>(byte), visibleSummary_, &visibleCounts_);
         if (visibleCount_ > 0) --visibleCount_;
     }
 }

@@ -142,7 +142,19 @@ void TDataFile::Resync() {
     const TRecord* current = LoadedCurrentRecord();
     if (indexFile_.NaturalOrder()) {
         if (current != nullptr) {
+            // Before the first (after the last) record the cursor stands by the first (last) one. It stays in
+            // that state while its record is still the first (last), as the key search keeps it in index
+            // order: the next step is to fetch that record, not to pass it.
+            const bool beforeFirst = indexFile_.BeforeFirst();
+            const bool afterLast = indexFile_.AfterLast();
             indexFile_.GotoRecordNumber(current->RecordNumber().Value);
+            const auto stepOutAndBack = [this](std::int32_t outward) {
+                indexFile_.MoveBy(outward);
+                if (!(outward < 0 ? indexFile_.BeforeFirst() : indexFile_.AfterLast()))
+                    indexFile_.MoveBy(-outward);
+            };
+            if (beforeFirst) stepOutAndBack(-1);
+            if (afterLast) stepOutAndBack(1);
         } else {
             indexFile_.First();
         }

@@ -1,4 +1,6 @@
 // TDataFile's filter entry points (declared in DataFile.h).
+#include <memory>
+
 #include "engine/base/EngineError.h"
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/table/DataFile.h"
@@ -10,12 +12,11 @@ std::uint16_t TDataFile::AddFilter(void* clientData, std::span<const std::uint8_
                                    bool andEarlier, TRecordFilterProc callback, bool ownsTree,
                                    TExprNode* tree) {
     handle = nullptr;
-    if (bitmaps_.GetFilterCount() >= MaxFilters) {
-        // A tree handed over for the filter to own goes with the refusal.
-        const std::unique_ptr<TExprNode> refused(ownsTree && blob.empty() ? tree : nullptr);
-        return ErrTooManyFilters;
-    }
-    return bitmaps_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree, tree);
+    // A tree handed over for the filter to own goes with a refusal or failure before the filter takes it.
+    std::unique_ptr<TExprNode> handed(ownsTree && blob.empty() ? tree : nullptr);
+    if (bitmaps_.GetFilterCount() >= MaxFilters) return ErrTooManyFilters;
+    return bitmaps_.AddFilter(clientData, blob, handle, andEarlier, callback, ownsTree,
+                              handed ? handed.release() : tree);
 }
 
 template <typename Change>
@@ -81,10 +82,14 @@ std::uint16_t TDataFile::ModifyFilter(TFilter* handle, std::span<const std::uint
     // A condition served by a small index interval keeps the visible bitmap itself: the change then costs
     // what the interval holds, not the table's size.
     bool visibleKept = false;
+    // A tree handed over for the filter to own goes with a failure before the filter takes it (the read
+    // lock that the change waits for).
+    std::unique_ptr<TExprNode> handed(ownsTree && blob.empty() ? tree : nullptr);
     return WidenFilters(
         handle,
         [&] {
-            const std::uint16_t code = bitmaps_.UpdateFilter(blob, tree, ownsTree, handle);
+            const std::uint16_t code =
+                bitmaps_.UpdateFilter(blob, handed ? handed.release() : tree, ownsTree, handle);
             if (code == 0) visibleKept = bitmaps_.BuildFilterBitmap(handle);
             return code;
         },

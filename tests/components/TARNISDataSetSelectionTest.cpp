@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <stdexcept>
@@ -17,6 +18,7 @@
 #include "rtl/ExceptionHook.h"
 #include "rtl/Variant.h"
 #include "tests/components/support/DataSetFixture.h"
+#include "tests/engine/support/ExprBuilders.h"
 
 namespace {
 
@@ -637,6 +639,13 @@ TEST_F(TARNISDataSetSelectionTest, LocateFindsThroughTheIndexOrByScanning) {
         {"", "KPH", "KPH", Variant(210), 0, 7, false},
         {"", "KPH", "KPH", Variant(211), 0, 0, false},
         {"KPH", "CSNAME", "NAME", Variant("Clark"), 0, 6, false},
+        // An empty partial text matches every record, whichever road the search takes: the first one.
+        {"", "", "NAME", Variant(""), db::loPartialKey, 1, true},
+        {"CSNAME", "", "NAME", Variant(""), db::loPartialKey, 3, true},
+        {"NAME", "", "NAME", Variant(""), db::loPartialKey | db::loCaseInsensitive, 3, true},
+        {"KPH", "CSNAME", "NAME", Variant(""), db::loPartialKey, 4, true},
+        {"", "", "TESTTYPE;NAME", rtl::VarArrayOf({"numeric", ""}), db::loPartialKey, 2, false},
+        {"TYPEKPH", "", "TESTTYPE;NAME", rtl::VarArrayOf({"numeric", ""}), db::loPartialKey, 8, true},
     };
     auto dataSet = Results();
     dataSet->Open();
@@ -746,6 +755,80 @@ TEST_F(TARNISDataSetSelectionTest, LookupReturnsValuesWithoutMoving) {
     EXPECT_TRUE(FilterStates(dataSet).empty());
     dataSet.Next();
     EXPECT_EQ(Id(dataSet), 4);
+}
+
+// The working set of its handle computes K2 = KPH * 2, as a query's live result computes its expression
+// columns; the dataset shows K2 as an internal calculated field beside its data fields.
+class TwiceDataSet : public SelectionDataSet {
+public:
+    TwiceDataSet() {
+        TableName = "results";
+        for (const char* name : {"ID", "NAME", "TESTTYPE", "KPH", "K2"}) {
+            const std::string text(name);
+            db::TField* field = text == "NAME" || text == "TESTTYPE"
+                                    ? static_cast<db::TField*>(new db::TStringField(this))
+                                    : new db::TIntegerField(this);
+            if (text == "NAME") field->SetSize(40);
+            if (text == "TESTTYPE") field->SetSize(12);
+            if (text == "K2") field->SetFieldKind(db::fkInternalCalc);
+            field->SetFieldName(name);
+            field->SetDataSet(this);
+        }
+    }
+
+protected:
+    engine::TDataFile* CreateHandle() override {
+        std::unique_ptr<engine::TDataFile> handle(SelectionDataSet::CreateHandle());
+        std::vector<engine::TFieldDesc> fields;
+        for (std::uint16_t n = 1; n <= handle->GetPhysicalFieldCount(); ++n)
+            fields.push_back(handle->GetFieldDesc(false, n));
+        engine::TFieldDesc twice = FieldDef(5, "K2", engine::FieldTypeInteger);
+        twice.Calculated = 1;
+        twice.CompiledExpression = twice_.get();
+        fields.push_back(twice);
+        handle->DefineWorkingFields(fields);
+        return handle.release();
+    }
+
+private:
+    exprtest::NodePtr twice_ = [] {
+        exprtest::NodePtr tree =
+            exprtest::Binary(engine::opMultiply, exprtest::Column(4), exprtest::Const(exprtest::Int(2)),
+                             engine::FieldTypeInteger);
+        tree->Value.Size = 4;
+        return tree;
+    }();
+};
+
+TEST_F(TARNISDataSetSelectionTest, AnInternalCalculatedFieldFiltersAsTheDataSetComputesIt) {
+    TwiceDataSet dataSet;
+    dataSet.Open();
+    ASSERT_EQ(dataSet.FieldByName("K2").FieldKind(), db::fkInternalCalc);
+    // Each record shows K2 as twice its KPH.
+    std::vector<int> above;
+    for (dataSet.First(); !dataSet.Eof(); dataSet.Next()) {
+        ASSERT_EQ(dataSet.FieldByName("K2").AsInteger(), 2 * dataSet.FieldByName("KPH").AsInteger())
+            << Id(dataSet);
+        if (dataSet.FieldByName("K2").AsInteger() > 400) above.push_back(Id(dataSet));
+    }
+    ASSERT_EQ(above, (std::vector<int>{2, 5, 7}));
+    // The filter keeps exactly the records whose K2, as shown, passes; in an index order too.
+    for (const char* index : {"", "KPH"}) {
+        dataSet.SetFiltered(false);
+        dataSet.UseIndex(index);
+        dataSet.SetFilter("K2 > 400");
+        dataSet.SetFiltered(true);
+        std::vector<int> kept = Ids(dataSet);
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(kept, above) << index;
+        EXPECT_EQ(dataSet.RecordCount(), 3) << index;
+        for (dataSet.First(); !dataSet.Eof(); dataSet.Next())
+            EXPECT_GT(dataSet.FieldByName("K2").AsInteger(), 400);
+        dataSet.SetFilter("K2 = 360 OR K2 = 180");
+        EXPECT_EQ(Ids(dataSet),
+                  std::string(index) == "" ? (std::vector<int>{3, 4}) : (std::vector<int>{4, 3}))
+            << index;
+    }
 }
 
 }  // namespace

@@ -518,6 +518,26 @@ TEST_F(TARNISTableTest, LocateOnAnotherIndexUsesOneKeptClone) {
     EXPECT_TRUE(OpensExclusively("people"));
 }
 
+TEST_F(TARNISTableTest, TheLookupCursorWaitsForLocksAsItsTableDoes) {
+    FillPeople();
+    auto table = NewTable();
+    table->SetLockRetryCount(3);
+    table->SetLockWaitTime(7);
+    table->Open();
+    ASSERT_TRUE(table->Locate("NAME", rtl::Variant(std::string("Ann")), 0));
+    engine::TDataFile* cursor = table->LookupCursor();
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->LockRetryCount(), 3);
+    EXPECT_EQ(cursor->LockWaitTime(), 7);
+    // A change while open reaches the cursor as it reaches the table's handle.
+    table->SetLockRetryCount(4);
+    table->SetLockWaitTime(9);
+    EXPECT_EQ(cursor->LockRetryCount(), 4);
+    EXPECT_EQ(cursor->LockWaitTime(), 9);
+    EXPECT_EQ(table->Handle()->LockRetryCount(), 4);
+    EXPECT_EQ(table->Handle()->LockWaitTime(), 9);
+}
+
 TEST_F(TARNISTableTest, AnExclusiveTableFindsByScanningWithoutAClone) {
     FillPeople();
     auto table = NewTable();

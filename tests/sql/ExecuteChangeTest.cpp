@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/blob/BlobBuffer.h"
 #include "engine/values/FieldTypes.h"
 #include "engine/os/PosixFile.h"
 #include "sql/DataQuery.h"
@@ -28,6 +30,9 @@ struct TRow {
     std::int32_t id, k, a, b, s;
 };
 
+// A field of a TRow that holds NULL.
+constexpr std::int32_t kNull = INT32_MIN;
+
 std::vector<TRow> MakeRows(std::int32_t count) {
     std::vector<TRow> rows;
     for (std::int32_t i = 1; i <= count; ++i) rows.push_back({i, i, i, 100 + i, i});
@@ -35,22 +40,25 @@ std::vector<TRow> MakeRows(std::int32_t count) {
 }
 
 Row Text(const TRow& r) {
-    return {std::to_string(r.id), std::to_string(r.k), std::to_string(r.a), std::to_string(r.b),
-            std::to_string(r.s)};
+    const auto text = [](std::int32_t v) { return v == kNull ? std::string("-") : std::to_string(v); };
+    return {text(r.id), text(r.k), text(r.a), text(r.b), text(r.s)};
 }
 
 class ExecuteChange : public enginetest::TableTest {
 protected:
-    // With a primary index on ID, or without a primary index; K indexed either way.
-    void CreateT(bool primary, std::int32_t count = 20) {
+    // With a primary index on ID, or without a primary index; K indexed either way, uniquely when asked. B
+    // may be given a maximum.
+    void CreateT(bool primary, std::int32_t count = 20, const std::string& maximumB = {},
+                 bool uniqueK = false) {
         std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(2, "K", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(3, "A", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(4, "B", engine::FieldTypeInteger),
                                                   sqltest::FieldDef(5, "S", engine::FieldTypeSmallInt)};
+        fields[3].MaxValue = maximumB;
         std::vector<engine::TIndexDescriptor> indexes;
         if (primary) indexes.push_back(enginetest::IndexDef("", {1}));
-        indexes.push_back(enginetest::IndexDef("ByK", {2}));
+        indexes.push_back(enginetest::IndexDef("ByK", {2}, uniqueK));
         enginetest::TableOptions options;
         options.allowNoPrimary = !primary;
         enginetest::CreateTable("T", fields, indexes, options);
@@ -105,10 +113,16 @@ TEST_F(ExecuteChange, EveryMatchingRowIsChangedExactlyOnce) {
          }},
         {"UPDATE T SET S = S * 2, A = NULL WHERE A > 15",
          [](TRow& r) {
-             if (r.a > 15) r.s *= 2;
+             if (r.a > 15) r.s *= 2, r.a = kNull;
              return true;
          }},
         {"UPDATE T SET A = 0", [](TRow& r) { return (r.a = 0), true; }},
+        // WHERE keeps the dialect's wrapping arithmetic: K + 2147483640 is negative from K = 8 on.
+        {"UPDATE T SET B = 0 WHERE K + 2147483640 < 0",
+         [](TRow& r) {
+             if (r.k >= 8) r.b = 0;
+             return true;
+         }},
         {"DELETE FROM T", [](TRow&) { return false; }},
         {"DELETE FROM T WHERE K BETWEEN 5 AND 12", [](TRow& r) { return !(r.k >= 5 && r.k <= 12); }},
         {"DELETE FROM T WHERE A > 3 AND B < 118", [](TRow& r) { return !(r.a > 3 && r.b < 118); }},
@@ -152,7 +166,9 @@ TEST_F(ExecuteChange, ProgressIsTheSameForSelectUpdateAndDeleteAndAnAbortKeepsTh
             const int lastRow = abortAt == 0 ? 10 : abortAt;
             for (std::int32_t n = 2; n <= lastRow; ++n) expected.emplace_back(n, n * 10);
             EXPECT_EQ(calls, expected) << text;
-            if (text.starts_with("DELETE")) EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
+            if (text.starts_with("DELETE")) {
+                EXPECT_EQ(TableRows().size(), 10u - lastRow) << text;
+            }
         }
     }
 }
@@ -193,9 +209,14 @@ TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
     CreateT(true, 2);
     for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
              {"INSERT INTO T (ID, S) VALUES (9, 100000)",
-              "Type mismatch between column S and constant value 100000 in INSERT statement"},
-             {"UPDATE T SET S = A * 100000",
-              "Type mismatch between column S and constant value A * 100000 in UPDATE statement"}}) {
+              "Numeric overflow in INSERT statement for column 'S'"},
+             {"INSERT INTO T (ID, A) VALUES (9, 2147483647 + 1)",
+              "Numeric overflow in INSERT statement for column 'A'"},
+             {"UPDATE T SET S = A * 100000", "Numeric overflow in UPDATE statement for column 'S'"},
+             {"UPDATE T SET A = A - 2147483647 - 3", "Numeric overflow in UPDATE statement for column 'A'"},
+             {"UPDATE T SET A = -(K - 2147483647 - 2)",
+              "Numeric overflow in UPDATE statement for column 'A'"},
+             {"UPDATE T SET S = -(S - 32769)", "Numeric overflow in UPDATE statement for column 'S'"}}) {
         auto query = Bound(text);
         engine::TDataFile* result = nullptr;
         EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), message);
@@ -209,6 +230,214 @@ TEST_F(ExecuteChange, AValueThatDoesNotFitItsColumnFailsAndReleasesTheLock) {
         other.UnlockTable();
     }
     EXPECT_EQ(TableRows(), Expected(rows_));
+}
+
+// The statements once reported as answering success without the change, or with a wrapped number: EMP's
+// row 3 has no MGR, row 2 the largest BUDGET.
+TEST_F(ExecuteChange, ReportedStatementsChangeWhatTheySayOrFail) {
+    struct Case {
+        std::string text;
+        bool nullParameter;
+        std::vector<Row> after;  // EMP's rows after the statement
+        std::string error;
+    };
+    const std::vector<Row> before = {
+        {"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "300", "-", "SF", "30"}};
+    const std::vector<Row> salaryCleared = {
+        {"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "-", "-", "SF", "30"}};
+    const std::vector<Case> cases = {
+        {"UPDATE EMP SET SAL = NULL WHERE ID = 3", false, salaryCleared, ""},
+        {"UPDATE EMP SET SAL = MGR WHERE ID = 3", false, salaryCleared, ""},
+        {"UPDATE EMP SET LOC = '' WHERE ID = 3",
+         false,
+         {{"1", "100", "7", "NY", "10"}, {"2", "200", "7", "LA", "2147483647"}, {"3", "300", "-", "-", "30"}},
+         ""},
+        {"UPDATE EMP SET SAL = ? WHERE ID = 3", true, salaryCleared, ""},
+        {"UPDATE EMP SET BUDGET = BUDGET + 1", false, before,
+         "Numeric overflow in UPDATE statement for column 'BUDGET'"},
+        // A text is still cut to its field, not refused.
+        {"UPDATE EMP SET LOC = 'Rio de Janeiro' WHERE ID = 1",
+         false,
+         {{"1", "100", "7", "Rio de Jan", "10"},
+          {"2", "200", "7", "LA", "2147483647"},
+          {"3", "300", "-", "SF", "30"}},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        enginetest::TempDirectory scope;
+        std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(2, "SAL", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(3, "MGR", engine::FieldTypeInteger),
+                                                  sqltest::FieldDef(4, "LOC", engine::FieldTypeString, 10),
+                                                  sqltest::FieldDef(5, "BUDGET", engine::FieldTypeInteger)};
+        std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+        enginetest::CreateTable("EMP", fields, indexes);
+        sqltest::InsertRows(
+            "EMP",
+            {{sqltest::Int(1), sqltest::Int(100), sqltest::Int(7), sqltest::Text("NY"), sqltest::Int(10)},
+             {sqltest::Int(2), sqltest::Int(200), sqltest::Int(7), sqltest::Text("LA"),
+              sqltest::Int(2147483647)},
+             {sqltest::Int(3), sqltest::Int(300), sqltest::Null(), sqltest::Text("SF"), sqltest::Int(30)}});
+        {
+            auto query = Bound(c.text);
+            if (c.nullParameter) {
+                engine::TFieldDesc descriptor;
+                descriptor.FieldType = engine::FieldTypeInteger;
+                descriptor.StoredSize = 4;
+                const std::vector<std::uint8_t> buffer(5, 0);
+                ASSERT_EQ(query->SetParams(std::vector<engine::TFieldDesc>{descriptor}, buffer), 0);
+            }
+            engine::TDataFile* result = nullptr;
+            if (c.error.empty()) {
+                EXPECT_EQ(query->Execute(result), 0);
+            } else {
+                EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
+            }
+        }
+        engine::TDataFile table;
+        table.SetFileName("EMP");
+        table.Open();
+        EXPECT_EQ(sqltest::Sorted(sqltest::ReadAll(table)), c.after);
+    }
+}
+
+// A change that one row would refuse changes no row, whichever row of the walk it is: refused before the
+// first write, or refused by the engine part-way through the walk, whose written rows are then put back.
+TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
+    struct Case {
+        std::string text;
+        std::string error;       // the 11949 text, or empty for an engine error
+        std::uint16_t code = 0;  // that engine error
+        // The row of the walk (from 1) whose first write to the file fails; 0 none.
+        std::int32_t faultAt = 0;
+        std::string faultFile = "T.DAT";
+    };
+    // Rows 1 .. 20, K unique: A + 2147483637 passes its range from row 11 on, S * 3000 from row 11, B + 10
+    // the maximum of 125 from row 16.
+    const std::vector<Case> cases = {
+        {"UPDATE T SET A = A + 2147483637", "Numeric overflow in UPDATE statement for column 'A'"},
+        {"UPDATE T SET B = B - 1, S = S * 3000", "Numeric overflow in UPDATE statement for column 'S'"},
+        {"UPDATE T SET A = 0 - A, S = S * 3000 WHERE K > 5",
+         "Numeric overflow in UPDATE statement for column 'S'"},
+        {"UPDATE T SET B = B + 10", "", engine::ErrAboveMaximum},
+        // Row 12 (2nd of 10) takes the key 0 that row 11 took; row 11 no longer passes the WHERE then.
+        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey},
+        // (K - 10)^2 + 30: rows 1 .. 10 take 111 .. 30, row 11 takes 31, which row 9 took.
+        {"UPDATE T SET K = (K - 10) * (K - 10) + 30, B = 0", "", engine::ErrDuplicateKey},
+        // K * K - 5: rows 1 and 2 take -4 and -1, row 3 takes 4, which row 4 still holds.
+        {"UPDATE T SET K = K * K - 5", "", engine::ErrDuplicateKey},
+        // Row 8's record is not written, after rows 1 .. 7 moved their keys; row 20's, after rows 11 .. 19.
+        {"UPDATE T SET K = K + 100, A = A + 1", "", engine::ErrWrite, 8},
+        {"UPDATE T SET A = 7 WHERE K > 10", "", engine::ErrWrite, 10},
+        // Row 8's record is written, its keys are not: putting it back brings them in step again.
+        {"UPDATE T SET K = K + 100, A = A + 1", "", engine::ErrWrite, 8, "T.IDX"},
+        // The first restore (the refused row's own, which changes nothing) fails: the row before it is still
+        // put back, and the statement reports the key it was refused for.
+        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey, 2},
+    };
+    for (const bool primary : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.text + (primary ? " (primary)" : " (no primary)") +
+                         (c.faultAt != 0 ? " fault at row " + std::to_string(c.faultAt) + " in " + c.faultFile
+                                         : std::string()));
+            enginetest::TempDirectory scope;
+            CreateT(primary, 20, "125", true);
+            {
+                auto query = Bound(c.text);
+                query->SetProgressCallback([&](std::int32_t current, std::int32_t, bool&) {
+                    if (current == c.faultAt) {
+                        ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, c.faultFile, 1, EIO));
+                    }
+                });
+                engine::TDataFile* result = nullptr;
+                if (c.error.empty()) {
+                    EXPECT_EQ(enginetest::EngineCode([&] { query->Execute(result); }), c.code);
+                } else {
+                    EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
+                }
+                if (c.faultAt != 0) {
+                    EXPECT_TRUE(engine::IoFaultFired());
+                }
+                engine::DisarmIoFault();
+                EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());
+            }
+            EXPECT_EQ(TableRows(), Expected(rows_));
+            EXPECT_TRUE(enginetest::IsCleanTable("T"));
+        }
+    }
+}
+
+// A large object's field names its block chain: an UPDATE giving it a column's value (the only value the
+// binding lets through) is refused before any row changes, so that no two fields come to share a chain.
+TEST_F(ExecuteChange, ALargeObjectColumnTakesNoValue) {
+    std::vector<engine::TFieldDesc> fields = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                              sqltest::FieldDef(2, "M", engine::FieldTypeBlob),
+                                              sqltest::FieldDef(3, "M2", engine::FieldTypeBlob)};
+    std::vector<engine::TIndexDescriptor> indexes = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("L", fields, indexes);
+    // Row i's M holds 700 bytes of 'a' + i, its M2 700 bytes of 'A' + i: each value takes two blocks.
+    const auto value = [](char first, std::int32_t row) {
+        return std::string(700, static_cast<char>(first + row));
+    };
+    // Every row's (M, M2) as stored.
+    const auto stored = [] {
+        engine::TDataFile table;
+        table.SetFileName("L");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        std::vector<std::pair<std::string, std::string>> rows;
+        table.SetToBegin();
+        while (table.GetNextRecord(image) == 0) {
+            std::array<std::string, 2> texts;
+            for (const std::uint16_t field : {2, 3}) {
+                EXPECT_EQ(table.OpenBlob(false, field, engine::BlobOpenRead, image), 0);
+                std::int32_t size = 0;
+                EXPECT_EQ(table.GetBlobSize(false, field, size, image), 0);
+                std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+                std::int32_t got = 0;
+                EXPECT_EQ(table.ReadBlob(false, field, got, size, bytes, 0, image), 0);
+                texts[field - 2].assign(bytes.begin(), bytes.end());
+            }
+            table.FreeBlobs();
+            rows.emplace_back(texts[0], texts[1]);
+        }
+        return rows;
+    };
+    {
+        engine::TDataFile table;
+        table.SetFileName("L");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        for (std::int32_t row = 1; row <= 2; ++row) {
+            table.InitRecord(image);
+            table.SetField(false, 1, image,
+                           std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&row), 4));
+            for (const auto& [field, first] : {std::pair<std::uint16_t, char>{2, 'a'}, {3, 'A'}}) {
+                ASSERT_EQ(table.OpenBlob(false, field, engine::BlobOpenReadWrite, image), 0);
+                const std::string text = value(first, row);
+                const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+                ASSERT_EQ(
+                    table.WriteBlob(false, field, bytes, static_cast<std::int32_t>(bytes.size()), 0, image),
+                    0);
+            }
+            table.InsertRecord(image, true);
+            table.FreeBlobs();
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> before = {{value('a', 1), value('A', 1)},
+                                                                     {value('a', 2), value('A', 2)}};
+    ASSERT_EQ(stored(), before);
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+             {"UPDATE L SET M = M2", "Type mismatch between column 'M' and column 'M2' in UPDATE statement"},
+             {"UPDATE L SET ID = ID + 10, M = M WHERE ID = 2",
+              "Type mismatch between column 'M' and column 'M' in UPDATE statement"}}) {
+        auto query = Bound(text);
+        engine::TDataFile* result = nullptr;
+        EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), message);
+    }
+    EXPECT_EQ(stored(), before);
+    // The fixture's check at the end finds every chain in one field.
 }
 
 // A run that fails on a write, and one that is aborted, leave nothing held: another handle takes the table

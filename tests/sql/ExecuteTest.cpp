@@ -249,30 +249,50 @@ TEST_F(ExecuteBlobs, ALargeObjectColumnCopiesByteForByte) {
             table.FreeBlobs();
         }
     }
+    // Each row's M as the result holds it, "" for NULL.
+    const auto readValues = [](engine::TDataFile& result) {
+        std::vector<std::string> read;
+        std::vector<std::uint8_t> image(result.GetRecordBufferSize());
+        result.SetToBegin();
+        while (result.GetNextRecord(image) == 0) {
+            if (result.GetField(true, 2, image)) {
+                read.emplace_back();
+                continue;
+            }
+            EXPECT_EQ(result.OpenBlob(true, 2, engine::BlobOpenRead, image), 0);
+            std::int32_t size = 0;
+            EXPECT_EQ(result.GetBlobSize(true, 2, size, image), 0);
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+            std::int32_t got = 0;
+            EXPECT_EQ(result.ReadBlob(true, 2, got, size, bytes, 0, image), 0);
+            read.emplace_back(bytes.begin(), bytes.end());
+            result.FreeBlobs();
+        }
+        return read;
+    };
     auto query = Bound("SELECT ID, M FROM L");
     for (int run = 0; run < 2; ++run) {
         engine::TDataFile* result = nullptr;
         ASSERT_EQ(query->Execute(result), 0);
-        std::vector<std::uint8_t> image(result->GetRecordBufferSize());
-        result->SetToBegin();
-        std::size_t row = 0;
-        while (result->GetNextRecord(image) == 0) {
-            ASSERT_LT(row, values.size());
-            if (values[row].empty()) {
-                EXPECT_TRUE(result->GetField(true, 2, image)) << row;
-            } else {
-                ASSERT_EQ(result->OpenBlob(true, 2, engine::BlobOpenRead, image), 0);
-                std::int32_t size = 0;
-                ASSERT_EQ(result->GetBlobSize(true, 2, size, image), 0);
-                std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-                std::int32_t got = 0;
-                ASSERT_EQ(result->ReadBlob(true, 2, got, size, bytes, 0, image), 0);
-                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), values[row]) << row;
-                result->FreeBlobs();
-            }
-            ++row;
-        }
-        EXPECT_EQ(row, values.size());
+        EXPECT_EQ(readValues(*result), values);
+    }
+    // As the inner table of a join, whose later outer rows read L's rows from the join's key table.
+    std::vector<engine::TFieldDesc> outer = {sqltest::FieldDef(1, "ID", engine::FieldTypeInteger),
+                                             sqltest::FieldDef(2, "N", engine::FieldTypeInteger)};
+    std::vector<engine::TIndexDescriptor> outerIndexes = {enginetest::IndexDef("", {1})};
+    enginetest::CreateTable("K", outer, outerIndexes);
+    std::vector<std::vector<sqltest::Cell>> rows;
+    std::vector<std::string> joined;
+    for (std::int32_t id = 1; id <= 12; ++id) {
+        rows.push_back({sqltest::Int(id), sqltest::Int(id % 3 + 1)});
+        joined.push_back(values[static_cast<std::size_t>(id % 3)]);
+    }
+    sqltest::InsertRows("K", rows);
+    auto join = Bound("SELECT K.ID, L.M FROM K JOIN L ON K.N = L.ID");
+    for (int run = 0; run < 2; ++run) {
+        engine::TDataFile* result = nullptr;
+        ASSERT_EQ(join->Execute(result), 0);
+        EXPECT_EQ(readValues(*result), joined);
     }
 }
 

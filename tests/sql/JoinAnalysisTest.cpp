@@ -50,6 +50,9 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
          "-"},
         {"SELECT P.ID FROM P, Q, R, S WHERE P.A = Q.A AND Q.B = R.B AND R.C = S.C", "P,Q,R,S",
          "P>Q inner (P.A = Q.A); Q>R inner (Q.B = R.B); R>S inner (R.C = S.C)", "-", "-"},
+        // A table that two conditions reach is joined through the link from the later table, with both.
+        {"SELECT P.ID FROM P, Q, R, S WHERE P.A = Q.A AND Q.B = R.B AND R.C = S.C AND Q.D = S.D", "P,Q,R,S",
+         "P>Q inner (P.A = Q.A); Q>R inner (Q.B = R.B); R>S inner ((R.C = S.C) AND (Q.D = S.D))", "-", "-"},
         {"SELECT A.ID FROM A, B, C WHERE A.X = C.X AND B.Y = C.Y", "A,C,B",
          "A>C inner (A.X = C.X); C>B inner (C.Y = B.Y)", "-", "-"},
         {"SELECT A.ID FROM A, T WHERE T.X * 2 > 10", "A,T", "A>T none", "-", "((T.X * 2) > 10)"},
@@ -78,6 +81,9 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
          "a>c none; a>b left (a.ID = b.AID)", "(b.Y = c.Y)", "-"},
         {"SELECT a.ID FROM A a JOIN C c ON a.Y = c.Y RIGHT JOIN B b ON a.X = b.X", "b,a,c",
          "b>a left (b.X = a.X); a>c inner (a.Y = c.Y)", "-", "-"},
+        // Both tables before an outer join's null side compare with it: one left link, with both conditions.
+        {"SELECT a.ID FROM A a JOIN B b ON a.X = b.X LEFT JOIN C c ON a.Y = c.Y AND b.Z = c.Z", "a,b,c",
+         "a>b inner (a.X = b.X); b>c left ((b.Z = c.Z) AND (a.Y = c.Y))", "-", "-"},
         // A condition naming no table stays for the run, which pushes it to the first table.
         {"SELECT A.ID FROM A, B WHERE A.X = B.X AND 1 = 2", "A,B", "A>B inner (A.X = B.X)", "-", "(1 = 2)"},
     };
@@ -95,10 +101,11 @@ TEST_F(JoinAnalysis, StatementsGiveTheirPlans) {
 
 TEST_F(JoinAnalysis, StatementsThatCannotBePlannedFail) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"SELECT P.ID FROM P, Q, R, S WHERE P.A = Q.A AND Q.B = R.B AND R.C = S.C AND Q.D = S.D",
-         "Internal join error - table correlation name \"S\" is target of multiple join conditions in WHERE "
-         "or "
-         "JOIN clause"},
+        // Two outer joins reach c: no one link can join it.
+        {"SELECT c.ID FROM C c RIGHT JOIN B b ON c.X = b.X RIGHT JOIN A a ON c.Y = a.Y",
+         "Table correlation name 'c' is target of join conditions from 'a' and 'b' that cannot be combined "
+         "in "
+         "WHERE or JOIN clause"},
         {"SELECT A.ID FROM A, B, C WHERE A.X + C.X = B.Y",
          "The join condition cannot contain multiple table correlation names in either the left or right "
          "operand "

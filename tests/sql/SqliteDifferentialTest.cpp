@@ -14,7 +14,8 @@
 // - '' is NULL, strings lose trailing blanks and are cut to their field, 'x*' under = and <> is a prefix,
 //   'TRUE' and 'FALSE' are booleans: the strings are non-empty, without trailing blanks, within their field,
 //   and none ends in '*' or is 'TRUE' or 'FALSE'.
-// - 16- and 32-bit arithmetic wraps and SUM raises past its type: the numbers are small.
+// - 16- and 32-bit arithmetic wraps in conditions, while SUM and an INSERT's or UPDATE's value raise past
+//   their type: the numbers are small.
 // - A grouped query's other plain columns take the last non-NULL value: none is selected.
 // - An unqualified name in two tables binds to the first, and result names are the dialect's: columns are
 //   qualified in joins and compared by position.

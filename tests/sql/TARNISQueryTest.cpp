@@ -201,6 +201,17 @@ TEST_F(TARNISQueryTest, AParameterOfTheWrongTypeFailsTheRunAndChangesNothing) {
     EXPECT_FALSE(select->Active());
 }
 
+// A cleared parameter is NULL: the UPDATE empties the field, as it does for the constant NULL.
+TEST_F(TARNISQueryTest, ANullParameterEmptiesTheFieldItUpdates) {
+    auto change = NewQuery("UPDATE people SET NAME = :n WHERE ID = 2");
+    change->ParamByName("n").SetAsString("Bea");
+    change->ExecSQL();
+    EXPECT_EQ(StoredNames(), "Ann,Bea,Cid,Dee");
+    change->ParamByName("n").Clear();
+    change->ExecSQL();
+    EXPECT_EQ(StoredNames(), "Ann,,Cid,Dee");
+}
+
 TEST_F(TARNISQueryTest, TwoParametersOfOneNameBindTheFirstOnesValue) {
     auto query = NewQuery("SELECT NAME FROM people WHERE ID <> :v AND ID + 1 <> :v");
     ASSERT_EQ(query->ParamCount(), 2);

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QTest>
 
-#include "app/Application.h"
 #include "app/core/Texts.h"
 #include "app/core/dbfuncs.h"
+#include "app/services/Application.h"
 #include "db/Field.h"
 #include "db/widgets/QtText.h"
 

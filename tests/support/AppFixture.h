@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgramRuntime.h"
-#include "app/Services.h"
+#include "app/services/ProgramRuntime.h"
+#include "app/services/Services.h"
 #include "components/TARNISTable.h"
 #include "tests/app/core/support/ConfigTables.h"
 #include "tests/support/ServiceDoubles.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/PrintService.h"
 #include "app/controls/TimeSource.h"
 #include "app/core/HelpService.h"
 #include "app/core/KeyboardState.h"
 #include "app/core/MessageService.h"
 #include "app/core/RandomSource.h"
+#include "app/services/PrintService.h"
 #include "rtl/DateTime.h"
 #include "tests/app/core/support/ScriptedRandomSource.h"
 

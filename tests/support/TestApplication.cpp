@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/Application.h"
+#include "app/services/Application.h"
 
 std::unique_ptr<QApplication> CreateTestApplication(int& argc, char** argv) {
     return std::make_unique<app::TApplication>(argc, argv);

@@ -74,10 +74,10 @@ void WriteNumericRecords(db::TDataSet& numeric, app::RandomSource& random, std::
     for (int i = 0; i < kNumericRecords; ++i) {
         numeric.Insert();
         for (int position = 1; position <= kNumericPositions; ++position) {
-            numeric.FieldByName("n" + std::to_string(position)).SetAsInteger(app::getinteger(random, width));
+            numeric.FieldByName(NumericField("n", position)).SetAsInteger(app::getinteger(random, width));
         }
         for (int position = 1; position <= kNumericPositions; ++position) {
-            numeric.FieldByName("nd" + std::to_string(position)).SetAsFloat(app::getdecimal(random, width));
+            numeric.FieldByName(NumericField("nd", position)).SetAsFloat(app::getdecimal(random, width));
         }
         numeric.Post();
     }

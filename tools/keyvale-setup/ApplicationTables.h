@@ -19,6 +19,9 @@ struct FieldSpec {
     std::string maxValue = ""; // the engine's validity maximum as text; empty: none
 };
 
+// The numeric table's field of a position: NumericField("n", 1) is "n1", NumericField("nd", 25) "nd25".
+std::string NumericField(std::string_view prefix, int position);
+
 // A non-unique, ascending secondary index.
 struct IndexSpec {
     std::string name;

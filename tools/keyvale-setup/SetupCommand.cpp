@@ -233,7 +233,12 @@ ParsedArguments ParseSetupArguments(std::span<const std::string> arguments) {
         if (argument == "--force") {
             options.force = true;
         } else if (argument == "--seed" || argument == "--invsort-records") {
-            if (i + 1 == arguments.size()) return Failure(argument + std::string(texts::kMissingValue));
+            if (i + 1 == arguments.size()) {
+                // Appended: a std::string sum here draws GCC 12's false -Wrestrict from libstdc++.
+                std::string message = argument;
+                message += texts::kMissingValue;
+                return Failure(message);
+            }
             const std::string& value = arguments[++i];
             if (argument == "--seed") {
                 std::uint64_t seed = 0;

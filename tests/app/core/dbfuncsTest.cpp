@@ -88,7 +88,7 @@ TEST_F(DbfuncsTest, TablesOverConfigWaitForLocksAndWriteThrough) {
 
 TEST_F(DbfuncsTest, GetconfigLoadsEverySettingAndHoldsThePasswordInUpperCase) {
     testsupport::CreateConfigTable(state.progdir, Changed());
-    dbfuncs.getconfig();
+    EXPECT_TRUE(dbfuncs.getconfig());
     EXPECT_TRUE(messages.errors.empty());
     EXPECT_EQ(state.realtime, 12);
     EXPECT_EQ(state.practicetime, 7);
@@ -121,8 +121,10 @@ TEST_F(DbfuncsTest, PartialLoadKeepsWhatItReadAndLeavesTheRest) {
     const ConfigValues values = Changed();
     testsupport::CreateConfigTable(state.progdir, values, testsupport::ConfigWithout("sort"));
     Poke();
-    dbfuncs.getconfig();
-    EXPECT_EQ(messages.errors, std::vector<std::string>{"Error reading config.dat"});
+    EXPECT_FALSE(dbfuncs.getconfig());
+    ASSERT_EQ(messages.errors.size(), 1u);
+    EXPECT_TRUE(messages.errors[0].starts_with("Error reading config.dat: " + state.progdir + "config.DAT\n\n"))
+        << messages.errors[0];
     EXPECT_EQ(state.realtime, 12);
     EXPECT_EQ(state.fname, "Ann");
     // Upper case although the load broke off before the end.
@@ -139,8 +141,8 @@ TEST_F(DbfuncsTest, ConfigWithoutItsFirstFieldChangesNothing) {
     testsupport::CreateConfigTable(state.progdir, Changed(), testsupport::ConfigWithout("realtime"));
     Poke();
     const app::AppState before = state;
-    dbfuncs.getconfig();
-    EXPECT_EQ(messages.errors, std::vector<std::string>{"Error reading config.dat"});
+    EXPECT_FALSE(dbfuncs.getconfig());
+    EXPECT_EQ(messages.errors.size(), 1u);
     EXPECT_EQ(state.realtime, before.realtime);
     EXPECT_EQ(state.practicetime, before.practicetime);
     EXPECT_EQ(state.password, before.password);
@@ -148,9 +150,15 @@ TEST_F(DbfuncsTest, ConfigWithoutItsFirstFieldChangesNothing) {
 }
 
 TEST_F(DbfuncsTest, MissingConfigShowsTheMessageOncePerLoadAndSetsNothing) {
-    dbfuncs.getconfig();
-    dbfuncs.getconfig();
-    EXPECT_EQ(messages.errors, (std::vector<std::string>{"Error reading config.dat", "Error reading config.dat"}));
+    EXPECT_FALSE(dbfuncs.getconfig());
+    EXPECT_FALSE(dbfuncs.getconfig());
+    // The file, the engine's reason put plainly, and how to make the table anew.
+    const std::string dat = state.progdir + "config.DAT";
+    const std::string message = "Error reading config.dat: " + dat + "\n\nThe table file \"" + dat +
+                                "\" does not exist.\n\nKeyvale does not run without its settings and ends now. "
+                                "To make config.dat anew, run:\nkeyvale-setup --force \"" + state.progdir +
+                                "\" config";
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{message, message}));
     EXPECT_TRUE(messages.others.empty());
     EXPECT_EQ(state.realtime, 0);
     EXPECT_EQ(state.practicetime, 0);

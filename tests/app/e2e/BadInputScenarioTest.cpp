@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FormRegistry.h"
-#include "app/zmain.h"
+#include "app/forms/FormRegistry.h"
+#include "app/forms/zmain.h"
+#include "app/program/Program.h"
+#include "app/services/Application.h"
 #include "tests/app/e2e/AdminSteps.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/WaitUntil.h"
 
 namespace e2e {
 namespace {
@@ -203,9 +206,9 @@ TEST_F(BadInputScenarioTest, TwoDifferentNewPasswordsAreRefusedAndTheSameTwiceTh
     EXPECT_EQ(StoredConfig().password, "ABC");
 }
 
-// numeric.DAT gone: the numeric test shows the engine's message and does not start, nothing is stored, the
+// numeric.DAT gone: the numeric test says which file is missing and does not start, nothing is stored, the
 // other tests run on, and with the file back the numeric test runs again in the same run.
-TEST_F(BadInputScenarioTest, AMissingNumericTableShowsTheEnginesMessageAndTheProgramGoesOn) {
+TEST_F(BadInputScenarioTest, AMissingNumericTableNamesTheFileAndTheProgramGoesOn) {
     PutAside(QStringLiteral("numeric.DAT"));
     SeenBox failure;
     {
@@ -216,8 +219,8 @@ TEST_F(BadInputScenarioTest, AMissingNumericTableShowsTheEnginesMessageAndThePro
         EXPECT_TRUE(script.WaitDone());
     }
     EXPECT_EQ(failure.title, "Keyvale");
-    EXPECT_EQ(failure.text, QStringLiteral("TARNIS Engine Error # 11010 Invalid path or file name for data file ") +
-                                Dir().ProgramFile(QStringLiteral("numeric.DAT")) + QLatin1Char('.'));
+    EXPECT_EQ(failure.text, QStringLiteral("The table file \"") + Dir().ProgramFile(QStringLiteral("numeric.DAT")) +
+                                QStringLiteral("\" does not exist."));
     EXPECT_FALSE(Program().Form<QWidget>(app::FormSlot::numerictestform).isVisible());
     EXPECT_TRUE(StoredResults().empty());
 
@@ -247,45 +250,50 @@ protected:
     bool StartsAtSetUp() const override { return false; }
 };
 
-// config.DAT gone: "Error reading config.dat" once at the start, then every setting is zero, empty or false:
-// a real test of zero minutes ends at its first tick, stores its result and shows no report. With the file
-// back, the next start reads it without a word.
-TEST_F(MissingConfigScenarioTest, AMissingConfigTableSaysSoAtStartAndTestsRunForZeroMinutes) {
-    PutAside(QStringLiteral("config.DAT"));
-    SeenBox atStart;
-    {
-        ModalScript script;
-        script.Expect(kMessageBox, AnswerBox(&atStart));
-        Start();
-        EXPECT_TRUE(script.WaitDone());
-    }
-    EXPECT_EQ(atStart.title, "Error");
-    EXPECT_EQ(atStart.text, "Error reading config.dat");
+// The program started on a config table it cannot read: no test, no settings, no password gate. It says
+// which file, why, and how to make it anew, and its main window closes, which ends the program.
+void StartAndSeeItEnd(const ScenarioDir& dir, SeenBox& box) {
+    ModalScript script;
+    script.Expect(kMessageBox, AnswerBox(&box));
+    app::Program program(*app::Application(), dir.Progdir(), app::RegisterForms);
+    auto* main = program.Forms().Get<app::Tzmain>(app::FormSlot::zmain);
+    ASSERT_NE(main, nullptr);
+    main->show();
+    EXPECT_TRUE(script.WaitDone());
+    EXPECT_TRUE(main->SettingsUnread());
+    EXPECT_TRUE(testsupport::waitUntil([main] { return !main->isVisible(); }));
+}
 
-    QString caption;
-    SeenBox complete;
+// config.DAT gone, then damaged: each start ends after one message that names the file, gives the reason
+// and the keyvale-setup command. With the file back, the next start reads it without a word.
+TEST_F(MissingConfigScenarioTest, AnUnreadableConfigTableEndsTheProgramWithItsReason) {
+    const QString dat = Dir().ProgramFile(QStringLiteral("config.DAT"));
+    const QString setup = QStringLiteral("Keyvale does not run without its settings and ends now. To make "
+                                         "config.dat anew, run:\nkeyvale-setup --force \"") +
+                          Dir().ProgramDir() + QStringLiteral("\" config");
+    PutAside(QStringLiteral("config.DAT"));
+    SeenBox missing;
+    StartAndSeeItEnd(Dir(), missing);
+    EXPECT_EQ(missing.title, "Error");
+    EXPECT_EQ(missing.text, QStringLiteral("Error reading config.dat: ") + dat + QStringLiteral("\n\nThe table file \"") +
+                                dat + QStringLiteral("\" does not exist.\n\n") + setup);
+
+    // A record file cut short: the engine's own reason.
     {
-        ModalScript script;
-        script.Expect(kNameDialog, EnterName(QStringLiteral("Ann"), QStringLiteral("Lee")))
-            .Expect(kNumericScreen,
-                    [&](QWidget& screen) {
-                        caption = screen.windowTitle();
-                        Type(SourceTexts(screen).at(0));
-                        AdvanceClock(Program().Clock(), 1);
-                    })
-            .Expect(kMessageBox, AnswerBox(&complete));
-        Click(Button(Program().Main(), QStringLiteral("N")));
-        EXPECT_TRUE(script.WaitDone());
+        QFile cut(dat);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        ASSERT_EQ(cut.write(QByteArray(16, '\0')), 16);
     }
-    EXPECT_EQ(caption, "0 minute numeric real mode test in progress (Record: 1)");
-    EXPECT_EQ(complete.text, "Test is complete...");
-    const auto results = StoredResults();
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].name, "Lee, Ann");
-    EXPECT_EQ(results[0].testtype, "numeric");
+    SeenBox damaged;
+    StartAndSeeItEnd(Dir(), damaged);
+    EXPECT_TRUE(damaged.text.startsWith(QStringLiteral("Error reading config.dat: ") + dat + QStringLiteral("\n\n")))
+        << damaged.text.toStdString();
+    EXPECT_FALSE(damaged.text.contains(QStringLiteral("does not exist"))) << damaged.text.toStdString();
+    EXPECT_TRUE(damaged.text.endsWith(setup)) << damaged.text.toStdString();
+    ASSERT_TRUE(QFile::remove(dat));
 
     PutBack();
-    Restart();
+    Start();
     EXPECT_EQ(Program().State().realtime, StoredConfig().realtime);
 }
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/controls/KvClock.h"
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "components/TARNISTable.h"
 #include "db/Field.h"
 #include "tests/app/e2e/support/Driving.h"

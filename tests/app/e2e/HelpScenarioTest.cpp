@@ -14,8 +14,8 @@
 #include <functional>
 #include <string>
 
-#include "app/HelpWindow.h"
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
+#include "app/services/HelpWindow.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"
 #include "tests/app/e2e/support/ScenarioTest.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FormRegistry.h"
-#include "app/zmain.h"
+#include "app/forms/FormRegistry.h"
+#include "app/forms/zmain.h"
 #include "tests/app/e2e/AdminSteps.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ModalAnswers.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/ScenarioTest.h"

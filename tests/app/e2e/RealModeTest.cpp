@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "rtl/DateTime.h"
 #include "tests/app/e2e/ExpectedLog.h"
 #include "tests/app/e2e/support/Driving.h"
@@ -172,8 +172,8 @@ TEST_F(RealModeTest, NumericFromTheMenuKeyedWithEnter) {
     Trigger(Program().Main(), QStringLiteral("File/Results"));
     EXPECT_TRUE(results.WaitDone());
     // The grid's columns: name, KPH, net KPH, accuracy, keystrokes, fields, keystroke errors, field errors,
-    // minutes, type, date; numbers in their general form.
-    EXPECT_EQ(rows, (QList<QStringList>{{"Lee, Ann", "1944", "1920", "98.7654320987654", "162", "27", "2", "2", "5",
+    // minutes, type, date; rates, accuracy and minutes with two decimals, as the list prints them.
+    EXPECT_EQ(rows, (QList<QStringList>{{"Lee, Ann", "1,944.00", "1,920.00", "98.77", "162", "27", "2", "2", "5.00",
                                          "numeric", "12/07/26"}}));
 }
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "components/SessionRuntime.h"
 #include "engine/base/EngineState.h"
 #include "tests/app/e2e/support/Driving.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 #include "db/widgets/DBGrid.h"
 #include "tests/app/e2e/SecondCopy.h"
 #include "tests/app/e2e/support/Driving.h"

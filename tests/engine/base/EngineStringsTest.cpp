@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "engine/base/EngineError.h"
+#include "engine/base/EngineErrorCodes.h"
 
 namespace {
 
@@ -54,6 +58,28 @@ TEST(EngineStrings, Paths) {
     EXPECT_EQ(engine::AddTrailingBackslash(" /data "), "/data/");
     EXPECT_EQ(engine::AddTrailingBackslash("/data/"), "/data/");
     EXPECT_EQ(engine::AddTrailingBackslash("c:\\data\\"), "c:\\data\\");
+    // A directory is taken whole up to the engine's 255 characters, its separator included, and refused
+    // beyond: a shorter one would name another directory.
+    struct Case {
+        std::string directory;
+        std::string expected;  // empty: refused
+    };
+    const std::string d254(254, 'd');
+    const std::string d255(255, 'd');
+    const std::vector<Case> cases = {
+        {d254, d254 + "/"}, {d254 + "/", d254 + "/"}, {"  " + d254 + "  ", d254 + "/"},
+        {d255, ""},         {d255 + "/", ""},         {std::string(300, 'd'), ""}};
+    for (const Case& c : cases) {
+        int code = 0;
+        std::string result;
+        try {
+            result = engine::AddTrailingBackslash(c.directory);
+        } catch (const engine::ETARNISEngineError& error) {
+            code = error.ErrorCode();
+        }
+        EXPECT_EQ(result, c.expected) << c.directory.size();
+        EXPECT_EQ(code, c.expected.empty() ? engine::ErrInvalidPath : 0) << c.directory.size();
+    }
     EXPECT_TRUE(engine::HasPathPart(""));
     EXPECT_TRUE(engine::HasPathPart("c:x.dat"));
     EXPECT_TRUE(engine::HasPathPart("dir\\x.dat"));

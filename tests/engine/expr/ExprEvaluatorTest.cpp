@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rtl/DateTime.h"
@@ -30,6 +31,23 @@ TEST(ExprEvaluator, ConstantsAndColumns) {
     EXPECT_EQ(read.IsNull, 1);
     EXPECT_EQ(read.FieldType, FieldTypeInteger);
     EXPECT_EQ(row.reads, Reads{1});
+}
+
+// A step that wraps is told even when a later step brings the value back into range; the value is what
+// the dialect computes, asked or not.
+TEST(ExprEvaluator, AStepPastItsRangeIsToldWhenAsked) {
+    const NodePtr back = Binary(opSubtract, Binary(opAdd, Column(1), Const(Int(1)), FieldTypeInteger),
+                                Const(Int(1)), FieldTypeInteger);
+    const NodePtr within = Binary(opAdd, Column(1), Const(Int(-1)), FieldTypeInteger);
+    Row row{{Int(INT32_MAX)}, {}};
+    for (const auto& [tree, expected] : {std::pair{back.get(), true}, std::pair{within.get(), false}}) {
+        ExprValue result;
+        bool overflowed = false;
+        EvaluateExpr(*tree, &row, nullptr, ReadRowColumn, 0, 0, result, &overflowed);
+        EXPECT_EQ(overflowed, expected);
+        EXPECT_EQ(result.GetInt32(), Evaluate(*tree, &row).GetInt32());
+    }
+    EXPECT_EQ(Evaluate(*back, &row).GetInt32(), INT32_MAX);
 }
 
 TEST(ExprEvaluator, ColumnProcedureGetsOwnerDataAndNode) {

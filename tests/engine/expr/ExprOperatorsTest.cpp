@@ -296,6 +296,53 @@ TEST(ExprOperators, BcdOverflowGivesNull) {
     EXPECT_EQ(Unary(opNegate, beyond).IsNull, 1);
 }
 
+// What a step computes stays the dialect's; whether it left its result type's range is told apart.
+TEST(ExprOperators, StepsThatLeaveTheirResultTypesRangeAreTold) {
+    const ExprValue huge = Bcd(9000000000000000, 0);
+    struct Case {
+        const char* what;
+        ExprOperator op;
+        ExprValue left;
+        ExprValue right;
+        std::uint8_t type;  // the step's result type
+        bool overflowed;
+    };
+    const Case cases[] = {
+        {"a sum at the top", opAdd, Int(INT32_MAX - 1), Int(1), FieldTypeInteger, false},
+        {"a sum past it", opAdd, Int(INT32_MAX), Int(1), FieldTypeInteger, true},
+        {"a difference below the bottom", opSubtract, Int(INT32_MIN), Int(1), FieldTypeInteger, true},
+        {"a product of two large words", opMultiply, LongWord(UINT32_MAX), LongWord(UINT32_MAX),
+         FieldTypeInteger, true},
+        {"a word minus more than it", opSubtract, Word(1), SmallInt(2), FieldTypeWord, true},
+        {"a word minus as much", opSubtract, Word(2), SmallInt(2), FieldTypeWord, false},
+        {"a day past the day range", opAdd, Int(1), Date(INT32_MAX), FieldTypeDate, true},
+        {"a day within it", opSubtract, Date(kDay), Int(1), FieldTypeDate, false},
+        {"an integer quotient", opDivide, Int(INT32_MIN), Int(-1), FieldTypeFloat, false},
+        {"a zero divisor's NULL", opDivide, Int(1), Int(0), FieldTypeFloat, false},
+        {"a BCD product without a fixed-point form", opMultiply, huge, huge, FieldTypeBcd, true},
+        {"a BCD sum without a stored form", opAdd, Bcd(6000000000000, 9), Bcd(6000000000000, 9), FieldTypeBcd,
+         true},
+        {"a BCD quotient by zero", opDivide, Bcd(10000, 2), Int(0), FieldTypeBcd, false},
+        {"a float past the double range", opSubtract, Float(1e308), Float(-1e308), FieldTypeFloat, true},
+        {"a float that was infinite", opAdd, Float(HUGE_VAL), Float(1), FieldTypeFloat, false},
+        {"a NULL operand", opAdd, Null(Int(INT32_MAX)), Int(1), FieldTypeInteger, false},
+        {"a concatenation", opAdd, Text("ab"), Text("cd"), FieldTypeString, false},
+        {"a comparison", opLess, Int(INT32_MAX), Int(1), FieldTypeBoolean, false},
+    };
+    for (const Case& c : cases) {
+        const ExprValue result = Binary(c.op, c.left, c.right, c.type);
+        EXPECT_EQ(BinaryStepOverflowed(c.op, c.left, c.right, result), c.overflowed) << c.what;
+    }
+    EXPECT_TRUE(
+        UnaryStepOverflowed(opNegate, Int(INT32_MIN), Unary(opNegate, Int(INT32_MIN), FieldTypeInteger)));
+    EXPECT_TRUE(UnaryStepOverflowed(opNegate, SmallInt(-32768),
+                                    Unary(opNegate, SmallInt(-32768), FieldTypeSmallInt)));
+    EXPECT_TRUE(UnaryStepOverflowed(opNegate, Word(1), Unary(opNegate, Word(1), FieldTypeWord)));
+    EXPECT_FALSE(UnaryStepOverflowed(opNegate, Int(-5), Unary(opNegate, Int(-5), FieldTypeInteger)));
+    EXPECT_FALSE(
+        UnaryStepOverflowed(opPlus, Int(INT32_MIN), Unary(opPlus, Int(INT32_MIN), FieldTypeInteger)));
+}
+
 TEST(ExprOperators, Concatenation) {
     EXPECT_EQ(Binary(opAdd, Text("ab"), Text("cd")).GetText(), "abcd");
     const ExprValue joined = Binary(opAdd, Text(std::string(200, 'x')), Text(std::string(100, 'y')));

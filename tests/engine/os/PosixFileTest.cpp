@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/engine/support/TempDirectory.h"
@@ -103,6 +106,54 @@ TEST(PosixFile, ReserveCreatesOnlyNewFiles) {
     EXPECT_EQ(engine::ReserveNewFile("new.DAT"), 0);
     EXPECT_TRUE(fs::exists("new.DAT"));
     EXPECT_EQ(engine::ReserveNewFile("new.DAT"), -EEXIST);
+}
+
+TEST(PosixFile, AHeldFileIsKnownByItsIdentityNotItsName) {
+    enginetest::TempDirectory directory;
+    ASSERT_EQ(engine::ReserveNewFile("r.DAT"), 0);
+    const engine::HeldFile held("r.DAT");
+    EXPECT_TRUE(held.IsAt("r.DAT"));
+    EXPECT_TRUE(held.IsAt("R.dat"));
+    EXPECT_FALSE(held.IsAt("other.DAT"));
+    // Deleted and made again under the same name, empty as before: another file.
+    ASSERT_EQ(engine::DeleteDiskFile("r.DAT"), 0);
+    EXPECT_FALSE(held.IsAt("r.DAT"));
+    ASSERT_EQ(engine::ReserveNewFile("r.DAT"), 0);
+    EXPECT_FALSE(held.IsAt("r.DAT"));
+    EXPECT_FALSE(engine::HeldFile("missing.DAT").IsAt("missing.DAT"));
+}
+
+// Threads reserving one name in turn, each deleting its file as a failed create does and then cleaning up
+// through its hold: no clean-up ever takes the file another thread has just reserved. KEYVALE_STRESS_SCALE
+// multiplies the rounds.
+TEST(PosixFile, ACleanUpByIdentityLeavesAnotherThreadsReservation) {
+    enginetest::TempDirectory directory;
+    const char* scaleText = std::getenv("KEYVALE_STRESS_SCALE");
+    const int scale = scaleText != nullptr && std::atoi(scaleText) > 0 ? std::atoi(scaleText) : 1;
+    const int rounds = 300 * scale;
+    std::atomic<int> lost{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < rounds;) {
+                if (engine::ReserveNewFile("n.DAT") != 0) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                ++round;
+                const engine::HeldFile held("n.DAT");
+                // The reservation is this thread's until it deletes it: nobody else may have taken it.
+                if (!held.IsAt("n.DAT")) ++lost;
+                std::this_thread::yield();
+                if (!held.IsAt("n.DAT")) ++lost;
+                engine::DeleteDiskFile("n.DAT");
+                std::this_thread::yield();
+                if (held.IsAt("n.DAT")) engine::DeleteDiskFile("n.DAT");
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(lost.load(), 0);
 }
 
 TEST(PosixFile, NamesForTheOperatingSystem) {

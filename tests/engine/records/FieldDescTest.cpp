@@ -46,7 +46,7 @@ TEST(FieldDesc, ReservedBytesPassThroughAndTheCompiledTreeStaysInMemory) {
     ASSERT_TRUE(engine::DecodeFieldDesc(bytes, desc));
     EXPECT_EQ(desc.CompiledExpression, nullptr);
     int tree = 0;
-    desc.CompiledExpression = reinterpret_cast<engine::TExprNode*>(&tree);
+    desc.CompiledExpression = reinterpret_cast<engine::TCompiledExpression*>(&tree);
     std::array<std::uint8_t, FieldDescSize> again{};
     engine::EncodeFieldDesc(desc, again);
     EXPECT_EQ(again, bytes);

@@ -71,7 +71,7 @@ TEST_F(DataFileTest, CreatedTableHasTheGoldenBytes) {
     fields[2].Reserved2 = 0x22;
     fields[2].Reserved3[259] = 0x33;
     int tree = 0;
-    fields[5].CompiledExpression = reinterpret_cast<engine::TExprNode*>(&tree);
+    fields[5].CompiledExpression = reinterpret_cast<engine::TCompiledExpression*>(&tree);
     std::vector<TIndexDescriptor> indexes = {IndexDef("", {1})};
     TDataFile table;
     table.SetFileName("golden");

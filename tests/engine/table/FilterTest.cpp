@@ -170,6 +170,36 @@ TEST_F(FilterTest, TheTenSlotFixturePassesOneToFive) {
     EXPECT_EQ(SetBits(Bits(filter->GetBitmap().begin(), filter->GetBitmap().end())), (Records{1, 2, 4, 5}));
 }
 
+// A calculated field of the working set filters by the value the table computes for it; a physical field
+// of the same name comes first.
+TEST_F(FilterTest, ABlobNamingACalculatedFieldFiltersByItsComputedValue) {
+    Build(10, {3, 7});
+    auto twice = Binary(engine::opMultiply, Column(IdField, Int(0)), Const(Int(2)), engine::FieldTypeInteger);
+    twice->Value.Size = 4;
+    const auto define = [&](const std::string& name) {
+        std::vector<engine::TFieldDesc> fields = table_.PhysicalFields();
+        engine::TFieldDesc calculated = FieldDef(3, name, engine::FieldTypeInteger);
+        calculated.Calculated = 1;
+        calculated.CompiledExpression = twice.get();
+        fields.push_back(calculated);
+        table_.DefineWorkingFields(fields);
+    };
+    const auto kept = [&](const std::string& field, std::int32_t value) {
+        filterblobtest::TFilterBlobWriter w;
+        filterblobtest::WriteComparison(w, engine::ncBinary, field, engine::FieldTypeInteger, I32(value));
+        const std::unique_ptr<TFilter> filter = MakeFilter(nullptr, nullptr, false, nullptr, w.Blob());
+        bool changed = false;
+        filter->Evaluate(Live({3, 7}), changed);
+        return SetBits(Bits(filter->GetBitmap().begin(), filter->GetBitmap().end()));
+    };
+    define("TWICE");
+    EXPECT_EQ(kept("twice", 8), (Records{4}));
+    EXPECT_EQ(kept("TWICE", 6), (Records{}));  // slot 3 is deleted
+    EXPECT_EQ(kept("ID", 8), (Records{8}));
+    define("ID");
+    EXPECT_EQ(kept("ID", 8), (Records{8}));
+}
+
 TEST_F(FilterTest, ACallbackSeesEachCandidateOnceAndNothingAboveTheRecords) {
     Build(10, {3, 7});
     Calls calls;

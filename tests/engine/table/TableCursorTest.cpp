@@ -8,6 +8,7 @@
 #include "engine/base/EngineErrorCodes.h"
 #include "engine/index/Page.h"
 #include "engine/table/DataFile.h"
+#include "engine/table/Filter.h"
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/support/CursorTestTable.h"
 #include "tests/engine/support/HolderProcess.h"
@@ -188,6 +189,56 @@ TEST_F(NaturalOrderTest, RecordNumbersAreRanksAmongTheVisibleSlots) {
         EXPECT_EQ(table.GetCurrentRecord({}, false), engine::ErrBeginningOfFile) << name;
         table.GotoRecNo(4);
         EXPECT_EQ(table.GetCurrentRecord({}, false), engine::ErrEndOfFile) << name;
+    }
+}
+
+// A filter turned on re-finds the record; a cursor before the first (after the last) record stays there,
+// so that the next step fetches the first (last) record the filter shows. Natural order answers as index
+// order does.
+TEST_F(NaturalOrderTest, AFilterChangeKeepsTheEndStateInEveryOrder) {
+    // Hides the first and the last record (IDs 10 and 100).
+    const engine::TRecordFilterProc inner = [](void* clientData, const std::uint8_t* image, SlotNumber) {
+        const auto& table = *static_cast<const engine::TDataFile*>(clientData);
+        const std::int32_t id =
+            IdOf(table, std::span<const std::uint8_t>(image, table.GetRecordBufferSize()));
+        return id != 10 && id != 100;
+    };
+    struct Order {
+        std::string label;
+        std::string table;
+        bool natural;
+    };
+    for (const Order& order : {Order{"natural, no primary", "np", false}, Order{"natural", "t", true},
+                               Order{"primary", "t", false}}) {
+        engine::TDataFile table;
+        OpenTable(table, order.table);
+        if (order.natural) table.SetIndexNumber(engine::NaturalOrderIndex);
+        engine::TFilter* filter = nullptr;
+        ASSERT_EQ(table.AddFilter(&table, {}, filter, false, inner, false, nullptr), 0);
+        Image image(table.GetRecordBufferSize());
+        const auto on = [&] { ASSERT_EQ(table.ActivateFilter(filter), 0); };
+        const auto off = [&] { ASSERT_EQ(table.DeactivateFilter(filter), 0); };
+
+        table.SetToBegin();
+        on();
+        EXPECT_EQ(table.GetCurrentRecord({}, false), engine::ErrBeginningOfFile) << order.label;
+        ASSERT_EQ(table.GetNextRecord(image), 0) << order.label;
+        EXPECT_EQ(IdOf(table, image), 20) << order.label;
+
+        off();
+        table.SetToEnd();
+        on();
+        EXPECT_EQ(table.GetCurrentRecord({}, false), engine::ErrEndOfFile) << order.label;
+        ASSERT_EQ(table.GetPriorRecord(image), 0) << order.label;
+        EXPECT_EQ(IdOf(table, image), 90) << order.label;
+
+        // On a record, the cursor stays on it.
+        off();
+        table.GotoRecNo(5);
+        on();
+        EXPECT_EQ(CurrentId(table), 50) << order.label;
+        ASSERT_EQ(table.GetNextRecord(image), 0) << order.label;
+        EXPECT_EQ(IdOf(table, image), 60) << order.label;
     }
 }
 

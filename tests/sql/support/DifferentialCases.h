@@ -62,7 +62,8 @@ inline const std::vector<Statement> kSelects = {
     {"SELECT A, TRIM(LEADING 'a' FROM S), TRIM(TRAILING 'd' FROM S), TRIM(BOTH 'g' FROM S) FROM T1",
      "SELECT A, ltrim(S, 'a'), rtrim(S, 'd'), trim(S, 'g') FROM T1", false},
     {"SELECT A, EXTRACT(YEAR FROM D), EXTRACT(MONTH FROM D), EXTRACT(DAY FROM D) FROM T1",
-     "SELECT A, CAST(strftime('%Y', D + 1721424.5) AS INTEGER), CAST(strftime('%m', D + 1721424.5) AS INTEGER), "
+     "SELECT A, CAST(strftime('%Y', D + 1721424.5) AS INTEGER), CAST(strftime('%m', D + 1721424.5) AS "
+     "INTEGER), "
      "CAST(strftime('%d', D + 1721424.5) AS INTEGER) FROM T1",
      false},
     {"SELECT A FROM T1 WHERE K = TRUE", "SELECT A FROM T1 WHERE K = 1", false},
@@ -85,12 +86,24 @@ inline const std::vector<Statement> kSelects = {
     {"SELECT T1.A, T2.V FROM T1 LEFT JOIN T2 ON T1.A = T2.TID AND T1.B = 10", nullptr, false},
     {"SELECT T1.A, T2.V FROM T2 RIGHT JOIN T1 ON T1.A = T2.TID", nullptr, false},
     // A LEFT JOIN hanging off the null side of another.
-    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A", nullptr, false},
-    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A WHERE X.A IS NULL",
+    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A", nullptr,
+     false},
+    {"SELECT T1.A, T2.V, X.B FROM T1 LEFT JOIN T2 ON T1.A = T2.TID LEFT JOIN T1 X ON T2.ID = X.A WHERE X.A "
+     "IS NULL",
      nullptr, false},
     {"SELECT T2.ID FROM T2 WHERE N IS NULL", nullptr, false},
     {"SELECT T2.ID FROM T2 WHERE N IS NOT NULL", nullptr, false},
     {"SELECT T1.B, SUM(T2.V), COUNT(*) FROM T1 JOIN T2 ON T1.A = T2.TID GROUP BY T1.B", nullptr, false},
+    // A table that two join conditions reach, a ring of conditions, and an outer join's table reached from
+    // both tables before it.
+    {"SELECT P.A, Q.ID, R.A, S.ID FROM T1 P, T2 Q, T1 R, T2 S WHERE P.A = Q.TID AND Q.TID = R.A AND R.A = "
+     "S.TID "
+     "AND Q.V <= S.V",
+     nullptr, false},
+    {"SELECT X.A, Y.ID, Z.A FROM T1 X, T2 Y, T1 Z WHERE X.A = Y.TID AND Y.TID = Z.A AND Z.B = X.B", nullptr,
+     false},
+    {"SELECT a.A, c.A, b.ID FROM T1 a JOIN T1 c ON a.B = c.B LEFT JOIN T2 b ON a.A = b.TID AND c.A = b.TID",
+     nullptr, false},
 };
 
 // Changes run in this order on both sides, each followed by a comparison of the whole table it changed.
@@ -109,6 +122,10 @@ inline const std::vector<Change> kChanges = {
     {"DELETE FROM T1 WHERE A > 100", nullptr, "T1"},
     {"INSERT INTO T1 (A, B, S, F, K) VALUES (7, 3, 'ij', 4.25, FALSE)",
      "INSERT INTO T1 (A, B, S, F, K) VALUES (7, 3, 'ij', 4.25, 0)", "T1"},
+    // Updates to NULL empty the field, a NULL column's value as well as the constant.
+    {"UPDATE T2 SET V = N WHERE TID = 1", nullptr, "T2"},
+    {"UPDATE T2 SET N = NULL WHERE ID = 3", nullptr, "T2"},
+    {"UPDATE T1 SET S = NULL, F = NULL WHERE A = 2", nullptr, "T1"},
 };
 
 }  // namespace sqltest::differential

@@ -39,9 +39,9 @@
 #include <string_view>
 #include <thread>
 
-#include "app/Application.h"
-#include "app/Program.h"
-#include "app/ProgramRuntime.h"
+#include "app/program/Program.h"
+#include "app/services/Application.h"
+#include "app/services/ProgramRuntime.h"
 #include "rtl/Exceptions.h"
 #include "tests/app/e2e/copy/StepDriver.h"
 #include "tests/app/e2e/support/RunningProgram.h"

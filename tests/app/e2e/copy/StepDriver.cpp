@@ -15,14 +15,14 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/Program.h"
-#include "app/TestScreen.h"
-#include "app/getnameform.h"
-#include "app/resultsForm.h"
-#include "app/showitForm.h"
-#include "app/zmain.h"
 #include "app/controls/ColorButton.h"
 #include "app/core/Texts.h"
+#include "app/forms/getnameform.h"
+#include "app/forms/resultsForm.h"
+#include "app/forms/showitForm.h"
+#include "app/forms/zmain.h"
+#include "app/program/Program.h"
+#include "app/screens/TestScreen.h"
 #include "components/TARNISTable.h"
 #include "db/widgets/DBText.h"
 #include "db/widgets/Guarded.h"

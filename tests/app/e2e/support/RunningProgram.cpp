@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "app/Application.h"
-#include "app/QtPrintService.h"
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
+#include "app/services/Application.h"
+#include "app/services/QtPrintService.h"
 #include "tests/support/ModalScript.h"
 
 namespace e2e {

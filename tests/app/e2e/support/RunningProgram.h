@@ -5,9 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/FormRegistry.h"
-#include "app/Program.h"
 #include "app/core/AppState.h"
+#include "app/forms/FormRegistry.h"
+#include "app/program/Program.h"
 #include "rtl/DateTime.h"
 #include "tests/app/e2e/support/ScenarioDir.h"
 #include "tests/app/e2e/support/SeededRandomSource.h"

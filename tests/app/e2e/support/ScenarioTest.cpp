@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "app/zmain.h"
+#include "app/forms/zmain.h"
 
 #include "tests/app/e2e/support/Driving.h"
 #include "tests/app/e2e/support/TablesCheck.h"

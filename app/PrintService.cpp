@@ -1,7 +1,0 @@
-#include "app/PrintService.h"
-
-namespace app {
-
-PrintService::~PrintService() = default;
-
-}  // namespace app

@@ -1,7 +1,0 @@
-#include "app/ResultsPresets.h"
-
-namespace app {
-
-ResultsPresets::~ResultsPresets() = default;
-
-}  // namespace app

@@ -1,0 +1,7 @@
+#include "app/forms/ResultsPresets.h"
+
+namespace app {
+
+ResultsPresets::~ResultsPresets() = default;
+
+}  // namespace app

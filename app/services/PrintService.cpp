@@ -1,0 +1,7 @@
+#include "app/services/PrintService.h"
+
+namespace app {
+
+PrintService::~PrintService() = default;
+
+}  // namespace app
