@@ -376,6 +376,9 @@ public:
     // stepped over for the rest of the handle's life: its inserts append instead of failing for ever. NoSlot
     // when the insert appends.
     SlotNumber ReusableFreeHead(TIndexKey& deletedKey);
+    // One try of InsertRecord: false, with nothing changed and the write locks given up, when the slot's
+    // lock cannot be had at once.
+    bool TryInsertRecord(std::span<std::uint8_t> image, bool updateBitmaps);
     // Marks the cached record deleted, links it to the slot a new record would take and makes it the head.
     void FreeSlot(TRecord& record);
 
@@ -570,7 +573,9 @@ public:
 
     // Adds the record in the image (GetRecordBufferSize bytes) in a free slot (a deleted one with a primary
     // index, else appended) with the next record ID, which the image takes; its open large-object values are
-    // saved for it. The new record becomes current.
+    // saved for it. The new record becomes current. A slot whose lock another program holds (or cannot
+    // give while a table lock is held or waited for) is waited for as a record lock is, with the write
+    // locks given up meanwhile; 10258 once the retries are spent.
     void InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps);
     // Replaces the current record's fields with the image's (whose record ID becomes the record's) and moves
     // its keys; unlock frees the caller's record lock afterwards. 10258 without a current record; 8710 when

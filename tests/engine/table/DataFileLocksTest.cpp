@@ -479,6 +479,57 @@ TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
     EXPECT_EQ(table.CurrentRecord()->RecordNumber(), SlotNumber(4));
 }
 
+// A table lock another program holds for a moment, or only waits for while a third holds a record lock,
+// holds up an insert with the default settings no longer than it lasts: the insert waits as an edit's
+// record lock would, and succeeds.
+TEST_F(DataFileLocksTest, AnInsertWaitsOutATableLockHeldOrWaitedForElsewhere) {
+    std::int32_t id = 40;
+    for (const bool onlyWaiting : {false, true}) {
+        SCOPED_TRACE(onlyWaiting ? "waited for" : "held");
+        HolderProcess x(HolderProcess::TableMode{}, "t");
+        HolderProcess z(HolderProcess::TableMode{}, "t");
+        ASSERT_TRUE(x.Ready()) << x.Greeting();
+        ASSERT_TRUE(z.Ready()) << z.Greeting();
+        std::vector<std::string> answers;
+        std::thread tableLock;
+        std::thread release;
+        if (onlyWaiting) {
+            ASSERT_EQ(z.Send("lockrecord 2"), "ok");
+            tableLock = std::thread([&] {
+                answers.push_back(x.Send("locktable"));
+                answers.push_back(x.Send("unlocktable"));
+            });
+            release = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answers.push_back(z.Send("unlockrecord 2"));
+            });
+            // X announces its wait before the insert starts.
+            HolderProcess dat("t.DAT", "shared", "write");
+            ASSERT_TRUE(dat.Ready());
+            while (Free(dat, engine::TableLockWantedOffset, 1)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        } else {
+            ASSERT_EQ(x.Send("locktable"), "ok");
+            release = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answers.push_back(x.Send("unlocktable"));
+            });
+        }
+        engine::TDataFile table;
+        table.SetFileName("t");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        table.InitRecord(image);
+        SetStored(table, image, MemoIdField, I32(id));
+        SetStored(table, image, MemoNameField, Str("waited"));
+        EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), 0);
+        release.join();
+        if (tableLock.joinable()) tableLock.join();
+        for (const std::string& answer : answers) EXPECT_EQ(answer, "ok");
+        EXPECT_EQ(StoredText(table, table.CurrentRecord()->Image(), MemoNameField), "waited");
+        ++id;
+    }
+}
+
 // ---- Writers and readers ----
 
 TEST_F(DataFileLocksTest, AReaderElsewhereMakesBeginWriteFailHoldingNothing) {
