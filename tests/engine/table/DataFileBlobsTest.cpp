@@ -52,7 +52,7 @@ protected:
         table.SetFileName("t");
         table.SetExclusive(exclusive);
         table.SetStrictChangeDetection(strict);
-        const engine::LockRetryPolicy atOnce{0, [](int) {}, {}};
+        const engine::LockRetryPolicy atOnce{0, [](auto) {}, {}};
         table.IndexFile().Locks().SetRetryPolicy(atOnce);
         table.BlobFile().Locks().SetRetryPolicy(atOnce);
         table.Open();

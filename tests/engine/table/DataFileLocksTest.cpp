@@ -37,7 +37,7 @@ protected:
     void SetUp() override { CreateTenRecordMemoTable("t", std::string(1500, 'm')); }
 
     static engine::LockRetryPolicy AtOnce() {
-        return engine::LockRetryPolicy{0, [](int) {}, {}};
+        return engine::LockRetryPolicy{0, [](auto) {}, {}};
     }
 
     static void Open(engine::TDataFile& table, bool exclusive = false, bool strict = false) {
@@ -229,14 +229,17 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         std::uint16_t waitMs;
         int sleeps;
     };
-    // No retry gives up at once; 255 retries end (a count kept in a byte would never reach 255).
-    for (const Case c : {Case{0, 1000, 0}, Case{255, 1, 255}}) {
+    // No retry gives up at once; 255 retries end (a count kept in a byte would never reach 255), their
+    // waits adding up to 255 steps: two short ones, 254 of a step and the quarter step left.
+    for (const Case c : {Case{0, 1000, 0}, Case{255, 1, 257}}) {
         engine::TDataFile table;
         int sleeps = 0;
+        std::chrono::microseconds waited{0};
         table.SetFileName("t");
         table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
-                                                         [&](int ms) {
-                                                             EXPECT_EQ(ms, c.waitMs);
+                                                         [&](std::chrono::microseconds wait) {
+                                                             EXPECT_LE(wait, std::chrono::milliseconds(c.waitMs));
+                                                             waited += wait;
                                                              ++sleeps;
                                                          },
                                                          {}});
@@ -245,6 +248,7 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         table.SetLockWaitTime(c.waitMs);
         EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(4)); }), engine::ErrRecordInUse);
         EXPECT_EQ(sleeps, c.sleeps) << int{c.retries};
+        EXPECT_EQ(waited, c.retries * std::chrono::milliseconds(c.waitMs));
     }
 }
 
@@ -296,7 +300,7 @@ TEST_F(DataFileLocksTest, ALockThatTheHandlesOwnLockExcludesIsAnsweredAtOnce) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](auto) { ++sleeps; }, {}});
     table.Open();
     table.AcquireReadLock();
     EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
@@ -323,7 +327,7 @@ TEST_F(DataFileLocksTest, ASlotWithoutALockByteIsRefusedAtOnce) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](auto) { ++sleeps; }, {}});
     table.Open();
     for (const std::uint32_t slot : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(slot);
@@ -417,7 +421,7 @@ TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyRecordLocking) {
     std::uint32_t held = 1;
     std::vector<std::string> answers;
     table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
-                                                     [&](int) {
+                                                     [&](auto) {
                                                          // The next record first, then the last one goes.
                                                          const std::uint32_t next = held % 9 + 1;
                                                          answers.push_back(holder.Send(
@@ -464,7 +468,7 @@ TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
     engine::TDataFile table;
     Open(table);
     int sleeps = 0;
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](auto) { ++sleeps; }, {}});
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
     table.InitRecord(image);
     SetStored(table, image, MemoIdField, I32(40));
@@ -539,15 +543,18 @@ TEST_F(DataFileLocksTest, AReaderElsewhereMakesBeginWriteFailHoldingNothing) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
+    std::chrono::microseconds waited{0};
     table.SetLockRetryPolicy(engine::LockRetryPolicy{5,
-                                                     [&](int ms) {
-                                                         EXPECT_EQ(ms, engine::LockRetrySleepMs);
+                                                     [&](std::chrono::microseconds wait) {
+                                                         EXPECT_LE(wait, std::chrono::milliseconds(
+                                                                             engine::LockRetrySleepMs));
+                                                         waited += wait;
                                                          ++sleeps;
                                                      },
                                                      {}});
     table.Open();
     EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
-    EXPECT_EQ(sleeps, 5);
+    EXPECT_EQ(waited, 5 * std::chrono::milliseconds(engine::LockRetrySleepMs));
     EXPECT_FALSE(table.WriteLocksHeld());
     EXPECT_FALSE(table.WriteSemaphoreHeld());
     // The semaphore went back: another writer gets as far as the reader's byte.
