@@ -453,6 +453,49 @@ TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyRecordLocking) {
     EXPECT_TRUE(Free(dat, engine::TableLockWantedOffset, 1));
 }
 
+// Another program locks records one after another and a third handle inserts at every wait: the waiting
+// table lock has its turn all the same, as neither the record lock nor the insert's slot lock is granted
+// while it waits; both go on once it ends.
+TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyInsertsAndRecordLocks) {
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    engine::TDataFile table;
+    engine::TDataFile inserter;
+    Open(table);
+    Open(inserter);
+    inserter.SetLockRetryCount(0);
+    std::vector<std::uint8_t> image(inserter.GetRecordBufferSize());
+    inserter.InitRecord(image);
+    SetStored(inserter, image, MemoNameField, Str("steady"));
+    std::int32_t id = 50;
+    const auto insert = [&] {
+        SetStored(inserter, image, MemoIdField, I32(id));
+        return EngineCode([&] { inserter.InsertRecord(image, true); });
+    };
+    ASSERT_EQ(insert(), 0);
+    ++id;
+    ASSERT_EQ(holder.Send("lockrecord 1"), "ok");
+    std::vector<std::string> answers;
+    std::vector<int> inserts;
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
+                                                     [&](auto) {
+                                                         inserts.push_back(insert());
+                                                         answers.push_back(holder.Send("lockrecord 2"));
+                                                         if (answers.size() == 1) {
+                                                             ASSERT_EQ(holder.Send("unlockrecord 1"), "ok");
+                                                         }
+                                                     },
+                                                     {}});
+    table.SetLockRetryCount(5);
+    EXPECT_EQ(EngineCode([&] { table.LockTable(); }), 0);
+    EXPECT_TRUE(table.TableLockHeld());
+    EXPECT_EQ(answers, std::vector<std::string>{"error 10258"});
+    EXPECT_EQ(inserts, std::vector<int>{engine::ErrRecordInUse});
+    table.UnlockTable();
+    EXPECT_EQ(insert(), 0);
+    EXPECT_EQ(holder.Send("lockrecord 2"), "ok");
+}
+
 // A deleted slot another program holds locked is not waited for with the write locks held: the insert
 // appends at once.
 TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
