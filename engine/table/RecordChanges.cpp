@@ -310,6 +310,11 @@ void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) 
     // The slot's lock is never waited for under the write locks: the program holding it may need them for
     // its own change, and a table lock, held or waited for, excludes every slot until it ends. The insert
     // gives them up and tries again as long as an edit's record lock would wait.
+    // What the image alone decides is checked before any lock, so that the locks are held no longer than
+    // the change needs them; a read-only table is refused first, as the change would refuse it.
+    if (ReadOnly()) RaiseTableError(ErrAccessDenied);
+    if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
+    CheckValidity(image);
     const bool inserted = TryWithRetries([&] { return TryInsertRecord(image, updateBitmaps); }, lockRetryCount_,
                                          lockWaitTime_, lockPolicy_);
     if (!inserted) RaiseTableError(ErrRecordInUse);
@@ -331,8 +336,6 @@ bool TDataFile::TryInsertRecord(std::span<std::uint8_t> image, bool updateBitmap
                 if (!change.LockSlot(slot)) throw SlotLockBusy{};
             }
             change.SetRecord(slot);
-            if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
-            CheckValidity(image);
             // The ID is taken (NextAutoInc) only once the record is made, so that a failed insert uses up none.
             const RecordId id = PeekAutoInc();
             SetRecordId(image, id);
