@@ -229,9 +229,21 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
     std::uint8_t part = 0;
     while (part < JournalParts && files_[part] != &file) ++part;
     if (part == JournalParts) return;
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    // A read of part of a kept image that finds the same bytes (a header's change counter, read to see
+    // whether another program wrote) leaves the image as it is.
+    auto holder = images_.upper_bound({part, offset});
+    if (holder != images_.begin()) {
+        --holder;
+        const std::int64_t within = offset - holder->first.second;
+        if (holder->first.first == part && within >= 0 &&
+            within + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(holder->second.size()) &&
+            std::equal(first, first + count, holder->second.begin() + within)) {
+            return;
+        }
+    }
     ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
     if (count == 0 || count > LargestKeptImage) return;
-    const auto* first = static_cast<const std::uint8_t*>(bytes);
     Keep(part, offset, std::vector<std::uint8_t>(first, first + count));
 }
 
