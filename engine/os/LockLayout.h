@@ -2,6 +2,7 @@
 // the one retry routine every lock of the engine waits with.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -10,14 +11,20 @@ namespace engine {
 // Every lock lies far above any data, where every program sharing a table looks for it; no data byte is ever
 // locked, so the locks bind only programs that use the engine.
 //
-// | File             | Lock                | Offset                 | Length      | Tries        | Wait    |
-// |------------------|---------------------|------------------------|-------------|--------------|---------|
-// | ".DAT"           | write semaphore     | 0x7FFFFFFF             | 1           | 1 + 8192     | 3 ms    |
-// | ".DAT"           | record lock, slot n | 0x7FFFFFFE - n         | 1           | 1 + retries  | wait ms |
-// | ".DAT"           | table lock          | 0x7A0A1EFD             | 100,000,001 | 1 + retries  | wait ms |
-// | ".DAT"           | table lock wanted   | 0x7FFFFFFE             | 1           | 1 + retries  | wait ms |
-// | ".IDX", ".BLB"   | write lock          | 0x7FFF0000             | 65,535      | 1 + 8192     | 3 ms    |
-// | ".IDX", ".BLB"   | read lock           | 0x7FFFFFFF - r         | 1           | 1 + 8192     | 3 ms    |
+// | File             | Lock                | Offset                 | Length      | Steps   | Step     |
+// |------------------|---------------------|------------------------|-------------|---------|----------|
+// | ".DAT"           | write semaphore     | 0x7FFFFFFF             | 1           | 8192    | 3 ms     |
+// | ".DAT"           | record lock, slot n | 0x7FFFFFFE - n         | 1           | retries | wait ms  |
+// | ".DAT"           | table lock          | 0x7A0A1EFD             | 100,000,001 | retries | 3 ms (*) |
+// | ".DAT"           | table lock wanted   | 0x7FFFFFFE             | 1           | retries | wait ms  |
+// | ".IDX", ".BLB"   | write lock          | 0x7FFF0000             | 65,535      | 8192    | 3 ms     |
+// | ".IDX", ".BLB"   | read lock           | 0x7FFFFFFF - r         | 1           | 8192    | 3 ms     |
+//
+// A lock is tried, and after each refusal tried again after a wait that starts at FirstLockWait and doubles
+// up to the step, until the waits add up to steps x step (TryWithRetries). (*) The table lock, held with its
+// wanted byte, waits only for record locks already held: it looks every 3 ms at most, within the same
+// retries x wait ms. An insert whose slot is refused gives up its write locks and tries the whole insert
+// again in the same way as a record lock.
 //
 // "retries" and "wait ms" are the table handle's LockRetryCount and LockWaitTime. r is drawn at random from
 // 1 to 65,534 for each try, so that readers rarely meet each other.
@@ -52,29 +59,35 @@ inline constexpr std::int64_t ReadLockTop = 0x7FFFFFFF;
 // r is drawn below this; a draw of 0 counts as 1, so that byte 0x7FFFFFFF stays the record file's semaphore.
 inline constexpr std::int32_t ReadSlotRange = 65535;
 
-// The semaphore and the read and write locks are tried once and retried this many times, sleeping this long
-// before each retry: about 25 seconds in all before the caller gives up with 10249.
+// The semaphore and the read and write locks wait up to this many steps of this length: about 25 seconds in
+// all before the caller gives up with 10249.
 inline constexpr int LockRetries = 8192;
 inline constexpr int LockRetrySleepMs = 3;
 
-// The defaults a table handle's record and table locks start from (LockRetryCount, LockWaitTime): 15
-// retries 100 ms apart, about 1.5 seconds before 10258 or 10241.
+// The defaults a table handle's record and table locks start from (LockRetryCount, LockWaitTime): 15 steps
+// of 100 ms, about 1.5 seconds before 10258 or 10241.
 inline constexpr std::uint8_t DefaultLockRetryCount = 15;
 inline constexpr std::uint16_t DefaultLockWaitTime = 100;
 
+// The first wait after a refused try. Most locks are held for well under a millisecond (one change's writes),
+// so a waiter first looks again after a quarter of one and doubles its wait up to the step from there.
+inline constexpr std::chrono::microseconds FirstLockWait{250};
+
 // How a lock waits; tests put in fewer retries, a sleep that does not sleep and a known random source.
 struct LockRetryPolicy {
-    // The retries of the semaphore and the read and write locks; record and table locks take theirs from
-    // the table handle.
+    // The steps of the semaphore and the read and write locks; record and table locks take theirs from the
+    // table handle.
     int Retries = LockRetries;
-    // Called with the milliseconds to wait before each retry; engine::Delay unless replaced.
-    std::function<void(int milliseconds)> Sleep;
+    // Called with the time to wait before each retry; a sleep of the thread unless replaced.
+    std::function<void(std::chrono::microseconds wait)> Sleep;
     // rtl::Random's contract: a whole number from 0 to range - 1; rtl::Random unless replaced.
     std::function<std::int32_t(std::int32_t range)> Random;
 };
 
-// Tries the lock once and then up to retries times more, sleeping waitMs (through the policy's sleep) before
-// each retry and never after the last failed try; true as soon as a try succeeds.
+// Tries the lock, and after each refusal waits and tries again, until a try succeeds (true) or the waits have
+// added up to retries x waitMs (false: no wait follows the last try). The waits start at FirstLockWait and
+// double up to waitMs, so that a lock held for a moment is had a moment later, while a lock held long is
+// looked at no more often than every waitMs; the longest a caller waits before it gives up stays the same.
 bool TryWithRetries(const std::function<bool()>& tryLock, int retries, int waitMs,
                     const LockRetryPolicy& policy);
 

@@ -376,6 +376,13 @@ public:
     // stepped over for the rest of the handle's life: its inserts append instead of failing for ever. NoSlot
     // when the insert appends.
     SlotNumber ReusableFreeHead(TIndexKey& deletedKey);
+    // The field's value as the image's record holds it in the file (a read held): value takes it; 8710 when
+    // the slot holds another record or none.
+    std::uint16_t StoredBlobValue(const TFieldDesc& field, std::span<const std::uint8_t> image,
+                                  std::int32_t& value);
+    // One try of InsertRecord: false, with nothing changed and the write locks given up, when the slot's
+    // lock cannot be had at once.
+    bool TryInsertRecord(std::span<std::uint8_t> image, bool updateBitmaps);
     // Marks the cached record deleted, links it to the slot a new record would take and makes it the head.
     void FreeSlot(TRecord& record);
 
@@ -525,7 +532,10 @@ public:
     // 0 and nothing changes when the field holds the handle of an open value (its first open mode stays);
     // 9998 when it holds any other negative number. Else the value is opened for the record in the image's
     // slot (TBlobFile::OpenBlob: 9494, or the load's errors raised) and the field takes its negated handle.
-    // Under strict change detection the read is begun first; the read is ended on every path.
+    // Under strict change detection the read is begun first; the read is ended on every path. On a shared
+    // table a value read from the file (always under strict detection, else when its first block is not
+    // cached) is opened as the image's record holds it under that read: its current value when another
+    // program rewrote it, 8710 naming the table and field when the record is gone or another took its slot.
     std::uint16_t OpenBlob(bool workingSet, std::uint16_t fieldNumber, std::uint8_t openMode,
                            std::span<std::uint8_t> image);
     // 10030 when the field holds no negative number; else TBlobFile::CloseBlob, and on success the field
@@ -570,7 +580,9 @@ public:
 
     // Adds the record in the image (GetRecordBufferSize bytes) in a free slot (a deleted one with a primary
     // index, else appended) with the next record ID, which the image takes; its open large-object values are
-    // saved for it. The new record becomes current.
+    // saved for it. The new record becomes current. A slot whose lock another program holds (or cannot
+    // give while a table lock is held or waited for) is waited for as a record lock is, with the write
+    // locks given up meanwhile; 10258 once the retries are spent.
     void InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps);
     // Replaces the current record's fields with the image's (whose record ID becomes the record's) and moves
     // its keys; unlock frees the caller's record lock afterwards. 10258 without a current record; 8710 when

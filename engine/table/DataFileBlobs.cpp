@@ -10,6 +10,7 @@
 #include "engine/base/FileBytes.h"
 #include "engine/blob/BlobBuffer.h"
 #include "engine/index/RecordKey.h"
+#include "engine/records/RecordHeader.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/ReadGuard.h"
 #include "engine/values/FieldTypes.h"
@@ -94,10 +95,17 @@ std::uint16_t TDataFile::OpenBlob(bool workingSet, std::uint16_t fieldNumber, st
     read.BeginIfStrict();
     const TFieldDesc* const field = BlobField(*this, workingSet, fieldNumber);
     if (field == nullptr) return RefuseField(*this, workingSet, fieldNumber);
-    const std::int32_t value = FieldValue(*this, *field, image);
+    std::int32_t value = FieldValue(*this, *field, image);
     if (value < 0) {
         if (blobFile_.FindFieldValue(value) != nullptr) return 0;
         return Refuse(*this, ErrInvalidBlobOffset, field);
+    }
+    // A value the file gives is read as the record holds it now: another program may have rewritten it
+    // since the image was fetched, and another record taken its freed blocks.
+    if (value > 0 && SharesTable() &&
+        (StrictChangeDetection() || blobFile_.Blocks().Peek(BlockOffset(static_cast<std::uint32_t>(value))) == nullptr)) {
+        read.Begin();
+        if (const std::uint16_t code = StoredBlobValue(*field, image, value)) return code;
     }
     std::int32_t handle = 0;
     const std::uint16_t code = blobFile_.OpenBlob(BlockOffset(static_cast<std::uint32_t>(value)), fieldNumber,
@@ -105,6 +113,22 @@ std::uint16_t TDataFile::OpenBlob(bool workingSet, std::uint16_t fieldNumber, st
     if (code == 0) StoreFieldValue(*this, workingSet, fieldNumber, image, -handle);
     read.End();
     return code;
+}
+
+std::uint16_t TDataFile::StoredBlobValue(const TFieldDesc& field, std::span<const std::uint8_t> image,
+                                         std::int32_t& value) {
+    const SlotNumber slot = GetSlotNumber(image);
+    // An image of no stored record has nothing to compare with.
+    if (slot == NoSlot) return 0;
+    RecordPin record;
+    // Under the read the caller holds, a fetch never meets another program's change.
+    if (slot >= header_.NextSlotNumber || !GetRecord(slot, false, false, ReadForward, record) || !record ||
+        record->Status() != RecordActive || record->Id() != GetRecordId(image)) {
+        return Refuse(*this, ErrRecordNotFound, &field);
+    }
+    // The same record with another value: its value now, as any fetch after the change would show it.
+    value = FieldValue(*this, field, record->Image());
+    return 0;
 }
 
 std::uint16_t TDataFile::CloseBlob(bool workingSet, std::uint16_t fieldNumber,

@@ -187,8 +187,9 @@ void TDataFile::LockTable() {
     // The wait is announced first (another program's announced wait is waited out like the table lock):
     // record locks asked for from then on wait until this one has had the table or given up.
     if (!TryRecordFileLock(TableLockWantedOffset, 1)) RaiseTableError(ErrFileLocked);
-    // Holding the byte, the table lock waits only for the record locks already held, which end soon: it is
-    // tried every few milliseconds within the same time in all, so that nobody waits longer than they must.
+    // Holding the byte, the table lock waits only for the record locks already held, which end soon: its
+    // waits grow to a few milliseconds at most, within the same time in all, so that nobody waits longer
+    // than they must.
     const int step = std::min<int>(lockWaitTime_, LockRetrySleepMs);
     const int retries = step > 0 ? lockRetryCount_ * lockWaitTime_ / step : lockRetryCount_;
     const bool locked = TryWithRetries([&] { return LockRange(TableLockOffset, TableLockLength, true); },

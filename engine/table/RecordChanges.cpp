@@ -299,59 +299,83 @@ SlotNumber TDataFile::ReusableFreeHead(TIndexKey& deletedKey) {
     return NoSlot;
 }
 
-void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) {
-    TRecordChange change(*this, RecordChangeKind::Insert, updateBitmaps);
-    change.Run([&] {
-        const bool primary = HasPrimaryIndex();
-        // The checks, before anything changes. The slot: a deleted one to reuse, or one that may be appended.
-        // A deleted slot another handle holds locked is left for a later insert; nobody holds a slot not yet
-        // appended but by mistake, which is refused at once.
-        TIndexKey oldPhysical;
-        SlotNumber slot = ReusableFreeHead(oldPhysical);
-        const bool reused = slot != NoSlot && change.LockSlot(slot);
-        if (!reused) {
-            slot = SlotToTake(header_, false, FileName());
-            if (!change.LockSlot(slot)) RaiseTableError(ErrRecordInUse);
-        }
-        change.SetRecord(slot);
-        if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
-        CheckValidity(image);
-        // The ID is taken (NextAutoInc) only once the record is made, so that a failed insert uses up none.
-        const RecordId id = PeekAutoInc();
-        SetRecordId(image, id);
-        const std::vector<std::uint8_t> indexes = KeyedIndexes(indexFile_);
-        std::vector<TIndexKey> keys(indexes.size());
-        for (std::size_t i = 0; i < indexes.size(); ++i) {
-            indexFile_.SelectIndex(indexes[i]);
-            BuildKey(image, keys[i]);
-            if (!skipDuplicatePreCheck_) indexFile_.CheckDuplicateKey(keys[i].View());
-        }
-        std::vector<std::uint8_t> touched = indexes;
-        if (primary) touched.push_back(SysDeletedSlot);
-        CheckPageRoom(*this, touched);
-        CheckRecordBlobs(image, change.RetiredBlocks() != nullptr);
+namespace {
 
-        change.BeginChanges();
-        for (std::size_t i = 0; i < indexes.size(); ++i) {
-            indexFile_.SelectIndex(indexes[i]);
-            indexFile_.InsertKey(keys[i].View(), slot);
-        }
-        if (primary) indexFile_.SelectIndex(SysDeletedSlot);
-        if (reused) change.SetReusedSlot();
-        RecordPin record = TakeFreeSlot(reused);
-        const TIndexKey physical = PhysicalKey(*this, RecordActive, image);
-        if (reused) {
-            indexFile_.ModifyKey(oldPhysical.View(), physical.View(), slot);
-        } else if (primary) {
-            indexFile_.InsertKey(physical.View(), slot);
-        }
-        record->Clear(true);
-        record->CopyFields(image);
-        record->SetId(id);
-        indexFile_.IncRecordCount();
-        SaveRecordBlobs(slot, record->Image(), change.RetiredBlocks());
-        SetCurrentRecord(std::move(record));
-    });
+// Unwinds an insert's try whose slot lock is held elsewhere, through the frame that gives up the write locks.
+struct SlotLockBusy {};
+
+}  // namespace
+
+void TDataFile::InsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) {
+    // The slot's lock is never waited for under the write locks: the program holding it may need them for
+    // its own change, and a table lock, held or waited for, excludes every slot until it ends. The insert
+    // gives them up and tries again as long as an edit's record lock would wait.
+    // What the image alone decides is checked before any lock, so that the locks are held no longer than
+    // the change needs them; a read-only table is refused first, as the change would refuse it.
+    if (ReadOnly()) RaiseTableError(ErrAccessDenied);
+    if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
+    CheckValidity(image);
+    const bool inserted = TryWithRetries([&] { return TryInsertRecord(image, updateBitmaps); }, lockRetryCount_,
+                                         lockWaitTime_, lockPolicy_);
+    if (!inserted) RaiseTableError(ErrRecordInUse);
+}
+
+bool TDataFile::TryInsertRecord(std::span<std::uint8_t> image, bool updateBitmaps) {
+    TRecordChange change(*this, RecordChangeKind::Insert, updateBitmaps);
+    try {
+        change.Run([&] {
+            const bool primary = HasPrimaryIndex();
+            // The checks, before anything changes. The slot: a deleted one to reuse, or one that may be appended.
+            // A deleted slot another handle holds locked is left for a later insert; a slot to append is
+            // refused only while a table lock is held or waited for (or by mistake): the try ends then.
+            TIndexKey oldPhysical;
+            SlotNumber slot = ReusableFreeHead(oldPhysical);
+            const bool reused = slot != NoSlot && change.LockSlot(slot);
+            if (!reused) {
+                slot = SlotToTake(header_, false, FileName());
+                if (!change.LockSlot(slot)) throw SlotLockBusy{};
+            }
+            change.SetRecord(slot);
+            // The ID is taken (NextAutoInc) only once the record is made, so that a failed insert uses up none.
+            const RecordId id = PeekAutoInc();
+            SetRecordId(image, id);
+            const std::vector<std::uint8_t> indexes = KeyedIndexes(indexFile_);
+            std::vector<TIndexKey> keys(indexes.size());
+            for (std::size_t i = 0; i < indexes.size(); ++i) {
+                indexFile_.SelectIndex(indexes[i]);
+                BuildKey(image, keys[i]);
+                if (!skipDuplicatePreCheck_) indexFile_.CheckDuplicateKey(keys[i].View());
+            }
+            std::vector<std::uint8_t> touched = indexes;
+            if (primary) touched.push_back(SysDeletedSlot);
+            CheckPageRoom(*this, touched);
+            CheckRecordBlobs(image, change.RetiredBlocks() != nullptr);
+
+            change.BeginChanges();
+            for (std::size_t i = 0; i < indexes.size(); ++i) {
+                indexFile_.SelectIndex(indexes[i]);
+                indexFile_.InsertKey(keys[i].View(), slot);
+            }
+            if (primary) indexFile_.SelectIndex(SysDeletedSlot);
+            if (reused) change.SetReusedSlot();
+            RecordPin record = TakeFreeSlot(reused);
+            const TIndexKey physical = PhysicalKey(*this, RecordActive, image);
+            if (reused) {
+                indexFile_.ModifyKey(oldPhysical.View(), physical.View(), slot);
+            } else if (primary) {
+                indexFile_.InsertKey(physical.View(), slot);
+            }
+            record->Clear(true);
+            record->CopyFields(image);
+            record->SetId(id);
+            indexFile_.IncRecordCount();
+            SaveRecordBlobs(slot, record->Image(), change.RetiredBlocks());
+            SetCurrentRecord(std::move(record));
+        });
+    } catch (const SlotLockBusy&) {
+        return false;
+    }
+    return true;
 }
 
 void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool updateBitmaps) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,13 +40,15 @@ protected:
         return file;
     }
 
-    // Counts the sleeps and answers the draws in turn, the last one again once they run out.
+    // Counts the sleeps and adds up their waits, and answers the draws in turn, the last one again once they
+    // run out.
     LockRetryPolicy Counting(int retries, std::vector<std::int32_t> draws = {7}) {
         LockRetryPolicy policy;
         policy.Retries = retries;
-        policy.Sleep = [this](int ms) {
+        policy.Sleep = [this](std::chrono::microseconds wait) {
             ++sleeps_;
-            EXPECT_EQ(ms, engine::LockRetrySleepMs);
+            waited_ += wait;
+            EXPECT_LE(wait, std::chrono::milliseconds(engine::LockRetrySleepMs));
         };
         policy.Random = [this, draws](std::int32_t range) {
             EXPECT_EQ(range, engine::ReadSlotRange);
@@ -59,10 +62,11 @@ protected:
     engine::EngineGuard engine_;
     enginetest::TempDirectory directory_;
     int sleeps_ = 0;
+    std::chrono::microseconds waited_{0};
     std::vector<std::int32_t> draws_;
 };
 
-TEST_F(SharedFileLockTest, AReaderInAnotherProgramMakesAWriterGiveUpAfter8193Tries) {
+TEST_F(SharedFileLockTest, AReaderInAnotherProgramMakesAWriterGiveUpAfterItsWholeWait) {
     enginetest::HolderProcess holder("locks.IDX", "shared", "write");
     ASSERT_TRUE(holder.Ready());
     ASSERT_TRUE(holder.Lock(ReaderByte(12345), 1));
@@ -70,7 +74,10 @@ TEST_F(SharedFileLockTest, AReaderInAnotherProgramMakesAWriterGiveUpAfter8193Tri
     TSharedFileLock locks(*file);
     locks.SetRetryPolicy(Counting(engine::LockRetries));
     EXPECT_FALSE(locks.LockWrite());
-    EXPECT_EQ(sleeps_, 8192);
+    EXPECT_EQ(waited_, engine::LockRetries * std::chrono::milliseconds(engine::LockRetrySleepMs));
+    // The waits start short: a few more tries than steps.
+    EXPECT_GT(sleeps_, engine::LockRetries);
+    EXPECT_LT(sleeps_, engine::LockRetries + 8);
     EXPECT_FALSE(locks.WriteHeld());
     // Once the reader goes, the writer's range is free, and another program's reader waits for it.
     ASSERT_TRUE(holder.Unlock(ReaderByte(12345), 1));
@@ -90,8 +97,9 @@ TEST_F(SharedFileLockTest, AReaderDrawsAFreshByteForEveryTry) {
     TSharedFileLock reader(*file);
     reader.SetRetryPolicy(Counting(3, {5, 6, 7, 8}));
     EXPECT_FALSE(reader.LockRead());
-    EXPECT_EQ(draws_, (std::vector<std::int32_t>{5, 6, 7, 8}));
-    EXPECT_EQ(sleeps_, 3);
+    // Three steps of 3 ms: waits of 0.25, 0.5, 1, 2, 3 and 2.25 ms, seven tries.
+    EXPECT_EQ(draws_, (std::vector<std::int32_t>{5, 6, 7, 8, 8, 8, 8}));
+    EXPECT_EQ(sleeps_, 6);
     ASSERT_TRUE(writer.UnlockWrite());
 
     // A draw of 0 takes byte 0x7FFFFFFE; the byte is kept for the unlock.

@@ -10,7 +10,8 @@
 // modify with unlock, as the dataset does; some increments run under the table lock instead. After each
 // successful change it appends one line to its log (StressTable.h). A record or table lock held elsewhere
 // (10258, 10241) makes it try the operation again; any other error ends it with exit status 1 and the
-// message on standard error. Exit 0 when every operation is done, 64 for bad arguments.
+// message on standard error. It counts the refused tries and names their number on standard error at the
+// end. Exit 0 when every operation is done, 64 for bad arguments.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -76,6 +77,9 @@ public:
         }
     }
 
+    // The tries a lock held elsewhere refused after the handle's retries.
+    int Refused() const noexcept { return refused_; }
+
 private:
     int Pick(int range) { return std::uniform_int_distribution<int>(0, range - 1)(random_); }
 
@@ -100,6 +104,7 @@ private:
             } catch (const engine::ETARNISEngineError& error) {
                 if (error.ErrorCode() != engine::ErrRecordInUse && error.ErrorCode() != engine::ErrFileLocked)
                     throw;
+                ++refused_;
             }
             table_.FreeBlobs();
             table_.UnlockTable();
@@ -267,6 +272,7 @@ private:
     std::FILE* log_;
     std::map<std::int32_t, OwnRow> rows_;
     std::int32_t nextSeq_ = 1;
+    int refused_ = 0;
 };
 
 }  // namespace
@@ -297,7 +303,10 @@ int main(int argc, char** argv) {
                 table.SetLockRetryCount(static_cast<std::uint8_t>(std::clamp(std::atoi(retries), 0, 255)));
             }
             table.Open();
-            Worker(table, owner, seed, log).Run(operations);
+            Worker worker(table, owner, seed, log);
+            worker.Run(operations);
+            // For whoever measures lock settings: a refusal means a lock stayed held past the retries.
+            if (worker.Refused() != 0) std::fprintf(stderr, "worker %d: %d tries refused by a lock\n", owner, worker.Refused());
             table.Close();
         } catch (const std::exception& error) {
             std::fprintf(stderr, "worker %d: %s\n", owner, error.what());

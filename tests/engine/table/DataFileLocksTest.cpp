@@ -37,7 +37,7 @@ protected:
     void SetUp() override { CreateTenRecordMemoTable("t", std::string(1500, 'm')); }
 
     static engine::LockRetryPolicy AtOnce() {
-        return engine::LockRetryPolicy{0, [](int) {}, {}};
+        return engine::LockRetryPolicy{0, [](auto) {}, {}};
     }
 
     static void Open(engine::TDataFile& table, bool exclusive = false, bool strict = false) {
@@ -229,14 +229,17 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         std::uint16_t waitMs;
         int sleeps;
     };
-    // No retry gives up at once; 255 retries end (a count kept in a byte would never reach 255).
-    for (const Case c : {Case{0, 1000, 0}, Case{255, 1, 255}}) {
+    // No retry gives up at once; 255 retries end (a count kept in a byte would never reach 255), their
+    // waits adding up to 255 steps: two short ones, 254 of a step and the quarter step left.
+    for (const Case c : {Case{0, 1000, 0}, Case{255, 1, 257}}) {
         engine::TDataFile table;
         int sleeps = 0;
+        std::chrono::microseconds waited{0};
         table.SetFileName("t");
         table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
-                                                         [&](int ms) {
-                                                             EXPECT_EQ(ms, c.waitMs);
+                                                         [&](std::chrono::microseconds wait) {
+                                                             EXPECT_LE(wait, std::chrono::milliseconds(c.waitMs));
+                                                             waited += wait;
                                                              ++sleeps;
                                                          },
                                                          {}});
@@ -245,6 +248,7 @@ TEST_F(DataFileLocksTest, ARecordLockedElsewhereFailsAfterItsTriesSleepingBetwee
         table.SetLockWaitTime(c.waitMs);
         EXPECT_EQ(EngineCode([&] { table.LockRecord(SlotNumber(4)); }), engine::ErrRecordInUse);
         EXPECT_EQ(sleeps, c.sleeps) << int{c.retries};
+        EXPECT_EQ(waited, c.retries * std::chrono::milliseconds(c.waitMs));
     }
 }
 
@@ -296,7 +300,7 @@ TEST_F(DataFileLocksTest, ALockThatTheHandlesOwnLockExcludesIsAnsweredAtOnce) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{20, [&](auto) { ++sleeps; }, {}});
     table.Open();
     table.AcquireReadLock();
     EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
@@ -323,7 +327,7 @@ TEST_F(DataFileLocksTest, ASlotWithoutALockByteIsRefusedAtOnce) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](auto) { ++sleeps; }, {}});
     table.Open();
     for (const std::uint32_t slot : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(slot);
@@ -417,7 +421,7 @@ TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyRecordLocking) {
     std::uint32_t held = 1;
     std::vector<std::string> answers;
     table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
-                                                     [&](int) {
+                                                     [&](auto) {
                                                          // The next record first, then the last one goes.
                                                          const std::uint32_t next = held % 9 + 1;
                                                          answers.push_back(holder.Send(
@@ -449,6 +453,49 @@ TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyRecordLocking) {
     EXPECT_TRUE(Free(dat, engine::TableLockWantedOffset, 1));
 }
 
+// Another program locks records one after another and a third handle inserts at every wait: the waiting
+// table lock has its turn all the same, as neither the record lock nor the insert's slot lock is granted
+// while it waits; both go on once it ends.
+TEST_F(DataFileLocksTest, AWaitingTableLockHasItsTurnUnderSteadyInsertsAndRecordLocks) {
+    HolderProcess holder(HolderProcess::TableMode{}, "t");
+    StartTableHolder(holder);
+    engine::TDataFile table;
+    engine::TDataFile inserter;
+    Open(table);
+    Open(inserter);
+    inserter.SetLockRetryCount(0);
+    std::vector<std::uint8_t> image(inserter.GetRecordBufferSize());
+    inserter.InitRecord(image);
+    SetStored(inserter, image, MemoNameField, Str("steady"));
+    std::int32_t id = 50;
+    const auto insert = [&] {
+        SetStored(inserter, image, MemoIdField, I32(id));
+        return EngineCode([&] { inserter.InsertRecord(image, true); });
+    };
+    ASSERT_EQ(insert(), 0);
+    ++id;
+    ASSERT_EQ(holder.Send("lockrecord 1"), "ok");
+    std::vector<std::string> answers;
+    std::vector<int> inserts;
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0,
+                                                     [&](auto) {
+                                                         inserts.push_back(insert());
+                                                         answers.push_back(holder.Send("lockrecord 2"));
+                                                         if (answers.size() == 1) {
+                                                             ASSERT_EQ(holder.Send("unlockrecord 1"), "ok");
+                                                         }
+                                                     },
+                                                     {}});
+    table.SetLockRetryCount(5);
+    EXPECT_EQ(EngineCode([&] { table.LockTable(); }), 0);
+    EXPECT_TRUE(table.TableLockHeld());
+    EXPECT_EQ(answers, std::vector<std::string>{"error 10258"});
+    EXPECT_EQ(inserts, std::vector<int>{engine::ErrRecordInUse});
+    table.UnlockTable();
+    EXPECT_EQ(insert(), 0);
+    EXPECT_EQ(holder.Send("lockrecord 2"), "ok");
+}
+
 // A deleted slot another program holds locked is not waited for with the write locks held: the insert
 // appends at once.
 TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
@@ -464,7 +511,7 @@ TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
     engine::TDataFile table;
     Open(table);
     int sleeps = 0;
-    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](int) { ++sleeps; }, {}});
+    table.SetLockRetryPolicy(engine::LockRetryPolicy{0, [&](auto) { ++sleeps; }, {}});
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
     table.InitRecord(image);
     SetStored(table, image, MemoIdField, I32(40));
@@ -479,6 +526,57 @@ TEST_F(DataFileLocksTest, AnInsertDoesNotWaitForALockedFreeSlot) {
     EXPECT_EQ(table.CurrentRecord()->RecordNumber(), SlotNumber(4));
 }
 
+// A table lock another program holds for a moment, or only waits for while a third holds a record lock,
+// holds up an insert with the default settings no longer than it lasts: the insert waits as an edit's
+// record lock would, and succeeds.
+TEST_F(DataFileLocksTest, AnInsertWaitsOutATableLockHeldOrWaitedForElsewhere) {
+    std::int32_t id = 40;
+    for (const bool onlyWaiting : {false, true}) {
+        SCOPED_TRACE(onlyWaiting ? "waited for" : "held");
+        HolderProcess x(HolderProcess::TableMode{}, "t");
+        HolderProcess z(HolderProcess::TableMode{}, "t");
+        ASSERT_TRUE(x.Ready()) << x.Greeting();
+        ASSERT_TRUE(z.Ready()) << z.Greeting();
+        std::vector<std::string> answers;
+        std::thread tableLock;
+        std::thread release;
+        if (onlyWaiting) {
+            ASSERT_EQ(z.Send("lockrecord 2"), "ok");
+            tableLock = std::thread([&] {
+                answers.push_back(x.Send("locktable"));
+                answers.push_back(x.Send("unlocktable"));
+            });
+            release = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answers.push_back(z.Send("unlockrecord 2"));
+            });
+            // X announces its wait before the insert starts.
+            HolderProcess dat("t.DAT", "shared", "write");
+            ASSERT_TRUE(dat.Ready());
+            while (Free(dat, engine::TableLockWantedOffset, 1)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        } else {
+            ASSERT_EQ(x.Send("locktable"), "ok");
+            release = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                answers.push_back(x.Send("unlocktable"));
+            });
+        }
+        engine::TDataFile table;
+        table.SetFileName("t");
+        table.Open();
+        std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+        table.InitRecord(image);
+        SetStored(table, image, MemoIdField, I32(id));
+        SetStored(table, image, MemoNameField, Str("waited"));
+        EXPECT_EQ(EngineCode([&] { table.InsertRecord(image, true); }), 0);
+        release.join();
+        if (tableLock.joinable()) tableLock.join();
+        for (const std::string& answer : answers) EXPECT_EQ(answer, "ok");
+        EXPECT_EQ(StoredText(table, table.CurrentRecord()->Image(), MemoNameField), "waited");
+        ++id;
+    }
+}
+
 // ---- Writers and readers ----
 
 TEST_F(DataFileLocksTest, AReaderElsewhereMakesBeginWriteFailHoldingNothing) {
@@ -488,15 +586,18 @@ TEST_F(DataFileLocksTest, AReaderElsewhereMakesBeginWriteFailHoldingNothing) {
     engine::TDataFile table;
     int sleeps = 0;
     table.SetFileName("t");
+    std::chrono::microseconds waited{0};
     table.SetLockRetryPolicy(engine::LockRetryPolicy{5,
-                                                     [&](int ms) {
-                                                         EXPECT_EQ(ms, engine::LockRetrySleepMs);
+                                                     [&](std::chrono::microseconds wait) {
+                                                         EXPECT_LE(wait, std::chrono::milliseconds(
+                                                                             engine::LockRetrySleepMs));
+                                                         waited += wait;
                                                          ++sleeps;
                                                      },
                                                      {}});
     table.Open();
     EXPECT_EQ(EngineCode([&] { table.BeginWrite(); }), engine::ErrGeneralLockFailure);
-    EXPECT_EQ(sleeps, 5);
+    EXPECT_EQ(waited, 5 * std::chrono::milliseconds(engine::LockRetrySleepMs));
     EXPECT_FALSE(table.WriteLocksHeld());
     EXPECT_FALSE(table.WriteSemaphoreHeld());
     // The semaphore went back: another writer gets as far as the reader's byte.

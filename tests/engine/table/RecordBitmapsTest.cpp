@@ -459,7 +459,7 @@ TEST_F(RecordBitmapsTest, TheListHoldsAtMost128Filters) {
 TEST_F(RecordBitmapsTest, AModifyFilterThatCannotReadFreesTheTreeItWasHanded) {
     CreateF(true);
     a.SetStrictChangeDetection(true);
-    a.SetLockRetryPolicy(engine::LockRetryPolicy{0, [](int) {}, {}});
+    a.SetLockRetryPolicy(engine::LockRetryPolicy{0, [](auto) {}, {}});
     OpenF(a);
     for (int code = 1; code <= 3; ++code) Add(a, code);
     TFilter* handle = Activated(AtMost(1));

@@ -29,7 +29,7 @@ protected:
     static void Open(engine::TDataFile& table, bool exclusive = false) {
         table.SetFileName("t");
         table.SetExclusive(exclusive);
-        const engine::LockRetryPolicy atOnce{0, [](int) {}, {}};
+        const engine::LockRetryPolicy atOnce{0, [](auto) {}, {}};
         table.IndexFile().Locks().SetRetryPolicy(atOnce);
         table.BlobFile().Locks().SetRetryPolicy(atOnce);
         table.Open();
