@@ -29,6 +29,9 @@ constexpr std::size_t KeptImagesLimit = std::size_t{4} << 20;
 // Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
 // they are made.
 constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
+// Two changed runs of a write closer than this are saved as one: a stretch of equal bytes this long costs as
+// much journal as the second run's entry header (JournalEntryHeaderSize, rounded up).
+constexpr std::size_t SavedRunGap = 48;
 
 // A change id no earlier change of the journal is likely to have had: its entries left in the file after a
 // shorter change must never be taken for this one's.
@@ -72,11 +75,29 @@ std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::s
     return at;
 }
 
-std::size_t LastDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
-    std::size_t end = count;
-    while (end >= 8 && LoadU64(a + end - 8) == LoadU64(b + end - 8)) end -= 8;
-    while (end > 0 && a[end - 1] == b[end - 1]) --end;
-    return end;
+// The runs of bytes where the two differ, start to end, merged across stretches of equal bytes shorter than
+// SavedRunGap: an entry's header costs more than saving such a stretch along.
+std::vector<std::pair<std::size_t, std::size_t>> ChangedRuns(const std::uint8_t* a, const std::uint8_t* b,
+                                                             std::size_t count) {
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    std::size_t at = FirstDifference(a, b, count);
+    while (at < count) {
+        const std::size_t start = at;
+        std::size_t end = at + 1;
+        std::size_t equal = 0;
+        for (at = end; at < count && equal < SavedRunGap; ++at) {
+            if (a[at] == b[at]) {
+                ++equal;
+            } else {
+                equal = 0;
+                end = at + 1;
+            }
+        }
+        runs.emplace_back(start, end);
+        // Past a long enough stretch of equal bytes, eight at a time to the next difference.
+        if (at < count) at += FirstDifference(a + at, b + at, count - at);
+    }
+    return runs;
 }
 
 }  // namespace
@@ -107,6 +128,7 @@ void TJournal::Unguard() noexcept {
         file = nullptr;
     }
     ResetChange();
+    ForgetImages();
 }
 
 std::uint8_t TJournal::PartOf(const TFileHandler& file) const {
@@ -169,6 +191,11 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         if (length < 0) RaiseEngineError(ErrRead, file.FileName());
         saveLength(length);
     }
+    const std::int64_t known = knownLengths_[write.Part];
+    if (!state.LengthSaved && known >= 0 &&
+        (write.SetsLength || write.Offset + static_cast<std::int64_t>(write.Bytes.size()) > known)) {
+        saveLength(known);
+    }
     // What the write overwrites of the file as the change found it: bytes appended by the change need only
     // its length.
     std::int64_t end =
@@ -191,22 +218,24 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         const auto count = static_cast<std::size_t>(got);
         // A read that comes short found the end of the file, which is where the change found it: the change
         // lengthens the file here first (a cut has saved the length before).
-        if (count < wanted && !state.LengthSaved) saveLength(from + got);
-        // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
-        // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
-        std::size_t first = 0;
-        std::size_t last = count;
-        if (!write.SetsLength) {
-            const std::uint8_t* now = write.Bytes.data() + (from - write.Offset);
-            first = FirstDifference(old, now, count);
-            if (first == count) continue;
-            last = LastDifference(old, now, count);
+        if (count < wanted && !state.LengthSaved) {
+            saveLength(from + got);
+            knownLengths_[write.Part] = from + got;
         }
-        if (first == last) continue;
-        const std::int64_t runStart = from + static_cast<std::int64_t>(first);
-        AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
-                    old + first);
-        state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
+        // Only the runs of bytes the write changes: a byte it leaves as it is needs no saving, and is saved by
+        // a later write of the change that does change it. A cut saves all it cuts.
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        if (write.SetsLength) {
+            if (count > 0) runs.emplace_back(0, count);
+        } else {
+            runs = ChangedRuns(old, write.Bytes.data() + (from - write.Offset), count);
+        }
+        for (const auto& [first, last] : runs) {
+            const std::int64_t runStart = from + static_cast<std::int64_t>(first);
+            AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
+                        old + first);
+            state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
+        }
     }
 }
 
@@ -218,9 +247,16 @@ void TJournal::MakeWrite(Deferred& write) {
     // What the file held there is unknown until the write is done.
     ForgetRange(write.Part, write.Offset,
                 write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
+    std::int64_t& known = knownLengths_[write.Part];
     if (result < 0) {
+        known = -1;
         TFileHandler::MapOSError(-result);
         RaiseEngineError(ErrWrite, file.FileName());
+    }
+    if (write.SetsLength) {
+        known = write.Offset;
+    } else if (known >= 0) {
+        known = std::max(known, write.Offset + static_cast<std::int64_t>(write.Bytes.size()));
     }
     if (!write.SetsLength) Keep(write.Part, write.Offset, std::move(write.Bytes));
 }
@@ -250,6 +286,7 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
 void TJournal::ForgetImages() noexcept {
     images_.clear();
     imageBytes_ = 0;
+    knownLengths_.fill(-1);
 }
 
 const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset,
@@ -291,6 +328,13 @@ void TJournal::Spill() {
         // The files may hold part of the batch: the change can only be put back now, never marked whole.
         broken_ = true;
         throw;
+    }
+}
+
+void TJournal::SpillFor(const TFileHandler& file) {
+    if (std::any_of(deferred_.begin(), deferred_.end(),
+                    [&](const Deferred& write) { return files_[write.Part] == &file; })) {
+        Spill();
     }
 }
 
@@ -395,6 +439,8 @@ bool TJournal::PutBack(const JournalFiles& files) {
         throw;
     }
     puttingBack_ = false;
+    // The lengths put back are unknown to this handle (and a PutBack that fails forgets them at its start).
+    ForgetImages();
     std::array<std::uint8_t, JournalHeaderSize> finished{};
     EncodeJournalHeader({JournalState::Finished, header->ChangeId}, finished);
     Seek(0, 0);
