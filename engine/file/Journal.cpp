@@ -85,14 +85,19 @@ std::vector<std::pair<std::size_t, std::size_t>> ChangedRuns(const std::uint8_t*
         const std::size_t start = at;
         std::size_t end = at + 1;
         std::size_t equal = 0;
-        for (at = end; at < count && equal < SavedRunGap; ++at) {
-            if (a[at] == b[at]) {
-                ++equal;
+        // Eight bytes a step while eight are left: a step with a difference ends the run so far.
+        for (at = end; at < count && equal < SavedRunGap;) {
+            const std::size_t step = at + 8 <= count ? 8 : 1;
+            if (step == 8 ? LoadU64(a + at) == LoadU64(b + at) : a[at] == b[at]) {
+                equal += step;
             } else {
                 equal = 0;
-                end = at + 1;
+                end = at + step;
             }
+            at += step;
         }
+        // The run's last step may end in equal bytes; the start differs.
+        while (a[end - 1] == b[end - 1]) --end;
         runs.emplace_back(start, end);
         // Past a long enough stretch of equal bytes, eight at a time to the next difference.
         if (at < count) at += FirstDifference(a + at, b + at, count - at);
@@ -201,39 +206,50 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
     std::int64_t end =
         write.SetsLength ? state.StartLength : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
     if (state.LengthSaved) end = std::min(end, state.StartLength);
+    const auto gaps = Unsaved(state.Saved, write.Offset, end);
+    if (gaps.empty()) return;
+    // The file's bytes under every gap, kept or read in one call: the gaps between the runs saved already
+    // never match a kept image of their own.
+    const std::int64_t spanStart = gaps.front().first;
+    const auto wanted = static_cast<std::size_t>(gaps.back().second - spanStart);
+    const std::uint8_t* old = KeptBytes(write.Part, spanStart, wanted);
+    std::int64_t got = static_cast<std::int64_t>(wanted);
     std::vector<std::uint8_t> read;
-    for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
-        const auto wanted = static_cast<std::size_t>(to - from);
-        const std::uint8_t* old = nullptr;
-        std::int64_t got = 0;
-        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, wanted)) {
-            old = kept->data();
-            got = static_cast<std::int64_t>(wanted);
-        } else {
-            read.resize(wanted);
-            got = engine::ReadAt(file.Handle(), read.data(), wanted, from);
-            if (got < 0) RaiseEngineError(ErrRead, file.FileName());
-            old = read.data();
-        }
-        const auto count = static_cast<std::size_t>(got);
-        // A read that comes short found the end of the file, which is where the change found it: the change
-        // lengthens the file here first (a cut has saved the length before).
-        if (count < wanted && !state.LengthSaved) {
-            saveLength(from + got);
-            knownLengths_[write.Part] = from + got;
-        }
+    if (old == nullptr) {
+        read.resize(wanted);
+        got = engine::ReadAt(file.Handle(), read.data(), wanted, spanStart);
+        if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+        old = read.data();
+    }
+    std::int64_t fileEnd = spanStart + got;
+    // A read that finds nothing may start past the end, a write that leaves a gap before its bytes.
+    if (got == 0 && !state.LengthSaved) {
+        fileEnd = FileSize(file.Handle());
+        if (fileEnd < 0) RaiseEngineError(ErrRead, file.FileName());
+    }
+    // A read that comes short found the end of the file, which is where the change found it: the change
+    // lengthens the file here first (a cut has saved the length before).
+    if (static_cast<std::size_t>(got) < wanted && !state.LengthSaved) {
+        saveLength(fileEnd);
+        knownLengths_[write.Part] = fileEnd;
+    }
+    for (const auto& [from, gapEnd] : gaps) {
+        const std::int64_t to = std::min(gapEnd, fileEnd);
+        if (to <= from) break;
+        const auto count = static_cast<std::size_t>(to - from);
+        const std::uint8_t* was = old + (from - spanStart);
         // Only the runs of bytes the write changes: a byte it leaves as it is needs no saving, and is saved by
         // a later write of the change that does change it. A cut saves all it cuts.
         std::vector<std::pair<std::size_t, std::size_t>> runs;
         if (write.SetsLength) {
-            if (count > 0) runs.emplace_back(0, count);
+            runs.emplace_back(0, count);
         } else {
-            runs = ChangedRuns(old, write.Bytes.data() + (from - write.Offset), count);
+            runs = ChangedRuns(was, write.Bytes.data() + (from - write.Offset), count);
         }
         for (const auto& [first, last] : runs) {
             const std::int64_t runStart = from + static_cast<std::int64_t>(first);
             AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
-                        old + first);
+                        was + first);
             state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
         }
     }
@@ -268,15 +284,9 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
     const auto* first = static_cast<const std::uint8_t*>(bytes);
     // A read of part of a kept image that finds the same bytes (a header's change counter, read to see
     // whether another program wrote) leaves the image as it is.
-    auto holder = images_.upper_bound({part, offset});
-    if (holder != images_.begin()) {
-        --holder;
-        const std::int64_t within = offset - holder->first.second;
-        if (holder->first.first == part && within >= 0 &&
-            within + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(holder->second.size()) &&
-            std::equal(first, first + count, holder->second.begin() + within)) {
-            return;
-        }
+    if (const std::uint8_t* kept = KeptBytes(part, offset, count);
+        kept != nullptr && std::equal(first, first + count, kept)) {
+        return;
     }
     ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
     if (count == 0 || count > LargestKeptImage) return;
@@ -289,10 +299,16 @@ void TJournal::ForgetImages() noexcept {
     knownLengths_.fill(-1);
 }
 
-const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset,
-                                                     std::size_t count) const {
-    const auto found = images_.find({part, offset});
-    return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
+const std::uint8_t* TJournal::KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const {
+    auto holder = images_.upper_bound({part, offset});
+    if (holder == images_.begin()) return nullptr;
+    --holder;
+    const std::int64_t within = offset - holder->first.second;
+    if (holder->first.first != part || within < 0 ||
+        within + static_cast<std::int64_t>(count) > static_cast<std::int64_t>(holder->second.size())) {
+        return nullptr;
+    }
+    return holder->second.data() + within;
 }
 
 void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes) {

@@ -103,9 +103,8 @@ private:
     // Makes the write; its bytes are then kept.
     void MakeWrite(Deferred& write);
     void SpillWrites(std::vector<Deferred>& writes);
-    // The kept bytes of exactly offset .. offset + count of the part; none when they are not kept.
-    const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset,
-                                               std::size_t count) const;
+    // The kept bytes of offset .. offset + count of the part, within one image; none when they are not kept.
+    const std::uint8_t* KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const;
     void Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes);
     // Drops what is kept of offset .. end of the part.
     void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;

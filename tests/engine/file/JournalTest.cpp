@@ -228,4 +228,12 @@ TEST_F(JournalTest, ALengthLearntInAnEarlierChangeIsTheOnePutBack) {
     }
 }
 
+TEST_F(JournalTest, AWriteLeavingAGapBeforeItsBytesPutsBackTheLengthBeforeTheGap) {
+    Put(data_, 16, "past the end");
+    journal_.Spill();
+    ASSERT_EQ(Contents("t.DAT").size(), 28u);
+    journal_.RollBack();
+    EXPECT_EQ(Contents("t.DAT"), "0123456789");
+}
+
 }  // namespace
