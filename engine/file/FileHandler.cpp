@@ -330,7 +330,7 @@ std::int64_t TFileHandler::CurrentSize() const {
 }
 
 void TFileHandler::SpillJournal() const {
-    if (journal_ != nullptr) journal_->Spill();
+    if (journal_ != nullptr) journal_->SpillFor(*this);
 }
 
 void TFileHandler::SetPosition(std::int64_t position) {

@@ -137,7 +137,8 @@ private:
     std::int64_t CurrentSize() const;
     void SetPosition(std::int64_t position);
     void ResetPosition() noexcept;
-    // The journal's deferred writes of the table's files, made before this file is looked at.
+    // The journal's deferred writes of the table's files, made before this file is looked at when one of them
+    // is of this file.
     void SpillJournal() const;
     bool LockDiskRange(std::int64_t offset, std::int64_t length);
     bool UnlockDiskRange(std::int64_t offset, std::int64_t length);

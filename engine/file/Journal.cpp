@@ -29,6 +29,9 @@ constexpr std::size_t KeptImagesLimit = std::size_t{4} << 20;
 // Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
 // they are made.
 constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
+// Two changed runs of a write closer than this are saved as one: a stretch of equal bytes this long costs as
+// much journal as the second run's entry header (JournalEntryHeaderSize, rounded up).
+constexpr std::size_t SavedRunGap = 48;
 
 // A change id no earlier change of the journal is likely to have had: its entries left in the file after a
 // shorter change must never be taken for this one's.
@@ -72,11 +75,34 @@ std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::s
     return at;
 }
 
-std::size_t LastDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
-    std::size_t end = count;
-    while (end >= 8 && LoadU64(a + end - 8) == LoadU64(b + end - 8)) end -= 8;
-    while (end > 0 && a[end - 1] == b[end - 1]) --end;
-    return end;
+// The runs of bytes where the two differ, start to end, merged across stretches of equal bytes shorter than
+// SavedRunGap: an entry's header costs more than saving such a stretch along.
+std::vector<std::pair<std::size_t, std::size_t>> ChangedRuns(const std::uint8_t* a, const std::uint8_t* b,
+                                                             std::size_t count) {
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    std::size_t at = FirstDifference(a, b, count);
+    while (at < count) {
+        const std::size_t start = at;
+        std::size_t end = at + 1;
+        std::size_t equal = 0;
+        // Eight bytes a step while eight are left: a step with a difference ends the run so far.
+        for (at = end; at < count && equal < SavedRunGap;) {
+            const std::size_t step = at + 8 <= count ? 8 : 1;
+            if (step == 8 ? LoadU64(a + at) == LoadU64(b + at) : a[at] == b[at]) {
+                equal += step;
+            } else {
+                equal = 0;
+                end = at + step;
+            }
+            at += step;
+        }
+        // The run's last step may end in equal bytes; the start differs.
+        while (a[end - 1] == b[end - 1]) --end;
+        runs.emplace_back(start, end);
+        // Past a long enough stretch of equal bytes, eight at a time to the next difference.
+        if (at < count) at += FirstDifference(a + at, b + at, count - at);
+    }
+    return runs;
 }
 
 }  // namespace
@@ -107,6 +133,7 @@ void TJournal::Unguard() noexcept {
         file = nullptr;
     }
     ResetChange();
+    ForgetImages();
 }
 
 std::uint8_t TJournal::PartOf(const TFileHandler& file) const {
@@ -169,44 +196,62 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         if (length < 0) RaiseEngineError(ErrRead, file.FileName());
         saveLength(length);
     }
+    const std::int64_t known = knownLengths_[write.Part];
+    if (!state.LengthSaved && known >= 0 &&
+        (write.SetsLength || write.Offset + static_cast<std::int64_t>(write.Bytes.size()) > known)) {
+        saveLength(known);
+    }
     // What the write overwrites of the file as the change found it: bytes appended by the change need only
     // its length.
     std::int64_t end =
         write.SetsLength ? state.StartLength : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
     if (state.LengthSaved) end = std::min(end, state.StartLength);
+    const auto gaps = Unsaved(state.Saved, write.Offset, end);
+    if (gaps.empty()) return;
+    // The file's bytes under every gap, kept or read in one call: the gaps between the runs saved already
+    // never match a kept image of their own.
+    const std::int64_t spanStart = gaps.front().first;
+    const auto wanted = static_cast<std::size_t>(gaps.back().second - spanStart);
+    const std::uint8_t* old = KeptBytes(write.Part, spanStart, wanted);
+    std::int64_t got = static_cast<std::int64_t>(wanted);
     std::vector<std::uint8_t> read;
-    for (const auto& [from, to] : Unsaved(state.Saved, write.Offset, end)) {
-        const auto wanted = static_cast<std::size_t>(to - from);
-        const std::uint8_t* old = nullptr;
-        std::int64_t got = 0;
-        if (const std::vector<std::uint8_t>* kept = KeptImage(write.Part, from, wanted)) {
-            old = kept->data();
-            got = static_cast<std::int64_t>(wanted);
+    if (old == nullptr) {
+        read.resize(wanted);
+        got = engine::ReadAt(file.Handle(), read.data(), wanted, spanStart);
+        if (got < 0) RaiseEngineError(ErrRead, file.FileName());
+        old = read.data();
+    }
+    std::int64_t fileEnd = spanStart + got;
+    // A read that finds nothing may start past the end, a write that leaves a gap before its bytes.
+    if (got == 0 && !state.LengthSaved) {
+        fileEnd = FileSize(file.Handle());
+        if (fileEnd < 0) RaiseEngineError(ErrRead, file.FileName());
+    }
+    // A read that comes short found the end of the file, which is where the change found it: the change
+    // lengthens the file here first (a cut has saved the length before).
+    if (static_cast<std::size_t>(got) < wanted && !state.LengthSaved) {
+        saveLength(fileEnd);
+        knownLengths_[write.Part] = fileEnd;
+    }
+    for (const auto& [from, gapEnd] : gaps) {
+        const std::int64_t to = std::min(gapEnd, fileEnd);
+        if (to <= from) break;
+        const auto count = static_cast<std::size_t>(to - from);
+        const std::uint8_t* was = old + (from - spanStart);
+        // Only the runs of bytes the write changes: a byte it leaves as it is needs no saving, and is saved by
+        // a later write of the change that does change it. A cut saves all it cuts.
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        if (write.SetsLength) {
+            runs.emplace_back(0, count);
         } else {
-            read.resize(wanted);
-            got = engine::ReadAt(file.Handle(), read.data(), wanted, from);
-            if (got < 0) RaiseEngineError(ErrRead, file.FileName());
-            old = read.data();
+            runs = ChangedRuns(was, write.Bytes.data() + (from - write.Offset), count);
         }
-        const auto count = static_cast<std::size_t>(got);
-        // A read that comes short found the end of the file, which is where the change found it: the change
-        // lengthens the file here first (a cut has saved the length before).
-        if (count < wanted && !state.LengthSaved) saveLength(from + got);
-        // Only the bytes from the first the write changes to the last: a byte it leaves as it is needs no
-        // saving, and is saved by a later write of the change that does change it. A cut saves all it cuts.
-        std::size_t first = 0;
-        std::size_t last = count;
-        if (!write.SetsLength) {
-            const std::uint8_t* now = write.Bytes.data() + (from - write.Offset);
-            first = FirstDifference(old, now, count);
-            if (first == count) continue;
-            last = LastDifference(old, now, count);
+        for (const auto& [first, last] : runs) {
+            const std::int64_t runStart = from + static_cast<std::int64_t>(first);
+            AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
+                        was + first);
+            state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
         }
-        if (first == last) continue;
-        const std::int64_t runStart = from + static_cast<std::int64_t>(first);
-        AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
-                    old + first);
-        state.Saved.emplace(runStart, from + static_cast<std::int64_t>(last));
     }
 }
 
@@ -218,9 +263,16 @@ void TJournal::MakeWrite(Deferred& write) {
     // What the file held there is unknown until the write is done.
     ForgetRange(write.Part, write.Offset,
                 write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
+    std::int64_t& known = knownLengths_[write.Part];
     if (result < 0) {
+        known = -1;
         TFileHandler::MapOSError(-result);
         RaiseEngineError(ErrWrite, file.FileName());
+    }
+    if (write.SetsLength) {
+        known = write.Offset;
+    } else if (known >= 0) {
+        known = std::max(known, write.Offset + static_cast<std::int64_t>(write.Bytes.size()));
     }
     if (!write.SetsLength) Keep(write.Part, write.Offset, std::move(write.Bytes));
 }
@@ -232,15 +284,9 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
     const auto* first = static_cast<const std::uint8_t*>(bytes);
     // A read of part of a kept image that finds the same bytes (a header's change counter, read to see
     // whether another program wrote) leaves the image as it is.
-    auto holder = images_.upper_bound({part, offset});
-    if (holder != images_.begin()) {
-        --holder;
-        const std::int64_t within = offset - holder->first.second;
-        if (holder->first.first == part && within >= 0 &&
-            within + static_cast<std::int64_t>(count) <= static_cast<std::int64_t>(holder->second.size()) &&
-            std::equal(first, first + count, holder->second.begin() + within)) {
-            return;
-        }
+    if (const std::uint8_t* kept = KeptBytes(part, offset, count);
+        kept != nullptr && std::equal(first, first + count, kept)) {
+        return;
     }
     ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
     if (count == 0 || count > LargestKeptImage) return;
@@ -250,12 +296,19 @@ void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const voi
 void TJournal::ForgetImages() noexcept {
     images_.clear();
     imageBytes_ = 0;
+    knownLengths_.fill(-1);
 }
 
-const std::vector<std::uint8_t>* TJournal::KeptImage(std::uint8_t part, std::int64_t offset,
-                                                     std::size_t count) const {
-    const auto found = images_.find({part, offset});
-    return found != images_.end() && found->second.size() == count ? &found->second : nullptr;
+const std::uint8_t* TJournal::KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const {
+    auto holder = images_.upper_bound({part, offset});
+    if (holder == images_.begin()) return nullptr;
+    --holder;
+    const std::int64_t within = offset - holder->first.second;
+    if (holder->first.first != part || within < 0 ||
+        within + static_cast<std::int64_t>(count) > static_cast<std::int64_t>(holder->second.size())) {
+        return nullptr;
+    }
+    return holder->second.data() + within;
 }
 
 void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes) {
@@ -291,6 +344,13 @@ void TJournal::Spill() {
         // The files may hold part of the batch: the change can only be put back now, never marked whole.
         broken_ = true;
         throw;
+    }
+}
+
+void TJournal::SpillFor(const TFileHandler& file) {
+    if (std::any_of(deferred_.begin(), deferred_.end(),
+                    [&](const Deferred& write) { return files_[write.Part] == &file; })) {
+        Spill();
     }
 }
 
@@ -395,6 +455,8 @@ bool TJournal::PutBack(const JournalFiles& files) {
         throw;
     }
     puttingBack_ = false;
+    // The lengths put back are unknown to this handle (and a PutBack that fails forgets them at its start).
+    ForgetImages();
     std::array<std::uint8_t, JournalHeaderSize> finished{};
     EncodeJournalHeader({JournalState::Finished, header->ChangeId}, finished);
     Seek(0, 0);

@@ -20,9 +20,10 @@ namespace engine {
 using JournalFiles = std::array<TFileHandler*, JournalParts>;
 
 // Every write of a guarded file is handed to the journal (Defer), which makes it later, in a batch (Spill):
-// before anything of a guarded file is read or its size asked for, when the change is marked whole, and when
-// much is waiting. A batch reads what its writes will overwrite that the change has not saved yet (only the
-// bytes that differ, and a file's length before the change first lengthens or cuts it), saves it in the
+// before anything of a guarded file that has writes waiting is read or its size asked for, when the change is
+// marked whole, and when much is waiting. A batch reads what its writes will overwrite that the change has not
+// saved yet (only the runs of bytes that differ, and a file's length before the change first lengthens or cuts
+// it; neither when the handle kept them from an earlier read or write), saves it in the
 // journal with one write, then makes the writes. Finish marks the change whole; RollBack puts back what a
 // failed change wrote.
 // Writes of the guarded files are made under the table's write locks (or on a table opened exclusively), so
@@ -47,6 +48,9 @@ public:
     // Saves what the writes taken will overwrite (one journal write), then makes them. Raises the journal's
     // write error, 9217 naming a file whose bytes cannot be read, or 9218 naming a file a write fails on.
     void Spill();
+    // Spill, when a write taken is of the file: its bytes and size are then what the file holds; the other
+    // files' writes wait on, to go out together in one batch.
+    void SpillFor(const TFileHandler& file);
     // What a guarded file read or wrote, kept (pages, records, headers: up to LargestKeptImage bytes each) so
     // that a later change's write of the same bytes need not read them again. The table forgets them all when
     // another program changed it.
@@ -99,9 +103,8 @@ private:
     // Makes the write; its bytes are then kept.
     void MakeWrite(Deferred& write);
     void SpillWrites(std::vector<Deferred>& writes);
-    // The kept bytes of exactly offset .. offset + count of the part; none when they are not kept.
-    const std::vector<std::uint8_t>* KeptImage(std::uint8_t part, std::int64_t offset,
-                                               std::size_t count) const;
+    // The kept bytes of offset .. offset + count of the part, within one image; none when they are not kept.
+    const std::uint8_t* KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const;
     void Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes);
     // Drops what is kept of offset .. end of the part.
     void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;
@@ -125,6 +128,9 @@ private:
     // The kept images by file and offset, and their bytes in all.
     std::map<std::pair<std::uint8_t, std::int64_t>, std::vector<std::uint8_t>> images_;
     std::size_t imageBytes_ = 0;
+    // Each file's length as this handle last made or found it (negative: unknown), forgotten with the kept
+    // images: a write past it saves the length without first reading where the file ends.
+    std::array<std::int64_t, JournalParts> knownLengths_{-1, -1, -1};
 };
 
 // Puts back a hot journal of the table whose record file is named, through descriptors of its own: shared,

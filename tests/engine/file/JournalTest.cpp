@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 #include <string>
 
 #include "engine/os/PosixFile.h"
@@ -160,6 +162,78 @@ TEST_F(JournalTest, WithoutHoldingEachWriteIsAChangeOfItsOwn) {
     EXPECT_FALSE(journal_.Hot());
     journal_.RollBack();
     EXPECT_EQ(Contents("t.DAT"), "AA23456789");
+}
+
+TEST_F(JournalTest, AWriteSavesOnlyTheRunsItChangesAndPutsThemAllBack) {
+    // A page whose write changes a few bytes here and there, as a counter and a slot far apart in it.
+    const std::string page(4096, 'p');
+    Put(data_, 0, page);
+    journal_.Finish();
+    const auto journalEnd = fs::file_size("t.JNL");
+    std::string changed = page;
+    changed[3] = 'A';
+    changed[9] = 'B';
+    changed.replace(2000, 5, "CCCCC");
+    changed[4095] = 'D';
+    Put(data_, 0, changed);
+    // A second write of the change over bytes the first left as they were, and over bytes it changed.
+    Put(data_, 1000, "E");
+    Put(data_, 2002, "F");
+    journal_.Spill();
+    EXPECT_EQ(Contents("t.DAT"), [&] {
+        std::string after = changed;
+        after[1000] = 'E';
+        after[2002] = 'F';
+        return after;
+    }());
+    // A few entries of a few bytes each, far from the page's size.
+    EXPECT_LT(fs::file_size("t.JNL"), std::max<std::uintmax_t>(journalEnd, 512));
+    journal_.RollBack();
+    EXPECT_EQ(Contents("t.DAT"), page);
+}
+
+TEST_F(JournalTest, ALengthLearntInAnEarlierChangeIsTheOnePutBack) {
+    struct Case {
+        const char* name;
+        std::function<void(TJournal&, TFileHandler&)> earlier;
+        // Another program's writes between the changes, which the journal is told of.
+        bool outsideWrite;
+    };
+    const std::vector<Case> cases = {
+        {"an append", [](TJournal&, TFileHandler& data) { Put(data, 10, "more"); }, false},
+        {"a cut", [](TJournal&, TFileHandler& data) { CutTo(data, 6); }, false},
+        {"a lengthening", [](TJournal&, TFileHandler& data) { CutTo(data, 30); }, false},
+        {"a read only", [](TJournal&, TFileHandler& data) { data.GetSize(); }, false},
+        {"an append, then another program's", [](TJournal&, TFileHandler& data) { Put(data, 10, "more"); },
+         true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        WriteFile("t.DAT", "0123456789");
+        journal_.ForgetImages();
+        test.earlier(journal_, data_);
+        journal_.Finish();
+        if (test.outsideWrite) {
+            std::ofstream("t.DAT", std::ios::binary | std::ios::app) << "outside";
+            journal_.ForgetImages();
+        }
+        const std::string before = Contents("t.DAT");
+        const auto length = static_cast<std::int64_t>(before.size());
+        Put(data_, length, "appended");
+        Put(data_, length + 20, "past");
+        journal_.Spill();
+        ASSERT_EQ(static_cast<std::int64_t>(Contents("t.DAT").size()), length + 24);
+        journal_.RollBack();
+        EXPECT_EQ(Contents("t.DAT"), before);
+    }
+}
+
+TEST_F(JournalTest, AWriteLeavingAGapBeforeItsBytesPutsBackTheLengthBeforeTheGap) {
+    Put(data_, 16, "past the end");
+    journal_.Spill();
+    ASSERT_EQ(Contents("t.DAT").size(), 28u);
+    journal_.RollBack();
+    EXPECT_EQ(Contents("t.DAT"), "0123456789");
 }
 
 }  // namespace
