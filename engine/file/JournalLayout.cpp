@@ -94,7 +94,7 @@ std::optional<JournalEntry> DecodeJournalEntry(std::span<const std::uint8_t> byt
     if (entry.ChangeId != changeId || entry.Part >= JournalParts) return std::nullopt;
     if (entry.Count > bytes.size() - JournalEntryHeaderSize) return std::nullopt;
     if (entry.StartLength < 0 || entry.StartLength > LargestFileLength || entry.Offset < 0 ||
-        entry.Offset + std::int64_t{entry.Count} > LargestFileLength ||
+        entry.Offset > LargestFileLength - std::int64_t{entry.Count} ||
         (entry.Count != 0 && entry.StartLength != 0))
         return std::nullopt;
     const auto saved = bytes.subspan(JournalEntryHeaderSize, entry.Count);

@@ -190,7 +190,8 @@ public:
     // file's dirty pages and header (when changed or the index header is forced) and the large-object file's
     // dirty blocks and header (when changed or forced); with trim each cache goes back to its capacity.
     // Pinned entries are not written: callers unpin first (UnpinAll). The operating system's buffers are not
-    // flushed.
+    // flushed. On an exclusive table whose writes since the last completed flush failed (here or earlier), the
+    // table goes back to that flush, caches included, and the call raises 9218.
     void FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader);
     // The order of one change's writes on a shared table, chosen so that a program killed between two of
     // them leaves at worst a leak (a slot or block nobody reuses, a count off by one), never a state that
@@ -212,6 +213,8 @@ public:
     // blocks the change retired (old chains of values it wrote into new blocks) are freed and written with
     // the header that lists them, after the record that no longer names them.
     void FlushChange(WriteOrder order, bool forceIndexHeader, const std::vector<BlockOffset>& retired = {});
+    // FlushBuffers' writes, without its care for a failed exclusive change.
+    void WriteEverything(bool trim, bool forceHeaders, bool forceIndexHeader);
     // Drops every cached change without writing: records emptied in place, the three headers read again,
     // index pages invalidated and large-object blocks dropped; with trim each cache goes back to its
     // capacity.

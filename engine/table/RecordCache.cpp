@@ -143,6 +143,27 @@ bool TDataFile::FlushRecords() {
 
 void TDataFile::FlushBuffers(bool trim, bool forceHeaders, bool forceIndexHeader) {
     if (ReadOnly()) return;
+    // An exclusive table's change runs from one completed flush to the next: one whose writes failed, here or
+    // in an earlier call that raised then, can never be marked whole. It goes back to the last completed flush
+    // at once, caches included, and raises; otherwise every later flush would answer success for writes that
+    // the next open puts back.
+    const auto putBack = [this] {
+        journal_.RollBack();
+        DropCachesAndReposition(CacheDrop::Everything);
+    };
+    try {
+        WriteEverything(trim, forceHeaders, forceIndexHeader);
+    } catch (...) {
+        if (Exclusive() && journal_.ChangeBroken()) CleanUpKeepingError(putBack);
+        throw;
+    }
+    if (Exclusive() && journal_.ChangeBroken()) {
+        putBack();
+        RaiseEngineError(ErrWrite, FileName());
+    }
+}
+
+void TDataFile::WriteEverything(bool trim, bool forceHeaders, bool forceIndexHeader) {
     FlushRecords();
     WriteHeader(forceHeaders);
     if (trim) TrimRecordCache();

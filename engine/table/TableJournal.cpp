@@ -11,6 +11,8 @@ void TDataFile::OpenJournal() {
     if (InMemory() || temporary_ || journal_.IsOpen()) return;
     journal_.SetExclusive(Exclusive());
     journal_.SetReadOnly(ReadOnly());
+    // Forced flushing writes the journal through as well: saved bytes never reach the disk after the change.
+    journal_.SetWriteThrough(WriteThrough());
     journal_.SetFileName(FileName());
     // A table written by a copy that kept no journal has none yet; a missing one is created empty (an empty
     // journal holds nothing to put back), and a handle that lost the race to create it opens the winner's.

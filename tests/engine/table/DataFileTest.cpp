@@ -386,8 +386,7 @@ TEST_F(DataFileTest, EmptyTableWritesTheEmptiedHeaderBeforeTheCut) {
         bool duringEmpty;  // the fault fails the emptying's header write, else a write of the close
         int nth;           // the close writes the new record's slot (1), then the header (2)
         std::uint32_t records;
-        bool clean;        // else the close's change cut short waits in the journal for the next open
-    } cases[] = {{true, 1, 5, true}, {false, 1, 0, false}, {false, 2, 0, false}};
+    } cases[] = {{true, 1, 5}, {false, 1, 0}, {false, 2, 0}};
     int number = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(number);
@@ -414,15 +413,8 @@ TEST_F(DataFileTest, EmptyTableWritesTheEmptiedHeaderBeforeTheCut) {
         EXPECT_TRUE(fired);
         EXPECT_EQ(code, engine::ErrWrite);
         EXPECT_FALSE(table.IsOpen());
-        if (c.clean) {
-            EXPECT_TRUE(IsCleanTable(name));
-        } else {
-            const tarnischeck::TableCheck check = tarnischeck::CheckTable(name);
-            EXPECT_FALSE(check.Unreadable());
-            EXPECT_TRUE(std::any_of(check.Findings().begin(), check.Findings().end(),
-                                    [&](const tarnischeck::Finding& f) { return f.File == name + ".JNL"; }));
-        }
-        // The open puts the close's writes back: the table is as emptied.
+        // A failed emptying or close puts its own writes back at once: the table is as it was before the call.
+        EXPECT_TRUE(IsCleanTable(name));
         OpenTable(table, name, false);
         EXPECT_EQ(table.GetPhysicalRecordCount(), c.records);
         table.Close();

@@ -333,6 +333,27 @@ TEST_F(HotJournalTest, HandlesOfOneProcessSeeEachOthersChanges) {
     EXPECT_EQ(Contents("t").substr(0, 12), "index 0 (6):");
 }
 
+// An exclusive table's flush whose writes failed puts the table back to its last completed flush and raises;
+// the handle goes on, and what it flushes later is kept.
+TEST_F(HotJournalTest, AFailedExclusiveFlushNeverCostsALaterOne) {
+    CreateBase("t");
+    {
+        engine::TDataFile table;
+        OpenTable(table, "t", true);
+        InsertRow(table, 70, "n7", ShortMemo);
+        ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, "t.IDX", 1, EIO));
+        EXPECT_ANY_THROW(table.FlushBuffers(false, false, false));
+        engine::DisarmIoFault();
+        InsertRow(table, 80, "n8", ShortMemo);
+        table.FlushBuffers(false, false, false);
+        table.Close();
+    }
+    const std::string contents = Contents("t");
+    EXPECT_NE(contents.find(" 80/n8/150"), std::string::npos) << contents;
+    EXPECT_EQ(contents.find(" 70/n7/"), std::string::npos) << contents;
+    EXPECT_TRUE(IsCleanTable("t"));
+}
+
 class PageSplitTest : public TableTest {};
 
 TEST_F(PageSplitTest, AReaderNeverSeesAPageSplitThatAKilledWriterLeftHalfWritten) {
