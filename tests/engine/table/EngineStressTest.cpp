@@ -120,6 +120,22 @@ int NumberFromEnvironment(const char* variable, int fallback) {
     return number >= 1 ? number : fallback;
 }
 
+// Starts one engine-stress-worker on the table; answers its process id.
+pid_t SpawnWorker(const std::string& table, int owner, int operations) {
+    std::vector<std::string> arguments = {KEYVALE_ENGINE_STRESS_WORKER,
+                                          table,
+                                          std::to_string(owner),
+                                          std::to_string(1000 + 7919 * owner),
+                                          std::to_string(operations),
+                                          "worker" + std::to_string(owner) + ".log"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+}
+
 class EngineStressTest : public TableTest {};
 
 TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
@@ -130,18 +146,8 @@ TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
 
     std::vector<pid_t> pids;
     for (int owner = 1; owner <= workers; ++owner) {
-        std::vector<std::string> arguments = {KEYVALE_ENGINE_STRESS_WORKER,
-                                              table,
-                                              std::to_string(owner),
-                                              std::to_string(1000 + 7919 * owner),
-                                              std::to_string(Operations * scale),
-                                              "worker" + std::to_string(owner) + ".log"};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-        pids.push_back(pid);
+        pids.push_back(SpawnWorker(table, owner, Operations * scale));
+        ASSERT_GT(pids.back(), 0);
     }
     // Every worker exits 0 before the deadline; one still running then is killed.
     const auto started = std::chrono::steady_clock::now();
@@ -222,6 +228,74 @@ TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
     EXPECT_EQ(rows, replay.rows.size());
     EXPECT_GT(replay.increments, 0);
     EXPECT_EQ(replay.lines, workers * Operations * scale);
+}
+
+// Rounds of workers on one table, some or all of them killed at a random moment of each round: whatever change
+// a kill cut short, the next program puts it back, so the table is clean after every round, no stored row is
+// torn, and the survivors finish. KEYVALE_STRESS_SCALE multiplies the rounds, KEYVALE_STRESS_WORKERS sets the
+// workers of a round.
+TEST_F(EngineStressTest, WorkersKilledMidChangeLeaveNoDamage) {
+    const int scale = NumberFromEnvironment(ScaleVariable, 1);
+    const int workers = NumberFromEnvironment(WorkersVariable, Workers);
+    const int rounds = 3 * scale;
+    const std::string table = (directory_.Path() / "stress").string();
+    CreateStressTable(table);
+    std::srand(20261211);
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<pid_t> pids;
+        for (int i = 1; i <= workers; ++i) {
+            pids.push_back(SpawnWorker(table, round * 100 + i, Operations));
+            ASSERT_GT(pids.back(), 0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(30 + std::rand() % 300));
+        // Every third round kills them all; the others one or two.
+        std::set<std::size_t> victims;
+        if (round % 3 == 2) {
+            for (std::size_t i = 0; i < pids.size(); ++i) victims.insert(i);
+        } else {
+            victims.insert(std::rand() % pids.size());
+            victims.insert(std::rand() % pids.size());
+        }
+        for (std::size_t i : victims) kill(pids[i], SIGKILL);
+        const auto deadline = std::chrono::steady_clock::now() + Deadline;
+        for (std::size_t i = 0; i < pids.size(); ++i) {
+            int status = 0;
+            while (waitpid(pids[i], &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pids[i], SIGKILL);
+                waitpid(pids[i], &status, 0);
+                ADD_FAILURE() << "round " << round << ": worker " << i + 1 << " still running at the deadline";
+                continue;
+            }
+            const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && victims.count(i) != 0;
+            EXPECT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+                << "round " << round << ": worker " << i + 1;
+        }
+        ASSERT_TRUE(IsCleanTable(table)) << "after round " << round;
+    }
+    engine::TDataFile stored;
+    stored.SetFileName(table);
+    stored.SetExclusive(true);
+    stored.Open();
+    for (std::uint32_t slot = 1; slot <= stored.GetPhysicalRecordCount(); ++slot) {
+        engine::RecordPin record;
+        ASSERT_TRUE(stored.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
+        if (record->Status() != engine::RecordActive) continue;
+        std::vector<std::uint8_t> image(record->Image().begin(), record->Image().end());
+        record.Release();
+        std::vector<std::uint8_t> bytes(4, 0);
+        const auto number = [&](std::uint16_t field) {
+            std::fill(bytes.begin(), bytes.end(), 0);
+            stored.GetField(false, field, image, bytes);
+            return static_cast<std::int32_t>(GetLE(std::string(bytes.begin(), bytes.end()), 0, 4));
+        };
+        const std::int32_t owner = number(OwnerField);
+        const std::int32_t seq = number(SeqField);
+        EXPECT_EQ(number(HashField), RowHash(owner, seq, StoredText(stored, image, PayloadField),
+                                             StoredText(stored, image, CatField)))
+            << owner << '/' << seq;
+    }
 }
 
 }  // namespace
