@@ -120,6 +120,25 @@ int NumberFromEnvironment(const char* variable, int fallback) {
     return number >= 1 ? number : fallback;
 }
 
+// The images of the table's active records, in slot order.
+std::vector<std::vector<std::uint8_t>> ActiveImages(engine::TDataFile& stored) {
+    std::vector<std::vector<std::uint8_t>> images;
+    for (std::uint32_t slot = 1; slot <= stored.GetPhysicalRecordCount(); ++slot) {
+        engine::RecordPin record;
+        EXPECT_TRUE(stored.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
+        if (!record || record->Status() != engine::RecordActive) continue;
+        images.emplace_back(record->Image().begin(), record->Image().end());
+    }
+    return images;
+}
+
+// A 32-bit integer field of a record image.
+std::int32_t StoredNumber(engine::TDataFile& stored, const std::vector<std::uint8_t>& image, std::uint16_t field) {
+    std::vector<std::uint8_t> bytes(4, 0);
+    stored.GetField(false, field, image, bytes);
+    return static_cast<std::int32_t>(GetLE(std::string(bytes.begin(), bytes.end()), 0, 4));
+}
+
 // Starts one engine-stress-worker on the table; answers its process id.
 pid_t SpawnWorker(const std::string& table, int owner, int operations) {
     std::vector<std::string> arguments = {KEYVALE_ENGINE_STRESS_WORKER,
@@ -190,17 +209,8 @@ TEST_F(EngineStressTest, WorkersChangingOneTableLoseNothing) {
     stored.Open();
     std::set<std::uint32_t> ids;
     std::size_t rows = 0;
-    for (std::uint32_t slot = 1; slot <= stored.GetPhysicalRecordCount(); ++slot) {
-        engine::RecordPin record;
-        ASSERT_TRUE(stored.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
-        if (record->Status() != engine::RecordActive) continue;
-        std::vector<std::uint8_t> image(record->Image().begin(), record->Image().end());
-        record.Release();
-        const auto number = [&](std::uint16_t field) {
-            std::vector<std::uint8_t> bytes(4, 0);
-            stored.GetField(false, field, image, bytes);
-            return static_cast<std::int32_t>(GetLE(std::string(bytes.begin(), bytes.end()), 0, 4));
-        };
+    for (const std::vector<std::uint8_t>& image : ActiveImages(stored)) {
+        const auto number = [&](std::uint16_t field) { return StoredNumber(stored, image, field); };
         const std::int32_t owner = number(OwnerField);
         const std::int32_t seq = number(SeqField);
         const std::uint32_t id = stored.GetRecordId(image).Value;
@@ -278,18 +288,8 @@ TEST_F(EngineStressTest, WorkersKilledMidChangeLeaveNoDamage) {
     stored.SetFileName(table);
     stored.SetExclusive(true);
     stored.Open();
-    for (std::uint32_t slot = 1; slot <= stored.GetPhysicalRecordCount(); ++slot) {
-        engine::RecordPin record;
-        ASSERT_TRUE(stored.GetRecord(engine::SlotNumber(slot), false, false, engine::ReadForward, record));
-        if (record->Status() != engine::RecordActive) continue;
-        std::vector<std::uint8_t> image(record->Image().begin(), record->Image().end());
-        record.Release();
-        std::vector<std::uint8_t> bytes(4, 0);
-        const auto number = [&](std::uint16_t field) {
-            std::fill(bytes.begin(), bytes.end(), 0);
-            stored.GetField(false, field, image, bytes);
-            return static_cast<std::int32_t>(GetLE(std::string(bytes.begin(), bytes.end()), 0, 4));
-        };
+    for (const std::vector<std::uint8_t>& image : ActiveImages(stored)) {
+        const auto number = [&](std::uint16_t field) { return StoredNumber(stored, image, field); };
         const std::int32_t owner = number(OwnerField);
         const std::int32_t seq = number(SeqField);
         EXPECT_EQ(number(HashField), RowHash(owner, seq, StoredText(stored, image, PayloadField),
