@@ -8,9 +8,12 @@ namespace {
 
 constexpr std::int32_t Thousand = 1000;
 constexpr std::int32_t Million = 1000 * Thousand;
-// Inserts, changes and large objects stop at 100k: at 1M they alone would pass the run's time budget (the
-// table's fill at 1M is measured once, as it is built).
+// Inserts and large objects stop at 100k: at 1M they alone would pass the run's time budget (the table's fill
+// at 1M is measured once, as it is built).
 constexpr std::int32_t ChangeSizes = 100 * Thousand;
+// Modify and delete change a tenth of the table up to this many records, and so run at 1M too: their cost per
+// record, which shows how they grow with the table, needs no more, and a tenth of 1M would pass the budget.
+constexpr std::int32_t MostChanges = 10 * Thousand;
 // Point lookups per run, at most one per record.
 constexpr std::int32_t Lookups = 10 * Thousand;
 // Filters answered through an index return a handful of records: several per run lift them above the
@@ -50,15 +53,20 @@ void CheckScan(BenchStore& store, std::int32_t, Digest& digest) {
     store.ScanAll(digest);
 }
 
-// Sets Errors of a tenth of the records, chosen at random, to random values.
-std::uint64_t ModifyTenth(BenchStore& store, std::int32_t n) {
+// The records a change workload changes in a table of n records.
+std::int32_t ChangeCount(std::int32_t n) {
+    return std::min(n / 10, MostChanges);
+}
+
+// Sets Errors of count records, chosen at random, to random values.
+std::uint64_t Modify(BenchStore& store, std::int32_t n, std::int32_t count) {
     SeededRandom random(ModifySeed);
-    const std::vector<std::int32_t> ids = DistinctIds(n, n / 10, ModifySeed);
+    const std::vector<std::int32_t> ids = DistinctIds(n, count, ModifySeed);
     for (std::int32_t id : ids) store.SetErrors(id, random.Below(ErrorValues));
     return static_cast<std::uint64_t>(ids.size());
 }
 
-// What ModifyTenth left: the records of the lowest tenth of Errors, in index order.
+// What Modify left: the records of the lowest tenth of Errors, in index order.
 void CheckModified(BenchStore& store, std::int32_t, Digest& digest) {
     store.ErrorsRange(0, ErrorValues / 10 - 1, WalkLock::Held, digest);
 }
@@ -91,11 +99,12 @@ Workload Read(std::string name, std::int32_t maxSize,
     return w;
 }
 
-Workload Change(std::string name, std::function<std::uint64_t(BenchStore&, std::int32_t, Digest&)> run,
+Workload Change(std::string name, std::int32_t maxSize,
+                std::function<std::uint64_t(BenchStore&, std::int32_t, Digest&)> run,
                 std::function<void(BenchStore&, std::int32_t, Digest&)> check) {
     Workload w;
     w.Name = std::move(name);
-    w.MaxSize = ChangeSizes;
+    w.MaxSize = maxSize;
     w.Writes = true;
     w.ClosingTimed = true;
     w.Run = std::move(run);
@@ -154,22 +163,23 @@ std::vector<Workload> AllWorkloads() {
     // the same modifications in its open transaction, not yet committed. The modifications are not timed,
     // nor is the close that writes them: only the scan is.
     Workload changed = Read("first to last in natural order after modifying 10%, exclusive / one transaction",
-                            ChangeSizes, [](BenchStore& store, std::int32_t, Digest& digest) {
+                            Million, [](BenchStore& store, std::int32_t, Digest& digest) {
                                 store.ScanAll(digest);
                                 return digest.Count;
                             });
     changed.Mode = Access::Exclusive;
     changed.Writes = true;
-    changed.Setup = [](BenchStore& store, std::int32_t n) { ModifyTenth(store, n); };
+    changed.Setup = [](BenchStore& store, std::int32_t n) { Modify(store, n, n / 10); };
     changed.Check = CheckModified;
     all.push_back(std::move(changed));
     all.push_back(Change(
-        "modify 10% (indexed field)",
-        [](BenchStore& store, std::int32_t n, Digest&) { return ModifyTenth(store, n); }, CheckModified));
+        "modify 10%, at most 10k (indexed field)", Million,
+        [](BenchStore& store, std::int32_t n, Digest&) { return Modify(store, n, ChangeCount(n)); },
+        CheckModified));
     all.push_back(Change(
-        "delete 10% at random",
+        "delete 10% at random, at most 10k", Million,
         [](BenchStore& store, std::int32_t n, Digest&) {
-            const std::vector<std::int32_t> ids = DistinctIds(n, n / 10, DeleteSeed);
+            const std::vector<std::int32_t> ids = DistinctIds(n, ChangeCount(n), DeleteSeed);
             for (std::int32_t id : ids) store.Delete(id);
             return static_cast<std::uint64_t>(ids.size());
         },
