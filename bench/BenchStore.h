@@ -1,5 +1,5 @@
-// BenchStore: the work the benchmark asks of a store, once for the engine and once for SQLite, so that every
-// workload is written once and both sides do the same steps.
+// BenchStore: the work the benchmark asks of a store, once for the engine and once for each SQLite side, so
+// that every workload is written once and every side does the same steps.
 #pragma once
 
 #include <cstdint>
