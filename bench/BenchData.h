@@ -9,7 +9,7 @@
 namespace bench {
 
 // One test result: the fields of the program's results table that the benchmark keeps. ID is 1 .. n in
-// insert order on both sides (the engine's autoincrement field, SQLite's rowid).
+// insert order on every side (the engine's autoincrement field, SQLite's rowid).
 struct ResultRow {
     std::int32_t Id = 0;
     std::string Name;         // "Surname, Given", at most 39 characters

@@ -20,24 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string SizeText(std::int32_t n) {
-    if (n >= 1000000 && n % 1000000 == 0) return std::to_string(n / 1000000) + "M";
-    if (n >= 1000 && n % 1000 == 0) return std::to_string(n / 1000) + "k";
-    return std::to_string(n);
-}
-
-// Milliseconds with three significant figures at least.
-std::string Milliseconds(double seconds) {
-    const double ms = seconds * 1000;
-    return Fixed(ms, ms < 1 ? 3 : ms < 100 ? 2 : 0);
-}
-
-std::string Microseconds(double seconds, std::uint64_t records) {
-    if (records == 0) return "-";
-    const double us = seconds * 1e6 / static_cast<double>(records);
-    return Fixed(us, us < 0.1 ? 4 : us < 10 ? 3 : 1);
-}
-
 // Timed runs of the writers' figure at most: every run starts processes and fills a new table.
 constexpr int WriterRuns = 3;
 
@@ -49,6 +31,32 @@ double SecondsSince(Clock::time_point start) {
 
 double Megabytes(std::size_t bytes) {
     return static_cast<double>(bytes) / (1024 * 1024);
+}
+
+// Every store found, read back and handled what the first did.
+bool AllSame(const std::vector<SideResult>& results) {
+    const SideResult& first = results.at(0);
+    return std::all_of(results.begin(), results.end(), [&](const SideResult& side) {
+        return side.Found == first.Found && side.Checked == first.Checked && side.Records == first.Records;
+    });
+}
+
+void ReportDisagreement(const std::string& name, std::int32_t n, const std::vector<BenchStore*>& stores,
+                        const std::vector<SideResult>& results) {
+    std::cerr << name << " at " << n << ":";
+    for (std::size_t i = 0; i < stores.size(); ++i) {
+        const SideResult& side = results[i];
+        std::cerr << (i ? ";" : "") << " " << stores[i]->Name() << " found " << side.Found.Count
+                  << " records (sum " << side.Found.Sum << "), checked " << side.Checked.Count << " (sum "
+                  << side.Checked.Sum << "), handled " << side.Records;
+    }
+    std::cerr << "\n";
+}
+
+// The results with the cost per record taken over the records found.
+std::vector<SideResult> PerFound(std::vector<SideResult> results) {
+    for (SideResult& side : results) side.Records = side.Found.Count;
+    return results;
 }
 
 }  // namespace
@@ -93,12 +101,12 @@ const fs::path& BenchRunner::Master(Source source, TableKind kind, std::int32_t 
     return masters_.emplace(key, directory).first->second;
 }
 
-void BenchRunner::MeasureBuild(std::int32_t n, BenchStore& engine, BenchStore& sqlite) {
-    SideResult e;
-    SideResult s;
-    Master(Source::Records, TableKind::Indexed, n, engine, &e);
-    Master(Source::Records, TableKind::Indexed, n, sqlite, &s);
-    PrintLine("fill an empty table, exclusive / one transaction (one run)", n, e, s, e.Checked == s.Checked);
+void BenchRunner::MeasureBuild(std::int32_t n, const std::vector<BenchStore*>& stores, ResultTable& table) {
+    std::vector<SideResult> results(stores.size());
+    for (std::size_t i = 0; i < stores.size(); ++i)
+        Master(Source::Records, TableKind::Indexed, n, *stores[i], &results[i]);
+    table.PrintLine("fill an empty table, exclusive / one transaction (one run)", n, results,
+                    AllSame(results));
 }
 
 void BenchRunner::DropMasters() {
@@ -107,82 +115,79 @@ void BenchRunner::DropMasters() {
 }
 
 fs::path BenchRunner::Prepare(const Workload& workload, std::int32_t n, BenchStore& store) {
-    const fs::path directory = root_ / "run";
+    const fs::path directory = root_ / ("run " + store.Name());
     fs::remove_all(directory);
     fs::copy(Master(workload.From, workload.Kind, n, store), directory);
     return directory;
 }
 
-SideResult BenchRunner::Measure(const Workload& workload, std::int32_t n, BenchStore& store) {
-    SideResult result;
-    std::vector<double> times;
-    fs::path directory;
+void BenchRunner::RunOnce(const Workload& workload, std::int32_t n, int run, BenchStore& store,
+                          SideRuns& side) {
+    if (run == 0 || workload.Writes) side.Directory = Prepare(workload, n, store);
+    store.Open(side.Directory, workload.Kind, workload.Mode);
+    ResetHeapPeak();
+    if (workload.Setup) workload.Setup(store, n);
+    Digest found;
+    const Clock::time_point start = Clock::now();
+    const std::uint64_t records = workload.Run(store, n, found);
+    if (workload.ClosingTimed) store.Close();
+    const double seconds = SecondsSince(start);
+    store.Close();
+    SideResult& result = side.Result;
+    result.PeakMegabytes = std::max(result.PeakMegabytes, Megabytes(HeapPeakGrowth()));
+    if (run > 0 && !(found == result.Found)) {
+        throw std::runtime_error(store.Name() + " found other records in another run of " + workload.Name);
+    }
+    result.Found = found;
+    result.Records = records;
+    if (run >= settings_.WarmUps) side.Times.push_back(seconds);
+}
+
+std::vector<SideResult> BenchRunner::Measure(const Workload& workload, std::int32_t n,
+                                             const std::vector<BenchStore*>& stores) {
+    std::vector<SideRuns> sides(stores.size());
     for (int run = 0; run < settings_.WarmUps + settings_.Runs; ++run) {
-        if (run == 0 || workload.Writes) directory = Prepare(workload, n, store);
-        store.Open(directory, workload.Kind, workload.Mode);
-        ResetHeapPeak();
-        Digest found;
-        const Clock::time_point start = Clock::now();
-        const std::uint64_t records = workload.Run(store, n, found);
-        if (workload.Writes) store.Close();
-        const double seconds = SecondsSince(start);
-        store.Close();
-        result.PeakMegabytes = std::max(result.PeakMegabytes, Megabytes(HeapPeakGrowth()));
-        if (run > 0 && !(found == result.Found)) {
-            throw std::runtime_error(store.Name() + " found other records in another run of " +
-                                     workload.Name);
+        for (std::size_t turn = 0; turn < stores.size(); ++turn) {
+            const std::size_t i = (static_cast<std::size_t>(run) + turn) % stores.size();
+            RunOnce(workload, n, run, *stores[i], sides[i]);
         }
-        result.Found = found;
-        result.Records = records;
-        if (run >= settings_.WarmUps) times.push_back(seconds);
     }
-    if (workload.Check) {
-        store.Open(directory, workload.Kind, Access::Shared);
-        workload.Check(store, n, result.Checked);
-        store.Close();
+    std::vector<SideResult> results;
+    for (std::size_t i = 0; i < stores.size(); ++i) {
+        SideRuns& side = sides[i];
+        if (workload.Check) {
+            stores[i]->Open(side.Directory, workload.Kind, Access::Shared);
+            workload.Check(*stores[i], n, side.Result.Checked);
+            stores[i]->Close();
+        }
+        fs::remove_all(side.Directory);
+        side.Result.MedianSeconds = Median(side.Times);
+        results.push_back(side.Result);
     }
-    fs::remove_all(directory);
-    result.MedianSeconds = Median(times);
-    return result;
+    return results;
 }
 
-void BenchRunner::PrintHeader() {
-    out_ << "| workload | records | found | engine ms | SQLite ms | ratio | engine us/rec | SQLite us/rec "
-            "| engine peak MB | SQLite peak MB | same |\n"
-         << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
-}
-
-void BenchRunner::PrintLine(const std::string& name, std::int32_t n, const SideResult& engine,
-                            const SideResult& sqlite, bool same) {
-    const double ratio = sqlite.MedianSeconds > 0 ? engine.MedianSeconds / sqlite.MedianSeconds : 0;
-    out_ << "| " << name << " | " << SizeText(n) << " | " << engine.Found.Count + engine.Checked.Count
-         << " | " << Milliseconds(engine.MedianSeconds) << " | " << Milliseconds(sqlite.MedianSeconds)
-         << " | " << Fixed(ratio, ratio < 10 ? 2 : 0) << " | "
-         << Microseconds(engine.MedianSeconds, engine.Records) << " | "
-         << Microseconds(sqlite.MedianSeconds, sqlite.Records) << " | " << Fixed(engine.PeakMegabytes, 1)
-         << " | " << Fixed(sqlite.PeakMegabytes, 1) << " | " << (same ? "yes" : "NO") << " |" << std::endl;
-}
-
-bool BenchRunner::RunAll(BenchStore& engine, BenchStore& sqlite) {
+bool BenchRunner::RunAll(const std::vector<BenchStore*>& stores) {
     const std::vector<Workload> workloads = AllWorkloads();
+    std::vector<std::string> names;
+    for (const BenchStore* store : stores) names.push_back(store->Name());
+    ResultTable table(out_, names);
     bool allSame = true;
-    PrintHeader();
+    table.PrintHeader();
     for (std::int32_t n : settings_.Sizes) {
-        if (settings_.Only.empty()) MeasureBuild(n, engine, sqlite);
+        if (settings_.Only.empty()) MeasureBuild(n, stores, table);
         for (const Workload& workload : workloads) {
             if (n > workload.MaxSize) continue;
             if (!settings_.Only.empty() && workload.Name.find(settings_.Only) == std::string::npos) continue;
-            const SideResult e = Measure(workload, n, engine);
-            const SideResult s = Measure(workload, n, sqlite);
-            const bool same = e.Found == s.Found && e.Checked == s.Checked && e.Records == s.Records;
+            const std::vector<SideResult> results = Measure(workload, n, stores);
+            const bool same = AllSame(results);
             if (!same) {
                 allSame = false;
-                std::cerr << workload.Name << " at " << n << ": engine found " << e.Found.Count
-                          << " records (sum " << e.Found.Sum << "), checked " << e.Checked.Count << " (sum "
-                          << e.Checked.Sum << "); SQLite found " << s.Found.Count << " (sum " << s.Found.Sum
-                          << "), checked " << s.Checked.Count << " (sum " << s.Checked.Sum << ")\n";
+                ReportDisagreement(workload.Name, n, stores, results);
             }
-            PrintLine(workload.Name, n, e, s, same);
+            table.PrintLine(workload.Name, n, results, same);
+            if (workload.PerFound)
+                table.PrintLine(workload.Name + ", per record found", n, PerFound(results), same);
         }
         DropMasters();
     }

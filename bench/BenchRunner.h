@@ -1,6 +1,5 @@
-// BenchRunner: runs each workload at each size on both stores, in fresh copies of the tables in a temporary
-// directory, and prints one line per workload and size: both medians, their ratio, the cost per record and
-// each side's peak memory.
+// BenchRunner: runs each workload at each size on every store, in fresh copies of the tables in a temporary
+// directory, the stores taking turns within each repetition, and prints one line per workload and size.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "bench/BenchStore.h"
+#include "bench/ResultTable.h"
 #include "bench/Workloads.h"
 
 namespace bench {
@@ -26,15 +26,6 @@ struct RunSettings {
     std::int32_t WriterRecords = 0;
 };
 
-// What one side did for one workload and size.
-struct SideResult {
-    double MedianSeconds = 0;
-    std::uint64_t Records = 0;
-    double PeakMegabytes = 0;
-    Digest Found;
-    Digest Checked;
-};
-
 class BenchRunner {
 public:
     BenchRunner(RunSettings settings, std::ostream& out);
@@ -42,23 +33,33 @@ public:
     BenchRunner(const BenchRunner&) = delete;
     BenchRunner& operator=(const BenchRunner&) = delete;
 
-    // Runs and prints everything; false when the sides disagreed anywhere.
-    bool RunAll(BenchStore& engine, BenchStore& sqlite);
+    // Runs and prints everything, the first store measured against each of the others; false when the
+    // stores disagreed anywhere.
+    bool RunAll(const std::vector<BenchStore*>& stores);
 
 private:
-    SideResult Measure(const Workload& workload, std::int32_t n, BenchStore& store);
+    // One store's runs of a workload so far.
+    struct SideRuns {
+        std::filesystem::path Directory;
+        std::vector<double> Times;
+        SideResult Result;
+    };
+
+    // Every store's median: each repetition runs every store once, starting with the next store each time,
+    // so that the machine's noise falls on all of them alike.
+    std::vector<SideResult> Measure(const Workload& workload, std::int32_t n,
+                                    const std::vector<BenchStore*>& stores);
+    // Run number run of the workload on the store.
+    void RunOnce(const Workload& workload, std::int32_t n, int run, BenchStore& store, SideRuns& side);
     // The directory a fresh copy of the workload's table goes to, filled.
     std::filesystem::path Prepare(const Workload& workload, std::int32_t n, BenchStore& store);
     // The master table of the source, kind and size for the store, built once (exclusive access); the time
     // and memory of the build when asked.
     const std::filesystem::path& Master(Source source, TableKind kind, std::int32_t n, BenchStore& store,
                                         SideResult* build = nullptr);
-    // Builds the size's indexed table on both sides and prints the builds as a line of their own.
-    void MeasureBuild(std::int32_t n, BenchStore& engine, BenchStore& sqlite);
+    // Builds the size's indexed table on every store and prints the builds as a line of their own.
+    void MeasureBuild(std::int32_t n, const std::vector<BenchStore*>& stores, ResultTable& table);
     void DropMasters();
-    void PrintHeader();
-    void PrintLine(const std::string& name, std::int32_t n, const SideResult& engine,
-                   const SideResult& sqlite, bool same);
 
     RunSettings settings_;
     std::ostream& out_;

@@ -1,6 +1,7 @@
 #include "bench/EngineStore.h"
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 #include "engine/base/EngineError.h"
@@ -257,8 +258,9 @@ void EngineStore::FetchAll(Digest& digest) {
     }
 }
 
-void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) {
-    const ScanReadLock scan(*table_);
+void EngineStore::ErrorsRange(std::int32_t low, std::int32_t high, WalkLock lock, Digest& digest) {
+    std::optional<ScanReadLock> scan;
+    if (lock == WalkLock::Held) scan.emplace(*table_);
     table_->SetIndexName("ByErrors");
     std::vector<std::uint8_t> start(table_->GetRecordBufferSize());
     std::vector<std::uint8_t> end(table_->GetRecordBufferSize());

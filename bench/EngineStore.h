@@ -29,7 +29,7 @@ public:
     void InsertShared(const ResultRow& row) override;
     bool FindId(std::int32_t id, Digest& digest) override;
     bool FindName(const std::string& name, Digest& digest) override;
-    void ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) override;
+    void ErrorsRange(std::int32_t low, std::int32_t high, WalkLock lock, Digest& digest) override;
     void ScanAll(Digest& digest) override;
     void SetErrors(std::int32_t id, std::int32_t errors) override;
     void Delete(std::int32_t id) override;

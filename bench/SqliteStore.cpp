@@ -1,5 +1,7 @@
 #include "bench/SqliteStore.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace bench {
@@ -74,6 +76,24 @@ void SqliteStore::Execute(const char* sql) {
     }
 }
 
+void SqliteStore::SetJournalMode() {
+    const std::string pragma = "PRAGMA journal_mode=" + journalMode_;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, pragma.c_str(), -1, &statement, nullptr) != SQLITE_OK) Fail(pragma.c_str());
+    std::string mode;
+    if (sqlite3_step(statement) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(statement, 0);
+        mode = text ? reinterpret_cast<const char*>(text) : "";
+    }
+    sqlite3_finalize(statement);
+    // SQLite answers the mode it is in, which is not the one asked for when it cannot switch: the figures
+    // would then be those of another mode under this one's name.
+    const bool same = std::equal(mode.begin(), mode.end(), journalMode_.begin(), journalMode_.end(),
+                                 [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    if (!same)
+        throw std::runtime_error("SQLite: journal mode " + journalMode_ + " asked for, " + mode + " set");
+}
+
 void SqliteStore::Create(const std::filesystem::path& directory, TableKind kind) {
     Open(directory, kind, Access::Exclusive);
     Execute(
@@ -92,7 +112,7 @@ void SqliteStore::Open(const std::filesystem::path& directory, TableKind, Access
     const std::string file = (directory / "results.db").string();
     if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) Fail(file.c_str());
     sqlite3_busy_timeout(db_, BusyTimeoutMs);
-    Execute(("PRAGMA journal_mode=" + journalMode_).c_str());
+    SetJournalMode();
     Execute("PRAGMA synchronous=OFF");
     if (access == Access::Exclusive) {
         Execute("BEGIN");
@@ -178,7 +198,9 @@ bool SqliteStore::FindName(const std::string& name, Digest& digest) {
     return digest.Count != before;
 }
 
-void SqliteStore::ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) {
+// A walk is one statement whichever lock is asked for: the statement holds its shared lock until its reset,
+// and a program walking a range through SQLite issues one statement, not one per record.
+void SqliteStore::ErrorsRange(std::int32_t low, std::int32_t high, WalkLock, Digest& digest) {
     sqlite3_stmt* s = Prepared(SelectErrors);
     sqlite3_bind_int(s, 1, low);
     sqlite3_bind_int(s, 2, high);

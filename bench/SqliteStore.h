@@ -11,19 +11,20 @@
 
 namespace bench {
 
-// One database file per table, "results.db", in journal_mode=DELETE (or the journal mode given) with
-// synchronous=OFF: like the engine's shared table, a change is in the file when it returns and nothing forces
-// it to the disk. Every statement is prepared once per open and reused. A connection that meets another's
-// lock waits for it (up to BusyTimeoutMs), as the engine's writers wait for its write lock.
+// One database file per table, "results.db", in the journal mode given (DELETE, or WAL, the mode a user of
+// SQLite picks for several programs on one database) with synchronous=OFF: like the engine's shared table, a
+// change is in the database's files when it returns and nothing forces it to the disk. Every statement is
+// prepared once per open and reused. A connection that meets another's lock waits for it (up to
+// BusyTimeoutMs), as the engine's writers wait for its write lock.
 class SqliteStore : public BenchStore {
 public:
     // "DELETE" or "WAL".
-    explicit SqliteStore(std::string journalMode = "DELETE") : journalMode_(std::move(journalMode)) {}
+    explicit SqliteStore(std::string journalMode) : journalMode_(std::move(journalMode)) {}
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
-    std::string Name() const override { return "SQLite"; }
+    std::string Name() const override { return "SQLite " + journalMode_; }
     void Create(const std::filesystem::path& directory, TableKind kind) override;
     void Open(const std::filesystem::path& directory, TableKind kind, Access access) override;
     void Close() override;
@@ -32,7 +33,7 @@ public:
     void InsertShared(const ResultRow& row) override;
     bool FindId(std::int32_t id, Digest& digest) override;
     bool FindName(const std::string& name, Digest& digest) override;
-    void ErrorsRange(std::int32_t low, std::int32_t high, Digest& digest) override;
+    void ErrorsRange(std::int32_t low, std::int32_t high, WalkLock lock, Digest& digest) override;
     void ScanAll(Digest& digest) override;
     void SetErrors(std::int32_t id, std::int32_t errors) override;
     void Delete(std::int32_t id) override;
@@ -57,6 +58,8 @@ private:
     };
 
     void Execute(const char* sql);
+    // Puts the open database in the store's journal mode; raises when SQLite keeps another.
+    void SetJournalMode();
     sqlite3_stmt* Prepared(Statement statement);
     // Steps the statement to its end, adding each row's column 0 (the ID); then resets it.
     void StepAll(sqlite3_stmt* statement, Digest& digest);

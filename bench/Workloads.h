@@ -27,9 +27,15 @@ struct Workload {
     Source From = Source::Records;
     TableKind Kind = TableKind::Indexed;
     Access Mode = Access::Shared;
-    // It changes the table: each run gets a fresh copy, and closing the table is part of the time (an
-    // exclusive table writes then, SQLite commits).
+    // It changes the table: each run gets a fresh copy.
     bool Writes = false;
+    // Closing the table is part of the time (an exclusive table writes then, SQLite commits).
+    bool ClosingTimed = false;
+    // Prints a second line whose cost per record divides by the records found rather than those handled.
+    bool PerFound = false;
+    // Untimed, on the table just opened, before the timed work: the state the work starts from; none when
+    // empty.
+    std::function<void(BenchStore&, std::int32_t n)> Setup;
     // The timed work on the open table of n records: what it found into the digest; answers the records it
     // handled, for the cost per record.
     std::function<std::uint64_t(BenchStore&, std::int32_t n, Digest&)> Run;

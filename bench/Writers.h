@@ -1,5 +1,6 @@
 // Writers: the four-writers figure: separate processes inserting into one shared table together, against one
-// process inserting as many records alone, on the engine and on SQLite in both its journal modes.
+// process inserting as many records alone, on the engine and on SQLite in both its journal modes (the
+// engine measured against WAL).
 #pragma once
 
 #include <cstdint>
