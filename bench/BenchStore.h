@@ -68,6 +68,9 @@ public:
     // Every record with Kph above the limit and the name, its letter case ignored (the engine's name index
     // and SQLite's name column both ignore it, so each side can answer through that index), each ID added.
     virtual void FilterKphAndName(double limit, const std::string& name, Digest& digest) = 0;
+    // Every record whose Errors lies from low to high, as a filter that the Errors index can answer, each ID
+    // added in the order the filter delivers them.
+    virtual void FilterErrorsBetween(std::int32_t low, std::int32_t high, Digest& digest) = 0;
     // Every record's memo read whole, in natural order; its length and its bytes' sum added.
     virtual void ReadMemos(Digest& digest) = 0;
 };

@@ -323,6 +323,21 @@ void EngineStore::FilterKphAndName(double limit, const std::string& name, Digest
     Filtered(blob.Blob(), digest);
 }
 
+void EngineStore::FilterErrorsBetween(std::int32_t low, std::int32_t high, Digest& digest) {
+    const auto bound = [](std::int32_t value) {
+        std::vector<std::uint8_t> bytes(4);
+        engine::StoreU32(bytes.data(), static_cast<std::uint32_t>(value));
+        return bytes;
+    };
+    BlobBuilder blob;
+    const std::uint16_t both = blob.And();
+    blob.SetOperand(both, 0,
+                    blob.Compare(engine::opGreaterEqual, "TOTERRS", engine::FieldTypeInteger, bound(low)));
+    blob.SetOperand(both, 1,
+                    blob.Compare(engine::opLessEqual, "TOTERRS", engine::FieldTypeInteger, bound(high)));
+    Filtered(blob.Blob(), digest);
+}
+
 void EngineStore::ReadMemos(Digest& digest) {
     const ScanReadLock scan(*table_);
     table_->SetIndexNumber(NaturalOrder);

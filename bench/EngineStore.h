@@ -35,6 +35,7 @@ public:
     void Delete(std::int32_t id) override;
     void FilterNetKph(double limit, Digest& digest) override;
     void FilterKphAndName(double limit, const std::string& name, Digest& digest) override;
+    void FilterErrorsBetween(std::int32_t low, std::int32_t high, Digest& digest) override;
     void ReadMemos(Digest& digest) override;
 
 private:

@@ -24,6 +24,7 @@ constexpr const char* StatementText[] = {
     "DELETE FROM results WHERE id = ?",
     "SELECT " RESULT_COLUMNS " FROM results WHERE nkph > ?",
     "SELECT " RESULT_COLUMNS " FROM results WHERE kph > ? AND name = ?",
+    "SELECT " RESULT_COLUMNS " FROM results WHERE toterrs >= ? AND toterrs <= ?",
     "SELECT length(errors), errors FROM results",
 };
 
@@ -234,6 +235,13 @@ void SqliteStore::FilterKphAndName(double limit, const std::string& name, Digest
     sqlite3_stmt* s = Prepared(SelectKphName);
     sqlite3_bind_double(s, 1, limit);
     sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    StepAll(s, digest);
+}
+
+void SqliteStore::FilterErrorsBetween(std::int32_t low, std::int32_t high, Digest& digest) {
+    sqlite3_stmt* s = Prepared(SelectErrorsFilter);
+    sqlite3_bind_int(s, 1, low);
+    sqlite3_bind_int(s, 2, high);
     StepAll(s, digest);
 }
 

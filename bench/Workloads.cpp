@@ -201,6 +201,13 @@ std::vector<Workload> AllWorkloads() {
                            return static_cast<std::uint64_t>(n) * NameFilters;
                        }));
     all.back().PerFound = true;
+    all.push_back(Read("filter TOTERRS >= a AND TOTERRS <= b, 10% (x10)", Million,
+                       [](BenchStore& store, std::int32_t, Digest& digest) {
+                           // Ten ranges of a tenth of the values each, together the whole index.
+                           for (std::int32_t low = 0; low < ErrorValues; low += ErrorValues / 10)
+                               store.FilterErrorsBetween(low, low + ErrorValues / 10 - 1, digest);
+                           return digest.Count;
+                       }));
     Workload write =
         Insert("large objects: insert 10% with memos", TableKind::Indexed, Access::Shared, ChangeSizes);
     write.Run = [](BenchStore& store, std::int32_t n, Digest&) { return InsertRows(store, n, true); };

@@ -298,13 +298,39 @@ void MarkComparison(TIndexFile& file, ExprOperator op, const TExprNode& column, 
     }
     const TComparisonKeys keys = BuildComparisonKeys(file, op, *field, partialLength,
                                                      constant != nullptr ? &constant->Value : nullptr);
-    const std::int64_t inside = CountKeyInterval(file, keys.Interval, changed);
+    MarkSmallerSide(file, keys.Interval, changed, bitmap, highest);
+}
+
+namespace {
+
+// The end of an order comparison's interval that lets every value key through (PrefixBound(ValuePrefix)).
+bool IsAnyValue(const TKeyBound& bound) noexcept {
+    return !bound.Open && bound.Inclusive && bound.CompareLength == 1 && bound.Key.Bytes[0] == ValuePrefix[0];
+}
+
+}  // namespace
+
+bool IntersectBounds(const TKeyInterval& first, const TKeyInterval& second, TKeyInterval& both) noexcept {
+    // Each inside bound is a value key, so it lies within the other's all-values end: the tighter of each
+    // pair of ends is the inside one.
+    const auto from = [&both](const TKeyInterval& below, const TKeyInterval& above) {
+        if (below.Low.Open || IsAnyValue(below.Low) || !IsAnyValue(below.High)) return false;
+        if (above.High.Open || IsAnyValue(above.High) || !IsAnyValue(above.Low)) return false;
+        both = {below.Low, above.High};
+        return true;
+    };
+    return from(first, second) || from(second, first);
+}
+
+void MarkSmallerSide(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                     std::span<std::uint8_t> bitmap, std::uint32_t highest) {
+    const std::int64_t inside = CountKeyInterval(file, interval, changed);
     if (changed) return;
     const std::int64_t live = file.GetRecordCount();
     if (inside > live - inside) {
-        MarkComplement(file, keys.Interval, changed, bitmap, highest);
+        MarkComplement(file, interval, changed, bitmap, highest);
     } else {
-        MarkKeyInterval(file, keys.Interval, changed, bitmap, highest);
+        MarkKeyInterval(file, interval, changed, bitmap, highest);
     }
 }
 

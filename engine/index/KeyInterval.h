@@ -97,6 +97,17 @@ void MarkComparison(TIndexFile& file, ExprOperator op, const TExprNode& column, 
                     const TExprNode* constant, bool& changed, std::span<std::uint8_t> bitmap,
                     std::uint32_t highest);
 
+// The interval of keys that satisfy both of two comparisons of the same field on the current index, when one
+// bounds it from below and the other from above in the index's order (each comparison's other end being
+// every value key): the first's inside bound and the second's. False when the two bound the same side.
+bool IntersectBounds(const TKeyInterval& first, const TKeyInterval& second, TKeyInterval& both) noexcept;
+
+// The records of the keys inside the interval, from the current index: counted first, and when it holds more
+// than half the table's live records the smaller outside is walked instead (MarkComplement). Bits 1 ..
+// highest only.
+void MarkSmallerSide(TIndexFile& file, const TKeyInterval& interval, bool& changed,
+                     std::span<std::uint8_t> bitmap, std::uint32_t highest);
+
 // The records of the keys inside the interval, found by marking the keys before its low bound and after its
 // high bound and inverting. The result also holds record numbers that no key names (deleted slots): the
 // caller's candidates remove them. Bits above highest are cleared.

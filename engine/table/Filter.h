@@ -98,8 +98,9 @@ public:
     // The node's records into the bitmap, which holds the candidates on entry (Optimiser.cpp): a node the
     // analysis rated 0 is marked from an index (its records over the whole table, which an AND containing it
     // or the final combination limits to the candidates); what it rated 2 is evaluated record by record,
-    // under parent operator AND only over the records set. Answers the level used; stops when a step reports
-    // another program's change.
+    // under parent operator AND only over the records set. An AND of two comparisons that bound one indexed
+    // column from both sides, and BETWEEN, are marked as the one interval between the bounds. Answers the
+    // level used; stops when a step reports another program's change.
     std::uint8_t EvaluateNode(std::span<std::uint8_t> bitmap, bool& changed, ExprOperator parentOperator,
                               TExprNode* node);
     // EvaluateRecords with the filter's callback, or with the node.

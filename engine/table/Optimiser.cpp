@@ -161,6 +161,68 @@ std::optional<TServedComparison> ServedComparison(const TIndexFile& file, const 
     return served;
 }
 
+namespace {
+
+// The comparisons whose records are exactly one interval of an index's keys.
+bool OneInterval(const TExprNode& node) noexcept {
+    const ExprOperator op = node.Operator;
+    switch (node.NodeClass) {
+        case ncBinary:
+            return op == opEqual || IsOrderComparison(op);
+        case ncUnary:
+            return op == opIsNull || op == opIsNotNull;
+        case ncCompare:
+            return op == opEqual;
+        default:
+            return false;
+    }
+}
+
+bool IsIndexedOrderComparison(const TExprNode* node) noexcept {
+    return node != nullptr && node->NodeClass == ncBinary && IsOrderComparison(node->Operator) &&
+           node->OptLevel == OptIndexed && node->Right;
+}
+
+// The keys of the current index that satisfy both comparisons of the field with constants, when one bounds
+// it from below and the other from above; none when both bound the same side.
+std::optional<TKeyInterval> BothBounds(const TIndexFile& file, const TFieldDesc& field, ExprOperator firstOp,
+                                       const ExprValue& first, ExprOperator secondOp,
+                                       const ExprValue& second) {
+    TKeyInterval both;
+    if (!IntersectBounds(BuildComparisonKeys(file, firstOp, field, 0, &first).Interval,
+                         BuildComparisonKeys(file, secondOp, field, 0, &second).Interval, both))
+        return std::nullopt;
+    return both;
+}
+
+}  // namespace
+
+std::optional<TKeyInterval> IndexedInterval(TIndexFile& file, const TExprNode& node) {
+    if (node.OptLevel != OptIndexed) return std::nullopt;
+    if (node.NodeClass == ncBinary && node.Operator == opAnd) {
+        const TExprNode* left = node.Left.get();
+        const TExprNode* right = node.Right.get();
+        if (!IsIndexedOrderComparison(left) || !IsIndexedOrderComparison(right)) return std::nullopt;
+        const std::optional<TServedComparison> first = ServedComparison(file, *left);
+        const std::optional<TServedComparison> second = ServedComparison(file, *right);
+        if (!first || !second || first->Column->FieldNo != second->Column->FieldNo ||
+            first->CaseInsensitive != second->CaseInsensitive ||
+            !file.SelectIndexForField(first->Column->FieldNo, first->CaseInsensitive, false))
+            return std::nullopt;
+        return BothBounds(file, *first->Field, left->Operator, left->Right->Value, right->Operator,
+                          right->Right->Value);
+    }
+    if (!OneInterval(node)) return std::nullopt;
+    const std::optional<TServedComparison> served = ServedComparison(file, node);
+    if (!served ||
+        !file.SelectIndexForField(served->Column->FieldNo, served->CaseInsensitive, served->AnyCase))
+        return std::nullopt;
+    const TExprNode* constant = node.NodeClass == ncUnary ? nullptr : node.Right.get();
+    return BuildComparisonKeys(file, node.Operator, *served->Field, served->PartialLength,
+                               constant != nullptr ? &constant->Value : nullptr)
+        .Interval;
+}
+
 std::uint8_t AnalyseOptimization(TIndexFile& file, ExprOperator parentOperator, TExprNode* node,
                                  bool selectivity) {
     if (node == nullptr) return OptByRecords;
@@ -235,6 +297,18 @@ std::uint8_t TFilter::EvaluateNode(std::span<std::uint8_t> bitmap, bool& changed
         if ((node->Left->OptLevel == OptByRecords && node->Right->OptLevel < OptByRecords) ||
             (node->Left->OptLevel == OptPartly && node->Right->OptLevel == OptIndexed))
             std::swap(node->Left, node->Right);
+        if (node->OptLevel == OptIndexed && node->Left->NodeClass == ncBinary &&
+            node->Right->NodeClass == ncBinary) {
+            // Two bounds of one column: the keys between them walked once, rather than each bound's side,
+            // most of the table for a narrow range.
+            const TBuildIndex keep(file);
+            if (const std::optional<TKeyInterval> range = IndexedInterval(file, *node)) {
+                Bits marked(bitmap.size(), 0);
+                MarkSmallerSide(file, *range, changed, marked, highest);
+                if (!changed) BitmapAnd(marked.data(), bitmap.data(), size);
+                return OptIndexed;
+            }
+        }
         Bits left = Copy(bitmap);
         const std::uint8_t l = EvaluateNode(left, changed, opAnd, node->Left.get());
         if (changed) return l;
@@ -271,12 +345,12 @@ std::uint8_t TFilter::EvaluateNode(std::span<std::uint8_t> bitmap, bool& changed
     const TExprNode& column = *served->Column;
     const std::uint8_t partial = served->PartialLength;
     if (node->NodeClass == ncPredicate && (op == opBetween || op == opNotBetween)) {
-        Bits low(bitmap.size(), 0);
-        MarkComparison(file, opGreaterEqual, column, 0, node->Items[0].get(), changed, low, highest);
+        // One walk between the bounds, as for an AND of the two.
+        const std::optional<TKeyInterval> range = BothBounds(
+            file, *served->Field, opGreaterEqual, node->Items[0]->Value, opLessEqual, node->Items[1]->Value);
+        if (!range) return byRecords(parentOperator);
+        MarkSmallerSide(file, *range, changed, bitmap, highest);
         if (changed) return OptIndexed;
-        MarkComparison(file, opLessEqual, column, 0, node->Items[1].get(), changed, bitmap, highest);
-        if (changed) return OptIndexed;
-        BitmapAnd(low.data(), bitmap.data(), size);
         if (op == opNotBetween) Invert(bitmap, highest);
         return OptIndexed;
     }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/expr/ExprNode.h"
+#include "engine/index/KeyInterval.h"
 #include "engine/records/FieldDesc.h"
 
 namespace engine {
@@ -47,6 +48,12 @@ struct TServedComparison {
 // - UPPER(column) compared case-sensitively with a constant that upper-casing changes;
 // - a filter string compare other than = and <>, or on a column that is not a string.
 std::optional<TServedComparison> ServedComparison(const TIndexFile& file, const TExprNode& node);
+
+// The one interval of an index's keys whose records are exactly the node's, for a node the analysis rated 0:
+// a comparison whose records are one interval (=, an order comparison, IS [NOT] NULL, a filter string compare
+// =), or an AND of two order comparisons that bound one column from both sides. Its index is made current
+// (the caller keeps the one before); none for any other node, or when no index serves it any more.
+std::optional<TKeyInterval> IndexedInterval(TIndexFile& file, const TExprNode& node);
 
 // Rates the node and every node below it (storing each level in its OptLevel) and answers the node's level;
 // exchanges the operands of an AND so that the better-rated comes first. The current index is restored. With

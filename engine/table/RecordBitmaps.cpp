@@ -360,54 +360,31 @@ bool TRecordBitmaps::BuildFilterBitmap(TFilter* handle) {
 
 // ---- Filters served by one index interval ----
 
-namespace {
-
-// The comparisons whose records are exactly one interval of an index's keys.
-bool OneInterval(const TExprNode& node) noexcept {
-    const ExprOperator op = node.Operator;
-    switch (node.NodeClass) {
-        case ncBinary:
-            return op == opEqual || op == opLess || op == opGreater || op == opLessEqual || op == opGreaterEqual;
-        case ncUnary:
-            return op == opIsNull || op == opIsNotNull;
-        case ncCompare:
-            return op == opEqual;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
-
 TRecordBitmaps::IntervalBuild TRecordBitmaps::BuildFromInterval(TFilter& filter) {
     const TExprNode* condition = filter.Expression();
     if (condition == nullptr || filter.IsCallback() || !bitmapMode_) return IntervalBuild::NotServed;
-    // The condition is one indexed comparison, or an AND whose left side is one (the analysis puts an indexed
-    // operand left): the right side is then tested on the interval's records alone.
+    // The condition is one interval of an index (one indexed comparison, or two bounds of one column), or an
+    // AND whose left side is one (the analysis puts an indexed operand left): the right side is then tested
+    // on the interval's records alone.
     const TExprNode* indexed = condition;
     const TExprNode* rest = nullptr;
-    if (condition->NodeClass == ncBinary && condition->Operator == opAnd && condition->Left && condition->Right) {
-        indexed = condition->Left.get();
-        rest = condition->Right.get();
-    }
-    if (indexed->OptLevel != OptIndexed || !OneInterval(*indexed)) return IntervalBuild::NotServed;
     const std::uint32_t highest = file_.PhysicalRecordCount();
     std::vector<std::uint32_t> inside;
     {
         const TBuildIndex keep(file_);
-        const std::optional<TServedComparison> served = ServedComparison(file_, *indexed);
-        if (!served ||
-            !file_.SelectIndexForField(served->Column->FieldNo, served->CaseInsensitive, served->AnyCase))
-            return IntervalBuild::NotServed;
-        const TExprNode* constant = indexed->NodeClass == ncUnary ? nullptr : indexed->Right.get();
-        const TComparisonKeys keys = BuildComparisonKeys(file_, indexed->Operator, *served->Field,
-                                                         served->PartialLength,
-                                                         constant != nullptr ? &constant->Value : nullptr);
+        std::optional<TKeyInterval> interval = IndexedInterval(file_, *condition);
+        if (!interval && condition->NodeClass == ncBinary && condition->Operator == opAnd &&
+            condition->Left && condition->Right) {
+            indexed = condition->Left.get();
+            rest = condition->Right.get();
+            interval = IndexedInterval(file_, *indexed);
+        }
+        if (!interval) return IntervalBuild::NotServed;
         // Beyond this many records a pass over the whole bitmap costs less than one record at a time.
         bool changed = false;
-        const std::uint32_t count = CountKeyInterval(file_, keys.Interval, changed);
+        const std::uint32_t count = CountKeyInterval(file_, *interval, changed);
         if (changed || count > highest / IntervalRecordsPerWord) return IntervalBuild::NotServed;
-        CollectKeyInterval(file_, keys.Interval, changed, inside, highest);
+        CollectKeyInterval(file_, *interval, changed, inside, highest);
         // Another program's change has rebuilt every bitmap from the records as they are now (the change
         // check does that outside a build); the whole build answers from there.
         if (changed) return IntervalBuild::NotServed;

@@ -773,6 +773,18 @@ TEST_P(RecordBitmapsIntervalOrderTest, EveryNewConditionGivesTheRecordsAScanFind
         {"one record after the whole table", none, [] { return ByCode(engine::opEqual, 7); }, true},
         {"and a further condition on its records",
          none, [] { return Both(ByCode(engine::opLessEqual, 9), Named(engine::opNotEqual, 8)); }, true},
+        {"two bounds of one column", none,
+         [] { return Both(ByCode(engine::opLessEqual, 105), ByCode(engine::opGreaterEqual, 100)); }, true},
+        {"two bounds and a further condition", none,
+         [] {
+             return Both(Both(ByCode(engine::opGreater, 99), ByCode(engine::opLess, 106)),
+                         Named(engine::opNotEqual, 101));
+         },
+         true},
+        {"two crossed bounds", none, [] { return Both(ByCode(engine::opLess, 50), ByCode(engine::opGreater, 60)); },
+         true},
+        {"two bounds around most of the table", none,
+         [] { return Both(ByCode(engine::opGreaterEqual, 1), ByCode(engine::opLess, 630)); }, false},
         {"on another index", none, [] { return Named(engine::opEqual, 20); }, true},
         {"a deleted slot taken again", [&] { Add(a, 2000); }, [] { return ByCode(engine::opEqual, 2000); }, true},
         {"more than a few", none, [] { return Named(engine::opLessEqual, 21); }, false},
