@@ -430,7 +430,9 @@ TEST_F(CacheTest, AReadRunLongerThanTheCleanEntriesMakesRoomOnceAsEvictionDoes) 
         EXPECT_EQ(cache.Capacity(), c.capacity) << c.what;
         // Every image placed holds the file's; every change is still cached or in the file.
         for (std::uint32_t n = 2; n <= 6; ++n) {
-            if (const TestEntry* e = cache.Peek(P(n))) EXPECT_EQ(e->Value(), 1000u + n) << c.what;
+            if (const TestEntry* e = cache.Peek(P(n))) {
+                EXPECT_EQ(e->Value(), 1000u + n) << c.what;
+            }
         }
         for (std::uint32_t n = 50; n <= 52; ++n) {
             const TestEntry* e = cache.Peek(P(n));
