@@ -26,6 +26,9 @@ struct TableOpenSettings {
     bool Exclusive = false;
     bool ReadOnly = false;
     bool InMemory = false;
+    // Set: other programs' changes are looked for before every operation. Clear: at a key search, at a
+    // fetch of a record not cached, and once per read-ahead run of a walk, which shows another program's
+    // change at its next run (TDataFile::SetStrictChangeDetection).
     bool StrictChangeDetection = false;
     bool ForceBufferFlush = false;
     std::uint8_t LockRetryCount = 15;

@@ -276,8 +276,11 @@ public:
     // already cached at its position is reloaded only when it is neither pinned nor dirty (either is newer
     // than the file), every other image takes a cache entry. The wanted image, the first or the last of the
     // run, gets its entry first (writing or growing if need be) and ends at the front, pinned; the others are
-    // placed from the far end towards it, each only when an entry is free without writing. Answers an empty
-    // pin when the wanted image did not come whole.
+    // placed from the far end towards it. They take clean entries first; when none is left, the cache makes
+    // room once as eviction does (a write as the policy says, or growth under the transaction lock), so that
+    // a scan through a cache full of unwritten changes reads each run once rather than again for every few
+    // images; what still finds no room stays out. Answers an empty pin when the wanted image did not come
+    // whole.
     Pin ReadRun(Position first, int count, Position wanted) {
         const std::size_t size = store_.ImageSize();
         const int wantedIndex = wanted == first ? 0 : count - 1;
@@ -296,6 +299,7 @@ public:
             marks.Mark(entry);
         }
         const int step = wantedIndex == 0 ? -1 : 1;
+        bool roomMade = false;
         bool noneFree = false;
         for (int i = wantedIndex == 0 ? complete - 1 : 0; i >= 0 && i < complete; i += step) {
             const std::span<const std::uint8_t> image(readBuffer_.data() + static_cast<std::size_t>(i) * size,
@@ -305,9 +309,14 @@ public:
                 if (cached->pins_ == 0 && !cached->dirty_) LoadOrEmpty(*cached, image);
                 continue;
             }
-            // Nothing turns free while the run is placed: once no entry is free, none is for the rest of it,
-            // and looking again would walk the whole cache for every image.
+            // Nothing turns free while the run is placed except by the one attempt to make room: once that
+            // is spent, none is for the rest of it, and looking again would walk the whole cache for every
+            // image.
             Entry* entry = noneFree ? nullptr : TryTakeEntry();
+            if (entry == nullptr && !noneFree && !roomMade) {
+                roomMade = true;
+                if (MakeRoom()) entry = TryTakeEntry();
+            }
             if (entry == nullptr) {
                 noneFree = true;
                 continue;
@@ -449,11 +458,8 @@ public:
     // nothing helps.
     Entry& Evict() {
         if (Entry* entry = TryTakeEntry()) return *entry;
-        if (!store_.GrowInsteadOfWriting()) {
-            const bool wrote = policy_ == FullCachePolicy::WriteOldestDirty ? WriteOldestDirty() : Flush();
-            if (wrote) {
-                if (Entry* entry = TryTakeEntry()) return *entry;
-            }
+        if (!store_.GrowInsteadOfWriting() && WriteAsPolicySays()) {
+            if (Entry* entry = TryTakeEntry()) return *entry;
         }
         // An entry that became reusable unseen (a write that failed half-way told no other cache) is found
         // by looking at every entry once, before the cache grows or gives up.
@@ -467,6 +473,20 @@ public:
 private:
     using Node = TCacheEntry<Position>;
     friend class TCachePin<Entry>;
+
+    // The write a full cache makes when nothing is reusable: answers whether anything was written.
+    bool WriteAsPolicySays() {
+        return policy_ == FullCachePolicy::WriteOldestDirty ? WriteOldestDirty() : Flush();
+    }
+
+    // Room for more entries in a cache with nothing reusable: a write as the policy says, or under the
+    // transaction lock one growth step. Answers whether anything was written or added.
+    bool MakeRoom() {
+        if (!store_.GrowInsteadOfWriting()) return WriteAsPolicySays();
+        if (growthStep_ <= 0) return false;
+        capacity_ += growthStep_;
+        return true;
+    }
 
     // The slot table gives pins a place to look that stays when an entry is freed; a slot's generation moves
     // on whenever its entry is emptied, reused or freed.

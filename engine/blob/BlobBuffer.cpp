@@ -51,7 +51,7 @@ void TBlobBuffer::LoadChain() {
     for (;;) {
         BlockPin block;
         // A change by another program dropped the cache: the chain is read afresh.
-        if (!file_.GetBlock(firstBlock_, false, 0, block)) continue;
+        if (!file_.GetBlock(firstBlock_, true, file_.FirstReadCount(firstBlock_), block)) continue;
         if (block->Owner() != ownerSlot_) {
             if (openMode_ != BlobOpenRead) file_.RaiseCorrupt();
             Resize(0);
@@ -73,7 +73,11 @@ void TBlobBuffer::LoadChain() {
         bytes_.clear();
         std::uint32_t loaded = 0;
         bool restart = false;
-        std::unordered_set<std::uint32_t> visited{firstBlock_.Value};
+        // A chain laid out in one piece has passed exactly the blocks from its first to the current one; the
+        // blocks passed are listed only once it leaves that order, where a link may lead back.
+        std::unordered_set<std::uint32_t> visited;
+        bool inOnePiece = true;
+        std::uint32_t blocks = 1;
         while (loaded < total) {
             const std::uint32_t wanted = std::min(payload, total - loaded);
             GrowTo(loaded + wanted, total);
@@ -82,7 +86,12 @@ void TBlobBuffer::LoadChain() {
             bytes_.resize(loaded);
             const BlockOffset next = block->Next();
             if (got < wanted || loaded == total || next == BlockOffset{} || !file_.IsValidBlock(next)) break;
-            if (!visited.insert(next.Value).second) file_.RaiseCorrupt();
+            if (inOnePiece && next.Value != block->GetPosition().Value + file_.GetBlockSize()) {
+                inOnePiece = false;
+                for (std::uint32_t i = 0; i < blocks; ++i)
+                    visited.insert(firstBlock_.Value + i * file_.GetBlockSize());
+            }
+            if (!inOnePiece && !visited.insert(next.Value).second) file_.RaiseCorrupt();
             BlockPin following;
             try {
                 if (!file_.GetBlock(next, true, file_.BlocksNeeded(total - loaded), following)) {
@@ -95,9 +104,12 @@ void TBlobBuffer::LoadChain() {
             }
             if (following->Owner() != ownerSlot_) break;
             block = std::move(following);
+            ++blocks;
         }
-        block.Release();
+        // A restart's drop of the cache has emptied the pin.
         if (restart) continue;
+        file_.ChainLoaded(block->GetPosition(), blocks);
+        block.Release();
         changed_ = false;
         if (loaded < total) RaiseEngineError(ErrEndOfBlob, file_.FileName());
         return;

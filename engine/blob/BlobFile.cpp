@@ -178,6 +178,16 @@ bool TBlobFile::GetBlock(BlockOffset position, bool readAhead, std::uint32_t cou
     return true;
 }
 
+std::uint32_t TBlobFile::FirstReadCount(BlockOffset first) const noexcept {
+    if (first == loadedChainEnd_) return ReadAheadLimit();
+    return std::clamp<std::uint32_t>(loadedChainBlocks_, 1, ReadAheadLimit());
+}
+
+void TBlobFile::ChainLoaded(BlockOffset last, std::uint32_t blocks) noexcept {
+    loadedChainEnd_ = BlockOffset(last.Value + blockSize_);
+    loadedChainBlocks_ = blocks;
+}
+
 BlockPin TBlobFile::FetchForWrite(BlockOffset position, std::uint32_t count) {
     BlockPin block;
     if (!IsValidBlock(position) || !GetBlock(position, true, count, block)) RaiseCorrupt();

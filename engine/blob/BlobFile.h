@@ -124,6 +124,12 @@ public:
     // short read of it is 9217.
     bool GetBlock(BlockOffset position, bool readAhead, std::uint32_t count, BlockPin& block);
     void ReleaseBlock(BlockPin& block) noexcept { block.Release(); }
+    // The blocks a load reads with a value's first block, before it knows the value's length: as many as the
+    // last value loaded took, so that a chain laid out in one piece comes with one read; the whole read-ahead
+    // limit when the value starts where the last one ended, as values read in the order they were written
+    // do, whose next values that read brings in as well. ChainLoaded tells it where a load ended.
+    std::uint32_t FirstReadCount(BlockOffset first) const noexcept;
+    void ChainLoaded(BlockOffset last, std::uint32_t blocks) noexcept;
     // GetBlock with read ahead for saving and freeing, which run under the write lock, where a read never
     // reports another program's change: a report, like an offset that names no block, is 8963.
     BlockPin FetchForWrite(BlockOffset position, std::uint32_t count);
@@ -285,6 +291,9 @@ private:
     TCache<TBlock> blocks_;
     // A block went onto the free list since the blocks were last written or dropped (FlushChange).
     bool freedBlocks_ = false;
+    // The block after the last one the last load read, and that load's blocks (FirstReadCount).
+    BlockOffset loadedChainEnd_;
+    std::uint32_t loadedChainBlocks_ = 1;
     TSharedFileLock locks_;
     // A code returned by an open-value operation, stored in the error context naming the record file.
     std::uint16_t Refuse(std::uint16_t code) const;

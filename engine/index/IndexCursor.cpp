@@ -713,6 +713,36 @@ std::uint32_t TIndexFile::GetContiguousRunLength(std::uint32_t max, int directio
     return run;
 }
 
+void TIndexFile::GetRecordsAheadOnPage(std::uint32_t max, int direction,
+                                       std::vector<std::uint32_t>& records) {
+    records.clear();
+    if (NaturalOrder()) return;
+    const TPage* const page = currentPage_.Get();
+    if (page == nullptr || !page->IsLeaf() || page->Count() == 0 || page->Format().IndexNumber != current_)
+        return;
+    // As a step does: with filters the visible records, else the range's keys.
+    const bool filtered = bitmaps_.BitmapMode();
+    const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));
+    const bool forward = direction == 1;
+    const TKeyRange& range = cursor_.Range;
+    const TIndexKey& bound = forward ? range.End : range.Start;
+    const TKeyOrder& order = KeyOrderOf(current_);
+    const bool descending = settings_.Descending != 0;
+    const std::size_t at = std::clamp<std::size_t>(page->UpdateCursor, 1, page->Count()) - 1u;
+    const std::int64_t step = forward ? 1 : -1;
+    for (std::int64_t i = static_cast<std::int64_t>(at) + step;
+         records.size() < max && i >= 0 && i < static_cast<std::int64_t>(page->Count()); i += step) {
+        const auto entry = static_cast<std::size_t>(i);
+        if (!filtered && range.Active) {
+            const int side =
+                order.Compare(page->Key(entry).data(), bound.Bytes.data(), settings_.KeyLength, descending);
+            if (forward ? side > 0 : side < 0) break;
+        }
+        const std::uint32_t record = page->Entry(entry).Pointer;
+        if (!filtered || bits.Visible(record)) records.push_back(record);
+    }
+}
+
 std::uint32_t TIndexFile::GetReadAheadSpan(std::uint32_t max, int direction) {
     if (!NaturalOrder()) return GetContiguousRunLength(max, direction);
     const NaturalBits bits(bitmaps_.VisibleBits(PhysicalRecordCount()));

@@ -376,6 +376,11 @@ public:
     // (preceding) max - 1, so that a filter that keeps scattered records is read a span at a time rather
     // than a record at a time.
     std::uint32_t GetReadAheadSpan(std::uint32_t max, int direction);
+    // Index order: the record numbers of the entries after (direction 1) or before (any other) the current
+    // one on the cursor's leaf page, at most max, in the order a walk meets them, leaving out records not
+    // visible and stopping at the range's bound: the records a walk reads next, for one read-ahead that
+    // fetches them together. Empty in natural order and without a current leaf page.
+    void GetRecordsAheadOnPage(std::uint32_t max, int direction, std::vector<std::uint32_t>& records);
 
     // Ranges: index order only; nothing in natural order. The bounds take the key length of bytes, zero
     // beyond. ApplyRange makes the range active; its ordinals come from ComputeRangeOrdinals, which the table

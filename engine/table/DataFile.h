@@ -122,7 +122,10 @@ public:
     // ---- Settings the owner makes before open ----
 
     // Set: every operation compares the change counters before it starts, instead of at a cache miss.
-    // Ignored while open.
+    // Clear: a key search compares them every time, a fetch when its record is not cached; a walk (the steps
+    // of GetNextRecord and GetPriorRecord) compares them once per read-ahead run, at the miss that reads the
+    // run, and delivers that run's records as the files held them then: another program's change to a record
+    // of the run shows at the walk's next run, never half of it. Ignored while open.
     void SetStrictChangeDetection(bool strict) noexcept;
     // Set: the record, index and large-object files are opened with write-through. Ignored while open.
     void SetForceBufferFlush(bool force) noexcept;
@@ -170,7 +173,11 @@ public:
     // order the slots the index cursor's current page names one after another, or in the cursor's natural
     // order the slots up to the last visible one within reach (GetReadAheadSpan), with read-ahead in
     // natural order the following slots (forward) or the slots before it down to slot 1, each at most
-    // ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A
+    // ReadAheadLimit in all; cached entries in the run that are pinned or dirty stay as they are. A step of
+    // a walk in index order (read-ahead in index order, forward or backward) also reads, under the same
+    // read, the records the index page names next (ReadAheadOnPage): the walk checks for other programs'
+    // changes once per such run and meets their changes at its next run, while a jump or a key search
+    // (ReadOne) reads its record alone. A
     // slot that does not come whole raises 9217 on a shared table; elsewhere (exclusive, or under the
     // transaction lock, where slots may exist only in the cache) its entry is missing, 8962.
     bool GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int direction, RecordPin& record);
@@ -907,6 +914,11 @@ private:
     void FitRecordImages();
     // How many slots a miss at the slot reads, and the first of them.
     std::uint32_t ReadAheadCount(SlotNumber slot, bool indexOrder, int direction);
+    // After a walk's miss in index order, under the read that miss began: the records the cursor's leaf
+    // page names next (GetRecordsAheadOnPage, at most ReadAheadLimit) that are not cached, each run of
+    // consecutive slots with one read, so that the walk's next steps find them cached from the same state
+    // of the files.
+    void ReadAheadOnPage(int direction);
     // Computes the entry's calculated fields once.
     void Calculate(TRecord& record);
 
@@ -918,6 +930,8 @@ private:
     std::uint16_t recordSize_ = 0;
     std::uint16_t calcAreaSize_ = 0;
     std::uint32_t readAheadLimit_ = 0;
+    // ReadAheadOnPage's list of records, kept to spare an allocation on every run.
+    std::vector<std::uint32_t> recordsAhead_;
     bool hasValidityChecks_ = false;
     bool hasDefaults_ = false;
     bool hasCalculatedFields_ = false;

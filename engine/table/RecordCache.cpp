@@ -87,9 +87,30 @@ bool TDataFile::GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int 
         const SlotNumber first = direction == ReadForward ? slot : SlotNumber(slot.Value - (count - 1));
         record = records_.ReadRun(first, static_cast<int>(count), slot);
         if (!record) RaiseCorrupt();
+        if (readAhead && indexOrder && direction != ReadOne) ReadAheadOnPage(direction);
     }
     Calculate(*record);
     return true;
+}
+
+void TDataFile::ReadAheadOnPage(int direction) {
+    indexFile_.GetRecordsAheadOnPage(readAheadLimit_, direction, recordsAhead_);
+    // Only what a miss would read: a record cached is as current as the check that let it in, and a number
+    // beyond the slots is a damaged entry that its own fetch reports.
+    std::erase_if(recordsAhead_, [this](std::uint32_t slot) {
+        return slot == 0 || slot >= header_.NextSlotNumber.Value ||
+               records_.Peek(SlotNumber(slot)) != nullptr;
+    });
+    std::sort(recordsAhead_.begin(), recordsAhead_.end());
+    recordsAhead_.erase(std::unique(recordsAhead_.begin(), recordsAhead_.end()), recordsAhead_.end());
+    for (std::size_t i = 0; i < recordsAhead_.size();) {
+        std::size_t end = i + 1;
+        while (end < recordsAhead_.size() && recordsAhead_[end] == recordsAhead_[end - 1] + 1) ++end;
+        const SlotNumber first(recordsAhead_[i]);
+        // Placed and let go at once: the walk pins each when it gets there.
+        records_.ReadRun(first, static_cast<int>(end - i), first).Release();
+        i = end;
+    }
 }
 
 void TDataFile::SetRecordNumber(TRecord& record, SlotNumber slot) {

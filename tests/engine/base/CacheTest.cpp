@@ -368,14 +368,79 @@ TEST_F(CacheTest, AShortReadPlacesOnlyCompleteImages) {
     big.ForEach([](const TestEntry& e) { EXPECT_FALSE(e.InReadRange()); });
 }
 
-TEST_F(CacheTest, AReadRunLongerThanTheFreeEntriesLeavesTheRestOutWithoutWriting) {
-    Pin pinned = ReadOne(cache_, 50);
-    ReadOne(cache_, 51)->SetValue(3);
-    Pin wanted = cache_.ReadRun(P(1), 6, P(1));
-    ASSERT_TRUE(wanted);
-    EXPECT_EQ(wanted->Value(), 1001u);
-    EXPECT_TRUE(store_.writes.empty());
-    EXPECT_EQ(Order(cache_), (std::vector<std::uint32_t>{1, 51, 50}));
+TEST_F(CacheTest, AReadRunLongerThanTheCleanEntriesMakesRoomOnceAsEvictionDoes) {
+    struct Case {
+        const char* what;
+        FullCachePolicy policy;
+        bool inTransaction;
+        // The entries at 50, 51 and 52 before the run: pinned ones stay pinned through it.
+        bool pinned;
+        std::vector<std::uint32_t> order;
+        std::vector<Write> writes;
+        int capacity;
+    };
+    // A run of 6 from 1 into 4 entries that hold three dirty images (50, 51, 52): the wanted image takes the
+    // fourth, the rest needs room that only a write (or growth) gives.
+    const std::vector<Case> cases = {
+        {"flush all: one write of 50..52, and three images placed from the far end",
+         FullCachePolicy::FlushAll,
+         false,
+         false,
+         {1, 4, 5, 6},
+         {{FirstImage + 49 * 8, 24}},
+         4},
+        {"write oldest: the one write frees one entry",
+         FullCachePolicy::WriteOldestDirty,
+         false,
+         false,
+         {1, 6, 52, 51},
+         {{FirstImage + 49 * 8, 8}},
+         4},
+        {"transaction: one growth step, nothing written",
+         FullCachePolicy::FlushAll,
+         true,
+         false,
+         {1, 2, 3, 4, 5, 6, 52, 51, 50},
+         {},
+         9},
+        {"all pinned: nothing to write, the rest stays out",
+         FullCachePolicy::FlushAll,
+         false,
+         true,
+         {1, 52, 51, 50},
+         {},
+         4},
+    };
+    for (const Case& c : cases) {
+        TestStore store(100);
+        store.inTransaction = c.inTransaction;
+        Cache cache(store, {4, 5, c.policy});
+        std::vector<Pin> pins;
+        for (std::uint32_t n = 50; n <= 52; ++n) {
+            Pin pin = ReadOne(cache, n);
+            pin->SetValue(n * 10);
+            if (c.pinned) pins.push_back(std::move(pin));
+        }
+        Pin wanted = cache.ReadRun(P(1), 6, P(1));
+        ASSERT_TRUE(wanted) << c.what;
+        EXPECT_EQ(store.reads, 4) << c.what;
+        EXPECT_EQ(wanted->Value(), 1001u) << c.what;
+        EXPECT_EQ(Order(cache), c.order) << c.what;
+        EXPECT_EQ(store.writes, c.writes) << c.what;
+        EXPECT_EQ(cache.Capacity(), c.capacity) << c.what;
+        // Every image placed holds the file's; every change is still cached or in the file.
+        for (std::uint32_t n = 2; n <= 6; ++n) {
+            if (const TestEntry* e = cache.Peek(P(n))) {
+                EXPECT_EQ(e->Value(), 1000u + n) << c.what;
+            }
+        }
+        for (std::uint32_t n = 50; n <= 52; ++n) {
+            const TestEntry* e = cache.Peek(P(n));
+            EXPECT_TRUE(e != nullptr ? e->Value() == n * 10 : store.Stored(static_cast<int>(n)) == n * 10)
+                << c.what << " " << n;
+        }
+        cache.ForEach([](const TestEntry& e) { EXPECT_FALSE(e.InReadRange()); });
+    }
 }
 
 TEST_F(CacheTest, AnImageTheEntryRefusesLeavesNothingCachedAtItsPosition) {

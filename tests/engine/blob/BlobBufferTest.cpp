@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -340,6 +341,104 @@ TEST_F(BlobBufferTest, AShortBlockOfASharedFileIsAReadError) {
     EXPECT_EQ(EngineCode([&] { value.LoadChain(); }), engine::ErrEndOfBlob);
     engine::BlockPin block;
     EXPECT_EQ(EngineCode([&] { t.file.GetBlock(BlockOffset(1024), false, 1, block); }), engine::ErrRead);
+}
+
+TEST_F(BlobBufferTest, ChainsInOnePieceOrInSeveralReadBackWholeWithAReadPerPiece) {
+    // Twelve values of three blocks written one after another, then every second one freed and the others
+    // rewritten twice as long: each keeps its three blocks and takes three from the free list, so the chains
+    // run in several pieces through the freed values' blocks.
+    constexpr std::uint32_t Values = 12;
+    std::vector<BlockOffset> firsts(Values + 1);
+    std::vector<std::string> texts(Values + 1);
+    {
+        BlobTable t;
+        t.Create();
+        for (std::uint32_t slot = 1; slot <= Values; ++slot) {
+            TBlobBuffer value = Value(t.file, slot);
+            texts[slot] = Pattern(3 * Payload, static_cast<int>(slot));
+            Fill(value, texts[slot]);
+            value.SaveChain();
+            firsts[slot] = value.FirstBlock();
+        }
+        Written(t);
+    }
+    const auto readAll = [&](const std::vector<std::uint32_t>& order) {
+        BlobTable t;
+        t.Open();
+        t.file.reads.clear();
+        for (const std::uint32_t slot : order) {
+            TBlobBuffer value = Value(t.file, slot, firsts[slot].Value);
+            value.LoadChain();
+            EXPECT_EQ(Text(value), texts[slot]) << "slot " << slot;
+        }
+        return t.file.reads.size();
+    };
+    std::vector<std::uint32_t> written;
+    for (std::uint32_t slot = 1; slot <= Values; ++slot) written.push_back(slot);
+    // In the order written, 36 blocks: the first value's first block alone (nothing told its length yet),
+    // its other two, then one read that brings the eleven values after it.
+    EXPECT_EQ(readAll(written), 3u);
+    // Apart (every third, with the blocks between not cached): a read per value once a value's length is
+    // known, the first one's two reads as before.
+    EXPECT_EQ(readAll({1, 4, 7, 10}), 5u);
+
+    {
+        BlobTable t;
+        t.Open();
+        for (std::uint32_t slot = 2; slot <= Values; slot += 2) {
+            TBlobBuffer value = Value(t.file, slot, firsts[slot].Value);
+            value.FreeChain();
+            texts[slot].clear();
+        }
+        for (std::uint32_t slot = 1; slot <= Values; slot += 2) {
+            TBlobBuffer value = Value(t.file, slot, firsts[slot].Value);
+            texts[slot] = Pattern(6 * Payload - 1, static_cast<int>(slot) + 50);
+            Fill(value, texts[slot]);
+            value.SaveChain();
+            EXPECT_EQ(value.FirstBlock(), firsts[slot]);
+        }
+        Written(t);
+    }
+    // The pieces of each chain, from the file's bytes: a piece ends where a link leads elsewhere than to the
+    // next block.
+    const std::string bytes = ReadBytes("t.BLB");
+    std::size_t pieces = 0;
+    std::vector<std::uint32_t> odd;
+    for (std::uint32_t n = Values / 2; n >= 1; --n) {
+        const std::uint32_t slot = 2 * n - 1;
+        odd.push_back(slot);
+        ++pieces;
+        for (std::uint32_t at = firsts[slot].Value, next = 0; (next = GetBlock(bytes, at, B).next) != 0;
+             at = next) {
+            if (next != at + B) ++pieces;
+        }
+    }
+    EXPECT_GT(pieces, 2 * odd.size());
+    // Backwards and forwards: at most a read a piece, and the first block of the first value on its own.
+    EXPECT_LE(readAll(odd), 1 + pieces);
+    std::reverse(odd.begin(), odd.end());
+    EXPECT_LE(readAll(odd), 1 + pieces);
+}
+
+TEST_F(BlobBufferTest, ALinkPastTheFilesRealEndIsAShortValueAndNothingIsReadOrTakenThere) {
+    // 512 -> 1024 -> 1536, three payloads long; the header's end of file covers 2048, but the file is cut
+    // after the open to end at 1536, so the third block lies past its real end.
+    std::string file = BlobHeaderImage(1, 0, 2048);
+    PutBlock(file, 512, B, {0, 1024, Payload, 1, 3 * Payload, Pattern(Payload, 1)});
+    PutBlock(file, 1024, B, {512, 1536, Payload, 1, 0, Pattern(Payload, 2)});
+    PutBlock(file, 1536, B, {1024, 0, Payload, 1, 0, Pattern(Payload, 3)});
+    WriteBytes("t.BLB", file);
+    BlobTable t;
+    t.Open();
+    fs::resize_file("t.BLB", 1536);
+    TBlobBuffer value = Value(t.file, 1, 512);
+    EXPECT_EQ(EngineCode([&] { value.LoadChain(); }), engine::ErrEndOfBlob);
+    // The two whole blocks were read; nothing stands for the block the file lacks, nothing is to be written
+    // and the file kept its size.
+    EXPECT_EQ(value.Size(), static_cast<std::int32_t>(2 * Payload));
+    EXPECT_EQ(t.file.Blocks().Peek(BlockOffset(1536)), nullptr);
+    EXPECT_FALSE(t.file.FlushBlocks());
+    EXPECT_EQ(fs::file_size("t.BLB"), 1536u);
 }
 
 TEST_F(BlobBufferTest, AnotherHandlesChangeIsSeenAtTheNextMissAndTheLoadStartsAgain) {

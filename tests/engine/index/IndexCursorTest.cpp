@@ -750,7 +750,12 @@ TEST_F(IndexCursorTest, TheContiguousRunFollowsTheLeafAndTheRecordCacheReadsItAt
     table.reads.clear();
     engine::RecordPin record;
     ASSERT_TRUE(table.GetRecord(SlotNumber(7), true, true, engine::ReadForward, record));
-    EXPECT_EQ(table.reads, (std::vector<FileAccess>{{SlotOffset(table, 7), 3 * table.GetRecordSize()}}));
+    // The run first; then the records the leaf names after it (IDs 5 and 101 .. 106 in slots 11 and 1 .. 6),
+    // a read for each run of consecutive slots.
+    const std::int32_t size = table.GetRecordSize();
+    EXPECT_EQ(table.reads, (std::vector<FileAccess>{{SlotOffset(table, 7), 3 * size},
+                                                    {SlotOffset(table, 1), 6 * size},
+                                                    {SlotOffset(table, 11), size}}));
 }
 
 TEST_F(IndexCursorTest, OpenLandsOnTheFirstKeyAndTruncateAndCloseClearTheCursor) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,57 @@ TEST_F(RecordCacheTest, DirtyRecordsAreWrittenInRunsOfConsecutiveSlots) {
     engine::TReadGuard read(reopened);
     EXPECT_EQ(StoredText(reopened, Fetch(reopened, 4)->Image(), 2), "changed 4");
     EXPECT_EQ(StoredText(reopened, Fetch(reopened, 9)->Image(), 2), "changed 9");
+}
+
+TEST_F(RecordCacheTest, AScanThroughACacheFullOfChangesReadsEachRunOnceAndLosesNone) {
+    // Records of 100 bytes: 1310 cached, 327 read at once.
+    constexpr std::uint32_t Slots = 6000;
+    CreateSizedTable("t", 100, static_cast<int>(Slots));
+    std::map<std::uint32_t, std::string> changed;
+    {
+        RecordingDataFile table;
+        Open(table, "t", true);
+        const int capacity = table.RecordCache().Capacity();
+        ASSERT_EQ(capacity, 1310);
+        // Changes in a seeded order, fetched one slot at a time: each time the cache is full of them it
+        // writes them all, and the last round leaves it full but for ten entries.
+        std::mt19937 random(59);
+        std::uniform_int_distribution<std::uint32_t> anySlot(1, Slots);
+        while (changed.size() < 3 * static_cast<std::size_t>(capacity) - 10) {
+            const std::uint32_t slot = anySlot(random);
+            if (changed.contains(slot)) continue;
+            RecordPin record = Fetch(table, slot);
+            changed[slot] = "changed " + std::to_string(slot);
+            SetStored(table, record->Image(), 2, Str(changed[slot]));
+            record->MarkDirty();
+        }
+        int dirty = 0;
+        table.RecordCache().ForEach([&](const TRecord& record) { dirty += record.Dirty() ? 1 : 0; });
+        ASSERT_EQ(dirty, capacity - 10);
+
+        table.reads.clear();
+        for (std::uint32_t slot = 1; slot <= Slots; ++slot) {
+            RecordPin record = Fetch(table, slot, true);
+            ASSERT_TRUE(record) << slot;
+            const auto found = changed.find(slot);
+            EXPECT_EQ(StoredText(table, record->Image(), 2), found != changed.end() ? found->second : "")
+                << slot;
+        }
+        // A run for every 327 slots, and a few more where a cached change began a run's slot (a run starts
+        // at the slot missed).
+        const std::size_t runs = (Slots + table.ReadAheadLimit() - 1) / table.ReadAheadLimit();
+        EXPECT_LE(table.reads.size(), runs + runs / 2);
+    }
+    // The file, walked by a fresh handle: every change reached it, whether written by an eviction or the
+    // close.
+    RecordingDataFile reopened;
+    Open(reopened, "t", true);
+    for (std::uint32_t slot = 1; slot <= Slots; ++slot) {
+        const auto found = changed.find(slot);
+        EXPECT_EQ(StoredText(reopened, Fetch(reopened, slot)->Image(), 2),
+                  found != changed.end() ? found->second : "")
+            << slot;
+    }
 }
 
 TEST_F(RecordCacheTest, OnlyTakingAFreeSlotAppends) {

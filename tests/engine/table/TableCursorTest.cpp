@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -334,6 +335,77 @@ TEST_F(CursorChangeTableTest, TheStepsAfterAKeyLookupSeeAnotherHandlesChange) {
     EXPECT_EQ(IdOf(a_, image), 40);
     EXPECT_EQ(StoredText(a_, image, CursorNoteField), "fourth");
     EXPECT_FALSE(a_.OperationReadLockHeld());
+}
+
+TEST_F(TableCursorTest, AWalkChecksOncePerRunAndMeetsAnotherHandlesChangeAtTheNextRun) {
+    // 600 records in slots 1..600 whose name order is not their slot order: the walk in "ByName" order
+    // misses on nearly every record, and its runs are a leaf page's records each.
+    constexpr std::int32_t Rows = 600;
+    const auto nameOf = [](std::int32_t slot) {
+        const std::string number = std::to_string(slot * 7919 % Rows);
+        return "n" + std::string(3 - number.size(), '0') + number;
+    };
+    const auto slotNamed = [&](const std::string& name) {
+        std::int32_t slot = 1;
+        while (nameOf(slot) != name) ++slot;
+        return static_cast<std::uint32_t>(slot);
+    };
+    std::vector<CursorRow> rows;
+    for (std::int32_t slot = 1; slot <= Rows; ++slot) rows.push_back({slot * 10, slot, nameOf(slot)});
+    // The third record in name order lies in the walk's first run, the last one in a later run.
+    const std::uint32_t inRun = slotNamed("n002");
+    const std::uint32_t later = slotNamed("n599");
+    for (const bool strict : {false, true}) {
+        const std::string name = strict ? "strict" : "walk";
+        CreateCursorTable(name);
+        FillCursorTable(name, rows);
+        RecordingDataFile a;
+        engine::TDataFile b;
+        OpenTable(a, name, false, strict);
+        OpenTable(b, name);
+        a.SetIndexName("ByName");
+        a.SetToBegin();
+        Image image(a.GetRecordBufferSize());
+        // The first record came with the move to the beginning; the second one's miss reads the first run.
+        ASSERT_EQ(a.GetNextRecord(image), 0);
+        ASSERT_EQ(a.GetNextRecord(image), 0);
+        ASSERT_EQ(StoredText(a, image, CursorNameField), "n001");
+        WriteShared(b, [&] {
+            SetNote(b, inRun, "changed");
+            SetNote(b, later, "changed");
+        });
+        a.reads.clear();
+        std::vector<std::string> names;
+        while (a.GetNextRecord(image) == 0) {
+            const std::int32_t slot = IdOf(a, image) / 10;
+            ASSERT_GE(slot, 1);
+            ASSERT_LE(slot, Rows);
+            // Whole records only: the name is the one of the record's ID.
+            EXPECT_EQ(StoredText(a, image, CursorNameField), nameOf(slot));
+            const std::string note = StoredText(a, image, CursorNoteField);
+            // Without strict detection the first run shows the files as they were when it was read; the
+            // change to a record of a later run shows. With it, every step checks.
+            const bool changed = slot == static_cast<std::int32_t>(later) ||
+                                 (strict && slot == static_cast<std::int32_t>(inRun));
+            EXPECT_EQ(note, changed ? "changed" : "note") << name << " " << slot;
+            names.push_back(nameOf(slot));
+        }
+        EXPECT_EQ(names.size(), static_cast<std::size_t>(Rows - 2)) << name;
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << name;
+        if (!strict) {
+            // A change check reads the record file's header: once per run, not once per record.
+            const auto checks = std::count_if(a.reads.begin(), a.reads.end(), [&](const FileAccess& read) {
+                return read.offset < SlotOffset(a, 1);
+            });
+            EXPECT_LE(checks, Rows / 20);
+        }
+        // A key search checks first, whatever the cache holds.
+        WriteShared(b, [&] { SetNote(b, inRun, "again"); });
+        a.SetIndexNumber(0);
+        ASSERT_TRUE(a.FindKey(false, RowImage(a, static_cast<std::int32_t>(inRun) * 10, 0, ""), 0, false, 0));
+        EXPECT_EQ(CurrentNote(a), "again") << name;
+        EXPECT_FALSE(a.OperationReadLockHeld()) << name;
+    }
 }
 
 // ---- Locks ----
