@@ -499,16 +499,20 @@ void TJournal::Finish() {
     // A change that failed part-way is never marked whole: it stays open for RollBack, or in the file for the
     // next program that meets it.
     if (broken_) return;
-    const bool written = headerWritten_;
-    const std::uint64_t id = changeId_;
-    // Forgotten whatever happens: a mark that fails leaves the change open in the file, for the next program
-    // that meets it to put back.
+    if (headerWritten_) {
+        std::array<std::uint8_t, JournalHeaderSize> header{};
+        EncodeJournalHeader({JournalState::Finished, changeId_}, header);
+        try {
+            Seek(0, 0);
+            Write(header.data(), static_cast<std::int32_t>(header.size()));
+        } catch (...) {
+            // The files hold the whole change, the journal calls it open: it is put back, by RollBack or by
+            // the next program that meets it, never reported done.
+            broken_ = true;
+            throw;
+        }
+    }
     ResetChange();
-    if (!written) return;
-    std::array<std::uint8_t, JournalHeaderSize> header{};
-    EncodeJournalHeader({JournalState::Finished, id}, header);
-    Seek(0, 0);
-    Write(header.data(), static_cast<std::int32_t>(header.size()));
 }
 
 void TJournal::RollBack() {

@@ -64,12 +64,12 @@ public:
     // A write of the open change failed: it can only be put back.
     bool ChangeBroken() const noexcept { return open_ && broken_; }
     // Makes the writes taken and marks the open change whole (one write); nothing when none is open. A change
-    // whose writes failed (raised here or before) is never marked whole: it stays open for RollBack, and in
-    // the file for the next program that meets it. A mark that fails forgets the change, left open likewise.
+    // whose writes failed (raised here or before), or whose mark failed, is never marked whole: it stays open
+    // and broken for RollBack, and in the file for the next program that meets it.
     void Finish();
     // Drops the writes taken, puts back what the open change wrote from the journal into the guarded files
     // and marks it finished; nothing when none is open. Used by the program that made the change, under the
-    // locks it still holds; forgotten as Finish forgets it.
+    // locks it still holds; a put-back that fails leaves the change in the file for the next program.
     void RollBack();
 
     // Whether the journal holds an open change (one read of its header). Only meaningful where nobody can be
