@@ -58,7 +58,7 @@ void AppendEntry(std::vector<std::uint8_t>& out, const JournalEntry& entry, cons
 }
 
 // The parts of start .. end not in the saved map, into gaps.
-void Unsaved(const std::map<std::int64_t, std::int64_t>& saved, std::int64_t start, std::int64_t end,
+void Unsaved(const std::pmr::map<std::int64_t, std::int64_t>& saved, std::int64_t start, std::int64_t end,
              std::vector<std::pair<std::int64_t, std::int64_t>>& gaps) {
     gaps.clear();
     if (start >= end) return;
@@ -168,7 +168,12 @@ std::uint8_t TJournal::PartOf(const TFileHandler& file) const {
 void TJournal::ResetChange() noexcept {
     open_ = false;
     headerWritten_ = false;
-    parts_ = {};
+    for (PartState& part : parts_) {
+        part.LengthSaved = false;
+        part.StartLength = 0;
+        part.Saved.clear();
+    }
+    savedMemory_.release();
     end_ = 0;
     deferred_.clear();
     deferredBytes_ = 0;

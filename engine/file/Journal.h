@@ -4,8 +4,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <string_view>
@@ -100,12 +102,13 @@ private:
         std::uint64_t KeptAt = 0;
     };
     struct PartState {
+        explicit PartState(std::pmr::memory_resource* memory) : Saved(memory) {}
         // The file's length when the change began, once the journal holds it: learnt from the first write
         // that reaches past the end (its read of the bytes it overwrites comes short) or cuts.
         bool LengthSaved = false;
         std::int64_t StartLength = 0;
-        // The ranges saved in this change: start to end, never overlapping.
-        std::map<std::int64_t, std::int64_t> Saved;
+        // The ranges saved in this change: start to end, never overlapping; only ever added to within it.
+        std::pmr::map<std::int64_t, std::int64_t> Saved;
     };
     void OpenChange();
     void ResetChange() noexcept;
@@ -137,7 +140,12 @@ private:
     std::uint8_t PartOf(const TFileHandler& file) const;
 
     JournalFiles files_{};
-    std::array<PartState, JournalParts> parts_{};
+    // The saved ranges' room, all of it given back when the change ends: a shared change saves a few dozen
+    // runs (a map entry of two numbers takes 48 bytes), a larger one takes more from the heap.
+    std::array<std::byte, 4096> savedRoom_;
+    std::pmr::monotonic_buffer_resource savedMemory_{savedRoom_.data(), savedRoom_.size()};
+    std::array<PartState, JournalParts> parts_{PartState(&savedMemory_), PartState(&savedMemory_),
+                                               PartState(&savedMemory_)};
     bool open_ = false;
     // The change's header is in the file: its first journal write carried it.
     bool headerWritten_ = false;
