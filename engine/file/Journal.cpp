@@ -1,6 +1,7 @@
 #include "engine/file/Journal.h"
 
 #include <algorithm>
+#include <bit>
 #include <memory>
 #include <random>
 #include <vector>
@@ -11,6 +12,10 @@
 #include "engine/file/SharedFileLock.h"
 #include "engine/os/PosixFile.h"
 #include "rtl/Text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace engine {
 
@@ -26,6 +31,8 @@ constexpr std::size_t LargestKeptImage = 8192;
 // Past the end of any file: a cut forgets everything after it.
 constexpr std::int64_t LargestFileEnd = std::int64_t{1} << 40;
 constexpr std::size_t KeptImagesLimit = std::size_t{4} << 20;
+// The buffers of made writes kept for later ones: about as many as a change's writes of pages and headers.
+constexpr std::size_t SpareBufferCount = 64;
 // Writes wait in memory up to about this many bytes (an exclusive table's bulk work between flushes) before
 // they are made.
 constexpr std::size_t DeferredLimit = std::size_t{1} << 20;
@@ -43,18 +50,18 @@ std::uint64_t NewChangeId() {
 
 void AppendEntry(std::vector<std::uint8_t>& out, const JournalEntry& entry, const std::uint8_t* saved) {
     const std::size_t at = out.size();
-    out.resize(at + JournalEntryHeaderSize + entry.Count);
-    std::copy_n(saved, entry.Count, out.begin() + static_cast<std::ptrdiff_t>(at + JournalEntryHeaderSize));
+    out.resize(at + JournalEntryHeaderSize);
+    if (saved != nullptr) out.insert(out.end(), saved, saved + entry.Count);
     EncodeJournalEntry(
         entry, std::span<const std::uint8_t>(saved, entry.Count),
         std::span<std::uint8_t, JournalEntryHeaderSize>(out.data() + at, JournalEntryHeaderSize));
 }
 
-// The parts of start .. end not in the saved map.
-std::vector<std::pair<std::int64_t, std::int64_t>> Unsaved(const std::map<std::int64_t, std::int64_t>& saved,
-                                                           std::int64_t start, std::int64_t end) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
-    if (start >= end) return gaps;
+// The parts of start .. end not in the saved map, into gaps.
+void Unsaved(const std::pmr::map<std::int64_t, std::int64_t>& saved, std::int64_t start, std::int64_t end,
+             std::vector<std::pair<std::int64_t, std::int64_t>>& gaps) {
+    gaps.clear();
+    if (start >= end) return;
     auto it = saved.upper_bound(start);
     if (it != saved.begin() && std::prev(it)->second > start) --it;
     std::int64_t at = start;
@@ -63,23 +70,39 @@ std::vector<std::pair<std::int64_t, std::int64_t>> Unsaved(const std::map<std::i
         at = std::max(at, it->second);
     }
     if (at < end) gaps.emplace_back(at, end);
-    return gaps;
 }
 
-// The first position where the two runs of count bytes differ (count when none does), and one past the last,
-// eight bytes a step.
+// The first position where the two runs of count bytes differ (count when none does): sixteen bytes a step,
+// four steps at a time while they are equal, as most of a rewritten page is.
 std::size_t FirstDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) noexcept {
     std::size_t at = 0;
+#if defined(__SSE2__)
+    const auto equal = [&](std::size_t from) {
+        return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + from)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + from)));
+    };
+    constexpr int AllEqual = 0xFFFF;
+    for (; at + 64 <= count; at += 64) {
+        const __m128i all = _mm_and_si128(_mm_and_si128(equal(at), equal(at + 16)),
+                                          _mm_and_si128(equal(at + 32), equal(at + 48)));
+        if (_mm_movemask_epi8(all) != AllEqual) break;
+    }
+    for (; at + 16 <= count; at += 16) {
+        const int same = _mm_movemask_epi8(equal(at));
+        if (same != AllEqual)
+            return at + static_cast<std::size_t>(std::countr_one(static_cast<unsigned>(same)));
+    }
+#endif
     while (at + 8 <= count && LoadU64(a + at) == LoadU64(b + at)) at += 8;
     while (at < count && a[at] == b[at]) ++at;
     return at;
 }
 
 // The runs of bytes where the two differ, start to end, merged across stretches of equal bytes shorter than
-// SavedRunGap: an entry's header costs more than saving such a stretch along.
-std::vector<std::pair<std::size_t, std::size_t>> ChangedRuns(const std::uint8_t* a, const std::uint8_t* b,
-                                                             std::size_t count) {
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
+// SavedRunGap (an entry's header costs more than saving such a stretch along), into runs.
+void ChangedRuns(const std::uint8_t* a, const std::uint8_t* b, std::size_t count,
+                 std::vector<std::pair<std::size_t, std::size_t>>& runs) {
+    runs.clear();
     std::size_t at = FirstDifference(a, b, count);
     while (at < count) {
         const std::size_t start = at;
@@ -102,7 +125,6 @@ std::vector<std::pair<std::size_t, std::size_t>> ChangedRuns(const std::uint8_t*
         // Past a long enough stretch of equal bytes, eight at a time to the next difference.
         if (at < count) at += FirstDifference(a + at, b + at, count - at);
     }
-    return runs;
 }
 
 }  // namespace
@@ -146,7 +168,12 @@ std::uint8_t TJournal::PartOf(const TFileHandler& file) const {
 void TJournal::ResetChange() noexcept {
     open_ = false;
     headerWritten_ = false;
-    parts_ = {};
+    for (PartState& part : parts_) {
+        part.LengthSaved = false;
+        part.StartLength = 0;
+        part.Saved.clear();
+    }
+    savedMemory_.release();
     end_ = 0;
     deferred_.clear();
     deferredBytes_ = 0;
@@ -167,7 +194,13 @@ bool TJournal::Defer(TFileHandler& file, std::int64_t offset, const void* buffer
     if (!open_) OpenChange();
     Deferred write{part, offset, {}, count == 0};
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    if (count > 0) write.Bytes.assign(bytes, bytes + count);
+    if (count > 0) {
+        if (!spareBuffers_.empty()) {
+            write.Bytes = std::move(spareBuffers_.back());
+            spareBuffers_.pop_back();
+        }
+        write.Bytes.assign(bytes, bytes + count);
+    }
     deferred_.push_back(std::move(write));
     deferredBytes_ += static_cast<std::size_t>(count);
     if (!hold_) {
@@ -183,7 +216,7 @@ bool TJournal::Defer(TFileHandler& file, std::int64_t offset, const void* buffer
     return true;
 }
 
-void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out) {
+void TJournal::SaveBefore(Deferred& write, std::vector<std::uint8_t>& out) {
     PartState& state = parts_[write.Part];
     const TFileHandler& file = *files_[write.Part];
     const auto saveLength = [&](std::int64_t length) {
@@ -206,20 +239,35 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
     std::int64_t end =
         write.SetsLength ? state.StartLength : write.Offset + static_cast<std::int64_t>(write.Bytes.size());
     if (state.LengthSaved) end = std::min(end, state.StartLength);
-    const auto gaps = Unsaved(state.Saved, write.Offset, end);
+    if (!write.SetsLength) {
+        // A page or record the handle read or wrote before: the image holds the whole write, and MakeWrite
+        // brings it up to date without looking for it again.
+        const auto holder = Holder(write.Part, write.Offset, write.Bytes.size());
+        if (holder != images_.end()) {
+            write.Kept = &holder->second;
+            write.KeptWithin = static_cast<std::size_t>(write.Offset - holder->first.second);
+            write.KeptAt = erasures_;
+        }
+    }
+    Unsaved(state.Saved, write.Offset, end, gaps_);
+    const auto& gaps = gaps_;
     if (gaps.empty()) return;
     // The file's bytes under every gap, kept or read in one call: the gaps between the runs saved already
     // never match a kept image of their own.
     const std::int64_t spanStart = gaps.front().first;
     const auto wanted = static_cast<std::size_t>(gaps.back().second - spanStart);
-    const std::uint8_t* old = KeptBytes(write.Part, spanStart, wanted);
+    const std::uint8_t* old = nullptr;
+    if (write.Kept != nullptr) {
+        old = write.Kept->Bytes.data() + write.KeptWithin + (spanStart - write.Offset);
+    } else {
+        old = KeptBytes(write.Part, spanStart, wanted);
+    }
     std::int64_t got = static_cast<std::int64_t>(wanted);
-    std::vector<std::uint8_t> read;
     if (old == nullptr) {
-        read.resize(wanted);
-        got = engine::ReadAt(file.Handle(), read.data(), wanted, spanStart);
+        if (readBuffer_.size() < wanted) readBuffer_.resize(wanted);
+        got = engine::ReadAt(file.Handle(), readBuffer_.data(), wanted, spanStart);
         if (got < 0) RaiseEngineError(ErrRead, file.FileName());
-        old = read.data();
+        old = readBuffer_.data();
     }
     std::int64_t fileEnd = spanStart + got;
     // A read that finds nothing may start past the end, a write that leaves a gap before its bytes.
@@ -238,15 +286,14 @@ void TJournal::SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out)
         if (to <= from) break;
         const auto count = static_cast<std::size_t>(to - from);
         const std::uint8_t* was = old + (from - spanStart);
-        // Only the runs of bytes the write changes: a byte it leaves as it is needs no saving, and is saved by
-        // a later write of the change that does change it. A cut saves all it cuts.
-        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        // Only the runs of bytes the write changes: a byte it leaves as it is needs no saving, and is saved
+        // by a later write of the change that does change it. A cut saves all it cuts.
         if (write.SetsLength) {
-            runs.emplace_back(0, count);
+            runs_.assign(1, {0, count});
         } else {
-            runs = ChangedRuns(was, write.Bytes.data() + (from - write.Offset), count);
+            ChangedRuns(was, write.Bytes.data() + (from - write.Offset), count, runs_);
         }
-        for (const auto& [first, last] : runs) {
+        for (const auto& [first, last] : runs_) {
             const std::int64_t runStart = from + static_cast<std::int64_t>(first);
             AppendEntry(out, {changeId_, write.Part, 0, runStart, static_cast<std::uint32_t>(last - first)},
                         was + first);
@@ -260,10 +307,12 @@ void TJournal::MakeWrite(Deferred& write) {
     const int result = write.SetsLength ? TruncateAt(file.Handle(), write.Offset)
                                         : engine::WriteAt(file.Handle(), write.Bytes.data(),
                                                           write.Bytes.size(), write.Offset);
-    // What the file held there is unknown until the write is done.
-    ForgetRange(write.Part, write.Offset,
-                write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
     std::int64_t& known = knownLengths_[write.Part];
+    if (result < 0 || write.SetsLength) {
+        // What a failed write left is unknown; a cut drops everything past it.
+        ForgetRange(write.Part, write.Offset,
+                    write.SetsLength ? LargestFileEnd : write.Offset + std::int64_t(write.Bytes.size()));
+    }
     if (result < 0) {
         known = -1;
         TFileHandler::MapOSError(-result);
@@ -274,69 +323,135 @@ void TJournal::MakeWrite(Deferred& write) {
     } else if (known >= 0) {
         known = std::max(known, write.Offset + static_cast<std::int64_t>(write.Bytes.size()));
     }
-    if (!write.SetsLength) Keep(write.Part, write.Offset, std::move(write.Bytes));
+    if (write.SetsLength) return;
+    if (write.Kept != nullptr && write.KeptAt == erasures_) {
+        Image& image = *write.Kept;
+        image.Used = round_;
+        if (write.KeptWithin == 0 && image.Bytes.size() == write.Bytes.size()) {
+            image.Bytes.swap(write.Bytes);
+        } else {
+            std::copy(write.Bytes.begin(), write.Bytes.end(),
+                      image.Bytes.begin() + static_cast<std::ptrdiff_t>(write.KeptWithin));
+        }
+        return;
+    }
+    Keep(write.Part, write.Offset, write.Bytes, &write.Bytes);
 }
 
 void TJournal::Remember(const TFileHandler& file, std::int64_t offset, const void* bytes, std::size_t count) {
     std::uint8_t part = 0;
     while (part < JournalParts && files_[part] != &file) ++part;
     if (part == JournalParts) return;
-    const auto* first = static_cast<const std::uint8_t*>(bytes);
-    // A read of part of a kept image that finds the same bytes (a header's change counter, read to see
-    // whether another program wrote) leaves the image as it is.
+    const std::span<const std::uint8_t> read(static_cast<const std::uint8_t*>(bytes), count);
+    // A read that finds a kept image's bytes unchanged (a page read again, a header's change counter read to
+    // see whether another program wrote) leaves it as it is; one that finds them changed drops the image, as
+    // the rest of it may be another program's past too.
     if (const std::uint8_t* kept = KeptBytes(part, offset, count);
-        kept != nullptr && std::equal(first, first + count, kept)) {
+        kept != nullptr && std::equal(read.begin(), read.end(), kept)) {
         return;
     }
-    ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
-    if (count == 0 || count > LargestKeptImage) return;
-    Keep(part, offset, std::vector<std::uint8_t>(first, first + count));
+    KeepApart(part, offset, read, nullptr);
 }
 
 void TJournal::ForgetImages() noexcept {
     images_.clear();
+    ++erasures_;
     imageBytes_ = 0;
     knownLengths_.fill(-1);
 }
 
-const std::uint8_t* TJournal::KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const {
+TJournal::Images::iterator TJournal::Holder(std::uint8_t part, std::int64_t offset, std::size_t count) {
     auto holder = images_.upper_bound({part, offset});
-    if (holder == images_.begin()) return nullptr;
+    if (holder == images_.begin()) return images_.end();
     --holder;
     const std::int64_t within = offset - holder->first.second;
     if (holder->first.first != part || within < 0 ||
-        within + static_cast<std::int64_t>(count) > static_cast<std::int64_t>(holder->second.size())) {
-        return nullptr;
+        within + static_cast<std::int64_t>(count) > static_cast<std::int64_t>(holder->second.Bytes.size())) {
+        return images_.end();
     }
-    return holder->second.data() + within;
+    holder->second.Used = round_;
+    return holder;
 }
 
-void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes) {
+std::uint8_t* TJournal::KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) {
+    const auto holder = Holder(part, offset, count);
+    if (holder == images_.end()) return nullptr;
+    return holder->second.Bytes.data() + (offset - holder->first.second);
+}
+
+void TJournal::Keep(std::uint8_t part, std::int64_t offset, std::span<const std::uint8_t> bytes,
+                    std::vector<std::uint8_t>* owned) {
     const std::size_t count = bytes.size();
-    if (count == 0 || count > LargestKeptImage) return;
-    if (imageBytes_ + count > KeptImagesLimit) ForgetImages();
-    images_.emplace(std::pair{part, offset}, std::move(bytes));
+    if (count == 0) return;
+    // A page written again, a record written within the run it was read with, a header: the image that
+    // holds them stays, with what the file holds now.
+    if (std::uint8_t* kept = KeptBytes(part, offset, count)) {
+        std::copy(bytes.begin(), bytes.end(), kept);
+        return;
+    }
+    KeepApart(part, offset, bytes, owned);
+}
+
+void TJournal::KeepApart(std::uint8_t part, std::int64_t offset, std::span<const std::uint8_t> bytes,
+                         std::vector<std::uint8_t>* owned) {
+    const std::size_t count = bytes.size();
+    ForgetRange(part, offset, offset + static_cast<std::int64_t>(count));
+    if (count == 0) return;
+    if (count > LargestKeptImage) return;
+    MakeRoom(count);
+    Image image;
+    image.Used = round_;
+    if (owned != nullptr) {
+        image.Bytes = std::move(*owned);
+    } else {
+        image.Bytes.assign(bytes.begin(), bytes.end());
+    }
+    images_.emplace(std::pair{part, offset}, std::move(image));
     imageBytes_ += count;
 }
 
-void TJournal::ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept {
-    // An image starting before the offset reaches into the range when it is long enough.
-    auto it = images_.lower_bound({part, offset - static_cast<std::int64_t>(LargestKeptImage)});
-    while (it != images_.end() && it->first.first == part && it->first.second < end) {
-        const std::int64_t imageEnd = it->first.second + static_cast<std::int64_t>(it->second.size());
-        if (imageEnd > offset) {
-            imageBytes_ -= it->second.size();
+void TJournal::MakeRoom(std::size_t count) noexcept {
+    if (imageBytes_ + count <= KeptImagesLimit) return;
+    // Those used since the last time are the pages and records in use: they stay, unless they alone fill
+    // more than half the room.
+    for (auto it = images_.begin(); it != images_.end();) {
+        if (it->second.Used != round_) {
+            imageBytes_ -= it->second.Bytes.size();
+            ++erasures_;
             it = images_.erase(it);
         } else {
             ++it;
         }
     }
+    ++round_;
+    if (imageBytes_ + count > KeptImagesLimit / 2) {
+        images_.clear();
+        ++erasures_;
+        imageBytes_ = 0;
+    }
+}
+
+void TJournal::ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept {
+    // Images never overlap: of those that start before the offset, only the last can reach into the range.
+    auto it = images_.lower_bound({part, offset});
+    if (it != images_.begin()) {
+        const auto before = std::prev(it);
+        if (before->first.first == part &&
+            before->first.second + static_cast<std::int64_t>(before->second.Bytes.size()) > offset) {
+            it = before;
+        }
+    }
+    while (it != images_.end() && it->first.first == part && it->first.second < end) {
+        imageBytes_ -= it->second.Bytes.size();
+        ++erasures_;
+        it = images_.erase(it);
+    }
 }
 
 void TJournal::Spill() {
     if (deferred_.empty()) return;
-    std::vector<Deferred> writes = std::move(deferred_);
-    deferred_.clear();
+    std::vector<Deferred> writes;
+    writes.swap(deferred_);
     deferredBytes_ = 0;
     try {
         SpillWrites(writes);
@@ -345,6 +460,15 @@ void TJournal::Spill() {
         broken_ = true;
         throw;
     }
+    // The buffers of page-sized writes serve the next change's writes.
+    for (Deferred& write : writes) {
+        if (spareBuffers_.size() < SpareBufferCount && write.Bytes.capacity() != 0 &&
+            write.Bytes.capacity() <= LargestKeptImage) {
+            spareBuffers_.push_back(std::move(write.Bytes));
+        }
+    }
+    writes.clear();
+    if (deferred_.empty()) deferred_.swap(writes);
 }
 
 void TJournal::SpillFor(const TFileHandler& file) {
@@ -355,13 +479,14 @@ void TJournal::SpillFor(const TFileHandler& file) {
 }
 
 void TJournal::SpillWrites(std::vector<Deferred>& writes) {
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t>& out = batch_;
+    out.clear();
     if (!headerWritten_) {
         out.resize(JournalHeaderSize);
         EncodeJournalHeader({JournalState::Open, changeId_},
                             std::span<std::uint8_t, JournalHeaderSize>(out.data(), JournalHeaderSize));
     }
-    for (const Deferred& write : writes) SaveBefore(write, out);
+    for (Deferred& write : writes) SaveBefore(write, out);
     if (out.size() > (headerWritten_ ? 0 : JournalHeaderSize)) {
         const std::int64_t at = headerWritten_ ? end_ : 0;
         Seek(at, 0);
@@ -379,16 +504,20 @@ void TJournal::Finish() {
     // A change that failed part-way is never marked whole: it stays open for RollBack, or in the file for the
     // next program that meets it.
     if (broken_) return;
-    const bool written = headerWritten_;
-    const std::uint64_t id = changeId_;
-    // Forgotten whatever happens: a mark that fails leaves the change open in the file, for the next program
-    // that meets it to put back.
+    if (headerWritten_) {
+        std::array<std::uint8_t, JournalHeaderSize> header{};
+        EncodeJournalHeader({JournalState::Finished, changeId_}, header);
+        try {
+            Seek(0, 0);
+            Write(header.data(), static_cast<std::int32_t>(header.size()));
+        } catch (...) {
+            // The files hold the whole change, the journal calls it open: it is put back, by RollBack or by
+            // the next program that meets it, never reported done.
+            broken_ = true;
+            throw;
+        }
+    }
     ResetChange();
-    if (!written) return;
-    std::array<std::uint8_t, JournalHeaderSize> header{};
-    EncodeJournalHeader({JournalState::Finished, id}, header);
-    Seek(0, 0);
-    Write(header.data(), static_cast<std::int32_t>(header.size()));
 }
 
 void TJournal::RollBack() {

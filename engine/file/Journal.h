@@ -4,8 +4,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,12 +66,12 @@ public:
     // A write of the open change failed: it can only be put back.
     bool ChangeBroken() const noexcept { return open_ && broken_; }
     // Makes the writes taken and marks the open change whole (one write); nothing when none is open. A change
-    // whose writes failed (raised here or before) is never marked whole: it stays open for RollBack, and in
-    // the file for the next program that meets it. A mark that fails forgets the change, left open likewise.
+    // whose writes failed (raised here or before), or whose mark failed, is never marked whole: it stays open
+    // and broken for RollBack, and in the file for the next program that meets it.
     void Finish();
     // Drops the writes taken, puts back what the open change wrote from the journal into the guarded files
     // and marks it finished; nothing when none is open. Used by the program that made the change, under the
-    // locks it still holds; forgotten as Finish forgets it.
+    // locks it still holds; a put-back that fails leaves the change in the file for the next program.
     void RollBack();
 
     // Whether the journal holds an open change (one read of its header). Only meaningful where nobody can be
@@ -80,6 +83,11 @@ public:
     bool PutBack(const JournalFiles& files);
 
 private:
+    // A kept image and the round of MakeRoom it was last used in.
+    struct Image {
+        std::vector<std::uint8_t> Bytes;
+        std::uint32_t Used = 0;
+    };
     // A write taken and not yet made.
     struct Deferred {
         std::uint8_t Part = 0;
@@ -87,31 +95,57 @@ private:
         // None for a cut or lengthening to the offset.
         std::vector<std::uint8_t> Bytes;
         bool SetsLength = false;
+        // The kept image that holds the whole write and where in it the write starts, found by SaveBefore,
+        // for MakeWrite to bring up to date; only while no image has gone since (erasures_).
+        Image* Kept = nullptr;
+        std::size_t KeptWithin = 0;
+        std::uint64_t KeptAt = 0;
     };
     struct PartState {
+        explicit PartState(std::pmr::memory_resource* memory) : Saved(memory) {}
         // The file's length when the change began, once the journal holds it: learnt from the first write
         // that reaches past the end (its read of the bytes it overwrites comes short) or cuts.
         bool LengthSaved = false;
         std::int64_t StartLength = 0;
-        // The ranges saved in this change: start to end, never overlapping.
-        std::map<std::int64_t, std::int64_t> Saved;
+        // The ranges saved in this change: start to end, never overlapping; only ever added to within it.
+        std::pmr::map<std::int64_t, std::int64_t> Saved;
     };
     void OpenChange();
     void ResetChange() noexcept;
     // The entries that save what the write will overwrite, appended to out.
-    void SaveBefore(const Deferred& write, std::vector<std::uint8_t>& out);
+    void SaveBefore(Deferred& write, std::vector<std::uint8_t>& out);
     // Makes the write; its bytes are then kept.
     void MakeWrite(Deferred& write);
     void SpillWrites(std::vector<Deferred>& writes);
-    // The kept bytes of offset .. offset + count of the part, within one image; none when they are not kept.
-    const std::uint8_t* KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count) const;
-    void Keep(std::uint8_t part, std::int64_t offset, std::vector<std::uint8_t> bytes);
+    using Images = std::map<std::pair<std::uint8_t, std::int64_t>, Image>;
+    // The image that holds offset .. offset + count of the part, marked used in the round; images_.end() when
+    // none does.
+    Images::iterator Holder(std::uint8_t part, std::int64_t offset, std::size_t count);
+    // The kept bytes of offset .. offset + count of the part, within one image (Holder); none when they are
+    // not kept.
+    std::uint8_t* KeptBytes(std::uint8_t part, std::int64_t offset, std::size_t count);
+    // The part holds the bytes from the offset now, written by this handle: an image that holds the range
+    // takes them in place; else what is kept of the range goes and they are kept as an image of their own
+    // (moved from owned when given).
+    void Keep(std::uint8_t part, std::int64_t offset, std::span<const std::uint8_t> bytes,
+              std::vector<std::uint8_t>* owned);
+    // What is kept of the range goes, and the bytes are kept as an image of their own.
+    void KeepApart(std::uint8_t part, std::int64_t offset, std::span<const std::uint8_t> bytes,
+                   std::vector<std::uint8_t>* owned);
     // Drops what is kept of offset .. end of the part.
     void ForgetRange(std::uint8_t part, std::int64_t offset, std::int64_t end) noexcept;
+    // Makes room for count more bytes: the images not used since the last time go, and all of them when
+    // that is not enough.
+    void MakeRoom(std::size_t count) noexcept;
     std::uint8_t PartOf(const TFileHandler& file) const;
 
     JournalFiles files_{};
-    std::array<PartState, JournalParts> parts_{};
+    // The saved ranges' room, all of it given back when the change ends: a shared change saves a few dozen
+    // runs (a map entry of two numbers takes 48 bytes), a larger one takes more from the heap.
+    std::array<std::byte, 4096> savedRoom_;
+    std::pmr::monotonic_buffer_resource savedMemory_{savedRoom_.data(), savedRoom_.size()};
+    std::array<PartState, JournalParts> parts_{PartState(&savedMemory_), PartState(&savedMemory_),
+                                               PartState(&savedMemory_)};
     bool open_ = false;
     // The change's header is in the file: its first journal write carried it.
     bool headerWritten_ = false;
@@ -122,12 +156,22 @@ private:
     bool puttingBack_ = false;
     bool hold_ = false;
     std::vector<Deferred> deferred_;
+    // SaveBefore's working lists and the bytes it reads, kept from one write to the next.
+    std::vector<std::pair<std::int64_t, std::int64_t>> gaps_;
+    std::vector<std::pair<std::size_t, std::size_t>> runs_;
+    std::vector<std::uint8_t> readBuffer_;
+    // A batch's journal bytes, kept from one batch to the next, and buffers for the writes taken.
+    std::vector<std::uint8_t> batch_;
+    std::vector<std::vector<std::uint8_t>> spareBuffers_;
     std::size_t deferredBytes_ = 0;
     // A batch of the change failed part-way: it can be put back, never marked whole.
     bool broken_ = false;
-    // The kept images by file and offset, and their bytes in all.
-    std::map<std::pair<std::uint8_t, std::int64_t>, std::vector<std::uint8_t>> images_;
+    // The kept images by file and offset (never overlapping), their bytes in all, and the current round.
+    Images images_;
     std::size_t imageBytes_ = 0;
+    std::uint32_t round_ = 0;
+    // Counts the images dropped, so that one found earlier is known to be there still.
+    std::uint64_t erasures_ = 0;
     // Each file's length as this handle last made or found it (negative: unknown), forgotten with the kept
     // images: a write past it saves the length without first reading where the file ends.
     std::array<std::int64_t, JournalParts> knownLengths_{-1, -1, -1};

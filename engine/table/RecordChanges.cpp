@@ -33,10 +33,12 @@ TRecordChange::TRecordChange(TDataFile& table, RecordChangeKind kind, bool updat
         }
     }
     // A delete waits for its record's lock before the write locks, never while holding them: the program
-    // that holds the record lock needs them for its own change.
+    // that holds the record lock needs them for its own change. The lock alone: the write locks' change
+    // check and SameCurrentRecord then see whether the record is still the one noted, as a read under the
+    // lock would.
     if (kind_ == RecordChangeKind::Delete && noted_) {
         if (!table_.HoldsRecordLock(noted_->first)) {
-            table_.LockRecord(noted_->first);
+            table_.LockSlotNumber(noted_->first);
             lockedSlot_ = noted_->first;
         }
     }

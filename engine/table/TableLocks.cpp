@@ -1,5 +1,6 @@
 // TDataFile's read protocol: the per-operation read lock, the change check that drops stale caches and keeps
 // the cursor's place, and the releases of the locks a handle holds when it closes (declared in DataFile.h).
+#include <exception>
 #include <iterator>
 #include <optional>
 
@@ -146,16 +147,31 @@ void TDataFile::UnlockAllRecords() {
 
 void TDataFile::EndWrite() {
     if (!marks_.Write) return;
-    // What was written under the locks is whole by now (a change's frame marks it so itself, or puts back a
-    // change that failed); a mark that fails leaves it for the next program to put back.
-    CleanUpKeepingError([this] {
-        if (journal_.ChangeBroken()) {
-            journal_.RollBack();
-        } else {
+    // What was written under the locks is made whole here when a change's frame did not (it marks its own, or
+    // puts back one that failed). A change whose mark fails goes back before the locks do, and its failure is
+    // raised once they are released, never reported done.
+    std::exception_ptr failure;
+    if (journal_.ChangeBroken()) {
+        CleanUpKeepingError([this] { journal_.RollBack(); });
+    } else {
+        try {
             journal_.Finish();
+        } catch (...) {
+            failure = std::current_exception();
+            CleanUpKeepingError([this] {
+                journal_.RollBack();
+                DropCachesAndReposition(CacheDrop::Everything);
+            });
         }
-    });
+    }
     journal_.HoldChanges(false);
+    if (failure) {
+        marks_.Write = false;
+        CleanUpKeepingError([this] { blobFile_.WriteUnlock(); });
+        CleanUpKeepingError([this] { indexFile_.UnlockWrite(); });
+        if (!marks_.TransactionLock) CleanUpKeepingError([this] { WriteUnlockByte(); });
+        std::rethrow_exception(failure);
+    }
     if (!blobFile_.WriteUnlock()) RaiseLockFailure(blobFile_);
     if (!indexFile_.UnlockWrite()) RaiseLockFailure(indexFile_);
     // A transaction holds the semaphore until it ends.

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "engine/os/PosixFile.h"
 #include "tests/engine/support/TempDirectory.h"
@@ -103,6 +104,24 @@ TEST_F(JournalTest, AFinishedChangeStaysAndHoldsNothingToPutBack) {
     EXPECT_FALSE(journal_.PutBack({&data_, &index_, nullptr}));
     EXPECT_EQ(Contents("t.DAT"), std::string("01XZZZ6789appended") + std::string(2, '\0'));
     EXPECT_EQ(Contents("t.IDX"), std::string("abcd") + std::string(2, '\0') + "!!");
+}
+
+// The mark is the change's last write: when it fails, the files hold the whole change while the journal still
+// calls it open. It is never taken for done: it can only be put back, and is.
+TEST_F(JournalTest, AChangeWhoseMarkFailsStaysOpenToBePutBack) {
+    Change();
+    // The first journal write saves the batch, the second marks it whole.
+    ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, "t.JNL", 2, EIO));
+    EXPECT_ANY_THROW(journal_.Finish());
+    EXPECT_TRUE(engine::IoFaultFired());
+    engine::DisarmIoFault();
+    EXPECT_TRUE(journal_.ChangeBroken());
+    EXPECT_TRUE(journal_.Hot());
+    journal_.RollBack();
+    EXPECT_FALSE(journal_.ChangeOpen());
+    EXPECT_FALSE(journal_.Hot());
+    EXPECT_EQ(Contents("t.DAT"), "0123456789");
+    EXPECT_EQ(Contents("t.IDX"), "abcdefghij");
 }
 
 TEST_F(JournalTest, AChangeLeftOpenIsPutBackByAnotherJournalOfTheTable) {

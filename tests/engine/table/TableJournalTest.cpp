@@ -354,6 +354,70 @@ TEST_F(HotJournalTest, AFailedExclusiveFlushNeverCostsALaterOne) {
     EXPECT_TRUE(IsCleanTable("t"));
 }
 
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Bytes written under the write locks and made whole only by EndWrite (no change's frame marks them): a
+// failure of any of its writes, the mark included, puts them back before the locks go and is raised; the
+// handle goes on and the table is clean.
+TEST_F(HotJournalTest, EndWriteRaisesAChangeItCannotMarkWholeAndPutsItBack) {
+    CreateBase("base");
+    const std::string before = FileBytes("base.DAT");
+    const std::int64_t at = static_cast<std::int64_t>(before.size()) - 4;
+    const std::string written = "WXYZ";
+    ASSERT_NE(before.substr(static_cast<std::size_t>(at)), written);
+    const std::string after = before.substr(0, static_cast<std::size_t>(at)) + written;
+    int cuts = 0;
+    for (const char* extension : {".DAT", ".JNL"}) {
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(std::string("write ") + std::to_string(n) + " of " + extension);
+            CopyTable("base", "t");
+            {
+                engine::TDataFile table;
+                OpenTable(table, "t", false);
+                ASSERT_TRUE(engine::ArmIoFault(engine::IoCall::Write, std::string("t") + extension, n, EIO));
+                const int code = EngineCode([&] {
+                    table.BeginWrite();
+                    table.Seek(at, 0);
+                    table.Write(written.data(), static_cast<std::int32_t>(written.size()));
+                    table.EndWrite();
+                });
+                const bool fired = engine::IoFaultFired();
+                engine::DisarmIoFault();
+                EXPECT_EQ(code != 0, fired) << code;
+                EXPECT_EQ(FileBytes("t.DAT"), fired ? before : after);
+                EXPECT_EQ(EngineCode([&] { InsertRow(table, 99, "later", ShortMemo); }), 0);
+                table.Close();
+                // The bytes written are no valid change: only the table they were taken back from is clean.
+                if (!fired) break;
+                ASSERT_TRUE(IsCleanTable("t"));
+                ++cuts;
+            }
+        }
+    }
+    CopyTable("base", "t");
+    // The data write, the journal's save and its mark.
+    EXPECT_EQ(cuts, 3);
+}
+
+// The journal is written through exactly when the table's files are, whatever the setting was at the open
+// before; the setting changes nothing while the table is open.
+TEST_F(HotJournalTest, TheJournalIsWrittenThroughWhenTheTablesFilesAre) {
+    CreateBase("t");
+    engine::TDataFile table;
+    for (const bool force : {true, false, true}) {
+        table.SetForceBufferFlush(force);
+        OpenTable(table, "t", false);
+        table.SetForceBufferFlush(!force);
+        EXPECT_EQ(table.ForceBufferFlush(), force);
+        EXPECT_EQ(table.WriteThrough(), force);
+        EXPECT_EQ(table.Journal().WriteThrough(), force);
+        table.Close();
+    }
+}
+
 class PageSplitTest : public TableTest {};
 
 TEST_F(PageSplitTest, AReaderNeverSeesAPageSplitThatAKilledWriterLeftHalfWritten) {
