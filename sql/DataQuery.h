@@ -43,6 +43,13 @@ inline constexpr std::uint16_t ErrStatementNotPreparable = engine::ErrOsError;
 // callback sets to stop the loop after the current row.
 using ProgressEvent = std::function<void(std::int32_t current, std::int32_t percent, bool& abort)>;
 
+// The part of the progress scale one walk over the rows reports in: a statement that walks its rows twice
+// reports each walk in its own part, so that the percentage rises once.
+struct ProgressPart {
+    std::int32_t From = 0;
+    std::int32_t To = 100;
+};
+
 class TDataQuery {
 public:
     // The owner is the query component that made the statement; the statement keeps it and never uses it.
@@ -329,10 +336,9 @@ private:
     // large-object copy failed.
     std::uint16_t RunCopiedSelect(engine::TDataFile*& result);
     // The row loop over the joined rows, with progress and abort; each row passing the residual condition
-    // goes to handleRow.
-    // A handleRow answering false ends the loop. Without progress the loop reports nothing and cannot be
-    // aborted (a change statement's check of its rows before it writes).
-    void RunRowLoop(const std::function<bool()>& handleRow, bool withProgress = true);
+    // goes to handleRow. A handleRow answering false ends the loop. False when the progress callback
+    // aborted the walk.
+    bool RunRowLoop(const std::function<bool()>& handleRow, ProgressPart part = {});
     // The tree (a column's expression or an aggregate's argument) on the current joined row, in the
     // column's type; NULL when it has no value there or the type cannot hold it.
     engine::ExprValue EvaluateColumn(const TResultDataField& column, const engine::TExprNode& tree);
@@ -369,8 +375,9 @@ private:
     void RunInsert();
     void RunChange();
     // Computes every row's new record image without writing one, so that a value or record the statement
-    // would refuse on some row refuses it before the first row changes.
-    void CheckUpdateRows();
+    // would refuse on some row refuses it before the first row changes; reports progress in the part
+    // given. False when the progress callback aborted it.
+    bool CheckUpdateRows(ProgressPart part);
     // Evaluates value i against the target's current row and stores it into image's field, converted to
     // the column's type; a NULL result leaves an INSERT's field as initialised and blanks an UPDATE's. A
     // value past the column's range raises the overflow text. context ends the error texts.

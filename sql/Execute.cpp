@@ -197,11 +197,11 @@ bool TDataQuery::RunPlainRows(std::span<std::uint8_t> image) {
     return copied;
 }
 
-void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, bool withProgress) {
+bool TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, ProgressPart part) {
     TSourceDataFile& first = *Sources.front();
     // The percentage is against the count when the loop starts: a DELETE shrinks it while it runs.
     const std::int32_t total = first.Table->GetRecordCount();
-    if (!StartRows()) return;
+    if (!StartRows()) return true;
     // A new outer row is a change of the first table's slot; the counter is its place in the walk, and the
     // first row makes no call.
     std::int32_t counter = 0;
@@ -212,10 +212,12 @@ void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, bool withPro
         if (counter == 0 || slot != last) {
             ++counter;
             last = slot;
-            if (counter > 1 && withProgress) {
-                const std::int32_t percent = total <= 0 ? 0
-                                                        : static_cast<std::int32_t>(std::min<std::int64_t>(
-                                                              100, std::int64_t{counter} * 100 / total));
+            if (counter > 1) {
+                const std::int64_t span = part.To - part.From;
+                const std::int32_t percent =
+                    part.From + (total <= 0 ? 0
+                                            : static_cast<std::int32_t>(
+                                                  std::min<std::int64_t>(span, std::int64_t{counter} * span / total)));
                 DoProgress(counter, percent, abort);
             }
         }
@@ -225,8 +227,9 @@ void TDataQuery::RunRowLoop(const std::function<bool()>& handleRow, bool withPro
                                  truth);
             if (truth.IsNull != 0 || !truth.IsTrue()) continue;
         }
-        if (!handleRow()) return;
+        if (!handleRow()) return true;
     }
+    return !abort;
 }
 
 bool TDataQuery::BuildResultRow(std::span<std::uint8_t> image, bool withBlobs) {

@@ -1,5 +1,5 @@
 // INSERT, UPDATE and DELETE: one record added, or the filtered target table walked and each row changed
-// or deleted, all under the table lock; an UPDATE that fails part-way puts back the rows it wrote.
+// or deleted, all under the table lock; a statement that fails part-way puts back the rows it wrote.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprEvaluator.h"
 #include "engine/records/RecordNumbers.h"
+#include "engine/table/ChangeUnit.h"
 #include "engine/values/FieldConversion.h"
 #include "engine/values/FieldTypes.h"
 #include "rtl/ExceptionHook.h"
@@ -91,11 +92,11 @@ private:
     bool written_ = false;
 };
 
-// The rows an UPDATE's writing walk has reached, each with its record as it was before the write, so that
-// a walk that fails part-way can put them back. One record image per row is kept in memory: the engine's
-// transactions cannot be committed, so no other copy of the old rows exists, and the memory grows with the
-// rows changed, as a statement that may change the whole table must allow. The images lie end to end in
-// one growing buffer, without an allocation per row.
+// The rows an UPDATE's writing walk has reached outside a change unit, each with its record as it was before
+// the write, so that a walk that fails part-way can put them back. One record image per row is kept in
+// memory: such a table keeps no journal of the statement, so no other copy of the old rows exists, and the
+// memory grows with the rows changed, as a statement that may change the whole table must allow. The images
+// lie end to end in one growing buffer, without an allocation per row.
 class WrittenRows {
 public:
     explicit WrittenRows(std::size_t imageSize) : imageSize_(imageSize) {}
@@ -193,56 +194,67 @@ void TDataQuery::RunChange() {
     const TableLock lock(table);
     ApplyWhereToSources();
     const bool update = StatementKind == StatementType::Update;
-    // The statement is one unit: a row it would refuse is found before any row is written. The engine's
-    // transactions cannot be committed, so every row is computed once without writing; under the table
-    // lock nobody changes the rows between that walk and the writing one.
-    if (update) CheckUpdateRows();
+    // The statement is one unit. A shared table holds its changes together in the engine's change unit:
+    // whatever fails on any row puts back every row, so the rows are walked once. Elsewhere (an exclusive,
+    // in-memory or temporary table) every row is first computed without writing, so that a row the
+    // statement would refuse is found before any row is written; under the table lock nobody changes the
+    // rows between that walk and the writing one, and each walk reports half of the progress.
+    engine::TChangeUnit unit(table);
+    ProgressPart writing;
+    if (update && !unit.Active()) {
+        if (!CheckUpdateRows({0, 50})) return;
+        writing.From = 50;
+    }
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
-    // That check cannot see a write the engine refuses (a key another row holds, a failed write): the
-    // rows written before it are put back. A DELETE fails only on a failed write, since under the table
-    // lock no other program holds a record, and keeps the rows deleted before it.
+    // Outside a unit the check cannot see a write the engine refuses (a key another row holds, a failed
+    // write): the rows written before it are put back. A DELETE fails there only on a failed write, since
+    // under the table lock no other program holds a record, and keeps the rows deleted before it.
     WrittenRows written(image.size());
     try {
-        RunRowLoop([&] {
-            const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
-            if (update) {
-                // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
-                if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return true;
-                RowLock lock(table, slot);
-                image = target.RecordBuffer;
-                for (std::size_t i = 0; i < TargetColumns.size(); ++i)
-                    StoreValue(i, image, "UPDATE statement");
-                // Noted before the write, so that a write that fails is put back too: nothing changes where
-                // the engine dropped the whole write, and a write cut between the record and its keys is
-                // brought back in step.
-                written.Note(slot, target.RecordBuffer);
-                table.ModifyRecord(image, true, true);
-                lock.Written();
-            } else {
-                table.DeleteRecord(true);
-            }
-            ContinueAfter(table, slot);
-            return true;
-        });
+        RunRowLoop(
+            [&] {
+                const std::uint32_t slot = table.GetSlotNumber(target.RecordBuffer).Value;
+                if (update) {
+                    // The row as read, locked: every value is computed from it, so SET A = B, B = A swaps.
+                    if (table.GetCurrentRecord(target.RecordBuffer, true) != 0) return true;
+                    RowLock lock(table, slot);
+                    image = target.RecordBuffer;
+                    for (std::size_t i = 0; i < TargetColumns.size(); ++i)
+                        StoreValue(i, image, "UPDATE statement");
+                    // Noted before the write, so that a write that fails is put back too: nothing changes
+                    // where the engine dropped the whole write, and a write cut between the record and its
+                    // keys is brought back in step.
+                    if (!unit.Active()) written.Note(slot, target.RecordBuffer);
+                    table.ModifyRecord(image, true, true);
+                    lock.Written();
+                } else {
+                    table.DeleteRecord(true);
+                }
+                ContinueAfter(table, slot);
+                return true;
+            },
+            writing);
+        unit.Commit();
     } catch (...) {
         engine::CleanUpKeepingError([this] { CloseAllSourceFilters(); });
-        written.Restore(table);
+        // A unit puts everything back when it ends.
+        if (!unit.Active()) written.Restore(table);
         throw;
     }
 }
 
-void TDataQuery::CheckUpdateRows() {
+bool TDataQuery::CheckUpdateRows(ProgressPart part) {
     TSourceDataFile& target = *Sources.front();
     engine::TDataFile& table = *target.Table;
     std::vector<std::uint8_t> image(table.GetRecordBufferSize());
-    RunRowLoop(
+    return RunRowLoop(
         [&] {
             image = target.RecordBuffer;
             for (std::size_t i = 0; i < TargetColumns.size(); ++i) StoreValue(i, image, "UPDATE statement");
             table.CheckValidity(image);
             return true;
         },
-        false);
+        part);
 }
 
 }  // namespace sql

@@ -1,7 +1,9 @@
 #include "sql/JoinKeyTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/expr/ExprConvert.h"
 #include "engine/expr/ExprEvaluator.h"
@@ -72,6 +74,8 @@ std::unique_ptr<TJoinKeyTable> TJoinKeyTable::Build(engine::TDataFile& table, co
                          &engine::ByteOrderCollation();
     std::vector<std::uint8_t> image(made->stride_);
     std::string key;
+    // Each keyed row with its key, grouped once every row is read.
+    std::vector<std::pair<std::string, std::uint32_t>> keyedRows;
     table.SetToBegin();
     while (table.GetNextRecord(image) == 0) {
         if (made->images_.size() + made->stride_ > maxBytes) return nullptr;
@@ -92,7 +96,18 @@ std::unique_ptr<TJoinKeyTable> TJoinKeyTable::Build(engine::TDataFile& table, co
         if (kind == KeyKind::None || (made->kind_ != KeyKind::None && kind != made->kind_)) return nullptr;
         made->kind_ = kind;
         // A value without a key (NaN) equals nothing.
-        if (keyed) made->keyed_[key].push_back(row);
+        if (keyed) keyedRows.emplace_back(key, row);
+    }
+    // Stable: equal keys keep the table's order.
+    std::stable_sort(keyedRows.begin(), keyedRows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    made->rows_.reserve(keyedRows.size());
+    for (auto& [rowKey, row] : keyedRows) {
+        const auto at = static_cast<std::uint32_t>(made->rows_.size());
+        if (made->groups_.empty() || made->groups_.back().Key != rowKey)
+            made->groups_.push_back({std::move(rowKey), at, at});
+        made->rows_.push_back(row);
+        made->groups_.back().End = at + 1;
     }
     return made;
 }
@@ -106,9 +121,10 @@ TJoinKeyTable::Candidates TJoinKeyTable::Find(const engine::ExprValue& outer) co
     if (kind_ == KeyKind::None && kind != KeyKind::None) return {{}, true};
     if (kind == KeyKind::None || kind != kind_) return {all_, false};
     if (!keyed) return {{}, true};
-    const auto found = keyed_.find(key);
-    if (found == keyed_.end()) return {{}, true};
-    return {found->second, true};
+    const auto found = std::lower_bound(groups_.begin(), groups_.end(), key,
+                                        [](const Group& group, const std::string& k) { return group.Key < k; });
+    if (found == groups_.end() || found->Key != key) return {{}, true};
+    return {std::span<const std::uint32_t>(rows_).subspan(found->Begin, found->End - found->Begin), true};
 }
 
 }  // namespace sql

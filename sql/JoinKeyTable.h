@@ -8,7 +8,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/expr/ExprNode.h"
@@ -59,7 +58,16 @@ private:
     std::vector<std::uint8_t> images_;
     std::vector<std::uint32_t> all_;    // every row, for an outer value no key serves
     std::vector<std::uint32_t> nulls_;  // the rows whose value is NULL: NULL = NULL holds
-    std::unordered_map<std::string, std::vector<std::uint32_t>> keyed_;
+    // The rows that have a key, grouped by key: each group's rows lie together in rows_, in the order the
+    // table gave them, and the groups are sorted by key, so that one search finds a value's rows without
+    // an allocation per key.
+    struct Group {
+        std::string Key;
+        std::uint32_t Begin = 0;
+        std::uint32_t End = 0;
+    };
+    std::vector<std::uint32_t> rows_;
+    std::vector<Group> groups_;
     KeyKind kind_ = KeyKind::None;  // the kind of every value that is not NULL; None while there is none
     bool byteStrings_ = false;      // the table compares strings byte by byte
 };

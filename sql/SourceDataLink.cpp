@@ -5,6 +5,7 @@
 #include "engine/base/EngineError.h"
 #include "engine/table/DataFile.h"
 #include "engine/table/Filter.h"
+#include "engine/table/Optimiser.h"
 #include "sql/DataQuery.h"
 #include "sql/PlanPredicates.h"
 #include "sql/SourceDataFile.h"
@@ -62,9 +63,10 @@ bool TSourceDataLink::UseKeyTable() {
         keysRefused_ = keyEquality_ == nullptr;
         innerRows_ = Target->Table->GetRecordCount();
     }
-    // The first outer row is filtered: the filter tells whether an index serves the condition.
+    // The first outer row is filtered: the filter tells whether an index serves the condition. One that
+    // indexes answer alone goes on until the filters have cost what reading the inner table would.
     if (keysRefused_ || FilterHandle == nullptr) return false;
-    if (FilterHandle->OptLevel() == 0 &&
+    if (FilterHandle->OptLevel() == engine::OptIndexed &&
         filterBuilds_ < kFiltersBeforeKeys + innerRows_ * kFiltersPerThousandRows / 1000)
         return false;
     // The key table reads what the inner table's own filters pass, without the link's.

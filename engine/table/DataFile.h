@@ -759,6 +759,7 @@ private:
     template <typename Change>
     std::uint16_t WidenFilters(const TFilter* handle, Change change, bool* visibleKept = nullptr);
     friend class TRecordChange;
+    friend class TChangeUnit;
 
     // ---- Large-object values at a record change (DataFileBlobs.cpp) ----
     //
@@ -952,6 +953,8 @@ private:
     // system starts one yet.
     bool transactionStarted_ = false;
     bool firstWriteDone_ = false;
+    // A change unit holds the write locks and writes its changes at its end (ChangeUnit.h).
+    bool changeUnit_ = false;
     // The slots this handle holds locked: a set, so that a transaction's thousands of locks are found at
     // once.
     std::set<SlotNumber> lockedRecords_;

@@ -88,7 +88,8 @@ bool TRecordChange::LockSlot(SlotNumber slot) {
 }
 
 bool TRecordChange::DropsOnFailure() const noexcept {
-    return table_.SharesTable() && !table_.marks_.TransactionLock;
+    // A change unit writes and puts back its changes together, as a transaction keeps them.
+    return table_.SharesTable() && !table_.marks_.TransactionLock && !table_.changeUnit_;
 }
 
 void TRecordChange::RunGuards(bool succeeded) {
@@ -389,8 +390,13 @@ void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool up
         if (image.size() < GetRecordBufferSize()) RaiseTableError(ErrRecordBuffersCorrupt);
         CheckValidity(image);
         SetRecordId(image, current.Id());
-        // Every index is asked for the record's entry, the unchanged keys' too: a record that a cut change
-        // left out of step with its keys is brought back in step here.
+        // An index whose key the change moves, and a unique one, is asked for the record's entries, so that
+        // a record a cut change left out of step with its keys is brought back in step here, and a key
+        // another record took meanwhile is refused. An index that lets keys repeat and whose key stays is
+        // left alone: its keys end in the record ID, so no other record can hold this one's; looking its
+        // entry up costs a walk down its tree for every row of a large update; and the journal puts a cut
+        // change back before anybody reads, so only damage leaves a record out of step there ("Sys Deleted"
+        // is still asked below, and a delete removes whatever entries name the record).
         std::vector<KeyUpdate> updates;
         for (const std::uint8_t n : KeyedIndexes(indexFile_)) {
             indexFile_.SelectIndex(n);
@@ -398,6 +404,7 @@ void TDataFile::ModifyRecord(std::span<std::uint8_t> image, bool unlock, bool up
             TIndexKey now;
             BuildKey(image, wanted);
             BuildKey(current.Image(), now);
+            if (wanted == now && !GetCurrentIndexUnique()) continue;
             KeyUpdate update =
                 UpdateTo(indexFile_, n, EntriesOf(indexFile_, now, slot), &wanted, slot, !skipDuplicatePreCheck_);
             if (!update.Empty()) updates.push_back(std::move(update));

@@ -83,7 +83,8 @@ private:
     // The previous index current again; after a success the record's bits; the cursor's record found again
     // (Resync), an inserted or modified record with the end flags cleared.
     void RunGuards(bool succeeded);
-    // Whether this change's failure is dropped here: a shared table outside a transaction.
+    // Whether this change's failure is dropped here: a shared table outside a transaction and a change unit
+    // (ChangeUnit.h), which drop a failure's changes with all the others.
     bool DropsOnFailure() const noexcept;
     void ReleaseLocks();
 

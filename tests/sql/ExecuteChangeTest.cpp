@@ -173,6 +173,50 @@ TEST_F(ExecuteChange, ProgressIsTheSameForSelectUpdateAndDeleteAndAnAbortKeepsTh
     }
 }
 
+// An in-memory table keeps no journal, so an UPDATE there checks every row before it writes one: each walk
+// reports its half of the progress, and an abort while it checks leaves every row as it was.
+TEST_F(ExecuteChange, AnUpdateThatChecksFirstReportsBothWalksAndStopsInEither) {
+    CreateT(true, 10);
+    {
+        const auto copy = Bound("SELECT ID, A INTO MEMORY M FROM T");
+        engine::TDataFile* copied = nullptr;
+        ASSERT_EQ(copy->Execute(copied), 0);
+    }
+    const auto memoryRows = [] {
+        engine::TDataFile table;
+        table.SetInMemory(true);
+        table.SetFileName("M");
+        table.Open();
+        return sqltest::Sorted(sqltest::ReadAll(table));
+    };
+    for (const int abortAt : {0, 4, 14}) {
+        SCOPED_TRACE(abortAt);
+        const std::vector<Row> before = memoryRows();
+        std::vector<std::pair<std::int32_t, std::int32_t>> calls;
+        {
+            auto query = Bound("UPDATE MEMORY M SET A = A + 1");
+            query->SetProgressCallback([&](std::int32_t current, std::int32_t percent, bool& abort) {
+                calls.emplace_back(current, percent);
+                abort = static_cast<int>(calls.size()) == abortAt;
+            });
+            engine::TDataFile* result = nullptr;
+            ASSERT_EQ(query->Execute(result), 0);
+        }
+        // Nine calls a walk: rows 2 .. 10.
+        std::vector<std::pair<std::int32_t, std::int32_t>> expected;
+        for (std::int32_t n = 2; n <= 10; ++n) expected.emplace_back(n, n * 5);
+        for (std::int32_t n = 2; n <= 10; ++n) expected.emplace_back(n, 50 + n * 5);
+        if (abortAt != 0) expected.resize(static_cast<std::size_t>(abortAt));
+        EXPECT_EQ(calls, expected);
+        const std::vector<Row> after = memoryRows();
+        if (abortAt == 4) {
+            EXPECT_EQ(after, before);
+        } else {
+            EXPECT_NE(after, before);
+        }
+    }
+}
+
 // Each run filters with the parameter value set for it.
 TEST_F(ExecuteChange, ARunWithANewParameterChangesTheNewRows) {
     CreateT(true);
@@ -312,6 +356,8 @@ TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
         // The row of the walk (from 1) whose first write to the file fails; 0 none.
         std::int32_t faultAt = 0;
         std::string faultFile = "T.DAT";
+        // The fault comes: a statement held together writes nothing before the end, nor after a refusal.
+        bool faultFires = true;
     };
     // Rows 1 .. 20, K unique: A + 2147483637 passes its range from row 11 on, S * 3000 from row 11, B + 10
     // the maximum of 125 from row 16.
@@ -332,9 +378,9 @@ TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
         {"UPDATE T SET A = 7 WHERE K > 10", "", engine::ErrWrite, 10},
         // Row 8's record is written, its keys are not: putting it back brings them in step again.
         {"UPDATE T SET K = K + 100, A = A + 1", "", engine::ErrWrite, 8, "T.IDX"},
-        // The first restore (the refused row's own, which changes nothing) fails: the row before it is still
-        // put back, and the statement reports the key it was refused for.
-        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey, 2},
+        // A refusal after a row written (here with the next write armed to fail): the statement reports the
+        // key it was refused for, and the row before it is put back.
+        {"UPDATE T SET K = 0, A = 1 WHERE K > 10", "", engine::ErrDuplicateKey, 2, "T.DAT", false},
     };
     for (const bool primary : {true, false}) {
         for (const Case& c : cases) {
@@ -357,7 +403,7 @@ TEST_F(ExecuteChange, AStatementRefusedAtOneRowLeavesEveryRowAsItWas) {
                     EXPECT_EQ(sqltest::SqlError([&] { query->Execute(result); }), c.error);
                 }
                 if (c.faultAt != 0) {
-                    EXPECT_TRUE(engine::IoFaultFired());
+                    EXPECT_EQ(engine::IoFaultFired(), c.faultFires);
                 }
                 engine::DisarmIoFault();
                 EXPECT_FALSE(query->Sources.front()->Table->TableLockHeld());

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -73,6 +75,26 @@ inline std::string ReadBlobValue(engine::TDataFile& table, std::uint16_t field,
     if (size > 0) engine::CheckEngineResult(table.ReadBlob(false, field, read, size, bytes, 0, image));
     engine::CheckEngineResult(table.CloseBlob(false, field, image));
     return std::string(bytes.begin(), bytes.end());
+}
+
+// What every other program sees of the table: for indexes 0 and 1, the index's records in its order, each
+// described by the function, opened through a shared handle of its own.
+inline std::string IndexContents(
+    const std::string& name,
+    const std::function<std::string(engine::TDataFile&, std::span<const std::uint8_t>)>& describe) {
+    engine::TDataFile table;
+    table.SetFileName(name);
+    table.Open();
+    std::string text;
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    for (const int index : {0, 1}) {
+        table.SetIndexNumber(index);
+        table.SetToBegin();
+        text += "index " + std::to_string(index) + " (" + std::to_string(table.GetRecordCount()) + "):";
+        while (table.GetNextRecord(image) == 0) text += " " + describe(table, image);
+        text += "\n";
+    }
+    return text;
 }
 
 inline void DeleteSlot(engine::TDataFile& table, engine::SlotNumber slot) {

@@ -89,24 +89,13 @@ void ModifyRow(engine::TDataFile& table, SlotNumber slot, const std::string& nam
 
 // What every other program sees of the table: each index's records in its order, with their fields and memos.
 std::string Contents(const std::string& name) {
-    engine::TDataFile table;
-    OpenTable(table, name, false);
-    std::string text;
-    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
-    for (const int index : {0, 1}) {
-        table.SetIndexNumber(index);
-        table.SetToBegin();
-        text += "index " + std::to_string(index) + " (" + std::to_string(table.GetRecordCount()) + "):";
-        while (table.GetNextRecord(image) == 0) {
-            std::vector<std::uint8_t> code(4);
-            table.GetField(false, CodeField, image, code);
-            text += " " + std::to_string(GetLE(std::string(code.begin(), code.end()), 0, 4)) + "/" +
-                    StoredText(table, image, NameField) + "/" +
-                    std::to_string(ReadBlobValue(table, MemoField, image).size());
-        }
-        text += "\n";
-    }
-    return text;
+    return IndexContents(name, [](engine::TDataFile& table, std::span<const std::uint8_t> image) {
+        std::vector<std::uint8_t> code(4);
+        table.GetField(false, CodeField, image, code);
+        return std::to_string(GetLE(std::string(code.begin(), code.end()), 0, 4)) + "/" +
+               StoredText(table, image, NameField) + "/" +
+               std::to_string(ReadBlobValue(table, MemoField, image).size());
+    });
 }
 
 // Six rows with memos; row 2's memo spans two chains' worth of blocks written apart.
