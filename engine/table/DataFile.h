@@ -907,6 +907,9 @@ private:
     void FitRecordImages();
     // How many slots a miss at the slot reads, and the first of them.
     std::uint32_t ReadAheadCount(SlotNumber slot, bool indexOrder, int direction);
+    // The slots from the slot on in the direction (ReadForward, ReadBackward) that the cache does not hold,
+    // up to the first it holds and at most the count given.
+    std::uint32_t UncachedRun(SlotNumber slot, int direction, std::uint32_t most) const;
     // Computes the entry's calculated fields once.
     void Calculate(TRecord& record);
 
@@ -918,6 +921,8 @@ private:
     std::uint16_t recordSize_ = 0;
     std::uint16_t calcAreaSize_ = 0;
     std::uint32_t readAheadLimit_ = 0;
+    // The uncached slots around it that the next miss of a step in index order reads (see ReadAheadCount).
+    std::uint32_t scatteredReadAhead_ = 1;
     bool hasValidityChecks_ = false;
     bool hasDefaults_ = false;
     bool hasCalculatedFields_ = false;

@@ -63,14 +63,38 @@ void TDataFile::Calculate(TRecord& record) {
 }
 
 std::uint32_t TDataFile::ReadAheadCount(SlotNumber slot, bool indexOrder, int direction) {
-    if (direction == ReadOne) return 1;
+    if (direction == ReadOne) {
+        scatteredReadAhead_ = 1;
+        return 1;
+    }
     // No read leaves the slots 1 .. next slot number - 1: beyond them lie the descriptors and the header, or
     // nothing.
     const std::uint32_t room =
         direction == ReadForward ? header_.NextSlotNumber.Value - slot.Value : slot.Value;
-    const std::uint32_t wanted =
-        indexOrder ? indexFile_.GetReadAheadSpan(readAheadLimit_, direction) : readAheadLimit_;
+    std::uint32_t wanted = readAheadLimit_;
+    if (indexOrder) {
+        wanted = indexFile_.GetReadAheadSpan(readAheadLimit_, direction);
+        // An index whose order scatters its records over the file names no run to read, and a cache that
+        // another program's change emptied would then be filled one record at a time, under a read lock that
+        // keeps every writer waiting. Each further miss of the steps also reads the uncached slots beside
+        // it, twice as many as the last (the records a long walk will want too), up to the read-ahead;
+        // slots still cached are never read again.
+        const std::uint32_t uncached = UncachedRun(slot, direction, std::min(scatteredReadAhead_, room));
+        wanted = std::max(wanted, uncached);
+        scatteredReadAhead_ = std::min(readAheadLimit_, scatteredReadAhead_ * 2);
+    }
     return std::clamp<std::uint32_t>(std::min(wanted, room), 1, readAheadLimit_);
+}
+
+std::uint32_t TDataFile::UncachedRun(SlotNumber slot, int direction, std::uint32_t most) const {
+    const std::int64_t step = direction == ReadForward ? 1 : -1;
+    std::uint32_t run = 0;
+    while (run < most) {
+        const std::int64_t at = static_cast<std::int64_t>(slot.Value) + step * run;
+        if (at < 1 || records_.Peek(SlotNumber(static_cast<std::uint32_t>(at))) != nullptr) break;
+        ++run;
+    }
+    return run;
 }
 
 bool TDataFile::GetRecord(SlotNumber slot, bool readAhead, bool indexOrder, int direction,
