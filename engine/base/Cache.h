@@ -406,9 +406,11 @@ public:
     }
 
     // Another program changed the file: every entry is emptied in place (its pins, contents and position go)
-    // and keeps its place in the list.
+    // and keeps its place in the list. Only entries that hold an image are visited: with several programs
+    // writing, a drop follows almost every operation, and it should cost what was fetched since the last one,
+    // not the whole cache.
     void Invalidate() {
-        for (Node* node = newest_; node != nullptr; node = node->older_) Empty(AsEntry(*node));
+        while (!index_.empty()) Empty(*index_.begin()->second);
     }
 
     // Visits only the slots pinned since the last unpin-all: a write unpins after every record, and a walk

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "engine/table/ReadGuard.h"
 #include "tests/engine/support/IndexTestTable.h"
 #include "tests/engine/support/RawTableFile.h"
+#include "tests/engine/support/RecordImages.h"
 #include "tests/engine/support/RecordTestTable.h"
 #include "tests/engine/support/TableFixture.h"
 
@@ -527,6 +529,121 @@ TEST_F(RecordCacheTest, AWorkingSetResizesTheCachedImagesAndATrimTheCache) {
     EXPECT_EQ(table.RecordCache().Count(), 65);
     ASSERT_NE(table.CurrentRecord(), nullptr);
     EXPECT_EQ(table.CurrentRecord()->RecordNumber().Value, 1u);
+}
+
+// ---- Walks in an index order that scatters the slots ----
+
+constexpr int ByNameIndex = 1;
+
+// The name the row of the ID gets: the names' order visits the slots in a scattered order.
+std::string ScatteredName(std::int32_t id) {
+    return "n" + std::to_string(100000 + (id * 7919) % 1009);
+}
+
+// A memo table of rows with IDs 1 .. count, appended in ID order, each with the name above.
+void CreateScatteredTable(const std::string& name, int count) {
+    CreateMemoTable(name);
+    engine::TDataFile table;
+    Open(table, name, true);
+    for (std::int32_t id = 1; id <= count; ++id) {
+        Insert(table, {{MemoIdField, I32(id)},
+                       {MemoNameField, Str(ScatteredName(id))},
+                       {MemoNoteField, Str("note " + std::to_string(id))}});
+    }
+    table.Close();
+}
+
+// Every row in name order as "ID NAME NOTE", under one read lock (which looks for other programs' changes
+// first), as a report reads a shared table.
+std::vector<std::string> WalkByName(engine::TDataFile& table) {
+    table.SetIndexNumber(ByNameIndex);
+    engine::TReadGuard read(table);
+    read.Begin();
+    std::vector<std::string> rows;
+    std::vector<std::uint8_t> image(table.GetRecordBufferSize());
+    table.SetToBegin();
+    while (table.GetNextRecord(image) == 0) {
+        std::vector<std::uint8_t> id(4, 0);
+        table.GetField(false, MemoIdField, image, id);
+        rows.push_back(std::to_string(GetLE(std::string(id.begin(), id.end()), 0, 4)) + ' ' +
+                       StoredText(table, image, MemoNameField) + ' ' + StoredText(table, image, MemoNoteField));
+    }
+    read.End();
+    return rows;
+}
+
+TEST_F(RecordCacheTest, AWalkInAScatteredIndexOrderReadsEverySlotOnceInFewReads) {
+    constexpr int Rows = 400;
+    CreateScatteredTable("t", Rows);
+    RecordingDataFile table;
+    Open(table, "t", false);
+    table.reads.clear();
+    const std::vector<std::string> rows = WalkByName(table);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(Rows));
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const std::string& a, const std::string& b) {
+        return a.substr(a.find(' ')) < b.substr(b.find(' '));
+    }));
+    // The slot area's reads: no slot twice, every slot once, and far fewer reads than slots.
+    std::map<std::int64_t, std::int32_t> slotReads;
+    for (const FileAccess& read : table.reads) {
+        if (read.offset < SlotOffset(table, 1)) continue;
+        EXPECT_TRUE(slotReads.emplace(read.offset, read.count).second) << read.offset;
+    }
+    std::int64_t next = SlotOffset(table, 1);
+    for (const auto& [offset, count] : slotReads) {
+        EXPECT_GE(offset, next) << "slots read twice";
+        next = offset + count;
+    }
+    std::int64_t bytes = 0;
+    for (const auto& [offset, count] : slotReads) bytes += count;
+    EXPECT_EQ(bytes, static_cast<std::int64_t>(Rows) * table.GetRecordSize());
+    EXPECT_LT(slotReads.size(), static_cast<std::size_t>(Rows / 6));
+}
+
+// One handle walks with warm caches while another changes, deletes and inserts rows between its walks; each
+// walk of the first sees exactly what the other sees.
+TEST_F(RecordCacheTest, AWalkInAScatteredIndexOrderAfterAnotherHandlesChangesSeesTheCurrentRows) {
+    constexpr int Rows = 300;
+    CreateScatteredTable("t", Rows);
+    engine::TDataFile reader;
+    engine::TDataFile writer;
+    Open(reader, "t", false);
+    Open(writer, "t", false);
+    ASSERT_EQ(WalkByName(reader).size(), static_cast<std::size_t>(Rows));
+    std::mt19937 random(58);
+    std::int32_t nextId = Rows + 1;
+    std::vector<std::int32_t> ids;
+    for (std::int32_t id = 1; id <= Rows; ++id) ids.push_back(id);
+    for (int round = 0; round < 12; ++round) {
+        writer.SetIndexNumber(0);
+        for (int change = 0; change < 1 + round * 3; ++change) {
+            const std::size_t at = random() % ids.size();
+            const std::vector<std::uint8_t> key = NewImage(writer, {{MemoIdField, I32(ids[at])}});
+            ASSERT_TRUE(writer.FindKey(false, key, 1, false, 0)) << ids[at];
+            switch (random() % 3) {
+                case 0: {
+                    std::vector<std::uint8_t> image(writer.GetRecordBufferSize());
+                    ASSERT_EQ(writer.GetCurrentRecord(image, true), 0);
+                    SetStored(writer, image, MemoNoteField, Str("round " + std::to_string(round)));
+                    writer.ModifyRecord(image, true, true);
+                    break;
+                }
+                case 1:
+                    writer.DeleteRecord(true);
+                    ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(at));
+                    break;
+                default:
+                    Insert(writer, {{MemoIdField, I32(nextId)},
+                                    {MemoNameField, Str(ScatteredName(nextId))},
+                                    {MemoNoteField, Str("new in " + std::to_string(round))}});
+                    ids.push_back(nextId++);
+                    break;
+            }
+        }
+        const std::vector<std::string> seen = WalkByName(reader);
+        EXPECT_EQ(seen.size(), ids.size()) << round;
+        EXPECT_EQ(seen, WalkByName(writer)) << round;
+    }
 }
 
 }  // namespace
