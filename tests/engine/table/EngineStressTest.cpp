@@ -282,6 +282,14 @@ TEST_F(EngineStressTest, WorkersKilledMidChangeLeaveNoDamage) {
             EXPECT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
                 << "round " << round << ": worker " << i + 1;
         }
+        // With every worker killed, one may have died inside a change: its journal is rightly left for the
+        // next program, which puts it back when it opens the table. That program comes first here.
+        if (victims.size() == pids.size()) {
+            engine::TDataFile next;
+            next.SetFileName(table);
+            next.Open();
+            next.Close();
+        }
         ASSERT_TRUE(IsCleanTable(table)) << "after round " << round;
     }
     engine::TDataFile stored;
